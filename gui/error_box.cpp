@@ -1,0 +1,68 @@
+#include "gui/error_box.h"
+
+#include <QMessageBox>
+#include <exception>
+#include <stdexcept>
+
+namespace gui {
+namespace {
+
+std::function<void(const QString&)>& Hook()
+{
+    static std::function<void(const QString&)> hook;
+    return hook;
+}
+
+} // namespace
+
+QString ErrorBoxText(const QString& message)
+{
+    const QByteArray bytes = message.toUtf8();
+    if (!bytes.isEmpty() && static_cast<unsigned char>(bytes.back()) > static_cast<unsigned char>('.'))
+        return message + QLatin1Char('.');
+    return message;
+}
+
+void ShowErrorBox(const QString& message)
+{
+    const QString text = ErrorBoxText(message);
+    if (Hook()) {
+        Hook()(text);
+        return;
+    }
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), text, QMessageBox::Ok);
+    box.exec();
+}
+
+void SetErrorBoxHook(std::function<void(const QString& text)> hook)
+{
+    Hook() = std::move(hook);
+}
+
+QString CurrentExceptionMessage()
+{
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        return QString::fromUtf8(error.what());
+    } catch (...) {
+        return QStringLiteral("Неизвестная ошибка");
+    }
+}
+
+TApplication::TApplication(int& argc, char** argv)
+    : QApplication(argc, argv)
+{
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        ShowErrorBox(CurrentExceptionMessage());
+        return false;
+    }
+}
+
+} // namespace gui
