@@ -202,6 +202,8 @@ void TForm1::CreateHelpPage()
     Memo1->setReadOnly(true);
     Memo1->setFont(LayoutFont(QStringLiteral("Times New Roman"), 16));
     Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     QPalette palette = Memo1->palette();
     palette.setColor(QPalette::Base, QColor(255, 251, 240)); // cream
     palette.setColor(QPalette::Text, Qt::black);
