@@ -31,3 +31,44 @@ TEST(StationFormRender, EveryPageRendersAndItsControlsStayInside)
 }
 
 } // namespace
+
+namespace {
+
+TEST(StationFormRender, LoadedSettingsPageAndLiveReadings)
+{
+    TForm1 form;
+    form.show();
+    form.ShowStationConnected();
+    form.PageControl1->SetActivePageIndex(2);
+    form.Button6Click();
+    TReportImage report;
+    report.fill(0);
+    report[InField::IndoorStatus] = 16;
+    report[InField::IndoorTemperature] = 23;
+    report[InField::OutdoorStatus] = 16;
+    report[InField::OutdoorTemperature] = 15;
+    report[InField::PressureOn] = 1;
+    report[InField::PressureRaw] = 130;
+    report[InField::HumidityOn] = 1;
+    report[InField::Humidity] = 100;
+    report[InField::ClockCorrection] = 3;
+    report[InField::TimerLow] = 125;
+    form.HandleInputReport(report.data(), ReportImageSize);
+    form.HandleInputReport(report.data(), ReportImageSize);
+    form.RadioGroup1->SetItemIndex(1);
+    form.RadioGroup1Click();
+    const QByteArray dir = qgetenv("METEO_RENDER_DIR");
+    if (!dir.isEmpty())
+        form.grab().save(QDir(QString::fromLocal8Bit(dir)).filePath(QStringLiteral("settings_loaded.png")));
+    form.PageControl1->SetActivePageIndex(0);
+    if (!dir.isEmpty())
+        form.grab().save(QDir(QString::fromLocal8Bit(dir)).filePath(QStringLiteral("readings_live.png")));
+    // The longest texts fit their panels.
+    const QFontMetrics metrics(form.Panel4->font());
+    EXPECT_LT(metrics.horizontalAdvance(form.Panel4->Caption()), form.Panel4->width() - 4);
+    EXPECT_LT(QFontMetrics(form.Panel1->font()).horizontalAdvance(form.Panel1->Caption()), form.Panel1->width() - 4);
+    EXPECT_LT(QFontMetrics(form.LabeledEdit4->font()).horizontalAdvance(form.LabeledEdit4->Text()),
+        form.LabeledEdit4->width() - 4);
+}
+
+} // namespace
