@@ -24,7 +24,6 @@ struct TStationRecord
     std::uint8_t ReadCodeRequest = 0;
     std::uint8_t ClearCodeRequest = 0;
 
-    std::uint8_t& CommandCodeByte() { return ReportImage[OutField::CommandCode]; }
     void SetCommandCode(TCommandCode code) { ReportImage[OutField::CommandCode] = static_cast<std::uint8_t>(code); }
     void SetSettingItem(TSettingItem item) { ReportImage[OutField::SettingItem] = static_cast<std::uint8_t>(item); }
 };
