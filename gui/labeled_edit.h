@@ -1,0 +1,45 @@
+// A one-line edit with a caption label above it. The widget's own geometry is the edit's; the
+// label is a sibling in the same parent, kept just above the edit's left edge, and follows the
+// edit's place, visibility and enabled state.
+#pragma once
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+
+
+
+namespace gui {
+
+class TLabeledEdit : public QLineEdit
+{
+    Q_OBJECT
+
+public:
+    explicit TLabeledEdit(QWidget* parent = nullptr);
+    ~TLabeledEdit() override;
+
+    QLabel* EditLabel() const { return FLabel; }
+    QString Caption() const;
+    void SetCaption(const QString& caption);
+    // Pixels between the label's bottom and the edit's top.
+    int LabelSpacing() const { return FLabelSpacing; }
+    void SetLabelSpacing(int value);
+
+    QString Text() const { return text(); }
+    void SetText(const QString& value) { setText(value); }
+    void Clear() { clear(); }
+
+protected:
+    bool event(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void PlaceLabel();
+
+    QPointer<QLabel> FLabel;
+    int FLabelSpacing = 3;
+};
+
+} // namespace gui

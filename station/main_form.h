@@ -1,0 +1,154 @@
+// The program's one window: four pages (readings, diagrams, settings, help) and the station
+// application's handlers. Controls keep the names of the window layout; each is a public member
+// and carries its name as its object name.
+#pragma once
+
+#include "gui/labeled_edit.h"
+#include "gui/page_control.h"
+#include "gui/panel.h"
+#include "gui/radio_group.h"
+#include "gui/up_down.h"
+#include "station/station_record.h"
+
+#include <QDateTime>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+
+class QGroupBox;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+
+class TForm1 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // The window's outer size in the layout; the client area is the page control's size.
+    static constexpr int FormWidth = 623;
+    static constexpr int FormHeight = 388;
+
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Page control and pages.
+    gui::TPageControl* PageControl1 = nullptr;
+    QWidget* TabSheet1 = nullptr; // "Измерения"
+    QWidget* TabSheet2 = nullptr; // "Диаграммы"
+    QWidget* TabSheet3 = nullptr; // "Установки"
+    QWidget* TabSheet4 = nullptr; // "Справка"
+
+    // Readings page.
+    gui::TPanel* Panel1 = nullptr; // link state
+    gui::TPanel* Panel2 = nullptr; // indoor temperature
+    gui::TPanel* Panel3 = nullptr; // outdoor temperature
+    gui::TPanel* Panel4 = nullptr; // pressure
+    gui::TPanel* Panel5 = nullptr; // humidity
+
+    // Diagram page.
+    QWidget* Chart1 = nullptr;
+    gui::TUpDown* UpDown1 = nullptr; // day stepper
+    gui::TUpDown* UpDown2 = nullptr; // quantity selector
+    QPushButton* Button1 = nullptr;  // history download
+    QPushButton* Button2 = nullptr;  // history clear
+    QPushButton* Button3 = nullptr;  // text export
+    gui::TLabeledEdit* LabeledEdit9 = nullptr;
+    gui::TLabeledEdit* LabeledEdit10 = nullptr;
+
+    // Settings page.
+    gui::TRadioGroup* RadioGroup1 = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    QGroupBox* GroupBox3 = nullptr;
+    QGroupBox* GroupBox4 = nullptr;
+    QGroupBox* GroupBox5 = nullptr;
+    QGroupBox* GroupBox6 = nullptr;
+    gui::TLabeledEdit* LabeledEdit1 = nullptr;
+    gui::TLabeledEdit* LabeledEdit2 = nullptr;
+    gui::TLabeledEdit* LabeledEdit3 = nullptr;
+    gui::TLabeledEdit* LabeledEdit4 = nullptr;
+    gui::TLabeledEdit* LabeledEdit5 = nullptr;
+    gui::TLabeledEdit* LabeledEdit6 = nullptr;
+    gui::TLabeledEdit* LabeledEdit7 = nullptr;
+    gui::TLabeledEdit* LabeledEdit8 = nullptr;
+    gui::TUpDown* UpDown3 = nullptr;
+    gui::TUpDown* UpDown4 = nullptr;
+    gui::TUpDown* UpDown5 = nullptr;
+    gui::TUpDown* UpDown6 = nullptr;
+    QRadioButton* RadioButton1 = nullptr;
+    QRadioButton* RadioButton2 = nullptr;
+    QRadioButton* RadioButton3 = nullptr;
+    QRadioButton* RadioButton4 = nullptr;
+    QRadioButton* RadioButton5 = nullptr;
+    QRadioButton* RadioButton6 = nullptr;
+    QRadioButton* RadioButton7 = nullptr;
+    QRadioButton* RadioButton8 = nullptr;
+    QRadioButton* RadioButton9 = nullptr;
+    QRadioButton* RadioButton10 = nullptr;
+    QPushButton* Button4 = nullptr; // read sensor code
+    QPushButton* Button5 = nullptr; // clear sensor code
+    QPushButton* Button6 = nullptr; // load settings
+    QPushButton* Button7 = nullptr; // apply the selected setting
+
+    // Help page.
+    QPlainTextEdit* Memo1 = nullptr;
+
+    // The station record.
+    TStationRecord Station;
+
+    // The computer's clock as the settings command reads it; tests fix the time with SetClock.
+    using TClock = std::function<QDateTime()>;
+    void SetClock(TClock clock); // an empty function restores the real clock
+    QDateTime Now() const;
+
+    // One input report's data (the bytes after the report id): copied into the report image,
+    // then shown on the readings and settings pages. A null pointer counts as no data.
+    void HandleInputReport(const std::uint8_t* data, std::uint16_t size);
+    // The link's visible side once a station has been matched (after the check-out) and once
+    // the station has gone away (after its release).
+    void ShowStationConnected();
+    void ShowStationDisconnected();
+    // The link panel after a failed read, with the system's text for the error.
+    void ShowReadError(const QString& systemMessage);
+
+    void FormCreate();
+    void FormClose();
+    void RefreshDisplay();
+    void PageControl1Change();
+    void RadioGroup1Click();
+    void UpDown3Click();
+    void UpDown4Click();
+    void UpDown5Click();
+    void UpDown6Click();
+    void Button4Click();
+    void Button5Click();
+    void Button6Click();
+    void Button7Click();
+    void BuildSettingsCommand();
+    void DisableStationButtons();
+    void EnableStationButtons();
+    void DisableSettingControls();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateReadingsPage();
+    void CreateDiagramPage();
+    void CreateSettingsPage();
+    void CreateHelpPage();
+    void CreateChart(QWidget* page);
+    void ConnectHandlers();
+
+    // Sends the output report held in the report image to the station.
+    void SendReport();
+    void SendCommand(TCommandCode code);
+    void ShowPlaceholders();
+    void RefreshReadings();
+    void RefreshSettings();
+    // An item other than "Коды датчиков" is selected, so "Установить" has something to send.
+    bool SettableItemSelected() const;
+
+    TClock FClock;
+};
