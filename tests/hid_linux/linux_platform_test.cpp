@@ -113,27 +113,16 @@ struct FakeStationNode
 {
     ScratchDirectory Root;
     std::string Path = "/dev/null";
+    fs::path Hid;
 
-    explicit FakeStationNode(const std::string& descriptorFile = "station.hex")
+    FakeStationNode()
     {
         struct stat st;
         if (stat(Path.c_str(), &st) != 0)
             throw std::runtime_error("no /dev/null");
-        const fs::path usb = Root.Path / "devices/usb1/1-2";
-        WriteFile(usb / "idVendor", std::string("2112\n"));
-        WriteFile(usb / "bcdDevice", std::string("0105\n"));
-        WriteFile(usb / "product", std::string("Метеостанция\n"));
-        const fs::path hid = usb / "1-2:1.0/0003:2112:1212.000A";
-        WriteFile(hid / "uevent", std::string("HID_ID=0003:00002112:00001212\nHID_NAME=Метеостанция\n"));
-        WriteFile(hid / "report_descriptor", LoadHex(descriptorFile));
-        const fs::path node = hid / "hidraw/hidraw0";
-        fs::create_directories(node);
-        fs::create_directories(Root.Path / "class/hidraw");
-        fs::create_directory_symlink(Root.Path / "class/hidraw", node / "subsystem");
-        fs::create_directory_symlink(hid, node / "device");
-        fs::create_directories(Root.Path / "dev/char");
-        fs::create_directory_symlink(
-            node, Root.Path / "dev/char" / (std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev))));
+        Hid = hidlinuxtest::AddUsbHidDevice(Root.Path, "0003:2112:1212.000A",
+                                            "HID_ID=0003:00002112:00001212\nHID_NAME=Метеостанция\n", "Метеостанция");
+        hidlinuxtest::AddCharNode(Root.Path, Hid, "hidraw", major(st.st_rdev), minor(st.st_rdev));
     }
 };
 
@@ -199,11 +188,8 @@ TEST(LinuxPlatform, ReadWriteHandleWritesTheReportAsGiven)
 TEST(LinuxPlatform, UnreadableDescriptorGivesNoCapsAndNoReadHandle)
 {
     // A descriptor cut in the middle of an item.
-    ScratchDirectory scratch;
     FakeStationNode station;
-    const auto descriptorPath = fs::canonical(station.Root.Path / "devices/usb1/1-2/1-2:1.0/0003:2112:1212.000A") /
-                                "report_descriptor";
-    WriteFile(descriptorPath, std::vector<std::uint8_t>{0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x26, 0xFF});
+    WriteFile(station.Hid / "report_descriptor", std::vector<std::uint8_t>{0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x26, 0xFF});
     LinuxPlatform platform("libudev.so.1", station.Root.Path.string());
     const Handle handle = platform.Open(station.Path, Access::Identify);
     ASSERT_NE(handle, InvalidHandle); // still identifiable

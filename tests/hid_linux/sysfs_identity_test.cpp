@@ -9,6 +9,8 @@ using namespace hidplatform;
 using hidlinuxtest::LoadHex;
 using hidlinuxtest::ScratchDirectory;
 using hidlinuxtest::WriteFile;
+using hidlinuxtest::AddCharNode;
+using hidlinuxtest::AddUsbHidDevice;
 namespace fs = std::filesystem;
 
 TEST(Uevent, ParsesKeyValueLines)
@@ -70,72 +72,37 @@ TEST(Uevent, BcdDeviceAndTextAttributes)
     EXPECT_EQ(DecodeSysfsText("ab\xF0\x9F\x98\x80", 4), u"ab\U0001F600");
 }
 
-namespace {
-
-// A sysfs tree as the kernel lays it out for a hidraw node of a HID device on a USB interface.
-struct FakeSysfs
-{
-    ScratchDirectory Root;
-    fs::path HidDirectory;
-
-    FakeSysfs(const std::string& hidName, const std::string& uevent, bool usbProduct = true)
-    {
-        const fs::path usb = Root.Path / "devices/pci0000:00/0000:00:14.0/usb1/1-2";
-        WriteFile(usb / "idVendor", std::string("2112\n"));
-        WriteFile(usb / "bcdDevice", std::string("0100\n"));
-        if (usbProduct)
-            WriteFile(usb / "product", std::string("Метеостанция\n"));
-        HidDirectory = usb / "1-2:1.0" / hidName;
-        WriteFile(HidDirectory / "uevent", uevent);
-        WriteFile(HidDirectory / "report_descriptor", LoadHex("station.hex"));
-        AddNode("hidraw", 245, 3);
-    }
-
-    void AddNode(const std::string& subsystem, unsigned major, unsigned minor)
-    {
-        const fs::path node = HidDirectory / subsystem / (subsystem + std::to_string(minor));
-        fs::create_directories(node);
-        fs::create_directories(Root.Path / "class" / subsystem);
-        fs::create_directory_symlink(Root.Path / "class" / subsystem, node / "subsystem");
-        fs::create_directory_symlink(HidDirectory, node / "device");
-        fs::create_directories(Root.Path / "dev/char");
-        fs::create_directory_symlink(node, Root.Path / "dev/char" / (std::to_string(major) + ":" + std::to_string(minor)));
-    }
-};
-
-} // namespace
 
 TEST(SysfsIdentity, StationOnUsbIsIdentifiedFromSysfsAlone)
 {
-    FakeSysfs sys("0003:2112:1212.000A", "DRIVER=hid-generic\nHID_ID=0003:00002112:00001212\nHID_NAME=Maker Метеостанция\n");
-    const std::string hid = ResolveHidDirectory(sys.Root.Path.string(), 245, 3);
-    ASSERT_EQ(hid, fs::canonical(sys.HidDirectory).string());
+    ScratchDirectory root;
+    const auto dir = AddUsbHidDevice(root.Path, "0003:2112:1212.000A",
+                                     "DRIVER=hid-generic\nHID_ID=0003:00002112:00001212\nHID_NAME=Maker Метеостанция\n",
+                                     "Метеостанция");
+    AddCharNode(root.Path, dir, "hidraw", 245, 3);
+    AddCharNode(root.Path, dir, "input", 13, 64); // an event node of the same device
+    const std::string hid = ResolveHidDirectory(root.Path.string(), 245, 3);
+    ASSERT_EQ(hid, fs::canonical(dir).string());
+    EXPECT_TRUE(ResolveHidDirectory(root.Path.string(), 13, 64).empty());
+    EXPECT_TRUE(ResolveHidDirectory(root.Path.string(), 245, 4).empty());
 
     HidIdentity identity;
     ASSERT_TRUE(ReadHidIdentity(hid, identity));
     EXPECT_EQ(identity.Bus, BusUsb);
     EXPECT_EQ(identity.VendorID, 0x2112);
     EXPECT_EQ(identity.ProductID, 0x1212);
-    EXPECT_EQ(identity.VersionNumber, 0x0100);
+    EXPECT_EQ(identity.VersionNumber, 0x0105);
     EXPECT_EQ(identity.ProductString, u"Метеостанция"); // the USB product, not HID_NAME
     ASSERT_TRUE(identity.HasDescriptor);
     EXPECT_EQ(identity.ReportDescriptor, LoadHex("station.hex"));
 }
 
-TEST(SysfsIdentity, OnlyHidrawNodesResolve)
-{
-    FakeSysfs sys("0003:2112:1212.000A", "HID_ID=0003:00002112:00001212\n");
-    sys.AddNode("input", 13, 64); // an event node of the same device
-    EXPECT_TRUE(ResolveHidDirectory(sys.Root.Path.string(), 13, 64).empty());
-    EXPECT_TRUE(ResolveHidDirectory(sys.Root.Path.string(), 245, 4).empty());
-    EXPECT_TRUE(ResolveHidDirectory((sys.Root.Path / "nothing").string(), 245, 3).empty());
-}
-
 TEST(SysfsIdentity, UsbDeviceWithoutProductStringHasNone)
 {
-    FakeSysfs sys("0003:2112:1212.000B", "HID_ID=0003:00002112:00001212\nHID_NAME=HID 2112:1212\n", false);
+    ScratchDirectory root;
+    const auto dir = AddUsbHidDevice(root.Path, "0003:2112:1212.000B", "HID_ID=0003:00002112:00001212\nHID_NAME=HID 2112:1212\n", "");
     HidIdentity identity;
-    ASSERT_TRUE(ReadHidIdentity(sys.HidDirectory.string(), identity));
+    ASSERT_TRUE(ReadHidIdentity(dir.string(), identity));
     EXPECT_TRUE(identity.ProductString.empty());
 }
 

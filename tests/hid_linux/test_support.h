@@ -62,4 +62,33 @@ inline void WriteFile(const std::filesystem::path& path, const std::vector<std::
     WriteFile(path, std::string(content.begin(), content.end()));
 }
 
+// Lays out sysfs as the kernel does for a HID device on a USB interface; returns the HID directory.
+inline std::filesystem::path AddUsbHidDevice(const std::filesystem::path& root, const std::string& hidName,
+                                             const std::string& uevent, const std::string& product)
+{
+    const auto usb = root / "devices/pci0000:00/0000:00:14.0/usb1/1-2";
+    WriteFile(usb / "idVendor", std::string("2112\n"));
+    WriteFile(usb / "bcdDevice", std::string("0105\n"));
+    if (!product.empty())
+        WriteFile(usb / "product", product + "\n");
+    const auto hid = usb / "1-2:1.0" / hidName;
+    WriteFile(hid / "uevent", uevent);
+    WriteFile(hid / "report_descriptor", LoadHex("station.hex"));
+    return hid;
+}
+
+// A character device node of the HID device (a "hidraw" or an "input" one), as /sys/dev/char shows it.
+inline void AddCharNode(const std::filesystem::path& root, const std::filesystem::path& hid, const std::string& subsystem,
+                        unsigned major, unsigned minor)
+{
+    namespace fs = std::filesystem;
+    const fs::path node = hid / subsystem / (subsystem + std::to_string(minor));
+    fs::create_directories(node);
+    fs::create_directories(root / "class" / subsystem);
+    fs::create_directory_symlink(root / "class" / subsystem, node / "subsystem");
+    fs::create_directory_symlink(hid, node / "device");
+    fs::create_directories(root / "dev/char");
+    fs::create_directory_symlink(node, root / "dev/char" / (std::to_string(major) + ":" + std::to_string(minor)));
+}
+
 } // namespace hidlinuxtest
