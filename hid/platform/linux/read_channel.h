@@ -1,0 +1,62 @@
+// One outstanding read on a non-blocking descriptor, waited for in slices. An eventfd sits in the
+// same poll, so a wake or a close from another thread ends the wait at once. The kernel's bytes go
+// into the caller's buffer only inside Wait, under the channel's lock, so after Cancel or Close the
+// buffer is never written.
+#pragma once
+
+#include "hid/platform/hid_platform.h"
+#include "hid/platform/linux/report_framing.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+
+namespace hidplatform {
+
+class ReadChannel
+{
+public:
+    // The descriptor is borrowed: its owner keeps it open for the channel's lifetime.
+    ReadChannel(int fd, bool numberedReports);
+    ~ReadChannel();
+    ReadChannel(const ReadChannel&) = delete;
+    ReadChannel& operator=(const ReadChannel&) = delete;
+
+    // False when the wake descriptor could not be made (errno tells why).
+    bool Valid() const { return WakeFd >= 0; }
+
+    // 0, or the error code why the read cannot start.
+    int Begin(std::uint8_t* buffer, std::size_t length);
+    // error receives the code of a read that ended in failure, 0 otherwise.
+    WaitResult Wait(int sliceMs, int& error);
+    void Wake();
+    // Ends the current and every later read with no data.
+    void Close();
+    std::uint32_t CompletedSize();
+    void Cancel();
+
+private:
+    enum class State
+    {
+        Idle,
+        Pending,
+        Done
+    };
+
+    void Finish(std::uint32_t size); // with Mutex held
+    void DrainWake();
+
+    const int Fd;
+    const bool NumberedReports;
+    int WakeFd = -1;
+    std::atomic<bool> Closed{false};
+
+    std::mutex Mutex;
+    State ReadState = State::Idle;
+    std::uint8_t* Buffer = nullptr;
+    ReadFrame Frame;
+    std::uint32_t Size = 0;
+};
+
+} // namespace hidplatform

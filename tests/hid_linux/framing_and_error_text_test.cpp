@@ -1,0 +1,53 @@
+#include "hid/platform/linux/error_text.h"
+#include "hid/platform/linux/report_framing.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+using namespace hidplatform;
+
+TEST(ReportFraming, UnnumberedReportsLeaveRoomForTheIdByte)
+{
+    ReadFrame frame;
+    ASSERT_TRUE(FrameRead(false, 65, frame));
+    EXPECT_EQ(frame.Offset, 1u);
+    EXPECT_EQ(frame.Capacity, 64u);
+    EXPECT_EQ(FramedReadSize(frame, 64), 65u);
+    EXPECT_EQ(FramedReadSize(frame, 8), 9u); // a shorter report
+    EXPECT_EQ(FramedReadSize(frame, 0), 0u); // nothing read is no report, not a lone id byte
+    EXPECT_EQ(FramedReadSize(frame, 100), 65u); // never more than the buffer
+
+    EXPECT_FALSE(FrameRead(false, 1, frame)); // no room for data
+    EXPECT_FALSE(FrameRead(false, 0, frame));
+}
+
+TEST(ReportFraming, NumberedReportsComeWithTheirIdByte)
+{
+    ReadFrame frame;
+    ASSERT_TRUE(FrameRead(true, 20, frame));
+    EXPECT_EQ(frame.Offset, 0u);
+    EXPECT_EQ(frame.Capacity, 20u);
+    EXPECT_EQ(FramedReadSize(frame, 3), 3u);
+    EXPECT_TRUE(FrameRead(true, 1, frame));
+    EXPECT_FALSE(FrameRead(true, 0, frame));
+}
+
+TEST(ErrorText, TrailingSpacesControlCharactersAndFullStopsGo)
+{
+    EXPECT_EQ(TrimErrorText("Device or resource busy.\r\n"), "Device or resource busy");
+    EXPECT_EQ(TrimErrorText("No such device. . \t"), "No such device");
+    EXPECT_EQ(TrimErrorText("v1.2 not supported"), "v1.2 not supported"); // inner full stops stay
+    EXPECT_EQ(TrimErrorText(" ..\n"), "");
+    EXPECT_EQ(TrimErrorText(""), "");
+    EXPECT_EQ(TrimErrorText("Ошибка.\x7F"), "Ошибка"); // UTF-8 bytes above 0x7F are text
+}
+
+TEST(ErrorText, SystemMessagesForErrnoCodes)
+{
+    EXPECT_EQ(SystemErrorText(ENOENT), "No such file or directory");
+    EXPECT_EQ(SystemErrorText(EACCES), "Permission denied");
+    EXPECT_EQ(SystemErrorText(ENODEV), "No such device");
+    EXPECT_EQ(SystemErrorText(123456), "Unknown error 123456");
+    EXPECT_EQ(SystemErrorText(0xFFFFFFFFu), "Unknown error -1");
+}
