@@ -1,0 +1,120 @@
+// Input reports per second through the whole path (sim device -> read thread -> hand-over to the
+// main thread -> a data handler that copies the 64 bytes), beside the bare hand-over from a plain
+// thread as the baseline, measured in the same run.
+#include "gui/main_thread_call.h"
+#include "hid/device_controller.h"
+#include "hid/platform/sim/sim_platform.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+constexpr int Batch = 2000;
+double PathRate = 0;
+double BaselineRate = 0;
+
+struct Sink
+{
+    std::uint8_t Copy[64] = {};
+    int Count = 0;
+    int Target = 0;
+    QEventLoop* Loop = nullptr;
+    void Take(const std::uint8_t* data, std::size_t size)
+    {
+        std::memcpy(Copy, data, std::min<std::size_t>(size, sizeof Copy));
+        benchmark::DoNotOptimize(Copy);
+        if (++Count == Target && Loop != nullptr)
+            Loop->quit();
+    }
+};
+
+void BM_ReportsThroughController(benchmark::State& state)
+{
+    hidplatform::SimPlatform sim;
+    hidplatform::SimDeviceConfig config;
+    config.Path = "/dev/station";
+    config.VendorID = 0x2112;
+    config.ProductID = 0x1212;
+    const hidplatform::SimDeviceId id = sim.PlugDevice(config);
+    Sink sink;
+    THidDevice* station = nullptr;
+    {
+        THidDeviceController controller(nullptr, sim);
+        controller.SetOnDeviceData(THidDataEvent::FromCallable(
+            [&sink](THidDevice*, std::uint8_t, const std::uint8_t* data, std::uint16_t size) { sink.Take(data, size); }));
+        controller.SetOnEnumerate(THidEnumerateEvent::FromCallable([&station](THidDevice* device, int) {
+            if (device->CheckOut())
+                station = device;
+            return true;
+        }));
+        controller.SetOnArrival(THidPlugEvent::FromCallable([&controller](THidDevice*) { controller.EnumerateDevices(); }));
+        controller.Loaded();
+        while (station == nullptr)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+
+        std::vector<std::uint8_t> report(65, 0x5a);
+        report[0] = 0;
+        double seconds = 0;
+        for (auto _ : state) {
+            QEventLoop loop;
+            sink.Loop = &loop;
+            sink.Target = sink.Count + Batch;
+            const auto start = std::chrono::steady_clock::now();
+            for (int i = 0; i < Batch; ++i)
+                sim.QueueInputReport(id, report);
+            loop.exec();
+            seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        }
+        state.SetItemsProcessed(state.iterations() * Batch);
+        PathRate = seconds > 0 ? state.iterations() * Batch / seconds : 0;
+        state.counters["reports_per_s"] = PathRate;
+        delete station;
+    }
+}
+
+void BM_BareHandOverBaseline(benchmark::State& state)
+{
+    Sink sink;
+    std::uint8_t report[65] = {};
+    std::memset(report, 0x5a, sizeof report);
+    double seconds = 0;
+    for (auto _ : state) {
+        QEventLoop loop;
+        sink.Loop = &loop;
+        sink.Target = sink.Count + Batch;
+        const auto start = std::chrono::steady_clock::now();
+        std::thread worker([&] {
+            for (int i = 0; i < Batch; ++i)
+                gui::RunOnMainThread([&] { sink.Take(report + 1, 64); });
+        });
+        loop.exec();
+        worker.join();
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    state.SetItemsProcessed(state.iterations() * Batch);
+    BaselineRate = seconds > 0 ? state.iterations() * Batch / seconds : 0;
+    state.counters["reports_per_s"] = BaselineRate;
+}
+
+BENCHMARK(BM_BareHandOverBaseline)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ReportsThroughController)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (BaselineRate > 0 && PathRate > 0)
+        std::printf("\nreports/s through the controller: %.0f   bare hand-over baseline: %.0f   baseline/path: %.2fx\n",
+                    PathRate, BaselineRate, BaselineRate / PathRate);
+    return 0;
+}

@@ -1,0 +1,232 @@
+#include "hid/hid_device.h"
+
+#include "gui/main_thread_call.h"
+#include "hid/device_controller.h"
+#include "hid/device_read_thread.h"
+
+#include <algorithm>
+
+using hidplatform::Access;
+using hidplatform::Handle;
+using hidplatform::InvalidHandle;
+
+namespace {
+constexpr std::size_t MaxProductNameUnits = 254;
+}
+
+THidDevice::THidDevice(hidplatform::Platform& platform, THidPnPInfo pnpInfo, THidDeviceController* controller)
+    : Platform(platform), Controller_(controller), PnPInfo_(std::move(pnpInfo))
+{
+    if (controller != nullptr) {
+        DataHandler_ = controller->OnDeviceData();
+        UnplugHandler_ = controller->OnDeviceUnplug();
+        DataErrorHandler_ = controller->OnDeviceDataError();
+    }
+    MainHandle = Platform.Open(PnPInfo_.DevicePath, Access::ReadWrite);
+    ReadWriteGranted_ = MainHandle != InvalidHandle;
+    // Devices the system holds exclusively (keyboards, mice) still admit identification.
+    if (MainHandle == InvalidHandle)
+        MainHandle = Platform.Open(PnPInfo_.DevicePath, Access::Identify);
+    if (MainHandle == InvalidHandle)
+        throw EControllerError("device cannot be opened");
+    if (!Platform.GetAttributes(MainHandle, Attributes)) {
+        CloseMain();
+        throw EControllerError("device cannot be identified");
+    }
+    CloseMain();
+}
+
+THidDevice::~THidDevice()
+{
+    const THidDataEvent dataHandler = DataHandler_;
+    const THidPlugEvent unplugHandler = UnplugHandler_;
+    // Reports still handed over while the thread stops are not delivered to a device on its way out.
+    Destroying = true;
+    SetDataHandler(nullptr);
+    UnplugHandler_ = nullptr;
+    CloseMain();
+    CloseRead();
+    if (PreparsedData != nullptr) {
+        Platform.FreePreparsedData(PreparsedData);
+        PreparsedData = nullptr;
+    }
+    if (Controller_ != nullptr)
+        Controller_->CheckIn(this, dataHandler, unplugHandler);
+}
+
+std::u16string THidDevice::QueryProductName()
+{
+    if (ProductName.empty() && OpenMain()) {
+        std::u16string text;
+        if (Platform.GetProductString(MainHandle, text)) {
+            if (text.size() > MaxProductNameUnits)
+                text.resize(MaxProductNameUnits);
+            const auto zero = text.find(u'\0');
+            if (zero != std::u16string::npos)
+                text.resize(zero);
+            ProductName = text;
+        }
+        CloseMain();
+    }
+    return ProductName;
+}
+
+void THidDevice::QueryCaps(THidCaps& caps)
+{
+    caps = THidCaps{};
+    const hidplatform::PreparsedData data = GetPreparsedData();
+    if (data == nullptr || !Platform.GetCaps(data, caps))
+        caps = THidCaps{};
+}
+
+bool THidDevice::WriteReport(const std::uint8_t* buffer, std::uint32_t length, std::uint32_t& written)
+{
+    written = 0;
+    if (!OpenMain())
+        return false;
+    if (buffer == nullptr && length > 0)
+        return false;
+    return Platform.Write(MainHandle, buffer, length, written);
+}
+
+bool THidDevice::CheckOut()
+{
+    if (Controller_ == nullptr || !PluggedIn_ || CheckedOut_)
+        return false;
+    CheckedOut_ = true;
+    StartReadThread();
+    return true;
+}
+
+void THidDevice::SetDataHandler(const THidDataEvent& handler)
+{
+    if (!handler)
+        StopReadThread();
+    DataHandler_ = handler;
+    StartReadThread();
+}
+
+void THidDevice::SetReadWaitSlice(int ms)
+{
+    if (ms >= 10 && ms <= 10000)
+        ReadWaitSlice_ = ms;
+}
+
+void THidDevice::HandleUnplug()
+{
+    // Unplugged first, so a read thread that is about to open the device no longer may.
+    PluggedIn_ = false;
+    CloseMain();
+    CloseRead();
+    const THidPlugEvent handler = UnplugHandler_;
+    UnplugHandler_ = nullptr;
+    // The handler may destroy the device: nothing of it is touched afterwards.
+    if (handler)
+        handler(this);
+}
+
+bool THidDevice::OpenMain()
+{
+    if (CanOpen() && MainHandle == InvalidHandle) {
+        MainHandle = Platform.Open(PnPInfo_.DevicePath, Access::ReadWrite);
+        ReadWriteGranted_ = MainHandle != InvalidHandle;
+        if (MainHandle == InvalidHandle)
+            MainHandle = Platform.Open(PnPInfo_.DevicePath, Access::Identify);
+    }
+    return MainHandle != InvalidHandle;
+}
+
+void THidDevice::CloseMain()
+{
+    if (MainHandle != InvalidHandle) {
+        Platform.Close(MainHandle);
+        MainHandle = InvalidHandle;
+    }
+}
+
+bool THidDevice::OpenRead()
+{
+    if (!CanOpen())
+        return false;
+    if (ReadHandle.load() == InvalidHandle) {
+        const Handle handle = Platform.Open(PnPInfo_.DevicePath, Access::ReadOverlapped);
+        ReadHandle = handle;
+    }
+    return ReadHandle.load() != InvalidHandle;
+}
+
+void THidDevice::CloseRead()
+{
+    const Handle handle = ReadHandle.exchange(InvalidHandle);
+    if (handle != InvalidHandle)
+        Platform.Close(handle);
+}
+
+hidplatform::PreparsedData THidDevice::GetPreparsedData()
+{
+    if (PreparsedData == nullptr && OpenMain()) {
+        hidplatform::PreparsedData data = nullptr;
+        if (Platform.GetPreparsedData(MainHandle, data))
+            PreparsedData = data;
+        CloseMain();
+    }
+    return PreparsedData;
+}
+
+bool THidDevice::BeginRead(std::uint8_t* buffer, std::size_t size, Handle& handle)
+{
+    handle = InvalidHandle;
+    if (!OpenRead())
+        return false;
+    handle = ReadHandle.load();
+    return Platform.BeginRead(handle, buffer, size);
+}
+
+std::uint32_t THidDevice::CompletedReadSize(Handle handle)
+{
+    if (ReadHandle.load() == InvalidHandle)
+        return 0;
+    return Platform.CompletedReadSize(handle);
+}
+
+void THidDevice::CancelPendingRead(Handle handle)
+{
+    if (handle != InvalidHandle)
+        Platform.CancelRead(handle);
+}
+
+void THidDevice::StartReadThread()
+{
+    if (!DataHandler_ || !PluggedIn_ || !CheckedOut_ || !ReadWriteGranted_ || ReadThread_ != nullptr || Destroying)
+        return;
+    ReadThread_ = new THidDeviceReadThread(*this);
+    ReadThread_->start();
+}
+
+void THidDevice::StopReadThread()
+{
+    // A handler served while we wait may ask again: the outer stop finishes the job.
+    if (ReadThread_ == nullptr || StoppingThread)
+        return;
+    THidDeviceReadThread* thread = ReadThread_;
+    thread->RequestStop();
+    // Wake a read that waits on the handle (the thread checks the stop request after opening it).
+    const Handle handle = ReadHandle.load();
+    if (handle != InvalidHandle)
+        Platform.WakeRead(handle);
+    if (thread->InHandOver) {
+        // Stopped from inside its own delivery (the handler dropped the handler or destroyed the
+        // device): the thread is blocked on us, so it cannot end before we return. It touches
+        // nothing of the device after the delivery and deletes itself once it has ended.
+        ReadThread_ = nullptr;
+        thread->Device = nullptr;
+        QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+        return;
+    }
+    StoppingThread = true;
+    gui::WaitServingHandOvers([thread] { return thread->BodyEnded(); });
+    thread->wait();
+    StoppingThread = false;
+    delete thread;
+    ReadThread_ = nullptr;
+}

@@ -1,0 +1,274 @@
+#include "hid/device_read_thread.h"
+#include "hid_test_support.h"
+
+#include <atomic>
+#include <cerrno>
+#include <stdexcept>
+
+using hidplatform::SimAccess;
+using hidtest::ControllerTest;
+using hidtest::Flush;
+using hidtest::PumpUntil;
+using hidtest::Report;
+using hidtest::Station;
+
+namespace {
+
+class DeviceTest : public ControllerTest
+{
+protected:
+    // One station plugged in at start, checked out.
+    THidDevice* StartWithStation(hidplatform::SimDeviceConfig config = Station("/dev/station"))
+    {
+        Id = Sim.PlugDevice(config);
+        StartAndSettle();
+        return CheckOutPath(config.Path);
+    }
+    hidplatform::SimDeviceId Id = 0;
+};
+
+} // namespace
+
+TEST_F(DeviceTest, ReportsArriveInOrderWithTheIdByteSplitOff)
+{
+    THidDevice* station = StartWithStation();
+    ASSERT_NE(station, nullptr);
+    ASSERT_NE(station->ReadThread(), nullptr);
+    Sim.QueueInputReport(Id, Report(0, 0x11));
+    Sim.QueueInputReport(Id, Report(7, 0x22, 10)); // a short report: Size follows the bytes read
+    Sim.QueueInputReport(Id, Report(0, 0x33));
+    ASSERT_TRUE(PumpUntil([&] { return Received.size() == 3; }));
+    EXPECT_EQ(ReceivedIds, (std::vector<std::uint8_t>{0, 7, 0}));
+    EXPECT_EQ(Received[0], std::vector<std::uint8_t>(64, 0x11));
+    EXPECT_EQ(Received[1], std::vector<std::uint8_t>(10, 0x22));
+    EXPECT_EQ(Received[2], std::vector<std::uint8_t>(64, 0x33));
+    // An empty report is read but delivers nothing.
+    Sim.QueueInputReport(Id, {});
+    Sim.QueueInputReport(Id, Report(1, 0x44));
+    ASSERT_TRUE(PumpUntil([&] { return Received.size() == 4; }));
+    EXPECT_EQ(ReceivedIds.back(), 1);
+}
+
+TEST_F(DeviceTest, NextReadStartsOnlyAfterTheHandlerReturned)
+{
+    THidDevice* station = StartWithStation();
+    ASSERT_NE(station, nullptr);
+    Controller->SetOnDeviceData(THidDataEvent::FromCallable([&](THidDevice*, std::uint8_t, const std::uint8_t*, std::uint16_t) {
+        // While the handler runs, the other queued report has not been taken.
+        EXPECT_EQ(Sim.QueuedInputReports(Id), Received.empty() ? 1u : 0u);
+        Received.emplace_back();
+    }));
+    Sim.QueueInputReport(Id, Report(0, 1));
+    Sim.QueueInputReport(Id, Report(0, 2));
+    ASSERT_TRUE(PumpUntil([&] { return Received.size() == 2; }));
+}
+
+TEST_F(DeviceTest, RemovingTheDataHandlerStopsTheThreadAndSettingItRestartsIt)
+{
+    THidDevice* station = StartWithStation();
+    ASSERT_NE(station, nullptr);
+    ASSERT_NE(station->ReadThread(), nullptr);
+    Controller->SetOnDeviceData(nullptr);
+    EXPECT_EQ(station->ReadThread(), nullptr);
+    EXPECT_FALSE(station->DataHandler());
+    Sim.QueueInputReport(Id, Report(0, 5));
+    Flush();
+    EXPECT_TRUE(Received.empty());
+    EXPECT_EQ(Sim.QueuedInputReports(Id), 1u);
+    Controller->SetOnDeviceData(DataHandler());
+    EXPECT_NE(station->ReadThread(), nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return Received.size() == 1; }));
+    // A device with a handler of its own does not follow the controller.
+    station->SetDataHandler(THidDataEvent::FromCallable([](THidDevice*, std::uint8_t, const std::uint8_t*, std::uint16_t) {}));
+    Controller->SetOnDeviceData(nullptr);
+    EXPECT_NE(station->ReadThread(), nullptr);
+}
+
+TEST_F(DeviceTest, StoppingWhileTheThreadWaitsForAHandOverReturnsPromptly)
+{
+    THidDevice* station = StartWithStation();
+    ASSERT_NE(station, nullptr);
+    Sim.QueueInputReport(Id, Report(0, 9));
+    // Not pumping: the thread takes the report and blocks in its hand-over.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (Sim.QueuedInputReports(Id) != 0 && std::chrono::steady_clock::now() < deadline)
+        QThread::usleep(200);
+    QThread::msleep(5);
+    const auto start = std::chrono::steady_clock::now();
+    Controller->SetOnDeviceData(nullptr);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(90));
+    EXPECT_EQ(station->ReadThread(), nullptr);
+    EXPECT_EQ(Received.size(), 1u); // served while waiting
+    // A thread waiting for a read is woken at once too, whatever its slice.
+    station->SetReadWaitSlice(10000);
+    Controller->SetOnDeviceData(DataHandler());
+    ASSERT_TRUE(PumpUntil([&] { return Sim.WaitingReads(Id) == 1; }));
+    const auto again = std::chrono::steady_clock::now();
+    Release(station);
+    EXPECT_LT(std::chrono::steady_clock::now() - again, std::chrono::milliseconds(90));
+}
+
+TEST_F(DeviceTest, HandlerThatDropsOrDestroysItsDeviceDuringADeliveryDoesNotDeadlock)
+{
+    THidDevice* station = StartWithStation();
+    ASSERT_NE(station, nullptr);
+    int calls = 0;
+    station->SetDataHandler(THidDataEvent::FromCallable([&](THidDevice* d, std::uint8_t, const std::uint8_t*, std::uint16_t) {
+        ++calls;
+        Release(d);
+    }));
+    Sim.QueueInputReport(Id, Report(0, 1));
+    Sim.QueueInputReport(Id, Report(0, 2));
+    ASSERT_TRUE(PumpUntil([&] { return calls == 1; }));
+    // The fresh object took the place; nothing more reaches the destroyed one.
+    ASSERT_EQ(Controller->DeviceCount(), 1);
+    EXPECT_FALSE(Controller->Device(0)->CheckedOut());
+    Flush();
+    EXPECT_EQ(calls, 1);
+}
+
+TEST_F(DeviceTest, ExceptionInTheHandlerEndsTheThreadUntilItIsRestarted)
+{
+    THidDevice* station = StartWithStation();
+    ASSERT_NE(station, nullptr);
+    station->SetDataHandler(THidDataEvent::FromCallable([&](THidDevice*, std::uint8_t, const std::uint8_t*, std::uint16_t) {
+        Received.emplace_back();
+        throw std::runtime_error("handler failed");
+    }));
+    Sim.QueueInputReport(Id, Report(0, 1));
+    Sim.QueueInputReport(Id, Report(0, 2));
+    ASSERT_TRUE(PumpUntil([&] { return station->ReadThread()->BodyEnded(); }));
+    Flush();
+    EXPECT_EQ(Received.size(), 1u);
+    EXPECT_EQ(Sim.QueuedInputReports(Id), 1u);
+    station->SetDataHandler(nullptr);
+    station->SetDataHandler(DataHandler());
+    ASSERT_TRUE(PumpUntil([&] { return Received.size() == 2; }));
+}
+
+TEST_F(DeviceTest, FailedReadStartsRaiseErrorsButPauseOneSliceEach)
+{
+    THidDevice* station = StartWithStation();
+    ASSERT_NE(station, nullptr);
+    Controller->SetOnDeviceData(nullptr);
+    station->SetReadWaitSlice(40);
+    Sim.SetReadStartFailure(Id, EIO);
+    Controller->SetOnDeviceData(DataHandler());
+    ASSERT_TRUE(PumpUntil([&] { return DataErrors >= 3; }));
+    EXPECT_EQ(LastDataError, static_cast<std::uint32_t>(EIO));
+    const auto start = std::chrono::steady_clock::now();
+    const int before = Sim.ReadStarts(Id);
+    PumpUntil([] { return false; }, 200);
+    const double elapsed = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    const int starts = Sim.ReadStarts(Id) - before;
+    EXPECT_LE(starts, elapsed / 40 + 2); // one try per slice, not a spin
+    EXPECT_GE(starts, 2);
+    // Reads start again once the device admits them.
+    Sim.SetReadStartFailure(Id, 0);
+    Sim.QueueInputReport(Id, Report(0, 3));
+    ASSERT_TRUE(PumpUntil([&] { return Received.size() == 1; }));
+}
+
+TEST_F(DeviceTest, UnpluggedDeviceReportsReadErrorsUntilDestroyed)
+{
+    THidDevice* station = StartWithStation();
+    ASSERT_NE(station, nullptr);
+    station->SetReadWaitSlice(20);
+    ASSERT_TRUE(PumpUntil([&] { return Sim.WaitingReads(Id) == 1; }));
+    Sim.UnplugDevice(Id);
+    ASSERT_TRUE(PumpUntil([&] { return DataErrors >= 2; }));
+    EXPECT_FALSE(station->PluggedIn());
+    std::uint32_t written = 0;
+    const std::uint8_t out[65] = {};
+    EXPECT_FALSE(station->WriteReport(out, 65, written));
+    THidCaps caps;
+    station->QueryCaps(caps); // cached before the unplug
+    EXPECT_EQ(caps.InputReportByteLength, 65);
+    Release(station);
+    EXPECT_EQ(Controller->DeviceCount(), 0);
+}
+
+TEST_F(DeviceTest, IdentifyOnlyDeviceIsListedAndCheckedOutButNeverReadOrWritten)
+{
+    auto keyboard = Station("/dev/keyboard");
+    keyboard.Access = SimAccess::IdentifyOnly;
+    THidDevice* device = StartWithStation(keyboard);
+    ASSERT_NE(device, nullptr);
+    EXPECT_FALSE(device->ReadWriteGranted());
+    EXPECT_EQ(device->VendorID(), 0x2112);
+    EXPECT_EQ(device->ProductID(), 0x1212);
+    EXPECT_EQ(device->VersionNumber(), 0x0100);
+    EXPECT_EQ(device->ReadThread(), nullptr);
+    EXPECT_EQ(device->QueryProductName(), u"Метеостанция");
+    std::uint32_t written = 7;
+    const std::uint8_t out[65] = {};
+    EXPECT_FALSE(device->WriteReport(out, 65, written));
+    EXPECT_EQ(written, 0u);
+    EXPECT_FALSE(device->CheckOut()); // already checked out
+}
+
+TEST_F(DeviceTest, WritesCapsAndProductNameCache)
+{
+    auto config = Station("/dev/station");
+    config.OutputReportByteLength = 9;
+    THidDevice* station = StartWithStation(config);
+    ASSERT_NE(station, nullptr);
+    std::vector<std::uint8_t> seen;
+    Sim.SetOutputHandler(Id, [&](const std::uint8_t* report, std::size_t length) { seen.assign(report, report + length); });
+    THidCaps caps;
+    station->QueryCaps(caps);
+    EXPECT_EQ(caps.InputReportByteLength, 65);
+    EXPECT_EQ(caps.OutputReportByteLength, 9);
+    const std::uint8_t out[9] = {0, 1, 2, 3, 4, 5, 6, 7, 8};
+    std::uint32_t written = 0;
+    ASSERT_TRUE(station->WriteReport(out, 9, written));
+    EXPECT_EQ(written, 9u);
+    EXPECT_EQ(seen, std::vector<std::uint8_t>(out, out + 9));
+    EXPECT_FALSE(station->WriteReport(out, 0, written)); // refused by the platform
+    EXPECT_EQ(written, 0u);
+    // The product name query closes the main handle; the next write opens it again.
+    const int handlesWithWrite = Sim.OpenHandleCount(Id);
+    EXPECT_EQ(station->QueryProductName(), u"Метеостанция");
+    EXPECT_EQ(Sim.OpenHandleCount(Id), handlesWithWrite - 1);
+    ASSERT_TRUE(station->WriteReport(out, 9, written));
+    EXPECT_EQ(Sim.OpenHandleCount(Id), handlesWithWrite);
+}
+
+TEST_F(DeviceTest, FreeDeviceOutsideANotificationAnswersOnlyFromItsCache)
+{
+    auto config = Station("/dev/station");
+    Id = Sim.PlugDevice(config);
+    StartAndSettle();
+    THidDevice* device = Controller->Device(0);
+    EXPECT_EQ(device->QueryProductName(), u"");
+    THidCaps caps;
+    device->QueryCaps(caps);
+    EXPECT_EQ(caps.InputReportByteLength, 0);
+    std::uint32_t written = 0;
+    const std::uint8_t out[65] = {};
+    EXPECT_FALSE(device->WriteReport(out, 65, written));
+    // Read once during an offer, then served from the cache without opening.
+    Controller->SetOnEnumerate(THidEnumerateEvent::FromCallable([](THidDevice* d, int) {
+        d->QueryProductName();
+        return true;
+    }));
+    Controller->EnumerateDevices();
+    Sim.UnplugDevice(Id); // the device could no longer answer
+    EXPECT_EQ(device->QueryProductName(), u"Метеостанция");
+    EXPECT_EQ(Sim.OpenHandleCount(Id), 0);
+}
+
+TEST_F(DeviceTest, ReadWaitSliceAcceptsOnlyTenToTenThousand)
+{
+    Id = Sim.PlugDevice(Station("/dev/station"));
+    StartAndSettle();
+    THidDevice* device = Controller->Device(0);
+    device->SetReadWaitSlice(9);
+    EXPECT_EQ(device->ReadWaitSlice(), 100);
+    device->SetReadWaitSlice(10001);
+    EXPECT_EQ(device->ReadWaitSlice(), 100);
+    device->SetReadWaitSlice(10);
+    EXPECT_EQ(device->ReadWaitSlice(), 10);
+    device->SetReadWaitSlice(10000);
+    EXPECT_EQ(device->ReadWaitSlice(), 10000);
+}
