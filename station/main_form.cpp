@@ -29,7 +29,11 @@ constexpr int SavingItem = 5;
 
 } // namespace
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    // A window destroyed without closing still checks its station in before the controller goes.
+    ReleaseStationDevice();
+}
 
 void TForm1::SetClock(TClock clock)
 {
@@ -66,6 +70,7 @@ void TForm1::FormClose()
 {
     Station.Closing = 1;
     SendCommand(TCommandCode::Quiet);
+    ReleaseStationDevice();
 }
 
 void TForm1::closeEvent(QCloseEvent* event)
@@ -75,11 +80,6 @@ void TForm1::closeEvent(QCloseEvent* event)
 }
 
 // ---- The link ----
-
-void TForm1::SendReport()
-{
-    // Nothing to send to until the HID link owns a station device.
-}
 
 void TForm1::SendCommand(TCommandCode code)
 {

@@ -16,6 +16,11 @@
 #include <functional>
 
 class QGroupBox;
+class THidDevice;
+class THidDeviceController;
+namespace hidplatform {
+class Platform;
+}
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
@@ -29,7 +34,9 @@ public:
     static constexpr int FormWidth = 623;
     static constexpr int FormHeight = 388;
 
-    explicit TForm1(QWidget* parent = nullptr);
+    // The window talks to HID devices through `platform`, which must outlive it: the system's
+    // backend in the program, the simulated one in the demo and the tests.
+    explicit TForm1(hidplatform::Platform& platform, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // Page control and pages.
@@ -94,6 +101,9 @@ public:
     // Help page.
     QPlainTextEdit* Memo1 = nullptr;
 
+    // The HID controller that finds the station.
+    THidDeviceController* HidDeviceController1 = nullptr;
+
     // The station record.
     TStationRecord Station;
 
@@ -111,6 +121,13 @@ public:
     void ShowStationDisconnected();
     // The link panel after a failed read, with the system's text for the error.
     void ShowReadError(const QString& systemMessage);
+
+    // The station link: the controller's handlers.
+    bool HidDeviceController1Enumerate(THidDevice* HidDev, int Idx);
+    void HidDeviceController1Arrival(THidDevice* HidDev);
+    void HidDeviceController1DeviceData(THidDevice* HidDev, std::uint8_t ReportID, const std::uint8_t* Data, std::uint16_t Size);
+    void HidDeviceController1DeviceUnplug(THidDevice* HidDev);
+    void HidDeviceController1DeviceDataError(THidDevice* HidDev, std::uint32_t Error);
 
     void FormCreate();
     void FormClose();
@@ -140,6 +157,10 @@ private:
     void CreateHelpPage();
     void CreateChart(QWidget* page);
     void ConnectHandlers();
+    void CreateHidController(hidplatform::Platform& platform);
+    // A station was matched but may only be identified, not opened: nothing can flow.
+    void ShowStationWithoutAccess();
+    void ReleaseStationDevice();
 
     // Sends the output report held in the report image to the station.
     void SendReport();

@@ -74,7 +74,7 @@ gui::TPanel* MakeReadingsPanel(QWidget* parent, const char* name, const QString&
 
 } // namespace
 
-TForm1::TForm1(QWidget* parent)
+TForm1::TForm1(hidplatform::Platform& platform, QWidget* parent)
     : QWidget(parent)
 {
     gui::InstallFontSubstitutes();
@@ -103,6 +103,7 @@ TForm1::TForm1(QWidget* parent)
     move(379, 218);
     setFixedSize(PageControl1->size());
     ConnectHandlers();
+    CreateHidController(platform);
     FormCreate();
 }
 

@@ -6,8 +6,12 @@
 
 #include <cstdint>
 
+class THidDevice;
+
 struct TStationRecord
 {
+    // The device checked out as the station; none while no station is connected.
+    THidDevice* StationDevice = nullptr;
     // Shared by input and output reports; all 255 until the first input report.
     TReportImage ReportImage{};
     std::uint8_t ClockCorrection = 0;    // 0..40, 20 is none

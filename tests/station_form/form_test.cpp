@@ -1,5 +1,6 @@
 // The window driven as the user drives it: clicks on its real controls, input reports through
 // the dispatch, and the output bytes left in the report image.
+#include "hid/platform/sim/sim_platform.h"
 #include "station/main_form.h"
 #include "station/readings_text.h"
 
@@ -55,7 +56,7 @@ class StationForm : public ::testing::Test
 protected:
     void SetUp() override
     {
-        Form = std::make_unique<TForm1>();
+        Form = std::make_unique<TForm1>(Platform);
         Form->SetClock([] { return QDateTime(QDate(2024, 3, 7), QTime(14, 25, 36)); });
         Form->show();
     }
@@ -79,6 +80,7 @@ protected:
         Feed(report);
     }
 
+    hidplatform::SimPlatform Platform;
     std::unique_ptr<TForm1> Form;
 };
 

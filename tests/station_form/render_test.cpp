@@ -1,5 +1,6 @@
 // Renders each page of the window offscreen; with METEO_RENDER_DIR set the pictures are kept for
 // a look by eye. Checks that no control sticks out of its page or overlaps a sibling.
+#include "hid/platform/sim/sim_platform.h"
 #include "station/main_form.h"
 
 #include <QDir>
@@ -12,7 +13,8 @@ namespace {
 
 TEST(StationFormRender, EveryPageRendersAndItsControlsStayInside)
 {
-    TForm1 form;
+    hidplatform::SimPlatform platform;
+    TForm1 form(platform);
     form.show();
     const QByteArray dir = qgetenv("METEO_RENDER_DIR");
     for (int page = 0; page < form.PageControl1->PageCount(); ++page) {
@@ -36,7 +38,8 @@ namespace {
 
 TEST(StationFormRender, LoadedSettingsPageAndLiveReadings)
 {
-    TForm1 form;
+    hidplatform::SimPlatform platform;
+    TForm1 form(platform);
     form.show();
     form.ShowStationConnected();
     form.PageControl1->SetActivePageIndex(2);

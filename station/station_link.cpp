@@ -1,0 +1,106 @@
+// The link with the station: matching it among the HID devices, sending commands, taking in its
+// reports, and letting it go when it is unplugged.
+#include "hid/device_controller.h"
+#include "station/main_form.h"
+#include "station/readings_text.h"
+#include "station/station_identity.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace {
+
+const QString NoAccessText = QStringLiteral("Нет доступа к метеостанции");
+const QString NoAccessHint = QStringLiteral(
+    "Метеостанция найдена, но открыть её может только администратор.\n"
+    "Установите правило udev из пакета программы (70-meteostation.rules),\n"
+    "затем отключите метеостанцию и подключите снова.");
+
+} // namespace
+
+void TForm1::CreateHidController(hidplatform::Platform& platform)
+{
+    HidDeviceController1 = new THidDeviceController(this, platform);
+    HidDeviceController1->setObjectName(QStringLiteral("HidDeviceController1"));
+    HidDeviceController1->SetDevThreadSleepTime(1);
+    HidDeviceController1->SetOnArrival(THidPlugEvent::Bind<&TForm1::HidDeviceController1Arrival>(this));
+    HidDeviceController1->SetOnEnumerate(THidEnumerateEvent::Bind<&TForm1::HidDeviceController1Enumerate>(this));
+    HidDeviceController1->SetOnDeviceData(THidDataEvent::Bind<&TForm1::HidDeviceController1DeviceData>(this));
+    HidDeviceController1->SetOnDeviceDataError(THidDataErrorEvent::Bind<&TForm1::HidDeviceController1DeviceDataError>(this));
+    HidDeviceController1->SetOnDeviceUnplug(THidPlugEvent::Bind<&TForm1::HidDeviceController1DeviceUnplug>(this));
+    HidDeviceController1->Loaded();
+}
+
+bool TForm1::HidDeviceController1Enumerate(THidDevice* HidDev, int /*Idx*/)
+{
+    if (HidDev->QueryProductName() != StationProductName)
+        return true;
+    if (HidDev->ProductID() != StationProductID || HidDev->VendorID() != StationVendorID)
+        return true;
+    Station.StationDevice = HidDev;
+    HidDev->CheckOut();
+    if (!HidDev->ReadWriteGranted()) {
+        ShowStationWithoutAccess();
+        return true;
+    }
+    Panel1->setToolTip(QString());
+    ShowStationConnected();
+    return true;
+}
+
+void TForm1::ShowStationWithoutAccess()
+{
+    Panel1->SetCaption(NoAccessText);
+    Panel1->setToolTip(NoAccessHint);
+}
+
+void TForm1::HidDeviceController1Arrival(THidDevice* /*HidDev*/)
+{
+    HidDeviceController1->EnumerateDevices();
+}
+
+void TForm1::HidDeviceController1DeviceData(THidDevice* /*HidDev*/, std::uint8_t /*ReportID*/, const std::uint8_t* Data,
+                                            std::uint16_t Size)
+{
+    HandleInputReport(Data, Size);
+}
+
+void TForm1::HidDeviceController1DeviceUnplug(THidDevice* HidDev)
+{
+    if (HidDev != Station.StationDevice)
+        return;
+    ReleaseStationDevice();
+    Panel1->setToolTip(QString());
+    ShowStationDisconnected();
+}
+
+void TForm1::HidDeviceController1DeviceDataError(THidDevice* /*HidDev*/, std::uint32_t Error)
+{
+    ShowReadError(QString::fromStdString(HidDeviceController1->Platform().ErrorText(Error)));
+}
+
+void TForm1::ReleaseStationDevice()
+{
+    delete Station.StationDevice;
+    Station.StationDevice = nullptr;
+}
+
+void TForm1::SendReport()
+{
+    THidDevice* device = Station.StationDevice;
+    if (device == nullptr)
+        return;
+    Station.ReportImage[OutField::ReportId] = OutReportId;
+    THidCaps caps;
+    device->QueryCaps(caps);
+    const std::uint32_t length = caps.OutputReportByteLength;
+    if (length == 0)
+        return;
+    // A station with a longer output report gets zeros beyond the image rather than whatever
+    // lies behind it in memory.
+    std::vector<std::uint8_t> report(std::max<std::size_t>(length, ReportImageSize), 0);
+    std::copy(Station.ReportImage.begin(), Station.ReportImage.end(), report.begin());
+    std::uint32_t written = 0;
+    device->WriteReport(report.data(), length, written);
+}
