@@ -5,28 +5,38 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
 constexpr int LinesRead = HistoryRecordCount + 1; // the records and the quantity line
 constexpr int PairsUsed = HistoryImageSize + 1;
 
-int HexValue(char c)
+// Hex digit values by character; 0xFF for anything that is not a hex digit.
+constexpr std::array<std::uint8_t, 256> HexTable = [] {
+    std::array<std::uint8_t, 256> table{};
+    table.fill(0xFF);
+    for (int c = 0; c < 10; ++c)
+        table['0' + c] = static_cast<std::uint8_t>(c);
+    for (int c = 0; c < 6; ++c) {
+        table['A' + c] = static_cast<std::uint8_t>(10 + c);
+        table['a' + c] = static_cast<std::uint8_t>(10 + c);
+    }
+    return table;
+}();
+
+std::uint8_t Hex(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
+    return HexTable[static_cast<unsigned char>(c)];
 }
+
+// The conversion never needs more: 32769 pairs and the ends of 4097 lines.
+constexpr qsizetype LongestUsefulText = 2 * PairsUsed + 2 * LinesRead;
 
 QString ShownName(const QString& path)
 {
@@ -65,29 +75,6 @@ QByteArray Cp1251(const QString& text)
     return bytes;
 }
 
-void AppendNumber(QByteArray& out, int value)
-{
-    char digits[12];
-    int n = 0;
-    if (value < 0) {
-        out += '-';
-        value = -value;
-    }
-    do {
-        digits[n++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value > 0);
-    while (n > 0)
-        out += digits[--n];
-}
-
-void AppendTwoDigits(QByteArray& out, int value)
-{
-    if (value < 10)
-        out += '0';
-    AppendNumber(out, value);
-}
-
 class TDescriptor
 {
 public:
@@ -121,65 +108,96 @@ EHistoryFileError::EHistoryFileError(const QString& message)
 THistoryLoadResult ConvertHistoryText(const QByteArray& text, THistoryImage& image, std::uint8_t& quantity,
                                       const QString& fileName)
 {
-    // Join the first 4097 lines; remember where each starts in the joined text for the message.
-    QByteArray joined;
-    joined.reserve(std::min<qsizetype>(text.size(), HistoryFileSize));
-    std::vector<qsizetype> lineStarts;
-    lineStarts.reserve(LinesRead);
-    const char* data = text.constData();
-    const qsizetype size = text.size();
-    qsizetype pos = 0;
-    for (int line = 0; line < LinesRead && pos < size; ++line) {
-        const void* found = std::memchr(data + pos, '\n', static_cast<std::size_t>(size - pos));
-        const qsizetype end = found ? static_cast<const char*>(found) - data : size;
-        qsizetype contentEnd = end;
-        if (found && contentEnd > pos && data[contentEnd - 1] == '\r')
-            --contentEnd;
-        lineStarts.push_back(joined.size());
-        joined.append(data + pos, contentEnd - pos);
-        pos = found ? end + 1 : size;
-    }
-
-    const qsizetype pairs = std::min<qsizetype>(joined.size() / 2, PairsUsed);
-    const char* t = joined.constData();
-    for (qsizetype k = 0; k < pairs; ++k) {
-        const int high = HexValue(t[2 * k]);
-        const int low = HexValue(t[2 * k + 1]);
-        if (high < 0 || low < 0) {
-            const auto line = std::upper_bound(lineStarts.begin(), lineStarts.end(), 2 * k) - lineStarts.begin();
-            return {THistoryLoadOutcome::BadPair,
-                    QStringLiteral("Файл «%1», строка %2: «$%3» не является шестнадцатеричным числом")
-                        .arg(fileName)
-                        .arg(line)
-                        .arg(PairText(t + 2 * k))};
+    // One pass over the text: line ends are skipped (so lines are joined), characters pair up
+    // across them. A record line of exactly 16 digits and CR LF is taken whole.
+    const char* p = text.constData();
+    const char* const end = p + text.size();
+    int line = 1;
+    qsizetype k = 0; // the next pair
+    const char* pending = nullptr;
+    int pendingLine = 0;
+    while (p < end && line <= LinesRead && k < PairsUsed) {
+        if (pending == nullptr && end - p >= 18 && p[16] == '\r' && p[17] == '\n' && k + 8 <= HistoryImageSize) {
+            std::uint8_t bytes[8];
+            std::uint8_t invalid = 0;
+            for (int i = 0; i < 8; ++i) {
+                const std::uint8_t high = Hex(p[2 * i]);
+                const std::uint8_t low = Hex(p[2 * i + 1]);
+                invalid |= high | low;
+                bytes[i] = static_cast<std::uint8_t>(high << 4 | low);
+            }
+            if ((invalid & 0xF0) == 0) {
+                std::memcpy(image.data() + k, bytes, 8);
+                k += 8;
+                p += 18;
+                ++line;
+                continue;
+            }
+            // The character-wise path below converts the good pairs and stops at the bad one.
         }
-        const auto value = static_cast<std::uint8_t>(high << 4 | low);
-        if (k < HistoryImageSize)
-            image[static_cast<std::size_t>(k)] = value;
-        else
-            quantity = value;
+        const char c = *p;
+        if (c == '\n') {
+            ++line;
+        } else if (c == '\r' && p + 1 < end && p[1] == '\n') {
+            // the CR of a CR LF
+        } else if (pending == nullptr) {
+            pending = p;
+            pendingLine = line;
+        } else {
+            const std::uint8_t high = Hex(*pending);
+            const std::uint8_t low = Hex(c);
+            if ((high | low) & 0xF0) {
+                const char pair[2] = {*pending, c};
+                return {THistoryLoadOutcome::BadPair,
+                        QStringLiteral("Файл «%1», строка %2: «$%3» не является шестнадцатеричным числом")
+                            .arg(fileName)
+                            .arg(pendingLine)
+                            .arg(PairText(pair))};
+            }
+            const auto value = static_cast<std::uint8_t>(high << 4 | low);
+            if (k < HistoryImageSize)
+                image[static_cast<std::size_t>(k)] = value;
+            else
+                quantity = value;
+            ++k;
+            pending = nullptr;
+        }
+        ++p;
     }
     return {};
 }
 
 THistoryLoadResult LoadHistoryFile(THistoryState& state, const QString& path)
 {
-    QFile file(path);
-    if (!QFileInfo::exists(path)) {
+    auto unreadable = [&](int error) {
         state.HistoryImage.fill(HistoryMissing);
-        return {THistoryLoadOutcome::Missing, {}};
+        return THistoryLoadResult{
+            THistoryLoadOutcome::Unreadable,
+            QStringLiteral("Не удалось прочитать файл «%1»: %2").arg(ShownName(path), SystemReason(error))};
+    };
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) {
+            state.HistoryImage.fill(HistoryMissing);
+            return {THistoryLoadOutcome::Missing, {}};
+        }
+        return unreadable(errno);
     }
-    QByteArray text;
-    bool read = file.open(QIODevice::ReadOnly);
-    if (read) {
-        text = file.readAll();
-        read = file.error() == QFileDevice::NoError;
+    TDescriptor descriptor(fd);
+    QByteArray text(LongestUsefulText, Qt::Uninitialized);
+    qsizetype used = 0;
+    while (used < text.size()) {
+        const ssize_t got = ::read(fd, text.data() + used, static_cast<std::size_t>(text.size() - used));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return unreadable(errno);
+        }
+        if (got == 0)
+            break;
+        used += got;
     }
-    if (!read) {
-        state.HistoryImage.fill(HistoryMissing);
-        return {THistoryLoadOutcome::Unreadable,
-                QStringLiteral("Не удалось прочитать файл «%1»: %2").arg(ShownName(path), file.errorString())};
-    }
+    text.truncate(used);
     return ConvertHistoryText(text, state.HistoryImage, state.DiagramQuantity, ShownName(path));
 }
 
@@ -212,67 +230,88 @@ QByteArray HistoryExportBytes(const THistoryImage& image)
 {
     static const QByteArray Degrees = Cp1251(QStringLiteral("°C  "));
     static const QByteArray Millimetres = Cp1251(QStringLiteral(" мм рт.ст.  "));
+    constexpr qsizetype LongestLine = 96; // the longest line is 74 bytes
 
-    QByteArray out;
     int lines = 0;
     for (int r = 0; r < HistoryRecordCount; ++r)
         lines += HistoryRecordAt(image, r).IsEmpty() ? 0 : 1;
-    out.reserve(lines * 56);
+    QByteArray text(lines * LongestLine, Qt::Uninitialized);
+    char* out = text.data();
+
+    auto put = [&out](const char* piece, std::size_t length) {
+        std::memcpy(out, piece, length);
+        out += length;
+    };
+    auto putText = [&put](const char* piece) { put(piece, std::strlen(piece)); };
+    auto putBytes = [&put](const QByteArray& piece) { put(piece.constData(), static_cast<std::size_t>(piece.size())); };
+    auto putNumber = [&out](int value) { // 0..999
+        if (value >= 100)
+            *out++ = static_cast<char>('0' + value / 100);
+        if (value >= 10)
+            *out++ = static_cast<char>('0' + value / 10 % 10);
+        *out++ = static_cast<char>('0' + value % 10);
+    };
+    auto putTwoDigits = [&](std::uint8_t value) {
+        if (value < 10)
+            *out++ = '0';
+        putNumber(value);
+    };
+    auto putDatePart = [&](std::uint8_t value) {
+        if (value == HistoryMissing)
+            put("--", 2);
+        else
+            putTwoDigits(value);
+    };
 
     for (int r = 0; r < HistoryRecordCount; ++r) {
         const HistoryRecord rec = HistoryRecordAt(image, r);
         if (rec.IsEmpty())
             continue;
-        auto datePart = [&out](std::uint8_t v, const char* missing) {
-            if (v == HistoryMissing)
-                out += missing;
-            else
-                AppendTwoDigits(out, v);
-        };
-        datePart(rec.Day, "--");
-        out += '.';
-        datePart(rec.Month, "--");
-        out += '.';
-        datePart(rec.Year, "--");
+        putDatePart(rec.Day);
+        *out++ = '.';
+        putDatePart(rec.Month);
+        *out++ = '.';
+        putDatePart(rec.Year);
         if (rec.Hour == HistoryMissing) {
-            out += " (--:--)   ";
+            putText(" (--:--)   ");
         } else {
-            out += " (";
-            AppendTwoDigits(out, rec.Hour);
-            out += ":00)   ";
+            put(" (", 2);
+            putTwoDigits(rec.Hour);
+            putText(":00)   ");
         }
         if (rec.IndoorTemp == HistoryMissing) {
-            out += "---";
+            put("---", 3);
         } else {
-            out += '+';
-            AppendNumber(out, rec.IndoorTemp);
+            *out++ = '+';
+            putNumber(rec.IndoorTemp);
         }
-        out += Degrees;
+        putBytes(Degrees);
         const std::uint8_t v = rec.OutdoorTemp;
-        if (v == HistoryMissing)
-            out += "---";
-        else if (v == 0 || v == 128)
-            out += "  0";
-        else if (v <= 127) {
-            out += v < 10 ? " +" : "+";
-            AppendNumber(out, v);
+        if (v == HistoryMissing) {
+            put("---", 3);
+        } else if (v == 0 || v == 128) {
+            put("  0", 3);
+        } else if (v <= 127) {
+            putText(v < 10 ? " +" : "+");
+            putNumber(v);
         } else {
-            out += v - 128 < 10 ? " -" : "-";
-            AppendNumber(out, v - 128);
+            putText(v - 128 < 10 ? " -" : "-");
+            putNumber(v - 128);
         }
-        out += Degrees;
+        putBytes(Degrees);
         if (rec.PressureCode == HistoryMissing)
-            out += "---";
+            put("---", 3);
         else
-            AppendNumber(out, 885 - rec.PressureCode);
-        out += Millimetres;
+            putNumber(885 - rec.PressureCode);
+        putBytes(Millimetres);
         if (rec.HumidityPercent == HistoryMissing)
-            out += "---";
+            put("---", 3);
         else
-            AppendNumber(out, rec.HumidityPercent);
-        out += "%\r\n";
+            putNumber(rec.HumidityPercent);
+        put("%\r\n", 3);
     }
-    return out;
+    text.truncate(out - text.constData());
+    return text;
 }
 
 void ExportHistoryText(const THistoryImage& image, const QString& path)
