@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cctype>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -147,6 +148,34 @@ TEST(HistoryText, BadPairStopsTheConversionAndNamesTheText)
     EXPECT_TRUE(ConvertHistoryText("0\t", image, quantity).Message.contains(QStringLiteral("«$0\\x09»")));
     EXPECT_TRUE(ConvertHistoryText("\xC0\x31", image, quantity).Message.contains(QStringLiteral("«$А1»")));
     EXPECT_EQ(ConvertHistoryText(" 1", image, quantity).Outcome, THistoryLoadOutcome::BadPair);
+}
+
+TEST(HistoryText, EveryCharacterAtEveryPlaceOfAWholeLineIsJudgedAsAHexDigit)
+{
+    for (int place = 0; place < 16; ++place)
+        for (int c = 0; c < 256; ++c) {
+            QByteArray line = "0123456789abcDEF\r\n";
+            line[place] = static_cast<char>(c);
+            THistoryImage image = Filled(0x5A);
+            std::uint8_t quantity = 0;
+            if (c == '\n')
+                continue; // a line end: the line is then shorter, which is no error
+            const bool hex = std::isxdigit(c) != 0;
+            ASSERT_EQ(ConvertHistoryText(line, image, quantity).Outcome,
+                      hex ? THistoryLoadOutcome::Loaded : THistoryLoadOutcome::BadPair)
+                << place << " " << c;
+            if (hex) {
+                const int digit = c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+                std::uint8_t expected[8] = {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF};
+                expected[place / 2] = static_cast<std::uint8_t>(
+                    place % 2 ? (expected[place / 2] & 0xF0) | digit : (expected[place / 2] & 0x0F) | digit << 4);
+                ASSERT_TRUE(std::equal(expected, expected + 8, image.begin())) << place << " " << c;
+            } else {
+                // the pairs before the bad one are converted, the rest kept
+                for (int i = 0; i < 8; ++i)
+                    ASSERT_EQ(image[i] == 0x5A, i >= place / 2) << place << " " << c;
+            }
+        }
 }
 
 TEST_F(HistoryFile, UnreadableFileGivesAnEmptyImageThatMustNotBeSavedOverIt)
