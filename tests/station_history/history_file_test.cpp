@@ -265,16 +265,6 @@ TEST_F(HistoryFileFailure, WriteFailingMidwayLeavesTheOldFileWhole)
     ExpectOldFileWholeAndAlone();
 }
 
-TEST_F(HistoryFileFailure, FolderWithoutWriteAccessLeavesTheOldFileWhole)
-{
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "folder permissions do not bind the superuser";
-    ASSERT_EQ(::chmod(QFile::encodeName(Folder.path()).constData(), 0555), 0);
-    EXPECT_THROW(SaveHistoryFile(State, Path()), EHistoryFileError);
-    ::chmod(QFile::encodeName(Folder.path()).constData(), 0755);
-    ExpectOldFileWholeAndAlone();
-}
-
 TEST_F(HistoryFileFailure, MissingFolderOrADirectoryInTheWayIsReported)
 {
     try {
