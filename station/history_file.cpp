@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -159,14 +160,20 @@ THistoryLoadResult ConvertHistoryText(const QByteArray& text, THistoryImage& ima
     const char* pending = nullptr;
     int pendingLine = 0;
     while (p < end && line <= LinesRead && k < PairsUsed) {
-        if (pending == nullptr && end - p >= 18 && p[16] == '\r' && p[17] == '\n' && k + 8 <= HistoryImageSize) {
-            if (DecodeRecordLine(p, image.data() + k)) {
+        if (pending == nullptr) {
+            // Whole record lines while they last; the character-wise path below converts the
+            // good pairs of a line that is not one and stops at a bad pair.
+            const qsizetype wholeLines = std::min({static_cast<qsizetype>(end - p) / 18, static_cast<qsizetype>(HistoryImageSize - k) / 8,
+                                                   static_cast<qsizetype>(LinesRead - line + 1)});
+            qsizetype taken = 0;
+            while (taken < wholeLines && p[16] == '\r' && p[17] == '\n' && DecodeRecordLine(p, image.data() + k)) {
                 k += 8;
                 p += 18;
-                ++line;
-                continue;
+                ++taken;
             }
-            // The character-wise path below converts the good pairs and stops at the bad one.
+            line += static_cast<int>(taken);
+            if (taken > 0)
+                continue;
         }
         const char c = *p;
         if (c == '\n') {
