@@ -163,8 +163,9 @@ THistoryLoadResult ConvertHistoryText(const QByteArray& text, THistoryImage& ima
         if (pending == nullptr) {
             // Whole record lines while they last; the character-wise path below converts the
             // good pairs of a line that is not one and stops at a bad pair.
-            const qsizetype wholeLines = std::min({static_cast<qsizetype>(end - p) / 18, static_cast<qsizetype>(HistoryImageSize - k) / 8,
-                                                   static_cast<qsizetype>(LinesRead - line + 1)});
+            const qsizetype wholeLines =
+                std::min({static_cast<qsizetype>(end - p) / 18, static_cast<qsizetype>(HistoryImageSize - k) / 8,
+                          static_cast<qsizetype>(LinesRead - line + 1)});
             qsizetype taken = 0;
             while (taken < wholeLines && p[16] == '\r' && p[17] == '\n' && DecodeRecordLine(p, image.data() + k)) {
                 k += 8;
