@@ -1,0 +1,75 @@
+// The history copy's files: "met.mtb" (the image kept between runs: 4096 lines of 16 upper-case hex
+// digits with CR LF, then the diagram quantity as two hex digits without a line end, 73,730 bytes)
+// and the readable export "met.txt" (Windows-1251). Both live in the current directory unless a
+// path is given.
+#pragma once
+
+#include "station/history_state.h"
+
+#include <QByteArray>
+#include <QString>
+#include <stdexcept>
+
+inline const QString HistoryFileName = QStringLiteral("met.mtb");
+inline const QString HistoryExportFileName = QStringLiteral("met.txt");
+constexpr int HistoryFileSize = HistoryRecordCount * 18 + 2; // 73730
+
+// A file of the history could not be read or written. what() is the Russian message (UTF-8) that
+// names the file and the system's reason, ready for the standard error box.
+class EHistoryFileError : public std::runtime_error
+{
+public:
+    explicit EHistoryFileError(const QString& message);
+    QString Message() const { return QString::fromUtf8(what()); }
+};
+
+enum class THistoryLoadOutcome
+{
+    Loaded,     // the whole text was converted
+    Missing,    // no file: the image is all 255, nothing to report
+    Unreadable, // the file exists but cannot be opened or read: the image is all 255
+    BadPair     // a pair is not hexadecimal: the bytes before it are converted, the rest kept
+};
+
+struct THistoryLoadResult
+{
+    THistoryLoadOutcome Outcome = THistoryLoadOutcome::Loaded;
+    QString Message; // empty for Loaded and Missing; for BadPair it names the bad text
+
+    // Whether the image may be written back over the file at close. After a bad pair or an
+    // unreadable file it may not: the user's file would be replaced by a half-converted (or
+    // empty) image.
+    bool ImageComplete() const
+    {
+        return Outcome == THistoryLoadOutcome::Loaded || Outcome == THistoryLoadOutcome::Missing;
+    }
+};
+
+// Reads the history file into the state's image and quantity. Never throws: a missing or
+// unreadable file gives an all-255 image silently (the result tells which), a bad pair stops the
+// conversion there and returns the message for the user.
+THistoryLoadResult LoadHistoryFile(THistoryState& state, const QString& path = HistoryFileName);
+
+// The conversion on its own: the first 4097 lines (ending at LF or CR LF) joined, then read as
+// pairs of hex digits (either case): pair k < 32768 is image byte k, pair 32768 the quantity.
+// Bytes the text does not reach keep their value. `fileName` only goes into the message.
+THistoryLoadResult ConvertHistoryText(const QByteArray& text, THistoryImage& image, std::uint8_t& quantity,
+                                      const QString& fileName = HistoryFileName);
+
+// The file's bytes for an image and quantity.
+QByteArray HistoryFileBytes(const THistoryImage& image, std::uint8_t quantity);
+
+// Replaces the history file atomically (temporary file beside it, flushed to disk, renamed over
+// it): on any failure the old file stays whole and EHistoryFileError is thrown.
+void SaveHistoryFile(const THistoryState& state, const QString& path = HistoryFileName);
+
+// The export's bytes: one Windows-1251 line with CR LF per non-empty record, in memory order.
+QByteArray HistoryExportBytes(const THistoryImage& image);
+
+// Writes the export (replaced atomically like the history file). Throws EHistoryFileError.
+void ExportHistoryText(const THistoryImage& image, const QString& path = HistoryExportFileName);
+
+// Writes `bytes` to `path` through a temporary file in the same folder, flushed to disk and
+// renamed over the target; the target keeps its permissions. Throws EHistoryFileError, leaving
+// the target untouched and no temporary file behind.
+void ReplaceFileAtomically(const QString& path, const QByteArray& bytes);

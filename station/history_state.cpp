@@ -1,0 +1,75 @@
+#include "station/history_state.h"
+
+#include <algorithm>
+#include <cstring>
+
+bool HistoryRecord::IsEmpty() const
+{
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(this);
+    return std::all_of(bytes, bytes + HistoryRecordSize, [](std::uint8_t b) { return b == HistoryMissing; });
+}
+
+bool HistoryRecord::HasDate() const
+{
+    return Day != HistoryMissing && Month != HistoryMissing && Year != HistoryMissing;
+}
+
+HistoryRecord HistoryRecordAt(const THistoryImage& image, int index)
+{
+    HistoryRecord record;
+    std::memcpy(&record, image.data() + static_cast<std::size_t>(index) * HistoryRecordSize, HistoryRecordSize);
+    return record;
+}
+
+THistoryScan ScanHistory(const THistoryImage& image, const QDate& today)
+{
+    THistoryScan scan;
+    for (int r = 0; r < HistoryRecordCount; ++r)
+        if (HistoryRecordAt(image, r).HasDate())
+            ++scan.RecordCount;
+
+    TSelectedDate& date = scan.SelectedDate;
+    if (scan.RecordCount >= 1) {
+        const HistoryRecord newest = HistoryRecordAt(image, static_cast<int>(scan.RecordCount) - 1);
+        date = {newest.Day, newest.Month, newest.Year};
+    }
+    const HistoryRecord first = HistoryRecordAt(image, 0);
+    if (scan.RecordCount == 0 ||
+        (first.Day == HistoryMissing && first.Month == HistoryMissing && first.Year == HistoryMissing))
+        date = {static_cast<std::uint8_t>(today.day()), static_cast<std::uint8_t>(today.month()),
+                static_cast<std::uint8_t>(today.year() % 100)};
+    // The diagram cannot step before 2016.
+    if (date.Year < 16)
+        date = {31, 12, 15};
+    if (date.Year > 99)
+        date = {31, 12, 99};
+
+    scan.RecordCountText = QString::number(scan.RecordCount) + QStringLiteral(" (4096)");
+    return scan;
+}
+
+QString ScanHistory(THistoryState& state, const QDate& today)
+{
+    const THistoryScan scan = ScanHistory(state.HistoryImage, today);
+    state.RecordCount = scan.RecordCount;
+    state.SelectedDate = scan.SelectedDate;
+    return scan.RecordCountText;
+}
+
+int HistoryProgressPercent(int blockCount)
+{
+    const int scaled = blockCount * 100;
+    int percent = scaled / HistoryBlockCount;
+    const int twiceRest = 2 * (scaled % HistoryBlockCount);
+    if (twiceRest > HistoryBlockCount || (twiceRest == HistoryBlockCount && percent % 2 == 1))
+        ++percent;
+    return percent;
+}
+
+bool StoreHistoryBlock(THistoryImage& image, int blockIndex, const std::uint8_t* block)
+{
+    if (blockIndex < 0 || blockIndex >= HistoryBlockCount || block == nullptr)
+        return false;
+    std::memcpy(image.data() + static_cast<std::size_t>(blockIndex) * HistoryBlockSize, block, HistoryBlockSize);
+    return true;
+}

@@ -1,0 +1,294 @@
+#include "station/history_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cctype>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return file.readAll();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+void PutRecord(THistoryImage& image, int r, std::array<std::uint8_t, 8> bytes)
+{
+    std::copy(bytes.begin(), bytes.end(), image.begin() + 8 * r);
+}
+
+THistoryImage Filled(std::uint8_t value)
+{
+    THistoryImage image;
+    image.fill(value);
+    return image;
+}
+
+class HistoryFile : public testing::Test
+{
+protected:
+    QTemporaryDir Folder;
+    QString Path(const QString& name = HistoryFileName) const { return Folder.filePath(name); }
+};
+
+TEST_F(HistoryFile, SavedFileHasTheFormatAndLoadsBackByteExact)
+{
+    THistoryState saved;
+    for (int i = 0; i < HistoryImageSize; ++i)
+        saved.HistoryImage[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
+    PutRecord(saved.HistoryImage, 0, {0x17, 0x85, 0x8C, 0x2D, 0x0E, 0x05, 0x0C, 0x10});
+    saved.DiagramQuantity = 3;
+    SaveHistoryFile(saved, Path());
+
+    const QByteArray bytes = ReadAll(Path());
+    ASSERT_EQ(bytes.size(), 73730);
+    EXPECT_TRUE(bytes.startsWith("17858C2D0E050C10\r\n"));
+    EXPECT_TRUE(bytes.endsWith("\r\n03"));
+    EXPECT_EQ(bytes.toUpper(), bytes);
+
+    THistoryState loaded;
+    const THistoryLoadResult result = LoadHistoryFile(loaded, Path());
+    EXPECT_EQ(result.Outcome, THistoryLoadOutcome::Loaded);
+    EXPECT_TRUE(result.ImageComplete());
+    EXPECT_EQ(loaded.HistoryImage, saved.HistoryImage);
+    EXPECT_EQ(loaded.DiagramQuantity, 3);
+
+    // Saving again replaces the file; no temporary file stays behind.
+    saved.DiagramQuantity = 1;
+    SaveHistoryFile(saved, Path());
+    EXPECT_TRUE(ReadAll(Path()).endsWith("\r\n01"));
+    EXPECT_EQ(QDir(Folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{HistoryFileName});
+}
+
+TEST_F(HistoryFile, MissingFileGivesAnEmptyHistoryWhichSavesAsAllFF)
+{
+    THistoryState state;
+    const THistoryLoadResult result = LoadHistoryFile(state, Path());
+    EXPECT_EQ(result.Outcome, THistoryLoadOutcome::Missing);
+    EXPECT_TRUE(result.ImageComplete());
+    EXPECT_TRUE(result.Message.isEmpty());
+    EXPECT_EQ(state.HistoryImage, Filled(255));
+    EXPECT_EQ(state.DiagramQuantity, 0);
+    EXPECT_EQ(ScanHistory(state, QDate(2017, 3, 4)), QStringLiteral("0 (4096)"));
+    EXPECT_EQ(state.SelectedDate, (TSelectedDate{4, 3, 17}));
+
+    SaveHistoryFile(state, Path());
+    QByteArray expected;
+    for (int r = 0; r < 4096; ++r)
+        expected += "FFFFFFFFFFFFFFFF\r\n";
+    expected += "00";
+    EXPECT_EQ(ReadAll(Path()), expected);
+}
+
+TEST_F(HistoryFile, EmptyFileLeavesTheImageAtZero)
+{
+    WriteAll(Path(), {});
+    THistoryState state;
+    EXPECT_EQ(LoadHistoryFile(state, Path()).Outcome, THistoryLoadOutcome::Loaded);
+    EXPECT_EQ(state.HistoryImage, Filled(0));
+    EXPECT_EQ(ScanHistory(state, QDate(2017, 3, 4)), QStringLiteral("4096 (4096)"));
+    EXPECT_EQ(state.SelectedDate, (TSelectedDate{31, 12, 15}));
+}
+
+TEST(HistoryText, ShortTextsAndOddLinesShiftPairsAndLeaveTheRestAlone)
+{
+    THistoryImage image = Filled(0x77);
+    std::uint8_t quantity = 2;
+    // LF or CR LF end a line; a short line shifts what follows; a last single character is dropped.
+    EXPECT_EQ(ConvertHistoryText("0102030405060708\nabC\r\nDEF0", image, quantity).Outcome,
+              THistoryLoadOutcome::Loaded);
+    const std::uint8_t expected[] = {1, 2, 3, 4, 5, 6, 7, 8, 0xAB, 0xCD, 0xEF, 0x77};
+    EXPECT_TRUE(std::equal(std::begin(expected), std::end(expected), image.begin()));
+    EXPECT_EQ(quantity, 2);
+
+    // 4096 lines without the quantity line keep the quantity; a quantity line sets it; lines past
+    // it are not read.
+    QByteArray lines;
+    for (int r = 0; r < 4096; ++r)
+        lines += "0011223344556677\r\n";
+    image = Filled(0);
+    ASSERT_EQ(ConvertHistoryText(lines, image, quantity).Outcome, THistoryLoadOutcome::Loaded);
+    EXPECT_EQ(quantity, 2);
+    EXPECT_EQ(image[8 * 4095 + 7], 0x77);
+    ASSERT_EQ(ConvertHistoryText(lines + "03\r\n01", image, quantity).Outcome, THistoryLoadOutcome::Loaded);
+    EXPECT_EQ(quantity, 3);
+    // A lone CR is text, not a line end.
+    EXPECT_EQ(ConvertHistoryText("01\r02", image, quantity).Outcome, THistoryLoadOutcome::BadPair);
+}
+
+TEST(HistoryText, BadPairStopsTheConversionAndNamesTheText)
+{
+    THistoryImage image = Filled(0x55);
+    std::uint8_t quantity = 1;
+    const THistoryLoadResult result =
+        ConvertHistoryText("0011223344556677\r\n88G9AABBCCDDEEFF\r\n", image, quantity, QStringLiteral("met.mtb"));
+    EXPECT_EQ(result.Outcome, THistoryLoadOutcome::BadPair);
+    EXPECT_FALSE(result.ImageComplete());
+    EXPECT_EQ(result.Message, QStringLiteral("Файл «met.mtb», строка 2: «$G9» не является шестнадцатеричным числом"));
+    EXPECT_EQ(image[8], 0x88);
+    EXPECT_EQ(image[9], 0x55);
+    EXPECT_EQ(quantity, 1);
+
+    // Control characters and Windows-1251 letters are shown readably.
+    EXPECT_TRUE(ConvertHistoryText("0\t", image, quantity).Message.contains(QStringLiteral("«$0\\x09»")));
+    EXPECT_TRUE(ConvertHistoryText("\xC0\x31", image, quantity).Message.contains(QStringLiteral("«$А1»")));
+    EXPECT_EQ(ConvertHistoryText(" 1", image, quantity).Outcome, THistoryLoadOutcome::BadPair);
+}
+
+TEST(HistoryText, EveryCharacterAtEveryPlaceOfAWholeLineIsJudgedAsAHexDigit)
+{
+    for (int place = 0; place < 16; ++place)
+        for (int c = 0; c < 256; ++c) {
+            QByteArray line = "0123456789abcDEF\r\n";
+            line[place] = static_cast<char>(c);
+            THistoryImage image = Filled(0x5A);
+            std::uint8_t quantity = 0;
+            if (c == '\n')
+                continue; // a line end: the line is then shorter, which is no error
+            const bool hex = std::isxdigit(c) != 0;
+            ASSERT_EQ(ConvertHistoryText(line, image, quantity).Outcome,
+                      hex ? THistoryLoadOutcome::Loaded : THistoryLoadOutcome::BadPair)
+                << place << " " << c;
+            if (hex) {
+                const int digit = c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+                std::uint8_t expected[8] = {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF};
+                expected[place / 2] = static_cast<std::uint8_t>(
+                    place % 2 ? (expected[place / 2] & 0xF0) | digit : (expected[place / 2] & 0x0F) | digit << 4);
+                ASSERT_TRUE(std::equal(expected, expected + 8, image.begin())) << place << " " << c;
+            } else {
+                // the pairs before the bad one are converted, the rest kept
+                for (int i = 0; i < 8; ++i)
+                    ASSERT_EQ(image[i] == 0x5A, i >= place / 2) << place << " " << c;
+            }
+        }
+}
+
+TEST_F(HistoryFile, UnreadableFileGivesAnEmptyImageThatMustNotBeSavedOverIt)
+{
+    ASSERT_TRUE(QDir(Folder.path()).mkdir(HistoryFileName));
+    THistoryState state;
+    const THistoryLoadResult result = LoadHistoryFile(state, Path());
+    EXPECT_EQ(result.Outcome, THistoryLoadOutcome::Unreadable);
+    EXPECT_FALSE(result.ImageComplete());
+    EXPECT_TRUE(result.Message.contains(QStringLiteral("met.mtb")));
+    EXPECT_EQ(state.HistoryImage, Filled(255));
+}
+
+TEST(HistoryExport, LinesFollowThePieceTable)
+{
+    THistoryImage image = Filled(255);
+    PutRecord(image, 3, {0x17, 0x85, 0x8C, 0x2D, 0x0E, 0x05, 0x0C, 0x10});
+    PutRecord(image, 4, {0x15, 0x00, 0xFF, 0xFF, 0xFF, 0x05, 0x0C, 0x10});
+    PutRecord(image, 9, {255, 255, 255, 50, 255, 255, 255, 255});
+    const QByteArray unit = "\xB0" "C  ";
+    const QByteArray mm = " \xEC\xEC \xF0\xF2.\xF1\xF2.  ";
+    EXPECT_EQ(HistoryExportBytes(image), "05.12.16 (14:00)   +23" + unit + " -5" + unit + "745" + mm + "45%\r\n" +
+                                             "05.12.16 (--:--)   +21" + unit + "  0" + unit + "---" + mm + "---%\r\n" +
+                                             "--.--.-- (--:--)   ---" + unit + "---" + unit + "---" + mm + "50%\r\n");
+
+    const std::pair<std::uint8_t, const char*> outdoor[] = {
+        {128, "  0"}, {137, " -9"}, {138, "-10"}, {9, " +9"}, {10, "+10"}, {127, "+127"}, {254, "-126"}};
+    for (const auto& [value, text] : outdoor) {
+        THistoryImage one = Filled(255);
+        PutRecord(one, 0, {1, value, 0, 100, 0, 1, 1, 0});
+        EXPECT_EQ(HistoryExportBytes(one),
+                  QByteArray("01.01.00 (00:00)   +1") + unit + text + unit + "885" + mm + "100%\r\n")
+            << int(value);
+    }
+}
+
+TEST_F(HistoryFile, ExportOfAnEmptyHistoryIsAnEmptyFile)
+{
+    WriteAll(Path(HistoryExportFileName), "old text");
+    ExportHistoryText(Filled(255), Path(HistoryExportFileName));
+    EXPECT_TRUE(ReadAll(Path(HistoryExportFileName)).isEmpty());
+
+    THistoryImage image = Filled(255);
+    PutRecord(image, 0, {0x17, 0x85, 0x8C, 0x2D, 0x0E, 0x05, 0x0C, 0x10});
+    ExportHistoryText(image, Path(HistoryExportFileName));
+    EXPECT_EQ(ReadAll(Path(HistoryExportFileName)), HistoryExportBytes(image));
+}
+
+class HistoryFileFailure : public HistoryFile
+{
+protected:
+    void SetUp() override
+    {
+        WriteAll(Path(), "old history");
+        ASSERT_EQ(::chmod(QFile::encodeName(Path()).constData(), 0640), 0);
+    }
+    void ExpectOldFileWholeAndAlone()
+    {
+        EXPECT_EQ(ReadAll(Path()), "old history");
+        EXPECT_EQ(QDir(Folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                  QStringList{HistoryFileName});
+    }
+    THistoryState State;
+};
+
+TEST_F(HistoryFileFailure, WriteFailingMidwayLeavesTheOldFileWhole)
+{
+    // A file size limit makes the write of the temporary file fail after some bytes.
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = old;
+    limited.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    std::string message;
+    try {
+        SaveHistoryFile(State, Path());
+    } catch (const EHistoryFileError& error) {
+        message = error.what();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(QString::fromStdString(message),
+              QStringLiteral("Не удалось записать файл «%1»: %2")
+                  .arg(QDir::toNativeSeparators(Path()), QString::fromLocal8Bit(std::strerror(EFBIG))));
+    ExpectOldFileWholeAndAlone();
+}
+
+TEST_F(HistoryFileFailure, MissingFolderOrADirectoryInTheWayIsReported)
+{
+    try {
+        SaveHistoryFile(State, Path(QStringLiteral("no-such-folder/met.mtb")));
+        ADD_FAILURE() << "no error";
+    } catch (const EHistoryFileError& error) {
+        EXPECT_TRUE(QString::fromUtf8(error.what()).contains(QStringLiteral("no-such-folder")));
+        EXPECT_TRUE(QString::fromUtf8(error.what()).contains(QString::fromLocal8Bit(std::strerror(ENOENT))));
+    }
+    ASSERT_TRUE(QDir(Folder.path()).mkpath(QStringLiteral("met.txt/inside")));
+    EXPECT_THROW(ExportHistoryText(Filled(0), Path(HistoryExportFileName)), EHistoryFileError);
+    EXPECT_TRUE(QDir(Path(HistoryExportFileName)).exists(QStringLiteral("inside")));
+    EXPECT_EQ(QDir(Folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              (QStringList{HistoryFileName, HistoryExportFileName}));
+}
+
+TEST_F(HistoryFile, SaveKeepsThePermissionsOfTheFileItReplaces)
+{
+    WriteAll(Path(), "old");
+    ASSERT_EQ(::chmod(QFile::encodeName(Path()).constData(), 0600), 0);
+    SaveHistoryFile(THistoryState{}, Path());
+    struct stat info;
+    ASSERT_EQ(::stat(QFile::encodeName(Path()).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+} // namespace
