@@ -11,6 +11,8 @@
 #                      the default set is uhid and hid-generic
 #   --file SRC[:DEST]  put a further file into the VM (at DEST, default the same path); ELF files bring
 #                      their shared libraries along; repeatable
+#   --library SONAME   put a shared library that the program loads at run time (dlopen) into the VM,
+#                      with the libraries it needs; repeatable (e.g. --library libudev.so.1)
 #   --env NAME=VALUE   environment variable for the program; repeatable
 #   --timeout SECONDS  limit for the whole VM run (default: $METEO_VM_TIMEOUT, else 120)
 #   --memory MB        memory of the VM (default 512)
@@ -35,6 +37,7 @@ cache="${METEO_VM_CACHE:-$PWD/vm-cache}"
 work=""
 modules=()
 extra_files=()
+libraries=()
 envs=()
 timeout_s="${METEO_VM_TIMEOUT:-120}"
 memory=512
@@ -47,6 +50,7 @@ while [ $# -gt 0 ]; do
     --work) work="$2"; shift 2 ;;
     --module) modules+=("$2"); shift 2 ;;
     --file) extra_files+=("$2"); shift 2 ;;
+    --library) libraries+=("$2"); shift 2 ;;
     --env)
       case "$2" in [A-Za-z_]*=*) envs+=("$2") ;; *) fail "--env wants NAME=VALUE, got '$2'" ;; esac
       shift 2 ;;
@@ -110,7 +114,8 @@ obtain_kernel() {
           say "apt-get download $pkg failed: $(tail -n 1 "$cache/download/apt.log")"
         deb="$(ls -t "$cache/download/${pkg}_"*.deb 2>/dev/null | head -n 1)"
       fi
-      [ -n "$deb" ] && unpack_deb "$deb" "$dir"
+      # The unpacked tree is all that is used later; the package itself would only take space.
+      [ -n "$deb" ] && unpack_deb "$deb" "$dir" && rm -f "$deb"
     fi
     [ -d "$dir/boot" ] && { echo "$dir"; return 0; }
   fi
@@ -152,7 +157,6 @@ if [ ! -s "$kernel" ] || { command -v readelf >/dev/null && ! readelf -n "$kerne
   kernel="$vmlinuz"
 fi
 moddir="$kernel_dir/lib/modules/$kver"
-config="$kernel_dir/boot/config-$kver"
 
 # ---- the initramfs -----------------------------------------------------------------------------------
 if [ -z "$work" ]; then
@@ -203,6 +207,16 @@ for spec in "${extra_files[@]}"; do
   fi
 done
 
+# Libraries loaded at run time do not show in ldd: found through the loader's cache or its usual folders.
+for soname in "${libraries[@]}"; do
+  lib="$(/sbin/ldconfig -p 2>/dev/null | awk -v n="$soname" '$1 == n && /x86-64/ { print $NF; exit }')"
+  for d in /lib/x86_64-linux-gnu /usr/lib/x86_64-linux-gnu /usr/local/lib; do
+    [ -n "$lib" ] || { [ -e "$d/$soname" ] && lib="$d/$soname"; }
+  done
+  [ -n "$lib" ] || fail "--library $soname is not installed on this host"
+  add_file "$lib"
+done
+
 # A Qt program gets the offscreen and minimal platform plugins, a UTF-8 locale and a few fonts.
 uses_qt_gui=0
 for f in "${!copied[@]}"; do case "$f" in */libQt6Gui.so*) uses_qt_gui=1 ;; esac; done
@@ -236,7 +250,7 @@ resolve_module() { # <name>
   module_done[$key]=1
   if [ -z "${module_path[$key]:-}" ]; then
     grep -q "/${key}.ko\$\|/${1}.ko\$" "$moddir/modules.builtin" 2>/dev/null && return 0
-    fail "kernel $kver has no module $1 (config: $(grep -i "_${key#hid_}=" "$config" | head -n 3 | tr '\n' ' '))"
+    fail "kernel $kver has no module $1 (neither a file under $moddir/kernel nor built in)"
   fi
   deps="$(tr '\0' '\n' < "${module_path[$key]}" | grep -a -m 1 '^depends=' | cut -d= -f2)"
   for dep in ${deps//,/ }; do resolve_module "$dep"; done
