@@ -180,8 +180,11 @@ add_file() { # <source> [<dest>]
   local src="$1" dest="${2:-$1}"
   [ -n "${copied[$dest]:-}" ] && return 0
   copied[$dest]=1
-  mkdir -p "$root$(dirname "$dest")" && cp -L "$src" "$root$dest" || fail "cannot copy $src"
+  mkdir -p "$root$(dirname "$dest")" || fail "cannot create the folder of $dest"
   if head -c 4 "$src" 2>/dev/null | grep -q $'^\x7fELF'; then
+    # Debug sections are of no use in the VM and only lengthen the boot.
+    { command -v strip >/dev/null && strip --strip-debug -o "$root$dest" "$src" 2>/dev/null; } ||
+      cp -L "$src" "$root$dest" || fail "cannot copy $src"
     local line lib
     while read -r line; do
       case "$line" in
@@ -192,12 +195,14 @@ add_file() { # <source> [<dest>]
       esac
       add_file "$lib"
     done < <(ldd "$src" 2>/dev/null)
+  else
+    cp -L "$src" "$root$dest" || fail "cannot copy $src"
   fi
 }
 
 add_file "$program" "/test/bin/$(basename "$program")"
-for spec in "${extra_files[@]}"; do
-  src="${spec%%:*}"; dest="${spec#*:}"; [ "$dest" = "$spec" ] && dest="$src"
+for item in "${extra_files[@]}"; do
+  src="${item%%:*}"; dest="${item#*:}"; [ "$dest" = "$item" ] && dest="$src"
   [ -e "$src" ] || fail "--file $src does not exist"
   case "$dest" in /*) ;; *) dest="/test/$dest" ;; esac
   if [ -d "$src" ]; then
@@ -288,7 +293,10 @@ for m in $(cat /test/modules); do
 done
 echo "METEO-VM: running $(sed -n '$p' /test/run.sh)"
 sh /test/run.sh
-echo "METEO-VM-EXIT-STATUS=$?"
+status=$?
+# On a line of its own even when the program's last line has no line end.
+echo
+echo "METEO-VM-EXIT-STATUS=$status"
 sync
 poweroff -f
 EOF
