@@ -8,18 +8,12 @@
 
 namespace {
 
-// On and off runs of the pen styles for one-pixel lines, starting at the line's first point.
-struct TDashPattern
-{
-    const int* Runs;
-    int Count;
-};
 constexpr int DashRuns[] = {18, 6};
 constexpr int DotRuns[] = {3, 3};
 constexpr int DashDotRuns[] = {9, 6, 3, 6};
 constexpr int DashDotDotRuns[] = {9, 3, 3, 3, 3, 3};
 
-TDashPattern PatternOf(TPenStyle style)
+TChartCanvas::TDashPattern PatternOf(TPenStyle style)
 {
     switch (style) {
     case TPenStyle::psDash: return {DashRuns, 2};
@@ -124,6 +118,17 @@ std::uint32_t TChartCanvas::Combine(std::uint32_t destination, std::uint32_t pen
     return pen;
 }
 
+template <class F>
+void TChartCanvas::StyledRun(int from, int to, const TDashPattern& pattern, F&& output)
+{
+    int x = from;
+    for (int run = 0; x < to; run = (run + 1) % pattern.Count) {
+        const int end = std::min(to, x + pattern.Runs[run]);
+        output(x, end, run % 2 == 0);
+        x = end;
+    }
+}
+
 void TChartCanvas::Span(int left, int top, int right, int bottom, std::uint32_t pixel)
 {
     left = std::max(left, Clip.left());
@@ -172,7 +177,8 @@ void TChartCanvas::FillRect(int left, int top, int right, int bottom, TColor col
 }
 
 // One-pixel styled runs along x1..x2-1: the "on" runs in the pen colour, the gaps in the
-// background colour unless the background is transparent.
+// background colour unless the background is transparent. The pattern starts at the line's
+// first point, whatever part of the line the clip leaves.
 void TChartCanvas::StyledHLine(int x1, int x2, int y)
 {
     const std::uint32_t pen = ToPixel(FPenColor);
@@ -181,16 +187,19 @@ void TChartCanvas::StyledHLine(int x1, int x2, int y)
         HLine(x1, x2, y, pen);
         return;
     }
+    if (!Bits || y < Clip.top() || y > Clip.bottom())
+        return;
+    const int left = std::max(x1, Clip.left());
+    const int right = std::min(x2, Clip.right() + 1);
     const std::uint32_t back = ToPixel(FBackColor);
-    int x = x1;
-    for (int run = 0; x < x2; run = (run + 1) % pattern.Count) {
-        const int end = std::min(x2, x + pattern.Runs[run]);
-        if (run % 2 == 0)
-            HLine(x, end, y, pen);
-        else if (!FBackTransparent)
-            HLine(x, end, y, back);
-        x = end;
-    }
+    std::uint32_t* row = Bits + y * Stride;
+    StyledRun(x1, right, pattern, [&](int from, int to, bool on) {
+        if (!on && FBackTransparent)
+            return;
+        const std::uint32_t pixel = on ? pen : back;
+        for (int x = std::max(from, left); x < to; ++x)
+            row[x] = Combine(row[x], pixel);
+    });
 }
 
 void TChartCanvas::StyledVLine(int x, int y1, int y2)
@@ -201,14 +210,23 @@ void TChartCanvas::StyledVLine(int x, int y1, int y2)
         VLine(x, y1, y2, pen);
         return;
     }
+    if (!Bits || x < Clip.left() || x > Clip.right())
+        return;
+    const int top = std::max(y1, Clip.top());
+    const int bottom = std::min(y2, Clip.bottom() + 1);
     const std::uint32_t back = ToPixel(FBackColor);
+    // Walk the pattern from the line's start, writing the rows the clip leaves.
     int y = y1;
-    for (int run = 0; y < y2; run = (run + 1) % pattern.Count) {
-        const int end = std::min(y2, y + pattern.Runs[run]);
-        if (run % 2 == 0)
-            VLine(x, y, end, pen);
-        else if (!FBackTransparent)
-            VLine(x, y, end, back);
+    for (int run = 0; y < bottom; run = (run + 1) % pattern.Count) {
+        const int end = std::min(bottom, y + pattern.Runs[run]);
+        const bool on = run % 2 == 0;
+        if (on || !FBackTransparent) {
+            const std::uint32_t pixel = on ? pen : back;
+            for (int row = std::max(y, top); row < end; ++row) {
+                std::uint32_t& target = Bits[row * Stride + x];
+                target = Combine(target, pixel);
+            }
+        }
         y = end;
     }
 }

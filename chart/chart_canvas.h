@@ -83,8 +83,17 @@ public:
 
     QImage* Image() const { return Target; }
 
+    // On and off runs of a pen style for one-pixel lines, from the line's first point.
+    struct TDashPattern
+    {
+        const int* Runs;
+        int Count;
+    };
+
 private:
     struct TFontEntry;
+    template <class F>
+    void StyledRun(int from, int to, const TDashPattern& pattern, F&& emit);
     void Plot(int x, int y, std::uint32_t pixel);
     void HLine(int x1, int x2, int y, std::uint32_t pixel); // x1..x2-1
     void VLine(int x, int y1, int y2, std::uint32_t pixel); // y1..y2-1

@@ -37,13 +37,26 @@ void SetChartFormatSettings(const TChartFormatSettings& settings)
     StoredFormatSettings() = settings;
 }
 
-QString FormatFloat(const QString& format, double value)
+namespace {
+
+// A number format taken apart once: literal text around the placeholders and the digit counts.
+struct TParsedFormat
 {
+    QString Prefix;
+    QString Suffix;
+    bool Grouping = false;
+    bool Literal = false; // no placeholders at all
+    int MinIntegerDigits = 0;
+    int MinDecimals = 0;
+    int MaxDecimals = 0;
+};
+
+TParsedFormat ParseFormat(const QString& format)
+{
+    TParsedFormat parsed;
     QString section = format.section(QLatin1Char(';'), 0, 0);
     if (section.isEmpty())
         section = QStringLiteral("0.##########");
-
-    // Placeholders run from the first to the last of "#0,."; what lies around them is literal.
     auto isPlaceholder = [](QChar c) { return c == '#' || c == '0' || c == ',' || c == '.'; };
     int first = -1;
     int last = -1;
@@ -54,49 +67,74 @@ QString FormatFloat(const QString& format, double value)
             last = i;
         }
     }
-    if (first < 0)
-        return section;
-    const QString prefix = section.left(first);
-    const QString suffix = section.mid(last + 1);
+    if (first < 0) {
+        parsed.Literal = true;
+        parsed.Prefix = section;
+        return parsed;
+    }
+    parsed.Prefix = section.left(first);
+    parsed.Suffix = section.mid(last + 1);
     const QString body = section.mid(first, last - first + 1);
-
-    const int point = body.indexOf(QLatin1Char('.'));
+    const int point = static_cast<int>(body.indexOf(QLatin1Char('.')));
     const QString integerPart = point < 0 ? body : body.left(point);
     const QString fractionPart = point < 0 ? QString() : body.mid(point + 1);
-    const bool grouping = integerPart.contains(QLatin1Char(','));
-    const int minIntegerDigits = static_cast<int>(integerPart.count(QLatin1Char('0')));
-    const int minDecimals = static_cast<int>(fractionPart.count(QLatin1Char('0')));
-    const int maxDecimals = minDecimals + static_cast<int>(fractionPart.count(QLatin1Char('#')));
+    parsed.Grouping = integerPart.contains(QLatin1Char(','));
+    parsed.MinIntegerDigits = static_cast<int>(integerPart.count(QLatin1Char('0')));
+    parsed.MinDecimals = static_cast<int>(fractionPart.count(QLatin1Char('0')));
+    parsed.MaxDecimals = parsed.MinDecimals + static_cast<int>(fractionPart.count(QLatin1Char('#')));
+    return parsed;
+}
 
-    if (!std::isfinite(value))
-        return prefix + QString::number(value) + suffix;
+} // namespace
 
-    QString digits = QString::number(std::fabs(value), 'f', maxDecimals);
-    QString integerDigits = digits;
-    QString decimals;
-    const int digitsPoint = digits.indexOf(QLatin1Char('.'));
-    if (digitsPoint >= 0) {
-        integerDigits = digits.left(digitsPoint);
-        decimals = digits.mid(digitsPoint + 1);
+QString FormatFloat(const QString& format, double value)
+{
+    // Labels format the same few numbers with one format at every paint: keep the last parse.
+    thread_local QString lastFormat;
+    thread_local TParsedFormat parsed = ParseFormat(QString());
+    thread_local bool parsedOnce = false;
+    if (!parsedOnce || format != lastFormat) {
+        parsed = ParseFormat(format);
+        lastFormat = format;
+        parsedOnce = true;
     }
-    while (decimals.size() > minDecimals && decimals.endsWith(QLatin1Char('0')))
+    if (parsed.Literal)
+        return parsed.Prefix;
+    if (!std::isfinite(value))
+        return parsed.Prefix + QString::number(value) + parsed.Suffix;
+
+    QString integerDigits;
+    QString decimals;
+    const double magnitude = std::fabs(value);
+    if (magnitude < 1e15 && magnitude == std::floor(magnitude)) {
+        integerDigits = QString::number(static_cast<qint64>(magnitude));
+    } else {
+        const QString digits = QString::number(magnitude, 'f', parsed.MaxDecimals);
+        const qsizetype digitsPoint = digits.indexOf(QLatin1Char('.'));
+        integerDigits = digitsPoint < 0 ? digits : digits.left(digitsPoint);
+        if (digitsPoint >= 0)
+            decimals = digits.mid(digitsPoint + 1);
+    }
+    while (decimals.size() > parsed.MinDecimals && decimals.endsWith(QLatin1Char('0')))
         decimals.chop(1);
+    while (decimals.size() < parsed.MinDecimals)
+        decimals.append(QLatin1Char('0'));
     const bool isZero = integerDigits.count(QLatin1Char('0')) == integerDigits.size()
                      && decimals.count(QLatin1Char('0')) == decimals.size();
 
     // Leading zeros beyond the format's minimum go; a "#" integer part shows nothing for 0.
-    while (integerDigits.size() > minIntegerDigits && integerDigits.startsWith(QLatin1Char('0')))
+    while (integerDigits.size() > parsed.MinIntegerDigits && integerDigits.startsWith(QLatin1Char('0')))
         integerDigits.remove(0, 1);
-    while (integerDigits.size() < minIntegerDigits)
+    while (integerDigits.size() < parsed.MinIntegerDigits)
         integerDigits.prepend(QLatin1Char('0'));
 
-    const TChartFormatSettings& separators = ChartFormatSettings();
-    if (grouping && integerDigits.size() > 3) {
+    if (parsed.Grouping && integerDigits.size() > 3) {
+        const QChar separator = ChartFormatSettings().ThousandSeparator;
         QString grouped;
         const int count = static_cast<int>(integerDigits.size());
         for (int i = 0; i < count; ++i) {
             if (i > 0 && (count - i) % 3 == 0)
-                grouped += separators.ThousandSeparator;
+                grouped += separator;
             grouped += integerDigits[i];
         }
         integerDigits = grouped;
@@ -104,8 +142,10 @@ QString FormatFloat(const QString& format, double value)
 
     QString result = integerDigits;
     if (!decimals.isEmpty())
-        result += separators.DecimalSeparator + decimals;
+        result += ChartFormatSettings().DecimalSeparator + decimals;
     if (value < 0 && !isZero)
         result.prepend(QLatin1Char('-'));
-    return prefix + result + suffix;
+    if (parsed.Prefix.isEmpty() && parsed.Suffix.isEmpty())
+        return result;
+    return parsed.Prefix + result + parsed.Suffix;
 }
