@@ -1,0 +1,384 @@
+#include "chart/bar_series.h"
+
+#include "chart/chart.h"
+#include "chart/chart_math.h"
+
+#include <QPolygon>
+#include <algorithm>
+#include <cmath>
+#include <typeinfo>
+
+using chart::RoundHalfEven;
+
+TCustomBarSeries::TCustomBarSeries()
+{
+    FBarBrush.OnChange = [this] { RequestRepaint(); };
+    FBarPen.OnChange = [this] { RequestRepaint(); };
+    Marks().SetVisible(true);
+    Marks().SetArrowLength(20);
+    YValues()->SetName(QStringLiteral("Bar"));
+    YValues()->SetOrder(TChartListOrder::loNone);
+}
+
+void TCustomBarSeries::SetBarWidthPercent(int value)
+{
+    if (value < 1 || value > 100)
+        throw BarException("Bar Width Percent must be between 1 and 100");
+    Store(FBarWidthPercent, value);
+}
+
+void TCustomBarSeries::SetOffsetPercent(int value)
+{
+    if (value < -100 || value > 100)
+        throw BarException("Bar Offset Percent must be between -100% and 100%");
+    Store(FOffsetPercent, value);
+}
+
+double TCustomBarSeries::BaseValue(int /*index*/) const
+{
+    return FUseYOrigin ? FYOrigin : 0.0;
+}
+
+TBarSeries::TBarSeries() = default;
+
+std::vector<const TBarSeries*> TBarSeries::SameClassSeries() const
+{
+    std::vector<const TBarSeries*> result;
+    if (!ParentChart())
+        return result;
+    for (TChartSeries* series : ParentChart()->SeriesList())
+        if (series->Active() && typeid(*series) == typeid(*this))
+            result.push_back(static_cast<const TBarSeries*>(series));
+    return result;
+}
+
+int TBarSeries::SameClassBarCount() const
+{
+    return static_cast<int>(SameClassSeries().size());
+}
+
+int TBarSeries::BarOrderPosition() const
+{
+    int position = 1;
+    for (const TBarSeries* series : SameClassSeries()) {
+        if (series == this)
+            break;
+        ++position;
+    }
+    return position;
+}
+
+void TBarSeries::ComputeBarSize()
+{
+    if (FCustomBarWidth != 0) {
+        FBarSize = FCustomBarWidth;
+        return;
+    }
+    int n = PointCount();
+    int k = 1;
+    if (ParentChart() && MultiBar() == TMultiBar::mbSide) {
+        const auto same = SameClassSeries();
+        k = std::max<int>(1, static_cast<int>(same.size()));
+        n = -1;
+        for (const TBarSeries* series : same)
+            n = std::max(n, series->PointCount());
+    }
+    if (ParentChart() && ParentChart()->MaxPointsPerPage() > 0)
+        n = ParentChart()->MaxPointsPerPage();
+    TChartAxis* axis = GetHorizAxis();
+    if (n <= 0 || !axis) {
+        FBarSize = 0;
+        return;
+    }
+    int space = 0;
+    if (AutoBarSize()) {
+        const double slotCount = axis->Maximum() + 2 - axis->Minimum();
+        space = slotCount == 0 ? 0 : RoundHalfEven(axis->AxisLength() / slotCount);
+    } else {
+        space = axis->AxisLength() / (SideMargins() ? n + 1 : n);
+    }
+    int width = RoundHalfEven(BarWidthPercent() * 0.01 * space) / k;
+    if (width > 0 && width % 2 != 0)
+        ++width;
+    FBarSize = width;
+}
+
+int TBarSeries::XPixel(int index) const
+{
+    TChartAxis* axis = GetHorizAxis();
+    if (!axis)
+        return 0;
+    int x = axis->ValueToPixel(XValue(index));
+    if (MultiBar() == TMultiBar::mbSide)
+        x += RoundHalfEven((BarOrderPosition() - SameClassBarCount() * 0.5 - 1) * FBarSize);
+    else
+        x -= FBarSize / 2;
+    if (OffsetPercent() != 0)
+        x += RoundHalfEven(OffsetPercent() * FBarSize * 0.01);
+    return x;
+}
+
+double TBarSeries::StackedBelow(int index) const
+{
+    double sum = 0.0;
+    for (const TBarSeries* series : SameClassSeries()) {
+        if (series == this)
+            break;
+        if (index < series->PointCount())
+            sum += series->YValue(index);
+    }
+    return sum;
+}
+
+double TBarSeries::ColumnTotal(int index) const
+{
+    double total = 0.0;
+    for (const TBarSeries* series : SameClassSeries())
+        if (index < series->PointCount())
+            total += series->YValue(index);
+    return total;
+}
+
+double TBarSeries::StackedTop(int index) const
+{
+    return StackedBelow(index) + YValue(index);
+}
+
+int TBarSeries::YPixel(int index) const
+{
+    TChartAxis* axis = GetVertAxis();
+    if (!axis)
+        return 0;
+    switch (MultiBar()) {
+    case TMultiBar::mbStacked:
+        return axis->ValueToPixel(StackedTop(index));
+    case TMultiBar::mbStacked100: {
+        const double total = ColumnTotal(index);
+        return axis->ValueToPixel(total == 0 ? 0.0 : StackedTop(index) * 100.0 / total);
+    }
+    default:
+        return axis->ValueToPixel(YValue(index));
+    }
+}
+
+int TBarSeries::OriginPixel(int index) const
+{
+    TChartAxis* axis = GetVertAxis();
+    if (!axis)
+        return 0;
+    switch (MultiBar()) {
+    case TMultiBar::mbStacked:
+        return axis->ValueToPixel(StackedBelow(index));
+    case TMultiBar::mbStacked100: {
+        const double total = ColumnTotal(index);
+        return axis->ValueToPixel(total == 0 ? 0.0 : StackedBelow(index) * 100.0 / total);
+    }
+    default:
+        return UseYOrigin() ? axis->ValueToPixel(YOrigin()) : axis->EndPixel();
+    }
+}
+
+void TBarSeries::DrawPoint(int index)
+{
+    const TColor color = PointColor(index);
+    FCurrentBarColor = color;
+    if (color == clNone)
+        return;
+    FBarRect.Left = XPixel(index);
+    FBarRect.Right = FBarRect.Left + FBarSize;
+    FBarRect.Top = YPixel(index);
+    FBarRect.Bottom = OriginPixel(index);
+    DrawBar(index, std::min(FBarRect.Top, FBarRect.Bottom), std::max(FBarRect.Top, FBarRect.Bottom));
+}
+
+void TBarSeries::PrepareBarCanvas(TColor color)
+{
+    TChartCanvas* canvas = Canvas();
+    canvas->SetPen(BarPen());
+    const TColor background = BarBrush().Color() == clDefault ? ParentChart()->Color() : BarBrush().Color();
+    ParentChart()->SetBrushForFill(color, BarBrush().Style(), background);
+}
+
+void TBarSeries::DrawBar(int index, int top, int bottom)
+{
+    TChartCanvas* canvas = Canvas();
+    if (!canvas)
+        return;
+    PrepareBarCanvas(FCurrentBarColor);
+    TBarStyle style = BarStyle();
+    if (OnGetBarStyle)
+        OnGetBarStyle(this, index, style);
+    const int left = FBarRect.Left;
+    const int right = FBarRect.Right;
+    const int middle = (left + right) / 2;
+    const bool upward = FBarRect.Top <= FBarRect.Bottom; // the value lies above the origin
+    switch (style) {
+    case TBarStyle::bsPyramid:
+    case TBarStyle::bsInvPyramid: {
+        const bool apexUp = (style == TBarStyle::bsPyramid) == upward;
+        QPolygon shape;
+        if (apexUp)
+            shape << QPoint(left, bottom) << QPoint(middle, top) << QPoint(right, bottom);
+        else
+            shape << QPoint(left, top) << QPoint(right, top) << QPoint(middle, bottom);
+        canvas->Polygon(shape);
+        break;
+    }
+    case TBarStyle::bsEllipse:
+        canvas->Ellipse(left, top, right, bottom);
+        break;
+    case TBarStyle::bsArrow: {
+        const int head = std::min((right - left) / 2, bottom - top);
+        const int quarter = (right - left) / 4;
+        QPolygon shape;
+        if (upward)
+            shape << QPoint(left + quarter, bottom) << QPoint(left + quarter, top + head) << QPoint(left, top + head)
+                  << QPoint(middle, top) << QPoint(right, top + head) << QPoint(right - quarter, top + head)
+                  << QPoint(right - quarter, bottom);
+        else
+            shape << QPoint(left + quarter, top) << QPoint(left + quarter, bottom - head) << QPoint(left, bottom - head)
+                  << QPoint(middle, bottom) << QPoint(right, bottom - head) << QPoint(right - quarter, bottom - head)
+                  << QPoint(right - quarter, top);
+        canvas->Polygon(shape);
+        break;
+    }
+    case TBarStyle::bsRectGradient: {
+        // The bar colour at the bottom shading to white at the top, outlined afterwards.
+        canvas->Gradient(TChartRect{left, top, right, bottom}, FCurrentBarColor, clWhite, TGradientDirection::gdTopBottom);
+        if (BarPen().Visible()) {
+            canvas->SetBrushStyle(TBrushStyle::bsClear);
+            DrawBarRectangle(FCurrentBarColor, left, top, right, bottom);
+        }
+        break;
+    }
+    default:
+        DrawBarRectangle(FCurrentBarColor, left, top, right, bottom);
+        break;
+    }
+}
+
+void TBarSeries::DrawBarRectangle(TColor /*color*/, int left, int top, int right, int bottom)
+{
+    TChartCanvas* canvas = Canvas();
+    if (!canvas)
+        return;
+    if (canvas->BrushStyle() == TBrushStyle::bsSolid) {
+        const bool noWidth = left == right;
+        const bool noHeight = top == bottom;
+        if (noWidth || noHeight) {
+            // A bar without area still shows as a line of its own colour.
+            canvas->SetPenColor(canvas->BrushColor());
+            if (canvas->PenStyle() == TPenStyle::psClear)
+                canvas->SetPenStyle(TPenStyle::psSolid);
+            canvas->Line(left, top, right, bottom);
+        } else if (canvas->PenWidth() > std::abs(right - left) || canvas->PenWidth() > std::abs(bottom - top)) {
+            // Thinner than its pen: an outline in the bar's colour, no fill.
+            canvas->SetPenColor(canvas->BrushColor());
+            if (canvas->PenStyle() == TPenStyle::psClear)
+                canvas->SetPenStyle(TPenStyle::psSolid);
+            canvas->SetBrushStyle(TBrushStyle::bsClear);
+        }
+    }
+    canvas->Rectangle(left, top, right, bottom);
+}
+
+double TBarSeries::HighestY() const
+{
+    switch (MultiBar()) {
+    case TMultiBar::mbStacked100:
+        return 100.0;
+    case TMultiBar::mbStacked: {
+        double highest = 0.0;
+        for (int i = 0; i < PointCount(); ++i)
+            highest = i == 0 ? StackedTop(i) : std::max(highest, StackedTop(i));
+        if (UseYOrigin() && highest < YOrigin())
+            highest = YOrigin();
+        return highest;
+    }
+    default: {
+        double highest = YValues()->MaxOfValues();
+        if (UseYOrigin() && highest < YOrigin())
+            highest = YOrigin();
+        return highest;
+    }
+    }
+}
+
+double TBarSeries::LowestY() const
+{
+    if (MultiBar() == TMultiBar::mbStacked100)
+        return 0.0;
+    double lowest = YValues()->MinOfValues();
+    if (UseYOrigin() && lowest > YOrigin())
+        lowest = YOrigin();
+    return lowest;
+}
+
+bool TBarSeries::DrawForward() const
+{
+    TChartAxis* axis = GetHorizAxis();
+    return !axis || !axis->Inverted();
+}
+
+void TBarSeries::HorizontalMargins(int& left, int& right)
+{
+    ComputeBarSize();
+    const int k = MultiBar() == TMultiBar::mbSide ? std::max(1, SameClassBarCount()) : 1;
+    const int margin = SideMargins() ? k * FBarSize : (k * FBarSize) / 2;
+    left = margin;
+    right = margin;
+}
+
+void TBarSeries::VerticalMargins(int& top, int& bottom)
+{
+    top = 0;
+    bottom = 0;
+    if (!Marks().Visible() || PointCount() == 0 || !Canvas())
+        return;
+    TChartCanvas* canvas = Canvas();
+    canvas->SetFont(Marks().Font());
+    const int frame = Marks().Frame().Visible() ? Marks().Frame().Width() : 0;
+    const int room = canvas->FontHeight() + Marks().ArrowLength() + 2 * frame + 1;
+    bool above = false;
+    bool below = false;
+    for (int i = 0; i < PointCount(); ++i) {
+        if (YValue(i) >= YOrigin())
+            above = true;
+        else
+            below = true;
+    }
+    top = above ? room : 0;
+    bottom = below ? room : 0;
+}
+
+void TBarSeries::DrawMark(int index)
+{
+    // A bar's mark stands on the middle of the bar's far end.
+    TChartCanvas* canvas = Canvas();
+    if (!canvas)
+        return;
+    const QString text = MarkText(index);
+    if (text.isEmpty())
+        return;
+    const int x = XPixel(index) + FBarSize / 2;
+    const int top = YPixel(index);
+    const bool downward = top > OriginPixel(index);
+    const int arrow = Marks().ArrowLength();
+    canvas->SetFont(Marks().Font());
+    const int frame = Marks().Frame().Visible() ? Marks().Frame().Width() : 0;
+    const int width = canvas->TextWidth(text) + 4 + 2 * frame;
+    const int height = canvas->FontHeight() + 2 + 2 * frame;
+    const int anchor = downward ? top + arrow : top - arrow;
+    if (Marks().Arrow().Visible() && arrow > 0) {
+        canvas->SetPen(Marks().Arrow());
+        canvas->Line(x, top, x, anchor);
+    }
+    const int boxTop = downward ? anchor : anchor - height;
+    canvas->SetPen(Marks().Frame());
+    canvas->SetBrush(Marks().BackColor(), TBrushStyle::bsSolid);
+    canvas->Rectangle(x - width / 2, boxTop, x - width / 2 + width, boxTop + height);
+    canvas->TextOut(x, boxTop + frame + 1, text, TTextHAlign::Center);
+    if (static_cast<int>(Marks().Positions.size()) < PointCount())
+        Marks().Positions.resize(static_cast<std::size_t>(PointCount()));
+    Marks().Positions[static_cast<std::size_t>(index)] = QRect(x - width / 2, boxTop, width, height);
+}

@@ -1,0 +1,101 @@
+// Bars: one per point, centred on the point's X, from the origin value to the point's Y, filled
+// with the point's colour; the width follows the axis length at every paint.
+#pragma once
+
+#include "chart/chart_series.h"
+
+enum class TBarStyle { bsRectangle, bsPyramid, bsInvPyramid, bsCilinder, bsEllipse, bsArrow, bsRectGradient };
+enum class TMultiBar { mbNone, mbSide, mbStacked, mbStacked100 };
+
+class TCustomBarSeries : public TChartSeries
+{
+public:
+    TCustomBarSeries();
+
+    bool AutoBarSize() const { return FAutoBarSize; }
+    void SetAutoBarSize(bool value) { Store(FAutoBarSize, value); }
+    bool AutoMarkPosition() const { return FAutoMarkPosition; }
+    void SetAutoMarkPosition(bool value) { Store(FAutoMarkPosition, value); }
+    TChartBrush& BarBrush() { return FBarBrush; }
+    TChartPen& BarPen() { return FBarPen; }
+    TBarStyle BarStyle() const { return FBarStyle; }
+    void SetBarStyle(TBarStyle value) { Store(FBarStyle, value); }
+    int BarWidthPercent() const { return FBarWidthPercent; }
+    void SetBarWidthPercent(int value); // 1..100, else BarException
+    bool Dark3D() const { return FDark3D; }
+    void SetDark3D(bool value) { Store(FDark3D, value); }
+    TMultiBar MultiBar() const { return FMultiBar; }
+    void SetMultiBar(TMultiBar value) { Store(FMultiBar, value); }
+    int OffsetPercent() const { return FOffsetPercent; }
+    void SetOffsetPercent(int value); // -100..100, else BarException
+    bool SideMargins() const { return FSideMargins; }
+    void SetSideMargins(bool value) { Store(FSideMargins, value); }
+    bool UseYOrigin() const { return FUseYOrigin; }
+    void SetUseYOrigin(bool value) { Store(FUseYOrigin, value); }
+    double YOrigin() const { return FYOrigin; }
+    void SetYOrigin(double value) { Store(FYOrigin, value); }
+
+    // May change the style of one point.
+    std::function<void(TCustomBarSeries*, int, TBarStyle&)> OnGetBarStyle;
+
+    double BaseValue(int index) const override;
+
+protected:
+    int FBarSize = 0;
+    TChartRect FBarRect;
+    TColor FCurrentBarColor = clDefault;
+
+private:
+    bool FAutoBarSize = false;
+    bool FAutoMarkPosition = true;
+    TChartBrush FBarBrush{clDefault, TBrushStyle::bsSolid};
+    TChartPen FBarPen;
+    TBarStyle FBarStyle = TBarStyle::bsRectangle;
+    int FBarWidthPercent = 70;
+    bool FDark3D = true;
+    TMultiBar FMultiBar = TMultiBar::mbSide;
+    int FOffsetPercent = 0;
+    bool FSideMargins = true;
+    bool FUseYOrigin = true;
+    double FYOrigin = 0.0;
+};
+
+class TBarSeries : public TCustomBarSeries
+{
+public:
+    TBarSeries();
+
+    int CustomBarWidth() const { return FCustomBarWidth; }
+    void SetCustomBarWidth(int value) { Store(FCustomBarWidth, value); }
+
+    int BarSize() const { return FBarSize; }
+    TChartRect BarRect() const { return FBarRect; }
+    TColor CurrentBarColor() const { return FCurrentBarColor; }
+
+    void ComputeBarSize();
+    int XPixel(int index) const override;
+    int YPixel(int index) const override;
+    int OriginPixel(int index) const;
+    void DrawPoint(int index) override;
+    virtual void DrawBar(int index, int top, int bottom);
+    void DrawBarRectangle(TColor color, int left, int top, int right, int bottom);
+    double HighestY() const override;
+    double LowestY() const override;
+    bool DrawForward() const override;
+    void HorizontalMargins(int& left, int& right) override;
+    void VerticalMargins(int& top, int& bottom) override;
+    void DrawMark(int index) override;
+
+    // Active series of exactly this class in the chart, and this one's place among them (from 1).
+    int SameClassBarCount() const;
+    int BarOrderPosition() const;
+
+private:
+    void PrepareBarCanvas(TColor color);
+    std::vector<const TBarSeries*> SameClassSeries() const;
+    double StackedBelow(int index) const; // sum of the same point of the stacked series before this one
+    double ColumnTotal(int index) const;
+    double StackedTop(int index) const;
+
+    int FCustomBarWidth = 0;
+};

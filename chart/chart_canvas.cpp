@@ -1,0 +1,548 @@
+#include "chart/chart_canvas.h"
+
+#include "chart/chart_math.h"
+
+#include <QPen>
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+constexpr int DashRuns[] = {18, 6};
+constexpr int DotRuns[] = {3, 3};
+constexpr int DashDotRuns[] = {9, 6, 3, 6};
+constexpr int DashDotDotRuns[] = {9, 3, 3, 3, 3, 3};
+
+TChartCanvas::TDashPattern PatternOf(TPenStyle style)
+{
+    switch (style) {
+    case TPenStyle::psDash: return {DashRuns, 2};
+    case TPenStyle::psDot: return {DotRuns, 2};
+    case TPenStyle::psDashDot: return {DashDotRuns, 4};
+    case TPenStyle::psDashDotDot: return {DashDotDotRuns, 6};
+    default: return {nullptr, 0};
+    }
+}
+
+Qt::BrushStyle QtPattern(TBrushStyle style)
+{
+    switch (style) {
+    case TBrushStyle::bsSolid: return Qt::SolidPattern;
+    case TBrushStyle::bsClear: return Qt::NoBrush;
+    case TBrushStyle::bsHorizontal: return Qt::HorPattern;
+    case TBrushStyle::bsVertical: return Qt::VerPattern;
+    case TBrushStyle::bsFDiagonal: return Qt::FDiagPattern;
+    case TBrushStyle::bsBDiagonal: return Qt::BDiagPattern;
+    case TBrushStyle::bsCross: return Qt::CrossPattern;
+    case TBrushStyle::bsDiagCross: return Qt::DiagCrossPattern;
+    }
+    return Qt::SolidPattern;
+}
+
+} // namespace
+
+TChartCanvas::TChartCanvas() = default;
+TChartCanvas::~TChartCanvas()
+{
+    End();
+}
+
+void TChartCanvas::Begin(QImage& image)
+{
+    End();
+    Target = &image;
+    Bits = reinterpret_cast<std::uint32_t*>(image.bits());
+    Stride = image.bytesPerLine() / 4;
+    Clip = image.rect();
+    Clipped = false;
+    PainterFontSet = false;
+}
+
+void TChartCanvas::End()
+{
+    if (Painter) {
+        Painter->end();
+        Painter.reset();
+    }
+    Target = nullptr;
+    Bits = nullptr;
+}
+
+void TChartCanvas::SetPen(TColor color, TPenStyle style, int width, TPenMode mode)
+{
+    FPenColor = color;
+    FPenStyle = style;
+    FPenWidth = width < 0 ? 0 : width;
+    FPenMode = mode;
+}
+
+void TChartCanvas::SetPen(const TChartPen& pen)
+{
+    SetPen(pen.Color(), pen.Visible() ? pen.Style() : TPenStyle::psClear, pen.Width());
+}
+
+void TChartCanvas::SetBrush(TColor color, TBrushStyle style)
+{
+    FBrushColor = color;
+    FBrushStyle = style;
+}
+
+void TChartCanvas::SetClip(const QRect& rect)
+{
+    if (!Target)
+        return;
+    Clip = rect.intersected(Target->rect());
+    Clipped = true;
+    if (Painter)
+        Painter->setClipRect(Clip);
+}
+
+void TChartCanvas::ClearClip()
+{
+    if (!Target)
+        return;
+    Clip = Target->rect();
+    Clipped = false;
+    if (Painter)
+        Painter->setClipping(false);
+}
+
+std::uint32_t TChartCanvas::Combine(std::uint32_t destination, std::uint32_t pen) const
+{
+    switch (FPenMode) {
+    case TPenMode::pmCopy: return pen;
+    case TPenMode::pmNotXor: return ~(pen ^ destination) | 0xFF000000u;
+    case TPenMode::pmXor: return (pen ^ destination) | 0xFF000000u;
+    case TPenMode::pmNot: return ~destination | 0xFF000000u;
+    }
+    return pen;
+}
+
+template <class F>
+void TChartCanvas::StyledRun(int from, int to, const TDashPattern& pattern, F&& output)
+{
+    int x = from;
+    for (int run = 0; x < to; run = (run + 1) % pattern.Count) {
+        const int end = std::min(to, x + pattern.Runs[run]);
+        output(x, end, run % 2 == 0);
+        x = end;
+    }
+}
+
+void TChartCanvas::Span(int left, int top, int right, int bottom, std::uint32_t pixel)
+{
+    left = std::max(left, Clip.left());
+    top = std::max(top, Clip.top());
+    right = std::min(right, Clip.right() + 1);
+    bottom = std::min(bottom, Clip.bottom() + 1);
+    if (!Bits || left >= right || top >= bottom)
+        return;
+    for (int y = top; y < bottom; ++y) {
+        std::uint32_t* row = Bits + y * Stride;
+        if (FPenMode == TPenMode::pmCopy) {
+            std::fill(row + left, row + right, pixel);
+        } else {
+            for (int x = left; x < right; ++x)
+                row[x] = Combine(row[x], pixel);
+        }
+    }
+}
+
+void TChartCanvas::Plot(int x, int y, std::uint32_t pixel)
+{
+    if (Bits && Clip.contains(x, y))
+        Bits[y * Stride + x] = Combine(Bits[y * Stride + x], pixel);
+}
+
+void TChartCanvas::HLine(int x1, int x2, int y, std::uint32_t pixel)
+{
+    Span(x1, y, x2, y + 1, pixel);
+}
+
+void TChartCanvas::VLine(int x, int y1, int y2, std::uint32_t pixel)
+{
+    Span(x, y1, x + 1, y2, pixel);
+}
+
+void TChartCanvas::FillRect(int left, int top, int right, int bottom, TColor color)
+{
+    if (left > right)
+        std::swap(left, right);
+    if (top > bottom)
+        std::swap(top, bottom);
+    const TPenMode mode = FPenMode;
+    FPenMode = TPenMode::pmCopy;
+    Span(left, top, right, bottom, ToPixel(color));
+    FPenMode = mode;
+}
+
+// One-pixel styled runs along x1..x2-1: the "on" runs in the pen colour, the gaps in the
+// background colour unless the background is transparent. The pattern starts at the line's
+// first point, whatever part of the line the clip leaves.
+void TChartCanvas::StyledHLine(int x1, int x2, int y)
+{
+    const std::uint32_t pen = ToPixel(FPenColor);
+    const TDashPattern pattern = PatternOf(FPenStyle);
+    if (!pattern.Runs) {
+        HLine(x1, x2, y, pen);
+        return;
+    }
+    if (!Bits || y < Clip.top() || y > Clip.bottom())
+        return;
+    const int left = std::max(x1, Clip.left());
+    const int right = std::min(x2, Clip.right() + 1);
+    const std::uint32_t back = ToPixel(FBackColor);
+    std::uint32_t* row = Bits + y * Stride;
+    StyledRun(x1, right, pattern, [&](int from, int to, bool on) {
+        if (!on && FBackTransparent)
+            return;
+        const std::uint32_t pixel = on ? pen : back;
+        for (int x = std::max(from, left); x < to; ++x)
+            row[x] = Combine(row[x], pixel);
+    });
+}
+
+void TChartCanvas::StyledVLine(int x, int y1, int y2)
+{
+    const std::uint32_t pen = ToPixel(FPenColor);
+    const TDashPattern pattern = PatternOf(FPenStyle);
+    if (!pattern.Runs) {
+        VLine(x, y1, y2, pen);
+        return;
+    }
+    if (!Bits || x < Clip.left() || x > Clip.right())
+        return;
+    const int top = std::max(y1, Clip.top());
+    const int bottom = std::min(y2, Clip.bottom() + 1);
+    const std::uint32_t back = ToPixel(FBackColor);
+    // Walk the pattern from the line's start, writing the rows the clip leaves.
+    int y = y1;
+    for (int run = 0; y < bottom; run = (run + 1) % pattern.Count) {
+        const int end = std::min(bottom, y + pattern.Runs[run]);
+        const bool on = run % 2 == 0;
+        if (on || !FBackTransparent) {
+            const std::uint32_t pixel = on ? pen : back;
+            for (int row = std::max(y, top); row < end; ++row) {
+                std::uint32_t& target = Bits[row * Stride + x];
+                target = Combine(target, pixel);
+            }
+        }
+        y = end;
+    }
+}
+
+void TChartCanvas::Line(int x1, int y1, int x2, int y2)
+{
+    if (!Bits || FPenStyle == TPenStyle::psClear)
+        return;
+    const int width = std::max(1, FPenWidth);
+    if (width > 1) {
+        // Wide pens are solid; the band is centred on the line and reaches half a width past
+        // both ends.
+        const std::uint32_t pen = ToPixel(FPenColor);
+        const int half = width / 2;
+        if (y1 == y2) {
+            Span(std::min(x1, x2) - half, y1 - half, std::max(x1, x2) + half, y1 - half + width, pen);
+        } else if (x1 == x2) {
+            Span(x1 - half, std::min(y1, y2) - half, x1 - half + width, std::max(y1, y2) + half, pen);
+        } else {
+            PreparePainterPen();
+            Painter->drawLine(x1, y1, x2, y2);
+        }
+        return;
+    }
+    if (y1 == y2) {
+        if (x1 < x2)
+            StyledHLine(x1, x2, y1);
+        else if (x2 < x1)
+            StyledHLine(x2 + 1, x1 + 1, y1);
+        return;
+    }
+    if (x1 == x2) {
+        if (y1 < y2)
+            StyledVLine(x1, y1, y2);
+        else
+            StyledVLine(x1, y2 + 1, y1 + 1);
+        return;
+    }
+    // Bresenham, the end point left out.
+    const std::uint32_t pen = ToPixel(FPenColor);
+    const int dx = std::abs(x2 - x1);
+    const int dy = -std::abs(y2 - y1);
+    const int sx = x1 < x2 ? 1 : -1;
+    const int sy = y1 < y2 ? 1 : -1;
+    int error = dx + dy;
+    int x = x1;
+    int y = y1;
+    while (x != x2 || y != y2) {
+        Plot(x, y, pen);
+        const int twice = 2 * error;
+        if (twice >= dy) {
+            error += dy;
+            x += sx;
+        }
+        if (twice <= dx) {
+            error += dx;
+            y += sy;
+        }
+    }
+}
+
+void TChartCanvas::PatternFill(int left, int top, int right, int bottom)
+{
+    if (!FBackTransparent)
+        FillRect(left, top, right, bottom, FBackColor);
+    if (!Painter)
+        Painter = std::make_unique<QPainter>(Target);
+    if (Clipped)
+        Painter->setClipRect(Clip);
+    Painter->fillRect(QRect(left, top, right - left, bottom - top), QBrush(ToQColor(FBrushColor), QtPattern(FBrushStyle)));
+}
+
+void TChartCanvas::Rectangle(int left, int top, int right, int bottom)
+{
+    if (!Bits)
+        return;
+    if (left > right)
+        std::swap(left, right);
+    if (top > bottom)
+        std::swap(top, bottom);
+    if (left == right || top == bottom)
+        return;
+    if (FBrushStyle == TBrushStyle::bsSolid)
+        FillRect(left, top, right, bottom, FBrushColor);
+    else if (FBrushStyle != TBrushStyle::bsClear)
+        PatternFill(left, top, right, bottom);
+    if (FPenStyle == TPenStyle::psClear)
+        return;
+    const int width = std::max(1, FPenWidth);
+    if (width == 1) {
+        // The four sides without overlapping corners, so an inverting pen draws each pixel once.
+        StyledHLine(left, right, top);
+        if (bottom - 1 > top)
+            StyledHLine(left, right, bottom - 1);
+        if (bottom - top > 2) {
+            StyledVLine(left, top + 1, bottom - 1);
+            if (right - 1 > left)
+                StyledVLine(right - 1, top + 1, bottom - 1);
+        }
+        return;
+    }
+    const std::uint32_t pen = ToPixel(FPenColor);
+    const int half = width / 2;
+    const int outerLeft = left - half;
+    const int outerTop = top - half;
+    const int outerRight = right - 1 - half + width;
+    const int outerBottom = bottom - 1 - half + width;
+    Span(outerLeft, outerTop, outerRight, outerTop + width, pen);
+    Span(outerLeft, outerBottom - width, outerRight, outerBottom, pen);
+    Span(outerLeft, outerTop, outerLeft + width, outerBottom, pen);
+    Span(outerRight - width, outerTop, outerRight, outerBottom, pen);
+}
+
+void TChartCanvas::PreparePainterPen()
+{
+    if (!Painter)
+        Painter = std::make_unique<QPainter>(Target);
+    if (Clipped)
+        Painter->setClipRect(Clip);
+    if (FPenStyle == TPenStyle::psClear) {
+        Painter->setPen(Qt::NoPen);
+        return;
+    }
+    QPen pen(ToQColor(FPenColor));
+    pen.setWidth(std::max(1, FPenWidth));
+    Painter->setPen(pen);
+}
+
+void TChartCanvas::PreparePainterBrush()
+{
+    if (FBrushStyle == TBrushStyle::bsClear)
+        Painter->setBrush(Qt::NoBrush);
+    else
+        Painter->setBrush(QBrush(ToQColor(FBrushColor), QtPattern(FBrushStyle)));
+    Painter->setBackgroundMode(FBackTransparent ? Qt::TransparentMode : Qt::OpaqueMode);
+    Painter->setBackground(ToQColor(FBackColor));
+}
+
+void TChartCanvas::Polygon(const QPolygon& points)
+{
+    if (!Target || points.size() < 2)
+        return;
+    PreparePainterPen();
+    PreparePainterBrush();
+    Painter->drawPolygon(points);
+}
+
+void TChartCanvas::Ellipse(int left, int top, int right, int bottom)
+{
+    if (!Target)
+        return;
+    PreparePainterPen();
+    PreparePainterBrush();
+    Painter->drawEllipse(QRect(QPoint(std::min(left, right), std::min(top, bottom)),
+                               QPoint(std::max(left, right) - 1, std::max(top, bottom) - 1)));
+}
+
+TChartCanvas::TFontEntry& TChartCanvas::CurrentFontEntry()
+{
+    if (!CurrentFont) {
+        TChartFont defaultFont;
+        SetFont(defaultFont);
+    }
+    return *CurrentFont;
+}
+
+void TChartCanvas::SetFont(const TChartFont& font)
+{
+    FontColor = font.Color();
+    const QString key = font.Name() + QLatin1Char('|') + QString::number(font.PixelSize())
+                      + (font.Bold() ? QLatin1String("|b") : QLatin1String("|")) + (font.Italic() ? QLatin1String("i") : QLatin1String(""));
+    if (CurrentFont && key == CurrentFontKey)
+        return;
+    auto found = Fonts.find(key);
+    if (found == Fonts.end()) {
+        QFont qfont(font.Name());
+        qfont.setPixelSize(font.PixelSize());
+        qfont.setBold(font.Bold());
+        qfont.setItalic(font.Italic());
+        found = Fonts.insert(key, std::make_shared<TFontEntry>(qfont));
+    }
+    CurrentFontKey = key;
+    CurrentFont = found.value().get();
+    PainterFontSet = false;
+}
+
+int TChartCanvas::TextWidth(const QString& text)
+{
+    TFontEntry& entry = CurrentFontEntry();
+    auto found = entry.Widths.constFind(text);
+    if (found != entry.Widths.constEnd())
+        return found.value();
+    const int width = entry.Metrics.horizontalAdvance(text);
+    entry.Widths.insert(text, width);
+    return width;
+}
+
+int TChartCanvas::TextHeight(const QString&)
+{
+    return FontHeight();
+}
+
+int TChartCanvas::FontHeight()
+{
+    return CurrentFontEntry().Metrics.height();
+}
+
+void TChartCanvas::TextOut(int x, int y, const QString& text, TTextHAlign hAlign, TTextVAlign vAlign)
+{
+    if (!Target || text.isEmpty())
+        return;
+    TFontEntry& entry = CurrentFontEntry();
+    if (hAlign != TTextHAlign::Left) {
+        const int width = TextWidth(text);
+        x -= hAlign == TTextHAlign::Right ? width : width / 2;
+    }
+    if (vAlign == TTextVAlign::Bottom)
+        y -= entry.Metrics.height();
+    if (!Painter)
+        Painter = std::make_unique<QPainter>(Target);
+    if (Clipped)
+        Painter->setClipRect(Clip);
+    if (!PainterFontSet) {
+        Painter->setFont(entry.Font);
+        PainterFontSet = true;
+    }
+    Painter->setPen(ToQColor(FontColor));
+    auto found = entry.Texts.find(text);
+    if (found == entry.Texts.end()) {
+        QStaticText staticText(text);
+        staticText.setTextFormat(Qt::PlainText);
+        staticText.setPerformanceHint(QStaticText::AggressiveCaching);
+        staticText.prepare(QTransform(), entry.Font);
+        found = entry.Texts.insert(text, staticText);
+    }
+    Painter->drawStaticText(QPoint(x, y), found.value());
+}
+
+void TChartCanvas::RotatedTextOut(int x, int y, const QString& text, int angle)
+{
+    if (!Target || text.isEmpty())
+        return;
+    TFontEntry& entry = CurrentFontEntry();
+    if (!Painter)
+        Painter = std::make_unique<QPainter>(Target);
+    if (Clipped)
+        Painter->setClipRect(Clip);
+    Painter->save();
+    Painter->setFont(entry.Font);
+    Painter->setPen(ToQColor(FontColor));
+    Painter->translate(x, y);
+    Painter->rotate(-angle);
+    const int width = TextWidth(text);
+    Painter->drawText(QPoint(-width / 2, entry.Metrics.ascent() - entry.Metrics.height() / 2), text);
+    Painter->restore();
+    PainterFontSet = false;
+}
+
+void TChartCanvas::Gradient(TChartRect rect, TColor first, TColor second, TGradientDirection direction)
+{
+    if (rect.Left > rect.Right)
+        std::swap(rect.Left, rect.Right);
+    if (rect.Top > rect.Bottom)
+        std::swap(rect.Top, rect.Bottom);
+    const TColor a = ColorToRGB(first);
+    const TColor b = ColorToRGB(second);
+    const int red = RedOf(a), green = GreenOf(a), blue = BlueOf(a);
+    const int dRed = RedOf(b) - red, dGreen = GreenOf(b) - green, dBlue = BlueOf(b) - blue;
+    auto bandColor = [&](int i, int n) {
+        return RGBColor((red + chart::MulDiv(i, dRed, n - 1)) & 0xFF, (green + chart::MulDiv(i, dGreen, n - 1)) & 0xFF,
+                        (blue + chart::MulDiv(i, dBlue, n - 1)) & 0xFF);
+    };
+    const int width = rect.Width();
+    const int height = rect.Height();
+    switch (direction) {
+    case TGradientDirection::gdTopBottom:
+    case TGradientDirection::gdBottomTop: {
+        const int n = std::min(height, 256);
+        for (int i = 0; i < n; ++i)
+            FillRect(rect.Left, rect.Bottom - chart::MulDiv(i + 1, height, n), rect.Right,
+                     rect.Bottom - chart::MulDiv(i, height, n), bandColor(i, n));
+        break;
+    }
+    case TGradientDirection::gdLeftRight:
+    case TGradientDirection::gdRightLeft: {
+        const int n = std::min(width, 256);
+        for (int i = 0; i < n; ++i)
+            FillRect(rect.Right - chart::MulDiv(i + 1, width, n), rect.Top, rect.Right - chart::MulDiv(i, width, n),
+                     rect.Bottom, bandColor(i, n));
+        break;
+    }
+    case TGradientDirection::gdFromCenter: {
+        // Rings from the border (first colour) inwards to the centre (second colour).
+        const int rings = std::max(1, std::min(std::min(width, height) / 2, 256));
+        for (int i = 0; i < rings; ++i) {
+            const int inset = chart::MulDiv(i, std::min(width, height) / 2, rings);
+            FillRect(rect.Left + inset, rect.Top + inset, rect.Right - inset, rect.Bottom - inset, bandColor(i, rings));
+        }
+        break;
+    }
+    case TGradientDirection::gdFromTopLeft:
+    case TGradientDirection::gdFromBottomLeft: {
+        // Diagonal sweep: each row is split into bands whose colour follows x + y.
+        const int span = width + height;
+        const int n = std::max(1, std::min(span, 256));
+        for (int y = rect.Top; y < rect.Bottom; ++y) {
+            const int row = direction == TGradientDirection::gdFromTopLeft ? y - rect.Top : rect.Bottom - 1 - y;
+            for (int i = 0; i < n; ++i) {
+                const int from = chart::MulDiv(i, span, n) - row;
+                const int to = chart::MulDiv(i + 1, span, n) - row;
+                if (to <= 0 || from >= width)
+                    continue;
+                FillRect(rect.Left + std::max(from, 0), y, rect.Left + std::min(to, width), y + 1, bandColor(n - 1 - i, n));
+            }
+        }
+        break;
+    }
+    }
+}

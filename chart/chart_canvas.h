@@ -1,0 +1,139 @@
+// The chart's drawing surface: raster operations with the classic desktop rules (rectangles and
+// lines leave out their right/bottom edge and end point), done directly on the pixels of the kept
+// image, and text through QPainter with cached layouts and measurements.
+#pragma once
+
+#include "chart/chart_types.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QHash>
+#include <QImage>
+#include <QPainter>
+#include <QPolygon>
+#include <QRect>
+#include <QStaticText>
+#include <cstdint>
+#include <memory>
+
+enum class TTextHAlign { Left, Center, Right };
+enum class TTextVAlign { Top, Bottom };
+
+class TChartCanvas
+{
+public:
+    TChartCanvas();
+    ~TChartCanvas();
+    TChartCanvas(const TChartCanvas&) = delete;
+    TChartCanvas& operator=(const TChartCanvas&) = delete;
+
+    // Drawing happens between Begin and End on an image of Format_RGB32.
+    void Begin(QImage& image);
+    void End();
+    bool Active() const { return Target != nullptr; }
+
+    // Pen: colour, style, width and raster mode.
+    void SetPen(TColor color, TPenStyle style = TPenStyle::psSolid, int width = 1, TPenMode mode = TPenMode::pmCopy);
+    void SetPen(const TChartPen& pen); // an invisible pen becomes a clear one
+    TColor PenColor() const { return FPenColor; }
+    TPenStyle PenStyle() const { return FPenStyle; }
+    int PenWidth() const { return FPenWidth; }
+    TPenMode PenMode() const { return FPenMode; }
+    void SetPenColor(TColor color) { FPenColor = color; }
+    void SetPenStyle(TPenStyle style) { FPenStyle = style; }
+    void SetPenMode(TPenMode mode) { FPenMode = mode; }
+
+    void SetBrush(TColor color, TBrushStyle style = TBrushStyle::bsSolid);
+    TColor BrushColor() const { return FBrushColor; }
+    TBrushStyle BrushStyle() const { return FBrushStyle; }
+    void SetBrushStyle(TBrushStyle style) { FBrushStyle = style; }
+
+    // Background of pattern brushes and dotted pens: transparent leaves the gaps alone.
+    void SetBackTransparent(bool transparent) { FBackTransparent = transparent; }
+    bool BackTransparent() const { return FBackTransparent; }
+    void SetBackColor(TColor color) { FBackColor = color; }
+
+    // Restricts every operation to the rectangle (right and bottom exclusive) until cleared.
+    void SetClip(const QRect& rect);
+    void ClearClip();
+
+    // Fills (left, top)..(right, bottom), right and bottom exclusive, with a solid colour.
+    void FillRect(int left, int top, int right, int bottom, TColor color);
+    // Pen outline and brush fill of (left, top)..(right, bottom), right and bottom exclusive.
+    void Rectangle(int left, int top, int right, int bottom);
+    // A line from (x1, y1) to (x2, y2) without its end point.
+    void Line(int x1, int y1, int x2, int y2);
+    // Bands shading from the first colour to the second (vertical: the first at the bottom;
+    // horizontal: the first at the right), at most 256 of them.
+    void Gradient(TChartRect rect, TColor first, TColor second, TGradientDirection direction);
+    // Shapes of the other bar styles, outlined with the pen and filled with the brush.
+    void Polygon(const QPolygon& points);
+    void Ellipse(int left, int top, int right, int bottom);
+
+    // Text in the font's colour at (x, y): x is the left, centre or right of the text, y its top or
+    // bottom. The background stays as it is.
+    void SetFont(const TChartFont& font);
+    void TextOut(int x, int y, const QString& text, TTextHAlign hAlign = TTextHAlign::Left,
+                 TTextVAlign vAlign = TTextVAlign::Top);
+    // Text turned counter-clockwise by 90 degrees, centred on (x, y).
+    void RotatedTextOut(int x, int y, const QString& text, int angle);
+    int TextWidth(const QString& text);
+    int TextHeight(const QString& text); // the font's line height
+    int FontHeight();
+
+    QImage* Image() const { return Target; }
+
+    // On and off runs of a pen style for one-pixel lines, from the line's first point.
+    struct TDashPattern
+    {
+        const int* Runs;
+        int Count;
+    };
+
+private:
+    struct TFontEntry;
+    template <class F>
+    void StyledRun(int from, int to, const TDashPattern& pattern, F&& emit);
+    void Plot(int x, int y, std::uint32_t pixel);
+    void HLine(int x1, int x2, int y, std::uint32_t pixel); // x1..x2-1
+    void VLine(int x, int y1, int y2, std::uint32_t pixel); // y1..y2-1
+    void Span(int left, int top, int right, int bottom, std::uint32_t pixel);
+    void StyledHLine(int x1, int x2, int y);
+    void StyledVLine(int x, int y1, int y2);
+    void PatternFill(int left, int top, int right, int bottom);
+    void PreparePainterPen();
+    void PreparePainterBrush();
+    TFontEntry& CurrentFontEntry();
+    std::uint32_t Combine(std::uint32_t destination, std::uint32_t pen) const;
+
+    QImage* Target = nullptr;
+    std::uint32_t* Bits = nullptr;
+    qsizetype Stride = 0; // pixels per row
+    QRect Clip;           // always within the image
+    bool Clipped = false;
+    std::unique_ptr<QPainter> Painter;
+
+    TColor FPenColor = clBlack;
+    TPenStyle FPenStyle = TPenStyle::psSolid;
+    int FPenWidth = 1;
+    TPenMode FPenMode = TPenMode::pmCopy;
+    TColor FBrushColor = clWhite;
+    TBrushStyle FBrushStyle = TBrushStyle::bsSolid;
+    bool FBackTransparent = false;
+    TColor FBackColor = clWhite;
+
+    // Fonts by key, each with its metrics and the laid-out texts drawn with it.
+    struct TFontEntry
+    {
+        QFont Font;
+        QFontMetrics Metrics;
+        QHash<QString, int> Widths;
+        QHash<QString, QStaticText> Texts;
+        explicit TFontEntry(const QFont& font) : Font(font), Metrics(font) {}
+    };
+    QHash<QString, std::shared_ptr<TFontEntry>> Fonts;
+    QString CurrentFontKey;
+    TFontEntry* CurrentFont = nullptr;
+    TColor FontColor = clBlack;
+    bool PainterFontSet = false;
+};
