@@ -105,7 +105,11 @@ public:
             return false;
         }
         {
+            // Plugging in powers the station up: whatever it was sending before has ended.
             std::lock_guard lock(Mutex);
+            std::uint8_t stop[ReportSize + 1] = {0};
+            stop[19] = 5;
+            Model.HandleOutputReport(stop, sizeof stop);
             Sent.clear();
             Pending.clear();
         }
