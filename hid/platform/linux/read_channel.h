@@ -35,8 +35,6 @@ public:
     void Wake();
     // Ends the current and every later read with no data.
     void Close();
-    // The device behind the descriptor has gone.
-    bool Vanished() const { return Gone.load(); }
     std::uint32_t CompletedSize();
     void Cancel();
 
@@ -56,7 +54,7 @@ private:
     const bool NumberedReports;
     int WakeFd = -1;
     std::atomic<bool> Closed{false};
-    std::atomic<bool> Gone{false};
+    std::atomic<bool> Gone{false}; // the device behind the descriptor has vanished
 
     std::mutex Mutex;
     State ReadState = State::Idle;
