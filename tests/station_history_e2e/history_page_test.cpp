@@ -326,6 +326,21 @@ TEST_F(HistoryPage, UnplugDuringADownloadEndsItAndLeavesTheCopyAsItWas)
     EXPECT_EQ(ReadFile(HistoryFileName), original);
 }
 
+TEST_F(HistoryPage, ClosingDuringADownloadKeepsTheFileAsItWas)
+{
+    const QByteArray original = HistoryFileBytes(SmallImage(), 2);
+    WriteFile(HistoryFileName, original);
+    OpenWindow();
+    PlugStation();
+    ClickTab(1);
+    Click(Form->Button1);
+    for (std::int32_t k = 2; k <= 30; ++k)
+        NextBlock(k);
+    EXPECT_TRUE(Form->close());
+    EXPECT_EQ(ReadFile(HistoryFileName), original);
+    EXPECT_EQ(Station->Model().Mode(), simulator::TTransferMode::Idle); // told to stop sending
+}
+
 TEST_F(HistoryPage, UnplugDuringAClearEndsIt)
 {
     OpenWindow();
