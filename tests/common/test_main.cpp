@@ -2,6 +2,9 @@
 // timers and hand-overs to the main thread behave as in the real program.
 #include "gui/error_box.h"
 
+#include <QDir>
+#include <QTemporaryDir>
+
 #include <cstdlib>
 #include <gtest/gtest.h>
 
@@ -10,6 +13,11 @@ int main(int argc, char** argv)
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     gui::TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Метеостанция"));
+    // The program reads and writes its files in the current folder: no test may leave them in the
+    // build tree or find another test's there.
+    QTemporaryDir folder;
+    if (!folder.isValid() || !QDir::setCurrent(folder.path()))
+        return 2;
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
