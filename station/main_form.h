@@ -16,6 +16,8 @@
 #include <functional>
 
 class QGroupBox;
+class TBarSeries;
+class TChart;
 class THidDevice;
 class THidDeviceController;
 namespace hidplatform {
@@ -54,7 +56,8 @@ public:
     gui::TPanel* Panel5 = nullptr; // humidity
 
     // Diagram page.
-    QWidget* Chart1 = nullptr;
+    TChart* Chart1 = nullptr;
+    TBarSeries* Series1 = nullptr; // owned by Chart1
     gui::TUpDown* UpDown1 = nullptr; // day stepper
     gui::TUpDown* UpDown2 = nullptr; // quantity selector
     QPushButton* Button1 = nullptr;  // history download
