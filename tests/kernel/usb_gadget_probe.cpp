@@ -2,68 +2,11 @@
 // configfs HID gadget, so that its hidraw node has a USB parent with product, idVendor and bcdDevice, as a
 // station plugged into a computer has (uhid devices have none). Checks the sysfs and udev view, reports in
 // both directions through /dev/hidg0, unplugging and plugging in again. Exit status 0 when every check holds.
-#include "tests/kernel/probe_common.h"
-
-#include <sys/mount.h>
+#include "tests/kernel/usb_gadget.h"
 
 using namespace probe;
 
 namespace {
-
-const std::string ConfigRoot = "/sys/kernel/config";
-const std::string GadgetDir = ConfigRoot + "/usb_gadget/station";
-
-bool WriteText(const std::string& path, const std::string& text) {
-  std::ofstream file(path, std::ios::binary);
-  file << text;
-  file.flush();
-  if (!file) Info("cannot write " + path + ": " + ErrorText(errno));
-  return static_cast<bool>(file);
-}
-
-bool MakeDir(const std::string& path) {
-  if (::mkdir(path.c_str(), 0755) == 0 || errno == EEXIST) return true;
-  Info("cannot create " + path + ": " + ErrorText(errno));
-  return false;
-}
-
-// The device side: a gadget with one HID function on the first USB device controller (dummy_udc.0).
-class TUsbGadget {
- public:
-  bool Create() {
-    if (!Exists(ConfigRoot + "/usb_gadget") && ::mount("none", ConfigRoot.c_str(), "configfs", 0, nullptr) != 0) {
-      Info("cannot mount configfs: " + ErrorText(errno));
-      return false;
-    }
-    const std::string function = GadgetDir + "/functions/hid.usb0";
-    return MakeDir(GadgetDir) && WriteText(GadgetDir + "/idVendor", "0x2112") &&
-           WriteText(GadgetDir + "/idProduct", "0x1212") && WriteText(GadgetDir + "/bcdDevice", "0x0100") &&
-           MakeDir(GadgetDir + "/strings/0x409") && WriteText(GadgetDir + "/strings/0x409/product", StationName) &&
-           MakeDir(GadgetDir + "/configs/c.1") && MakeDir(function) && WriteText(function + "/protocol", "0") &&
-           WriteText(function + "/subclass", "0") && WriteText(function + "/report_length", std::to_string(ReportSize)) &&
-           WriteText(function + "/report_desc", std::string(ReportDescriptor.begin(), ReportDescriptor.end())) &&
-           (::symlink(function.c_str(), (GadgetDir + "/configs/c.1/hid.usb0").c_str()) == 0 || errno == EEXIST);
-  }
-
-  // Strings can change only while the gadget is unplugged.
-  bool SetManufacturer(const std::string& text) { return WriteText(GadgetDir + "/strings/0x409/manufacturer", text); }
-
-  bool Plug() {
-    std::string controller;
-    if (DIR* dir = ::opendir("/sys/class/udc")) {
-      while (dirent* entry = ::readdir(dir))
-        if (entry->d_name[0] != '.') controller = entry->d_name;
-      ::closedir(dir);
-    }
-    if (controller.empty()) {
-      Info("no USB device controller in /sys/class/udc");
-      return false;
-    }
-    return WriteText(GadgetDir + "/UDC", controller);
-  }
-
-  bool Unplug() { return WriteText(GadgetDir + "/UDC", "\n"); }
-};
 
 struct TUsbView {
   std::string HidName;      // the HID device's sysfs name

@@ -25,6 +25,9 @@ int ReadChannel::Begin(std::uint8_t* buffer, std::size_t length)
 {
     if (Closed.load())
         return EBADF;
+    // A vanished device polls ready at once and forever: starting reads on it would spin.
+    if (Gone.load())
+        return ENODEV;
     if (buffer == nullptr)
         return EINVAL;
     std::lock_guard lock(Mutex);
@@ -47,6 +50,19 @@ void ReadChannel::Finish(std::uint32_t size)
     ReadState = State::Done;
     Size = size;
     Buffer = nullptr;
+}
+
+void ReadChannel::FinishVanished()
+{
+    Gone.store(true);
+    if (ReadState == State::Pending)
+        Finish(0);
+}
+
+// hidraw answers ENODEV or EIO once its device is gone; no other error of a read means that.
+static bool MeansVanished(int error)
+{
+    return error == ENODEV || error == EIO;
 }
 
 void ReadChannel::DrainWake()
@@ -99,16 +115,25 @@ WaitResult ReadChannel::Wait(int sliceMs, int& error)
             if (ReadState != State::Pending || Closed.load())
                 continue;
             const ssize_t n = read(Fd, Buffer + Frame.Offset, Frame.Capacity);
-            if (n >= 0)
+            if (n > 0)
             {
-                // 0 bytes: the other end is gone (a hidraw read never yields an empty report).
                 Finish(FramedReadSize(Frame, static_cast<std::size_t>(n)));
+                return WaitResult::Completed;
+            }
+            if (n == 0)
+            {
+                // The other end is gone (a hidraw read never yields an empty report).
+                error = ENODEV;
+                FinishVanished();
                 return WaitResult::Completed;
             }
             if (errno != EAGAIN && errno != EINTR)
             {
                 error = errno;
-                Finish(0);
+                if (MeansVanished(error))
+                    FinishVanished();
+                else
+                    Finish(0);
                 return WaitResult::Completed;
             }
         }
@@ -117,8 +142,7 @@ WaitResult ReadChannel::Wait(int sliceMs, int& error)
             // The device vanished.
             error = ENODEV;
             std::lock_guard lock(Mutex);
-            if (ReadState == State::Pending)
-                Finish(0);
+            FinishVanished();
             return WaitResult::Completed;
         }
 

@@ -1,7 +1,9 @@
 // One outstanding read on a non-blocking descriptor, waited for in slices. An eventfd sits in the
 // same poll, so a wake or a close from another thread ends the wait at once. The kernel's bytes go
 // into the caller's buffer only inside Wait, under the channel's lock, so after Cancel or Close the
-// buffer is never written.
+// buffer is never written. Once the device has vanished (hang-up, ENODEV, EIO), every later read
+// fails to start with ENODEV, so a reader that keeps trying sees an error instead of reads that
+// end at once with no data.
 #pragma once
 
 #include "hid/platform/hid_platform.h"
@@ -45,12 +47,14 @@ private:
     };
 
     void Finish(std::uint32_t size); // with Mutex held
+    void FinishVanished();           // with Mutex held
     void DrainWake();
 
     const int Fd;
     const bool NumberedReports;
     int WakeFd = -1;
     std::atomic<bool> Closed{false};
+    std::atomic<bool> Gone{false}; // the device behind the descriptor has vanished
 
     std::mutex Mutex;
     State ReadState = State::Idle;
