@@ -1,5 +1,7 @@
 // The station application's handlers: start-up and close, the input report dispatch, the display
 // refresh, the settings page and the control groups.
+#include "gui/error_box.h"
+#include "station/history_file.h"
 #include "station/main_form.h"
 #include "station/readings_text.h"
 
@@ -64,19 +66,55 @@ void TForm1::FormCreate()
     Station.ClearCodeRequest = 0;
     Station.SettingsLive = 0;
     DisableStationButtons();
+
+    const THistoryLoadResult loaded = LoadHistoryFile(History);
+    // A copy that stopped on a bad pair or could not be read must not replace the user's file:
+    // it is saved again only after a complete download.
+    Station.HistoryComplete = loaded.ImageComplete() ? 1 : 0;
+    if (loaded.Outcome == THistoryLoadOutcome::BadPair) {
+        // Shown once the window is up; the rest of the start-up is left out.
+        QMetaObject::invokeMethod(this, [message = loaded.Message] { gui::ShowErrorBox(message); },
+                                  Qt::QueuedConnection);
+        return;
+    }
+    // The diagram knows four quantities; anything else from a damaged file is the first.
+    if (History.DiagramQuantity > HumidityQuantity)
+        History.DiagramQuantity = IndoorTemperatureQuantity;
+    UpDown2->SetPosition(History.DiagramQuantity);
+    ScanHistory();
+    DrawDayDiagram();
+    PreviousDayPosition = static_cast<std::uint8_t>(UpDown1->Position());
 }
 
-void TForm1::FormClose()
+bool TForm1::FormClose()
 {
     Station.Closing = 1;
     SendCommand(TCommandCode::Quiet);
+    if (!SaveHistoryAtClose()) {
+        // Staying open: the readings pages get their stream back.
+        const int page = PageControl1->ActivePageIndex();
+        if (page == ReadingsPage || page == SettingsPage)
+            SendCommand(TCommandCode::StreamReadings);
+        return false;
+    }
     ReleaseStationDevice();
+    return true;
 }
 
 void TForm1::closeEvent(QCloseEvent* event)
 {
-    FormClose();
-    event->accept();
+    // A second close while the user is being asked about the first one waits for that answer.
+    if (FAskingAtClose) {
+        event->ignore();
+        return;
+    }
+    FAskingAtClose = true;
+    const bool close = FormClose();
+    FAskingAtClose = false;
+    if (close)
+        event->accept();
+    else
+        event->ignore();
 }
 
 // ---- The link ----
@@ -95,11 +133,18 @@ void TForm1::HandleInputReport(const std::uint8_t* data, std::uint16_t size)
     const int page = PageControl1->ActivePageIndex();
     if (page == ReadingsPage || page == SettingsPage)
         RefreshDisplay();
+    else if (page == DiagramPage)
+        HandleHistoryReport();
 }
 
 void TForm1::ShowStationConnected()
 {
     Panel1->SetCaption(StationConnectedText);
+    // A match during a download or clear (any HID device's arrival repeats it) leaves the
+    // operation alone: code 1 would stop the station's transfer, and the buttons stay off until
+    // it ends.
+    if (HistoryOperationRunning())
+        return;
     SendCommand(TCommandCode::StreamReadings);
     EnableStationButtons();
     if (RadioGroup1->ItemIndex() != SensorCodesItem) {

@@ -8,6 +8,7 @@
 #include "gui/panel.h"
 #include "gui/radio_group.h"
 #include "gui/up_down.h"
+#include "station/history_state.h"
 #include "station/station_record.h"
 
 #include <QDateTime>
@@ -109,11 +110,19 @@ public:
 
     // The station record.
     TStationRecord Station;
+    // The program's copy of the station's history memory, loaded from and saved to "met.mtb".
+    THistoryState History;
 
     // The computer's clock as the settings command reads it; tests fix the time with SetClock.
     using TClock = std::function<QDateTime()>;
     void SetClock(TClock clock); // an empty function restores the real clock
     QDateTime Now() const;
+
+    // A Yes/No question to the user (a modal box with "Да" and "Нет"); true for Yes. Tests answer
+    // it with SetQuestion; an empty function restores the box.
+    using TQuestion = std::function<bool(const QString& text)>;
+    void SetQuestion(TQuestion question);
+    bool Ask(const QString& text);
 
     // One input report's data (the bytes after the report id): copied into the report image,
     // then shown on the readings and settings pages. A null pointer counts as no data.
@@ -133,7 +142,9 @@ public:
     void HidDeviceController1DeviceDataError(THidDevice* HidDev, std::uint32_t Error);
 
     void FormCreate();
-    void FormClose();
+    // False when the window must stay open: "met.mtb" could not be written and the user chose
+    // not to close without it.
+    bool FormClose();
     void RefreshDisplay();
     void PageControl1Change();
     void RadioGroup1Click();
@@ -146,6 +157,11 @@ public:
     void Button6Click();
     void Button7Click();
     void BuildSettingsCommand();
+    void Button1Click(); // history download
+    void Button2Click(); // history clear
+    void Button3Click(); // export to "met.txt"
+    // Record count into LabeledEdit10 and the newest day into the history state.
+    void ScanHistory();
     void DisableStationButtons();
     void EnableStationButtons();
     void DisableSettingControls();
@@ -174,5 +190,28 @@ private:
     // An item other than "Коды датчиков" is selected, so "Установить" has something to send.
     bool SettableItemSelected() const;
 
+    // The history page's share of an input report (page 1 only): a download block or a clear's
+    // progress.
+    void HandleHistoryReport();
+    void FinishDownload();
+    void FinishClear();
+    // The station that ran a download or clear has gone: the operation ends as if never started.
+    void AbandonHistoryOperation();
+    bool HistoryOperationRunning() const { return Station.DownloadActive == 1 || Station.ClearActive == 1; }
+    // Writes "met.mtb" when the image is complete; false when it could not and the user keeps the
+    // window open.
+    bool SaveHistoryAtClose();
+    // The diagram of SelectedDate (day_diagram.cpp).
+    void DrawDayDiagram();
+
     TClock FClock;
+    TQuestion FQuestion;
+    // UpDown1's position after the last day step.
+    std::uint8_t PreviousDayPosition = 0;
+    // What a download overwrites, kept so that an interrupted one leaves no trace.
+    THistoryImage ImageBeforeDownload{};
+    std::uint8_t CompleteBeforeDownload = 1;
+    // The device a running download or clear talks to.
+    THidDevice* HistoryDevice = nullptr;
+    bool FAskingAtClose = false;
 };

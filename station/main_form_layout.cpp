@@ -281,6 +281,9 @@ void TForm1::ConnectHandlers()
     connect(UpDown4, &gui::TUpDown::Click, this, &TForm1::UpDown4Click);
     connect(UpDown5, &gui::TUpDown::Click, this, &TForm1::UpDown5Click);
     connect(UpDown6, &gui::TUpDown::Click, this, &TForm1::UpDown6Click);
+    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
+    connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
     connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
     connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
     connect(Button6, &QPushButton::clicked, this, &TForm1::Button6Click);

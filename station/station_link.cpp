@@ -68,6 +68,14 @@ void TForm1::HidDeviceController1DeviceData(THidDevice* /*HidDev*/, std::uint8_t
 
 void TForm1::HidDeviceController1DeviceUnplug(THidDevice* HidDev)
 {
+    // A download or clear has no time-out: the loss of its station is what ends it.
+    const bool endsHistoryOperation = HidDev == HistoryDevice || HidDev == Station.StationDevice;
+    if (endsHistoryOperation && HistoryOperationRunning()) {
+        AbandonHistoryOperation();
+        // A later station took over meanwhile: it is still here for the buttons.
+        if (HidDev != Station.StationDevice)
+            EnableStationButtons();
+    }
     if (HidDev != Station.StationDevice)
         return;
     ReleaseStationDevice();

@@ -349,6 +349,9 @@ TEST(LinuxPlatformRead, VanishedDeviceEndsTheReadWithNoData)
     fake.Peer = -1;
     EXPECT_EQ(fake.Platform.WaitRead(fake.Read, 60000), WaitResult::Completed);
     EXPECT_EQ(fake.Platform.CompletedReadSize(fake.Read), 0u);
+    // Later reads fail to start, so the read thread pauses instead of spinning until the rescan.
+    EXPECT_FALSE(fake.Platform.BeginRead(fake.Read, buffer, sizeof buffer));
+    EXPECT_EQ(fake.Platform.LastError(), static_cast<std::uint32_t>(ENODEV));
 }
 
 TEST(LinuxPlatformRead, CancelledReadNeverWritesTheBuffer)

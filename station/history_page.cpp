@@ -1,0 +1,167 @@
+// The diagram page's history buttons: downloading the station's history memory into the
+// program's copy, clearing the station's memory, exporting the copy to "met.txt", and keeping
+// the copy in "met.mtb" between runs.
+#include "gui/error_box.h"
+#include "station/history_file.h"
+#include "station/main_form.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+constexpr int DiagramPage = 1;
+
+const QString DownloadCaption = QStringLiteral("Загрузить");
+const QString ClearCaption = QStringLiteral("Очистить");
+const QString CloseWithoutSavingQuestion =
+    QStringLiteral("Не удалось сохранить память метеостанции в файл met.mtb. Закрыть программу без сохранения?");
+
+QString ProgressCaption(int blockCount)
+{
+    return QString::number(HistoryProgressPercent(blockCount)) + QLatin1Char('%');
+}
+
+} // namespace
+
+void TForm1::SetQuestion(TQuestion question)
+{
+    FQuestion = std::move(question);
+}
+
+bool TForm1::Ask(const QString& text)
+{
+    if (FQuestion)
+        return FQuestion(text);
+    QMessageBox box(QMessageBox::Question, QApplication::applicationName(), text, QMessageBox::NoButton, this);
+    QPushButton* yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("Нет"), QMessageBox::NoRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+void TForm1::ScanHistory()
+{
+    LabeledEdit10->SetText(::ScanHistory(History, Now().date()));
+}
+
+void TForm1::Button1Click()
+{
+    // Without a station nothing would answer and the page would stay locked.
+    if (Station.StationDevice == nullptr || HistoryOperationRunning())
+        return;
+    ImageBeforeDownload = History.HistoryImage;
+    CompleteBeforeDownload = Station.HistoryComplete;
+    HistoryDevice = Station.StationDevice;
+    Station.HistoryComplete = 0;
+    Station.SetCommandCode(TCommandCode::DownloadHistory);
+    Station.DownloadActive = 1;
+    SendReport();
+    Station.BlockCount = 0;
+    DisableStationButtons();
+    PageControl1->setEnabled(false);
+}
+
+void TForm1::Button2Click()
+{
+    if (Station.StationDevice == nullptr || HistoryOperationRunning())
+        return;
+    HistoryDevice = Station.StationDevice;
+    Station.SetCommandCode(TCommandCode::ClearHistory);
+    Station.ClearActive = 1;
+    SendReport();
+    Station.BlockCount = 0;
+    DisableStationButtons();
+    PageControl1->setEnabled(false);
+}
+
+void TForm1::Button3Click()
+{
+    try {
+        ExportHistoryText(History.HistoryImage);
+    } catch (const EHistoryFileError& error) {
+        gui::ShowErrorBox(error.Message());
+    }
+}
+
+void TForm1::HandleHistoryReport()
+{
+    if (Station.DownloadActive == 1) {
+        if (!StoreHistoryBlock(History.HistoryImage, Station.BlockCount, Station.ReportImage.data()))
+            return; // cannot happen: the download ends at the last block
+        ++Station.BlockCount;
+        Button1->setText(ProgressCaption(Station.BlockCount));
+        if (Station.BlockCount == HistoryBlockCount)
+            FinishDownload();
+    }
+    if (Station.ClearActive == 1) {
+        ++Station.BlockCount;
+        Button2->setText(ProgressCaption(Station.BlockCount));
+        if (Station.BlockCount == HistoryBlockCount)
+            FinishClear();
+    }
+}
+
+void TForm1::FinishDownload()
+{
+    Button1->setText(DownloadCaption);
+    Station.HistoryComplete = 1;
+    Station.DownloadActive = 0;
+    HistoryDevice = nullptr;
+    ScanHistory();
+    DrawDayDiagram();
+    Station.BlockCount = 0;
+    EnableStationButtons();
+    PageControl1->setEnabled(true);
+}
+
+void TForm1::FinishClear()
+{
+    Button2->setText(ClearCaption);
+    Station.ClearActive = 0;
+    HistoryDevice = nullptr;
+    ScanHistory();
+    DrawDayDiagram();
+    Station.BlockCount = 0;
+    EnableStationButtons();
+    PageControl1->setEnabled(true);
+}
+
+void TForm1::AbandonHistoryOperation()
+{
+    if (Station.DownloadActive == 1) {
+        // The blocks that did arrive are of an unfinished download: the copy goes back to what it
+        // was, and so does whether it may be saved.
+        History.HistoryImage = ImageBeforeDownload;
+        Station.HistoryComplete = CompleteBeforeDownload;
+        Station.DownloadActive = 0;
+        Button1->setText(DownloadCaption);
+    }
+    if (Station.ClearActive == 1) {
+        Station.ClearActive = 0;
+        Button2->setText(ClearCaption);
+    }
+    Station.BlockCount = 0;
+    HistoryDevice = nullptr;
+    PageControl1->setEnabled(true);
+}
+
+bool TForm1::SaveHistoryAtClose()
+{
+    if (Station.HistoryComplete != 1)
+        return true;
+    try {
+        SaveHistoryFile(History);
+        return true;
+    } catch (const EHistoryFileError& error) {
+        // The window is not closing while the user decides; an unplug meanwhile is shown as usual.
+        Station.Closing = 0;
+        gui::ShowErrorBox(error.Message());
+        if (!Ask(CloseWithoutSavingQuestion))
+            return false;
+        Station.Closing = 1;
+        return true;
+    }
+}

@@ -1,0 +1,511 @@
+// The diagram page's history handling end to end: the window with its real HID controller and
+// read thread over the simulated platform, the stand-in station plugged in, the user's clicks,
+// and the files "met.mtb" and "met.txt" in a fresh current directory for every test.
+#include "gui/error_box.h"
+#include "hid/device_controller.h"
+#include "hid/platform/sim/sim_platform.h"
+#include "simulator/sim_station.h"
+#include "station/history_file.h"
+#include "station/main_form.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// The station's clock and the end of its plausible history: 7 March 2024, 14:30.
+const simulator::TStationDateTime StationClock{2024, 3, 7, 14, 30, 0};
+const simulator::TStationDateTime HistoryEnd{2024, 3, 7, 14, 0, 0};
+constexpr auto BlockStep = 10ms;
+
+QByteArray ReadFile(const QString& name)
+{
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+void WriteFile(const QString& name, const QByteArray& bytes)
+{
+    QFile file(name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+// A small history: three records of 5 December 2016 and the rest empty.
+THistoryImage SmallImage()
+{
+    THistoryImage image;
+    image.fill(255);
+    const std::uint8_t records[3][8] = {{0x17, 0x85, 0x8C, 0x2D, 0x0E, 0x05, 0x0C, 0x10},
+                                        {0x15, 0x00, 0xFF, 0xFF, 0x0F, 0x05, 0x0C, 0x10},
+                                        {0x16, 0x03, 0x8B, 0x30, 0x10, 0x05, 0x0C, 0x10}};
+    for (int r = 0; r < 3; ++r)
+        std::copy(records[r], records[r] + 8, image.begin() + r * 8);
+    return image;
+}
+
+class HistoryPage : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(Folder.isValid());
+        PreviousFolder = QDir::currentPath();
+        ASSERT_TRUE(QDir::setCurrent(Folder.path()));
+        gui::SetErrorBoxHook([this](const QString& text) { ErrorBoxes.push_back(text); });
+        Station = std::make_unique<simulator::TSimStation>(Platform, 3, StationClock);
+        Station->Model().FillPlausibleHistory(60, HistoryEnd, 11);
+        Station->Model().SetBlockInterval(BlockStep);
+    }
+
+    void TearDown() override
+    {
+        Form.reset();
+        Station.reset();
+        gui::SetErrorBoxHook({});
+        QDir::setCurrent(PreviousFolder);
+    }
+
+    void OpenWindow()
+    {
+        Form = std::make_unique<TForm1>(Platform);
+        Form->SetQuestion([this](const QString& text) {
+            Questions.push_back(text);
+            return Answer;
+        });
+        Form->show();
+    }
+
+    // Runs the event loop until `done` holds; false after five seconds.
+    static bool PumpUntil(const std::function<bool()>& done)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (!done()) {
+            if (timer.elapsed() > 5000)
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            std::this_thread::yield();
+        }
+        return true;
+    }
+
+    // Every report the station has sent has been handled and the next read waits.
+    void Drain()
+    {
+        const hidplatform::SimDeviceId id = Station->DeviceId();
+        ASSERT_TRUE(PumpUntil([&] { return Platform.QueuedInputReports(id) == 0 && Platform.WaitingReads(id) == 1; }));
+    }
+
+    void PlugStation()
+    {
+        Station->Plug();
+        ASSERT_TRUE(PumpUntil([&] { return Form->Station.StationDevice != nullptr; }));
+        Drain(); // the first readings report, on the readings page
+    }
+
+    void ClickTab(int index)
+    {
+        QTabBar* tabs = Form->PageControl1->TabBar();
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(index).center());
+        ASSERT_EQ(Form->PageControl1->ActivePageIndex(), index);
+    }
+
+    static void Click(QPushButton* button)
+    {
+        ASSERT_TRUE(button->isEnabled()) << button->objectName().toStdString();
+        QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+    }
+
+    // The whole download at once, waited for.
+    void Download()
+    {
+        Station->Model().SetBlockInterval(0ms);
+        Click(Form->Button1);
+        ASSERT_TRUE(PumpUntil([&] { return Form->Station.DownloadActive == 0; }));
+        Station->Model().SetBlockInterval(BlockStep);
+    }
+
+    // Lets the station send its next paced report and waits until the window has taken it.
+    void NextBlock(std::int32_t blockCount)
+    {
+        Station->Advance(BlockStep);
+        ASSERT_TRUE(PumpUntil([&] { return Form->Station.BlockCount == blockCount; }));
+    }
+
+    void ExpectButtonsAfterAnOperation()
+    {
+        TForm1& f = *Form;
+        EXPECT_TRUE(f.PageControl1->isEnabled());
+        for (QPushButton* b : {f.Button1, f.Button2, f.Button3, f.Button6})
+            EXPECT_TRUE(b->isEnabled()) << b->objectName().toStdString();
+        for (QPushButton* b : {f.Button4, f.Button5, f.Button7})
+            EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+    }
+
+    void ExpectLocked()
+    {
+        TForm1& f = *Form;
+        EXPECT_FALSE(f.PageControl1->isEnabled());
+        for (QPushButton* b : {f.Button1, f.Button2, f.Button3, f.Button4, f.Button5, f.Button6, f.Button7})
+            EXPECT_FALSE(b->isEnabledTo(f.TabSheet2->parentWidget())) << b->objectName().toStdString();
+    }
+
+    QString RecordsText() const
+    {
+        return QString::number(Station->Model().NextRecord()) + QStringLiteral(" (4096)");
+    }
+
+    QTemporaryDir Folder;
+    QString PreviousFolder;
+    hidplatform::SimPlatform Platform;
+    std::unique_ptr<simulator::TSimStation> Station;
+    std::unique_ptr<TForm1> Form;
+    std::vector<QString> ErrorBoxes;
+    std::vector<QString> Questions;
+    bool Answer = false;
+};
+
+TEST_F(HistoryPage, DownloadShowsItsProgressThenTheNewestDay)
+{
+    OpenWindow();
+    PlugStation();
+    ClickTab(1);
+    const THistoryImage memory = Station->Model().HistoryMemory();
+
+    Click(Form->Button1);
+    ASSERT_TRUE(PumpUntil([&] { return Form->Station.BlockCount == 1; })); // the first block comes at once
+    std::vector<QString> captions{Form->Button1->text()};
+    EXPECT_EQ(Form->Station.DownloadActive, 1);
+    EXPECT_EQ(Form->Station.HistoryComplete, 0);
+    ExpectLocked();
+    for (std::int32_t k = 2; k < HistoryBlockCount; ++k) {
+        NextBlock(k);
+        captions.push_back(Form->Button1->text());
+    }
+    Station->Advance(BlockStep);
+    ASSERT_TRUE(PumpUntil([&] { return Form->Station.DownloadActive == 0; }));
+    captions.push_back(Form->Button1->text());
+
+    ASSERT_EQ(captions.size(), 512u);
+    const std::vector<std::pair<int, const char*>> samples{
+        {1, "0%"}, {2, "0%"}, {3, "1%"}, {64, "12%"}, {192, "38%"}, {256, "50%"}, {320, "62%"}, {448, "88%"}, {511, "100%"}};
+    for (const auto& [blocks, text] : samples)
+        EXPECT_EQ(captions[static_cast<std::size_t>(blocks - 1)], QString::fromLatin1(text)) << blocks;
+    for (std::size_t i = 1; i + 1 < captions.size(); ++i)
+        EXPECT_LE(captions[i - 1].chopped(1).toInt(), captions[i].chopped(1).toInt()) << i;
+    EXPECT_EQ(captions.back(), QStringLiteral("Загрузить"));
+
+    TForm1& f = *Form;
+    EXPECT_EQ(f.History.HistoryImage, memory);
+    EXPECT_EQ(f.Station.HistoryComplete, 1);
+    EXPECT_EQ(f.Station.BlockCount, 0);
+    ExpectButtonsAfterAnOperation();
+    EXPECT_EQ(f.LabeledEdit10->Text(), RecordsText());
+    EXPECT_EQ(f.LabeledEdit9->Text(), QStringLiteral("07.03.24"));
+    EXPECT_EQ(f.Button2->text(), QStringLiteral("Очистить"));
+}
+
+TEST_F(HistoryPage, ClosingAfterADownloadWritesACopyThatReadsBackByteForByte)
+{
+    OpenWindow();
+    PlugStation();
+    ClickTab(1);
+    Form->UpDown2->SetPosition(0);
+    Download();
+    const THistoryImage memory = Station->Model().HistoryMemory();
+    EXPECT_TRUE(Form->close());
+
+    const QByteArray file = ReadFile(HistoryFileName);
+    EXPECT_EQ(file, HistoryFileBytes(memory, 0));
+    THistoryState reloaded;
+    reloaded.DiagramQuantity = 9;
+    EXPECT_EQ(LoadHistoryFile(reloaded).Outcome, THistoryLoadOutcome::Loaded);
+    EXPECT_EQ(reloaded.HistoryImage, memory);
+    EXPECT_EQ(reloaded.DiagramQuantity, 0);
+    // The station was told to be quiet, then let go.
+    EXPECT_EQ(Station->Model().Mode(), simulator::TTransferMode::Idle);
+    EXPECT_EQ(Platform.OpenHandleCount(Station->DeviceId()), 0);
+}
+
+TEST_F(HistoryPage, ClearLeavesTheCopyAsItWasAndCountsItAgain)
+{
+    WriteFile(HistoryFileName, HistoryFileBytes(SmallImage(), 2));
+    OpenWindow();
+    EXPECT_EQ(Form->LabeledEdit10->Text(), QStringLiteral("3 (4096)"));
+    EXPECT_EQ(Form->LabeledEdit9->Text(), QStringLiteral("05.12.16"));
+    EXPECT_EQ(Form->UpDown2->Position(), 2);
+    PlugStation();
+    ClickTab(1);
+    // Stale texts show that the end of the clear recomputes them.
+    Form->LabeledEdit9->SetText(QStringLiteral("x"));
+    Form->LabeledEdit10->SetText(QStringLiteral("x"));
+
+    Click(Form->Button2);
+    ASSERT_TRUE(PumpUntil([&] { return Form->Station.BlockCount == 1; }));
+    EXPECT_EQ(Form->Button2->text(), QStringLiteral("0%"));
+    EXPECT_EQ(Form->Button1->text(), QStringLiteral("Загрузить"));
+    ExpectLocked();
+    for (std::int32_t k = 2; k <= 64; ++k)
+        NextBlock(k);
+    EXPECT_EQ(Form->Button2->text(), QStringLiteral("12%"));
+    Station->Advance(10s);
+    ASSERT_TRUE(PumpUntil([&] { return Form->Station.ClearActive == 0; }));
+
+    TForm1& f = *Form;
+    EXPECT_EQ(f.Button2->text(), QStringLiteral("Очистить"));
+    EXPECT_EQ(f.History.HistoryImage, SmallImage());
+    EXPECT_EQ(f.Station.HistoryComplete, 1);
+    EXPECT_EQ(f.Station.BlockCount, 0);
+    EXPECT_EQ(f.LabeledEdit10->Text(), QStringLiteral("3 (4096)"));
+    EXPECT_EQ(f.LabeledEdit9->Text(), QStringLiteral("05.12.16"));
+    ExpectButtonsAfterAnOperation();
+    EXPECT_EQ(Station->Model().NextRecord(), 0u); // the station's memory is empty now
+
+    EXPECT_TRUE(f.close());
+    EXPECT_EQ(ReadFile(HistoryFileName), HistoryFileBytes(SmallImage(), 2));
+}
+
+TEST_F(HistoryPage, UnplugDuringADownloadEndsItAndLeavesTheCopyAsItWas)
+{
+    const QByteArray original = HistoryFileBytes(SmallImage(), 3);
+    WriteFile(HistoryFileName, original);
+    OpenWindow();
+    PlugStation();
+    ClickTab(1);
+    Click(Form->Button1);
+    ASSERT_TRUE(PumpUntil([&] { return Form->Station.BlockCount == 1; }));
+    for (std::int32_t k = 2; k <= 100; ++k)
+        NextBlock(k);
+    ASSERT_NE(Form->History.HistoryImage, SmallImage());
+
+    Station->Unplug();
+    ASSERT_TRUE(PumpUntil([&] { return Form->Station.StationDevice == nullptr; }));
+    TForm1& f = *Form;
+    EXPECT_EQ(f.Station.DownloadActive, 0);
+    EXPECT_EQ(f.Station.BlockCount, 0);
+    EXPECT_EQ(f.Station.HistoryComplete, 1);
+    EXPECT_EQ(f.History.HistoryImage, SmallImage());
+    EXPECT_EQ(f.Button1->text(), QStringLiteral("Загрузить"));
+    EXPECT_TRUE(f.PageControl1->isEnabled());
+    EXPECT_EQ(f.Panel1->Caption(), QStringLiteral("Метеостанция отключена"));
+    for (QPushButton* b : {f.Button1, f.Button2, f.Button4, f.Button5, f.Button6, f.Button7})
+        EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+    EXPECT_TRUE(f.Button3->isEnabled());
+
+    // Plugged in again on the diagram page: the station streams readings, which are no blocks.
+    Station->Plug();
+    ASSERT_TRUE(PumpUntil([&] { return Form->Station.StationDevice != nullptr; }));
+    EXPECT_EQ(Station->Model().Mode(), simulator::TTransferMode::Streaming);
+    Station->Advance(5s);
+    Drain();
+    EXPECT_EQ(f.PageControl1->ActivePageIndex(), 1);
+    EXPECT_EQ(f.History.HistoryImage, SmallImage());
+    EXPECT_EQ(f.Station.BlockCount, 0);
+    EXPECT_EQ(f.Button1->text(), QStringLiteral("Загрузить"));
+    EXPECT_TRUE(f.Button1->isEnabled());
+
+    // The copy as it was is what the close keeps.
+    EXPECT_TRUE(f.close());
+    EXPECT_EQ(ReadFile(HistoryFileName), original);
+}
+
+TEST_F(HistoryPage, ClosingDuringADownloadKeepsTheFileAsItWas)
+{
+    const QByteArray original = HistoryFileBytes(SmallImage(), 2);
+    WriteFile(HistoryFileName, original);
+    OpenWindow();
+    PlugStation();
+    ClickTab(1);
+    Click(Form->Button1);
+    for (std::int32_t k = 2; k <= 30; ++k)
+        NextBlock(k);
+    EXPECT_TRUE(Form->close());
+    EXPECT_EQ(ReadFile(HistoryFileName), original);
+    EXPECT_EQ(Station->Model().Mode(), simulator::TTransferMode::Idle); // told to stop sending
+}
+
+TEST_F(HistoryPage, UnplugDuringAClearEndsIt)
+{
+    OpenWindow();
+    PlugStation();
+    ClickTab(1);
+    const THistoryImage before = Form->History.HistoryImage;
+    Click(Form->Button2);
+    ASSERT_TRUE(PumpUntil([&] { return Form->Station.BlockCount == 1; }));
+    NextBlock(2);
+    Station->Unplug();
+    ASSERT_TRUE(PumpUntil([&] { return Form->Station.StationDevice == nullptr; }));
+    EXPECT_EQ(Form->Station.ClearActive, 0);
+    EXPECT_EQ(Form->Station.BlockCount, 0);
+    EXPECT_EQ(Form->Button2->text(), QStringLiteral("Очистить"));
+    EXPECT_TRUE(Form->PageControl1->isEnabled());
+    EXPECT_TRUE(Form->Button3->isEnabled());
+    EXPECT_FALSE(Form->Button2->isEnabled());
+    EXPECT_EQ(Form->History.HistoryImage, before);
+}
+
+TEST_F(HistoryPage, AnotherDeviceArrivingDuringADownloadLeavesItRunning)
+{
+    OpenWindow();
+    PlugStation();
+    ClickTab(1);
+    Click(Form->Button1);
+    for (std::int32_t k = 2; k <= 10; ++k)
+        NextBlock(k);
+    hidplatform::SimDeviceConfig mouse;
+    mouse.VendorID = 0x046D;
+    mouse.ProductID = 0xC077;
+    mouse.ProductString = u"USB Optical Mouse";
+    Platform.PlugDevice(mouse);
+    ASSERT_TRUE(PumpUntil([&] { return Form->HidDeviceController1->DeviceCount() == 2; }));
+    // The station is matched again, but keeps sending its memory and the page stays locked.
+    EXPECT_EQ(Station->Model().Mode(), simulator::TTransferMode::Downloading);
+    ExpectLocked();
+    Station->Advance(10s);
+    ASSERT_TRUE(PumpUntil([&] { return Form->Station.DownloadActive == 0; }));
+    EXPECT_EQ(Form->History.HistoryImage, Station->Model().HistoryMemory());
+    EXPECT_EQ(Form->Station.HistoryComplete, 1);
+}
+
+TEST_F(HistoryPage, StartUpWithoutAFileShowsNoRecordsAndTodayAndClosingWritesTheEmptyCopy)
+{
+    OpenWindow();
+    TForm1& f = *Form;
+    EXPECT_EQ(f.LabeledEdit10->Text(), QStringLiteral("0 (4096)"));
+    EXPECT_EQ(f.LabeledEdit9->Text(), QDate::currentDate().toString(QStringLiteral("dd.MM.yy")));
+    EXPECT_EQ(f.UpDown2->Position(), 0);
+    EXPECT_EQ(f.Station.HistoryComplete, 1);
+    EXPECT_TRUE(ErrorBoxes.empty());
+    EXPECT_TRUE(f.close());
+    THistoryImage empty;
+    empty.fill(255);
+    EXPECT_EQ(ReadFile(HistoryFileName), HistoryFileBytes(empty, 0));
+}
+
+TEST_F(HistoryPage, StartUpTakesAQuantityBeyondTheDiagramsAsTheFirst)
+{
+    QByteArray bytes = HistoryFileBytes(SmallImage(), 0);
+    bytes.chop(2);
+    bytes += "07";
+    WriteFile(HistoryFileName, bytes);
+    OpenWindow();
+    EXPECT_EQ(Form->History.DiagramQuantity, 0);
+    EXPECT_EQ(Form->UpDown2->Position(), 0);
+    EXPECT_EQ(Form->LabeledEdit10->Text(), QStringLiteral("3 (4096)"));
+}
+
+TEST_F(HistoryPage, BadPairIsReportedOnceTheWindowIsUpAndTheFileIsKeptUntilAFullDownload)
+{
+    QByteArray bytes = HistoryFileBytes(SmallImage(), 1);
+    bytes.replace(2 * 18, 2, "Z9"); // first pair of line 3
+    WriteFile(HistoryFileName, bytes);
+    OpenWindow();
+    TForm1& f = *Form;
+    EXPECT_TRUE(ErrorBoxes.empty()); // not from inside the window's creation
+    ASSERT_TRUE(PumpUntil([&] { return !ErrorBoxes.empty(); }));
+    ASSERT_EQ(ErrorBoxes.size(), 1u);
+    EXPECT_TRUE(ErrorBoxes[0].contains(QStringLiteral("$Z9"))) << ErrorBoxes[0].toStdString();
+    EXPECT_TRUE(ErrorBoxes[0].endsWith(QLatin1Char('.')));
+    // The bytes before the bad pair are in; the rest of the start-up was left out.
+    EXPECT_TRUE(std::equal(f.History.HistoryImage.begin(), f.History.HistoryImage.begin() + 16, SmallImage().begin()));
+    EXPECT_EQ(f.Station.HistoryComplete, 0);
+    EXPECT_EQ(f.UpDown2->Position(), 1);
+    EXPECT_TRUE(f.LabeledEdit10->Text().isEmpty());
+    EXPECT_TRUE(f.LabeledEdit9->Text().isEmpty());
+
+    // A clear does not make the copy whole; closing leaves the user's file alone.
+    PlugStation();
+    ClickTab(1);
+    Station->Model().SetBlockInterval(0ms);
+    Click(f.Button2);
+    ASSERT_TRUE(PumpUntil([&] { return Form->Station.ClearActive == 0; }));
+    EXPECT_EQ(f.Station.HistoryComplete, 0);
+    // Beyond the bad pair the copy kept its start values, 0: every record there is dated 00.00.00.
+    EXPECT_EQ(f.LabeledEdit10->Text(), QStringLiteral("4096 (4096)"));
+    EXPECT_EQ(f.LabeledEdit9->Text(), QStringLiteral("31.12.15"));
+    EXPECT_TRUE(f.close());
+    EXPECT_EQ(ReadFile(HistoryFileName), bytes);
+}
+
+TEST_F(HistoryPage, AFullDownloadAfterABadPairIsSavedAgain)
+{
+    QByteArray bytes = HistoryFileBytes(SmallImage(), 1);
+    bytes[5] = 'g';
+    WriteFile(HistoryFileName, bytes);
+    OpenWindow();
+    PlugStation();
+    ClickTab(1);
+    Download();
+    EXPECT_EQ(Form->Station.HistoryComplete, 1);
+    EXPECT_TRUE(Form->close());
+    // The quantity line lay beyond the bad pair: the first quantity.
+    EXPECT_EQ(ReadFile(HistoryFileName), HistoryFileBytes(Station->Model().HistoryMemory(), 0));
+}
+
+TEST_F(HistoryPage, UnwritableCopyAtCloseAsksAndNoKeepsTheWindowOpen)
+{
+    OpenWindow();
+    PlugStation();
+    // The file's place is taken after the start-up read.
+    ASSERT_TRUE(QDir().mkdir(HistoryFileName));
+
+    Answer = false;
+    EXPECT_FALSE(Form->close());
+    EXPECT_TRUE(Form->isVisible());
+    ASSERT_EQ(ErrorBoxes.size(), 1u);
+    EXPECT_TRUE(ErrorBoxes[0].contains(QStringLiteral("met.mtb"))) << ErrorBoxes[0].toStdString();
+    ASSERT_EQ(Questions.size(), 1u);
+    EXPECT_EQ(Questions[0],
+              QStringLiteral("Не удалось сохранить память метеостанции в файл met.mtb. Закрыть программу без сохранения?"));
+    EXPECT_EQ(Form->Station.Closing, 0);
+    EXPECT_NE(Form->Station.StationDevice, nullptr);
+    // Still on the readings page: the stream was started again after the close's code 5.
+    EXPECT_EQ(Station->Model().Mode(), simulator::TTransferMode::Streaming);
+    EXPECT_EQ(QDir(Folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 0); // no temporary left
+
+    Answer = true;
+    EXPECT_TRUE(Form->close());
+    EXPECT_FALSE(Form->isVisible());
+    EXPECT_EQ(ErrorBoxes.size(), 2u);
+    EXPECT_EQ(Questions.size(), 2u);
+    EXPECT_EQ(Form->Station.Closing, 1);
+    EXPECT_EQ(Form->Station.StationDevice, nullptr);
+}
+
+TEST_F(HistoryPage, ExportWritesTheDownloadedCopyOrReportsWhyNot)
+{
+    OpenWindow();
+    PlugStation();
+    ClickTab(1);
+    Download();
+    Click(Form->Button3);
+    const QByteArray text = ReadFile(HistoryExportFileName);
+    EXPECT_EQ(text, HistoryExportBytes(Station->Model().HistoryMemory()));
+    EXPECT_EQ(text.count("\r\n"), static_cast<qsizetype>(Station->Model().NextRecord()));
+    EXPECT_TRUE(ErrorBoxes.empty());
+
+    ASSERT_TRUE(QFile::remove(HistoryExportFileName));
+    ASSERT_TRUE(QDir().mkdir(HistoryExportFileName));
+    Click(Form->Button3);
+    ASSERT_EQ(ErrorBoxes.size(), 1u);
+    EXPECT_TRUE(ErrorBoxes[0].contains(QStringLiteral("met.txt"))) << ErrorBoxes[0].toStdString();
+}
+
+} // namespace
