@@ -277,6 +277,8 @@ void TForm1::ConnectHandlers()
 {
     connect(PageControl1, &gui::TPageControl::Change, this, &TForm1::PageControl1Change);
     connect(RadioGroup1, &gui::TRadioGroup::Click, this, &TForm1::RadioGroup1Click);
+    connect(UpDown1, &gui::TUpDown::Click, this, &TForm1::UpDown1Click);
+    connect(UpDown2, &gui::TUpDown::Click, this, &TForm1::UpDown2Click);
     connect(UpDown3, &gui::TUpDown::Click, this, &TForm1::UpDown3Click);
     connect(UpDown4, &gui::TUpDown::Click, this, &TForm1::UpDown4Click);
     connect(UpDown5, &gui::TUpDown::Click, this, &TForm1::UpDown5Click);
