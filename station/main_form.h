@@ -3,6 +3,8 @@
 // and carries its name as its object name.
 #pragma once
 
+#include "chart/bar_series.h"
+#include "chart/chart.h"
 #include "gui/labeled_edit.h"
 #include "gui/page_control.h"
 #include "gui/panel.h"
@@ -18,8 +20,6 @@
 #include <functional>
 
 class QGroupBox;
-class TBarSeries;
-class TChart;
 class THidDevice;
 class THidDeviceController;
 namespace hidplatform {
