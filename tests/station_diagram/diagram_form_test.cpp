@@ -260,6 +260,12 @@ TEST_F(DiagramPage, DamagedMonthStepsBackToARealDate)
     form.History.SelectedDate = Date(1, 0, 17);
     Back();
     EXPECT_EQ(Selected(), Date(31, 12, 16));
+    form.History.SelectedDate = Date(1, 200, 17);
+    Back();
+    EXPECT_EQ(Selected(), Date(31, 12, 17));
+    form.History.SelectedDate = Date(31, 255, 17);
+    Forward();
+    EXPECT_EQ(Selected(), Date(1, 1, 18));
     form.History.SelectedDate = Date(45, 2, 17); // a day beyond the month's end
     Back();
     EXPECT_EQ(Selected(), Date(28, 2, 17));
@@ -376,4 +382,31 @@ TEST_F(DiagramPage, RedrawAfterAScrolledLeftAxisNeverRefusesTheRange)
     EXPECT_NO_THROW(form.DrawDayDiagram());
     EXPECT_EQ(Left()->Minimum(), 19);
     EXPECT_EQ(Left()->Maximum(), 21);
+}
+
+// The whole page as the user sees it; METEO_DIAGRAM_PNG names a file to keep the picture in.
+TEST_F(DiagramPage, PageShowsTheChartBesideItsControls)
+{
+    TForm1& form = MakeForm();
+    const TSelectedDate day = Date(5, 12, 16);
+    const std::uint8_t pressure[24] = {140, 141, 141, 142, 142, 143, 143, 143, 142, 141, 140, 139,
+                                       138, 138, 137, 137, 138, 139, 140, 141, 141, 142, 142, 143};
+    for (int h = 0; h < 24; ++h)
+        if (h != 3 && h != 17)
+            Put(h, {21, 133, pressure[h], 45}, h, day);
+    Show(day, PressureQuantity);
+    form.PageControl1->SetActivePageIndex(1);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    const QImage page = form.grab().toImage();
+    if (const QByteArray file = qgetenv("METEO_DIAGRAM_PNG"); !file.isEmpty())
+        page.save(QString::fromLocal8Bit(file));
+    // The chart is painted where the layout puts it, its picture being the kept image.
+    const QPoint origin = form.Chart1->mapTo(&form, QPoint(0, 0));
+    const QImage chart = form.Chart1->Image();
+    for (const QPoint p : {QPoint(5, 5), QPoint(250, 160), QPoint(400, 300)})
+        EXPECT_EQ(page.pixel(origin + p), chart.pixel(p)) << p.x() << "," << p.y();
+    EXPECT_EQ(form.LabeledEdit9->Text(), QStringLiteral("05.12.16"));
+    EXPECT_EQ(Left()->Minimum(), 741);
+    EXPECT_EQ(Left()->Maximum(), 749);
 }
