@@ -382,3 +382,29 @@ void TBarSeries::DrawMark(int index)
         Marks().Positions.resize(static_cast<std::size_t>(PointCount()));
     Marks().Positions[static_cast<std::size_t>(index)] = QRect(x - width / 2, boxTop, width, height);
 }
+
+TChartRect TBarSeries::PointBarRect(int index) const
+{
+    const int left = XPixel(index);
+    const int top = YPixel(index);
+    const int origin = OriginPixel(index);
+    return TChartRect{left, std::min(top, origin), left + FBarSize, std::max(top, origin)};
+}
+
+int TBarSeries::Clicked(int x, int y) const
+{
+    TChart* chart = ParentChart();
+    if (!chart)
+        return -1;
+    // What the clip of the plot area hides cannot be hit either.
+    if (chart->ClipPoints() && !chart->PlotRect().contains(x, y))
+        return -1;
+    for (int i = PointCount() - 1; i >= 0; --i) {
+        if (PointColor(i) == clNone)
+            continue;
+        const TChartRect r = PointBarRect(i);
+        if (x >= r.Left && x < r.Right && y >= r.Top && y < r.Bottom)
+            return i;
+    }
+    return -1;
+}

@@ -85,6 +85,9 @@ public:
     void HorizontalMargins(int& left, int& right) override;
     void VerticalMargins(int& top, int& bottom) override;
     void DrawMark(int index) override;
+    int Clicked(int x, int y) const override;
+    // The rectangle of a point's bar in the last layout (left, top, right, bottom; right and bottom exclusive).
+    TChartRect PointBarRect(int index) const;
 
     // Active series of exactly this class in the chart, and this one's place among them (from 1).
     int SameClassBarCount() const;

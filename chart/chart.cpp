@@ -180,6 +180,9 @@ void TChart::Draw()
     Plot.Bottom = h - border - MulDiv(MarginBottom(), h, 100);
     FixPlotSize();
     InternalDraw(FPanelBounds);
+    // A zoom drag in progress keeps its rectangle on the image, so erasing it later restores the picture.
+    if (FZoomDrag.Active)
+        DrawZoomRectangle();
     FCanvas.End();
     FDirty = false;
 }
@@ -288,6 +291,7 @@ void TChart::SetBrushForFill(TColor color, TBrushStyle style, TColor background)
 
 void TChart::LayoutTitlesAndLegend()
 {
+    FLegend.FItemRects.clear();
     if (!FLegend.Visible() || ActiveSeriesCount() == 0) {
         DrawTitle(FTitle, true);
         DrawTitle(FFoot, false);
@@ -405,9 +409,20 @@ int TChart::LegendItemCount(TChartSeries*& valueSeries) const
                                           [](TChartSeries* s) { return s->Active() && s->ShowInLegend(); }));
 }
 
+int TChartLegend::Clicked(int x, int y) const
+{
+    if (!FVisible)
+        return -1;
+    for (std::size_t i = 0; i < FItemRects.size(); ++i)
+        if (FItemRects[i].contains(x, y))
+            return static_cast<int>(i);
+    return -1;
+}
+
 void TChart::DrawLegend()
 {
     FLegend.FLegendRect = QRect();
+    FLegend.FItemRects.clear();
     TChartSeries* valueSeries = nullptr;
     const int items = LegendItemCount(valueSeries);
     if (items == 0)
@@ -487,6 +502,7 @@ void TChart::DrawLegend()
             FCanvas.Rectangle(x + 4, y + 2, x + 4 + symbol, y + h - 2);
         }
         FCanvas.TextOut(x + 4 + symbol + 4, y, entries[i].Text);
+        FLegend.FItemRects.push_back(QRect(x, y, itemWidth, h));
     }
     FLegend.FLegendRect = QRect(box.Left, box.Top, box.Width(), box.Height());
 

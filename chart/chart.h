@@ -105,9 +105,13 @@ public:
     TChartFont& Font() { return FFont; }
     TChartPen& Frame() { return FFrame; }
     QRect LegendRect() const { return FLegendRect; } // empty when nothing was drawn
+    const std::vector<QRect>& ItemRects() const { return FItemRects; } // of the last draw
+    // The index of the legend item under the point as last drawn, -1 for none.
+    int Clicked(int x, int y) const;
 
 private:
     friend class TChart;
+    std::vector<QRect> FItemRects;
     bool FVisible = true;
     TLegendAlignment FAlignment = TLegendAlignment::laRight;
     TLegendStyle FLegendStyle = TLegendStyle::lsAuto;
@@ -142,6 +146,33 @@ private:
 };
 
 enum class TPanelBevel { bvNone, bvLowered, bvRaised, bvSpace };
+
+enum class TPanningMode { pmNone, pmHorizontal, pmVertical, pmBoth };
+
+// One mouse drag: where it began, where the mouse was last, and whether it runs.
+struct TZoomPanningRecord
+{
+    int X0 = 0, Y0 = 0, X1 = 0, Y1 = 0;
+    bool Active = false;
+    void Activate(int x, int y)
+    {
+        X0 = X1 = x;
+        Y0 = Y1 = y;
+        Active = true;
+    }
+    // Orders the corners so that (X0, Y0) is the top left one.
+    void Normalize();
+};
+
+// The range settings of one axis as a zoom or pan found them.
+struct TAxisScale
+{
+    bool Automatic = true;
+    bool AutomaticMinimum = true;
+    bool AutomaticMaximum = true;
+    double Minimum = 0.0;
+    double Maximum = 0.0;
+};
 
 class TChart : public QWidget
 {
@@ -225,7 +256,63 @@ public:
     bool Destroying() const { return FDestroying; }
     bool Printing() const { return false; }
 
+    // Mouse zoom and panning.
+    bool AllowZoom() const { return FAllowZoom; }
+    void SetAllowZoom(bool value) { Store(FAllowZoom, value); }
+    TPanningMode AllowPanning() const { return FAllowPanning; }
+    void SetAllowPanning(TPanningMode value) { Store(FAllowPanning, value); }
+    bool AnimatedZoom() const { return FAnimatedZoom; }
+    void SetAnimatedZoom(bool value) { Store(FAnimatedZoom, value); }
+    int AnimatedZoomSteps() const { return FAnimatedZoomSteps; }
+    void SetAnimatedZoomSteps(int value) { Store(FAnimatedZoomSteps, value); }
+    // Buttons and modifier keys that start a zoom or a pan, the same for every chart of the program.
+    static inline Qt::MouseButton ZoomMouseButton = Qt::LeftButton;
+    static inline Qt::KeyboardModifiers ZoomModifiers = Qt::NoModifier;
+    static inline Qt::MouseButton PanMouseButton = Qt::RightButton;
+    static inline Qt::KeyboardModifiers PanModifiers = Qt::NoModifier;
+    // Each step of an animated zoom moves the ends by this fraction of what is left.
+    static constexpr double AnimatedZoomFactor = 3.0;
+
+    const TZoomPanningRecord& ZoomDrag() const { return FZoomDrag; }
+    const TZoomPanningRecord& PanDrag() const { return FPanDrag; }
+    // Top, bottom, left and right axis as the first zoom or pan after the last restore found them.
+    const std::array<TAxisScale, 4>& SavedScales() const { return FSavedScales; }
+    bool ScalesRestored() const { return FScalesRestored; }
+    bool Zoomed() const { return FZoomed; }
+    // Set by a click handler to stop the rest of a press; cleared at the end of every press.
+    bool CancelMouse = false;
+
+    // Mouse input in client pixels: the Qt events call these, tests may call them directly.
+    void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y, bool doubleClick = false);
+    void MouseMove(Qt::KeyboardModifiers modifiers, int x, int y);
+    void MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
+    // Wheel rotation as the platform reports it (120 a notch, positive away from the user).
+    void MouseWheel(int delta, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    int WheelAccumulator() const { return FWheelAccumulator; }
+    // Zooms the four side axes to the (normalised) zoom drag rectangle.
+    void ZoomToRect();
+    // Zooms to a rectangle in client pixels, as a drag from its top left to its bottom right would.
+    void ZoomRect(const QRect& rect);
+    void UndoZoom();
+    // One wheel notch: every vertical axis moves by 3 % of its range, up the values for down.
+    void ScrollVerticalAxes(bool down);
+
     // Events.
+    std::function<void(TChart*)> OnZoom;
+    std::function<void(TChart*)> OnUndoZoom;
+    std::function<void(TChart*)> OnScroll;
+    // May change the new ends of a panned axis, or refuse the pan by clearing allow.
+    std::function<void(TChartAxis*, double& minimum, double& maximum, bool& allow)> OnAllowScroll;
+    std::function<void(TChart*, TChartSeries*, int valueIndex, Qt::MouseButton, Qt::KeyboardModifiers, int x, int y)>
+        OnClickSeries;
+    std::function<void(TChart*, TChartAxis*, Qt::MouseButton, Qt::KeyboardModifiers, int x, int y)> OnClickAxis;
+    std::function<void(TChart*, Qt::MouseButton, Qt::KeyboardModifiers, int x, int y)> OnClickLegend;
+    std::function<void(TChart*, Qt::MouseButton, Qt::KeyboardModifiers, int x, int y)> OnClickBackground;
+    // The wheel before any scrolling: a handler that sets handled keeps the chart from scrolling.
+    std::function<void(TChart*, int delta, Qt::KeyboardModifiers, bool& handled)> OnMouseWheel;
+    // Every press, before the chart's own handling; may set CancelMouse.
+    std::function<void(TChart*, Qt::MouseButton, Qt::KeyboardModifiers, int x, int y)> OnMouseDown;
+
     std::function<void(TChart*)> OnBeforeDrawAxes;
     std::function<void(TChart*)> OnBeforeDrawSeries;
     std::function<void(TChart*)> OnAfterDraw;
@@ -264,6 +351,11 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     struct TPlotArea
@@ -292,6 +384,12 @@ private:
     void ApplySeriesMargins();
     void DrawBackWall();
     void WireChange(TChartObject& object);
+    void DrawZoomRectangle();
+    bool CallClickHandler(const std::function<void()>& call);
+    void CheckMouseDrag(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
+    bool PlotContains(int x, int y) const;
+    void SaveScales();
+    void PanAxes(bool horizontal, int from, int to, bool& panned);
 
     std::array<std::unique_ptr<TChartAxis>, 5> AxisList;
     std::vector<TChartSeries*> FSeriesList;
@@ -330,4 +428,15 @@ private:
     TChartCanvas FCanvas;
     QRect FPanelBounds;
     TPlotArea Plot;
+
+    bool FAllowZoom = true;
+    TPanningMode FAllowPanning = TPanningMode::pmBoth;
+    bool FAnimatedZoom = false;
+    int FAnimatedZoomSteps = 8;
+    TZoomPanningRecord FZoomDrag;
+    TZoomPanningRecord FPanDrag;
+    std::array<TAxisScale, 4> FSavedScales;
+    bool FScalesRestored = true;
+    bool FZoomed = false;
+    int FWheelAccumulator = 0;
 };

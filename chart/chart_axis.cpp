@@ -73,6 +73,31 @@ void TChartAxis::SetMinMax(double a, double b)
     InvalidateChart();
 }
 
+void TChartAxis::Scroll(double offset)
+{
+    FAutomatic = false;
+    FAutomaticMinimum = false;
+    FAutomaticMaximum = false;
+    FMinimum += offset;
+    FMaximum += offset;
+    InvalidateChart();
+}
+
+bool TChartAxis::Clicked(int x, int y) const
+{
+    if (!Chart || !Chart->AxisShown(this))
+        return false;
+    const int along = FHorizontal ? x : y;
+    if (along < FStartPixel || along > FEndPixel)
+        return false;
+    // Outwards from the axis line (down, up, left, right for bottom, top, left, right): ticks, then labels.
+    const int depth = TickSpace() + (FLabels ? FLabelsSpace : 0);
+    const int across = FHorizontal ? y : x;
+    const int line = FAxisLinePos;
+    const int far = FHorizontal ? (FOtherSide ? line - depth : line + depth) : (FOtherSide ? line + depth : line - depth);
+    return across >= std::min(line, far) && across <= std::max(line, far);
+}
+
 void TChartAxis::SetIncrement(double value)
 {
     if (value < 0)
@@ -191,6 +216,7 @@ void TChartAxis::ReserveAxisSpace(TChartRect& rect, bool /*standardAxis*/)
         }
         shrink(size);
         FLabelsPos = edge();
+        FLabelsSpace = size;
     }
     const int ticks = TickSpace(); // walls have no size in a flat chart
     if (ticks > 0)

@@ -57,6 +57,8 @@ public:
     void SetMinimum(double value);
     // Both ends at once, in any order, with no range error; switches the automatic ends off.
     void SetMinMax(double a, double b);
+    // Moves both ends by the offset (the wheel's scroll); switches the automatic ends off.
+    void Scroll(double offset);
     double Increment() const { return FIncrement; }
     void SetIncrement(double value);
 
@@ -157,6 +159,9 @@ public:
     int WidestLabel();
     int TickSpace() const;
     void DrawAxis(bool recomputePosition);
+    // Whether the point lies on the axis as last drawn: its line, ticks and labels band along
+    // StartPixel..EndPixel (the title is not part of it). Never for an axis that is not shown.
+    bool Clicked(int x, int y) const;
 
 private:
     template <class T>
@@ -233,6 +238,7 @@ private:
     int FAxisLinePos = 0;
     int FLabelsPos = 0;
     int FTitlePos = 0;
+    int FLabelsSpace = 0; // label space reserved by the last layout
     bool FDateTimeAxis = false;
     std::vector<int> FTickPositions;
 };

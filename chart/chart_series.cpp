@@ -481,3 +481,8 @@ void TChartSeries::DrawValues()
     }
     DoAfterDrawValues();
 }
+
+int TChartSeries::Clicked(int, int) const
+{
+    return -1;
+}

@@ -166,6 +166,8 @@ public:
     virtual void DrawValues();
     // The text of a point's mark.
     virtual QString MarkText(int index) const;
+    // The index of the point whose drawn shape (as last laid out) contains the point, -1 for none.
+    virtual int Clicked(int x, int y) const;
 
     void CalcFirstLastVisibleIndex();
     int FirstVisibleIndex() const { return FFirstVisibleIndex; }

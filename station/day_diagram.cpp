@@ -1,19 +1,91 @@
-// The daily diagram of the diagram page: the selected day's 24 hourly values of one quantity.
+// The daily diagram of the diagram page: the selected day's 24 hourly values of one quantity, and
+// the two up-downs that step the day and choose the quantity.
+#include "chart/bar_series.h"
+#include "chart/chart.h"
 #include "station/main_form.h"
 
 namespace {
 
-// Decimal, with a "0" in front below 10.
-QString TwoDigits(int value)
+constexpr int UpDownCentre = 50;
+
+// Both ends of a fixed axis, in the order that keeps the minimum at or below the maximum after
+// each single step, whatever range a zoom, pan or wheel scroll left behind.
+void SetAxisRange(TChartAxis* axis, int minimum, int maximum)
 {
-    return value < 10 ? QLatin1Char('0') + QString::number(value) : QString::number(value);
+    if (minimum > axis->Maximum()) {
+        axis->SetMaximum(maximum);
+        axis->SetMinimum(minimum);
+    } else {
+        axis->SetMinimum(minimum);
+        axis->SetMaximum(maximum);
+    }
 }
 
 } // namespace
 
 void TForm1::DrawDayDiagram()
 {
-    const TSelectedDate& date = History.SelectedDate;
-    LabeledEdit9->SetText(TwoDigits(date.Day) + QLatin1Char('.') + TwoDigits(date.Month) + QLatin1Char('.') +
-                          TwoDigits(date.Year));
+    // The diagram knows four quantities; anything else is the first, on the selector too, so the
+    // title, the bars and the saved choice agree.
+    if (History.DiagramQuantity > HumidityQuantity) {
+        History.DiagramQuantity = IndoorTemperatureQuantity;
+        UpDown2->SetPosition(IndoorTemperatureQuantity);
+    }
+    Chart1->Title().SetLine(0, DiagramTitle(History.DiagramQuantity));
+    LabeledEdit9->SetText(DiagramDateText(History.SelectedDate));
+
+    HourValues = DayHourValues(History.HistoryImage, History.SelectedDate, History.DiagramQuantity);
+    Series1->ClearPoints();
+    const TDayRange range = DayRange(HourValues);
+    // Only the left axis is set: the hours stay as the user zoomed or panned them.
+    SetAxisRange(Chart1->LeftAxis(), range.Minimum, range.Maximum);
+    for (int h = 0; h < DayHours; ++h) {
+        const bool missing = HourValues[h] == HourMissing;
+        Series1->AddPoint(h, missing ? 0 : HourValues[h], QString(), missing ? clRed : clBlue);
+    }
+}
+
+void TForm1::DaysInMonth()
+{
+    MonthLength = ::DaysInMonth(History.SelectedDate.Month, History.SelectedDate.Year);
+}
+
+void TForm1::NormalizeDay()
+{
+    DaysInMonth();
+    ::NormalizeDay(History.SelectedDate);
+    DaysInMonth();
+}
+
+void TForm1::UpDown1Click()
+{
+    TSelectedDate& date = History.SelectedDate;
+    const int position = UpDown1->Position();
+    if (position > PreviousDayPosition) {
+        // Forward, but not past the last day a two-digit year can name.
+        TSelectedDate next = date;
+        ++next.Day;
+        ::NormalizeDay(next);
+        if (!DateBefore(LastDiagramDate, next))
+            date = next;
+    }
+    if (position < PreviousDayPosition && date.Year > FirstDiagramDate.Year) {
+        DaysInMonth();
+        // A damaged day beyond the month's end steps back to the month's last day.
+        date.Day = date.Day > MonthLength ? MonthLength : static_cast<std::uint8_t>(date.Day - 1);
+    }
+    NormalizeDay();
+    PreviousDayPosition = static_cast<std::uint8_t>(UpDown1->Position());
+    DrawDayDiagram();
+    // Re-centred before an end is reached, so wrapping never turns a step around.
+    if (PreviousDayPosition == UpDown1->Max() || PreviousDayPosition == UpDown1->Min()) {
+        PreviousDayPosition = UpDownCentre;
+        UpDown1->SetPosition(UpDownCentre);
+    }
+}
+
+void TForm1::UpDown2Click()
+{
+    History.DiagramQuantity = static_cast<std::uint8_t>(UpDown2->Position());
+    DrawDayDiagram();
 }

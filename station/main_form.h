@@ -3,11 +3,14 @@
 // and carries its name as its object name.
 #pragma once
 
+#include "chart/bar_series.h"
+#include "chart/chart.h"
 #include "gui/labeled_edit.h"
 #include "gui/page_control.h"
 #include "gui/panel.h"
 #include "gui/radio_group.h"
 #include "gui/up_down.h"
+#include "station/day_values.h"
 #include "station/history_state.h"
 #include "station/station_record.h"
 
@@ -55,7 +58,8 @@ public:
     gui::TPanel* Panel5 = nullptr; // humidity
 
     // Diagram page.
-    QWidget* Chart1 = nullptr;
+    TChart* Chart1 = nullptr;
+    TBarSeries* Series1 = nullptr; // owned by Chart1
     gui::TUpDown* UpDown1 = nullptr; // day stepper
     gui::TUpDown* UpDown2 = nullptr; // quantity selector
     QPushButton* Button1 = nullptr;  // history download
@@ -163,6 +167,21 @@ public:
     void EnableStationButtons();
     void DisableSettingControls();
 
+    // The daily diagram (day_diagram.cpp): the chart, its title and the date text for
+    // SelectedDate and DiagramQuantity.
+    void DrawDayDiagram();
+    // MonthLength for SelectedDate's month and year.
+    void DaysInMonth();
+    // SelectedDate's day back to a real date after a step past the month's end or to day 0.
+    void NormalizeDay();
+    void UpDown1Click(); // a day forward or back
+    void UpDown2Click(); // the quantity
+    // The hour values of the last redraw, HourMissing for an hour without a value.
+    THourValues HourValues{};
+    std::uint8_t MonthLength = 31;
+    // UpDown1's position after the last day step; the direction of a click is read from it.
+    std::uint8_t PreviousDayPosition = 0;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -198,13 +217,9 @@ private:
     // Writes "met.mtb" when the image is complete; false when it could not and the user keeps the
     // window open.
     bool SaveHistoryAtClose();
-    // The diagram of SelectedDate (day_diagram.cpp).
-    void DrawDayDiagram();
 
     TClock FClock;
     TQuestion FQuestion;
-    // UpDown1's position after the last day step.
-    std::uint8_t PreviousDayPosition = 0;
     // What a download overwrites, kept so that an interrupted one leaves no trace.
     THistoryImage ImageBeforeDownload{};
     std::uint8_t CompleteBeforeDownload = 1;
