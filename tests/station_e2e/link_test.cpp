@@ -210,6 +210,48 @@ TEST_F(StationE2E, AnyOtherDeviceArrivingRepeatsTheMatchOfTheConnectedStation)
     EXPECT_EQ(Form->Panel1->Caption(), StationConnectedText);
 }
 
+TEST_F(StationE2E, SecondStationTakesOverAndTheFirstOneGoesQuietly)
+{
+    ConnectStation();
+    THidDevice* first = Form->Station.StationDevice;
+    simulator::TSimStation second(Platform, 8, StartClock());
+    std::vector<TReport> toSecond;
+    second.Plug();
+    Platform.SetOutputHandler(second.DeviceId(), [&](const std::uint8_t* r, std::size_t n) {
+        toSecond.emplace_back(r, r + n);
+        second.Model().HandleOutputReport(r, n);
+    });
+    ASSERT_TRUE(PumpUntil([&] { return Form->Station.StationDevice != first && Form->Station.StationDevice != nullptr; }));
+    ASSERT_EQ(toSecond.size(), 1u);
+    EXPECT_EQ(toSecond[0][19], 1);
+    THidDevice* current = Form->Station.StationDevice;
+
+    // The first one unplugged: not the station any more, so nothing on the window changes, and
+    // no read error either.
+    const std::size_t sentToSecond = toSecond.size();
+    const hidplatform::SimDeviceId firstId = Station->DeviceId();
+    Station->Unplug();
+    // Let go: out of the controller's list, its read thread ended, no handle left.
+    ASSERT_TRUE(PumpUntil([&] { return Form->HidDeviceController1->DeviceCount() == 1; }));
+    EXPECT_EQ(Form->HidDeviceController1->Device(0), current);
+    EXPECT_EQ(Platform.OpenHandleCount(firstId), 0);
+    const int readStarts = Platform.ReadStarts(firstId);
+    QTest::qWait(50);
+    EXPECT_EQ(Platform.ReadStarts(firstId), readStarts);
+    EXPECT_EQ(Form->Station.StationDevice, current);
+    EXPECT_EQ(Form->Panel1->Caption(), StationConnectedText);
+    EXPECT_TRUE(Form->Button6->isEnabled());
+    EXPECT_EQ(toSecond.size(), sentToSecond);
+    // The unplugged one is not offered any more; the one left is.
+    EXPECT_EQ(Form->HidDeviceController1->EnumerateDevices(), 1);
+    EXPECT_EQ(Form->Station.StationDevice, current);
+
+    // Its readings keep coming.
+    second.Advance(std::chrono::milliseconds(1000));
+    ASSERT_TRUE(PumpUntil([&] { return Platform.QueuedInputReports(second.DeviceId()) == 0; }));
+    Form.reset();
+}
+
 TEST_F(StationE2E, ClosingQuietsTheStationAndHandsItsDeviceBack)
 {
     ConnectStation();
