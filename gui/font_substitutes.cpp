@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QSet>
 #include <QStringList>
 #include <utility>
 #include <vector>
@@ -35,11 +36,18 @@ void InstallFontSubstitutes()
     if (installed)
         return;
     installed = true;
+    // One look at the installed families: asking hasFamily for each name has the system's font
+    // configuration resolve it as an alias every time, which costs more than the rest of the
+    // window's start-up.
+    QSet<QString> present;
+    for (const QString& name : QFontDatabase::families())
+        present.insert(name.toCaseFolded());
+    const auto has = [&present](const QString& name) { return present.contains(name.toCaseFolded()); };
     for (const auto& [family, candidates] : Candidates()) {
-        if (QFontDatabase::hasFamily(family))
+        if (has(family))
             continue;
         for (const QString& candidate : candidates) {
-            if (QFontDatabase::hasFamily(candidate)) {
+            if (has(candidate)) {
                 QFont::insertSubstitution(family, candidate);
                 break;
             }

@@ -210,12 +210,10 @@ void TForm1::RefreshSettings()
 {
     const TReportImage& image = Station.ReportImage;
     if (Station.SettingsLive == 1) {
-        LabeledEdit1->Clear();
-        LabeledEdit2->Clear();
+        // Each text replaces the edit's whole content; emptying it first would only lay the
+        // edit out twice with every report.
         LabeledEdit1->SetText(StationTimeText(image));
         LabeledEdit2->SetText(StationDateText(image));
-        LabeledEdit4->Clear();
-        LabeledEdit5->Clear();
         LabeledEdit4->SetText(SensorCodeText(image, InField::IndoorSensorCode));
         LabeledEdit5->SetText(SensorCodeText(image, InField::OutdoorSensorCode));
     }

@@ -71,14 +71,19 @@ QString StationDateText(const TReportImage& image)
 
 QString SensorCodeText(const TReportImage& image, int first)
 {
-    QString text;
+    // Built digit by digit: this runs for both codes with every report while the settings follow.
+    static constexpr char Digits[] = "0123456789ABCDEF";
+    char text[2 * SensorCodeLength];
+    int length = 0;
     for (int k = 0; k < SensorCodeLength; ++k) {
         const int index = first + k;
         if (index < 0 || index >= ReportImageSize)
             break;
-        text += QStringLiteral("%1").arg(image[static_cast<size_t>(index)], 2, 16, QLatin1Char('0')).toUpper();
+        const std::uint8_t byte = image[static_cast<size_t>(index)];
+        text[length++] = Digits[byte >> 4];
+        text[length++] = Digits[byte & 0x0F];
     }
-    return text;
+    return QString::fromLatin1(text, length);
 }
 
 int TimerPosition(unsigned timerValue)

@@ -76,15 +76,25 @@ void TForm1::HidDeviceController1DeviceUnplug(THidDevice* HidDev)
         if (HidDev != Station.StationDevice)
             EnableStationButtons();
     }
-    if (HidDev != Station.StationDevice)
+    if (HidDev != Station.StationDevice) {
+        // An earlier station that a later match took over from: still ours, so let it go here,
+        // or its read thread would go on failing on a device that is gone. The window shows the
+        // current station and stays as it is.
+        if (HidDev->CheckedOut())
+            delete HidDev;
         return;
+    }
     ReleaseStationDevice();
     Panel1->setToolTip(QString());
     ShowStationDisconnected();
 }
 
-void TForm1::HidDeviceController1DeviceDataError(THidDevice* /*HidDev*/, std::uint32_t Error)
+void TForm1::HidDeviceController1DeviceDataError(THidDevice* HidDev, std::uint32_t Error)
 {
+    // The link panel speaks of the current station; a station taken over from that has just
+    // been unplugged fails its reads until the rescan lets it go.
+    if (HidDev != Station.StationDevice)
+        return;
     ShowReadError(QString::fromStdString(HidDeviceController1->Platform().ErrorText(Error)));
 }
 

@@ -1,0 +1,205 @@
+// Input reports per second through the whole program on the readings page: the simulated device,
+// the controller, the read thread, the hand-over to the main thread and the window's handler with
+// the full refresh of the readings panels and of the settings page (clock, date and codes live),
+// beside the bare HID path (the same device, controller and read thread with a handler that only
+// copies the 64 bytes), measured in the same run. Run offscreen (QT_QPA_PLATFORM=offscreen).
+#include "gui/error_box.h"
+#include "hid/device_controller.h"
+#include "hid/platform/sim/sim_platform.h"
+#include "simulator/sim_station.h"
+#include "station/main_form.h"
+#include "station/readings_text.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <vector>
+#include <algorithm>
+
+namespace {
+
+constexpr int Batch = 4000;
+// Medians over the batches: the machine is shared, and a batch that lost the processor for a
+// while should not decide the figure. Also the main thread's processor time per report.
+struct TFigures
+{
+    double Rate = 0;
+    double MainCpuMicroseconds = 0;
+};
+TFigures Program;
+TFigures Bare;
+
+double ThreadCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Runs the batches of one benchmark and keeps its figures.
+template <class Batch>
+void RunBatches(benchmark::State& state, TFigures& figures, Batch&& runBatch)
+{
+    std::vector<double> rates;
+    std::vector<double> cpu;
+    for (auto _ : state) {
+        const double cpuStart = ThreadCpuSeconds();
+        const double seconds = runBatch();
+        cpu.push_back((ThreadCpuSeconds() - cpuStart) * 1e6 / ::Batch);
+        rates.push_back(seconds > 0 ? ::Batch / seconds : 0);
+    }
+    state.SetItemsProcessed(state.iterations() * ::Batch);
+    figures.Rate = Median(rates);
+    figures.MainCpuMicroseconds = Median(cpu);
+    state.counters["median_reports_per_s"] = figures.Rate;
+    state.counters["main_cpu_us_per_report"] = figures.MainCpuMicroseconds;
+}
+
+// Two readings reports that differ in every field the window shows, so each one rewrites every text.
+std::vector<std::uint8_t> StreamReport(int variant)
+{
+    std::vector<std::uint8_t> r(65, 0);
+    std::uint8_t* d = r.data() + 1;
+    const std::uint8_t v = static_cast<std::uint8_t>(variant);
+    d[InField::ClockHours] = 10 + v;
+    d[InField::ClockMinutes] = 20 + v;
+    d[InField::ClockSeconds] = 30 + v;
+    d[InField::ClockCorrection] = 20;
+    d[InField::ClockDay] = 7 + v;
+    d[InField::ClockMonth] = 3;
+    d[InField::ClockYear] = 24;
+    d[InField::IndoorStatus] = 16;
+    d[InField::OutdoorStatus] = 16;
+    d[InField::IndoorTemperature] = 22 + v;
+    d[InField::OutdoorTemperature] = 5 + v;
+    d[InField::OutdoorSign] = v;
+    for (int i = 0; i < 8; ++i) {
+        d[InField::IndoorSensorCode + i] = static_cast<std::uint8_t>(0x28 + i + v);
+        d[InField::OutdoorSensorCode + i] = static_cast<std::uint8_t>(0x90 + i + v);
+    }
+    d[InField::PressureOn] = 1;
+    d[InField::PressureRaw] = 130 + v;
+    d[InField::PressureCorrection] = 10;
+    d[InField::HumidityOn] = 1;
+    d[InField::Humidity] = 45 + v;
+    d[InField::HumidityCorrection] = 25;
+    return r;
+}
+
+// Runs the event loop until the count is reached, then returns the seconds it took.
+struct Counter
+{
+    int Count = 0;
+    int Target = 0;
+    QEventLoop* Loop = nullptr;
+    void Tick()
+    {
+        if (++Count == Target && Loop != nullptr)
+            Loop->quit();
+    }
+};
+
+double RunBatch(hidplatform::SimPlatform& sim, hidplatform::SimDeviceId id, Counter& counter)
+{
+    const std::vector<std::uint8_t> reports[2] = {StreamReport(0), StreamReport(1)};
+    QEventLoop loop;
+    counter.Loop = &loop;
+    counter.Target = counter.Count + Batch;
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < Batch; ++i)
+        sim.QueueInputReport(id, reports[i & 1]);
+    loop.exec();
+    counter.Loop = nullptr;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void WaitUntil(const std::function<bool()>& done)
+{
+    while (!done()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::usleep(100);
+    }
+}
+
+void BM_WholeProgramOnReadingsPage(benchmark::State& state)
+{
+    hidplatform::SimPlatform sim;
+    const hidplatform::SimDeviceId id = sim.PlugDevice(simulator::TSimStation::DeviceConfig());
+    TForm1 form(sim);
+    form.show();
+    WaitUntil([&] { return form.Station.StationDevice != nullptr && form.Panel1->Caption() == StationConnectedText; });
+    form.Station.SettingsLive = 1;
+    // The window's own handler, counted on the way out.
+    Counter counter;
+    THidDevice* station = form.Station.StationDevice;
+    station->SetDataHandler(THidDataEvent::FromCallable(
+        [&form, &counter](THidDevice* device, std::uint8_t id, const std::uint8_t* data, std::uint16_t size) {
+            form.HidDeviceController1DeviceData(device, id, data, size);
+            counter.Tick();
+        }));
+    RunBatches(state, Program, [&] { return RunBatch(sim, id, counter); });
+    if (form.Panel2->Caption() == IndoorPlaceholder || form.LabeledEdit4->Text().isEmpty())
+        state.SkipWithError("the reports did not reach the window");
+}
+
+void BM_BareHidPath(benchmark::State& state)
+{
+    hidplatform::SimPlatform sim;
+    const hidplatform::SimDeviceId id = sim.PlugDevice(simulator::TSimStation::DeviceConfig());
+    Counter counter;
+    std::uint8_t copy[64] = {};
+    THidDevice* station = nullptr;
+    {
+        THidDeviceController controller(nullptr, sim);
+        controller.SetDevThreadSleepTime(1);
+        controller.SetOnDeviceData(THidDataEvent::FromCallable(
+            [&](THidDevice*, std::uint8_t, const std::uint8_t* data, std::uint16_t size) {
+                std::memcpy(copy, data, std::min<std::size_t>(size, sizeof copy));
+                benchmark::DoNotOptimize(copy);
+                counter.Tick();
+            }));
+        controller.SetOnEnumerate(THidEnumerateEvent::FromCallable([&station](THidDevice* device, int) {
+            if (device->CheckOut())
+                station = device;
+            return true;
+        }));
+        controller.SetOnArrival(THidPlugEvent::FromCallable([&controller](THidDevice*) { controller.EnumerateDevices(); }));
+        controller.Loaded();
+        WaitUntil([&] { return station != nullptr; });
+        RunBatches(state, Bare, [&] { return RunBatch(sim, id, counter); });
+        delete station;
+    }
+}
+
+BENCHMARK(BM_BareHidPath)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_WholeProgramOnReadingsPage)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    gui::TApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (Program.Rate > 0 && Bare.Rate > 0)
+        std::printf("whole program: %.0f reports/s (main thread %.1f us/report); bare HID path: %.0f reports/s "
+                    "(main thread %.1f us/report); goal 20000/s\n",
+                    Program.Rate, Program.MainCpuMicroseconds, Bare.Rate, Bare.MainCpuMicroseconds);
+    return 0;
+}

@@ -1,0 +1,156 @@
+// The whole program over the simulated HID platform: the real window, controller, devices and read
+// threads, a stand-in station on a virtual device, every output report captured on its way to the
+// station, and the event loop pumped until a condition holds. Each test runs in a fresh current
+// directory, so no "met.mtb" is read or left behind.
+#pragma once
+
+#include "hid/device_controller.h"
+#include "hid/platform/sim/sim_platform.h"
+#include "simulator/sim_station.h"
+#include "station/main_form.h"
+#include "station/readings_text.h"
+
+#include <QAbstractButton>
+#include <QRadioButton>
+#include <QCoreApplication>
+#include <QDir>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QToolButton>
+#include <chrono>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <vector>
+
+namespace e2e {
+
+using TReport = std::vector<std::uint8_t>;
+
+// Runs the event loop (and with it the read threads' hand-overs) until `done` holds.
+inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::usleep(200);
+    }
+    return true;
+}
+
+// The station model's clock at the start of every test.
+inline simulator::TStationDateTime StartClock()
+{
+    return {2024, 3, 7, 14, 0, 0};
+}
+
+class StationE2E : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(Dir.isValid());
+        PreviousDir = QDir::currentPath();
+        ASSERT_TRUE(QDir::setCurrent(Dir.path()));
+        Station = std::make_unique<simulator::TSimStation>(Platform, 7, StartClock());
+    }
+
+    void TearDown() override
+    {
+        Form.reset();
+        Station.reset();
+        // Notices of the last unplugs go to nobody, but are delivered before the next test.
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+        QDir::setCurrent(PreviousDir);
+    }
+
+    void CreateForm()
+    {
+        Form = std::make_unique<TForm1>(Platform);
+        Form->SetClock([] { return QDateTime(QDate(2025, 11, 23), QTime(18, 42, 9)); });
+        Form->show();
+    }
+
+    // Plugs the stand-in station in; every report written to it is kept before the station acts on it.
+    void PlugStation()
+    {
+        Station->Plug();
+        Platform.SetOutputHandler(Station->DeviceId(), [this](const std::uint8_t* report, std::size_t length) {
+            Sent.emplace_back(report, report + length);
+            Station->Model().HandleOutputReport(report, length);
+        });
+    }
+
+    bool Connected() const { return Form->Panel1->Caption() == StationConnectedText; }
+    bool WaitConnected() { return PumpUntil([this] { return Connected() && Form->Station.StationDevice != nullptr; }); }
+    // The station's plugged in before or after the window: matched, streaming, first report shown.
+    void ConnectStation()
+    {
+        if (!Form)
+            CreateForm();
+        if (!Station->Plugged())
+            PlugStation();
+        ASSERT_TRUE(WaitConnected());
+        ASSERT_TRUE(Settle());
+    }
+
+    // Every input report queued so far has been handled by the window: the queue is empty and the
+    // read thread waits again, which it only does after the window's handler has returned.
+    bool Settle()
+    {
+        const hidplatform::SimDeviceId id = Station->DeviceId();
+        return PumpUntil([this, id] { return Platform.QueuedInputReports(id) == 0 && Platform.WaitingReads(id) > 0; });
+    }
+    // Lets the station's time run by `ms` and waits until its reports have been shown.
+    bool Advance(int ms)
+    {
+        Station->Advance(std::chrono::milliseconds(ms));
+        return Settle();
+    }
+    // Queues one report of the station's stream (64 data bytes after report id 0).
+    bool Inject(const simulator::TInputReport& data)
+    {
+        TReport report(data.size() + 1, 0);
+        std::copy(data.begin(), data.end(), report.begin() + 1);
+        return Platform.QueueInputReport(Station->DeviceId(), std::move(report)) && Settle();
+    }
+
+    // The user's hand.
+    void ClickTab(int index)
+    {
+        QTabBar* tabs = Form->PageControl1->TabBar();
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(index).center());
+    }
+    static void Click(QAbstractButton* button)
+    {
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+    }
+    void ClickItem(int index) { Click(Form->RadioGroup1->Button(index)); }
+    static void PressRight(gui::TUpDown* upDown, int times = 1)
+    {
+        for (int i = 0; i < times; ++i)
+            QTest::mouseClick(upDown->RightButton(), Qt::LeftButton);
+    }
+    static void PressLeft(gui::TUpDown* upDown, int times = 1)
+    {
+        for (int i = 0; i < times; ++i)
+            QTest::mouseClick(upDown->LeftButton(), Qt::LeftButton);
+    }
+
+    const TReport& LastSent() const { return Sent.back(); }
+    std::uint8_t LastCode() const { return Sent.back().at(19); }
+
+    QTemporaryDir Dir;
+    QString PreviousDir;
+    hidplatform::SimPlatform Platform;
+    std::unique_ptr<simulator::TSimStation> Station;
+    std::unique_ptr<TForm1> Form;
+    std::vector<TReport> Sent;
+};
+
+} // namespace e2e

@@ -1,0 +1,302 @@
+// The readings and settings pages fed by the stand-in station's stream: texts from unusual reports,
+// the settings load, every "Установить", the sensor codes, and the codes sent on page changes.
+#include "e2e_support.h"
+
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace e2e {
+namespace {
+
+// A settings command written straight to the station, to give it settings the page must show.
+TReport SettingsCommand(std::uint8_t item)
+{
+    TReport r(65, 255);
+    r[0] = 0;
+    r[18] = item;
+    r[19] = 2;
+    return r;
+}
+
+class StationPages : public StationE2E
+{
+protected:
+    void GiveStationSettings()
+    {
+        simulator::TStationModel& model = Station->Model();
+        TReport r = SettingsCommand(1);
+        r[1] = 0, r[2] = 5, r[3] = 9, r[5] = 7, r[6] = 3, r[7] = 24, r[8] = 3; // 09:05:00 07.03.24, -17
+        model.HandleOutputReport(r.data(), r.size());
+        r = SettingsCommand(4);
+        r[10] = 1, r[11] = 80;
+        model.HandleOutputReport(r.data(), r.size());
+        r = SettingsCommand(5);
+        r[12] = 1, r[13] = 0;
+        model.HandleOutputReport(r.data(), r.size());
+        r = SettingsCommand(6);
+        r[14] = 0, r[15] = 125, r[16] = 1;
+        model.HandleOutputReport(r.data(), r.size());
+        r = SettingsCommand(7);
+        r[17] = 0;
+        model.HandleOutputReport(r.data(), r.size());
+    }
+
+    // The settings page shown and loaded from the station's next report.
+    void LoadSettings()
+    {
+        ClickTab(2);
+        ASSERT_EQ(Form->PageControl1->ActivePageIndex(), 2);
+        // Entering the page asks for the stream again, and the station answers at once.
+        ASSERT_TRUE(Settle());
+        Click(Form->Button6);
+        ASSERT_TRUE(Advance(1000));
+    }
+};
+
+TEST_F(StationPages, UnusualReportsInTheStreamGiveTheRightTexts)
+{
+    ConnectStation();
+    simulator::TInputReport r = Station->Model().ReadingsReport();
+    r[7] = 17, r[9] = 23;         // indoor status not exactly 16
+    r[8] = 16, r[10] = 0, r[11] = 0; // zero below zero has no sign
+    r[28] = 1, r[29] = 0;         // the lowest pressure byte
+    r[31] = 2, r[32] = 50;        // humidity flag not exactly 1
+    ASSERT_TRUE(Inject(r));
+    EXPECT_EQ(Form->Panel2->Caption(), IndoorPlaceholder);
+    EXPECT_EQ(Form->Panel3->Caption(), QStringLiteral("Температура на улице: 0°C"));
+    EXPECT_EQ(Form->Panel4->Caption(), QStringLiteral("Атмосферное давление: 885 мм рт.ст."));
+    EXPECT_EQ(Form->Panel5->Caption(), HumidityPlaceholder);
+
+    r[7] = 16, r[9] = 0;
+    r[10] = 12, r[11] = 7;
+    r[29] = 255;
+    r[31] = 1, r[32] = 0;
+    ASSERT_TRUE(Inject(r));
+    EXPECT_EQ(Form->Panel2->Caption(), QStringLiteral("Температура в доме: +0°C"));
+    EXPECT_EQ(Form->Panel3->Caption(), QStringLiteral("Температура на улице: +12°C"));
+    EXPECT_EQ(Form->Panel4->Caption(), QStringLiteral("Атмосферное давление: 630 мм рт.ст."));
+    EXPECT_EQ(Form->Panel5->Caption(), QStringLiteral("Относительная влажность: 0%"));
+
+    // On the diagram page the panels keep their texts although reports keep coming.
+    ClickTab(1);
+    r[9] = 30;
+    ASSERT_TRUE(Inject(r));
+    EXPECT_EQ(Form->Panel2->Caption(), QStringLiteral("Температура в доме: +0°C"));
+}
+
+TEST_F(StationPages, LoadFillsEveryControlThenTheClockAndCodesFollow)
+{
+    GiveStationSettings();
+    ConnectStation();
+    // Before the load nothing on the page shows values.
+    EXPECT_TRUE(Form->LabeledEdit1->Text().isEmpty());
+    EXPECT_FALSE(Form->RadioGroup1->isEnabled());
+
+    LoadSettings();
+    TForm1& f = *Form;
+    EXPECT_TRUE(f.RadioGroup1->isEnabled());
+    EXPECT_EQ(f.UpDown3->Position(), 3);
+    EXPECT_EQ(f.LabeledEdit3->Text(), QStringLiteral("-17"));
+    EXPECT_EQ(f.UpDown4->Position(), 80);
+    EXPECT_EQ(f.LabeledEdit6->Text(), QStringLiteral("+70"));
+    EXPECT_TRUE(f.RadioButton1->isChecked());
+    EXPECT_EQ(f.UpDown5->Position(), 0);
+    EXPECT_EQ(f.LabeledEdit7->Text(), QStringLiteral("-25"));
+    EXPECT_TRUE(f.RadioButton3->isChecked());
+    EXPECT_EQ(f.Station.TimerValue, 125);
+    EXPECT_EQ(f.UpDown6->Position(), 12);
+    EXPECT_EQ(f.LabeledEdit8->Text(), QStringLiteral("125"));
+    EXPECT_TRUE(f.RadioButton5->isChecked());
+    EXPECT_TRUE(f.RadioButton10->isChecked());
+    // The clock, date and codes start with the report after the load.
+    EXPECT_TRUE(f.LabeledEdit1->Text().isEmpty());
+    EXPECT_TRUE(f.LabeledEdit4->Text().isEmpty());
+
+    ASSERT_TRUE(Advance(1000));
+    const simulator::TStationDateTime clock = Station->Model().Clock();
+    EXPECT_EQ(clock.Hour, 9);
+    EXPECT_EQ(f.LabeledEdit1->Text(), QStringLiteral("%1:%2:%3").arg(clock.Hour, 2, 10, QLatin1Char('0'))
+                                          .arg(clock.Minute, 2, 10, QLatin1Char('0'))
+                                          .arg(clock.Second, 2, 10, QLatin1Char('0')));
+    EXPECT_EQ(f.LabeledEdit2->Text(), QStringLiteral("07.03.24"));
+    auto hex = [](const simulator::TSensorCode& code) {
+        QString text;
+        for (std::uint8_t b : code)
+            text += QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
+        return text;
+    };
+    EXPECT_EQ(f.LabeledEdit4->Text(), hex(Station->Model().SensorCode(simulator::IndoorSensor)));
+    EXPECT_EQ(f.LabeledEdit5->Text(), hex(Station->Model().SensorCode(simulator::OutdoorSensor)));
+    EXPECT_TRUE(f.LabeledEdit4->Text().startsWith(QStringLiteral("28")));
+
+    // A second load is one-shot again: a change made on the page stays until the next load.
+    ClickItem(4);
+    PressRight(f.UpDown6);
+    EXPECT_EQ(f.LabeledEdit8->Text(), QStringLiteral("130"));
+    ASSERT_TRUE(Advance(1000));
+    EXPECT_EQ(f.LabeledEdit8->Text(), QStringLiteral("130"));
+}
+
+TEST_F(StationPages, EverySetSendsItsItemAndTheStationAppliesIt)
+{
+    GiveStationSettings();
+    ConnectStation();
+    LoadSettings();
+    TForm1& f = *Form;
+    simulator::TStationModel& model = Station->Model();
+
+    // Time and date with a clock correction of +2.
+    ClickItem(0);
+    PressRight(f.UpDown3, 19);
+    EXPECT_EQ(f.LabeledEdit3->Text(), QStringLiteral("+2"));
+    Click(f.Button7);
+    TReport r = LastSent();
+    EXPECT_EQ(r[19], 2);
+    EXPECT_EQ(r[18], 1);
+    EXPECT_EQ((std::vector<int>{r[1], r[2], r[3], r[4], r[5], r[6], r[7], r[8]}),
+              (std::vector<int>{9, 42, 18, 2, 23, 11, 25, 22}));
+    EXPECT_EQ(model.Clock(), (simulator::TStationDateTime{2025, 11, 23, 18, 42, 9}));
+    EXPECT_EQ(model.ClockCorrection(), 22);
+    ASSERT_TRUE(Advance(1000));
+    EXPECT_EQ(f.LabeledEdit2->Text(), QStringLiteral("23.11.25"));
+
+    // Pressure off, correction -10: the next report has no pressure, the panel its placeholder.
+    ClickItem(2);
+    PressLeft(f.UpDown4, 80);
+    Click(f.RadioButton2);
+    Click(f.Button7);
+    r = LastSent();
+    EXPECT_EQ(r[18], 4);
+    EXPECT_EQ(r[10], 0);
+    EXPECT_EQ(r[11], 0);
+    EXPECT_FALSE(model.PressureOn());
+    EXPECT_EQ(model.PressureCorrection(), 0);
+    ASSERT_TRUE(Advance(1000));
+    EXPECT_EQ(Form->Station.ReportImage[28], 0);
+    EXPECT_EQ(f.Panel4->Caption(), PressurePlaceholder);
+
+    // Humidity off.
+    ClickItem(3);
+    PressRight(f.UpDown5, 50);
+    Click(f.RadioButton4);
+    Click(f.Button7);
+    r = LastSent();
+    EXPECT_EQ(r[18], 5);
+    EXPECT_EQ(r[12], 0);
+    EXPECT_EQ(r[13], 50);
+    EXPECT_FALSE(model.HumidityOn());
+    EXPECT_EQ(model.HumidityCorrection(), 50);
+    ASSERT_TRUE(Advance(1000));
+    EXPECT_EQ(f.Panel5->Caption(), HumidityPlaceholder);
+
+    // Timer: 125 from the station, one step up is 130; off.
+    ClickItem(4);
+    PressRight(f.UpDown6);
+    Click(f.RadioButton6);
+    Click(f.Button7);
+    r = LastSent();
+    EXPECT_EQ(r[18], 6);
+    EXPECT_EQ(r[14] * 256 + r[15], 130);
+    EXPECT_EQ(r[16], 0);
+    EXPECT_EQ(model.TimerValue(), 130);
+    EXPECT_FALSE(model.TimerOn());
+    // The largest timer needs the high byte.
+    PressRight(f.UpDown6, 100);
+    Click(f.Button7);
+    EXPECT_EQ(LastSent()[14], 3);
+    EXPECT_EQ(LastSent()[15], 132);
+    EXPECT_EQ(model.TimerValue(), 900);
+
+    // Saving on.
+    ClickItem(5);
+    Click(f.RadioButton9);
+    Click(f.Button7);
+    r = LastSent();
+    EXPECT_EQ(r[18], 7);
+    EXPECT_EQ(r[17], 1);
+    EXPECT_TRUE(model.SavingOn());
+
+    // A reload shows what the station now holds.
+    Click(f.Button6);
+    ASSERT_TRUE(Advance(1000));
+    EXPECT_TRUE(f.RadioButton2->isChecked());
+    EXPECT_TRUE(f.RadioButton4->isChecked());
+    EXPECT_TRUE(f.RadioButton6->isChecked());
+    EXPECT_TRUE(f.RadioButton9->isChecked());
+    EXPECT_EQ(f.LabeledEdit3->Text(), QStringLiteral("+2"));
+    EXPECT_EQ(f.LabeledEdit6->Text(), QStringLiteral("-10"));
+    EXPECT_EQ(f.LabeledEdit7->Text(), QStringLiteral("+25"));
+    EXPECT_EQ(f.LabeledEdit8->Text(), QStringLiteral("900"));
+}
+
+TEST_F(StationPages, ReadAndClearOfASensorCodeReachTheStation)
+{
+    ConnectStation();
+    LoadSettings();
+    TForm1& f = *Form;
+    ASSERT_TRUE(Advance(1000));
+    const QString indoorRom = f.LabeledEdit4->Text();
+    ClickItem(1);
+    EXPECT_FALSE(f.Button7->isEnabled());
+    ASSERT_TRUE(f.Button5->isEnabled());
+
+    // Clear the outdoor code: the station forgets it, the code reads all FF, no outdoor value.
+    Click(f.RadioButton8);
+    Click(f.Button5);
+    TReport r = LastSent();
+    EXPECT_EQ((std::vector<int>{r[9], r[18], r[19]}), (std::vector<int>{1, 3, 2}));
+    ASSERT_TRUE(Advance(1000));
+    EXPECT_EQ(f.LabeledEdit5->Text(), QStringLiteral("FFFFFFFFFFFFFFFF"));
+    EXPECT_EQ(f.Panel3->Caption(), OutdoorPlaceholder);
+    EXPECT_EQ(f.LabeledEdit4->Text(), indoorRom);
+
+    // Read it again: the sensor's code is back, and so is its temperature.
+    Click(f.Button4);
+    r = LastSent();
+    EXPECT_EQ((std::vector<int>{r[9], r[18], r[19]}), (std::vector<int>{1, 2, 2}));
+    ASSERT_TRUE(Advance(1000));
+    EXPECT_EQ(f.LabeledEdit5->Text().size(), 16);
+    EXPECT_NE(f.LabeledEdit5->Text(), QStringLiteral("FFFFFFFFFFFFFFFF"));
+    EXPECT_NE(f.Panel3->Caption(), OutdoorPlaceholder);
+
+    // The indoor sensor is chosen with the other button.
+    Click(f.RadioButton7);
+    Click(f.Button5);
+    EXPECT_EQ(LastSent()[9], 0);
+    EXPECT_EQ(LastSent()[18], 3);
+    ASSERT_TRUE(Advance(1000));
+    EXPECT_EQ(f.LabeledEdit4->Text(), QStringLiteral("FFFFFFFFFFFFFFFF"));
+    EXPECT_EQ(f.Panel2->Caption(), IndoorPlaceholder);
+}
+
+TEST_F(StationPages, PageChangesSendOnlyStreamOrQuiet)
+{
+    ConnectStation();
+    // The image's byte 19 comes from the last input report; a report that happens to carry a
+    // download or clear code there must never be sent back as a command.
+    simulator::TInputReport r = Station->Model().ReadingsReport();
+    r[19] = 3;
+    ASSERT_TRUE(Inject(r));
+    const std::size_t before = Sent.size();
+    for (int page : {3, 1, 0, 3, 2, 1, 2, 0})
+        ClickTab(page);
+    ASSERT_EQ(Sent.size(), before + 8);
+    std::vector<int> codes;
+    for (std::size_t i = before; i < Sent.size(); ++i)
+        codes.push_back(Sent[i][19]);
+    EXPECT_EQ(codes, (std::vector<int>{5, 5, 1, 5, 1, 5, 1, 1}));
+    EXPECT_EQ(Station->Model().Mode(), simulator::TTransferMode::Streaming);
+
+    // Quiet on the diagram page: the station stops streaming.
+    ASSERT_TRUE(Settle());
+    ClickTab(1);
+    EXPECT_EQ(Station->Model().Mode(), simulator::TTransferMode::Idle);
+    ASSERT_TRUE(Settle());
+    const int reads = Platform.ReadStarts(Station->DeviceId());
+    Station->Advance(std::chrono::milliseconds(3000));
+    EXPECT_EQ(Platform.QueuedInputReports(Station->DeviceId()), 0u);
+    EXPECT_EQ(Platform.ReadStarts(Station->DeviceId()), reads);
+}
+
+} // namespace
+} // namespace e2e
