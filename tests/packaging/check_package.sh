@@ -1,0 +1,42 @@
+#!/bin/sh
+# Builds the .deb from the build folder, unpacks it into a scratch root and checks what lands where.
+set -eu
+build=$1
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+cd "$build"
+cpack -G DEB -B "$scratch/out" >"$scratch/cpack.log" 2>&1 || { cat "$scratch/cpack.log"; fail "cpack"; }
+deb=$(ls "$scratch"/out/meteostation_*.deb)
+dpkg-deb -x "$deb" "$scratch/root"
+dpkg-deb -e "$deb" "$scratch/control"
+
+for f in usr/bin/meteostation usr/bin/meteostation-demo usr/bin/meteostation-launcher usr/bin/meteostation-hid-list \
+         usr/share/applications/meteostation.desktop usr/share/applications/meteostation-demo.desktop \
+         usr/share/icons/hicolor/scalable/apps/meteostation.svg \
+         usr/lib/udev/rules.d/70-meteostation.rules usr/share/doc/meteostation/README.md; do
+  [ -e "$scratch/root/$f" ] || fail "missing /$f"
+done
+for f in usr/bin/meteostation usr/bin/meteostation-demo usr/bin/meteostation-launcher usr/bin/meteostation-hid-list; do
+  [ -x "$scratch/root/$f" ] || fail "/$f is not executable"
+done
+
+grep -q 'ATTRS{idVendor}=="2112", ATTRS{idProduct}=="1212", TAG+="uaccess"' "$scratch/root/usr/lib/udev/rules.d/70-meteostation.rules" \
+  || fail "udev rule"
+grep -q '^Name=Метеостанция$' "$scratch/root/usr/share/applications/meteostation.desktop" || fail "desktop name"
+grep -q '^Categories=Utility;Science;$' "$scratch/root/usr/share/applications/meteostation.desktop" || fail "desktop categories"
+grep -q '^Exec=meteostation-launcher meteostation$' "$scratch/root/usr/share/applications/meteostation.desktop" || fail "desktop Exec"
+if command -v desktop-file-validate >/dev/null 2>&1; then
+  desktop-file-validate "$scratch/root/usr/share/applications/meteostation.desktop"
+  desktop-file-validate "$scratch/root/usr/share/applications/meteostation-demo.desktop"
+fi
+
+depends=$(dpkg-deb -f "$deb" Depends)
+for d in libudev1 libqt6widgets6 libqt6gui6 libqt6core6; do
+  echo "$depends" | grep -q "$d" || fail "Depends lacks $d: $depends"
+done
+grep -q 'udevadm control --reload-rules' "$scratch/control/postinst" || fail "postinst does not reload the udev rules"
+[ -x "$scratch/control/postinst" ] || fail "postinst not executable"
+echo "package OK: $(basename "$deb")"
+echo "Depends: $depends"
