@@ -16,6 +16,10 @@ XDG_DATA_HOME="$scratch/xdg" HOME="$scratch/home" "$scratch/bin/meteostation-lau
 [ "$(cat "$scratch/started-in")" = "$scratch/xdg/meteostation" ] || fail "not started in \$XDG_DATA_HOME/meteostation: $(cat "$scratch/started-in")"
 [ "$(cat "$scratch/args")" = "one" ] || fail "arguments not passed on"
 
+# Started by a relative path: the program beside the launcher is still found.
+(cd "$scratch" && XDG_DATA_HOME="$scratch/xdg" ./bin/meteostation-launcher fake-program two)
+[ "$(cat "$scratch/args")" = "two" ] || fail "program beside the launcher not found when started by a relative path"
+
 # Without it: ~/.local/share/meteostation.
 env -u XDG_DATA_HOME HOME="$scratch/home" "$scratch/bin/meteostation-launcher" fake-program
 [ "$(cat "$scratch/started-in")" = "$scratch/home/.local/share/meteostation" ] || fail "not started in ~/.local/share/meteostation"
