@@ -60,9 +60,13 @@ void TForm1::HidDeviceController1Arrival(THidDevice* /*HidDev*/)
     HidDeviceController1->EnumerateDevices();
 }
 
-void TForm1::HidDeviceController1DeviceData(THidDevice* /*HidDev*/, std::uint8_t /*ReportID*/, const std::uint8_t* Data,
+void TForm1::HidDeviceController1DeviceData(THidDevice* HidDev, std::uint8_t /*ReportID*/, const std::uint8_t* Data,
                                             std::uint16_t Size)
 {
+    // During a download or clear only its own station's reports are blocks or progress: readings
+    // of an earlier station that is still streaming would take their place in the copy.
+    if (HistoryOperationRunning() && HidDev != HistoryDevice)
+        return;
     HandleInputReport(Data, Size);
 }
 

@@ -107,9 +107,10 @@ protected:
     }
 
     // Every report the station has sent has been handled and the next read waits.
-    void Drain()
+    void Drain() { Drain(*Station); }
+    void Drain(const simulator::TSimStation& station)
     {
-        const hidplatform::SimDeviceId id = Station->DeviceId();
+        const hidplatform::SimDeviceId id = station.DeviceId();
         ASSERT_TRUE(PumpUntil([&] { return Platform.QueuedInputReports(id) == 0 && Platform.WaitingReads(id) == 1; }));
     }
 
@@ -382,6 +383,36 @@ TEST_F(HistoryPage, AnotherDeviceArrivingDuringADownloadLeavesItRunning)
     ASSERT_TRUE(PumpUntil([&] { return Form->Station.DownloadActive == 0; }));
     EXPECT_EQ(Form->History.HistoryImage, Station->Model().HistoryMemory());
     EXPECT_EQ(Form->Station.HistoryComplete, 1);
+}
+
+TEST_F(HistoryPage, ReadingsOfAnEarlierStationDuringADownloadAreNoBlocks)
+{
+    OpenWindow();
+    PlugStation();
+    THidDevice* first = Form->Station.StationDevice;
+    // A second station takes over; the first one was told to stream and goes on doing so.
+    simulator::TSimStation second(Platform, 4, StationClock);
+    second.Model().FillPlausibleHistory(30, HistoryEnd, 12);
+    second.Model().SetBlockInterval(BlockStep);
+    second.Plug();
+    ASSERT_TRUE(PumpUntil([&] { return Form->Station.StationDevice != first && Form->Station.StationDevice != nullptr; }));
+    ClickTab(1);
+    // Both stations' answers to their match are in before the download starts.
+    Drain();
+    Drain(second);
+    Click(Form->Button1);
+    ASSERT_TRUE(PumpUntil([&] { return Form->Station.BlockCount == 1; }));
+    ASSERT_EQ(second.Model().Mode(), simulator::TTransferMode::Downloading);
+    ASSERT_EQ(Station->Model().Mode(), simulator::TTransferMode::Streaming);
+
+    Station->Advance(1s); // a readings report of the first station, between two blocks
+    Drain();
+    EXPECT_EQ(Form->Station.BlockCount, 1);
+    second.Advance(10s);
+    ASSERT_TRUE(PumpUntil([&] { return Form->Station.DownloadActive == 0; }));
+    EXPECT_EQ(Form->History.HistoryImage, second.Model().HistoryMemory());
+    EXPECT_EQ(Form->Station.HistoryComplete, 1);
+    Form.reset();
 }
 
 TEST_F(HistoryPage, StartUpWithoutAFileShowsNoRecordsAndTodayAndClosingWritesTheEmptyCopy)
