@@ -248,7 +248,7 @@ TEST_F(DiagramPage, DayStepsAcrossMonthsYearsAndTheFloor)
     }
 }
 
-TEST_F(DiagramPage, DamagedMonthStepsBackToARealDate)
+TEST_F(DiagramPage, DamagedMonthOrDayStepsToARealDate)
 {
     TForm1& form = MakeForm();
     form.History.SelectedDate = Date(30, 13, 17);
@@ -269,6 +269,12 @@ TEST_F(DiagramPage, DamagedMonthStepsBackToARealDate)
     form.History.SelectedDate = Date(45, 2, 17); // a day beyond the month's end
     Back();
     EXPECT_EQ(Selected(), Date(28, 2, 17));
+    form.History.SelectedDate = Date(0, 5, 17); // day 0 is the day before the 1st
+    Back();
+    EXPECT_EQ(Selected(), Date(30, 4, 17));
+    form.History.SelectedDate = Date(0, 5, 17);
+    Forward();
+    EXPECT_EQ(Selected(), Date(1, 5, 17));
 }
 
 TEST_F(DiagramPage, FiftyForwardClicksRecentreTheStepper)
