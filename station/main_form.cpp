@@ -88,9 +88,7 @@ void TForm1::FormCreate()
                                   Qt::QueuedConnection);
         return;
     }
-    // The diagram knows four quantities; anything else from a damaged file is the first.
-    if (History.DiagramQuantity > HumidityQuantity)
-        History.DiagramQuantity = IndoorTemperatureQuantity;
+    // A quantity the diagram does not know, from a damaged file, is set right by DrawDayDiagram.
     UpDown2->SetPosition(History.DiagramQuantity);
     ScanHistory();
     DrawDayDiagram();
