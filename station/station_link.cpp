@@ -34,9 +34,7 @@ void TForm1::CreateHidController(hidplatform::Platform& platform)
 
 bool TForm1::HidDeviceController1Enumerate(THidDevice* HidDev, int /*Idx*/)
 {
-    if (HidDev->QueryProductName() != StationProductName)
-        return true;
-    if (HidDev->ProductID() != StationProductID || HidDev->VendorID() != StationVendorID)
+    if (!IsStationIdentity(HidDev->QueryProductName(), HidDev->VendorID(), HidDev->ProductID()))
         return true;
     Station.StationDevice = HidDev;
     HidDev->CheckOut();
