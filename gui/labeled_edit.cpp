@@ -33,18 +33,12 @@ void TLabeledEdit::SetCaption(const QString& caption)
     PlaceLabel();
 }
 
-void TLabeledEdit::SetLabelSpacing(int value)
-{
-    FLabelSpacing = value;
-    PlaceLabel();
-}
-
 void TLabeledEdit::PlaceLabel()
 {
     if (!FLabel)
         return;
     FLabel->adjustSize();
-    FLabel->move(x(), y() - FLabel->height() - FLabelSpacing);
+    FLabel->move(x(), y() - FLabel->height() - LabelSpacing);
 }
 
 bool TLabeledEdit::event(QEvent* event)

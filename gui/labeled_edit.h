@@ -7,8 +7,6 @@
 #include <QLineEdit>
 #include <QPointer>
 
-
-
 namespace gui {
 
 class TLabeledEdit : public QLineEdit
@@ -23,8 +21,7 @@ public:
     QString Caption() const;
     void SetCaption(const QString& caption);
     // Pixels between the label's bottom and the edit's top.
-    int LabelSpacing() const { return FLabelSpacing; }
-    void SetLabelSpacing(int value);
+    static constexpr int LabelSpacing = 3;
 
     QString Text() const { return text(); }
     void SetText(const QString& value) { setText(value); }
@@ -39,7 +36,6 @@ private:
     void PlaceLabel();
 
     QPointer<QLabel> FLabel;
-    int FLabelSpacing = 3;
 };
 
 } // namespace gui

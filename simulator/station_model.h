@@ -106,7 +106,6 @@ public:
 
     // State, for tests and for the demo's set-up.
     TTransferMode Mode() const { return Transfer; }
-    int BlocksSent() const { return BlockIndex; }
     const THistoryMemory& HistoryMemory() const { return Memory; }
     void SetHistoryMemory(const THistoryMemory& memory) { Memory = memory; }
     std::size_t NextRecord() const; // the record the next hourly log goes to; 4096 when full

@@ -71,8 +71,13 @@ void TForm1::UpDown1Click()
     }
     if (position < PreviousDayPosition && date.Year > FirstDiagramDate.Year) {
         DaysInMonth();
-        // A damaged day beyond the month's end steps back to the month's last day.
-        date.Day = date.Day > MonthLength ? MonthLength : static_cast<std::uint8_t>(date.Day - 1);
+        // A damaged day beyond the month's end steps back to the month's last day; a day 0 is left
+        // for NormalizeDay, which makes it the last day of the month before (counting down from 0
+        // would wrap to 255 and step forward).
+        if (date.Day > MonthLength)
+            date.Day = MonthLength;
+        else if (date.Day > 0)
+            --date.Day;
     }
     NormalizeDay();
     PreviousDayPosition = static_cast<std::uint8_t>(UpDown1->Position());

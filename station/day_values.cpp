@@ -1,4 +1,5 @@
 #include "station/day_values.h"
+#include "station/readings_text.h"
 
 #include <algorithm>
 
@@ -98,8 +99,8 @@ void NormalizeDay(TSelectedDate& date)
 
 QString DiagramDateText(const TSelectedDate& date)
 {
-    auto part = [](int value) { return value < 10 ? QLatin1Char('0') + QString::number(value) : QString::number(value); };
-    return part(date.Day) + QLatin1Char('.') + part(date.Month) + QLatin1Char('.') + part(date.Year);
+    return TwoDigitText(date.Day) + QLatin1Char('.') + TwoDigitText(date.Month) + QLatin1Char('.') +
+           TwoDigitText(date.Year);
 }
 
 bool DateBefore(const TSelectedDate& a, const TSelectedDate& b)

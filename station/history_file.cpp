@@ -210,11 +210,9 @@ THistoryLoadResult ConvertHistoryText(const QByteArray& text, THistoryImage& ima
 
 THistoryLoadResult LoadHistoryFile(THistoryState& state, const QString& path)
 {
-    auto unreadable = [&](int error) {
+    auto unreadable = [&state] {
         state.HistoryImage.fill(HistoryMissing);
-        return THistoryLoadResult{
-            THistoryLoadOutcome::Unreadable,
-            QStringLiteral("Не удалось прочитать файл «%1»: %2").arg(ShownName(path), SystemReason(error))};
+        return THistoryLoadResult{THistoryLoadOutcome::Unreadable, {}};
     };
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -222,7 +220,7 @@ THistoryLoadResult LoadHistoryFile(THistoryState& state, const QString& path)
             state.HistoryImage.fill(HistoryMissing);
             return {THistoryLoadOutcome::Missing, {}};
         }
-        return unreadable(errno);
+        return unreadable();
     }
     TDescriptor descriptor(fd);
     QByteArray text(LongestUsefulText, Qt::Uninitialized);
@@ -232,7 +230,7 @@ THistoryLoadResult LoadHistoryFile(THistoryState& state, const QString& path)
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            return unreadable(errno);
+            return unreadable();
         }
         if (got == 0)
             break;

@@ -34,7 +34,7 @@ enum class THistoryLoadOutcome
 struct THistoryLoadResult
 {
     THistoryLoadOutcome Outcome = THistoryLoadOutcome::Loaded;
-    QString Message; // empty for Loaded and Missing; for BadPair it names the bad text
+    QString Message; // for BadPair, the message for the user that names the bad text; empty otherwise
 
     // Whether the image may be written back over the file at close. After a bad pair or an
     // unreadable file it may not: the user's file would be replaced by a half-converted (or

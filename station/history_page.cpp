@@ -54,23 +54,22 @@ void TForm1::Button1Click()
         return;
     ImageBeforeDownload = History.HistoryImage;
     CompleteBeforeDownload = Station.HistoryComplete;
-    HistoryDevice = Station.StationDevice;
     Station.HistoryComplete = 0;
-    Station.SetCommandCode(TCommandCode::DownloadHistory);
-    Station.DownloadActive = 1;
-    SendReport();
-    Station.BlockCount = 0;
-    DisableStationButtons();
-    PageControl1->setEnabled(false);
+    StartHistoryOperation(TCommandCode::DownloadHistory, Station.DownloadActive);
 }
 
 void TForm1::Button2Click()
 {
     if (Station.StationDevice == nullptr || HistoryOperationRunning())
         return;
+    StartHistoryOperation(TCommandCode::ClearHistory, Station.ClearActive);
+}
+
+void TForm1::StartHistoryOperation(TCommandCode code, std::uint8_t& activeFlag)
+{
     HistoryDevice = Station.StationDevice;
-    Station.SetCommandCode(TCommandCode::ClearHistory);
-    Station.ClearActive = 1;
+    Station.SetCommandCode(code);
+    activeFlag = 1;
     SendReport();
     Station.BlockCount = 0;
     DisableStationButtons();
@@ -109,18 +108,18 @@ void TForm1::FinishDownload()
     Button1->setText(DownloadCaption);
     Station.HistoryComplete = 1;
     Station.DownloadActive = 0;
-    HistoryDevice = nullptr;
-    ScanHistory();
-    DrawDayDiagram();
-    Station.BlockCount = 0;
-    EnableStationButtons();
-    PageControl1->setEnabled(true);
+    FinishHistoryOperation();
 }
 
 void TForm1::FinishClear()
 {
     Button2->setText(ClearCaption);
     Station.ClearActive = 0;
+    FinishHistoryOperation();
+}
+
+void TForm1::FinishHistoryOperation()
+{
     HistoryDevice = nullptr;
     ScanHistory();
     DrawDayDiagram();

@@ -29,6 +29,17 @@ constexpr int HumidityItem = 3;
 constexpr int TimerItem = 4;
 constexpr int SavingItem = 5;
 
+// The value of whichever button of a pair is checked; with neither checked the byte keeps what
+// the image holds.
+void PutCheckedPair(std::uint8_t& byte, const QRadioButton* first, std::uint8_t firstValue, const QRadioButton* second,
+                    std::uint8_t secondValue)
+{
+    if (first->isChecked())
+        byte = firstValue;
+    if (second->isChecked())
+        byte = secondValue;
+}
+
 } // namespace
 
 TForm1::~TForm1()
@@ -77,9 +88,7 @@ void TForm1::FormCreate()
                                   Qt::QueuedConnection);
         return;
     }
-    // The diagram knows four quantities; anything else from a damaged file is the first.
-    if (History.DiagramQuantity > HumidityQuantity)
-        History.DiagramQuantity = IndoorTemperatureQuantity;
+    // A quantity the diagram does not know, from a damaged file, is set right by DrawDayDiagram.
     UpDown2->SetPosition(History.DiagramQuantity);
     ScanHistory();
     DrawDayDiagram();
@@ -363,31 +372,15 @@ void TForm1::BuildSettingsCommand()
     out[OutField::SetMonth] = static_cast<std::uint8_t>(date.month());
     out[OutField::SetYear] = static_cast<std::uint8_t>(((date.year() % 100) + 100) % 100);
     out[OutField::ClockCorrection] = Station.ClockCorrection;
-    // A pair with neither button checked leaves its byte as the image holds it.
-    if (RadioButton7->isChecked())
-        out[OutField::SensorSelect] = IndoorSensor;
-    if (RadioButton8->isChecked())
-        out[OutField::SensorSelect] = OutdoorSensor;
-    if (RadioButton1->isChecked())
-        out[OutField::PressureOn] = MarkerOn;
-    if (RadioButton2->isChecked())
-        out[OutField::PressureOn] = MarkerOff;
+    PutCheckedPair(out[OutField::SensorSelect], RadioButton7, IndoorSensor, RadioButton8, OutdoorSensor);
+    PutCheckedPair(out[OutField::PressureOn], RadioButton1, MarkerOn, RadioButton2, MarkerOff);
     out[OutField::PressureCorrection] = Station.PressureCorrection;
-    if (RadioButton3->isChecked())
-        out[OutField::HumidityOn] = MarkerOn;
-    if (RadioButton4->isChecked())
-        out[OutField::HumidityOn] = MarkerOff;
+    PutCheckedPair(out[OutField::HumidityOn], RadioButton3, MarkerOn, RadioButton4, MarkerOff);
     out[OutField::HumidityCorrection] = Station.HumidityCorrection;
     out[OutField::TimerHigh] = static_cast<std::uint8_t>(Station.TimerValue >> 8);
     out[OutField::TimerLow] = static_cast<std::uint8_t>(Station.TimerValue & 0xFF);
-    if (RadioButton5->isChecked())
-        out[OutField::TimerOn] = MarkerOn;
-    if (RadioButton6->isChecked())
-        out[OutField::TimerOn] = MarkerOff;
-    if (RadioButton9->isChecked())
-        out[OutField::SavingOn] = MarkerOn;
-    if (RadioButton10->isChecked())
-        out[OutField::SavingOn] = MarkerOff;
+    PutCheckedPair(out[OutField::TimerOn], RadioButton5, MarkerOn, RadioButton6, MarkerOff);
+    PutCheckedPair(out[OutField::SavingOn], RadioButton9, MarkerOn, RadioButton10, MarkerOff);
     if (Station.ReadCodeRequest == 1)
         Station.SetSettingItem(TSettingItem::ReadSensorCode);
     if (Station.ClearCodeRequest == 1)

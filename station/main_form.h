@@ -209,8 +209,14 @@ private:
     // The history page's share of an input report (page 1 only): a download block or a clear's
     // progress.
     void HandleHistoryReport();
+    // Sends the command, raises the operation's flag and locks the buttons and pages until the
+    // station has sent its 512 reports.
+    void StartHistoryOperation(TCommandCode code, std::uint8_t& activeFlag);
     void FinishDownload();
     void FinishClear();
+    // What the end of a download and of a clear have in common: the count and the diagram anew,
+    // the buttons and pages free again.
+    void FinishHistoryOperation();
     // The station that ran a download or clear has gone: the operation ends as if never started.
     void AbandonHistoryOperation();
     bool HistoryOperationRunning() const { return Station.DownloadActive == 1 || Station.ClearActive == 1; }

@@ -247,11 +247,8 @@ void TForm1::CreateSettingsPage()
 
     // Stored state: everything on the page is off except "Загрузить" and the group boxes.
     RadioGroup1->setEnabled(false);
-    for (QWidget* control : std::initializer_list<QWidget*>{LabeledEdit1, LabeledEdit2, LabeledEdit3, LabeledEdit4,
-             LabeledEdit5, LabeledEdit6, LabeledEdit7, LabeledEdit8, UpDown3, UpDown4, UpDown5, UpDown6, RadioButton1,
-             RadioButton2, RadioButton3, RadioButton4, RadioButton5, RadioButton6, RadioButton7, RadioButton8,
-             RadioButton9, RadioButton10, Button4, Button5, Button7})
-        control->setEnabled(false);
+    DisableSettingControls();
+    Button7->setEnabled(false);
 }
 
 void TForm1::CreateHelpPage()

@@ -34,9 +34,7 @@ void TForm1::CreateHidController(hidplatform::Platform& platform)
 
 bool TForm1::HidDeviceController1Enumerate(THidDevice* HidDev, int /*Idx*/)
 {
-    if (HidDev->QueryProductName() != StationProductName)
-        return true;
-    if (HidDev->ProductID() != StationProductID || HidDev->VendorID() != StationVendorID)
+    if (!IsStationIdentity(HidDev->QueryProductName(), HidDev->VendorID(), HidDev->ProductID()))
         return true;
     Station.StationDevice = HidDev;
     HidDev->CheckOut();
@@ -60,9 +58,13 @@ void TForm1::HidDeviceController1Arrival(THidDevice* /*HidDev*/)
     HidDeviceController1->EnumerateDevices();
 }
 
-void TForm1::HidDeviceController1DeviceData(THidDevice* /*HidDev*/, std::uint8_t /*ReportID*/, const std::uint8_t* Data,
+void TForm1::HidDeviceController1DeviceData(THidDevice* HidDev, std::uint8_t /*ReportID*/, const std::uint8_t* Data,
                                             std::uint16_t Size)
 {
+    // During a download or clear only its own station's reports are blocks or progress: readings
+    // of an earlier station that is still streaming would take their place in the copy.
+    if (HistoryOperationRunning() && HidDev != HistoryDevice)
+        return;
     HandleInputReport(Data, Size);
 }
 

@@ -46,11 +46,6 @@ std::string Quoted(const THidListEntry& device)
 
 } // namespace
 
-bool IsStation(const std::u16string& productName, std::uint16_t vendorID, std::uint16_t productID)
-{
-    return productName == StationProductName && productID == StationProductID && vendorID == StationVendorID;
-}
-
 THidListing CollectHidDevices(hidplatform::Platform& platform, int timeoutMs)
 {
     THidListing listing;
@@ -81,7 +76,7 @@ THidListing CollectHidDevices(hidplatform::Platform& platform, int timeoutMs)
         entry.ProductID = device->ProductID();
         entry.ProductName = device->QueryProductName();
         entry.ReadWriteGranted = device->ReadWriteGranted();
-        entry.Station = IsStation(entry.ProductName, entry.VendorID, entry.ProductID);
+        entry.Station = IsStationIdentity(entry.ProductName, entry.VendorID, entry.ProductID);
         listing.Devices.push_back(std::move(entry));
         return true;
     }));

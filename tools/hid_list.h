@@ -29,9 +29,6 @@ struct THidListing
     std::vector<THidListEntry> Devices;
 };
 
-// The window's match rule: product string exactly "Метеостанция", vendor 0x2112, product 0x1212.
-bool IsStation(const std::u16string& productName, std::uint16_t vendorID, std::uint16_t productID);
-
 // Builds a controller over the platform, runs the event loop until its first rescan has been
 // handled (at most timeoutMs) and collects every plugged-in device it offers. Needs a
 // QCoreApplication on the calling (main) thread.

@@ -171,11 +171,11 @@ TEST(LabeledEdit, LabelSitsAboveAndFollowsTheEdit)
     EXPECT_EQ(label->parentWidget(), &window);
     EXPECT_EQ(label->text(), QStringLiteral("Поправка"));
     EXPECT_EQ(label->x(), 8);
-    EXPECT_EQ(label->geometry().bottom() + 1 + edit.LabelSpacing(), 40);
+    EXPECT_EQ(label->geometry().bottom() + 1 + TLabeledEdit::LabelSpacing, 40);
 
     edit.move(20, 80);
     EXPECT_EQ(label->x(), 20);
-    EXPECT_EQ(label->geometry().bottom() + 1 + edit.LabelSpacing(), 80);
+    EXPECT_EQ(label->geometry().bottom() + 1 + TLabeledEdit::LabelSpacing, 80);
 
     edit.SetText(QStringLiteral("+5"));
     EXPECT_EQ(edit.Text(), QStringLiteral("+5"));

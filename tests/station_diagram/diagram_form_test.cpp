@@ -4,10 +4,8 @@
 #include "chart/chart.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "station/main_form.h"
+#include "tests/common/test_support.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -27,18 +25,7 @@ TSelectedDate Date(int day, int month, int year)
 class DiagramPage : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(Folder.isValid());
-        PreviousFolder = QDir::currentPath();
-        ASSERT_TRUE(QDir::setCurrent(Folder.path()));
-    }
-
-    void TearDown() override
-    {
-        Form.reset();
-        QDir::setCurrent(PreviousFolder);
-    }
+    void SetUp() override { ASSERT_TRUE(Folder.Entered()); }
 
     TForm1& MakeForm()
     {
@@ -73,8 +60,7 @@ protected:
     TChartAxis* Left() const { return Form->Chart1->LeftAxis(); }
     TChartAxis* Bottom() const { return Form->Chart1->BottomAxis(); }
 
-    QTemporaryDir Folder;
-    QString PreviousFolder;
+    testsupport::TFreshCurrentFolder Folder;
     hidplatform::SimPlatform Platform;
     std::unique_ptr<TForm1> Form;
 };
@@ -248,7 +234,7 @@ TEST_F(DiagramPage, DayStepsAcrossMonthsYearsAndTheFloor)
     }
 }
 
-TEST_F(DiagramPage, DamagedMonthStepsBackToARealDate)
+TEST_F(DiagramPage, DamagedMonthOrDayStepsToARealDate)
 {
     TForm1& form = MakeForm();
     form.History.SelectedDate = Date(30, 13, 17);
@@ -269,6 +255,12 @@ TEST_F(DiagramPage, DamagedMonthStepsBackToARealDate)
     form.History.SelectedDate = Date(45, 2, 17); // a day beyond the month's end
     Back();
     EXPECT_EQ(Selected(), Date(28, 2, 17));
+    form.History.SelectedDate = Date(0, 5, 17); // day 0 is the day before the 1st
+    Back();
+    EXPECT_EQ(Selected(), Date(30, 4, 17));
+    form.History.SelectedDate = Date(0, 5, 17);
+    Forward();
+    EXPECT_EQ(Selected(), Date(1, 5, 17));
 }
 
 TEST_F(DiagramPage, FiftyForwardClicksRecentreTheStepper)
@@ -295,13 +287,8 @@ TEST_F(DiagramPage, FiftyForwardClicksRecentreTheStepper)
 TEST_F(DiagramPage, QuantityAboveThreeIsTheFirst)
 {
     // Read from a damaged "met.mtb": 4096 empty records and the quantity 07.
-    {
-        QFile file(QStringLiteral("met.mtb"));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        for (int r = 0; r < HistoryRecordCount; ++r)
-            file.write("FFFFFFFFFFFFFFFF\r\n");
-        file.write("07");
-    }
+    ASSERT_TRUE(testsupport::WriteFileBytes(QStringLiteral("met.mtb"),
+                                            QByteArray("FFFFFFFFFFFFFFFF\r\n").repeated(HistoryRecordCount) + "07"));
     Form = std::make_unique<TForm1>(Platform);
     EXPECT_EQ(Form->History.DiagramQuantity, 0);
     EXPECT_EQ(Form->UpDown2->Position(), 0);

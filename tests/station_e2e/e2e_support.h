@@ -9,18 +9,14 @@
 #include "simulator/sim_station.h"
 #include "station/main_form.h"
 #include "station/readings_text.h"
+#include "tests/common/test_support.h"
 
 #include <QAbstractButton>
 #include <QRadioButton>
-#include <QCoreApplication>
-#include <QDir>
 #include <QTabBar>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <QToolButton>
 #include <chrono>
-#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <vector>
@@ -29,18 +25,7 @@ namespace e2e {
 
 using TReport = std::vector<std::uint8_t>;
 
-// Runs the event loop (and with it the read threads' hand-overs) until `done` holds.
-inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::usleep(200);
-    }
-    return true;
-}
+using testsupport::PumpUntil;
 
 // The station model's clock at the start of every test.
 inline simulator::TStationDateTime StartClock()
@@ -53,9 +38,7 @@ class StationE2E : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(Dir.isValid());
-        PreviousDir = QDir::currentPath();
-        ASSERT_TRUE(QDir::setCurrent(Dir.path()));
+        ASSERT_TRUE(Folder.Entered());
         Station = std::make_unique<simulator::TSimStation>(Platform, 7, StartClock());
     }
 
@@ -66,7 +49,6 @@ protected:
         // Notices of the last unplugs go to nobody, but are delivered before the next test.
         for (int i = 0; i < 3; ++i)
             QCoreApplication::processEvents();
-        QDir::setCurrent(PreviousDir);
     }
 
     void CreateForm()
@@ -145,8 +127,7 @@ protected:
     const TReport& LastSent() const { return Sent.back(); }
     std::uint8_t LastCode() const { return Sent.back().at(19); }
 
-    QTemporaryDir Dir;
-    QString PreviousDir;
+    testsupport::TFreshCurrentFolder Folder;
     hidplatform::SimPlatform Platform;
     std::unique_ptr<simulator::TSimStation> Station;
     std::unique_ptr<TForm1> Form;

@@ -7,23 +7,22 @@
 #include "simulator/sim_station.h"
 #include "station/history_file.h"
 #include "station/main_form.h"
+#include "tests/common/test_support.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QPushButton>
 #include <QTabBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <chrono>
-#include <functional>
 #include <memory>
-#include <thread>
 #include <vector>
 
 using namespace std::chrono_literals;
+using testsupport::PumpUntil;
+using testsupport::ReadFileBytes;
+using testsupport::WriteFileBytes;
 
 namespace {
 
@@ -31,21 +30,6 @@ namespace {
 const simulator::TStationDateTime StationClock{2024, 3, 7, 14, 30, 0};
 const simulator::TStationDateTime HistoryEnd{2024, 3, 7, 14, 0, 0};
 constexpr auto BlockStep = 10ms;
-
-QByteArray ReadFile(const QString& name)
-{
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-void WriteFile(const QString& name, const QByteArray& bytes)
-{
-    QFile file(name);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
 
 // A small history: three records of 5 December 2016 and the rest empty.
 THistoryImage SmallImage()
@@ -65,9 +49,7 @@ class HistoryPage : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(Folder.isValid());
-        PreviousFolder = QDir::currentPath();
-        ASSERT_TRUE(QDir::setCurrent(Folder.path()));
+        ASSERT_TRUE(Folder.Entered());
         gui::SetErrorBoxHook([this](const QString& text) { ErrorBoxes.push_back(text); });
         Station = std::make_unique<simulator::TSimStation>(Platform, 3, StationClock);
         Station->Model().FillPlausibleHistory(60, HistoryEnd, 11);
@@ -79,7 +61,6 @@ protected:
         Form.reset();
         Station.reset();
         gui::SetErrorBoxHook({});
-        QDir::setCurrent(PreviousFolder);
     }
 
     void OpenWindow()
@@ -92,24 +73,11 @@ protected:
         Form->show();
     }
 
-    // Runs the event loop until `done` holds; false after five seconds.
-    static bool PumpUntil(const std::function<bool()>& done)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (!done()) {
-            if (timer.elapsed() > 5000)
-                return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
-            std::this_thread::yield();
-        }
-        return true;
-    }
-
     // Every report the station has sent has been handled and the next read waits.
-    void Drain()
+    void Drain() { Drain(*Station); }
+    void Drain(const simulator::TSimStation& station)
     {
-        const hidplatform::SimDeviceId id = Station->DeviceId();
+        const hidplatform::SimDeviceId id = station.DeviceId();
         ASSERT_TRUE(PumpUntil([&] { return Platform.QueuedInputReports(id) == 0 && Platform.WaitingReads(id) == 1; }));
     }
 
@@ -172,8 +140,7 @@ protected:
         return QString::number(Station->Model().NextRecord()) + QStringLiteral(" (4096)");
     }
 
-    QTemporaryDir Folder;
-    QString PreviousFolder;
+    testsupport::TFreshCurrentFolder Folder;
     hidplatform::SimPlatform Platform;
     std::unique_ptr<simulator::TSimStation> Station;
     std::unique_ptr<TForm1> Form;
@@ -232,7 +199,7 @@ TEST_F(HistoryPage, ClosingAfterADownloadWritesACopyThatReadsBackByteForByte)
     const THistoryImage memory = Station->Model().HistoryMemory();
     EXPECT_TRUE(Form->close());
 
-    const QByteArray file = ReadFile(HistoryFileName);
+    const QByteArray file = ReadFileBytes(HistoryFileName);
     EXPECT_EQ(file, HistoryFileBytes(memory, 0));
     THistoryState reloaded;
     reloaded.DiagramQuantity = 9;
@@ -246,7 +213,7 @@ TEST_F(HistoryPage, ClosingAfterADownloadWritesACopyThatReadsBackByteForByte)
 
 TEST_F(HistoryPage, ClearLeavesTheCopyAsItWasAndCountsItAgain)
 {
-    WriteFile(HistoryFileName, HistoryFileBytes(SmallImage(), 2));
+    ASSERT_TRUE(WriteFileBytes(HistoryFileName, HistoryFileBytes(SmallImage(), 2)));
     OpenWindow();
     EXPECT_EQ(Form->LabeledEdit10->Text(), QStringLiteral("3 (4096)"));
     EXPECT_EQ(Form->LabeledEdit9->Text(), QStringLiteral("05.12.16"));
@@ -279,13 +246,13 @@ TEST_F(HistoryPage, ClearLeavesTheCopyAsItWasAndCountsItAgain)
     EXPECT_EQ(Station->Model().NextRecord(), 0u); // the station's memory is empty now
 
     EXPECT_TRUE(f.close());
-    EXPECT_EQ(ReadFile(HistoryFileName), HistoryFileBytes(SmallImage(), 2));
+    EXPECT_EQ(ReadFileBytes(HistoryFileName), HistoryFileBytes(SmallImage(), 2));
 }
 
 TEST_F(HistoryPage, UnplugDuringADownloadEndsItAndLeavesTheCopyAsItWas)
 {
     const QByteArray original = HistoryFileBytes(SmallImage(), 3);
-    WriteFile(HistoryFileName, original);
+    ASSERT_TRUE(WriteFileBytes(HistoryFileName, original));
     OpenWindow();
     PlugStation();
     ClickTab(1);
@@ -323,13 +290,13 @@ TEST_F(HistoryPage, UnplugDuringADownloadEndsItAndLeavesTheCopyAsItWas)
 
     // The copy as it was is what the close keeps.
     EXPECT_TRUE(f.close());
-    EXPECT_EQ(ReadFile(HistoryFileName), original);
+    EXPECT_EQ(ReadFileBytes(HistoryFileName), original);
 }
 
 TEST_F(HistoryPage, ClosingDuringADownloadKeepsTheFileAsItWas)
 {
     const QByteArray original = HistoryFileBytes(SmallImage(), 2);
-    WriteFile(HistoryFileName, original);
+    ASSERT_TRUE(WriteFileBytes(HistoryFileName, original));
     OpenWindow();
     PlugStation();
     ClickTab(1);
@@ -337,7 +304,7 @@ TEST_F(HistoryPage, ClosingDuringADownloadKeepsTheFileAsItWas)
     for (std::int32_t k = 2; k <= 30; ++k)
         NextBlock(k);
     EXPECT_TRUE(Form->close());
-    EXPECT_EQ(ReadFile(HistoryFileName), original);
+    EXPECT_EQ(ReadFileBytes(HistoryFileName), original);
     EXPECT_EQ(Station->Model().Mode(), simulator::TTransferMode::Idle); // told to stop sending
 }
 
@@ -384,6 +351,36 @@ TEST_F(HistoryPage, AnotherDeviceArrivingDuringADownloadLeavesItRunning)
     EXPECT_EQ(Form->Station.HistoryComplete, 1);
 }
 
+TEST_F(HistoryPage, ReadingsOfAnEarlierStationDuringADownloadAreNoBlocks)
+{
+    OpenWindow();
+    PlugStation();
+    THidDevice* first = Form->Station.StationDevice;
+    // A second station takes over; the first one was told to stream and goes on doing so.
+    simulator::TSimStation second(Platform, 4, StationClock);
+    second.Model().FillPlausibleHistory(30, HistoryEnd, 12);
+    second.Model().SetBlockInterval(BlockStep);
+    second.Plug();
+    ASSERT_TRUE(PumpUntil([&] { return Form->Station.StationDevice != first && Form->Station.StationDevice != nullptr; }));
+    ClickTab(1);
+    // Both stations' answers to their match are in before the download starts.
+    Drain();
+    Drain(second);
+    Click(Form->Button1);
+    ASSERT_TRUE(PumpUntil([&] { return Form->Station.BlockCount == 1; }));
+    ASSERT_EQ(second.Model().Mode(), simulator::TTransferMode::Downloading);
+    ASSERT_EQ(Station->Model().Mode(), simulator::TTransferMode::Streaming);
+
+    Station->Advance(1s); // a readings report of the first station, between two blocks
+    Drain();
+    EXPECT_EQ(Form->Station.BlockCount, 1);
+    second.Advance(10s);
+    ASSERT_TRUE(PumpUntil([&] { return Form->Station.DownloadActive == 0; }));
+    EXPECT_EQ(Form->History.HistoryImage, second.Model().HistoryMemory());
+    EXPECT_EQ(Form->Station.HistoryComplete, 1);
+    Form.reset();
+}
+
 TEST_F(HistoryPage, StartUpWithoutAFileShowsNoRecordsAndTodayAndClosingWritesTheEmptyCopy)
 {
     OpenWindow();
@@ -396,7 +393,7 @@ TEST_F(HistoryPage, StartUpWithoutAFileShowsNoRecordsAndTodayAndClosingWritesThe
     EXPECT_TRUE(f.close());
     THistoryImage empty;
     empty.fill(255);
-    EXPECT_EQ(ReadFile(HistoryFileName), HistoryFileBytes(empty, 0));
+    EXPECT_EQ(ReadFileBytes(HistoryFileName), HistoryFileBytes(empty, 0));
 }
 
 TEST_F(HistoryPage, StartUpTakesAQuantityBeyondTheDiagramsAsTheFirst)
@@ -404,7 +401,7 @@ TEST_F(HistoryPage, StartUpTakesAQuantityBeyondTheDiagramsAsTheFirst)
     QByteArray bytes = HistoryFileBytes(SmallImage(), 0);
     bytes.chop(2);
     bytes += "07";
-    WriteFile(HistoryFileName, bytes);
+    ASSERT_TRUE(WriteFileBytes(HistoryFileName, bytes));
     OpenWindow();
     EXPECT_EQ(Form->History.DiagramQuantity, 0);
     EXPECT_EQ(Form->UpDown2->Position(), 0);
@@ -415,7 +412,7 @@ TEST_F(HistoryPage, BadPairIsReportedOnceTheWindowIsUpAndTheFileIsKeptUntilAFull
 {
     QByteArray bytes = HistoryFileBytes(SmallImage(), 1);
     bytes.replace(2 * 18, 2, "Z9"); // first pair of line 3
-    WriteFile(HistoryFileName, bytes);
+    ASSERT_TRUE(WriteFileBytes(HistoryFileName, bytes));
     OpenWindow();
     TForm1& f = *Form;
     EXPECT_TRUE(ErrorBoxes.empty()); // not from inside the window's creation
@@ -441,14 +438,14 @@ TEST_F(HistoryPage, BadPairIsReportedOnceTheWindowIsUpAndTheFileIsKeptUntilAFull
     EXPECT_EQ(f.LabeledEdit10->Text(), QStringLiteral("4096 (4096)"));
     EXPECT_EQ(f.LabeledEdit9->Text(), QStringLiteral("31.12.15"));
     EXPECT_TRUE(f.close());
-    EXPECT_EQ(ReadFile(HistoryFileName), bytes);
+    EXPECT_EQ(ReadFileBytes(HistoryFileName), bytes);
 }
 
 TEST_F(HistoryPage, AFullDownloadAfterABadPairIsSavedAgain)
 {
     QByteArray bytes = HistoryFileBytes(SmallImage(), 1);
     bytes[5] = 'g';
-    WriteFile(HistoryFileName, bytes);
+    ASSERT_TRUE(WriteFileBytes(HistoryFileName, bytes));
     OpenWindow();
     PlugStation();
     ClickTab(1);
@@ -456,7 +453,7 @@ TEST_F(HistoryPage, AFullDownloadAfterABadPairIsSavedAgain)
     EXPECT_EQ(Form->Station.HistoryComplete, 1);
     EXPECT_TRUE(Form->close());
     // The quantity line lay beyond the bad pair: the first quantity.
-    EXPECT_EQ(ReadFile(HistoryFileName), HistoryFileBytes(Station->Model().HistoryMemory(), 0));
+    EXPECT_EQ(ReadFileBytes(HistoryFileName), HistoryFileBytes(Station->Model().HistoryMemory(), 0));
 }
 
 TEST_F(HistoryPage, UnwritableCopyAtCloseAsksAndNoKeepsTheWindowOpen)
@@ -478,7 +475,7 @@ TEST_F(HistoryPage, UnwritableCopyAtCloseAsksAndNoKeepsTheWindowOpen)
     EXPECT_NE(Form->Station.StationDevice, nullptr);
     // Still on the readings page: the stream was started again after the close's code 5.
     EXPECT_EQ(Station->Model().Mode(), simulator::TTransferMode::Streaming);
-    EXPECT_EQ(QDir(Folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 0); // no temporary left
+    EXPECT_EQ(QDir(Folder.Path()).entryList(QDir::Files | QDir::Hidden).size(), 0); // no temporary left
 
     Answer = true;
     EXPECT_TRUE(Form->close());
@@ -496,7 +493,7 @@ TEST_F(HistoryPage, ExportWritesTheDownloadedCopyOrReportsWhyNot)
     ClickTab(1);
     Download();
     Click(Form->Button3);
-    const QByteArray text = ReadFile(HistoryExportFileName);
+    const QByteArray text = ReadFileBytes(HistoryExportFileName);
     EXPECT_EQ(text, HistoryExportBytes(Station->Model().HistoryMemory()));
     EXPECT_EQ(text.count("\r\n"), static_cast<qsizetype>(Station->Model().NextRecord()));
     EXPECT_TRUE(ErrorBoxes.empty());

@@ -1,0 +1,71 @@
+// What several test programs need: running the event loop until something has happened, a fresh
+// current folder for each test (the program keeps "met.mtb" and writes "met.txt" there), and whole
+// files read and written in one call.
+#pragma once
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+#include <QThread>
+#include <chrono>
+#include <functional>
+
+namespace testsupport {
+
+// Runs the event loop, and with it the read threads' hand-overs to the main thread, until `done`
+// holds; false when it still does not after `timeoutMs`.
+inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::usleep(200);
+    }
+    return true;
+}
+
+// An empty temporary folder made the current one for the object's lifetime; the folder that was
+// current before is current again afterwards. Check Entered() before relying on it.
+class TFreshCurrentFolder
+{
+public:
+    TFreshCurrentFolder()
+        : Previous(QDir::currentPath())
+        , FEntered(Folder.isValid() && QDir::setCurrent(Folder.path()))
+    {
+    }
+    ~TFreshCurrentFolder() { QDir::setCurrent(Previous); }
+    TFreshCurrentFolder(const TFreshCurrentFolder&) = delete;
+    TFreshCurrentFolder& operator=(const TFreshCurrentFolder&) = delete;
+
+    bool Entered() const { return FEntered; }
+    QString Path() const { return Folder.path(); }
+
+private:
+    QTemporaryDir Folder;
+    QString Previous;
+    bool FEntered;
+};
+
+// The whole file; empty when it cannot be read.
+inline QByteArray ReadFileBytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+// Creates or replaces the file with `bytes`; false when that failed.
+inline bool WriteFileBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+} // namespace testsupport
