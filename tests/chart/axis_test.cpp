@@ -1,6 +1,7 @@
 #include "chart/chart.h"
 #include "diagram_chart.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -170,4 +171,19 @@ TEST(ChartAxis, OnlyAxesOfActiveSeriesAreShown)
     EXPECT_FALSE(chart.AxisShown(chart.DepthAxis()));
     diagram.Series->SetActive(false);
     EXPECT_FALSE(chart.AxisShown(chart.BottomAxis()));
+}
+
+TEST(ChartAxis, LabelEventOnlyForValuesThatGetALabel)
+{
+    TDiagramChart diagram;
+    TChart& chart = diagram.Chart;
+    std::vector<double> asked;
+    chart.OnGetAxisLabel = [&](TChartAxis* axis, TChartSeries*, int, QString& text) {
+        if (axis == chart.BottomAxis())
+            asked.push_back(text.toDouble());
+    };
+    chart.RenderToImage();
+    // 24 is asked for once, by the label step's measure; as a label it lies on the axis end.
+    EXPECT_EQ(std::count(asked.begin(), asked.end(), 24.0), 1);
+    EXPECT_EQ(std::count(asked.begin(), asked.end(), 0.0), 1);
 }
