@@ -187,3 +187,15 @@ TEST(ChartAxis, LabelEventOnlyForValuesThatGetALabel)
     EXPECT_EQ(std::count(asked.begin(), asked.end(), 24.0), 1);
     EXPECT_EQ(std::count(asked.begin(), asked.end(), 0.0), 1);
 }
+
+TEST(ChartAxis, LowestLabelOfANegativeMinimumLiesBelowTheLoopsLimit)
+{
+    // The loop's limit (minimum - 1e-12) / 1.000000000001 lies just above a negative minimum, so
+    // the minimum itself gets no label even with LabelsOnAxis; a positive one keeps its label.
+    TDiagramChart diagram;
+    TChartAxis* axis = diagram.Chart.LeftAxis();
+    Lay(axis, -6, 4, 250);
+    EXPECT_EQ(axis->DrawnLabelValues(2), (std::vector<double>{4, 2, 0, -2, -4}));
+    Lay(axis, 6, 14, 250);
+    EXPECT_EQ(axis->DrawnLabelValues(2), (std::vector<double>{14, 12, 10, 8, 6}));
+}
