@@ -327,7 +327,8 @@ void TChart::DrawTitle(TChartTitle& title, bool atTop)
         } else {
             FCanvas.SetBrush(brush.Color(), TBrushStyle::bsSolid);
         }
-    } else if (brush.Style() != TBrushStyle::bsSolid && brush.Style() != TBrushStyle::bsClear) {
+    } else if (brush.Style() != TBrushStyle::bsSolid) {
+        // A pattern over the title's colour; a clear brush stays clear, so no box is drawn.
         FCanvas.SetBrush(brush.Color(), brush.Style());
         FCanvas.SetBackTransparent(false);
         FCanvas.SetBackColor(title.Color());
