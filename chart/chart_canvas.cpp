@@ -424,11 +424,6 @@ int TChartCanvas::TextWidth(const QString& text)
     return width;
 }
 
-int TChartCanvas::TextHeight(const QString&)
-{
-    return FontHeight();
-}
-
 int TChartCanvas::FontHeight()
 {
     return CurrentFontEntry().Metrics.height();

@@ -78,8 +78,7 @@ public:
     // Text turned counter-clockwise by 90 degrees, centred on (x, y).
     void RotatedTextOut(int x, int y, const QString& text, int angle);
     int TextWidth(const QString& text);
-    int TextHeight(const QString& text); // the font's line height
-    int FontHeight();
+    int FontHeight(); // the font's line height
 
     QImage* Image() const { return Target; }
 
