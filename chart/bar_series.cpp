@@ -118,11 +118,11 @@ int TBarSeries::XPixel(int index) const
     return x;
 }
 
-double TBarSeries::StackedBelow(int index) const
+double TBarSeries::SameClassSum(int index, bool onlyBefore) const
 {
     double sum = 0.0;
     for (const TBarSeries* series : SameClassSeries()) {
-        if (series == this)
+        if (onlyBefore && series == this)
             break;
         if (index < series->PointCount())
             sum += series->YValue(index);
@@ -130,13 +130,14 @@ double TBarSeries::StackedBelow(int index) const
     return sum;
 }
 
+double TBarSeries::StackedBelow(int index) const
+{
+    return SameClassSum(index, true);
+}
+
 double TBarSeries::ColumnTotal(int index) const
 {
-    double total = 0.0;
-    for (const TBarSeries* series : SameClassSeries())
-        if (index < series->PointCount())
-            total += series->YValue(index);
-    return total;
+    return SameClassSum(index, false);
 }
 
 double TBarSeries::StackedTop(int index) const

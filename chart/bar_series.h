@@ -96,7 +96,9 @@ public:
 private:
     void PrepareBarCanvas(TColor color);
     std::vector<const TBarSeries*> SameClassSeries() const;
-    double StackedBelow(int index) const; // sum of the same point of the stacked series before this one
+    // The same point's values of the active series of this class, all or those before this one.
+    double SameClassSum(int index, bool onlyBefore) const;
+    double StackedBelow(int index) const;
     double ColumnTotal(int index) const;
     double StackedTop(int index) const;
 

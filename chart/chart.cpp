@@ -180,9 +180,6 @@ void TChart::Draw()
     Plot.Bottom = h - border - MulDiv(MarginBottom(), h, 100);
     FixPlotSize();
     InternalDraw(FPanelBounds);
-    // A zoom drag in progress keeps its rectangle on the image, so erasing it later restores the picture.
-    if (FZoomDrag.Active)
-        DrawZoomRectangle();
     FCanvas.End();
     FDirty = false;
 }
@@ -227,6 +224,9 @@ void TChart::InternalDraw(const QRect& bounds)
     for (TChartSeries* series : FSeriesList)
         if (series->Active())
             series->DrawValues();
+    // A zoom drag in progress keeps its rectangle on the image, so erasing it later restores the picture.
+    if (FZoomDrag.Active)
+        DrawZoomRectangle();
     FCanvas.ClearClip();
     FCanvas.SetPen(clBlack);
     FCanvas.SetBrush(clWhite);
@@ -327,7 +327,8 @@ void TChart::DrawTitle(TChartTitle& title, bool atTop)
         } else {
             FCanvas.SetBrush(brush.Color(), TBrushStyle::bsSolid);
         }
-    } else if (brush.Style() != TBrushStyle::bsSolid && brush.Style() != TBrushStyle::bsClear) {
+    } else if (brush.Style() != TBrushStyle::bsSolid) {
+        // A pattern over the title's colour; a clear brush stays clear, so no box is drawn.
         FCanvas.SetBrush(brush.Color(), brush.Style());
         FCanvas.SetBackTransparent(false);
         FCanvas.SetBackColor(title.Color());

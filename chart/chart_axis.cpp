@@ -430,11 +430,9 @@ std::vector<double> TChartAxis::LabelValues(double step) const
 std::vector<double> TChartAxis::DrawnLabelValues(double step) const
 {
     std::vector<double> drawn;
-    for (const double value : LabelValues(step)) {
-        const int pixel = ValueToPixel(value);
-        if (FLabelsOnAxis || (FStartPixel < pixel && pixel < FEndPixel))
+    for (const double value : LabelValues(step))
+        if (LabelFits(ValueToPixel(value)))
             drawn.push_back(value);
-    }
     return drawn;
 }
 
@@ -455,10 +453,15 @@ TAxisLabelStyle TChartAxis::EffectiveLabelStyle() const
     return any ? TAxisLabelStyle::talValue : TAxisLabelStyle::talNone;
 }
 
-void TChartAxis::DrawLabel(double /*value*/, int pixel, const QString& text)
+bool TChartAxis::LabelFits(int pixel) const
 {
-    if (!FLabelsOnAxis && !(FStartPixel < pixel && pixel < FEndPixel))
-        return;
+    return FLabelsOnAxis || (FStartPixel < pixel && pixel < FEndPixel);
+}
+
+bool TChartAxis::TakeLabelPosition(int pixel)
+{
+    if (!LabelFits(pixel))
+        return false;
     auto addTick = [&] {
         if (FTickPositions.size() < static_cast<std::size_t>(MaxTickPositions))
             FTickPositions.push_back(pixel);
@@ -466,9 +469,14 @@ void TChartAxis::DrawLabel(double /*value*/, int pixel, const QString& text)
     if (!FTickOnLabelsOnly)
         addTick();
     if (!FLabels)
-        return;
+        return false;
     if (FTickOnLabelsOnly)
         addTick();
+    return true;
+}
+
+void TChartAxis::DrawLabel(int pixel, const QString& text)
+{
     TChartCanvas& canvas = Chart->Canvas();
     canvas.SetFont(FLabelsFont);
     const QStringList lines = LabelLines(text);
@@ -627,8 +635,12 @@ void TChartAxis::DrawAxis(bool recomputePosition)
     if (step > 0 && FEffectiveMaximum >= FEffectiveMinimum) {
         switch (EffectiveLabelStyle()) {
         case TAxisLabelStyle::talValue:
-            for (const double value : LabelValues(step))
-                DrawLabel(value, ValueToPixel(value), FLabels ? LabelText(value) : QString());
+            // The text (and the chart's label event) only for values that get a label.
+            for (const double value : LabelValues(step)) {
+                const int pixel = ValueToPixel(value);
+                if (TakeLabelPosition(pixel))
+                    DrawLabel(pixel, LabelText(value));
+            }
             break;
         case TAxisLabelStyle::talText:
         case TAxisLabelStyle::talMark:
@@ -638,10 +650,13 @@ void TChartAxis::DrawAxis(bool recomputePosition)
                 const bool marks = EffectiveLabelStyle() == TAxisLabelStyle::talMark;
                 for (int i = series->PointCount() - 1; i >= 0; --i) {
                     const double value = FHorizontal ? series->XValue(i) : series->YValue(i);
+                    const int pixel = ValueToPixel(value);
+                    if (!TakeLabelPosition(pixel))
+                        continue;
                     QString text = marks ? series->MarkText(i) : series->PointLabel(i);
                     if (FLabelsMultiLine)
                         text.replace(QLatin1Char(' '), QChar(13));
-                    DrawLabel(value, ValueToPixel(value), text);
+                    DrawLabel(pixel, text);
                 }
                 break;
             }

@@ -177,7 +177,11 @@ private:
     void AutomaticExtremes(double& minimum, double& maximum) const;
     int LabelSizeForStep(const QString& a, const QString& b);
     QStringList LabelLines(const QString& text) const;
-    void DrawLabel(double value, int pixel, const QString& text);
+    // A label value at this pixel gets a label and tick: strictly inside unless LabelsOnAxis.
+    bool LabelFits(int pixel) const;
+    // The tick of a label at the pixel; true when its text is to be drawn there.
+    bool TakeLabelPosition(int pixel);
+    void DrawLabel(int pixel, const QString& text);
     void DrawTitle();
     void DrawLineTicksGrid();
     int PositionShift(const TChartRect& rect) const;

@@ -41,6 +41,30 @@ Qt::BrushStyle QtPattern(TBrushStyle style)
 
 } // namespace
 
+namespace {
+
+QFont QtFont(const TChartFont& font)
+{
+    QFont qfont(font.Name());
+    qfont.setPixelSize(font.PixelSize());
+    qfont.setBold(font.Bold());
+    qfont.setItalic(font.Italic());
+    return qfont;
+}
+
+} // namespace
+
+TChartCanvas::TFontEntry::TFontEntry(const TChartFont& font)
+    : Name(font.Name())
+    , PixelSize(font.PixelSize())
+    , Bold(font.Bold())
+    , Italic(font.Italic())
+    , Font(QtFont(font))
+    , Metrics(Font)
+    , Height(Metrics.height())
+{
+}
+
 TChartCanvas::TChartCanvas() = default;
 TChartCanvas::~TChartCanvas()
 {
@@ -118,17 +142,6 @@ std::uint32_t TChartCanvas::Combine(std::uint32_t destination, std::uint32_t pen
     return pen;
 }
 
-template <class F>
-void TChartCanvas::StyledRun(int from, int to, const TDashPattern& pattern, F&& output)
-{
-    int x = from;
-    for (int run = 0; x < to; run = (run + 1) % pattern.Count) {
-        const int end = std::min(to, x + pattern.Runs[run]);
-        output(x, end, run % 2 == 0);
-        x = end;
-    }
-}
-
 void TChartCanvas::Span(int left, int top, int right, int bottom, std::uint32_t pixel)
 {
     left = std::max(left, Clip.left());
@@ -137,14 +150,23 @@ void TChartCanvas::Span(int left, int top, int right, int bottom, std::uint32_t 
     bottom = std::min(bottom, Clip.bottom() + 1);
     if (!Bits || left >= right || top >= bottom)
         return;
-    for (int y = top; y < bottom; ++y) {
-        std::uint32_t* row = Bits + y * Stride;
-        if (FPenMode == TPenMode::pmCopy) {
-            std::fill(row + left, row + right, pixel);
-        } else {
+    if (FPenMode != TPenMode::pmCopy) {
+        for (int y = top; y < bottom; ++y) {
+            std::uint32_t* row = Bits + y * Stride;
             for (int x = left; x < right; ++x)
                 row[x] = Combine(row[x], pixel);
         }
+        return;
+    }
+    if (right - left == 1) {
+        // A column (vertical lines, bar sides): one store a row.
+        for (std::uint32_t* p = Bits + top * Stride + left; top < bottom; ++top, p += Stride)
+            *p = pixel;
+        return;
+    }
+    for (int y = top; y < bottom; ++y) {
+        std::uint32_t* row = Bits + y * Stride;
+        std::fill(row + left, row + right, pixel);
     }
 }
 
@@ -176,59 +198,54 @@ void TChartCanvas::FillRect(int left, int top, int right, int bottom, TColor col
     FPenMode = mode;
 }
 
-// One-pixel styled runs along x1..x2-1: the "on" runs in the pen colour, the gaps in the
-// background colour unless the background is transparent. The pattern starts at the line's
-// first point, whatever part of the line the clip leaves.
+// A one-pixel line of a dashed or dotted pen: `length` pixels from Bits[start] on, `step` apart,
+// of which those from index `visibleFrom` to `visibleTo` lie inside the clip. The "on" runs take
+// the pen colour, the gaps the background colour unless the background is transparent. The
+// pattern starts at the line's first point, whatever part of the line the clip leaves.
+void TChartCanvas::StyledPixels(qsizetype start, qsizetype step, int visibleFrom, int visibleTo)
+{
+    const TDashPattern pattern = PatternOf(FPenStyle);
+    const std::uint32_t pen = ToPixel(FPenColor);
+    const std::uint32_t back = ToPixel(FBackColor);
+    const bool copy = FPenMode == TPenMode::pmCopy;
+    int i = 0;
+    for (int run = 0; i < visibleTo; run = (run + 1) % pattern.Count) {
+        const int end = std::min(visibleTo, i + pattern.Runs[run]);
+        const bool on = run % 2 == 0;
+        if (on || !FBackTransparent) {
+            const std::uint32_t pixel = on ? pen : back;
+            std::uint32_t* target = Bits + (start + std::max(i, visibleFrom) * step);
+            for (int k = std::max(i, visibleFrom); k < end; ++k, target += step)
+                *target = copy ? pixel : Combine(*target, pixel);
+        }
+        i = end;
+    }
+}
+
 void TChartCanvas::StyledHLine(int x1, int x2, int y)
 {
-    const std::uint32_t pen = ToPixel(FPenColor);
-    const TDashPattern pattern = PatternOf(FPenStyle);
-    if (!pattern.Runs) {
-        HLine(x1, x2, y, pen);
+    if (!PatternOf(FPenStyle).Runs) {
+        HLine(x1, x2, y, ToPixel(FPenColor));
         return;
     }
     if (!Bits || y < Clip.top() || y > Clip.bottom())
         return;
     const int left = std::max(x1, Clip.left());
     const int right = std::min(x2, Clip.right() + 1);
-    const std::uint32_t back = ToPixel(FBackColor);
-    std::uint32_t* row = Bits + y * Stride;
-    StyledRun(x1, right, pattern, [&](int from, int to, bool on) {
-        if (!on && FBackTransparent)
-            return;
-        const std::uint32_t pixel = on ? pen : back;
-        for (int x = std::max(from, left); x < to; ++x)
-            row[x] = Combine(row[x], pixel);
-    });
+    StyledPixels(y * Stride + x1, 1, left - x1, right - x1);
 }
 
 void TChartCanvas::StyledVLine(int x, int y1, int y2)
 {
-    const std::uint32_t pen = ToPixel(FPenColor);
-    const TDashPattern pattern = PatternOf(FPenStyle);
-    if (!pattern.Runs) {
-        VLine(x, y1, y2, pen);
+    if (!PatternOf(FPenStyle).Runs) {
+        VLine(x, y1, y2, ToPixel(FPenColor));
         return;
     }
     if (!Bits || x < Clip.left() || x > Clip.right())
         return;
     const int top = std::max(y1, Clip.top());
     const int bottom = std::min(y2, Clip.bottom() + 1);
-    const std::uint32_t back = ToPixel(FBackColor);
-    // Walk the pattern from the line's start, writing the rows the clip leaves.
-    int y = y1;
-    for (int run = 0; y < bottom; run = (run + 1) % pattern.Count) {
-        const int end = std::min(bottom, y + pattern.Runs[run]);
-        const bool on = run % 2 == 0;
-        if (on || !FBackTransparent) {
-            const std::uint32_t pixel = on ? pen : back;
-            for (int row = std::max(y, top); row < end; ++row) {
-                std::uint32_t& target = Bits[row * Stride + x];
-                target = Combine(target, pixel);
-            }
-        }
-        y = end;
-    }
+    StyledPixels(y1 * Stride + x, Stride, top - y1, bottom - y1);
 }
 
 void TChartCanvas::Line(int x1, int y1, int x2, int y2)
@@ -396,19 +413,15 @@ TChartCanvas::TFontEntry& TChartCanvas::CurrentFontEntry()
 void TChartCanvas::SetFont(const TChartFont& font)
 {
     FontColor = font.Color();
+    // Labels set the same font again and again: compare before building a key.
+    if (CurrentFont && CurrentFont->PixelSize == font.PixelSize() && CurrentFont->Bold == font.Bold()
+        && CurrentFont->Italic == font.Italic() && CurrentFont->Name == font.Name())
+        return;
     const QString key = font.Name() + QLatin1Char('|') + QString::number(font.PixelSize())
                       + (font.Bold() ? QLatin1String("|b") : QLatin1String("|")) + (font.Italic() ? QLatin1String("i") : QLatin1String(""));
-    if (CurrentFont && key == CurrentFontKey)
-        return;
     auto found = Fonts.find(key);
-    if (found == Fonts.end()) {
-        QFont qfont(font.Name());
-        qfont.setPixelSize(font.PixelSize());
-        qfont.setBold(font.Bold());
-        qfont.setItalic(font.Italic());
-        found = Fonts.insert(key, std::make_shared<TFontEntry>(qfont));
-    }
-    CurrentFontKey = key;
+    if (found == Fonts.end())
+        found = Fonts.insert(key, std::make_shared<TFontEntry>(font));
     CurrentFont = found.value().get();
     PainterFontSet = false;
 }
@@ -424,14 +437,9 @@ int TChartCanvas::TextWidth(const QString& text)
     return width;
 }
 
-int TChartCanvas::TextHeight(const QString&)
-{
-    return FontHeight();
-}
-
 int TChartCanvas::FontHeight()
 {
-    return CurrentFontEntry().Metrics.height();
+    return CurrentFontEntry().Height;
 }
 
 void TChartCanvas::TextOut(int x, int y, const QString& text, TTextHAlign hAlign, TTextVAlign vAlign)
@@ -444,7 +452,7 @@ void TChartCanvas::TextOut(int x, int y, const QString& text, TTextHAlign hAlign
         x -= hAlign == TTextHAlign::Right ? width : width / 2;
     }
     if (vAlign == TTextVAlign::Bottom)
-        y -= entry.Metrics.height();
+        y -= entry.Height;
     if (!Painter)
         Painter = std::make_unique<QPainter>(Target);
     if (Clipped)

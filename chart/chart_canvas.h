@@ -78,8 +78,7 @@ public:
     // Text turned counter-clockwise by 90 degrees, centred on (x, y).
     void RotatedTextOut(int x, int y, const QString& text, int angle);
     int TextWidth(const QString& text);
-    int TextHeight(const QString& text); // the font's line height
-    int FontHeight();
+    int FontHeight(); // the font's line height
 
     QImage* Image() const { return Target; }
 
@@ -92,12 +91,11 @@ public:
 
 private:
     struct TFontEntry;
-    template <class F>
-    void StyledRun(int from, int to, const TDashPattern& pattern, F&& emit);
     void Plot(int x, int y, std::uint32_t pixel);
     void HLine(int x1, int x2, int y, std::uint32_t pixel); // x1..x2-1
     void VLine(int x, int y1, int y2, std::uint32_t pixel); // y1..y2-1
     void Span(int left, int top, int right, int bottom, std::uint32_t pixel);
+    void StyledPixels(qsizetype start, qsizetype step, int visibleFrom, int visibleTo);
     void StyledHLine(int x1, int x2, int y);
     void StyledVLine(int x, int y1, int y2);
     void PatternFill(int left, int top, int right, int bottom);
@@ -125,14 +123,18 @@ private:
     // Fonts by key, each with its metrics and the laid-out texts drawn with it.
     struct TFontEntry
     {
+        QString Name;
+        int PixelSize;
+        bool Bold;
+        bool Italic;
         QFont Font;
         QFontMetrics Metrics;
+        int Height;
         QHash<QString, int> Widths;
         QHash<QString, QStaticText> Texts;
-        explicit TFontEntry(const QFont& font) : Font(font), Metrics(font) {}
+        explicit TFontEntry(const TChartFont& font);
     };
     QHash<QString, std::shared_ptr<TFontEntry>> Fonts;
-    QString CurrentFontKey;
     TFontEntry* CurrentFont = nullptr;
     TColor FontColor = clBlack;
     bool PainterFontSet = false;

@@ -390,35 +390,7 @@ QString TChartSeries::MarkText(int index) const
     return text;
 }
 
-void TChartSeries::DrawMark(int index)
-{
-    TChartCanvas* canvas = Canvas();
-    TChartAxis* horizontal = GetHorizAxis();
-    if (!canvas || !horizontal)
-        return;
-    const QString text = MarkText(index);
-    if (text.isEmpty())
-        return;
-    const int x = horizontal->ValueToPixel(XValue(index));
-    const int y = YPixel(index);
-    canvas->SetFont(FMarks.Font());
-    const int width = canvas->TextWidth(text) + 4;
-    const int height = canvas->FontHeight() + 2;
-    const int frame = FMarks.Frame().Visible() ? FMarks.Frame().Width() : 0;
-    if (FMarks.Arrow().Visible() && FMarks.ArrowLength() > 0) {
-        canvas->SetPen(FMarks.Arrow());
-        canvas->Line(x, y, x, y - FMarks.ArrowLength());
-    }
-    const int bottom = y - FMarks.ArrowLength();
-    const QRect box(x - width / 2, bottom - height - 2 * frame, width + 2 * frame, height + 2 * frame);
-    canvas->SetPen(FMarks.Frame());
-    canvas->SetBrush(FMarks.BackColor(), TBrushStyle::bsSolid);
-    canvas->Rectangle(box.left(), box.top(), box.left() + box.width(), box.top() + box.height());
-    canvas->TextOut(x, box.top() + frame + 1, text, TTextHAlign::Center);
-    if (static_cast<int>(FMarks.Positions.size()) < PointCount())
-        FMarks.Positions.resize(static_cast<std::size_t>(PointCount()));
-    FMarks.Positions[static_cast<std::size_t>(index)] = box;
-}
+void TChartSeries::DrawMark(int /*index*/) {}
 
 void TChartSeries::CalcFirstLastVisibleIndex()
 {

@@ -145,6 +145,7 @@ public:
     virtual void DoBeforeDrawChart();
     virtual void DoBeforeDrawValues();
     virtual void DrawAllPoints();
+    // The mark of one point; a series kind that draws points places its marks.
     virtual void DrawMark(int index);
     virtual void DrawPoint(int index);
     virtual void NotifyPointAdded(TChartSeries* sender, int index);

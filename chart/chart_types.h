@@ -125,7 +125,7 @@ public:
         : FName(name), FHeight(height), FColor(color)
     {
     }
-    QString Name() const { return FName; }
+    const QString& Name() const { return FName; }
     int Height() const { return FHeight; }
     TColor Color() const { return FColor; }
     bool Bold() const { return FBold; }

@@ -225,35 +225,34 @@ void THidDeviceController::SetOnDeviceChange(const TNotifyEvent& handler)
         DeviceChange();
 }
 
+template <class Event>
+void THidDeviceController::PassHandlerToFollowers(Event& current, const Event& handler,
+                                                  const Event& (THidDevice::*get)() const,
+                                                  void (THidDevice::*set)(const Event&))
+{
+    if (current.SameFunction(handler))
+        return;
+    // A data handler stops or starts read threads, and stopping one serves hand-overs whose
+    // handlers may change the list: walk a watched copy.
+    for (const WatchedDevice& entry : WatchDeviceList())
+        if (Alive(entry.Life) && (entry.Device->*get)().SameFunction(current))
+            (entry.Device->*set)(handler);
+    current = handler;
+}
+
 void THidDeviceController::SetOnDeviceData(const THidDataEvent& handler)
 {
-    if (OnDeviceData_.SameFunction(handler))
-        return;
-    // Stopping a thread serves hand-overs, whose handlers may change the list: walk a watched copy.
-    for (const WatchedDevice& entry : WatchDeviceList())
-        if (Alive(entry.Life) && entry.Device->DataHandler().SameFunction(OnDeviceData_))
-            entry.Device->SetDataHandler(handler);
-    OnDeviceData_ = handler;
+    PassHandlerToFollowers(OnDeviceData_, handler, &THidDevice::DataHandler, &THidDevice::SetDataHandler);
 }
 
 void THidDeviceController::SetOnDeviceDataError(const THidDataErrorEvent& handler)
 {
-    if (OnDeviceDataError_.SameFunction(handler))
-        return;
-    for (THidDevice* device : DeviceList)
-        if (device->DataErrorHandler().SameFunction(OnDeviceDataError_))
-            device->SetDataErrorHandler(handler);
-    OnDeviceDataError_ = handler;
+    PassHandlerToFollowers(OnDeviceDataError_, handler, &THidDevice::DataErrorHandler, &THidDevice::SetDataErrorHandler);
 }
 
 void THidDeviceController::SetOnDeviceUnplug(const THidPlugEvent& handler)
 {
-    if (OnDeviceUnplug_.SameFunction(handler))
-        return;
-    for (THidDevice* device : DeviceList)
-        if (device->UnplugHandler().SameFunction(OnDeviceUnplug_))
-            device->SetUnplugHandler(handler);
-    OnDeviceUnplug_ = handler;
+    PassHandlerToFollowers(OnDeviceUnplug_, handler, &THidDevice::UnplugHandler, &THidDevice::SetUnplugHandler);
 }
 
 void THidDeviceController::CheckIn(THidDevice* device, const THidDataEvent& dataHandler,

@@ -81,6 +81,10 @@ private:
     void HandleNotice(int param);
     std::vector<std::unique_ptr<THidDevice>> ScanPresentDevices();
     std::vector<WatchedDevice> WatchDeviceList() const;
+    // The follow rule: devices whose handler has the same function as `current` get `handler`.
+    template <class Event>
+    void PassHandlerToFollowers(Event& current, const Event& handler, const Event& (THidDevice::*get)() const,
+                                void (THidDevice::*set)(const Event&));
     // From the device's destructor: replace it by a fresh free object or take it off the list.
     void CheckIn(THidDevice* device, const THidDataEvent& dataHandler, const THidPlugEvent& unplugHandler);
 

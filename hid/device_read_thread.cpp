@@ -72,13 +72,12 @@ void THidDeviceReadThread::run()
                 PauseAfterFailedStart(slice);
                 continue;
             }
-            // The stop request is checked after the handle was published, so a stop either sees
-            // the handle (and wakes the wait) or is seen here.
-            while (!StopRequested()) {
+            // At least one wait, even when a stop came right after the read started: its wake
+            // (or the slice) ends that wait, and a read still outstanding then is cancelled, so
+            // a later thread can start reads on the same handle again.
+            do {
                 result = Platform.WaitRead(handle, Device->ReadWaitSlice());
-                if (result == WaitResult::Completed)
-                    break;
-            }
+            } while (result != WaitResult::Completed && !StopRequested());
             if (StopRequested()) {
                 if (result != WaitResult::Completed)
                     Device->CancelPendingRead(handle);

@@ -34,6 +34,26 @@ struct Sink
     }
 };
 
+// Per iteration, `deliver` brings one batch of reports to the sink and runs the loop until the
+// sink has taken them; the result is reports per second over all iterations.
+template <class Deliver>
+double ReportsPerSecond(benchmark::State& state, Sink& sink, Deliver deliver)
+{
+    double seconds = 0;
+    for (auto _ : state) {
+        QEventLoop loop;
+        sink.Loop = &loop;
+        sink.Target = sink.Count + Batch;
+        const auto start = std::chrono::steady_clock::now();
+        deliver(loop);
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    state.SetItemsProcessed(state.iterations() * Batch);
+    const double rate = seconds > 0 ? state.iterations() * Batch / seconds : 0;
+    state.counters["reports_per_s"] = rate;
+    return rate;
+}
+
 void BM_ReportsThroughController(benchmark::State& state)
 {
     hidplatform::SimPlatform sim;
@@ -60,20 +80,11 @@ void BM_ReportsThroughController(benchmark::State& state)
 
         std::vector<std::uint8_t> report(65, 0x5a);
         report[0] = 0;
-        double seconds = 0;
-        for (auto _ : state) {
-            QEventLoop loop;
-            sink.Loop = &loop;
-            sink.Target = sink.Count + Batch;
-            const auto start = std::chrono::steady_clock::now();
+        PathRate = ReportsPerSecond(state, sink, [&](QEventLoop& loop) {
             for (int i = 0; i < Batch; ++i)
                 sim.QueueInputReport(id, report);
             loop.exec();
-            seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        }
-        state.SetItemsProcessed(state.iterations() * Batch);
-        PathRate = seconds > 0 ? state.iterations() * Batch / seconds : 0;
-        state.counters["reports_per_s"] = PathRate;
+        });
         delete station;
     }
 }
@@ -83,23 +94,14 @@ void BM_BareHandOverBaseline(benchmark::State& state)
     Sink sink;
     std::uint8_t report[65] = {};
     std::memset(report, 0x5a, sizeof report);
-    double seconds = 0;
-    for (auto _ : state) {
-        QEventLoop loop;
-        sink.Loop = &loop;
-        sink.Target = sink.Count + Batch;
-        const auto start = std::chrono::steady_clock::now();
+    BaselineRate = ReportsPerSecond(state, sink, [&](QEventLoop& loop) {
         std::thread worker([&] {
             for (int i = 0; i < Batch; ++i)
                 gui::RunOnMainThread([&] { sink.Take(report + 1, 64); });
         });
         loop.exec();
         worker.join();
-        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    }
-    state.SetItemsProcessed(state.iterations() * Batch);
-    BaselineRate = seconds > 0 ? state.iterations() * Batch / seconds : 0;
-    state.counters["reports_per_s"] = BaselineRate;
+    });
 }
 
 BENCHMARK(BM_BareHandOverBaseline)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -1,6 +1,7 @@
 #include "chart/chart.h"
 #include "diagram_chart.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -170,4 +171,31 @@ TEST(ChartAxis, OnlyAxesOfActiveSeriesAreShown)
     EXPECT_FALSE(chart.AxisShown(chart.DepthAxis()));
     diagram.Series->SetActive(false);
     EXPECT_FALSE(chart.AxisShown(chart.BottomAxis()));
+}
+
+TEST(ChartAxis, LabelEventOnlyForValuesThatGetALabel)
+{
+    TDiagramChart diagram;
+    TChart& chart = diagram.Chart;
+    std::vector<double> asked;
+    chart.OnGetAxisLabel = [&](TChartAxis* axis, TChartSeries*, int, QString& text) {
+        if (axis == chart.BottomAxis())
+            asked.push_back(text.toDouble());
+    };
+    chart.RenderToImage();
+    // 24 is asked for once, by the label step's measure; as a label it lies on the axis end.
+    EXPECT_EQ(std::count(asked.begin(), asked.end(), 24.0), 1);
+    EXPECT_EQ(std::count(asked.begin(), asked.end(), 0.0), 1);
+}
+
+TEST(ChartAxis, LowestLabelOfANegativeMinimumLiesBelowTheLoopsLimit)
+{
+    // The loop's limit (minimum - 1e-12) / 1.000000000001 lies just above a negative minimum, so
+    // the minimum itself gets no label even with LabelsOnAxis; a positive one keeps its label.
+    TDiagramChart diagram;
+    TChartAxis* axis = diagram.Chart.LeftAxis();
+    Lay(axis, -6, 4, 250);
+    EXPECT_EQ(axis->DrawnLabelValues(2), (std::vector<double>{4, 2, 0, -2, -4}));
+    Lay(axis, 6, 14, 250);
+    EXPECT_EQ(axis->DrawnLabelValues(2), (std::vector<double>{14, 12, 10, 8, 6}));
 }

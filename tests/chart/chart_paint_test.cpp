@@ -88,6 +88,13 @@ TEST(ChartPaint, TitleShrinksThePlotAreaFromTheTop)
     diagram.Chart.Title().SetLine(0, QString());
     diagram.Chart.RenderToImage();
     EXPECT_EQ(diagram.Chart.PlotTop(), 6 + h + 5);
+
+    // The box is filled with the title's colour under a solid brush; a clear brush draws no box.
+    diagram.Chart.Title().SetColor(clRed);
+    EXPECT_EQ(At(diagram.Chart.RenderToImage(), 252, 8), Red);
+    diagram.Chart.Title().Brush().SetStyle(TBrushStyle::bsClear);
+    EXPECT_NE(At(diagram.Chart.RenderToImage(), 252, 8), Red);
+    EXPECT_EQ(diagram.Chart.PlotTop(), 6 + h + 5);
 }
 
 TEST(ChartPaint, BarsStandOnTheirHoursWithTheWidthOfTheAxisLength)

@@ -368,6 +368,16 @@ TEST(ChartMouse, RepaintDuringAZoomDragKeepsTheRectangle)
     chart.MouseUp(Qt::LeftButton, Qt::NoModifier, 110, 60);
     const QImage after = chart.Image().copy();
     EXPECT_EQ(after, chart.RenderToImage());
+
+    // The rectangle belongs to the chart's own drawing: what OnAfterDraw paints lies over it.
+    chart.MouseDown(Qt::LeftButton, Qt::NoModifier, 100, 50);
+    chart.MouseMove(Qt::NoModifier, 200, 150);
+    chart.OnAfterDraw = [](TChart* c) { c->Canvas().FillRect(0, 0, c->width(), c->height(), clLime); };
+    const QImage painted = chart.RenderToImage();
+    EXPECT_EQ(painted.pixel(150, 50), ToPixel(clLime));
+    EXPECT_EQ(painted.pixel(100, 100), ToPixel(clLime));
+    chart.OnAfterDraw = nullptr;
+    chart.MouseUp(Qt::LeftButton, Qt::NoModifier, 110, 60);
 }
 
 TEST(ChartMouse, UndoZoomPutsBackAutomaticAxes)

@@ -221,6 +221,34 @@ TEST_F(ControllerTest, DevThreadSleepTimeReachesOnlyDevicesStillAtTheOldValue)
     EXPECT_EQ(a->ReadWaitSlice(), 50);
 }
 
+TEST_F(ControllerTest, UnplugAndDataErrorHandlersReachOnlyDevicesThatStillFollow)
+{
+    Sim.PlugDevice(Station("/dev/a"));
+    Sim.PlugDevice(Station("/dev/b"));
+    StartAndSettle();
+    THidDevice* a = Controller->Device(0);
+    THidDevice* b = Controller->Device(1);
+    // b gets handlers of its own (another function), a keeps the controller's.
+    b->SetUnplugHandler(THidPlugEvent::FromCallable([](THidDevice*) {}));
+    b->SetDataErrorHandler(THidDataErrorEvent::FromCallable([](THidDevice*, std::uint32_t) {}));
+    const THidPlugEvent ownUnplug = b->UnplugHandler();
+    const THidDataErrorEvent ownError = b->DataErrorHandler();
+    const THidPlugEvent unplug = THidPlugEvent::FromCallable([this](THidDevice*) { Log.push_back("new unplug"); });
+    const THidDataErrorEvent error = THidDataErrorEvent::FromCallable([](THidDevice*, std::uint32_t) {});
+    Controller->SetOnDeviceUnplug(unplug);
+    Controller->SetOnDeviceDataError(error);
+    EXPECT_TRUE(a->UnplugHandler().SameFunction(unplug));
+    EXPECT_TRUE(a->DataErrorHandler().SameFunction(error));
+    EXPECT_TRUE(b->UnplugHandler().SameFunction(ownUnplug));
+    EXPECT_TRUE(b->DataErrorHandler().SameFunction(ownError));
+    // None passes on the same way.
+    Controller->SetOnDeviceUnplug(nullptr);
+    Controller->SetOnDeviceDataError(nullptr);
+    EXPECT_FALSE(a->UnplugHandler());
+    EXPECT_FALSE(a->DataErrorHandler());
+    EXPECT_TRUE(b->UnplugHandler().SameFunction(ownUnplug));
+}
+
 TEST_F(ControllerTest, InertWhenThePlatformCannotLoad)
 {
     Sim.SetLoadFails(true);

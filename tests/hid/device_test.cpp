@@ -3,6 +3,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
+#include <mutex>
 #include <stdexcept>
 
 using hidplatform::SimAccess;
@@ -271,4 +273,75 @@ TEST_F(DeviceTest, ReadWaitSliceAcceptsOnlyTenToTenThousand)
     EXPECT_EQ(device->ReadWaitSlice(), 10);
     device->SetReadWaitSlice(10000);
     EXPECT_EQ(device->ReadWaitSlice(), 10000);
+}
+
+namespace {
+
+// A sim backend that can hold a read start until the read is woken, so a stop request lands
+// exactly between a read's start and its first wait.
+class HoldingSim : public hidplatform::SimPlatform
+{
+public:
+    std::atomic<bool> HoldNextRead{false};
+
+    bool BeginRead(hidplatform::Handle handle, std::uint8_t* buffer, std::size_t length) override
+    {
+        const bool started = SimPlatform::BeginRead(handle, buffer, length);
+        if (started && HoldNextRead.exchange(false)) {
+            std::unique_lock lock(Mutex);
+            Wake.wait_for(lock, std::chrono::seconds(3), [this] { return Woken; });
+        }
+        return started;
+    }
+    void WakeRead(hidplatform::Handle handle) override
+    {
+        SimPlatform::WakeRead(handle);
+        {
+            std::lock_guard lock(Mutex);
+            Woken = true;
+        }
+        Wake.notify_all();
+    }
+
+private:
+    std::mutex Mutex;
+    std::condition_variable Wake;
+    bool Woken = false;
+};
+
+} // namespace
+
+TEST(DeviceReadThread, StopRightAfterAReadStartedLeavesNoReadOutstandingForTheNextThread)
+{
+    HoldingSim sim;
+    const hidplatform::SimDeviceId id = sim.PlugDevice(Station("/dev/station"));
+    THidDeviceController controller(nullptr, sim);
+    int received = 0;
+    int errors = 0;
+    const THidDataEvent onData = THidDataEvent::FromCallable(
+        [&](THidDevice*, std::uint8_t, const std::uint8_t*, std::uint16_t) { ++received; });
+    controller.SetOnDeviceData(onData);
+    controller.SetOnDeviceDataError(THidDataErrorEvent::FromCallable([&](THidDevice*, std::uint32_t) { ++errors; }));
+    controller.Loaded();
+    ASSERT_TRUE(PumpUntil([&] { return controller.DeviceCount() == 1; }));
+
+    sim.HoldNextRead = true;
+    THidDevice* station = controller.Device(0);
+    controller.SetOnEnumerate(THidEnumerateEvent::FromCallable([](THidDevice* d, int) {
+        d->CheckOut();
+        return true;
+    }));
+    controller.EnumerateDevices();
+    ASSERT_TRUE(station->CheckedOut());
+    ASSERT_TRUE(PumpUntil([&] { return sim.ReadStarts(id) == 1; }));
+    // The thread is between its read start and its first wait: stop it there.
+    station->SetDataHandler(nullptr);
+    EXPECT_EQ(station->ReadThread(), nullptr);
+
+    // A new thread on the same read handle starts reads and gets reports.
+    station->SetDataHandler(onData);
+    sim.QueueInputReport(id, Report(0, 7));
+    EXPECT_TRUE(PumpUntil([&] { return received == 1; }, 1000));
+    EXPECT_EQ(errors, 0);
+    delete station;
 }
