@@ -4,6 +4,7 @@
 
 #include "hid/device_controller.h"
 #include "hid/platform/sim/sim_platform.h"
+#include "tests/common/test_support.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -16,18 +17,7 @@
 
 namespace hidtest {
 
-// Runs the event loop (and so the hand-overs) until `done` holds or the time is up.
-inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 3000)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::usleep(200);
-    }
-    return true;
-}
+using testsupport::PumpUntil;
 
 // Delivers what is posted now (notices), without waiting for threads.
 inline void Flush()
