@@ -1,6 +1,7 @@
 // The station application's handlers: start-up and close, the input report dispatch, the display
 // refresh, the settings page and the control groups.
 #include "gui/error_box.h"
+#include "hid/device_controller.h"
 #include "station/history_file.h"
 #include "station/main_form.h"
 #include "station/readings_text.h"
@@ -44,8 +45,12 @@ void PutCheckedPair(std::uint8_t& byte, const QRadioButton* first, std::uint8_t 
 
 TForm1::~TForm1()
 {
-    // A window destroyed without closing still checks its station in before the controller goes.
+    // A window destroyed without closing still checks its station in. The controller goes while
+    // the window is still whole: it unplugs the devices still checked out (a station a later
+    // one took over from), and their unplug handler is this window's.
     ReleaseStationDevice();
+    delete HidDeviceController1;
+    HidDeviceController1 = nullptr;
 }
 
 void TForm1::SetClock(TClock clock)
