@@ -211,6 +211,24 @@ TEST_F(StationE2E, AnyOtherDeviceArrivingRepeatsTheMatchOfTheConnectedStation)
     EXPECT_EQ(Form->Panel1->Caption(), StationConnectedText);
 }
 
+// A window destroyed while a station it was taken over from is still checked out: the controller
+// unplugs that one on its way out, and the unplug handler must find the window still whole (the
+// sanitizer build catches a call on a half-destroyed window).
+TEST_F(StationE2E, WindowDestroyedWithASupersededStationStillCheckedOut)
+{
+    ConnectStation();
+    const hidplatform::SimDeviceId firstId = Station->DeviceId();
+    simulator::TSimStation second(Platform, 8, StartClock());
+    second.Plug();
+    THidDevice* first = Form->Station.StationDevice;
+    ASSERT_TRUE(PumpUntil([&] { return Form->Station.StationDevice != first && Form->Station.StationDevice != nullptr; }));
+    ASSERT_TRUE(first->CheckedOut());
+    Form.reset();
+    EXPECT_EQ(Platform.OpenHandleCount(firstId), 0);
+    EXPECT_EQ(Platform.OpenHandleCount(second.DeviceId()), 0);
+    EXPECT_EQ(Platform.WaitingReads(firstId), 0);
+}
+
 TEST_F(StationE2E, SecondStationTakesOverAndTheFirstOneGoesQuietly)
 {
     ConnectStation();
