@@ -25,6 +25,16 @@ TEST(Uevent, ParsesKeyValueLines)
     EXPECT_TRUE(ParseUevent("").empty());
 }
 
+TEST(Uevent, NameWithALineBreakCannotOverrideTheKernelsKeys)
+{
+    // The kernel writes HID_ID first; the device's name (from a uhid creator or a Bluetooth peer)
+    // follows unescaped and may hold a line break of its own.
+    const auto keys = ParseUevent("HID_ID=0005:0000046D:0000B35B\nHID_NAME=Mouse\nHID_ID=0003:00002112:00001212\n"
+                                  "HID_PHYS=\nHID_UNIQ=x\nHID_NAME=other\n");
+    EXPECT_EQ(keys.at("HID_ID"), "0005:0000046D:0000B35B");
+    EXPECT_EQ(keys.at("HID_NAME"), "Mouse");
+}
+
 TEST(Uevent, HidIdGivesBusVendorProduct)
 {
     std::uint32_t bus = 0;

@@ -92,7 +92,9 @@ std::map<std::string, std::string> ParseUevent(std::string_view text)
         const std::size_t eq = line.find('=');
         if (eq == std::string_view::npos || eq == 0)
             continue;
-        result[std::string(line.substr(0, eq))] = std::string(line.substr(eq + 1));
+        // The first occurrence is the kernel's: a device name with a line break of its own comes
+        // later and must not replace HID_ID.
+        result.emplace(std::string(line.substr(0, eq)), std::string(line.substr(eq + 1)));
     }
     return result;
 }

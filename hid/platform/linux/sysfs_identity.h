@@ -24,7 +24,8 @@ struct HidIdentity
     bool HasDescriptor = false;
 };
 
-// "KEY=VALUE" lines; lines without '=' are ignored, a trailing carriage return is dropped.
+// "KEY=VALUE" lines; lines without '=' are ignored, a trailing carriage return is dropped, the
+// first value of a key is kept.
 std::map<std::string, std::string> ParseUevent(std::string_view text);
 
 // HID_ID "0003:00002112:00001212": bus, vendor, product in hexadecimal.
