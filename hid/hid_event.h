@@ -42,7 +42,6 @@ public:
     R operator()(Args... args) const { return Code(Object, std::forward<Args>(args)...); }
 
     bool SameFunction(const TEvent& other) const { return Code == other.Code; }
-    bool SameBinding(const TEvent& other) const { return Code == other.Code && Object == other.Object; }
 
 private:
     template <auto Method, class T>
