@@ -23,7 +23,28 @@ THidDeviceReadThread::THidDeviceReadThread(THidDevice& device) : Device(&device)
 THidDeviceReadThread::~THidDeviceReadThread()
 {
     // Owners wait for the body to end before deleting; this only guards against misuse.
-    wait();
+    Join();
+}
+
+void THidDeviceReadThread::Start()
+{
+    Worker = std::thread([this] {
+        Run();
+        if (FreesItself)
+            delete this;
+    });
+}
+
+void THidDeviceReadThread::Join()
+{
+    if (Worker.joinable() && Worker.get_id() != std::this_thread::get_id())
+        Worker.join();
+}
+
+void THidDeviceReadThread::FreeWhenEnded()
+{
+    FreesItself = true;
+    Worker.detach();
 }
 
 void THidDeviceReadThread::RequestStop()
@@ -54,7 +75,7 @@ void THidDeviceReadThread::HandOver(void (THidDeviceReadThread::*deliver)())
     });
 }
 
-void THidDeviceReadThread::run()
+void THidDeviceReadThread::Run()
 {
     try {
         while (!StopRequested()) {

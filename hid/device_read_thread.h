@@ -4,21 +4,30 @@
 
 #include "hid/platform/hid_platform.h"
 
-#include <QThread>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 class THidDevice;
 
-class THidDeviceReadThread : public QThread
+// A plain std::thread rather than a QThread: its end is a join that every thread checker sees, where
+// QThread signals its end under Qt's own futex lock.
+class THidDeviceReadThread
 {
 public:
     // Main thread: sizes the report buffer from the device's capabilities. Not started here.
     explicit THidDeviceReadThread(THidDevice& device);
-    ~THidDeviceReadThread() override;
+    // Joins the thread unless it was left to free itself.
+    ~THidDeviceReadThread();
+    THidDeviceReadThread(const THidDeviceReadThread&) = delete;
+    THidDeviceReadThread& operator=(const THidDeviceReadThread&) = delete;
+
+    void Start();
+    // Main thread, after BodyEnded: waits until the thread has returned.
+    void Join();
 
     std::uint32_t ErrorCode() const { return ErrorCode_; }
     std::uint32_t BytesRead() const { return BytesRead_; }
@@ -28,7 +37,10 @@ public:
 private:
     friend class THidDevice;
 
-    void run() override;
+    void Run();
+    // Main thread, from inside one of this thread's deliveries: the thread deletes itself once its
+    // body has ended, so nobody has to wait for it.
+    void FreeWhenEnded();
     // Any thread: noticed at once by a waiting read (through WakeRead) or a failed-start pause.
     void RequestStop();
     bool StopRequested() const { return StopRequested_.load(); }
@@ -50,4 +62,7 @@ private:
     bool InHandOver = false;
     std::mutex PauseLock;
     std::condition_variable PauseWake;
+    // Set only while the thread is blocked in a delivery, so the thread reads it after that.
+    bool FreesItself = false;
+    std::thread Worker;
 };

@@ -200,7 +200,7 @@ void THidDevice::StartReadThread()
     if (!DataHandler_ || !PluggedIn_ || !CheckedOut_ || !ReadWriteGranted_ || ReadThread_ != nullptr || Destroying)
         return;
     ReadThread_ = new THidDeviceReadThread(*this);
-    ReadThread_->start();
+    ReadThread_->Start();
 }
 
 void THidDevice::StopReadThread()
@@ -220,12 +220,12 @@ void THidDevice::StopReadThread()
         // nothing of the device after the delivery and deletes itself once it has ended.
         ReadThread_ = nullptr;
         thread->Device = nullptr;
-        QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+        thread->FreeWhenEnded();
         return;
     }
     StoppingThread = true;
     gui::WaitServingHandOvers([thread] { return thread->BodyEnded(); });
-    thread->wait();
+    thread->Join();
     StoppingThread = false;
     delete thread;
     ReadThread_ = nullptr;
