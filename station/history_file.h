@@ -69,7 +69,8 @@ QByteArray HistoryExportBytes(const THistoryImage& image);
 // Writes the export (replaced atomically like the history file). Throws EHistoryFileError.
 void ExportHistoryText(const THistoryImage& image, const QString& path = HistoryExportFileName);
 
-// Writes `bytes` to `path` through a temporary file in the same folder, flushed to disk and
-// renamed over the target; the target keeps its permissions. Throws EHistoryFileError, leaving
-// the target untouched and no temporary file behind.
+// Writes `bytes` to `path` through a temporary file in the same folder (".<name>.<pid>-<n>.tmp"),
+// flushed to disk and renamed over the target; the target keeps its permissions. Throws
+// EHistoryFileError, leaving the target untouched and no temporary file behind. Temporaries of
+// the same target that a killed run left behind are removed first.
 void ReplaceFileAtomically(const QString& path, const QByteArray& bytes);

@@ -1,0 +1,92 @@
+// What the data-safety tests share: a small file system of their own (tmpfs in a private mount
+// namespace, so nothing is seen outside this test program), the real program started in a
+// folder, and the two spellings of one history image that tell an old "met.mtb" from a new one.
+#pragma once
+
+#include "station/history_state.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <chrono>
+#include <optional>
+#include <ostream>
+#include <sys/types.h>
+
+namespace safety {
+
+// A history image with some records, different for different seeds.
+THistoryImage SampleImage(unsigned seed);
+
+// The image as an older or hand-made "met.mtb" may hold it: lower-case hex and LF line ends.
+// The program reads it as the same image and quantity, and saves them in the canonical form.
+QByteArray LowerCaseLfBytes(const THistoryImage& image, std::uint8_t quantity);
+
+// Names of the replacement temporaries of "met.mtb" in `folder`.
+QStringList HistoryTemporaries(const QString& folder);
+
+// Every entry of `folder`, hidden ones included, sorted.
+QStringList FolderEntries(const QString& folder);
+
+// A tmpfs of `options` (e.g. "size=1m") mounted on a fresh folder, seen only by this test
+// program's main thread (a private mount namespace, entered once). Unmounted and removed in the
+// destructor. When the namespace or the mount is not possible, Mounted() is false and Why() says
+// why.
+class TMountedFolder
+{
+public:
+    explicit TMountedFolder(const char* options);
+    ~TMountedFolder();
+    TMountedFolder(const TMountedFolder&) = delete;
+    TMountedFolder& operator=(const TMountedFolder&) = delete;
+
+    bool Mounted() const { return FMounted; }
+    QString Why() const { return FWhy; }
+    QString Path() const { return FPath; }
+    QString File(const QString& name) const { return FPath + QLatin1Char('/') + name; }
+    // Makes the mount read-only; false on failure.
+    bool MakeReadOnly();
+    // Fills the free room with a file "filler", then gives back `leaveBytes` of it; false on failure.
+    bool Fill(qint64 leaveBytes);
+
+private:
+    QString FPath;
+    QString FWhy;
+    bool FMounted = false;
+};
+
+// The path of the real program, empty when this build has none.
+QString ProgramPath();
+
+// The real program running offscreen in a folder, its output discarded.
+class TProgram
+{
+public:
+    // `preload`: a library for LD_PRELOAD, or empty.
+    TProgram(const QString& folder, const QString& preload = {});
+    ~TProgram(); // kills the program if it still runs
+    TProgram(const TProgram&) = delete;
+    TProgram& operator=(const TProgram&) = delete;
+
+    bool Started() const { return Pid > 0; }
+    // Waits until the program catches SIGTERM (its window is up and a SIGTERM closes it); false
+    // when it does not within the time or has ended.
+    bool WaitUntilReady(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    void Signal(int signal);
+    // The wait status once the program has ended; none when it still runs after `timeout`.
+    std::optional<int> Wait(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    // The status if the program has ended already; none otherwise.
+    std::optional<int> Poll();
+
+private:
+    pid_t Pid = -1;
+    std::optional<int> Status;
+};
+
+} // namespace safety
+
+// Readable texts in the tests' failure messages.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
