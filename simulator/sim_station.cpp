@@ -1,6 +1,7 @@
 #include "simulator/sim_station.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <vector>
 
 namespace simulator {
@@ -16,14 +17,7 @@ TSimStation::TSimStation(hidplatform::SimPlatform& platform, std::uint32_t seed,
     , StationModel(seed, clock)
 {
     // The transport's part: report id 0 in front of the station's 64 data bytes.
-    StationModel.SetInputReportHandler([this](const TInputReport& data) {
-        if (Device == NoDevice)
-            return;
-        std::vector<std::uint8_t> report(data.size() + 1);
-        report[0] = 0;
-        std::copy(data.begin(), data.end(), report.begin() + 1);
-        Platform.QueueInputReport(Device, std::move(report));
-    });
+    StationModel.SetInputReportHandler([this](const TInputReport& data) { Transmit(data); });
     QObject::connect(&Ticker, &QTimer::timeout, [this] {
         // Whole milliseconds of real time not yet handed to the model.
         const std::chrono::milliseconds now(Elapsed.elapsed());
@@ -60,6 +54,7 @@ void TSimStation::Plug()
     Platform.SetOutputHandler(Device, [this](const std::uint8_t* report, std::size_t length) {
         StationModel.HandleOutputReport(report, length);
     });
+    ApplyPlatformFaults();
 }
 
 void TSimStation::Unplug()
@@ -69,6 +64,65 @@ void TSimStation::Unplug()
     Platform.SetOutputHandler(Device, {});
     Platform.UnplugDevice(Device);
     Device = NoDevice;
+}
+
+void TSimStation::Transmit(const TInputReport& data)
+{
+    if (Device == NoDevice) {
+        ++TrafficCounts.Dropped;
+        return;
+    }
+    const int number = ++ReportsSinceFaults;
+    if (FaultSet.QuietAfter >= 0 && number > FaultSet.QuietAfter) {
+        ++TrafficCounts.Dropped;
+        return;
+    }
+    // The transport's part: report id 0 in front of the station's data.
+    std::vector<std::uint8_t> report(FaultSet.ReportLength + 1, FaultSet.ExtraByte);
+    report[0] = 0;
+    const std::size_t copied = std::min(FaultSet.ReportLength, data.size());
+    std::copy(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(copied), report.begin() + 1);
+    if (Platform.QueueInputReport(Device, std::move(report)))
+        ++TrafficCounts.Sent;
+    else
+        ++TrafficCounts.Dropped;
+    if (FaultSet.GarbageEvery > 0 && number % FaultSet.GarbageEvery == 0)
+        QueueGarbage();
+    if (FaultSet.UnplugAfter >= 0 && number >= FaultSet.UnplugAfter) {
+        FaultSet.UnplugAfter = -1;
+        ++TrafficCounts.FaultUnplugs;
+        Unplug();
+    }
+}
+
+void TSimStation::QueueGarbage()
+{
+    std::uniform_int_distribution<std::size_t> length(0, FaultSet.GarbageMaxLength);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::vector<std::uint8_t> report(length(GarbageRandom) + 1);
+    report[0] = 0;
+    for (std::size_t i = 1; i < report.size(); ++i)
+        report[i] = static_cast<std::uint8_t>(byte(GarbageRandom));
+    if (Platform.QueueInputReport(Device, std::move(report))) {
+        ++TrafficCounts.Sent;
+        ++TrafficCounts.Garbage;
+    }
+}
+
+void TSimStation::SetFaults(const TStationFaults& faults)
+{
+    FaultSet = faults;
+    ReportsSinceFaults = 0;
+    GarbageRandom.seed(faults.GarbageSeed);
+    ApplyPlatformFaults();
+}
+
+void TSimStation::ApplyPlatformFaults()
+{
+    if (!Plugged())
+        return;
+    Platform.SetWriteFailure(Device, FaultSet.WriteError);
+    Platform.SetReadStartFailure(Device, FaultSet.ReadStartError);
 }
 
 void TSimStation::StartClock(std::chrono::milliseconds tick)

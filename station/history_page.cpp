@@ -5,8 +5,12 @@
 #include "station/history_file.h"
 #include "station/main_form.h"
 
+#include "hid/device_controller.h"
+
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
+#include <algorithm>
 
 namespace {
 
@@ -14,6 +18,11 @@ constexpr int DiagramPage = 1;
 
 const QString DownloadCaption = QStringLiteral("Загрузить");
 const QString ClearCaption = QStringLiteral("Очистить");
+const QString DownloadStalledText =
+    QStringLiteral("Метеостанция перестала отвечать, загрузка памяти прервана. Копия истории осталась прежней");
+const QString ClearStalledText =
+    QStringLiteral("Метеостанция перестала отвечать, очистка памяти не подтверждена. Копия истории осталась прежней");
+const QString CommandNotSentText = QStringLiteral("Не удалось отправить команду метеостанции: ");
 const QString CloseWithoutSavingQuestion =
     QStringLiteral("Не удалось сохранить память метеостанции в файл met.mtb. Закрыть программу без сохранения?");
 
@@ -70,10 +79,41 @@ void TForm1::StartHistoryOperation(TCommandCode code, std::uint8_t& activeFlag)
     HistoryDevice = Station.StationDevice;
     Station.SetCommandCode(code);
     activeFlag = 1;
-    SendReport();
     Station.BlockCount = 0;
+    if (!SendReport()) {
+        // The station was never asked, so nothing would ever answer: the page must not lock.
+        const std::uint32_t error = HidDeviceController1->Platform().LastError();
+        AbandonHistoryOperation();
+        gui::ShowErrorBox(CommandNotSentText + QString::fromStdString(HidDeviceController1->Platform().ErrorText(error)));
+        return;
+    }
     DisableStationButtons();
     PageControl1->setEnabled(false);
+    HistoryStallTimer->start();
+}
+
+void TForm1::SetHistoryStallTimeout(int ms)
+{
+    HistoryStallTimer->setInterval(std::max(ms, 1));
+}
+
+int TForm1::HistoryStallTimeout() const
+{
+    return HistoryStallTimer->interval();
+}
+
+void TForm1::HistoryOperationStalled()
+{
+    if (!HistoryOperationRunning())
+        return;
+    const bool download = Station.DownloadActive == 1;
+    AbandonHistoryOperation();
+    if (Station.StationDevice != nullptr) {
+        EnableStationButtons();
+        // Should the station wake up, the rest of its transfer is not wanted.
+        SendCommand(TCommandCode::Quiet);
+    }
+    gui::ShowErrorBox(download ? DownloadStalledText : ClearStalledText);
 }
 
 void TForm1::Button3Click()
@@ -87,6 +127,8 @@ void TForm1::Button3Click()
 
 void TForm1::HandleHistoryReport()
 {
+    if (HistoryOperationRunning())
+        HistoryStallTimer->start();
     if (Station.DownloadActive == 1) {
         if (!StoreHistoryBlock(History.HistoryImage, Station.BlockCount, Station.ReportImage.data()))
             return; // cannot happen: the download ends at the last block
@@ -120,6 +162,7 @@ void TForm1::FinishClear()
 
 void TForm1::FinishHistoryOperation()
 {
+    HistoryStallTimer->stop();
     HistoryDevice = nullptr;
     ScanHistory();
     DrawDayDiagram();
@@ -144,6 +187,7 @@ void TForm1::AbandonHistoryOperation()
     }
     Station.BlockCount = 0;
     HistoryDevice = nullptr;
+    HistoryStallTimer->stop();
     PageControl1->setEnabled(true);
 }
 

@@ -133,10 +133,10 @@ void TForm1::closeEvent(QCloseEvent* event)
 
 // ---- The link ----
 
-void TForm1::SendCommand(TCommandCode code)
+bool TForm1::SendCommand(TCommandCode code)
 {
     Station.SetCommandCode(code);
-    SendReport();
+    return SendReport();
 }
 
 void TForm1::HandleInputReport(const std::uint8_t* data, std::uint16_t size)

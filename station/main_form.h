@@ -27,6 +27,7 @@ class Platform;
 }
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 class QRadioButton;
 
 class TForm1 : public QWidget
@@ -105,6 +106,12 @@ public:
 
     // Help page.
     QPlainTextEdit* Memo1 = nullptr;
+
+    // A download or clear whose station sends nothing for this long ends as if the station had
+    // gone, and the user is told. Tests shorten it.
+    static constexpr int DefaultHistoryStallTimeoutMs = 5000;
+    void SetHistoryStallTimeout(int ms);
+    int HistoryStallTimeout() const;
 
     // The HID controller that finds the station.
     THidDeviceController* HidDeviceController1 = nullptr;
@@ -197,9 +204,10 @@ private:
     void ShowStationWithoutAccess();
     void ReleaseStationDevice();
 
-    // Sends the output report held in the report image to the station.
-    void SendReport();
-    void SendCommand(TCommandCode code);
+    // Sends the output report held in the report image to the station; false when there is no
+    // station or the write failed (most callers need not care: the station's answer shows).
+    bool SendReport();
+    bool SendCommand(TCommandCode code);
     void ShowPlaceholders();
     void RefreshReadings();
     void RefreshSettings();
@@ -219,6 +227,8 @@ private:
     void FinishHistoryOperation();
     // The station that ran a download or clear has gone: the operation ends as if never started.
     void AbandonHistoryOperation();
+    // No report of a running download or clear for the stall time-out.
+    void HistoryOperationStalled();
     bool HistoryOperationRunning() const { return Station.DownloadActive == 1 || Station.ClearActive == 1; }
     // Writes "met.mtb" when the image is complete; false when it could not and the user keeps the
     // window open.
@@ -232,4 +242,5 @@ private:
     // The device a running download or clear talks to.
     THidDevice* HistoryDevice = nullptr;
     bool FAskingAtClose = false;
+    QTimer* HistoryStallTimer = nullptr;
 };

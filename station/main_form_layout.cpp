@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <memory>
 
 namespace {
@@ -105,6 +106,11 @@ TForm1::TForm1(hidplatform::Platform& platform, QWidget* parent)
     // The window fits its content: the client area is the page control.
     move(379, 218);
     setFixedSize(PageControl1->size());
+    HistoryStallTimer = new QTimer(this);
+    HistoryStallTimer->setObjectName(QStringLiteral("HistoryStallTimer"));
+    HistoryStallTimer->setSingleShot(true);
+    HistoryStallTimer->setInterval(DefaultHistoryStallTimeoutMs);
+    connect(HistoryStallTimer, &QTimer::timeout, this, &TForm1::HistoryOperationStalled);
     ConnectHandlers();
     CreateHidController(platform);
     FormCreate();

@@ -65,6 +65,11 @@ void TForm1::HidDeviceController1DeviceData(THidDevice* HidDev, std::uint8_t /*R
     // of an earlier station that is still streaming would take their place in the copy.
     if (HistoryOperationRunning() && HidDev != HistoryDevice)
         return;
+    // Every report of the station carries 64 data bytes. A shorter one is damaged: taken in, its
+    // missing tail would be the previous report's, a readings mix-up or a history block half of
+    // the block before. A longer one has been cut to what the station declares.
+    if (Data == nullptr || Size < ReportImageSize)
+        return;
     HandleInputReport(Data, Size);
 }
 
@@ -106,21 +111,21 @@ void TForm1::ReleaseStationDevice()
     Station.StationDevice = nullptr;
 }
 
-void TForm1::SendReport()
+bool TForm1::SendReport()
 {
     THidDevice* device = Station.StationDevice;
     if (device == nullptr)
-        return;
+        return false;
     Station.ReportImage[OutField::ReportId] = OutReportId;
     THidCaps caps;
     device->QueryCaps(caps);
     const std::uint32_t length = caps.OutputReportByteLength;
     if (length == 0)
-        return;
+        return false;
     // A station with a longer output report gets zeros beyond the image rather than whatever
     // lies behind it in memory.
     std::vector<std::uint8_t> report(std::max<std::size_t>(length, ReportImageSize), 0);
     std::copy(Station.ReportImage.begin(), Station.ReportImage.end(), report.begin());
     std::uint32_t written = 0;
-    device->WriteReport(report.data(), length, written);
+    return device->WriteReport(report.data(), length, written) && written == length;
 }

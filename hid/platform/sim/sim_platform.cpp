@@ -33,7 +33,10 @@ struct SimDevice
     std::deque<std::vector<std::uint8_t>> Input;
     SimOutputHandler Output;
     std::uint32_t ReadStartError = 0;
+    std::uint32_t WriteError = 0;
     int ReadStarts = 0;
+    int Writes = 0;
+    int FailedWrites = 0;
     int Waiting = 0;
     int OpenHandles = 0;
     // Signalled on every change a waiting read may care about: input, wake, close, unplug.
@@ -158,6 +161,13 @@ void SimPlatform::SetReadStartFailure(SimDeviceId id, std::uint32_t errorCode)
         device->ReadStartError = errorCode;
 }
 
+void SimPlatform::SetWriteFailure(SimDeviceId id, std::uint32_t errorCode)
+{
+    std::lock_guard guard(S->Lock);
+    if (std::shared_ptr<SimDevice> device = S->FindDevice(id))
+        device->WriteError = errorCode;
+}
+
 void SimPlatform::SetAccess(SimDeviceId id, SimAccess access)
 {
     std::lock_guard guard(S->Lock);
@@ -217,6 +227,20 @@ int SimPlatform::ReadStarts(SimDeviceId id) const
     std::lock_guard guard(S->Lock);
     std::shared_ptr<SimDevice> device = S->FindDevice(id);
     return device ? device->ReadStarts : 0;
+}
+
+int SimPlatform::Writes(SimDeviceId id) const
+{
+    std::lock_guard guard(S->Lock);
+    std::shared_ptr<SimDevice> device = S->FindDevice(id);
+    return device ? device->Writes : 0;
+}
+
+int SimPlatform::FailedWrites(SimDeviceId id) const
+{
+    std::lock_guard guard(S->Lock);
+    std::shared_ptr<SimDevice> device = S->FindDevice(id);
+    return device ? device->FailedWrites : 0;
 }
 
 int SimPlatform::WaitingReads(SimDeviceId id) const
@@ -398,11 +422,20 @@ bool SimPlatform::Write(Handle handle, const std::uint8_t* buffer, std::size_t l
         std::shared_ptr<SimHandle> h = S->LiveHandle(handle);
         if (h == nullptr)
             return false;
+        SimDevice& device = *h->Device;
+        ++device.Writes;
+        std::uint32_t error = 0;
         if (h->Mode != Access::ReadWrite)
-            return Fail(EACCES);
-        if (buffer == nullptr || length == 0 || length > h->Device->Config.OutputReportByteLength)
-            return Fail(EINVAL);
-        output = h->Device->Output;
+            error = EACCES;
+        else if (buffer == nullptr || length == 0 || length > device.Config.OutputReportByteLength)
+            error = EINVAL;
+        else
+            error = device.WriteError;
+        if (error != 0) {
+            ++device.FailedWrites;
+            return Fail(error);
+        }
+        output = device.Output;
     }
     // Outside the lock: the handler may queue input reports in answer.
     if (output)

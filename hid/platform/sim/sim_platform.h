@@ -76,6 +76,9 @@ public:
     void SetOutputHandler(SimDeviceId id, SimOutputHandler handler);
     // Reads that are started on the device fail with `errorCode` (0 lets them start again).
     void SetReadStartFailure(SimDeviceId id, std::uint32_t errorCode);
+    // Writes to the device fail with `errorCode` (0 lets them through again); the output handler
+    // sees nothing of a failed write.
+    void SetWriteFailure(SimDeviceId id, std::uint32_t errorCode);
     // Changes how later openings of the device are admitted (handles already open stay).
     void SetAccess(SimDeviceId id, SimAccess access);
     // Load() fails while set, so a controller over this backend stays inert.
@@ -91,6 +94,9 @@ public:
     std::size_t QueuedInputReports(SimDeviceId id) const;
     // BeginRead calls on the device so far, successful or not.
     int ReadStarts(SimDeviceId id) const;
+    // Write calls on the device so far, and how many of them failed.
+    int Writes(SimDeviceId id) const;
+    int FailedWrites(SimDeviceId id) const;
     // Reads of the device waiting right now.
     int WaitingReads(SimDeviceId id) const;
     // Device-change notices posted so far (coalesced ones count once).
