@@ -57,6 +57,8 @@ TExpected Reference(const std::uint8_t* data, std::size_t size, const THistoryIm
     // LF after it) is a line as it stands.
     std::string joined;
     std::vector<int> lineOf; // the line each character of the joined text came from
+    joined.reserve(size);
+    lineOf.reserve(size);
     std::size_t start = 0;
     for (std::size_t line = 1; line <= LinesRead && start <= size; ++line) {
         std::size_t end = start;
@@ -116,24 +118,25 @@ THistoryImage Pattern(std::uint8_t salt)
     return image;
 }
 
-// One scratch file for the whole run, rewritten for each input.
-std::string ScratchFile()
+// One scratch file for the whole run, rewritten for each input and removed at exit.
+char ScratchPath[4096];
+
+const char* ScratchFile()
 {
-    static const std::string path = [] {
+    if (ScratchPath[0] == '\0') {
         const char* folder = std::getenv("TMPDIR");
-        std::string pattern = std::string(folder && *folder ? folder : "/tmp") + "/fuzz-met-XXXXXX";
-        const int fd = ::mkstemp(pattern.data());
+        std::snprintf(ScratchPath, sizeof ScratchPath, "%s/fuzz-met-XXXXXX", folder && *folder ? folder : "/tmp");
+        const int fd = ::mkstemp(ScratchPath);
         Require(fd >= 0, "no scratch file");
         ::close(fd);
-        std::atexit([] { ::unlink(ScratchFile().c_str()); });
-        return pattern;
-    }();
-    return path;
+        std::atexit([] { ::unlink(ScratchPath); });
+    }
+    return ScratchPath;
 }
 
 void WriteScratch(const std::uint8_t* data, std::size_t size)
 {
-    std::FILE* file = std::fopen(ScratchFile().c_str(), "wb");
+    std::FILE* file = std::fopen(ScratchFile(), "wb");
     Require(file != nullptr, "scratch file not writable");
     Require(size == 0 || std::fwrite(data, 1, size, file) == size, "scratch file not written");
     Require(std::fclose(file) == 0, "scratch file not closed");
@@ -159,7 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     THistoryState state;
     state.HistoryImage = start;
     state.DiagramQuantity = startQuantity;
-    const THistoryLoadResult loaded = LoadHistoryFile(state, QString::fromStdString(ScratchFile()));
+    const THistoryLoadResult loaded = LoadHistoryFile(state, QString::fromLocal8Bit(ScratchFile()));
     CheckAgainst(expected, loaded, state.HistoryImage, state.DiagramQuantity);
 
     // What loaded whole is saved and loaded again unchanged.
