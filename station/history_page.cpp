@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr int DiagramPage = 1;
-
 const QString DownloadCaption = QStringLiteral("Загрузить");
 const QString ClearCaption = QStringLiteral("Очистить");
 const QString DownloadStalledText =
