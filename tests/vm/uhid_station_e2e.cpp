@@ -207,8 +207,8 @@ int Unprivileged(int argc, char** argv)
     Check(program.StationDevice != nullptr, "the station is found and matched through sysfs");
     if (THidDevice* device = program.StationDevice) {
         Check(device->QueryProductName() == StationProductName && device->VendorID() == StationVendorID &&
-                  device->ProductID() == StationProductID && device->VersionNumber() == 0x0100,
-              "product string \"" + Utf8(device->QueryProductName()) + "\", 2112:1212, version 0100 without access");
+                  device->ProductID() == StationProductID,
+              "product string \"" + Utf8(device->QueryProductName()) + "\", 2112:1212 without access");
         THidCaps caps;
         device->QueryCaps(caps);
         Check(caps.InputReportByteLength == 65 && caps.OutputReportByteLength == 65,
@@ -268,8 +268,8 @@ int main(int argc, char** argv)
     });
     station.RecordSentReports(true);
     auto phase = Clock::now();
-    Check(station.Plug(), "station plugged in through /dev/uhid" +
-                              (station.Plugged() ? std::string() : ": " + ErrorText(station.LastError())));
+    const bool plugged = station.Plug();
+    Check(plugged, "station plugged in through /dev/uhid" + (plugged ? std::string() : ": " + ErrorText(station.LastError())));
     Check(station.Uhid().WaitStarted(std::chrono::milliseconds(5000)), "UHID_START: a HID driver took the device");
     const std::string hidraw = FindHidraw(5000);
     Check(!hidraw.empty(), "hidraw node /dev/" + hidraw + " after " + Fixed(Seconds(phase)) + " s");
@@ -306,8 +306,9 @@ int main(int argc, char** argv)
     Info("device " + device->PnPInfo().DevicePath + ", instance " + std::to_string(firstInstance));
     Check(device->QueryProductName() == StationProductName,
           "product string \"" + Utf8(device->QueryProductName()) + "\" (HID_NAME; no USB device above a uhid device)");
-    Check(device->VendorID() == 0x2112 && device->ProductID() == 0x1212 && device->VersionNumber() == 0x0100,
-          "VendorID 2112, ProductID 1212, VersionNumber 0100");
+    // uhid takes a version, but neither sysfs nor the hidraw ioctls tell it.
+    Check(device->VendorID() == 0x2112 && device->ProductID() == 0x1212 && device->VersionNumber() == 0,
+          "VendorID 2112, ProductID 1212, VersionNumber 0 (a uhid device's version is not visible)");
     THidCaps caps;
     device->QueryCaps(caps);
     Check(caps.InputReportByteLength == 65 && caps.OutputReportByteLength == 65,
@@ -401,6 +402,16 @@ int main(int argc, char** argv)
         for (int i = 1; i < 17; ++i)
             two[i] = static_cast<std::uint8_t>(0xA0 + i);
         std::uint8_t one[9] = {1, 9, 8, 7, 6, 5, 4, 3, 2};
+        // hidraw keeps reports only for readers that have the node open, and the read thread opens
+        // its own handle after the check-out: a report before that is lost. So knock until it answers.
+        const std::uint8_t knock[9] = {1};
+        const std::size_t knocked = program.Received.size();
+        for (int i = 0; i < 50 && program.From(other, knocked).empty(); ++i) {
+            numbered.SendInput(knock, sizeof knock);
+            PumpUntil([&] { return !program.From(other, knocked).empty(); }, 100);
+        }
+        Pump(50);
+        Info("the read handle answered after " + std::to_string(program.From(other, knocked).size()) + " knock(s)");
         const std::size_t before = program.Received.size();
         Check(numbered.SendInput(two, sizeof two) && numbered.SendInput(one, sizeof one), "input reports 2 and 1 sent");
         PumpUntil([&] { return program.From(other, before).size() >= 2; }, 3000);
