@@ -226,6 +226,12 @@ void TUhidDevice::Run()
                         Fail(errno);
                     break;
                 }
+                if (n == 0)
+                {
+                    // End of file: not the kernel's uhid (which never ends a read so), nothing will come.
+                    Fail(EIO);
+                    return;
+                }
                 if (n < static_cast<ssize_t>(sizeof event->type))
                     break;
                 switch (event->type)

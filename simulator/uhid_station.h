@@ -39,11 +39,13 @@ public:
     bool Plugged() const { return Device.Created(); }
     int LastError() const { return Device.LastError(); }
 
-    // The model under the station's lock, from any thread. `f` must not call back into the station.
+    // The model under the station's lock, its clock brought up to now, from any thread. `f` must not
+    // call back into the station.
     template <typename F>
     auto WithModel(F&& f)
     {
         std::lock_guard lock(Mutex);
+        CatchUp();
         return f(Model);
     }
 
