@@ -95,7 +95,7 @@ bool TUhidDevice::Create(const TUhidDeviceConfig& config)
     std::memcpy(event->u.create2.rd_data, config.ReportDescriptor.data(), config.ReportDescriptor.size());
 
     StartedFlag = false;
-    Opens = 0;
+    OpenedFlag = false;
     Outputs = 0;
     {
         std::lock_guard lock(WriteMutex);
@@ -134,7 +134,7 @@ void TUhidDevice::Destroy()
     ::close(StopFd);
     StopFd = -1;
     StartedFlag = false;
-    Opens = 0;
+    OpenedFlag = false;
 }
 
 bool TUhidDevice::SendInput(const std::uint8_t* data, std::size_t length)
@@ -243,11 +243,10 @@ void TUhidDevice::Run()
                     StartedFlag = false;
                     break;
                 case UHID_OPEN:
-                    ++Opens;
+                    OpenedFlag = true;
                     break;
                 case UHID_CLOSE:
-                    if (Opens > 0)
-                        --Opens;
+                    OpenedFlag = false;
                     break;
                 case UHID_OUTPUT:
                 {

@@ -64,10 +64,10 @@ public:
 
     int LastError() const { return LastErrorCode.load(); }
 
-    // What the kernel told the device in this connection: a driver started it, how many readers
-    // have it open now, how many output reports came.
+    // What the kernel told the device in this connection: a driver started it, some reader has it
+    // open (the kernel tells the first open and the last close only), how many output reports came.
     bool Started() const { return StartedFlag.load(); }
-    int OpenCount() const { return Opens.load(); }
+    bool Opened() const { return OpenedFlag.load(); }
     int OutputReportCount() const { return Outputs.load(); }
 
     // Waits until the kernel has started the device (a driver bound it, the hidraw node follows).
@@ -92,7 +92,7 @@ private:
     TTickHandler TickHandler;
     std::atomic<int> LastErrorCode{0};
     std::atomic<bool> StartedFlag{false};
-    std::atomic<int> Opens{0};
+    std::atomic<bool> OpenedFlag{false};
     std::atomic<int> Outputs{0};
 };
 

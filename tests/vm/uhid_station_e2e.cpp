@@ -320,6 +320,8 @@ int main(int argc, char** argv)
               std::to_string(caps.OutputReportByteLength) + " from the descriptor");
     Check(device->CheckedOut() && device->ReadWriteGranted() && device->ReadThread() != nullptr,
           "checked out, read-write, read thread running");
+    PumpUntil([&] { return station.Uhid().Opened(); }, 2000);
+    Check(station.Uhid().Opened(), "UHID_OPEN: the station knows a reader has it open");
 
     // ---- no access rights ---------------------------------------------------------------------------------
     phase = Clock::now();
