@@ -52,7 +52,13 @@ int main(int argc, char** argv)
     auto phase = Clock::now();
     PumpUntil([&] { return form->Station.StationDevice != nullptr; }, 8000);
     Check(form->Station.StationDevice != nullptr, "the window found and checked out the station (" + Fixed(Seconds(phase)) + " s)");
-    PumpUntil([&] { return station.SentCount() > 0; }, 3000);
+    // The window asks for readings right after the check-out, and the station sends the first at once.
+    const QString placeholder = form->Panel2->Caption();
+    PumpUntil([&] { return form->Panel2->Caption() != placeholder; }, 3000);
+    const std::size_t sentWhenShown = station.SentCount();
+    Check(form->Panel2->Caption() != placeholder && sentWhenShown == 1,
+          "the first readings report was not lost: shown " + Fixed(Seconds(phase)) + " s after the start, when the station had sent " +
+              std::to_string(sentWhenShown) + " (" + form->Panel2->Caption().toStdString() + ")");
     Info("link panel: " + form->Panel1->Caption().toStdString());
 
     // The diagram page, then "Загрузить", as the user would.
