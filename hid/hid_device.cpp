@@ -199,6 +199,10 @@ void THidDevice::StartReadThread()
 {
     if (!DataHandler_ || !PluggedIn_ || !CheckedOut_ || !ReadWriteGranted_ || ReadThread_ != nullptr || Destroying)
         return;
+    // The read handle is opened here rather than by the thread: the system keeps input reports only
+    // for handles that are open, and the caller may write a command at once whose answer must not
+    // arrive before anyone listens. Should it fail, the thread tries again and reports the error.
+    OpenRead();
     ReadThread_ = new THidDeviceReadThread(*this);
     ReadThread_->Start();
 }

@@ -51,6 +51,19 @@ TEST_F(DeviceTest, ReportsArriveInOrderWithTheIdByteSplitOff)
     EXPECT_EQ(ReceivedIds.back(), 1);
 }
 
+TEST_F(DeviceTest, ReadHandleIsOpenWhenCheckOutReturns)
+{
+    // On Linux an input report that comes before the read handle exists is lost, and the window
+    // writes its first command right after the check-out.
+    THidDevice* station = StartWithStation();
+    ASSERT_NE(station, nullptr);
+    EXPECT_EQ(Sim.OpenHandleCount(Id), 1);
+    // So is it when reading starts again with a new handler.
+    station->SetDataHandler(THidDataEvent());
+    station->SetDataHandler(Controller->OnDeviceData());
+    EXPECT_GE(Sim.OpenHandleCount(Id), 1);
+}
+
 TEST_F(DeviceTest, NextReadStartsOnlyAfterTheHandlerReturned)
 {
     THidDevice* station = StartWithStation();

@@ -129,6 +129,19 @@ TEST(SysfsIdentity, OtherBusesFallBackToHidName)
     EXPECT_FALSE(identity.HasDescriptor);
 }
 
+TEST(SysfsIdentity, UsbBusWithoutAUsbDeviceAboveFallsBackToHidName)
+{
+    // A uhid device created with bus USB: the kernel puts it under the virtual uhid device.
+    ScratchDirectory root;
+    const fs::path hid = root.Path / "devices/virtual/misc/uhid/0003:2112:1212.0001";
+    WriteFile(hid / "uevent", std::string("HID_ID=0003:00002112:00001212\nHID_NAME=Метеостанция\n"));
+    HidIdentity identity;
+    ASSERT_TRUE(ReadHidIdentity(hid.string(), identity));
+    EXPECT_EQ(identity.Bus, BusUsb);
+    EXPECT_EQ(identity.ProductString, u"Метеостанция");
+    EXPECT_EQ(identity.VersionNumber, 0); // nothing in sysfs tells it
+}
+
 TEST(SysfsIdentity, DirectoryWithoutHidIdIsNotIdentified)
 {
     ScratchDirectory root;

@@ -186,17 +186,16 @@ bool ReadHidIdentity(const std::string& hidDirectory, HidIdentity& out)
         identity.HasDescriptor = true;
     }
 
-    if (identity.Bus == BusUsb)
+    // A device that says it is on USB but has no USB device above it (made through uhid, as
+    // virtual stand-ins and some tunnels are) has nothing better than HID_NAME either.
+    const fs::path usb = identity.Bus == BusUsb ? FindUsbDevice(dir) : fs::path();
+    if (!usb.empty())
     {
-        const fs::path usb = FindUsbDevice(dir);
         std::string text;
-        if (!usb.empty())
-        {
-            if (ReadAttribute(usb / "product", text))
-                identity.ProductString = DecodeSysfsText(text);
-            if (ReadAttribute(usb / "bcdDevice", text))
-                ParseBcdDevice(text, identity.VersionNumber);
-        }
+        if (ReadAttribute(usb / "product", text))
+            identity.ProductString = DecodeSysfsText(text);
+        if (ReadAttribute(usb / "bcdDevice", text))
+            ParseBcdDevice(text, identity.VersionNumber);
     }
     else
     {

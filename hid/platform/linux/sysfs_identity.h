@@ -1,6 +1,7 @@
 // Identification of a hidraw device from sysfs alone, so that it works without access rights to the
 // device node: vendor and product from the HID device's uevent, the product string and version from
-// the USB device above it, the report descriptor from the HID device's report_descriptor.
+// the USB device above it (HID_NAME where there is none), the report descriptor from the HID device's
+// report_descriptor.
 #pragma once
 
 #include <cstdint>

@@ -5,7 +5,7 @@
 // download, unplug without a spinning read thread, a look-alike device and plugging in again; then
 // runs meteostation-hid-list (given as the first argument) against the present station.
 // Exit status 0 when every check holds.
-#include "tests/kernel/usb_gadget.h"
+#include "tests/vm/usb_gadget.h"
 
 #include "hid/device_controller.h"
 #include "hid/platform/linux/linux_platform.h"

@@ -2,7 +2,7 @@
 // configfs HID gadget, so that its hidraw node has a USB parent with product, idVendor and bcdDevice, as a
 // station plugged into a computer has (uhid devices have none). Checks the sysfs and udev view, reports in
 // both directions through /dev/hidg0, unplugging and plugging in again. Exit status 0 when every check holds.
-#include "tests/kernel/usb_gadget.h"
+#include "tests/vm/usb_gadget.h"
 
 using namespace probe;
 

@@ -2,7 +2,7 @@
 // kernel makes of it: the hidraw node, the sysfs tree and uevent, udev enumeration and notices without
 // udevd, the hidraw ioctls, and reports in both directions. Prints what it finds, so the facts the Linux
 // backend relies on can be read off the log. Exit status 0 when every check holds, 1 otherwise.
-#include "tests/kernel/probe_common.h"
+#include "tests/vm/probe_common.h"
 
 #include <linux/uhid.h>
 

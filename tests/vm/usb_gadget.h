@@ -4,7 +4,7 @@
 // controller is the plug-in, unbinding it the unplug; /dev/hidg0 is the station's side of the wire.
 #pragma once
 
-#include "tests/kernel/probe_common.h"
+#include "tests/vm/probe_common.h"
 
 #include <sys/mount.h>
 

@@ -1,0 +1,98 @@
+// What the programs that run inside the kernel VM share beyond probe_common.h: the event loop pump,
+// timing, and a way to run this same program again as a child process with other rights or
+// another library path, with a time limit.
+#pragma once
+
+#include "tests/vm/probe_common.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+#include <csignal>
+#include <functional>
+#include <sys/wait.h>
+
+namespace probe {
+
+using Clock = std::chrono::steady_clock;
+
+// Runs the event loop (the read threads' hand-overs, the udev notices) until done() holds.
+inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (Clock::now() > deadline)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::usleep(200);
+    }
+    return true;
+}
+
+inline void Pump(int ms)
+{
+    PumpUntil([] { return false; }, ms);
+}
+
+inline double Seconds(Clock::time_point since)
+{
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+inline std::string Fixed(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", value);
+    return text;
+}
+
+// Runs this program again with `mode` as its only argument and returns its exit status; -1 when
+// it could not be started, crashed (the signal is printed) or outlived the time limit (killed).
+inline int RunSelf(const char* mode, int timeoutMs)
+{
+    std::fflush(stdout);
+    const pid_t child = ::fork();
+    if (child < 0)
+        return -1;
+    if (child == 0) {
+        const char* args[] = {"/proc/self/exe", mode, nullptr};
+        ::execv(args[0], const_cast<char* const*>(args));
+        ::_exit(127);
+    }
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    int status = 0;
+    for (;;) {
+        const pid_t done = ::waitpid(child, &status, WNOHANG);
+        if (done == child)
+            break;
+        if (done < 0)
+            return -1;
+        if (Clock::now() > deadline) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+            Info(std::string("child ") + mode + " ran out of time and was killed");
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (WIFSIGNALED(status)) {
+        Info(std::string("child ") + mode + " ended by signal " + std::to_string(WTERMSIG(status)));
+        return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The libudev.so.1 files the dynamic loader would find in its default folders.
+inline std::vector<std::string> UdevLibraryFiles()
+{
+    std::vector<std::string> files;
+    for (const char* dir : {"/lib/x86_64-linux-gnu", "/usr/lib/x86_64-linux-gnu", "/lib64", "/usr/lib64", "/lib", "/usr/lib"}) {
+        const std::string path = std::string(dir) + "/libudev.so.1";
+        struct stat st{};
+        if (::lstat(path.c_str(), &st) == 0)
+            files.push_back(path);
+    }
+    return files;
+}
+
+} // namespace probe
