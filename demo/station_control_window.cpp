@@ -2,15 +2,22 @@
 
 #include "simulator/sim_station.h"
 
+#include <QCheckBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <cerrno>
 
 TStationControlWindow::TStationControlWindow(simulator::TSimStation& station, QWidget* parent)
     : QWidget(parent)
     , FStation(station)
     , FPlugButton(new QPushButton(this))
     , FStateLabel(new QLabel(this))
+    , FQuietBox(new QCheckBox(QStringLiteral("Молчит"), this))
+    , FShortReportsBox(new QCheckBox(QStringLiteral("Обрезает отчёты"), this))
+    , FGarbageBox(new QCheckBox(QStringLiteral("Шлёт мусор между отчётами"), this))
+    , FWriteFailsBox(new QCheckBox(QStringLiteral("Не принимает команды"), this))
 {
     setObjectName(QStringLiteral("StationControlWindow"));
     setWindowTitle(QStringLiteral("Имитатор метеостанции"));
@@ -23,6 +30,14 @@ TStationControlWindow::TStationControlWindow(simulator::TSimStation& station, QW
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(FStateLabel);
     layout->addWidget(FPlugButton);
+
+    auto* faults = new QGroupBox(QStringLiteral("Неисправности"), this);
+    auto* faultLayout = new QVBoxLayout(faults);
+    for (QCheckBox* box : {FQuietBox, FShortReportsBox, FGarbageBox, FWriteFailsBox}) {
+        faultLayout->addWidget(box);
+        connect(box, &QCheckBox::toggled, this, &TStationControlWindow::ApplyFaults);
+    }
+    layout->addWidget(faults);
 
     FFirstPlug.setSingleShot(true);
     connect(&FFirstPlug, &QTimer::timeout, this, [this] {
@@ -55,4 +70,18 @@ void TStationControlWindow::ShowState()
     FStateLabel->setText(plugged ? QStringLiteral("Метеостанция подключена к компьютеру")
                                  : QStringLiteral("Метеостанция отключена от компьютера"));
     FPlugButton->setText(plugged ? QStringLiteral("Отключить метеостанцию") : QStringLiteral("Подключить метеостанцию"));
+}
+
+void TStationControlWindow::ApplyFaults()
+{
+    simulator::TStationFaults faults;
+    if (FQuietBox->isChecked())
+        faults.QuietAfter = 0;
+    if (FShortReportsBox->isChecked())
+        faults.ReportLength = simulator::ReportDataLength / 2;
+    if (FGarbageBox->isChecked())
+        faults.GarbageEvery = 3;
+    if (FWriteFailsBox->isChecked())
+        faults.WriteError = EIO;
+    FStation.SetFaults(faults);
 }

@@ -1,11 +1,13 @@
 // The demo's second window: a stand-in for the USB cable. One button unplugs and plugs the station
-// again, a line says whether it is plugged in.
+// again, a line says whether it is plugged in. Switches below make the station misbehave, so that a
+// newcomer can see how the program copes with a station that goes quiet or sends damaged reports.
 #pragma once
 
 #include <QTimer>
 #include <QWidget>
 #include <chrono>
 
+class QCheckBox;
 class QLabel;
 class QPushButton;
 
@@ -26,13 +28,23 @@ public:
 
     QPushButton* PlugButton() const { return FPlugButton; }
     QLabel* StateLabel() const { return FStateLabel; }
+    QCheckBox* QuietBox() const { return FQuietBox; }
+    QCheckBox* ShortReportsBox() const { return FShortReportsBox; }
+    QCheckBox* GarbageBox() const { return FGarbageBox; }
+    QCheckBox* WriteFailsBox() const { return FWriteFailsBox; }
 
 private:
     void TogglePlug();
     void ShowState();
+    // The station's faults from the switches, applied at once.
+    void ApplyFaults();
 
     simulator::TSimStation& FStation;
     QPushButton* FPlugButton;
     QLabel* FStateLabel;
+    QCheckBox* FQuietBox;
+    QCheckBox* FShortReportsBox;
+    QCheckBox* FGarbageBox;
+    QCheckBox* FWriteFailsBox;
     QTimer FFirstPlug;
 };

@@ -3,8 +3,12 @@
 #include "demo/station_control_window.h"
 #include "e2e_support.h"
 
+#include "gui/error_box.h"
+
+#include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <cerrno>
 
 namespace e2e {
 namespace {
@@ -43,6 +47,43 @@ TEST_F(StationE2E, DemoControlWindowUnplugsAndPlugsTheStation)
     QTest::qWait(60);
     EXPECT_FALSE(Station->Plugged());
     EXPECT_EQ(control.PlugButton()->text(), QStringLiteral("Подключить метеостанцию"));
+}
+
+// The fault switches: each sets its fault on the station at once, and a station told to go quiet
+// before a download makes the window give up on it with its message, the copy untouched.
+TEST_F(StationE2E, DemoControlWindowFaultSwitches)
+{
+    std::vector<QString> boxes;
+    gui::SetErrorBoxHook([&boxes](const QString& text) { boxes.push_back(text); });
+    ConnectStation();
+    TStationControlWindow control(*Station);
+    control.show();
+
+    Click(control.ShortReportsBox());
+    EXPECT_EQ(Station->Faults().ReportLength, simulator::ReportDataLength / 2);
+    Click(control.GarbageBox());
+    EXPECT_GT(Station->Faults().GarbageEvery, 0);
+    Click(control.WriteFailsBox());
+    EXPECT_EQ(Station->Faults().WriteError, static_cast<std::uint32_t>(EIO));
+    for (QCheckBox* box : {control.ShortReportsBox(), control.GarbageBox(), control.WriteFailsBox()})
+        Click(box);
+    EXPECT_EQ(Station->Faults().ReportLength, simulator::ReportDataLength);
+    EXPECT_EQ(Station->Faults().GarbageEvery, 0);
+    EXPECT_EQ(Station->Faults().WriteError, 0u);
+
+    const THistoryImage before = Form->History.HistoryImage;
+    Form->SetHistoryStallTimeout(50);
+    ClickTab(1);
+    Click(control.QuietBox());
+    EXPECT_EQ(Station->Faults().QuietAfter, 0);
+    Click(Form->Button1);
+    ASSERT_EQ(Form->Station.DownloadActive, 1);
+    ASSERT_TRUE(PumpUntil([this] { return Form->Station.DownloadActive == 0; }));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].startsWith(QStringLiteral("Метеостанция перестала отвечать")));
+    EXPECT_EQ(Form->History.HistoryImage, before);
+    EXPECT_TRUE(Form->PageControl1->isEnabled());
+    gui::SetErrorBoxHook({});
 }
 
 } // namespace
