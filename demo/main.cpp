@@ -8,7 +8,28 @@
 #include "simulator/sim_station.h"
 #include "station/main_form.h"
 
+#include <QScreen>
 #include <chrono>
+
+namespace {
+
+// Below the program's window, or else to its right, so that both can be seen at once; on a screen
+// too small for either, at the screen's right edge.
+void PlaceBeside(QWidget& control, const QWidget& form)
+{
+    const QSize size = control.sizeHint().expandedTo(control.minimumSize());
+    const QRect frame(form.pos(), form.size() + QSize(0, 40));
+    const QRect screen = form.screen() != nullptr ? form.screen()->availableGeometry() : QRect(0, 0, 1920, 1080);
+    QPoint place(frame.left(), frame.bottom() + 1);
+    if (!screen.contains(QRect(place, size))) {
+        place = QPoint(frame.right() + 21, frame.top());
+        if (!screen.contains(QRect(place, size)))
+            place = QPoint(screen.right() - size.width() + 1, screen.top());
+    }
+    control.move(place);
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -27,8 +48,7 @@ int main(int argc, char** argv)
     TForm1 form(platform);
     gui::CloseOnTerminationSignals(&form);
     TStationControlWindow control(station);
-    // Below the program's window, so both can be seen at once.
-    control.move(form.x(), form.y() + TForm1::FormHeight + 40);
+    PlaceBeside(control, form);
 
     form.show();
     control.show();
