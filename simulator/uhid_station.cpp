@@ -1,5 +1,7 @@
 #include "simulator/uhid_station.h"
 
+#include "simulator/station_descriptor.h"
+
 #include <algorithm>
 
 namespace simulator {
@@ -39,22 +41,7 @@ TUhidStation::~TUhidStation()
 
 const std::vector<std::uint8_t>& TUhidStation::ReportDescriptor()
 {
-    static const std::vector<std::uint8_t> descriptor = {
-        0x06, 0x00, 0xFF, // Usage Page (vendor-defined 0xFF00)
-        0x09, 0x01,       // Usage (1)
-        0xA1, 0x01,       // Collection (Application)
-        0x15, 0x00,       //   Logical Minimum (0)
-        0x26, 0xFF, 0x00, //   Logical Maximum (255)
-        0x75, 0x08,       //   Report Size (8 bits)
-        0x95, 0x40,       //   Report Count (64)
-        0x09, 0x01,       //   Usage (1)
-        0x81, 0x02,       //   Input (Data, Variable, Absolute)
-        0x95, 0x40,       //   Report Count (64)
-        0x09, 0x01,       //   Usage (1)
-        0x91, 0x02,       //   Output (Data, Variable, Absolute)
-        0xC0,             // End Collection
-    };
-    return descriptor;
+    return StationReportDescriptor;
 }
 
 TUhidDeviceConfig TUhidStation::DeviceConfig()

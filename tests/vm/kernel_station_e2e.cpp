@@ -6,6 +6,7 @@
 // runs meteostation-hid-list (given as the first argument) against the present station.
 // Exit status 0 when every check holds.
 #include "tests/vm/usb_gadget.h"
+#include "tests/vm/vm_checks.h"
 
 #include "hid/device_controller.h"
 #include "hid/platform/linux/linux_platform.h"
@@ -24,8 +25,6 @@
 using namespace probe;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // The real backend with every read start counted, to see whether a read thread spins.
 class TCountingPlatform : public hidplatform::Platform
@@ -196,24 +195,6 @@ private:
     std::vector<simulator::TInputReport> Sent;
 };
 
-// Runs the event loop (and so the read thread's hand-overs and the udev notices) until done() holds.
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (Clock::now() > deadline)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::usleep(200);
-    }
-    return true;
-}
-
-void Pump(int ms)
-{
-    PumpUntil([] { return false; }, ms);
-}
-
 std::string Utf8(const std::u16string& text)
 {
     return QString::fromStdU16String(text).toStdString();
@@ -322,17 +303,6 @@ bool ReceivedAsSent(const TProgramSide& program, std::size_t from, const std::ve
     return true;
 }
 
-double Seconds(Clock::time_point since)
-{
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-std::string Fixed(double value)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f", value);
-    return text;
-}
 
 } // namespace
 

@@ -2,6 +2,8 @@
 // check reporting, sysfs helpers and libudev bound at run time the way the program's backend binds it.
 #pragma once
 
+#include "simulator/station_descriptor.h"
+
 #include <linux/hidraw.h>
 #include <linux/input.h>
 
@@ -35,21 +37,7 @@ inline constexpr const char* StationName = "Метеостанция";
 inline constexpr std::size_t ReportSize = 64;
 
 // Vendor-defined page, one 64-byte input and one 64-byte output report, no report ids.
-inline const std::vector<std::uint8_t> ReportDescriptor = {
-    0x06, 0x00, 0xFF,  // Usage Page (Vendor 0xFF00)
-    0x09, 0x01,        // Usage (1)
-    0xA1, 0x01,        // Collection (Application)
-    0x15, 0x00,        //   Logical Minimum (0)
-    0x26, 0xFF, 0x00,  //   Logical Maximum (255)
-    0x75, 0x08,        //   Report Size (8)
-    0x95, 0x40,        //   Report Count (64)
-    0x09, 0x01,        //   Usage (1)
-    0x81, 0x02,        //   Input (Data, Variable, Absolute)
-    0x95, 0x40,        //   Report Count (64)
-    0x09, 0x01,        //   Usage (1)
-    0x91, 0x02,        //   Output (Data, Variable, Absolute)
-    0xC0,              // End Collection
-};
+inline const std::vector<std::uint8_t>& ReportDescriptor = simulator::StationReportDescriptor;
 
 inline int Failures = 0;
 
