@@ -82,6 +82,14 @@ struct SimPlatform::State
         const auto it = Devices.find(id);
         return it == Devices.end() ? nullptr : it->second;
     }
+    // A device's count or state under the lock; `absent` for an unknown id.
+    template <typename T, typename Read>
+    T Inspect(SimDeviceId id, T absent, Read read) const
+    {
+        std::lock_guard guard(Lock);
+        const std::shared_ptr<SimDevice> device = FindDevice(id);
+        return device ? read(*device) : absent;
+    }
     std::shared_ptr<SimHandle> FindHandle(Handle handle) const
     {
         const auto it = Handles.find(handle);
@@ -196,58 +204,42 @@ std::uint32_t SimPlatform::Instance(SimDeviceId id) const
 
 std::string SimPlatform::Path(SimDeviceId id) const
 {
-    std::lock_guard guard(S->Lock);
-    std::shared_ptr<SimDevice> device = S->FindDevice(id);
-    return device ? device->Path : std::string();
+    return S->Inspect(id, std::string(), [](const SimDevice& device) { return device.Path; });
 }
 
 bool SimPlatform::IsPlugged(SimDeviceId id) const
 {
-    std::lock_guard guard(S->Lock);
-    std::shared_ptr<SimDevice> device = S->FindDevice(id);
-    return device && device->Plugged;
+    return S->Inspect(id, false, [](const SimDevice& device) { return device.Plugged; });
 }
 
 int SimPlatform::OpenHandleCount(SimDeviceId id) const
 {
-    std::lock_guard guard(S->Lock);
-    std::shared_ptr<SimDevice> device = S->FindDevice(id);
-    return device ? device->OpenHandles : 0;
+    return S->Inspect(id, 0, [](const SimDevice& device) { return device.OpenHandles; });
 }
 
 std::size_t SimPlatform::QueuedInputReports(SimDeviceId id) const
 {
-    std::lock_guard guard(S->Lock);
-    std::shared_ptr<SimDevice> device = S->FindDevice(id);
-    return device ? device->Input.size() : 0;
+    return S->Inspect(id, std::size_t{0}, [](const SimDevice& device) { return device.Input.size(); });
 }
 
 int SimPlatform::ReadStarts(SimDeviceId id) const
 {
-    std::lock_guard guard(S->Lock);
-    std::shared_ptr<SimDevice> device = S->FindDevice(id);
-    return device ? device->ReadStarts : 0;
+    return S->Inspect(id, 0, [](const SimDevice& device) { return device.ReadStarts; });
 }
 
 int SimPlatform::Writes(SimDeviceId id) const
 {
-    std::lock_guard guard(S->Lock);
-    std::shared_ptr<SimDevice> device = S->FindDevice(id);
-    return device ? device->Writes : 0;
+    return S->Inspect(id, 0, [](const SimDevice& device) { return device.Writes; });
 }
 
 int SimPlatform::FailedWrites(SimDeviceId id) const
 {
-    std::lock_guard guard(S->Lock);
-    std::shared_ptr<SimDevice> device = S->FindDevice(id);
-    return device ? device->FailedWrites : 0;
+    return S->Inspect(id, 0, [](const SimDevice& device) { return device.FailedWrites; });
 }
 
 int SimPlatform::WaitingReads(SimDeviceId id) const
 {
-    std::lock_guard guard(S->Lock);
-    std::shared_ptr<SimDevice> device = S->FindDevice(id);
-    return device ? device->Waiting : 0;
+    return S->Inspect(id, 0, [](const SimDevice& device) { return device.Waiting; });
 }
 
 int SimPlatform::PostedNotices() const
