@@ -195,11 +195,6 @@ private:
     std::vector<simulator::TInputReport> Sent;
 };
 
-std::string Utf8(const std::u16string& text)
-{
-    return QString::fromStdU16String(text).toStdString();
-}
-
 // The program's side: a controller over the real backend with the window's station match.
 struct TProgramSide
 {
@@ -349,17 +344,7 @@ int main(int argc, char** argv)
     THidDevice* device = program.StationDevice;
     const std::uint32_t firstInstance = device->PnPInfo().DeviceInstance;
     Info("device " + device->PnPInfo().DevicePath + ", instance " + std::to_string(firstInstance));
-    Check(device->QueryProductName() == StationProductName,
-          "QueryProductName gives \"" + Utf8(device->QueryProductName()) + "\" (USB product attribute, UTF-8)");
-    Check(device->VendorID() == 0x2112 && device->ProductID() == 0x1212 && device->VersionNumber() == 0x0100,
-          "VendorID 2112, ProductID 1212, VersionNumber 0100");
-    THidCaps caps;
-    device->QueryCaps(caps);
-    Check(caps.InputReportByteLength == 65 && caps.OutputReportByteLength == 65,
-          "caps: input " + std::to_string(caps.InputReportByteLength) + ", output " +
-              std::to_string(caps.OutputReportByteLength) + " (64 bytes plus the id byte)");
-    Check(device->CheckedOut() && device->ReadWriteGranted() && device->ReadThread() != nullptr,
-          "checked out, read-write, read thread running");
+    CheckStationIdentity(*device, 0x0100, "the USB device's product attribute, UTF-8");
 
     // ---- readings stream -----------------------------------------------------------------------------
     auto phase = Clock::now();

@@ -28,11 +28,6 @@ using namespace probe;
 
 namespace {
 
-std::string Utf8(const std::u16string& text)
-{
-    return QString::fromStdU16String(text).toStdString();
-}
-
 // A device that numbers its reports: input 1 (8 bytes) and 2 (16 bytes), output 1 (8 bytes) and
 // 3 (4 bytes).
 const std::u16string NumberedName = u"Нумерованные отчёты";
@@ -308,18 +303,8 @@ int main(int argc, char** argv)
     THidDevice* device = program.StationDevice;
     const std::uint32_t firstInstance = device->PnPInfo().DeviceInstance;
     Info("device " + device->PnPInfo().DevicePath + ", instance " + std::to_string(firstInstance));
-    Check(device->QueryProductName() == StationProductName,
-          "product string \"" + Utf8(device->QueryProductName()) + "\" (HID_NAME; no USB device above a uhid device)");
     // uhid takes a version, but neither sysfs nor the hidraw ioctls tell it.
-    Check(device->VendorID() == 0x2112 && device->ProductID() == 0x1212 && device->VersionNumber() == 0,
-          "VendorID 2112, ProductID 1212, VersionNumber 0 (a uhid device's version is not visible)");
-    THidCaps caps;
-    device->QueryCaps(caps);
-    Check(caps.InputReportByteLength == 65 && caps.OutputReportByteLength == 65,
-          "report lengths " + std::to_string(caps.InputReportByteLength) + "/" +
-              std::to_string(caps.OutputReportByteLength) + " from the descriptor");
-    Check(device->CheckedOut() && device->ReadWriteGranted() && device->ReadThread() != nullptr,
-          "checked out, read-write, read thread running");
+    CheckStationIdentity(*device, 0, "HID_NAME; no USB device above a uhid device, so no version either");
     PumpUntil([&] { return station.Uhid().Opened(); }, 2000);
     Check(station.Uhid().Opened(), "UHID_OPEN: the station knows a reader has it open");
 

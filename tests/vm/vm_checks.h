@@ -5,6 +5,9 @@
 
 #include "tests/vm/probe_common.h"
 
+#include "hid/hid_device.h"
+#include "station/station_identity.h"
+
 #include <QCoreApplication>
 #include <QThread>
 
@@ -27,6 +30,31 @@ inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
         QThread::usleep(200);
     }
     return true;
+}
+
+inline std::string Utf8(const std::u16string& text)
+{
+    return QString::fromStdU16String(text).toStdString();
+}
+
+// The station as the controller sees it: product string, ids, `version`, 65/65 report lengths (64
+// bytes plus the id byte), checked out with its read thread running. `source` says where the
+// product string and version come from on this transport.
+inline void CheckStationIdentity(THidDevice& device, std::uint16_t version, const std::string& source)
+{
+    Check(device.QueryProductName() == StationProductName,
+          "product string \"" + Utf8(device.QueryProductName()) + "\" (" + source + ")");
+    char ids[64];
+    std::snprintf(ids, sizeof ids, "VendorID %04X, ProductID %04X, VersionNumber %04X", device.VendorID(),
+                  device.ProductID(), device.VersionNumber());
+    Check(device.VendorID() == 0x2112 && device.ProductID() == 0x1212 && device.VersionNumber() == version, ids);
+    THidCaps caps;
+    device.QueryCaps(caps);
+    Check(caps.InputReportByteLength == 65 && caps.OutputReportByteLength == 65,
+          "report lengths " + std::to_string(caps.InputReportByteLength) + "/" +
+              std::to_string(caps.OutputReportByteLength) + " from the descriptor");
+    Check(device.CheckedOut() && device.ReadWriteGranted() && device.ReadThread() != nullptr,
+          "checked out, read-write, read thread running");
 }
 
 inline void Pump(int ms)
