@@ -1,11 +1,12 @@
 // meteostation-demo: the program's window as it is, over simulated HID, with a stand-in station that
 // has two months of history and is plugged in shortly after the start. Like the program it works
-// in the current directory ("met.mtb").
+// in the current directory ("met.mtb"); on Windows that is a "demo" folder inside the program's.
 #include "demo/station_control_window.h"
 #include "gui/error_box.h"
 #include "gui/termination_signals.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "simulator/sim_station.h"
+#include "station/data_folder.h"
 #include "station/main_form.h"
 
 #include <QScreen>
@@ -37,6 +38,7 @@ int main(int argc, char** argv)
     gui::TApplication app(argc, argv);
     gui::TApplication::setApplicationName(QStringLiteral("Метеостанция"));
     gui::TApplication::setApplicationDisplayName(QStringLiteral("Метеостанция"));
+    EnterDataFolder(QStringLiteral("demo"));
 
     // Declared in this order so the window goes first, then the station, then the platform.
     constexpr std::uint32_t Seed = 2016;

@@ -1,7 +1,8 @@
 // meteostation: the program for the weather station on this computer's USB.
 #include "gui/error_box.h"
 #include "gui/termination_signals.h"
-#include "hid/platform/linux/linux_platform.h"
+#include "hid/platform/host_platform.h"
+#include "station/data_folder.h"
 #include "station/main_form.h"
 
 int main(int argc, char** argv)
@@ -11,9 +12,10 @@ int main(int argc, char** argv)
     gui::TApplication::setApplicationDisplayName(QStringLiteral("Метеостанция"));
     gui::TApplication::setDesktopFileName(QStringLiteral("meteostation"));
 
+    EnterDataFolder();
     // The platform outlives the window, whose controller and devices use it to the end.
-    hidplatform::LinuxPlatform platform;
-    TForm1 form(platform);
+    const auto platform = hidplatform::CreateHostPlatform();
+    TForm1 form(*platform);
     gui::CloseOnTerminationSignals(&form);
     form.show();
     return app.exec();

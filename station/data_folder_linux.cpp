@@ -1,0 +1,5 @@
+#include "station/data_folder.h"
+
+// The launcher has started the program in the data folder (or the user started it where they want
+// its files): nothing to do.
+void EnterDataFolder(const QString&) {}
