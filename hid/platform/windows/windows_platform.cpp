@@ -288,6 +288,15 @@ std::shared_ptr<WindowsPlatform::OpenDevice> WindowsPlatform::Find(Handle handle
     return it->second;
 }
 
+std::shared_ptr<WindowsPlatform::OpenDevice> WindowsPlatform::FindForQuery(Handle handle)
+{
+    if (!Loaded()) {
+        SetError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    return Find(handle);
+}
+
 std::shared_ptr<WindowsPlatform::OpenDevice> WindowsPlatform::FindForReader(Handle handle)
 {
     {
@@ -333,13 +342,9 @@ void WindowsPlatform::Close(Handle handle)
 
 bool WindowsPlatform::GetAttributes(Handle handle, Attributes& out)
 {
-    const auto device = Find(handle);
+    const auto device = FindForQuery(handle);
     if (!device)
         return false;
-    if (!Loaded()) {
-        SetError(ERROR_MOD_NOT_FOUND);
-        return false;
-    }
     HIDD_ATTRIBUTES attributes{};
     attributes.Size = sizeof attributes;
     if (!Hid.GetAttributes(device->File, &attributes)) {
@@ -354,14 +359,10 @@ bool WindowsPlatform::GetAttributes(Handle handle, Attributes& out)
 
 bool WindowsPlatform::GetProductString(Handle handle, std::u16string& out)
 {
-    const auto device = Find(handle);
+    const auto device = FindForQuery(handle);
     if (!device)
         return false;
-    if (!Loaded()) {
-        SetError(ERROR_MOD_NOT_FOUND);
-        return false;
-    }
-    // 254 UTF-16 code units, the longest string a USB string descriptor holds.
+    // Room for 254 UTF-16 code units, more than a USB string descriptor holds (126).
     WCHAR text[254] = {};
     static_assert(sizeof text == 508);
     if (!Hid.GetProductString(device->File, text, sizeof text)) {
@@ -375,13 +376,9 @@ bool WindowsPlatform::GetProductString(Handle handle, std::u16string& out)
 
 bool WindowsPlatform::GetPreparsedData(Handle handle, PreparsedData& out)
 {
-    const auto device = Find(handle);
+    const auto device = FindForQuery(handle);
     if (!device)
         return false;
-    if (!Loaded()) {
-        SetError(ERROR_MOD_NOT_FOUND);
-        return false;
-    }
     PHIDP_PREPARSED_DATA data = nullptr;
     if (!Hid.GetPreparsedData(device->File, &data) || data == nullptr) {
         KeepLastError();

@@ -62,6 +62,8 @@ public:
 
 private:
     std::shared_ptr<OpenDevice> Find(Handle handle);
+    // For the HID library's queries: none while the library is not loaded.
+    std::shared_ptr<OpenDevice> FindForQuery(Handle handle);
     // The device of this thread's outstanding read on `handle`, also after the handle was closed.
     std::shared_ptr<OpenDevice> FindForReader(Handle handle);
     void StartNotices();
