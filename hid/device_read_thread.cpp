@@ -99,11 +99,12 @@ void THidDeviceReadThread::Run()
             do {
                 result = Platform.WaitRead(handle, Device->ReadWaitSlice());
             } while (result != WaitResult::Completed && !StopRequested());
-            if (StopRequested()) {
-                if (result != WaitResult::Completed)
-                    Device->CancelPendingRead(handle);
+            if (result != WaitResult::Completed) {
+                Device->CancelPendingRead(handle);
                 break;
             }
+            // A read that completed as the stop came has taken its report off the system's
+            // queue: it is handed over all the same, the stop is served after it.
             BytesRead_ = Device->CompletedReadSize(handle);
             if (BytesRead_ > 0)
                 HandOver(&THidDeviceReadThread::DeliverReport);

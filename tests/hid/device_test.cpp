@@ -13,6 +13,7 @@ using hidtest::Flush;
 using hidtest::PumpUntil;
 using hidtest::Report;
 using hidtest::Station;
+using hidtest::WaitWithoutServing;
 
 namespace {
 
@@ -290,21 +291,34 @@ TEST_F(DeviceTest, ReadWaitSliceAcceptsOnlyTenToTenThousand)
 
 namespace {
 
-// A sim backend that can hold a read start until the read is woken, so a stop request lands
-// exactly between a read's start and its first wait.
+// A sim backend that can hold a read right after its start, or right after it completed, until
+// the read is woken, so a stop request lands exactly between two steps of the read thread.
 class HoldingSim : public hidplatform::SimPlatform
 {
 public:
     std::atomic<bool> HoldNextRead{false};
 
+    // The next read that completes is held until a wake that comes after this call.
+    void HoldNextCompletion()
+    {
+        std::lock_guard lock(Mutex);
+        Woken = false;
+        HoldCompletion = true;
+    }
+
     bool BeginRead(hidplatform::Handle handle, std::uint8_t* buffer, std::size_t length) override
     {
         const bool started = SimPlatform::BeginRead(handle, buffer, length);
-        if (started && HoldNextRead.exchange(false)) {
-            std::unique_lock lock(Mutex);
-            Wake.wait_for(lock, std::chrono::seconds(3), [this] { return Woken; });
-        }
+        if (started && HoldNextRead.exchange(false))
+            HoldUntilWoken();
         return started;
+    }
+    hidplatform::WaitResult WaitRead(hidplatform::Handle handle, int sliceMs) override
+    {
+        const hidplatform::WaitResult result = SimPlatform::WaitRead(handle, sliceMs);
+        if (result == hidplatform::WaitResult::Completed && HoldCompletion.exchange(false))
+            HoldUntilWoken();
+        return result;
     }
     void WakeRead(hidplatform::Handle handle) override
     {
@@ -317,14 +331,21 @@ public:
     }
 
 private:
+    void HoldUntilWoken()
+    {
+        std::unique_lock lock(Mutex);
+        Wake.wait_for(lock, std::chrono::seconds(10), [this] { return Woken; });
+    }
+
     std::mutex Mutex;
     std::condition_variable Wake;
     bool Woken = false;
+    std::atomic<bool> HoldCompletion{false};
 };
 
 } // namespace
 
-TEST(DeviceReadThread, StopRightAfterAReadStartedLeavesNoReadOutstandingForTheNextThread)
+TEST(DeviceReadThread, StopBetweenTheStepsOfAReadLeavesNoReadOutstandingAndLosesNoReport)
 {
     HoldingSim sim;
     const hidplatform::SimDeviceId id = sim.PlugDevice(Station("/dev/station"));
@@ -354,7 +375,15 @@ TEST(DeviceReadThread, StopRightAfterAReadStartedLeavesNoReadOutstandingForTheNe
     // A new thread on the same read handle starts reads and gets reports.
     station->SetDataHandler(onData);
     sim.QueueInputReport(id, Report(0, 7));
-    EXPECT_TRUE(PumpUntil([&] { return received == 1; }, 1000));
+    EXPECT_TRUE(PumpUntil([&] { return received == 1; }, 10000));
     EXPECT_EQ(errors, 0);
+
+    // A read that completed just as the stop came has taken its report off the queue: the
+    // report is handed over before the thread ends.
+    sim.HoldNextCompletion();
+    sim.QueueInputReport(id, Report(0, 8));
+    ASSERT_TRUE(WaitWithoutServing([&] { return sim.QueuedInputReports(id) == 0; }));
+    station->SetDataHandler(nullptr);
+    EXPECT_EQ(received, 2);
     delete station;
 }
