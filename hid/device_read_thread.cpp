@@ -119,7 +119,7 @@ void THidDeviceReadThread::Run()
 
 void THidDeviceReadThread::DeliverReport()
 {
-    if (Device == nullptr || Device->Destroying || !Device->DataHandler_)
+    if (Device == nullptr || !Device->DataHandler_)
         return;
     const THidDataEvent handler = Device->DataHandler_;
     handler(Device, ReportBuffer[0], ReportBuffer.data() + 1, static_cast<std::uint16_t>(BytesRead_ - 1));
@@ -127,7 +127,7 @@ void THidDeviceReadThread::DeliverReport()
 
 void THidDeviceReadThread::DeliverError()
 {
-    if (Device == nullptr || Device->Destroying || !Device->DataErrorHandler_)
+    if (Device == nullptr || !Device->DataErrorHandler_)
         return;
     const THidDataErrorEvent handler = Device->DataErrorHandler_;
     handler(Device, ErrorCode_);
