@@ -7,8 +7,8 @@
 
 #include <hidpi.h>
 
+#include <algorithm>
 #include <atomic>
-#include <climits>
 #include <cwchar>
 #include <vector>
 
