@@ -20,7 +20,6 @@ const QString DownloadStalledText =
     QStringLiteral("Метеостанция перестала отвечать, загрузка памяти прервана. Копия истории осталась прежней");
 const QString ClearStalledText =
     QStringLiteral("Метеостанция перестала отвечать, очистка памяти не подтверждена. Копия истории осталась прежней");
-const QString CommandNotSentText = QStringLiteral("Не удалось отправить команду метеостанции: ");
 const QString CloseWithoutSavingQuestion =
     QStringLiteral("Не удалось сохранить память метеостанции в файл met.mtb. Закрыть программу без сохранения?");
 
@@ -80,9 +79,8 @@ void TForm1::StartHistoryOperation(TCommandCode code, std::uint8_t& activeFlag)
     Station.BlockCount = 0;
     if (!SendReport()) {
         // The station was never asked, so nothing would ever answer: the page must not lock.
-        const std::uint32_t error = HidDeviceController1->Platform().LastError();
         AbandonHistoryOperation();
-        gui::ShowErrorBox(CommandNotSentText + QString::fromStdString(HidDeviceController1->Platform().ErrorText(error)));
+        ShowSendError();
         return;
     }
     DisableStationButtons();

@@ -334,9 +334,12 @@ void TForm1::Button5Click()
 
 void TForm1::Button6Click()
 {
-    // The station is already streaming; the next report performs the load.
+    // The next report of the stream performs the load. The station streams already; asking it
+    // again costs nothing and tells at once when it cannot be reached.
     Station.SettingsLoadRequest = 1;
     RadioGroup1->setEnabled(true);
+    if (!SendCommand(TCommandCode::StreamReadings))
+        ShowSendError();
 }
 
 void TForm1::Button7Click()
@@ -390,7 +393,8 @@ void TForm1::BuildSettingsCommand()
         Station.SetSettingItem(TSettingItem::ReadSensorCode);
     if (Station.ClearCodeRequest == 1)
         Station.SetSettingItem(TSettingItem::ClearSensorCode);
-    SendCommand(TCommandCode::ApplySetting);
+    if (!SendCommand(TCommandCode::ApplySetting))
+        ShowSendError();
 }
 
 // ---- Control groups ----

@@ -205,9 +205,13 @@ private:
     void ReleaseStationDevice();
 
     // Sends the output report held in the report image to the station; false when there is no
-    // station or the write failed (most callers need not care: the station's answer shows).
+    // station or the write failed, whose error code SendError then holds (0 when there was no
+    // station to write to).
     bool SendReport();
     bool SendCommand(TCommandCode code);
+    // Tells the user why the last command did not reach the station; nothing when there was no
+    // station to send it to.
+    void ShowSendError();
     void ShowPlaceholders();
     void RefreshReadings();
     void RefreshSettings();
@@ -243,4 +247,5 @@ private:
     THidDevice* HistoryDevice = nullptr;
     bool FAskingAtClose = false;
     QTimer* HistoryStallTimer = nullptr;
+    std::uint32_t SendError = 0;
 };
