@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -103,12 +104,14 @@ void TForm1::FormCreate()
 bool TForm1::FormClose()
 {
     Station.Closing = 1;
+    WatchStream();
     SendCommand(TCommandCode::Quiet);
     if (!SaveHistoryAtClose()) {
         // Staying open: the readings pages get their stream back.
         const int page = PageControl1->ActivePageIndex();
         if (page == ReadingsPage || page == SettingsPage)
             SendCommand(TCommandCode::StreamReadings);
+        WatchStream();
         return false;
     }
     ReleaseStationDevice();
@@ -160,6 +163,7 @@ void TForm1::ShowStationConnected()
     if (HistoryOperationRunning())
         return;
     SendCommand(TCommandCode::StreamReadings);
+    WatchStream();
     EnableStationButtons();
     if (RadioGroup1->ItemIndex() != SensorCodesItem) {
         Button4->setEnabled(false);
@@ -171,6 +175,7 @@ void TForm1::ShowStationDisconnected()
 {
     Panel1->SetCaption(StationDisconnectedText);
     ShowPlaceholders();
+    WatchStream();
     if (Station.Closing == 1)
         return;
     DisableStationButtons();
@@ -185,6 +190,37 @@ void TForm1::ShowReadError(const QString& systemMessage)
     Panel1->SetCaption(ReadErrorPrefix + systemMessage);
 }
 
+void TForm1::SetStreamSilenceTimeout(int ms)
+{
+    StreamSilenceTimer->setInterval(std::max(ms, 1));
+    WatchStream();
+}
+
+void TForm1::WatchStream()
+{
+    const int page = PageControl1->ActivePageIndex();
+    const bool streaming = Station.StationDevice != nullptr && Station.Closing != 1 &&
+                           (page == ReadingsPage || page == SettingsPage);
+    if (streaming)
+        StreamSilenceTimer->start();
+    else
+        StreamSilenceTimer->stop();
+}
+
+void TForm1::StreamAlive()
+{
+    if (Panel1->Caption() == StationSilentText)
+        Panel1->SetCaption(StationConnectedText);
+    WatchStream();
+}
+
+void TForm1::StreamSilent()
+{
+    // A read error or a station without access says more than the silence does.
+    if (Panel1->Caption() == StationConnectedText)
+        Panel1->SetCaption(StationSilentText);
+}
+
 void TForm1::PageControl1Change()
 {
     Button7->setEnabled(SettableItemSelected());
@@ -193,6 +229,7 @@ void TForm1::PageControl1Change()
     // history download or clear can never be repeated by a page change.
     const bool streaming = page == ReadingsPage || page == SettingsPage;
     SendCommand(streaming ? TCommandCode::StreamReadings : TCommandCode::Quiet);
+    WatchStream();
 }
 
 // ---- Display ----

@@ -112,6 +112,10 @@ public:
     static constexpr int DefaultHistoryStallTimeoutMs = 5000;
     void SetHistoryStallTimeout(int ms);
     int HistoryStallTimeout() const;
+    // On the readings and settings pages a station that has sent nothing for this long is shown
+    // as sending no data, until its next report. Tests change it.
+    static constexpr int DefaultStreamSilenceTimeoutMs = 5000;
+    void SetStreamSilenceTimeout(int ms);
 
     // The HID controller that finds the station.
     THidDeviceController* HidDeviceController1 = nullptr;
@@ -212,6 +216,13 @@ private:
     // Tells the user why the last command did not reach the station; nothing when there was no
     // station to send it to.
     void ShowSendError();
+    // The station's readings stream runs on the readings and settings pages: the silence timer
+    // runs there while a station is connected, and stops elsewhere.
+    void WatchStream();
+    // A report from the station has arrived: it is sending again.
+    void StreamAlive();
+    // No report for the silence time-out while the stream should run.
+    void StreamSilent();
     void ShowPlaceholders();
     void RefreshReadings();
     void RefreshSettings();
@@ -247,5 +258,6 @@ private:
     THidDevice* HistoryDevice = nullptr;
     bool FAskingAtClose = false;
     QTimer* HistoryStallTimer = nullptr;
+    QTimer* StreamSilenceTimer = nullptr;
     std::uint32_t SendError = 0;
 };

@@ -111,6 +111,11 @@ TForm1::TForm1(hidplatform::Platform& platform, QWidget* parent)
     HistoryStallTimer->setSingleShot(true);
     HistoryStallTimer->setInterval(DefaultHistoryStallTimeoutMs);
     connect(HistoryStallTimer, &QTimer::timeout, this, &TForm1::HistoryOperationStalled);
+    StreamSilenceTimer = new QTimer(this);
+    StreamSilenceTimer->setObjectName(QStringLiteral("StreamSilenceTimer"));
+    StreamSilenceTimer->setSingleShot(true);
+    StreamSilenceTimer->setInterval(DefaultStreamSilenceTimeoutMs);
+    connect(StreamSilenceTimer, &QTimer::timeout, this, &TForm1::StreamSilent);
     ConnectHandlers();
     CreateHidController(platform);
     FormCreate();

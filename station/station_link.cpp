@@ -73,6 +73,7 @@ void TForm1::HidDeviceController1DeviceData(THidDevice* HidDev, std::uint8_t /*R
     // the block before. A longer one has been cut to what the station declares.
     if (Data == nullptr || Size < ReportImageSize)
         return;
+    StreamAlive();
     HandleInputReport(Data, Size);
 }
 

@@ -7,6 +7,7 @@
 #include "tests/station_faults/window_state.h"
 
 #include <QPushButton>
+#include <QTimer>
 #include <cerrno>
 
 using namespace std::chrono_literals;
@@ -279,6 +280,47 @@ TEST_F(StationFaults, FailingWritesAreToldForEveryButtonAndNeverLockThePageOrTou
     ClickEnabled(Form->Button1);
     ASSERT_TRUE(OperationEnded());
     EXPECT_EQ(Form->History.HistoryImage, Station->Model().HistoryMemory());
+}
+
+TEST_F(StationFaults, StationThatFallsSilentIsShownSoUntilItSendsAgain)
+{
+    Start();
+    const auto* watch = Form->findChild<QTimer*>(QStringLiteral("StreamSilenceTimer"));
+    ASSERT_NE(watch, nullptr);
+    Form->SetStreamSilenceTimeout(100);
+    simulator::TStationFaults quiet;
+    quiet.QuietAfter = 0;
+    for (int page : {0, 2}) {
+        ClickTab(page);
+        ASSERT_TRUE(Advance(1000));
+        EXPECT_EQ(Form->Panel1->Caption(), StationConnectedText) << page;
+        // Still plugged in, the station stops sending: the link panel says so.
+        Station->SetFaults(quiet);
+        Station->Advance(3s);
+        ASSERT_TRUE(PumpUntil([this] { return Form->Panel1->Caption() == StationSilentText; }, 20000)) << page;
+        EXPECT_EQ(windowstate::ConnectedProblem(*Form), "") << page;
+        // Its next report brings the usual text back.
+        Station->ClearFaults();
+        ASSERT_TRUE(Advance(1000));
+        EXPECT_EQ(Form->Panel1->Caption(), StationConnectedText) << page;
+    }
+    // The diagram and help pages ask for no stream, so its absence is nothing to report there.
+    for (int page : {1, 3}) {
+        ClickTab(page);
+        EXPECT_FALSE(watch->isActive()) << page;
+    }
+    // A read error says more than the silence and stays.
+    ClickTab(0);
+    EXPECT_TRUE(watch->isActive());
+    Form->ShowReadError(QStringLiteral("Ошибка ввода-вывода"));
+    ASSERT_TRUE(PumpUntil([watch] { return !watch->isActive(); }, 20000));
+    EXPECT_EQ(Form->Panel1->Caption(), QStringLiteral("Ошибка чтения:Ошибка ввода-вывода"));
+    // Unplugged, it is simply gone.
+    Station->Unplug();
+    ASSERT_TRUE(PumpUntil([this] { return Form->Station.StationDevice == nullptr; }));
+    EXPECT_FALSE(watch->isActive());
+    EXPECT_EQ(windowstate::DisconnectedProblem(*Form), "");
+    EXPECT_TRUE(ErrorBoxes.empty());
 }
 
 TEST_F(StationFaults, ReadThatCannotStartShowsWhyAndTheUnplugStillEndsTheLink)
