@@ -7,6 +7,9 @@
 
 #include "hid/device_controller.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -73,6 +76,7 @@ void TForm1::Button2Click()
 
 void TForm1::StartHistoryOperation(TCommandCode code, std::uint8_t& activeFlag)
 {
+    ExportNotice->hide();
     HistoryDevice = Station.StationDevice;
     Station.SetCommandCode(code);
     activeFlag = 1;
@@ -114,11 +118,29 @@ void TForm1::HistoryOperationStalled()
 
 void TForm1::Button3Click()
 {
+    ExportNotice->hide();
+    const QString path = QFileInfo(HistoryExportFileName).absoluteFilePath();
     try {
-        ExportHistoryText(History.HistoryImage);
+        ExportHistoryText(History.HistoryImage, path);
     } catch (const EHistoryFileError& error) {
         gui::ShowErrorBox(error.Message());
+        return;
     }
+    ShowExportNotice(QDir::toNativeSeparators(path));
+}
+
+void TForm1::ShowExportNotice(const QString& path)
+{
+    // The data folder is a hidden one, so the user is told where the file went, without a box
+    // to close.
+    ExportNotice->setText(QStringLiteral("Файл %1 сохранён:\n%2").arg(HistoryExportFileName, path));
+    const QRect chart = Chart1->geometry();
+    const int width = chart.width() - 16;
+    const int height = ExportNotice->heightForWidth(width);
+    ExportNotice->setGeometry(chart.left() + 8, chart.bottom() - 8 - height, width, height);
+    ExportNotice->raise();
+    ExportNotice->show();
+    ExportNoticeTimer->start();
 }
 
 void TForm1::HandleHistoryReport()

@@ -8,6 +8,7 @@
 
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -230,6 +231,7 @@ void TForm1::PageControl1Change()
     const bool streaming = page == ReadingsPage || page == SettingsPage;
     SendCommand(streaming ? TCommandCode::StreamReadings : TCommandCode::Quiet);
     WatchStream();
+    ExportNotice->hide();
 }
 
 // ---- Display ----

@@ -20,6 +20,7 @@
 #include <functional>
 
 class QGroupBox;
+class QLabel;
 class THidDevice;
 class THidDeviceController;
 namespace hidplatform {
@@ -116,6 +117,10 @@ public:
     // as sending no data, until its next report. Tests change it.
     static constexpr int DefaultStreamSilenceTimeoutMs = 5000;
     void SetStreamSilenceTimeout(int ms);
+
+    // Where the last export went, shown over the diagram for a while after «Сохранить».
+    QLabel* ExportNotice = nullptr;
+    static constexpr int ExportNoticeShownMs = 20000;
 
     // The HID controller that finds the station.
     THidDeviceController* HidDeviceController1 = nullptr;
@@ -223,6 +228,7 @@ private:
     void StreamAlive();
     // No report for the silence time-out while the stream should run.
     void StreamSilent();
+    void ShowExportNotice(const QString& path);
     void ShowPlaceholders();
     void RefreshReadings();
     void RefreshSettings();
@@ -259,5 +265,6 @@ private:
     bool FAskingAtClose = false;
     QTimer* HistoryStallTimer = nullptr;
     QTimer* StreamSilenceTimer = nullptr;
+    QTimer* ExportNoticeTimer = nullptr;
     std::uint32_t SendError = 0;
 };

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
@@ -497,12 +498,25 @@ TEST_F(HistoryPage, ExportWritesTheDownloadedCopyOrReportsWhyNot)
     EXPECT_EQ(text, HistoryExportBytes(Station->Model().HistoryMemory()));
     EXPECT_EQ(text.count("\r\n"), static_cast<qsizetype>(Station->Model().NextRecord()));
     EXPECT_TRUE(ErrorBoxes.empty());
+    // Where the file went is shown at once, whole, over the chart, with no box to close.
+    const QLabel* notice = Form->ExportNotice;
+    const QString path = QDir::toNativeSeparators(QDir::current().absoluteFilePath(HistoryExportFileName));
+    EXPECT_TRUE(notice->isVisible());
+    EXPECT_EQ(notice->text(), QStringLiteral("Файл met.txt сохранён:\n") + path);
+    EXPECT_TRUE(Form->Chart1->geometry().contains(notice->geometry()));
+    EXPECT_GE(notice->height(), notice->heightForWidth(notice->width()));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    // It goes with the next page.
+    ClickTab(0);
+    EXPECT_FALSE(notice->isVisible());
+    ClickTab(1);
 
     ASSERT_TRUE(QFile::remove(HistoryExportFileName));
     ASSERT_TRUE(QDir().mkdir(HistoryExportFileName));
     Click(Form->Button3);
     ASSERT_EQ(ErrorBoxes.size(), 1u);
     EXPECT_TRUE(ErrorBoxes[0].contains(QStringLiteral("met.txt"))) << ErrorBoxes[0].toStdString();
+    EXPECT_FALSE(notice->isVisible());
 }
 
 } // namespace
