@@ -8,6 +8,7 @@
 #include "hid/platform/sim/sim_platform.h"
 #include "simulator/sim_station.h"
 #include "station/main_form.h"
+#include "station/one_window_per_folder.h"
 
 #include <QScreen>
 #include <chrono>
@@ -46,6 +47,10 @@ int main(int argc, char** argv)
         gui::ShowErrorBox(problem);
         return 1;
     }
+    // One window per data folder, as with the program.
+    const auto lock = ClaimCurrentFolder();
+    if (!lock)
+        return 1;
 
     // Declared in this order so the window goes first, then the station, then the platform.
     constexpr std::uint32_t Seed = 2016;
