@@ -23,6 +23,10 @@ const QString DownloadStalledText =
     QStringLiteral("Метеостанция перестала отвечать, загрузка памяти прервана. Копия истории осталась прежней");
 const QString ClearStalledText =
     QStringLiteral("Метеостанция перестала отвечать, очистка памяти не подтверждена. Копия истории осталась прежней");
+const QString DownloadUnpluggedText =
+    QStringLiteral("Метеостанция отключена, загрузка памяти прервана. Копия истории осталась прежней");
+const QString ClearUnpluggedText =
+    QStringLiteral("Метеостанция отключена, очистка памяти не подтверждена. Копия истории осталась прежней");
 const QString CloseWithoutSavingQuestion =
     QStringLiteral("Не удалось сохранить память метеостанции в файл met.mtb. Закрыть программу без сохранения?");
 
@@ -114,6 +118,16 @@ void TForm1::HistoryOperationStalled()
         SendCommand(TCommandCode::Quiet);
     }
     gui::ShowErrorBox(download ? DownloadStalledText : ClearStalledText);
+}
+
+void TForm1::HistoryStationUnplugged()
+{
+    const bool download = Station.DownloadActive == 1;
+    AbandonHistoryOperation();
+    // Told once the controller is done with the unplug, not from inside its handling.
+    QMetaObject::invokeMethod(
+        this, [download] { gui::ShowErrorBox(download ? DownloadUnpluggedText : ClearUnpluggedText); },
+        Qt::QueuedConnection);
 }
 
 void TForm1::Button3Click()

@@ -250,6 +250,8 @@ private:
     void AbandonHistoryOperation();
     // No report of a running download or clear for the stall time-out.
     void HistoryOperationStalled();
+    // The station of a running download or clear was unplugged.
+    void HistoryStationUnplugged();
     bool HistoryOperationRunning() const { return Station.DownloadActive == 1 || Station.ClearActive == 1; }
     // Writes "met.mtb" when the image is complete; false when it could not and the user keeps the
     // window open.

@@ -82,7 +82,7 @@ void TForm1::HidDeviceController1DeviceUnplug(THidDevice* HidDev)
     // A download or clear has no time-out: the loss of its station is what ends it.
     const bool endsHistoryOperation = HidDev == HistoryDevice || HidDev == Station.StationDevice;
     if (endsHistoryOperation && HistoryOperationRunning()) {
-        AbandonHistoryOperation();
+        HistoryStationUnplugged();
         // A later station took over meanwhile: it is still here for the buttons.
         if (HidDev != Station.StationDevice)
             EnableStationButtons();

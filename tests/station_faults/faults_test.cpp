@@ -34,6 +34,10 @@ const QString DownloadStalled =
     QStringLiteral("Метеостанция перестала отвечать, загрузка памяти прервана. Копия истории осталась прежней.");
 const QString ClearStalled =
     QStringLiteral("Метеостанция перестала отвечать, очистка памяти не подтверждена. Копия истории осталась прежней.");
+const QString DownloadUnplugged =
+    QStringLiteral("Метеостанция отключена, загрузка памяти прервана. Копия истории осталась прежней.");
+const QString ClearUnplugged =
+    QStringLiteral("Метеостанция отключена, очистка памяти не подтверждена. Копия истории осталась прежней.");
 
 class StationFaults : public e2e::StationE2E
 {
@@ -387,7 +391,14 @@ TEST_P(UnplugAtAnyMoment, LeavesTheDisconnectedStateAndTheCopyWhole)
     ASSERT_TRUE(PumpUntil([this] { return Form->Station.StationDevice == nullptr; }));
     EXPECT_EQ(Station->Traffic().FaultUnplugs, 1u);
     EXPECT_EQ(windowstate::DisconnectedProblem(*Form), "");
-    EXPECT_TRUE(ErrorBoxes.empty());
+    // A download or clear that the unplug ended says so, once the unplug has been dealt with.
+    std::vector<QString> told;
+    if (moment.Button == 1)
+        told = {DownloadUnplugged};
+    if (moment.Button == 2)
+        told = {ClearUnplugged};
+    EXPECT_TRUE(PumpUntil([&] { return ErrorBoxes.size() >= told.size(); }, 20000));
+    EXPECT_EQ(ErrorBoxes, told);
     EXPECT_EQ(Form->History.HistoryImage, UserImage());
     EXPECT_EQ(Platform.OpenHandleCount(Station->DeviceId()), 0);
 
@@ -401,6 +412,7 @@ TEST_P(UnplugAtAnyMoment, LeavesTheDisconnectedStateAndTheCopyWhole)
     if (Form->PageControl1->ActivePageIndex() != 1) {
         EXPECT_EQ(Readings(), ReadingsOf(Station->Model().ReadingsReport()));
     }
+    EXPECT_EQ(ErrorBoxes, told);
     ExpectUserHistoryKept();
 }
 
