@@ -24,6 +24,9 @@ constexpr int ReadingsPage = 0;
 constexpr int DiagramPage = 1;
 constexpr int SettingsPage = 2;
 
+const QString HistoryFileKeptText =
+    QStringLiteral("Файл останется без изменений, пока память метеостанции не будет загружена полностью");
+
 // Items of RadioGroup1.
 constexpr int TimeItem = 0;
 constexpr int SensorCodesItem = 1;
@@ -86,14 +89,16 @@ void TForm1::FormCreate()
     DisableStationButtons();
 
     const THistoryLoadResult loaded = LoadHistoryFile(History);
-    // A copy that stopped on a bad pair or could not be read must not replace the user's file:
-    // it is saved again only after a complete download.
+    // A copy that stopped on a bad pair, ended early or could not be read must not replace the
+    // user's file: it is saved again only after a complete download. The window works on what was
+    // read all the same.
     Station.HistoryComplete = loaded.ImageComplete() ? 1 : 0;
-    if (loaded.Outcome == THistoryLoadOutcome::BadPair) {
-        // Shown once the window is up; the rest of the start-up is left out.
-        QMetaObject::invokeMethod(this, [message = loaded.Message] { gui::ShowErrorBox(message); },
-                                  Qt::QueuedConnection);
-        return;
+    if (!loaded.Message.isEmpty()) {
+        QString message = loaded.Message;
+        if (!loaded.ImageComplete())
+            message = gui::ErrorBoxText(message) + QLatin1Char(' ') + HistoryFileKeptText;
+        // Shown once the window is up.
+        QMetaObject::invokeMethod(this, [message] { gui::ShowErrorBox(message); }, Qt::QueuedConnection);
     }
     // A quantity the diagram does not know, from a damaged file, is set right by DrawDayDiagram.
     UpDown2->SetPosition(History.DiagramQuantity);
