@@ -29,6 +29,7 @@ TDemo::TDemo() : Station(Platform, Seed), Form(Platform), Control(Station)
 {
     Station.Model().FillPlausibleHistory(60, simulator::CurrentDateTime(), Seed);
     Station.StartClock();
+    Form.setWindowTitle(DemoTitle);
     PlaceBeside(Control, Form);
 }
 

@@ -1,11 +1,14 @@
-// The demo as it starts: the program's window over simulated HID, the stand-in station with two
-// months of history and its control window beside the program's. Tests run it as it is.
+// The demo as it starts: the program's window over simulated HID, titled as the demo, the stand-in
+// station with two months of history and its control window beside the program's. Tests run it as
+// it is.
 #pragma once
 
 #include "demo/station_control_window.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "simulator/sim_station.h"
 #include "station/main_form.h"
+
+inline const QString DemoTitle = QStringLiteral("Метеостанция (демонстрация)");
 
 class TDemo
 {

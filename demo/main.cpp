@@ -1,17 +1,28 @@
 // meteostation-demo: the program's window as it is, over simulated HID, with a stand-in station that
-// has two months of history and is plugged in shortly after the start. Like the program it works
-// in the current directory ("met.mtb"); on Windows that is a "demo" folder inside the program's.
+// has two months of history and is plugged in shortly after the start. It works in a data folder of
+// its own, never in the program's, and its title says that it is the demo.
+#include "demo/demo_folder.h"
 #include "demo/demo_setup.h"
 #include "gui/error_box.h"
 #include "gui/termination_signals.h"
-#include "station/data_folder.h"
+#include "station/one_window_per_folder.h"
 
 int main(int argc, char** argv)
 {
     gui::TApplication app(argc, argv);
     gui::TApplication::setApplicationName(QStringLiteral("Метеостанция"));
-    gui::TApplication::setApplicationDisplayName(QStringLiteral("Метеостанция"));
-    EnterDataFolder(QStringLiteral("demo"));
+    gui::TApplication::setApplicationDisplayName(DemoTitle);
+    gui::TApplication::setDesktopFileName(QStringLiteral("meteostation-demo"));
+
+    QString problem;
+    if (!EnterDemoDataFolder(problem)) {
+        gui::ShowErrorBox(problem);
+        return 1;
+    }
+    // One window per data folder, as with the program.
+    const auto lock = ClaimCurrentFolder();
+    if (!lock)
+        return 1;
 
     TDemo demo;
     gui::CloseOnTerminationSignals(&demo.Form);

@@ -1,5 +1,8 @@
 #include "station/data_folder.h"
 
-// The launcher has started the program in the data folder (or the user started it where they want
+// The launcher has started the program in its data folder (or the user started it where they want
 // its files): nothing to do.
-void EnterDataFolder(const QString&) {}
+bool EnterDataFolder(QString&)
+{
+    return true;
+}

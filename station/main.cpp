@@ -4,6 +4,7 @@
 #include "hid/platform/host_platform.h"
 #include "station/data_folder.h"
 #include "station/main_form.h"
+#include "station/one_window_per_folder.h"
 
 int main(int argc, char** argv)
 {
@@ -12,7 +13,16 @@ int main(int argc, char** argv)
     gui::TApplication::setApplicationDisplayName(QStringLiteral("Метеостанция"));
     gui::TApplication::setDesktopFileName(QStringLiteral("meteostation"));
 
-    EnterDataFolder();
+    QString problem;
+    if (!EnterDataFolder(problem)) {
+        gui::ShowErrorBox(problem);
+        return 1;
+    }
+    // One window per data folder (the current one); a second start only points to the first.
+    const auto lock = ClaimCurrentFolder();
+    if (!lock)
+        return 1;
+
     // The platform outlives the window, whose controller and devices use it to the end.
     const auto platform = hidplatform::CreateHostPlatform();
     TForm1 form(*platform);

@@ -1,7 +1,8 @@
-// The system's message for an error code is shown after the program's own text, so it is trimmed
-// the same way on every platform.
+// The text the program shows for an error code of a HID read or write (errno values, which both
+// backends use), in the form it follows the program's own text.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -9,5 +10,9 @@ namespace hidplatform {
 
 // Trailing spaces, control characters and full stops removed.
 std::string TrimErrorText(std::string_view text);
+
+// The common reasons of a HID device's failures in Russian, whatever the system's locale (UTF-8);
+// strerror's text, trimmed, for the rest.
+std::string SystemErrorText(std::uint32_t code);
 
 } // namespace hidplatform
