@@ -60,6 +60,12 @@ std::string TrimErrorText(std::string_view text)
     return std::string(text);
 }
 
+std::string CommonReasonText(int code)
+{
+    const char* reason = CommonReason(code);
+    return reason != nullptr ? reason : "";
+}
+
 std::string SystemErrorText(std::uint32_t code)
 {
     if (const char* reason = CommonReason(static_cast<int>(code)))

@@ -361,6 +361,10 @@ TEST_F(StandInDevices, AVanishedDeviceEndsTheReadWithNoDataAndFailsReadStartsWri
     EXPECT_TRUE(Platform.Write(again, command.data(), command.size(), written));
     Platform.Close(again);
 
+    // The common reasons in the program's words, the rest in the system's; unknown codes by number.
+    EXPECT_EQ(Platform.ErrorText(ERROR_DEVICE_NOT_CONNECTED), "Устройство отключено");
+    EXPECT_EQ(Platform.ErrorText(ERROR_ACCESS_DENIED), "Нет доступа к устройству");
+    EXPECT_EQ(Platform.ErrorText(ERROR_SHARING_VIOLATION), "Устройство занято другой программой");
     EXPECT_EQ(Platform.ErrorText(0x2000ABCDu), "Неизвестная ошибка 536914893");
 }
 

@@ -8,6 +8,7 @@
 #include <hidpi.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <atomic>
 #include <cwchar>
 #include <vector>
@@ -61,6 +62,40 @@ std::string Utf8(const wchar_t* text, std::size_t length)
     if (size > 0)
         WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), size, nullptr, nullptr);
     return out;
+}
+
+// The errno code with the same meaning for a device, for the reasons the program words itself; 0
+// for the others.
+int ErrnoLike(std::uint32_t code)
+{
+    switch (code) {
+    case ERROR_DEVICE_NOT_CONNECTED:
+        return ENODEV;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return ENOENT;
+    case ERROR_ACCESS_DENIED:
+        return EACCES;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_BUSY:
+        return EBUSY;
+    case ERROR_GEN_FAILURE:
+    case ERROR_IO_DEVICE:
+    case ERROR_CRC:
+        return EIO;
+    case ERROR_SEM_TIMEOUT:
+        return ETIMEDOUT;
+    case ERROR_INVALID_PARAMETER:
+    case ERROR_INVALID_USER_BUFFER:
+        return EINVAL;
+    case ERROR_INVALID_HANDLE:
+        return EBADF;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+        return ENOMEM;
+    default:
+        return 0;
+    }
 }
 
 } // namespace
@@ -523,7 +558,11 @@ std::uint32_t WindowsPlatform::LastError() const
 
 std::string WindowsPlatform::ErrorText(std::uint32_t code) const
 {
-    // In the user's language, as the system words it.
+    // The common reasons in Russian, as on Linux, whatever the system's language.
+    const std::string common = CommonReasonText(ErrnoLike(code));
+    if (!common.empty())
+        return common;
+    // The rest as the system words it, in the user's language.
     wchar_t text[512] = {};
     const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
                                         text, static_cast<DWORD>(std::size(text)), nullptr);
