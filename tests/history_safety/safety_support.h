@@ -4,13 +4,13 @@
 #pragma once
 
 #include "station/history_state.h"
+#include "tests/common/test_support.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <chrono>
 #include <optional>
-#include <ostream>
 #include <sys/types.h>
 
 namespace safety {
@@ -84,9 +84,3 @@ private:
 };
 
 } // namespace safety
-
-// Readable texts in the tests' failure messages.
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
