@@ -27,6 +27,7 @@ const QString LastFolderSetting = QStringLiteral("last export folder");
 const QDate EarliestDate(2000, 1, 1);
 const QDate LatestDate(2099, 12, 31);
 constexpr int UpDownCentre = 50;
+const TColor RangeColor = RGBColor(120, 160, 235);
 
 const char* const DayOfWeekNames[] = {"пн", "вт", "ср", "чт", "пт", "сб", "вс"};
 const char* const MonthShortNames[] = {"янв", "фев", "мар", "апр", "май", "июн",
@@ -80,23 +81,23 @@ TArchivePage::TArchivePage(QWidget* parent)
     setObjectName(QStringLiteral("ArchivePage"));
     CreateChart();
 
-    QuantityUpDown = Place(new gui::TUpDown(this), "QuantityUpDown", {508, 0, 91, 17});
+    QuantityUpDown = Place(new gui::TUpDown(this), "QuantityUpDown", {490, 0, 110, 17});
     QuantityUpDown->SetMin(0);
     QuantityUpDown->SetMax(QuantityCount - 1);
     QuantityUpDown->SetWrap(true);
     connect(QuantityUpDown, &gui::TUpDown::Click, this,
             [this] { SetQuantity(static_cast<TQuantity>(QuantityUpDown->Position())); });
 
-    PeriodGroup = Place(new gui::TRadioGroup(this), "PeriodGroup", {508, 22, 91, 100});
+    PeriodGroup = Place(new gui::TRadioGroup(this), "PeriodGroup", {490, 22, 110, 100});
     PeriodGroup->setTitle(QStringLiteral("Период"));
     PeriodGroup->SetItems({QStringLiteral("день"), QStringLiteral("неделя"), QStringLiteral("месяц"), QStringLiteral("год")});
     PeriodGroup->SetItemIndex(static_cast<int>(FKind));
     connect(PeriodGroup, &gui::TRadioGroup::Click, this,
             [this] { ShowPeriod(static_cast<TPeriodKind>(PeriodGroup->ItemIndex()), FAnchor); });
 
-    auto* stepLabel = Place(new QLabel(QStringLiteral("Назад, вперёд"), this), "PeriodUpDownLabel", {508, 126, 91, 14});
+    auto* stepLabel = Place(new QLabel(QStringLiteral("Назад, вперёд"), this), "PeriodUpDownLabel", {490, 127, 110, 14});
     stepLabel->setFont(PageFont(11, false));
-    PeriodUpDown = Place(new gui::TUpDown(this), "PeriodUpDown", {508, 141, 91, 17});
+    PeriodUpDown = Place(new gui::TUpDown(this), "PeriodUpDown", {490, 142, 110, 17});
     PeriodUpDown->SetMin(0);
     PeriodUpDown->SetMax(2 * UpDownCentre);
     PeriodUpDown->SetPosition(UpDownCentre);
@@ -106,9 +107,9 @@ TArchivePage::TArchivePage(QWidget* parent)
         Step(button == gui::TUDBtnType::btNext ? 1 : -1);
     });
 
-    auto* dateLabel = Place(new QLabel(QStringLiteral("Перейти к дате"), this), "DateEditLabel", {508, 164, 91, 14});
+    auto* dateLabel = Place(new QLabel(QStringLiteral("Перейти к дате"), this), "DateEditLabel", {490, 166, 110, 14});
     dateLabel->setFont(PageFont(11, false));
-    DateEdit = Place(new QDateEdit(this), "DateEdit", {508, 179, 91, 21});
+    DateEdit = Place(new QDateEdit(this), "DateEdit", {490, 181, 110, 21});
     DateEdit->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
     DateEdit->setCalendarPopup(true);
     DateEdit->setDateRange(EarliestDate, LatestDate);
@@ -117,13 +118,13 @@ TArchivePage::TArchivePage(QWidget* parent)
             ShowPeriod(FKind, date);
     });
 
-    ExportButton = Place(new QPushButton(QStringLiteral("Экспорт CSV…"), this), "ExportButton", {508, 222, 91, 25});
+    ExportButton = Place(new QPushButton(QStringLiteral("Экспорт CSV…"), this), "ExportButton", {490, 222, 110, 25});
     connect(ExportButton, &QPushButton::clicked, this, &TArchivePage::ExportCsvClick);
-    PngButton = Place(new QPushButton(QStringLiteral("Сохранить PNG…"), this), "PngButton", {508, 254, 91, 25});
+    PngButton = Place(new QPushButton(QStringLiteral("Сохранить PNG…"), this), "PngButton", {490, 254, 110, 25});
     connect(PngButton, &QPushButton::clicked, this, &TArchivePage::SavePngClick);
 
-    StatisticsLabel = Place(new QLabel(this), "StatisticsLabel", {4, 280, 500, 17});
-    HoldingsLabel = Place(new QLabel(this), "HoldingsLabel", {4, 300, 595, 17});
+    StatisticsLabel = Place(new QLabel(this), "StatisticsLabel", {4, 280, 596, 17});
+    HoldingsLabel = Place(new QLabel(this), "HoldingsLabel", {4, 300, 596, 17});
     for (QLabel* label : {StatisticsLabel, HoldingsLabel})
         label->setFont(PageFont(11, true));
 
@@ -134,7 +135,7 @@ TArchivePage::~TArchivePage() = default;
 
 void TArchivePage::CreateChart()
 {
-    ArchiveChart = Place(new TChart(this), "ArchiveChart", {0, 0, 505, 277});
+    ArchiveChart = Place(new TChart(this), "ArchiveChart", {0, 0, 485, 277});
     ArchiveChart->SetMarginLeft(2);
     ArchiveChart->SetMarginTop(2);
     ArchiveChart->SetMarginRight(2);
@@ -163,14 +164,18 @@ void TArchivePage::CreateChart()
     }
     TChartAxis* bottom = ArchiveChart->BottomAxis();
     bottom->SetLabelsOnAxis(false);
-    bottom->SetLabelsSeparation(30);
-    bottom->SetLabelsMultiLine(true);
+    bottom->SetLabelsSeparation(10);
+    bottom->SetIncrement(1);
+    // Plain numbers, so the label event can read the value back from the text.
+    bottom->SetAxisValuesFormat(QStringLiteral("0.###"));
     ArchiveChart->OnGetAxisLabel = [this](TChartAxis* axis, TChartSeries*, int, QString& text) {
         if (axis != ArchiveChart->BottomAxis())
             return;
-        bool whole = false;
-        const int index = text.toInt(&whole);
-        text = whole ? AxisLabel(index) : QString();
+        QString number = text;
+        number.replace(QLatin1Char(','), QLatin1Char('.'));
+        bool ok = false;
+        const double value = number.toDouble(&ok);
+        text = ok ? AxisLabel(value) : QString();
     };
 
     HourSeries = ArchiveChart->OwnSeries(std::make_unique<TBarSeries>());
@@ -181,8 +186,10 @@ void TArchivePage::CreateChart()
         series->SetShowInLegend(false);
         series->Marks().SetVisible(false);
     }
-    // The mean stands out on its range: a dark line across the same width.
-    MeanSeries->BarPen().SetColor(clRed);
+    // A year has bars of a pixel or two: outlines would hide their colour. The mean is a line of
+    // its own colour across its range.
+    RangeSeries->BarPen().SetVisible(false);
+    MeanSeries->BarPen().SetVisible(false);
 }
 
 void TArchivePage::SetStore(TArchiveStore* store)
@@ -300,9 +307,16 @@ void TArchivePage::DrawChart()
     MeanSeries->SetActive(!day);
 
     const int columns = day ? static_cast<int>(view.HourValues.size()) : static_cast<int>(view.Days.size());
-    TChartAxis* bottom = ArchiveChart->BottomAxis();
-    SetAxisRange(bottom, -1, columns);
-    bottom->SetIncrement(day ? 1 : (columns <= 7 ? 1 : (columns <= 31 ? 2 : 30)));
+    const bool year = view.Period.Kind == TPeriodKind::Year;
+    // A year's days stand in their months: month m spans m..m + 1, so the labels fall on the
+    // months' first days.
+    auto dayPosition = [&view, year](int index) {
+        if (!year)
+            return static_cast<double>(index);
+        const QDate date = view.Period.First.addDays(index);
+        return date.month() - 1 + (date.day() - 1) / static_cast<double>(date.daysInMonth());
+    };
+    SetAxisRange(ArchiveChart->BottomAxis(), year ? -0.5 : -1, year ? 12 : columns);
 
     double lowest = 0;
     double highest = 0;
@@ -327,8 +341,8 @@ void TArchivePage::DrawChart()
             const TDaySummary& summary = view.Days[static_cast<std::size_t>(d)];
             if (summary.Hours == 0)
                 continue;
-            RangeSeries->AddRange(d, summary.Minimum, summary.Maximum, RGBColor(120, 160, 235));
-            MeanSeries->AddRange(d, summary.Mean, summary.Mean, clRed);
+            RangeSeries->AddRange(dayPosition(d), summary.Minimum, summary.Maximum, RangeColor);
+            MeanSeries->AddRange(dayPosition(d), summary.Mean, summary.Mean, clRed);
             include(summary.Minimum, summary.Maximum);
         }
     }
@@ -338,24 +352,30 @@ void TArchivePage::DrawChart()
         SetAxisRange(ArchiveChart->LeftAxis(), std::floor(lowest) - 1, std::ceil(highest) + 1);
 }
 
-QString TArchivePage::AxisLabel(int index) const
+QString TArchivePage::AxisLabel(double value) const
 {
     const TPeriod& period = FView.Period;
-    if (period.Kind == TPeriodKind::Day)
-        return index >= 0 && index < 24 ? QString::number(index) : QString();
-    if (index < 0 || index >= period.Days())
-        return {};
-    const QDate date = period.First.addDays(index);
-    switch (period.Kind) {
-    case TPeriodKind::Week:
-        return QString::fromUtf8(DayOfWeekNames[date.dayOfWeek() - 1]) + QLatin1Char(' ') + date.toString(QStringLiteral("dd.MM"));
-    case TPeriodKind::Month:
-        return QString::number(date.day());
-    case TPeriodKind::Year:
-        return QString::fromUtf8(MonthShortNames[date.month() - 1]) + QLatin1Char(' ') + QString::number(date.day());
-    default:
-        return {};
+    const long index = std::lround(value);
+    const int columns = period.Kind == TPeriodKind::Day ? 24 : (period.Kind == TPeriodKind::Year ? 12 : period.Days());
+    if (std::fabs(value - index) > 1e-9 || index < 0 || index >= columns) {
+        // Only the axis' ends, which get no label, are asked for such values: the chart measures
+        // their texts to space the labels, so they are as wide as the labels.
+        return AxisLabel(0);
     }
+    switch (period.Kind) {
+    case TPeriodKind::Day:
+        return QString::number(index);
+    case TPeriodKind::Week: {
+        const QDate date = period.First.addDays(index);
+        return QString::fromUtf8(DayOfWeekNames[date.dayOfWeek() - 1]) + QLatin1Char(' ') +
+               date.toString(QStringLiteral("dd.MM"));
+    }
+    case TPeriodKind::Month:
+        return QString::number(index + 1);
+    case TPeriodKind::Year:
+        return QString::fromUtf8(MonthShortNames[index]);
+    }
+    return {};
 }
 
 QString TArchivePage::SuggestedName(const QString& extension) const

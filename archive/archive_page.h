@@ -90,7 +90,8 @@ private:
     void CreateChart();
     void Draw();
     void DrawChart();
-    QString AxisLabel(int index) const;
+    // The bottom axis' label at a value: an hour, a day of the week or month, a month.
+    QString AxisLabel(double value) const;
     QString ChooseFile(const QString& caption, const QString& extension, const QString& filter);
     bool WriteFile(const QString& path, const QByteArray& bytes);
 
