@@ -195,8 +195,14 @@ void TArchivePage::CreateChart()
 void TArchivePage::SetStore(TArchiveStore* store)
 {
     FStore = store;
-    FHoldingsStale = true;
     ShowNewest();
+}
+
+void TArchivePage::ShowNewest()
+{
+    const std::optional<THourKey> newest = FStore != nullptr ? FStore->NewestHour() : std::nullopt;
+    FAnchor = newest ? DateOfHour(*newest) : FToday();
+    Refresh();
 }
 
 void TArchivePage::SetToday(std::function<QDate()> today)
@@ -237,12 +243,10 @@ void TArchivePage::ShowPeriod(TPeriodKind kind, const QDate& date)
     Draw();
 }
 
-void TArchivePage::ShowNewest()
+void TArchivePage::SetLastMerge(const QString& summary)
 {
-    std::optional<THourKey> newest;
-    if (FStore != nullptr)
-        newest = FStore->NewestHour();
-    ShowPeriod(FKind, newest ? DateOfHour(*newest) : FToday());
+    FLastMerge = summary;
+    FHoldingsStale = true;
 }
 
 void TArchivePage::Step(int steps)
@@ -288,8 +292,11 @@ void TArchivePage::Draw()
     StatisticsLabel->setText(StatisticsText(FView.Statistics, FQuantity));
     if (FHoldingsStale) {
         FHoldingsStale = false;
-        HoldingsLabel->setText(FStore != nullptr ? HoldingsText(FStore->Holdings())
-                                                 : QStringLiteral("Архив не ведётся: файл архива недоступен"));
+        QString text = FStore != nullptr ? HoldingsText(FStore->Holdings())
+                                         : QStringLiteral("Архив не ведётся: файл архива недоступен");
+        if (!FLastMerge.isEmpty())
+            text += QStringLiteral("; ") + FLastMerge;
+        HoldingsLabel->setText(text);
     }
     ExportButton->setEnabled(FStore != nullptr);
 }

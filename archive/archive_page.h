@@ -31,7 +31,8 @@ public:
     explicit TArchivePage(QWidget* parent = nullptr);
     ~TArchivePage() override;
 
-    // The archive shown; none while the program has no archive (the page then says so). Not owned.
+    // The archive shown, from its newest day on; none while the program has no archive (the page
+    // then says so). Not owned.
     void SetStore(archive::TArchiveStore* store);
     archive::TArchiveStore* Store() const { return FStore; }
 
@@ -50,8 +51,10 @@ public:
     void Refresh();
     // The period of `kind` that holds `date`.
     void ShowPeriod(archive::TPeriodKind kind, const QDate& date);
-    // The newest day with data (today in an empty archive), in the period kind chosen.
+    // The newest day of the archive (today in an empty one), in the period kind chosen.
     void ShowNewest();
+    // What the last merge did, shown after the holdings («последняя загрузка: …»).
+    void SetLastMerge(const QString& summary);
     // One period forth (1) or back (-1); never before 2000 or after 2099.
     void Step(int steps);
     void SetQuantity(archive::TQuantity quantity);
@@ -104,6 +107,7 @@ private:
     archive::TQuantity FQuantity = archive::TQuantity::IndoorTemperature;
     archive::TPeriodView FView;
     std::vector<archive::TArchiveHour> FHours; // of the period shown
+    QString FLastMerge;
     bool FStale = true;
     bool FHoldingsStale = true;
     bool FUpdatingControls = false;

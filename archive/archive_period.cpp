@@ -166,4 +166,12 @@ QString HoldingsText(const THoldings& holdings)
         .arg(count, HoursWord(holdings.Hours), DateOfHour(*holdings.First).toString(DateFormat));
 }
 
+QString MergeSummaryText(const TMergeResult& result, int skipped)
+{
+    return QStringLiteral("последняя загрузка: новых часов %1, расхождений %2, пропущено записей %3")
+        .arg(result.Added)
+        .arg(result.Conflicts)
+        .arg(skipped);
+}
+
 } // namespace archive

@@ -752,7 +752,20 @@ THoldings TArchiveStore::Holdings()
 
 std::optional<THourKey> TArchiveStore::NewestHour()
 {
-    return Holdings().Last;
+    if (!IsOpen())
+        return std::nullopt;
+    // The last row of each table, not a scan: this runs at every start.
+    std::optional<THourKey> newest;
+    for (const char* sql : {"SELECT hour FROM hours ORDER BY hour DESC LIMIT 1",
+                            "SELECT hour FROM sample_hours ORDER BY hour DESC LIMIT 1"}) {
+        std::int64_t hour = 0;
+        TStatement s;
+        if (s.Prepare(FConnection->Db, sql) == SQLITE_OK && s.Step() == SQLITE_ROW) {
+            hour = s.Int64(0);
+            newest = newest ? std::max(*newest, hour) : hour;
+        }
+    }
+    return newest;
 }
 
 QString TArchiveStore::Setting(const QString& name)

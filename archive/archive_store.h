@@ -84,7 +84,7 @@ public:
     // The hours from `first` to `last` (both included) that have any value, in order.
     std::vector<TArchiveHour> Hours(THourKey first, THourKey last);
     THoldings Holdings();
-    // Where the newest value lies, none for an empty archive.
+    // The newest hour the archive has a row for, none for an empty archive.
     std::optional<THourKey> NewestHour();
 
     // Small settings kept with the archive (the last export folder); empty when not set.

@@ -21,6 +21,7 @@ namespace {
 constexpr int ReadingsPage = 0;
 constexpr int DiagramPage = 1;
 constexpr int SettingsPage = 2;
+constexpr int ArchivePageIndex = 4;
 
 // Items of RadioGroup1.
 constexpr int TimeItem = 0;
@@ -87,6 +88,7 @@ void TForm1::FormCreate()
     // A copy that stopped on a bad pair or could not be read must not replace the user's file:
     // it is saved again only after a complete download.
     Station.HistoryComplete = loaded.ImageComplete() ? 1 : 0;
+    OpenArchive(loaded.Outcome == THistoryLoadOutcome::Loaded);
     if (loaded.Outcome == THistoryLoadOutcome::BadPair) {
         // Shown once the window is up; the rest of the start-up is left out.
         QMetaObject::invokeMethod(this, [message = loaded.Message] { gui::ShowErrorBox(message); },
@@ -104,6 +106,7 @@ bool TForm1::FormClose()
 {
     Station.Closing = 1;
     SendCommand(TCommandCode::Quiet);
+    FlushLiveSample();
     if (!SaveHistoryAtClose()) {
         // Staying open: the readings pages get their stream back.
         const int page = PageControl1->ActivePageIndex();
@@ -149,6 +152,8 @@ void TForm1::HandleInputReport(const std::uint8_t* data, std::uint16_t size)
         RefreshDisplay();
     else if (page == DiagramPage)
         HandleHistoryReport();
+    if (page == ReadingsPage || page == SettingsPage || page == ArchivePageIndex)
+        SampleReadings();
 }
 
 void TForm1::ShowStationConnected()
@@ -171,6 +176,7 @@ void TForm1::ShowStationDisconnected()
 {
     Panel1->SetCaption(StationDisconnectedText);
     ShowPlaceholders();
+    FlushLiveSample();
     if (Station.Closing == 1)
         return;
     DisableStationButtons();
@@ -190,8 +196,11 @@ void TForm1::PageControl1Change()
     Button7->setEnabled(SettableItemSelected());
     const int page = PageControl1->ActivePageIndex();
     // Leaving for the diagram or help page quiets the station; byte 19 is always set, so a
-    // history download or clear can never be repeated by a page change.
-    const bool streaming = page == ReadingsPage || page == SettingsPage;
+    // history download or clear can never be repeated by a page change. The archive page keeps
+    // the stream, for its live samples.
+    const bool streaming = page == ReadingsPage || page == SettingsPage || page == ArchivePageIndex;
+    if (!streaming)
+        FlushLiveSample();
     SendCommand(streaming ? TCommandCode::StreamReadings : TCommandCode::Quiet);
 }
 

@@ -1,6 +1,7 @@
 // Saving "met.mtb" where the file system says no: a full disk and a read-only folder, through
 // the save itself and through closing the window; and the clean-up of temporaries that killed
 // saves leave behind.
+#include "archive/archive_store.h"
 #include "gui/error_box.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "station/history_file.h"
@@ -97,6 +98,10 @@ protected:
     bool Answer = false;
 };
 
+// The weather archive of the open window, with its journal and the journal's index.
+const QStringList OpenArchiveFiles{archive::ArchiveFileName, archive::ArchiveFileName + QStringLiteral("-shm"),
+                                   archive::ArchiveFileName + QStringLiteral("-wal")};
+
 const QString CloseQuestion =
     QStringLiteral("Не удалось сохранить память метеостанции в файл met.mtb. Закрыть программу без сохранения?");
 
@@ -127,14 +132,14 @@ TEST_F(FileSystemFault, FullDiskAtCloseShowsTheErrorAsksAndSavesOnceThereIsRoom)
     EXPECT_EQ(ErrorBoxes,
               std::vector<QString>{SaveMessage(Folder->Path(), QStringLiteral("на диске нет свободного места."))});
     EXPECT_EQ(Questions, std::vector<QString>{CloseQuestion});
-    ExpectOldFileWhole({QStringLiteral("filler"), HistoryFileName});
+    ExpectOldFileWhole(QStringList{QStringLiteral("filler"), HistoryFileName} + OpenArchiveFiles);
 
     // The user makes room and closes again: the copy is saved, in the canonical form.
     ASSERT_TRUE(QFile::remove(Folder->File(QStringLiteral("filler"))));
     EXPECT_TRUE(Form->close());
     EXPECT_EQ(ErrorBoxes.size(), 1u);
     EXPECT_EQ(ReadFileBytes(Folder->File(HistoryFileName)), HistoryFileBytes(OldImage, OldQuantity));
-    EXPECT_EQ(FolderEntries(Folder->Path()), QStringList{HistoryFileName});
+    EXPECT_EQ(FolderEntries(Folder->Path()), QStringList{HistoryFileName} + OpenArchiveFiles);
 }
 
 TEST_F(FileSystemFault, RoomTakenByTheTemporaryOfAKilledSaveIsWonBack)
