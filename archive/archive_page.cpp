@@ -123,9 +123,10 @@ TArchivePage::TArchivePage(QWidget* parent)
     PngButton = Place(new QPushButton(QStringLiteral("Сохранить PNG…"), this), "PngButton", {490, 254, 110, 25});
     connect(PngButton, &QPushButton::clicked, this, &TArchivePage::SavePngClick);
 
-    StatisticsLabel = Place(new QLabel(this), "StatisticsLabel", {4, 280, 596, 17});
-    HoldingsLabel = Place(new QLabel(this), "HoldingsLabel", {4, 300, 596, 17});
-    for (QLabel* label : {StatisticsLabel, HoldingsLabel})
+    StatisticsLabel = Place(new QLabel(this), "StatisticsLabel", {4, 264, 482, 17});
+    HoldingsLabel = Place(new QLabel(this), "HoldingsLabel", {4, 282, 596, 17});
+    LastMergeLabel = Place(new QLabel(this), "LastMergeLabel", {4, 300, 596, 17});
+    for (QLabel* label : {StatisticsLabel, HoldingsLabel, LastMergeLabel})
         label->setFont(PageFont(11, true));
 
     FAnchor = FToday();
@@ -135,7 +136,7 @@ TArchivePage::~TArchivePage() = default;
 
 void TArchivePage::CreateChart()
 {
-    ArchiveChart = Place(new TChart(this), "ArchiveChart", {0, 0, 485, 277});
+    ArchiveChart = Place(new TChart(this), "ArchiveChart", {0, 0, 485, 262});
     ArchiveChart->SetMarginLeft(2);
     ArchiveChart->SetMarginTop(2);
     ArchiveChart->SetMarginRight(2);
@@ -164,7 +165,6 @@ void TArchivePage::CreateChart()
     }
     TChartAxis* bottom = ArchiveChart->BottomAxis();
     bottom->SetLabelsOnAxis(false);
-    bottom->SetLabelsSeparation(10);
     bottom->SetIncrement(1);
     // Plain numbers, so the label event can read the value back from the text.
     bottom->SetAxisValuesFormat(QStringLiteral("0.###"));
@@ -245,8 +245,7 @@ void TArchivePage::ShowPeriod(TPeriodKind kind, const QDate& date)
 
 void TArchivePage::SetLastMerge(const QString& summary)
 {
-    FLastMerge = summary;
-    FHoldingsStale = true;
+    LastMergeLabel->setText(summary);
 }
 
 void TArchivePage::Step(int steps)
@@ -292,11 +291,8 @@ void TArchivePage::Draw()
     StatisticsLabel->setText(StatisticsText(FView.Statistics, FQuantity));
     if (FHoldingsStale) {
         FHoldingsStale = false;
-        QString text = FStore != nullptr ? HoldingsText(FStore->Holdings())
-                                         : QStringLiteral("Архив не ведётся: файл архива недоступен");
-        if (!FLastMerge.isEmpty())
-            text += QStringLiteral("; ") + FLastMerge;
-        HoldingsLabel->setText(text);
+        HoldingsLabel->setText(FStore != nullptr ? HoldingsText(FStore->Holdings())
+                                                 : QStringLiteral("Архив не ведётся: файл архива недоступен"));
     }
     ExportButton->setEnabled(FStore != nullptr);
 }
@@ -324,6 +320,8 @@ void TArchivePage::DrawChart()
         return date.month() - 1 + (date.day() - 1) / static_cast<double>(date.daysInMonth());
     };
     SetAxisRange(ArchiveChart->BottomAxis(), year ? -0.5 : -1, year ? 12 : columns);
+    // Numbers need room between them to read apart; the week's longer labels need less.
+    ArchiveChart->BottomAxis()->SetLabelsSeparation(view.Period.Kind == TPeriodKind::Week ? 10 : 60);
 
     double lowest = 0;
     double highest = 0;
@@ -366,8 +364,8 @@ QString TArchivePage::AxisLabel(double value) const
     const int columns = period.Kind == TPeriodKind::Day ? 24 : (period.Kind == TPeriodKind::Year ? 12 : period.Days());
     if (std::fabs(value - index) > 1e-9 || index < 0 || index >= columns) {
         // Only the axis' ends, which get no label, are asked for such values: the chart measures
-        // their texts to space the labels, so they are as wide as the labels.
-        return AxisLabel(0);
+        // their texts to space the labels, so they are as wide as the widest labels.
+        return AxisLabel(columns - 1);
     }
     switch (period.Kind) {
     case TPeriodKind::Day:

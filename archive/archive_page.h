@@ -53,7 +53,7 @@ public:
     void ShowPeriod(archive::TPeriodKind kind, const QDate& date);
     // The newest day of the archive (today in an empty one), in the period kind chosen.
     void ShowNewest();
-    // What the last merge did, shown after the holdings («последняя загрузка: …»).
+    // What the last merge did, shown under the holdings («Последняя загрузка: …»).
     void SetLastMerge(const QString& summary);
     // One period forth (1) or back (-1); never before 2000 or after 2099.
     void Step(int steps);
@@ -85,6 +85,7 @@ public:
     QPushButton* PngButton = nullptr;
     QLabel* StatisticsLabel = nullptr;
     QLabel* HoldingsLabel = nullptr;
+    QLabel* LastMergeLabel = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -107,7 +108,6 @@ private:
     archive::TQuantity FQuantity = archive::TQuantity::IndoorTemperature;
     archive::TPeriodView FView;
     std::vector<archive::TArchiveHour> FHours; // of the period shown
-    QString FLastMerge;
     bool FStale = true;
     bool FHoldingsStale = true;
     bool FUpdatingControls = false;

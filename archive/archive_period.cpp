@@ -168,7 +168,7 @@ QString HoldingsText(const THoldings& holdings)
 
 QString MergeSummaryText(const TMergeResult& result, int skipped)
 {
-    return QStringLiteral("последняя загрузка: новых часов %1, расхождений %2, пропущено записей %3")
+    return QStringLiteral("Последняя загрузка: новых часов %1, расхождений %2, пропущено записей с неверной датой %3")
         .arg(result.Added)
         .arg(result.Conflicts)
         .arg(skipped);

@@ -68,7 +68,7 @@ QString ValueText(TQuantity quantity, double value);
 QString StatisticsText(const TStatistics& statistics, TQuantity quantity);
 // «В архиве 1 415 часов с 05.10.2026», or that the archive is empty.
 QString HoldingsText(const THoldings& holdings);
-// «последняя загрузка: новых часов 24, расхождений 2, пропущено записей 3»: what a merge of a
+// «Последняя загрузка: новых часов 24, расхождений 2, пропущено записей с неверной датой 3»: what a merge of a
 // download found; `skipped` records had no real date.
 QString MergeSummaryText(const TMergeResult& result, int skipped);
 
