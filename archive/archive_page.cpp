@@ -344,8 +344,13 @@ void TArchivePage::DrawChart()
     } else {
         for (int d = 0; d < columns; ++d) {
             const TDaySummary& summary = view.Days[static_cast<std::size_t>(d)];
-            if (summary.Hours == 0)
+            if (summary.Hours == 0) {
+                // A point that is not drawn: the bars' width follows the number of points, which
+                // is to be the period's days.
+                RangeSeries->AddRange(dayPosition(d), 0, 0, clNone);
+                MeanSeries->AddRange(dayPosition(d), 0, 0, clNone);
                 continue;
+            }
             RangeSeries->AddRange(dayPosition(d), summary.Minimum, summary.Maximum, RangeColor);
             MeanSeries->AddRange(dayPosition(d), summary.Mean, summary.Mean, clRed);
             include(summary.Minimum, summary.Maximum);

@@ -108,7 +108,8 @@ TEST_F(ArchivePage, TheUserStepsThroughDaysWeeksMonthsAndYears)
               QStringLiteral("Температура в доме — 17.11.2025 – 23.11.2025"));
     QTest::mouseClick(Page->PeriodUpDown->RightButton(), Qt::LeftButton);
     EXPECT_EQ(Page->View().Period.First, QDate(2025, 11, 24));
-    EXPECT_EQ(Page->RangeSeries->PointCount(), 0);
+    EXPECT_EQ(Page->RangeSeries->PointCount(), 7);
+    EXPECT_EQ(Page->RangeSeries->PointColor(0), clNone);
     EXPECT_TRUE(Page->StatisticsLabel->text().startsWith(QStringLiteral("Нет данных за этот период")));
     QTest::mouseClick(Page->PeriodUpDown->LeftButton(), Qt::LeftButton);
     QTest::mouseClick(Page->PeriodUpDown->LeftButton(), Qt::LeftButton);
@@ -119,16 +120,18 @@ TEST_F(ArchivePage, TheUserStepsThroughDaysWeeksMonthsAndYears)
     EXPECT_EQ(Page->Quantity(), TQuantity::OutdoorTemperature);
     QTest::mouseClick(Page->PeriodGroup->Button(2), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(Page->View().Period, PeriodContaining(TPeriodKind::Month, QDate(2025, 11, 10)));
-    EXPECT_EQ(Page->RangeSeries->PointCount(), 23);
+    EXPECT_EQ(Page->RangeSeries->PointCount(), 30);
+    EXPECT_EQ(Page->RangeSeries->PointColor(22), RGBColor(120, 160, 235)); // 23.11
+    EXPECT_EQ(Page->RangeSeries->PointColor(23), clNone);
     EXPECT_EQ(Page->ArchiveChart->Title().Text().value(0), QStringLiteral("Температура на улице — ноябрь 2025"));
     QTest::mouseClick(Page->PeriodGroup->Button(3), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(Page->View().Period, PeriodContaining(TPeriodKind::Year, QDate(2025, 11, 10)));
-    EXPECT_EQ(Page->RangeSeries->PointCount(), 41);
+    EXPECT_EQ(Page->RangeSeries->PointCount(), 365);
     EXPECT_EQ(Page->ArchiveChart->LeftAxis()->Minimum(), -13);
     EXPECT_EQ(Page->ArchiveChart->LeftAxis()->Maximum(), 12);
     // The year's range bars are drawn in their colour where the data are.
     const QImage image = Page->ArchiveChart->RenderToImage();
-    const TChartRect bar = Page->RangeSeries->PointBarRect(20);
+    const TChartRect bar = Page->RangeSeries->PointBarRect(QDate(2025, 1, 1).daysTo(QDate(2025, 11, 1)));
     EXPECT_EQ(image.pixelColor((bar.Left + bar.Right) / 2, bar.Top + 3), QColor(120, 160, 235));
 
     // A date typed in: the year of it.
