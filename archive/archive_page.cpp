@@ -49,18 +49,6 @@ T* Place(T* control, const char* name, QRect place)
     return control;
 }
 
-// Both ends at once in the order the axis accepts, whatever range a zoom left behind.
-void SetAxisRange(TChartAxis* axis, double minimum, double maximum)
-{
-    if (minimum > axis->Maximum()) {
-        axis->SetMaximum(maximum);
-        axis->SetMinimum(minimum);
-    } else {
-        axis->SetMinimum(minimum);
-        axis->SetMaximum(maximum);
-    }
-}
-
 void WriteWithSaveFile(const QString& path, const QByteArray& bytes)
 {
     QSaveFile file(path);
@@ -319,7 +307,7 @@ void TArchivePage::DrawChart()
         const QDate date = view.Period.First.addDays(index);
         return date.month() - 1 + (date.day() - 1) / static_cast<double>(date.daysInMonth());
     };
-    SetAxisRange(ArchiveChart->BottomAxis(), year ? -0.5 : -1, year ? 12 : columns);
+    ArchiveChart->BottomAxis()->SetMinMax(year ? -0.5 : -1, year ? 12 : columns);
     // Numbers need room between them to read apart; the week's longer labels need less.
     ArchiveChart->BottomAxis()->SetLabelsSeparation(view.Period.Kind == TPeriodKind::Week ? 10 : 60);
 
@@ -357,9 +345,9 @@ void TArchivePage::DrawChart()
         }
     }
     if (!any)
-        SetAxisRange(ArchiveChart->LeftAxis(), -1, 1);
+        ArchiveChart->LeftAxis()->SetMinMax(-1, 1);
     else
-        SetAxisRange(ArchiveChart->LeftAxis(), std::floor(lowest) - 1, std::ceil(highest) + 1);
+        ArchiveChart->LeftAxis()->SetMinMax(std::floor(lowest) - 1, std::ceil(highest) + 1);
 }
 
 QString TArchivePage::AxisLabel(double value) const

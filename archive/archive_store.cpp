@@ -1,5 +1,7 @@
 #include "archive/archive_store.h"
 
+#include "gui/system_reason.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -7,7 +9,6 @@
 #include <QUrl>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -232,28 +233,9 @@ QString ArchiveReason(int code, int systemError)
         return QStringLiteral("не хватает памяти");
     case SQLITE_CANTOPEN:
     case SQLITE_IOERR:
-        switch (systemError) {
-        case ENOSPC:
-            return QStringLiteral("на диске нет свободного места");
-        case EDQUOT:
-            return QStringLiteral("исчерпана дисковая квота");
-        case EROFS:
-            return QStringLiteral("диск доступен только для чтения");
-        case EACCES:
-        case EPERM:
-            return QStringLiteral("нет прав на запись");
-        case ENOENT:
-            return QStringLiteral("папка не найдена");
-        case EISDIR:
-            return QStringLiteral("на месте файла — папка");
-        default:
-            break;
-        }
-        if ((code & 0xFF) == SQLITE_CANTOPEN)
-            return QStringLiteral("файл не открывается");
         if (systemError != 0)
-            return QStringLiteral("ошибка ввода-вывода (%1)").arg(QString::fromLocal8Bit(std::strerror(systemError)));
-        return QStringLiteral("ошибка ввода-вывода");
+            return gui::SystemReason(systemError);
+        return (code & 0xFF) == SQLITE_CANTOPEN ? QStringLiteral("файл не открывается") : QStringLiteral("ошибка ввода-вывода");
     default:
         return QString::fromUtf8(sqlite3_errstr(code));
     }
@@ -457,6 +439,32 @@ bool TArchiveStore::RecoverFromDamage(int code)
     return IsOpen();
 }
 
+int TArchiveStore::RunChange(const std::function<int()>& attempt, QString& notice)
+{
+    int rc = attempt();
+    if (rc == SQLITE_OK)
+        return rc;
+    FConnection->RollBackIfOpen();
+    if (IsDamage(rc)) {
+        const bool fresh = RecoverFromDamage(rc);
+        notice = FNotice;
+        if (fresh) {
+            rc = attempt();
+            if (rc != SQLITE_OK)
+                FConnection->RollBackIfOpen();
+        }
+    }
+    return rc;
+}
+
+QString TArchiveStore::ChangeMessage(int code, const QString& failed, const QString& notice) const
+{
+    if (code == SQLITE_OK)
+        return notice;
+    const QString message = FailureMessage(failed, code);
+    return notice.isEmpty() ? message : notice + QStringLiteral(".\n") + message;
+}
+
 QString TArchiveStore::FailureMessage(const QString& what, int code) const
 {
     const int systemError = FConnection ? FConnection->SystemError() : 0;
@@ -555,28 +563,15 @@ TMergeResult TArchiveStore::RunMerge(const std::vector<THourRecord>& hours, bool
         return c.Exec("COMMIT");
     };
 
-    int rc = attempt();
     QString notice;
-    if (rc != SQLITE_OK) {
-        FConnection->RollBackIfOpen();
-        if (IsDamage(rc) && RecoverFromDamage(rc)) {
-            notice = FNotice;
-            rc = attempt();
-            if (rc != SQLITE_OK)
-                FConnection->RollBackIfOpen();
-        }
-    }
+    const int rc = RunChange(attempt, notice);
     if (rc != SQLITE_OK) {
         const bool alreadyImported = result.AlreadyImported;
         result = {};
         result.AlreadyImported = alreadyImported;
-        result.Message = FailureMessage(import ? ImportFailedText : MergeFailedText, rc);
-        if (!notice.isEmpty())
-            result.Message = notice + QStringLiteral(".\n") + result.Message;
-        return result;
     }
-    result.Ok = true;
-    result.Message = notice;
+    result.Ok = rc == SQLITE_OK;
+    result.Message = ChangeMessage(rc, import ? ImportFailedText : MergeFailedText, notice);
     return result;
 }
 
@@ -645,24 +640,9 @@ TWriteResult TArchiveStore::AddSample(const TSample& sample)
         return c.Exec("COMMIT");
     };
 
-    int rc = attempt();
     QString notice;
-    if (rc != SQLITE_OK) {
-        FConnection->RollBackIfOpen();
-        if (IsDamage(rc) && RecoverFromDamage(rc)) {
-            notice = FNotice;
-            rc = attempt();
-            if (rc != SQLITE_OK)
-                FConnection->RollBackIfOpen();
-        }
-    }
-    if (rc != SQLITE_OK) {
-        QString message = FailureMessage(SampleFailedText, rc);
-        if (!notice.isEmpty())
-            message = notice + QStringLiteral(".\n") + message;
-        return {false, message};
-    }
-    return {true, notice};
+    const int rc = RunChange(attempt, notice);
+    return {rc == SQLITE_OK, ChangeMessage(rc, SampleFailedText, notice)};
 }
 
 std::vector<TArchiveHour> TArchiveStore::Hours(THourKey first, THourKey last)

@@ -10,6 +10,7 @@
 #include "archive/archive_types.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -111,6 +112,11 @@ private:
     // After a change met a damaged file: aside with it, a fresh archive, and the change again.
     bool RecoverFromDamage(int code);
     TMergeResult RunMerge(const std::vector<THourRecord>& hours, bool import);
+    // Runs one change (a transaction, all or nothing). When it meets a damaged file, the file goes
+    // aside and the change runs once more in the fresh archive; `notice` then tells of it.
+    int RunChange(const std::function<int()>& attempt, QString& notice);
+    // What the user is told after a change: the notice, and why it failed if it did.
+    QString ChangeMessage(int code, const QString& failed, const QString& notice) const;
     QString FailureMessage(const QString& what, int code) const;
 
     QString FPath;

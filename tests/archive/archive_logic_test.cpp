@@ -10,15 +10,11 @@
 
 using namespace archive;
 using archivetest::EmptyImage;
+using archivetest::None;
 using archivetest::PutRecord;
+using archivetest::V;
 
 namespace {
-
-std::optional<int> V(int value)
-{
-    return value;
-}
-constexpr std::nullopt_t None = std::nullopt;
 
 TEST(ArchiveRecords, OnlyRealDatesAndHoursBecomeHours)
 {

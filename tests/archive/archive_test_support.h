@@ -10,11 +10,19 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 struct sqlite3;
 
 namespace archivetest {
+
+// A value of the expected rows, and no value.
+inline std::optional<int> V(int value)
+{
+    return value;
+}
+inline constexpr std::nullopt_t None = std::nullopt;
 
 THistoryImage EmptyImage();
 void PutRecord(THistoryImage& image, int slot, const std::array<std::uint8_t, 8>& bytes);

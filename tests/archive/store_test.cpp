@@ -16,16 +16,12 @@
 using namespace archive;
 using archivetest::EmptyImage;
 using archivetest::IntegrityCheck;
+using archivetest::None;
 using archivetest::PutRecord;
 using archivetest::StationHours;
+using archivetest::V;
 
 namespace {
-
-std::optional<int> V(int value)
-{
-    return value;
-}
-constexpr std::nullopt_t None = std::nullopt;
 
 QStringList Entries(const QString& folder)
 {
