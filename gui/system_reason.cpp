@@ -23,8 +23,6 @@ QString SystemReason(int error)
         return QStringLiteral("ошибка ввода-вывода");
     case ENOENT:
         return QStringLiteral("папка не найдена");
-    case EISDIR:
-        return QStringLiteral("на месте файла — папка");
     default:
         return QString::fromLocal8Bit(std::strerror(error));
     }

@@ -1,7 +1,6 @@
 // Saving "met.mtb" where the file system says no: a full disk and a read-only folder, through
 // the save itself and through closing the window; and the clean-up of temporaries that killed
 // saves leave behind.
-#include "archive/archive_store.h"
 #include "gui/error_box.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "station/history_file.h"
@@ -98,10 +97,6 @@ protected:
     bool Answer = false;
 };
 
-// The weather archive of the open window, with its journal and the journal's index.
-const QStringList OpenArchiveFiles{archive::ArchiveFileName, archive::ArchiveFileName + QStringLiteral("-shm"),
-                                   archive::ArchiveFileName + QStringLiteral("-wal")};
-
 const QString CloseQuestion =
     QStringLiteral("Не удалось сохранить память метеостанции в файл met.mtb. Закрыть программу без сохранения?");
 
@@ -132,14 +127,14 @@ TEST_F(FileSystemFault, FullDiskAtCloseShowsTheErrorAsksAndSavesOnceThereIsRoom)
     EXPECT_EQ(ErrorBoxes,
               std::vector<QString>{SaveMessage(Folder->Path(), QStringLiteral("на диске нет свободного места."))});
     EXPECT_EQ(Questions, std::vector<QString>{CloseQuestion});
-    ExpectOldFileWhole(QStringList{QStringLiteral("filler"), HistoryFileName} + OpenArchiveFiles);
+    ExpectOldFileWhole(QStringList{QStringLiteral("filler"), HistoryFileName} + safety::OpenArchiveFiles());
 
     // The user makes room and closes again: the copy is saved, in the canonical form.
     ASSERT_TRUE(QFile::remove(Folder->File(QStringLiteral("filler"))));
     EXPECT_TRUE(Form->close());
     EXPECT_EQ(ErrorBoxes.size(), 1u);
     EXPECT_EQ(ReadFileBytes(Folder->File(HistoryFileName)), HistoryFileBytes(OldImage, OldQuantity));
-    EXPECT_EQ(FolderEntries(Folder->Path()), QStringList{HistoryFileName} + OpenArchiveFiles);
+    EXPECT_EQ(FolderEntries(Folder->Path()), QStringList{HistoryFileName} + safety::OpenArchiveFiles());
 }
 
 TEST_F(FileSystemFault, RoomTakenByTheTemporaryOfAKilledSaveIsWonBack)

@@ -28,6 +28,10 @@ QStringList HistoryTemporaries(const QString& folder);
 // Every entry of `folder`, hidden ones included, sorted.
 QStringList FolderEntries(const QString& folder);
 
+// The weather archive beside "met.mtb" while a window has it open: the file, its journal and the
+// journal's index. A window that closed leaves the file alone.
+QStringList OpenArchiveFiles();
+
 // A tmpfs of `options` (e.g. "size=1m") mounted on a fresh folder, seen only by this test
 // program's main thread (a private mount namespace, entered once). Unmounted and removed in the
 // destructor. When the namespace or the mount is not possible, Mounted() is false and Why() says
@@ -55,15 +59,26 @@ private:
     bool FMounted = false;
 };
 
-// The path of the real program, empty when this build has none.
+// The paths of the real program and of the demo, empty when this build has none.
 QString ProgramPath();
+QString DemoProgramPath();
 
-// The real program running offscreen in a folder, its output discarded.
+// How a program is started.
+struct TStart
+{
+    QString Program = ProgramPath();
+    QString Preload;           // a library for LD_PRELOAD, or empty
+    QStringList Environment;   // "NAME=value" entries added to this test program's own
+    QString StandardErrorFile; // where its standard error goes; nowhere when empty
+};
+
+// A program running offscreen in a folder, its output discarded.
 class TProgram
 {
 public:
     // `preload`: a library for LD_PRELOAD, or empty.
     TProgram(const QString& folder, const QString& preload = {});
+    TProgram(const QString& folder, const TStart& start);
     ~TProgram(); // kills the program if it still runs
     TProgram(const TProgram&) = delete;
     TProgram& operator=(const TProgram&) = delete;
