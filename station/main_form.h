@@ -1,4 +1,4 @@
-// The program's one window: four pages (readings, diagrams, settings, help) and the station
+// The program's one window: five pages (readings, diagrams, settings, help, archive) and the station
 // application's handlers. Controls keep the names of the window layout; each is a public member
 // and carries its name as its object name.
 #pragma once
