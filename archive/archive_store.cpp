@@ -1,6 +1,6 @@
 #include "archive/archive_store.h"
 
-#include "gui/system_reason.h"
+#include "archive/archive_connection.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -15,231 +15,14 @@
 namespace archive {
 namespace {
 
-// Hours and minutes are counted on the wall clock from 1 January 2000, 00:00 (see archive_types.h).
-const char* const SchemaSql = R"sql(
-CREATE TABLE hours(              -- the station's hourly records, merged from every download
-  hour INTEGER PRIMARY KEY,      -- hours since 2000-01-01 00:00, station clock
-  indoor INTEGER,                -- °C, NULL when the station had no value
-  outdoor INTEGER,               -- °C
-  pressure INTEGER,              -- mm Hg
-  humidity INTEGER               -- %
-);
-CREATE TABLE samples(            -- the live stream, one row per 5 minutes
-  minute INTEGER PRIMARY KEY,    -- first minute of the interval since 2000-01-01 00:00, computer clock
-  reports INTEGER NOT NULL,      -- readings in the interval
-  indoor REAL, indoor_count INTEGER NOT NULL,      -- mean of the readings that had the value, and their number
-  outdoor REAL, outdoor_count INTEGER NOT NULL,
-  pressure REAL, pressure_count INTEGER NOT NULL,
-  humidity REAL, humidity_count INTEGER NOT NULL
-);
-CREATE TABLE sample_hours(       -- the samples summed by hour, written with them in one transaction
-  hour INTEGER PRIMARY KEY,
-  indoor_sum REAL NOT NULL, indoor_count INTEGER NOT NULL,
-  outdoor_sum REAL NOT NULL, outdoor_count INTEGER NOT NULL,
-  pressure_sum REAL NOT NULL, pressure_count INTEGER NOT NULL,
-  humidity_sum REAL NOT NULL, humidity_count INTEGER NOT NULL
-);
-CREATE TABLE settings(name TEXT PRIMARY KEY, value TEXT NOT NULL) WITHOUT ROWID;
-)sql";
-
 const QString ImportedSetting = QStringLiteral("met.mtb imported");
-
-bool IsDamage(int code)
-{
-    const int primary = code & 0xFF;
-    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
-}
 
 QString Native(const QString& path)
 {
     return QDir::toNativeSeparators(path);
 }
 
-// Only the result of the last statement counts; its text is dropped.
-class TStatement
-{
-public:
-    TStatement() = default;
-    ~TStatement() { Finalize(); }
-    TStatement(const TStatement&) = delete;
-    TStatement& operator=(const TStatement&) = delete;
-
-    void Finalize()
-    {
-        sqlite3_finalize(Handle);
-        Handle = nullptr;
-    }
-    int Prepare(sqlite3* db, const char* sql)
-    {
-        Finalize();
-        return sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &Handle, nullptr);
-    }
-    sqlite3_stmt* operator*() const { return Handle; }
-    void Reset() const
-    {
-        sqlite3_reset(Handle);
-        sqlite3_clear_bindings(Handle);
-    }
-    void Bind(int index, std::int64_t value) const { sqlite3_bind_int64(Handle, index, value); }
-    void Bind(int index, const std::optional<int>& value) const
-    {
-        if (value)
-            sqlite3_bind_int(Handle, index, *value);
-        else
-            sqlite3_bind_null(Handle, index);
-    }
-    void BindReal(int index, double value) const
-    {
-        if (HasValue(value))
-            sqlite3_bind_double(Handle, index, value);
-        else
-            sqlite3_bind_null(Handle, index);
-    }
-    void Bind(int index, const QString& text) const
-    {
-        const QByteArray utf8 = text.toUtf8();
-        sqlite3_bind_text(Handle, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
-    }
-    int Step() const { return sqlite3_step(Handle); }
-    std::optional<int> Int(int column) const
-    {
-        if (sqlite3_column_type(Handle, column) == SQLITE_NULL)
-            return std::nullopt;
-        return sqlite3_column_int(Handle, column);
-    }
-    double Real(int column) const
-    {
-        if (sqlite3_column_type(Handle, column) == SQLITE_NULL)
-            return MissingValue;
-        return sqlite3_column_double(Handle, column);
-    }
-    std::int64_t Int64(int column) const { return sqlite3_column_int64(Handle, column); }
-
-private:
-    sqlite3_stmt* Handle = nullptr;
-};
-
 } // namespace
-
-class TArchiveStore::TConnection
-{
-public:
-    sqlite3* Db = nullptr;
-    TStatement SelectHour, InsertHour, UpdateHour;
-    TStatement SelectSample, PutSample, AddSampleHour;
-    TStatement HoursRange, SampleHoursRange;
-    TStatement GetSetting, PutSetting;
-
-    ~TConnection()
-    {
-        // Statements first: a connection with statements left would stay open.
-        for (TStatement* s : {&SelectHour, &InsertHour, &UpdateHour, &SelectSample, &PutSample, &AddSampleHour,
-                              &HoursRange, &SampleHoursRange, &GetSetting, &PutSetting})
-            s->Finalize();
-        sqlite3_close_v2(Db);
-    }
-
-    int Exec(const char* sql) const { return sqlite3_exec(Db, sql, nullptr, nullptr, nullptr); }
-
-    // The first row's first column as a number.
-    int QueryInt(const char* sql, std::int64_t& value) const
-    {
-        TStatement s;
-        int rc = s.Prepare(Db, sql);
-        if (rc != SQLITE_OK)
-            return rc;
-        rc = s.Step();
-        if (rc == SQLITE_ROW) {
-            value = s.Int64(0);
-            return SQLITE_OK;
-        }
-        return rc == SQLITE_DONE ? SQLITE_OK : rc;
-    }
-
-    int PrepareAll()
-    {
-        const std::pair<TStatement*, const char*> all[] = {
-            {&SelectHour, "SELECT indoor, outdoor, pressure, humidity FROM hours WHERE hour = ?1"},
-            {&InsertHour, "INSERT INTO hours(hour, indoor, outdoor, pressure, humidity) VALUES(?1, ?2, ?3, ?4, ?5)"},
-            {&UpdateHour, "UPDATE hours SET indoor = ?2, outdoor = ?3, pressure = ?4, humidity = ?5 WHERE hour = ?1"},
-            {&SelectSample, "SELECT reports, indoor, indoor_count, outdoor, outdoor_count, pressure, pressure_count,"
-                            " humidity, humidity_count FROM samples WHERE minute = ?1"},
-            {&PutSample, "INSERT OR REPLACE INTO samples(minute, reports, indoor, indoor_count, outdoor, outdoor_count,"
-                         " pressure, pressure_count, humidity, humidity_count)"
-                         " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"},
-            {&AddSampleHour,
-             "INSERT INTO sample_hours(hour, indoor_sum, indoor_count, outdoor_sum, outdoor_count, pressure_sum,"
-             " pressure_count, humidity_sum, humidity_count) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"
-             " ON CONFLICT(hour) DO UPDATE SET indoor_sum = indoor_sum + excluded.indoor_sum,"
-             " indoor_count = indoor_count + excluded.indoor_count,"
-             " outdoor_sum = outdoor_sum + excluded.outdoor_sum, outdoor_count = outdoor_count + excluded.outdoor_count,"
-             " pressure_sum = pressure_sum + excluded.pressure_sum,"
-             " pressure_count = pressure_count + excluded.pressure_count,"
-             " humidity_sum = humidity_sum + excluded.humidity_sum,"
-             " humidity_count = humidity_count + excluded.humidity_count"},
-            {&HoursRange, "SELECT hour, indoor, outdoor, pressure, humidity FROM hours"
-                          " WHERE hour BETWEEN ?1 AND ?2 ORDER BY hour"},
-            {&SampleHoursRange, "SELECT hour, indoor_sum, indoor_count, outdoor_sum, outdoor_count, pressure_sum,"
-                                " pressure_count, humidity_sum, humidity_count FROM sample_hours"
-                                " WHERE hour BETWEEN ?1 AND ?2 ORDER BY hour"},
-            {&GetSetting, "SELECT value FROM settings WHERE name = ?1"},
-            {&PutSetting, "INSERT OR REPLACE INTO settings(name, value) VALUES(?1, ?2)"},
-        };
-        for (const auto& [statement, sql] : all) {
-            const int rc = statement->Prepare(Db, sql);
-            if (rc != SQLITE_OK)
-                return rc;
-        }
-        return SQLITE_OK;
-    }
-
-    // Ends a transaction that a failure left open, so the next change starts clean.
-    void RollBackIfOpen() const
-    {
-        if (sqlite3_get_autocommit(Db) == 0)
-            Exec("ROLLBACK");
-    }
-
-    int SystemError() const { return sqlite3_system_errno(Db); }
-
-    // A damaged file is kept as it is: closing must neither copy its journal into it nor delete
-    // the journal.
-    void LeaveFileAsItIs() const
-    {
-        int on = 1;
-        sqlite3_db_config(Db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-        sqlite3_file_control(Db, nullptr, SQLITE_FCNTL_PERSIST_WAL, &on);
-    }
-};
-
-QString ArchiveReason(int code, int systemError)
-{
-    switch (code & 0xFF) {
-    case SQLITE_FULL:
-        return QStringLiteral("на диске нет свободного места");
-    case SQLITE_READONLY:
-        return QStringLiteral("файл или папка доступны только для чтения");
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        return QStringLiteral("архив занят другой программой");
-    case SQLITE_CORRUPT:
-        return QStringLiteral("файл повреждён");
-    case SQLITE_NOTADB:
-        return QStringLiteral("файл не является базой данных");
-    case SQLITE_PERM:
-    case SQLITE_AUTH:
-        return QStringLiteral("нет прав на запись");
-    case SQLITE_NOMEM:
-        return QStringLiteral("не хватает памяти");
-    case SQLITE_CANTOPEN:
-    case SQLITE_IOERR:
-        if (systemError != 0)
-            return gui::SystemReason(systemError);
-        return (code & 0xFF) == SQLITE_CANTOPEN ? QStringLiteral("файл не открывается") : QStringLiteral("ошибка ввода-вывода");
-    default:
-        return QString::fromUtf8(sqlite3_errstr(code));
-    }
-}
 
 TArchiveStore::TArchiveStore(const QString& path, int busyTimeoutMs)
     : FPath(QFileInfo(path).absoluteFilePath())
@@ -298,9 +81,9 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::TryOpen()
     else if (::access(QFile::encodeName(info.absolutePath()).constData(), W_OK) != 0)
         folderError = errno;
 
-    std::unique_ptr<TConnection> connection;
+    std::unique_ptr<TArchiveConnection> connection;
     auto open = [&](const QByteArray& name, int flags) {
-        connection = std::make_unique<TConnection>();
+        connection = std::make_unique<TArchiveConnection>();
         int rc = sqlite3_open_v2(name.constData(), &connection->Db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
         if (rc != SQLITE_OK)
             return rc;
@@ -361,9 +144,7 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::TryOpen()
             return damaged(QStringLiteral("это база данных другой программы"));
         }
         if (rc == SQLITE_OK && version == 0) {
-            rc = connection->Exec(SchemaSql);
-            if (rc == SQLITE_OK)
-                rc = connection->Exec(("PRAGMA user_version=" + std::to_string(ArchiveSchemaVersion)).c_str());
+            rc = connection->CreateSchema();
         }
         if (rc == SQLITE_OK)
             rc = connection->Exec("COMMIT");
@@ -505,7 +286,7 @@ TMergeResult TArchiveStore::RunMerge(const std::vector<THourRecord>& hours, bool
         return result;
     auto attempt = [&]() -> int {
         result = {};
-        TConnection& c = *FConnection;
+        TArchiveConnection& c = *FConnection;
         int rc = c.Exec("BEGIN IMMEDIATE");
         if (rc != SQLITE_OK)
             return rc;
@@ -585,7 +366,7 @@ TWriteResult TArchiveStore::AddSample(const TSample& sample)
     if (!IsOpen() || sample.Reports <= 0)
         return {false, {}};
     auto attempt = [&]() -> int {
-        TConnection& c = *FConnection;
+        TArchiveConnection& c = *FConnection;
         int rc = c.Exec("BEGIN IMMEDIATE");
         if (rc != SQLITE_OK)
             return rc;
@@ -645,128 +426,11 @@ TWriteResult TArchiveStore::AddSample(const TSample& sample)
     return {rc == SQLITE_OK, ChangeMessage(rc, SampleFailedText, notice)};
 }
 
-std::vector<TArchiveHour> TArchiveStore::Hours(THourKey first, THourKey last)
-{
-    std::vector<TArchiveHour> result;
-    if (!IsOpen() || last < first)
-        return result;
-    TConnection& c = *FConnection;
-    // Both tables in one read transaction, so a writer in between cannot show half of a change.
-    c.Exec("BEGIN");
-    c.HoursRange.Reset();
-    c.HoursRange.Bind(1, first);
-    c.HoursRange.Bind(2, last);
-    c.SampleHoursRange.Reset();
-    c.SampleHoursRange.Bind(1, first);
-    c.SampleHoursRange.Bind(2, last);
-    int hoursRc = c.HoursRange.Step();
-    int samplesRc = c.SampleHoursRange.Step();
-    while (hoursRc == SQLITE_ROW || samplesRc == SQLITE_ROW) {
-        const THourKey stationHour = hoursRc == SQLITE_ROW ? c.HoursRange.Int64(0) : last + 1;
-        const THourKey sampleHour = samplesRc == SQLITE_ROW ? c.SampleHoursRange.Int64(0) : last + 1;
-        TArchiveHour hour;
-        hour.Hour = std::min(stationHour, sampleHour);
-        bool any = false;
-        if (sampleHour == hour.Hour) {
-            for (int q = 0; q < QuantityCount; ++q) {
-                const std::int64_t count = c.SampleHoursRange.Int64(2 + 2 * q);
-                if (count > 0) {
-                    hour.Values[static_cast<std::size_t>(q)] = c.SampleHoursRange.Real(1 + 2 * q) / static_cast<double>(count);
-                    any = true;
-                }
-            }
-            samplesRc = c.SampleHoursRange.Step();
-        }
-        // The station's own value of the hour wins over the live samples'.
-        if (stationHour == hour.Hour) {
-            for (int q = 0; q < QuantityCount; ++q) {
-                if (const std::optional<int> value = c.HoursRange.Int(1 + q)) {
-                    hour.Values[static_cast<std::size_t>(q)] = *value;
-                    any = true;
-                }
-            }
-            hoursRc = c.HoursRange.Step();
-        }
-        if (any)
-            result.push_back(hour);
-    }
-    c.HoursRange.Reset();
-    c.SampleHoursRange.Reset();
-    c.Exec("COMMIT");
-    return result;
-}
-
-THoldings TArchiveStore::Holdings()
-{
-    THoldings holdings;
-    if (!IsOpen())
-        return holdings;
-    const TConnection& c = *FConnection;
-    c.Exec("BEGIN");
-    std::int64_t stationHours = 0;
-    std::int64_t sampleOnlyHours = 0;
-    c.QueryInt("SELECT count(*) FROM hours WHERE coalesce(indoor, outdoor, pressure, humidity) IS NOT NULL",
-               stationHours);
-    c.QueryInt("SELECT count(*) FROM sample_hours s WHERE indoor_count + outdoor_count + pressure_count"
-               " + humidity_count > 0 AND NOT EXISTS (SELECT 1 FROM hours h WHERE h.hour = s.hour AND"
-               " coalesce(h.indoor, h.outdoor, h.pressure, h.humidity) IS NOT NULL)",
-               sampleOnlyHours);
-    holdings.Hours = stationHours + sampleOnlyHours;
-    if (holdings.Hours > 0) {
-        std::int64_t first = 0;
-        std::int64_t last = 0;
-        c.QueryInt("SELECT min(hour) FROM (SELECT min(hour) AS hour FROM hours WHERE coalesce(indoor, outdoor,"
-                   " pressure, humidity) IS NOT NULL UNION ALL SELECT min(hour) FROM sample_hours WHERE"
-                   " indoor_count + outdoor_count + pressure_count + humidity_count > 0)",
-                   first);
-        c.QueryInt("SELECT max(hour) FROM (SELECT max(hour) AS hour FROM hours WHERE coalesce(indoor, outdoor,"
-                   " pressure, humidity) IS NOT NULL UNION ALL SELECT max(hour) FROM sample_hours WHERE"
-                   " indoor_count + outdoor_count + pressure_count + humidity_count > 0)",
-                   last);
-        holdings.First = first;
-        holdings.Last = last;
-    }
-    c.Exec("COMMIT");
-    return holdings;
-}
-
-std::optional<THourKey> TArchiveStore::NewestHour()
-{
-    if (!IsOpen())
-        return std::nullopt;
-    // The last row of each table, not a scan: this runs at every start.
-    std::optional<THourKey> newest;
-    for (const char* sql : {"SELECT hour FROM hours ORDER BY hour DESC LIMIT 1",
-                            "SELECT hour FROM sample_hours ORDER BY hour DESC LIMIT 1"}) {
-        std::int64_t hour = 0;
-        TStatement s;
-        if (s.Prepare(FConnection->Db, sql) == SQLITE_OK && s.Step() == SQLITE_ROW) {
-            hour = s.Int64(0);
-            newest = newest ? std::max(*newest, hour) : hour;
-        }
-    }
-    return newest;
-}
-
-QString TArchiveStore::Setting(const QString& name)
-{
-    if (!IsOpen())
-        return {};
-    const TConnection& c = *FConnection;
-    c.GetSetting.Reset();
-    c.GetSetting.Bind(1, name);
-    QString value;
-    if (c.GetSetting.Step() == SQLITE_ROW)
-        value = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(*c.GetSetting, 0)));
-    c.GetSetting.Reset();
-    return value;
-}
-
 TWriteResult TArchiveStore::SetSetting(const QString& name, const QString& value)
 {
     if (!IsOpen())
         return {false, {}};
-    const TConnection& c = *FConnection;
+    const TArchiveConnection& c = *FConnection;
     c.PutSetting.Reset();
     c.PutSetting.Bind(1, name);
     c.PutSetting.Bind(2, value);

@@ -19,6 +19,8 @@ struct sqlite3;
 
 namespace archive {
 
+class TArchiveConnection;
+
 inline const QString ArchiveFileName = QStringLiteral("meteo-archive.sqlite");
 // PRAGMA user_version of the archives this program writes; a larger one is a newer program's.
 constexpr int ArchiveSchemaVersion = 1;
@@ -96,7 +98,6 @@ public:
     sqlite3* Connection() const;
 
 private:
-    class TConnection;
 
     void Open();
     // Opens the file as it is; empty on success, else why it cannot serve as the archive.
@@ -123,7 +124,7 @@ private:
     QString FShownPath;
     int FBusyTimeoutMs;
     QString FNotice;
-    std::unique_ptr<TConnection> FConnection;
+    std::unique_ptr<TArchiveConnection> FConnection;
 };
 
 // The reason for an SQLite result code in the user's language ("на диске нет свободного места").
