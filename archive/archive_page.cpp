@@ -253,9 +253,10 @@ void TArchivePage::Step(int steps)
 void TArchivePage::SetQuantity(TQuantity quantity)
 {
     FQuantity = quantity;
-    FUpdatingControls = true;
     QuantityUpDown->SetPosition(static_cast<int>(quantity));
-    FUpdatingControls = false;
+    // Nothing drawn yet: the first draw takes the quantity.
+    if (!FView.Period.First.isValid())
+        return;
     // The hours of the period are all there already; only the view changes.
     FView = BuildPeriodView(FHours, FView.Period, FQuantity);
     DrawChart();
@@ -269,9 +270,10 @@ void TArchivePage::Draw()
     FHours = FStore != nullptr ? FStore->Hours(period.FirstHour(), period.LastHour()) : std::vector<TArchiveHour>{};
     FView = BuildPeriodView(FHours, period, FQuantity);
 
-    FUpdatingControls = true;
     PeriodGroup->SetItemIndex(static_cast<int>(FKind));
     QuantityUpDown->SetPosition(static_cast<int>(FQuantity));
+    // The date edit announces every change, the program's too.
+    FUpdatingControls = true;
     DateEdit->setDate(FAnchor);
     FUpdatingControls = false;
 
