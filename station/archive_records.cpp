@@ -4,6 +4,12 @@
 
 #include <QDate>
 
+// A record's value bytes, the diagram's quantities and the archive's are in the same order.
+static_assert(static_cast<int>(archive::TQuantity::IndoorTemperature) == IndoorTemperatureQuantity);
+static_assert(static_cast<int>(archive::TQuantity::OutdoorTemperature) == OutdoorTemperatureQuantity);
+static_assert(static_cast<int>(archive::TQuantity::Pressure) == PressureQuantity);
+static_assert(static_cast<int>(archive::TQuantity::Humidity) == HumidityQuantity);
+
 std::optional<archive::THourKey> ArchiveHourOfRecord(const HistoryRecord& record)
 {
     if (record.Hour > 23 || record.Year > 99 || record.Month < 1 || record.Month > 12 || record.Day < 1)
