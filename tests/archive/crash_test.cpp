@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -67,15 +68,18 @@ public:
             ::close(Output);
     }
 
-    // Reads what the writer said until `word` comes (true) or its output ends or 20 s pass.
+    // Reads what the writer said until `word` comes after the words waited for so far (true), or
+    // its output ends, or 20 s pass.
     bool WaitFor(const std::string& word)
     {
         const auto deadline = std::chrono::steady_clock::now() + 20s;
-        const std::size_t seen = Said.size();
         while (std::chrono::steady_clock::now() < deadline) {
-            for (std::size_t i = seen; i < Said.size(); ++i)
-                if (Said[i].first == word)
+            for (; Waited < Said.size(); ++Waited) {
+                if (Said[Waited].first == word) {
+                    ++Waited;
                     return true;
+                }
+            }
             pollfd p{Output, POLLIN, 0};
             if (::poll(&p, 1, 100) > 0 && !ReadSome())
                 return false;
@@ -125,6 +129,7 @@ private:
     std::optional<int> Status;
     std::string Pending;
     std::vector<std::pair<std::string, long>> Said;
+    std::size_t Waited = 0;
 };
 
 sqlite3_stmt* Query(sqlite3* db, const char* sql)
@@ -193,18 +198,20 @@ protected:
     // the change begun last is in.
     void Run(const char* mode, int kills, const std::function<bool(TArchiveStore&, long begun, long done)>& check)
     {
-        // How long a change takes here: the gap from "begin" to "done", a few times.
-        double change = 0;
-        {
-            TWriter writer(mode, Folder.Path(), 0, 4);
+        // How long the first change of a fresh writer takes here, from its "begin" to its "done":
+        // the median of a few.
+        std::vector<double> changes;
+        for (long n = 0; n < 5; ++n) {
+            TWriter writer(mode, Folder.Path(), n, n);
             ASSERT_TRUE(writer.Started());
-            const auto start = std::chrono::steady_clock::now();
             ASSERT_TRUE(writer.WaitFor("begin"));
             const auto begun = std::chrono::steady_clock::now();
+            ASSERT_TRUE(writer.WaitFor("done"));
+            changes.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - begun).count());
             ASSERT_EQ(writer.Wait(), 0);
-            change = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - begun).count() / 5;
-            (void)start;
         }
+        std::sort(changes.begin(), changes.end());
+        const double change = changes[changes.size() / 2];
         std::mt19937 random(11);
         std::uniform_real_distribution<double> delays(0.0, change * 3);
         int absent = 0;
