@@ -1,5 +1,6 @@
 #include "station/file_replacement.h"
 
+#include "gui/system_reason.h"
 #include "station/history_file.h"
 
 #include <QFile>
@@ -37,31 +38,6 @@ private:
     int Fd;
 };
 
-// The reasons a save meets in practice, in the user's language whatever the system's locale; the
-// system's own text for the rest.
-QString SystemReason(int error)
-{
-    switch (error) {
-    case ENOSPC:
-        return QStringLiteral("на диске нет свободного места");
-    case EDQUOT:
-        return QStringLiteral("исчерпана дисковая квота");
-    case EROFS:
-        return QStringLiteral("диск доступен только для чтения");
-    case EACCES:
-    case EPERM:
-        return QStringLiteral("нет прав на запись");
-    case EFBIG:
-        return QStringLiteral("превышен допустимый размер файла");
-    case EIO:
-        return QStringLiteral("ошибка ввода-вывода");
-    case ENOENT:
-        return QStringLiteral("папка не найдена");
-    default:
-        return QString::fromLocal8Bit(std::strerror(error));
-    }
-}
-
 // The reasons a read meets in practice; the rest as a save gives them.
 QString ReadReason(int error)
 {
@@ -72,7 +48,7 @@ QString ReadReason(int error)
     case EISDIR:
         return QStringLiteral("на его месте папка, а не файл");
     default:
-        return SystemReason(error);
+        return gui::SystemReason(error);
     }
 }
 
@@ -162,7 +138,7 @@ void ReplaceFileAtomically(const QString& path, const QByteArray& bytes)
     const QByteArray prefix = TemporaryPrefix(info);
     auto fail = [&shown](const QString& what, int error) {
         throw EHistoryFileError(QStringLiteral("Не удалось записать файл «%1»: %2%3")
-                                    .arg(shown, what, SystemReason(error)));
+                                    .arg(shown, what, gui::SystemReason(error)));
     };
 
     // First, so that a full disk gets back the room a killed save took.

@@ -1,8 +1,10 @@
 #include "station/file_replacement.h"
 
+#include "gui/system_reason.h"
 #include "station/history_file.h"
 
 #include <QFile>
+#include <cerrno>
 #include <string>
 
 #include <windows.h>
@@ -50,28 +52,25 @@ QString SystemText(DWORD error)
     return reason.isEmpty() ? QStringLiteral("ошибка %1").arg(error) : reason;
 }
 
-// The reasons a save meets in practice, in the user's language whatever the system's; the
-// system's own text for the rest.
+// The reasons a save meets in practice in the program's own words, as on Linux; the system's
+// text for the rest.
 QString SystemReason(DWORD error)
 {
     switch (error) {
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-        return QStringLiteral("на диске нет свободного места");
+        return gui::SystemReason(ENOSPC);
     case ERROR_WRITE_PROTECT:
-        return QStringLiteral("диск доступен только для чтения");
+        return gui::SystemReason(EROFS);
     case ERROR_ACCESS_DENIED:
-        return QStringLiteral("нет прав на запись");
+        return gui::SystemReason(EACCES);
     case ERROR_FILE_TOO_LARGE:
-        return QStringLiteral("превышен допустимый размер файла");
+        return gui::SystemReason(EFBIG);
     case ERROR_CRC:
     case ERROR_IO_DEVICE:
-        return QStringLiteral("ошибка ввода-вывода");
+        return gui::SystemReason(EIO);
     case ERROR_PATH_NOT_FOUND:
-        return QStringLiteral("папка не найдена");
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-        return QStringLiteral("файл занят другой программой");
+        return gui::SystemReason(ENOENT);
     default:
         return SystemText(error);
     }

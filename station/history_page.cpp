@@ -183,6 +183,7 @@ void TForm1::FinishDownload()
     Station.HistoryComplete = 1;
     Station.DownloadActive = 0;
     FinishHistoryOperation();
+    ArchiveDownload();
 }
 
 void TForm1::FinishClear()

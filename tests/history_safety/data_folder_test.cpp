@@ -1,6 +1,7 @@
 // One window per data folder, with the real programs: a second start in the same folder says so
 // and touches nothing, the first window comes forward, a killed program's lock is taken over, and
 // the demo keeps to a folder of its own.
+#include "archive/archive_store.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "station/data_folder_lock.h"
 #include "station/history_file.h"
@@ -66,7 +67,7 @@ TEST(DataFolders, OneWindowPerFolderAKilledProgramsLockTakenOverAndTheDemoKeptAp
 
     TProgram first(folder, program);
     ASSERT_TRUE(first.WaitUntilReady());
-    EXPECT_EQ(FolderEntries(folder), (QStringList{DataFolderLockName, HistoryFileName}));
+    EXPECT_EQ(FolderEntries(folder), (QStringList{DataFolderLockName, HistoryFileName} + safety::OpenArchiveFiles()));
     const TFolderState before = Snapshot(folder);
 
     // The menu entry clicked twice: the second start says so and leaves every file as it was.
@@ -98,7 +99,7 @@ TEST(DataFolders, OneWindowPerFolderAKilledProgramsLockTakenOverAndTheDemoKeptAp
         THistoryImage empty;
         empty.fill(HistoryMissing);
         EXPECT_EQ(ReadFileBytes(QDir(demoFolder).filePath(HistoryFileName)), HistoryFileBytes(empty, 0));
-        EXPECT_EQ(FolderEntries(demoFolder), QStringList{HistoryFileName});
+        EXPECT_EQ(FolderEntries(demoFolder), (QStringList{HistoryFileName, archive::ArchiveFileName}));
     }
 
     // The first one killed: its lock file stays, and the next start takes it over as a window that
@@ -114,7 +115,7 @@ TEST(DataFolders, OneWindowPerFolderAKilledProgramsLockTakenOverAndTheDemoKeptAp
     // The lock goes with the program.
     QStringList left = FolderEntries(folder);
     left.removeAll(QStringLiteral("demo"));
-    EXPECT_EQ(left, QStringList{HistoryFileName});
+    EXPECT_EQ(left, (QStringList{HistoryFileName, archive::ArchiveFileName}));
 }
 
 TEST(DataFolders, ASecondStartBringsTheFirstWindowForward)
@@ -146,7 +147,7 @@ TEST(DataFolders, ASecondStartBringsTheFirstWindowForward)
     second.Signal(SIGTERM);
     EXPECT_EQ(ExitCode(second.Wait()), 1);
     EXPECT_TRUE(PumpUntil([&form] { return !form.isMinimized(); }, 20000));
-    EXPECT_EQ(FolderEntries(folder.Path()), QStringList{DataFolderLockName});
+    EXPECT_EQ(FolderEntries(folder.Path()), QStringList{DataFolderLockName} + safety::OpenArchiveFiles());
 }
 
 } // namespace
