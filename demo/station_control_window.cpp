@@ -78,7 +78,7 @@ void TStationControlWindow::ApplyFaults()
     if (FQuietBox->isChecked())
         faults.QuietAfter = 0;
     if (FShortReportsBox->isChecked())
-        faults.ReportLength = simulator::ReportDataLength / 2;
+        faults.ReportLength = ReportImageSize / 2;
     if (FGarbageBox->isChecked())
         faults.GarbageEvery = 3;
     if (FWriteFailsBox->isChecked())

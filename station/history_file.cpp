@@ -413,7 +413,7 @@ QByteArray HistoryExportBytes(const THistoryImage& image)
         if (rec.PressureCode == HistoryMissing)
             put("---", 3);
         else
-            putNumber(885 - rec.PressureCode);
+            putNumber(PressureBase - rec.PressureCode);
         putBytes(Millimetres);
         if (rec.HumidityPercent == HistoryMissing)
             put("---", 3);

@@ -3,7 +3,7 @@
 #include "hid/device_controller.h"
 #include "station/main_form.h"
 #include "station/readings_text.h"
-#include "station/station_identity.h"
+#include "station/protocol/station_identity.h"
 
 #include <algorithm>
 #include <array>

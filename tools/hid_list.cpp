@@ -1,7 +1,7 @@
 #include "tools/hid_list.h"
 
 #include "hid/device_controller.h"
-#include "station/station_identity.h"
+#include "station/protocol/station_identity.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -4,6 +4,7 @@
 #include "gui/main_thread_call.h"
 #include "hid/device_controller.h"
 #include "hid/platform/sim/sim_platform.h"
+#include "station/protocol/station_identity.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -59,8 +60,8 @@ void BM_ReportsThroughController(benchmark::State& state)
     hidplatform::SimPlatform sim;
     hidplatform::SimDeviceConfig config;
     config.Path = "/dev/station";
-    config.VendorID = 0x2112;
-    config.ProductID = 0x1212;
+    config.VendorID = StationVendorID;
+    config.ProductID = StationProductID;
     const hidplatform::SimDeviceId id = sim.PlugDevice(config);
     Sink sink;
     THidDevice* station = nullptr;
@@ -78,7 +79,7 @@ void BM_ReportsThroughController(benchmark::State& state)
         while (station == nullptr)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 
-        std::vector<std::uint8_t> report(65, 0x5a);
+        std::vector<std::uint8_t> report(StationReportByteLength, 0x5a);
         report[0] = 0;
         PathRate = ReportsPerSecond(state, sink, [&](QEventLoop& loop) {
             for (int i = 0; i < Batch; ++i)

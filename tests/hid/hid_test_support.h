@@ -4,6 +4,7 @@
 
 #include "hid/device_controller.h"
 #include "hid/platform/sim/sim_platform.h"
+#include "station/protocol/station_identity.h"
 #include "tests/common/test_support.h"
 
 #include <QCoreApplication>
@@ -30,12 +31,12 @@ inline hidplatform::SimDeviceConfig Station(const std::string& path = {})
 {
     hidplatform::SimDeviceConfig config;
     config.Path = path;
-    config.VendorID = 0x2112;
-    config.ProductID = 0x1212;
-    config.VersionNumber = 0x0100;
-    config.ProductString = u"Метеостанция";
-    config.InputReportByteLength = 65;
-    config.OutputReportByteLength = 65;
+    config.VendorID = StationVendorID;
+    config.ProductID = StationProductID;
+    config.VersionNumber = StationVersionNumber;
+    config.ProductString = StationProductName;
+    config.InputReportByteLength = StationReportByteLength;
+    config.OutputReportByteLength = StationReportByteLength;
     return config;
 }
 

@@ -60,14 +60,14 @@ TEST_F(StationE2E, DemoControlWindowFaultSwitches)
     control.show();
 
     Click(control.ShortReportsBox());
-    EXPECT_EQ(Station->Faults().ReportLength, simulator::ReportDataLength / 2);
+    EXPECT_EQ(Station->Faults().ReportLength, ReportImageSize / 2);
     Click(control.GarbageBox());
     EXPECT_GT(Station->Faults().GarbageEvery, 0);
     Click(control.WriteFailsBox());
     EXPECT_EQ(Station->Faults().WriteError, static_cast<std::uint32_t>(EIO));
     for (QCheckBox* box : {control.ShortReportsBox(), control.GarbageBox(), control.WriteFailsBox()})
         Click(box);
-    EXPECT_EQ(Station->Faults().ReportLength, simulator::ReportDataLength);
+    EXPECT_EQ(Station->Faults().ReportLength, ReportImageSize);
     EXPECT_EQ(Station->Faults().GarbageEvery, 0);
     EXPECT_EQ(Station->Faults().WriteError, 0u);
 

@@ -3,6 +3,7 @@
 // failures where /dev/uhid is missing. The real device is checked inside the VM.
 #include "simulator/uhid_device.h"
 #include "simulator/uhid_station.h"
+#include "station/protocol/station_identity.h"
 
 #include <linux/uhid.h>
 
@@ -125,8 +126,8 @@ TEST(UhidDevice, WritesCreateInputAndDestroyEventsInTheKernelsLayout)
     EXPECT_EQ(create.u.create2.vendor, 0x2112u);
     EXPECT_EQ(create.u.create2.product, 0x1212u);
     EXPECT_EQ(create.u.create2.version, 0x0100u);
-    ASSERT_EQ(create.u.create2.rd_size, TUhidStation::ReportDescriptor().size());
-    EXPECT_EQ(std::memcmp(create.u.create2.rd_data, TUhidStation::ReportDescriptor().data(), create.u.create2.rd_size), 0);
+    ASSERT_EQ(create.u.create2.rd_size, StationReportDescriptor.size());
+    EXPECT_EQ(std::memcmp(create.u.create2.rd_data, StationReportDescriptor.data(), create.u.create2.rd_size), 0);
 
     const uhid_event input = Decode(written.Events[1]);
     EXPECT_EQ(input.type, UHID_INPUT2);

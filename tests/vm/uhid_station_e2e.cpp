@@ -17,7 +17,7 @@
 #include "hid/platform/linux/linux_platform.h"
 #include "simulator/uhid_device.h"
 #include "simulator/uhid_station.h"
-#include "station/station_identity.h"
+#include "station/protocol/station_identity.h"
 
 #include <grp.h>
 
@@ -353,14 +353,14 @@ int main(int argc, char** argv)
     const std::size_t mark = program.From(device).size();
     phase = Clock::now();
     Check(program.Command(3), "command 3 written");
-    PumpUntil([&] { return program.From(device).size() >= mark + simulator::HistoryBlockCount; }, 20000);
+    PumpUntil([&] { return program.From(device).size() >= mark + HistoryBlockCount; }, 20000);
     const double downloadSeconds = Seconds(phase);
     Pump(100);
     {
         const auto got = program.From(device);
-        bool same = got.size() == mark + simulator::HistoryBlockCount;
+        bool same = got.size() == mark + HistoryBlockCount;
         std::size_t firstBad = 0;
-        for (std::size_t block = 0; same && block < simulator::HistoryBlockCount; ++block) {
+        for (std::size_t block = 0; same && block < HistoryBlockCount; ++block) {
             const auto& report = got[mark + block];
             same = report.Id == 0 && report.Data.size() == 64 &&
                    std::memcmp(report.Data.data(), memory.data() + block * 64, 64) == 0;
