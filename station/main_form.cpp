@@ -1,6 +1,7 @@
 // The station application's handlers: start-up and close, the input report dispatch, the display
 // refresh, the settings page and the control groups.
 #include "gui/error_box.h"
+#include "gui/question_box.h"
 #include "hid/device_controller.h"
 #include "station/history_file.h"
 #include "station/main_form.h"
@@ -66,6 +67,18 @@ QDateTime TForm1::Now() const
             return now;
     }
     return QDateTime::currentDateTime();
+}
+
+void TForm1::SetQuestion(TQuestion question)
+{
+    FQuestion = std::move(question);
+}
+
+bool TForm1::Ask(const QString& text)
+{
+    if (FQuestion)
+        return FQuestion(text);
+    return gui::AskYesNo(text, this);
 }
 
 // ---- Start-up and close ----

@@ -11,6 +11,7 @@
 #include "gui/radio_group.h"
 #include "gui/up_down.h"
 #include "station/day_values.h"
+#include "station/history_operation.h"
 #include "station/history_state.h"
 #include "station/station_record.h"
 
@@ -109,7 +110,6 @@ public:
 
     // A download or clear whose station sends nothing for this long ends as if the station had
     // gone, and the user is told. Tests shorten it.
-    static constexpr int DefaultHistoryStallTimeoutMs = 5000;
     void SetHistoryStallTimeout(int ms);
     int HistoryStallTimeout() const;
 
@@ -120,6 +120,8 @@ public:
     TStationRecord Station;
     // The program's copy of the station's history memory, loaded from and saved to "met.mtb".
     THistoryState History;
+    // The history download or clear while it runs.
+    THistoryOperation HistoryOperation{Station, History};
 
     // The computer's clock as the settings command reads it; tests fix the time with SetClock.
     using TClock = std::function<QDateTime()>;
@@ -217,30 +219,21 @@ private:
     // The history page's share of an input report (page 1 only): a download block or a clear's
     // progress.
     void HandleHistoryReport();
-    // Sends the command, raises the operation's flag and locks the buttons and pages until the
-    // station has sent its 512 reports.
-    void StartHistoryOperation(TCommandCode code, std::uint8_t& activeFlag);
-    void FinishDownload();
-    void FinishClear();
-    // What the end of a download and of a clear have in common: the count and the diagram anew,
-    // the buttons and pages free again.
+    // Sends the command of a download or clear and locks the buttons and pages until the station
+    // has sent its 512 reports.
+    void StartHistoryOperation(THistoryOperationKind kind);
+    // The end of a download or clear: the count and the diagram anew, the buttons and pages free again.
     void FinishHistoryOperation();
     // The station that ran a download or clear has gone: the operation ends as if never started.
     void AbandonHistoryOperation();
     // No report of a running download or clear for the stall time-out.
-    void HistoryOperationStalled();
-    bool HistoryOperationRunning() const { return Station.DownloadActive == 1 || Station.ClearActive == 1; }
+    void HistoryOperationStalled(THistoryOperationKind kind);
+    bool HistoryOperationRunning() const { return HistoryOperation.Running(); }
     // Writes "met.mtb" when the image is complete; false when it could not and the user keeps the
     // window open.
     bool SaveHistoryAtClose();
 
     TClock FClock;
     TQuestion FQuestion;
-    // What a download overwrites, kept so that an interrupted one leaves no trace.
-    THistoryImage ImageBeforeDownload{};
-    std::uint8_t CompleteBeforeDownload = 1;
-    // The device a running download or clear talks to.
-    THidDevice* HistoryDevice = nullptr;
     bool FAskingAtClose = false;
-    QTimer* HistoryStallTimer = nullptr;
 };

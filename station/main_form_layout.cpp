@@ -106,11 +106,7 @@ TForm1::TForm1(hidplatform::Platform& platform, QWidget* parent)
     // The window fits its content: the client area is the page control.
     move(379, 218);
     setFixedSize(PageControl1->size());
-    HistoryStallTimer = new QTimer(this);
-    HistoryStallTimer->setObjectName(QStringLiteral("HistoryStallTimer"));
-    HistoryStallTimer->setSingleShot(true);
-    HistoryStallTimer->setInterval(DefaultHistoryStallTimeoutMs);
-    connect(HistoryStallTimer, &QTimer::timeout, this, &TForm1::HistoryOperationStalled);
+    HistoryOperation.SetStallHandler([this](THistoryOperationKind kind) { HistoryOperationStalled(kind); });
     ConnectHandlers();
     CreateHidController(platform);
     FormCreate();
