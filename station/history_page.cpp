@@ -2,6 +2,7 @@
 // program's copy, clearing the station's memory, exporting the copy to "met.txt", and keeping
 // the copy in "met.mtb" between runs.
 #include "gui/error_box.h"
+#include "station/history_export.h"
 #include "station/history_file.h"
 #include "station/main_form.h"
 

@@ -1,3 +1,4 @@
+#include "station/history_export.h"
 #include "station/history_file.h"
 #include "tests/common/test_support.h"
 

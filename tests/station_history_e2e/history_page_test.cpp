@@ -5,6 +5,7 @@
 #include "hid/device_controller.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "simulator/sim_station.h"
+#include "station/history_export.h"
 #include "station/history_file.h"
 #include "station/main_form.h"
 #include "tests/common/test_support.h"
