@@ -1,7 +1,7 @@
 // Input reports per second through the whole path (sim device -> read thread -> hand-over to the
 // main thread -> a data handler that copies the 64 bytes), beside the bare hand-over from a plain
 // thread as the baseline, measured in the same run.
-#include "gui/main_thread_call.h"
+#include "base/main_thread_call.h"
 #include "hid/device_controller.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "station/protocol/station_identity.h"
@@ -98,7 +98,7 @@ void BM_BareHandOverBaseline(benchmark::State& state)
     BaselineRate = ReportsPerSecond(state, sink, [&](QEventLoop& loop) {
         std::thread worker([&] {
             for (int i = 0; i < Batch; ++i)
-                gui::RunOnMainThread([&] { sink.Take(report + 1, 64); });
+                base::RunOnMainThread([&] { sink.Take(report + 1, 64); });
         });
         loop.exec();
         worker.join();
