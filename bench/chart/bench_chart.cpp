@@ -1,7 +1,7 @@
 // One repaint of the diagram's chart (505 x 321, 24 bars): a dirty paint draws everything into the
 // kept image, a clean paint only copies it; both copy the image to a target as a paint does.
 // Set METEO_CHART_PNG to a file name to save the drawn picture.
-#include "diagram_chart.h"
+#include "tests/support/diagram_chart.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>

@@ -5,7 +5,7 @@
 #include "hid/device_controller.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "station/protocol/station_identity.h"
-#include "tests/common/test_support.h"
+#include "tests/support/test_support.h"
 
 #include <QCoreApplication>
 #include <QThread>

@@ -171,18 +171,12 @@ bool TMountedFolder::Fill(qint64 leaveBytes)
 
 QString ProgramPath()
 {
-#ifdef METEOSTATION_PROGRAM
     return QStringLiteral(METEOSTATION_PROGRAM);
-#else
-    return {};
-#endif
 }
 
 TProgram::TProgram(const QString& folder, const QString& preload)
 {
     const QByteArray program = QFile::encodeName(ProgramPath());
-    if (program.isEmpty())
-        return;
     std::vector<std::string> environment;
     std::string asanOptions;
     for (char** entry = environ; *entry != nullptr; ++entry) {

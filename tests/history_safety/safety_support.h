@@ -55,7 +55,7 @@ private:
     bool FMounted = false;
 };
 
-// The path of the real program, empty when this build has none.
+// The path of the real program in this build.
 QString ProgramPath();
 
 // The real program running offscreen in a folder, its output discarded.

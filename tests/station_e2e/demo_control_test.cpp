@@ -1,7 +1,6 @@
 // The demo's control window drives the stand-in station's cable, and the program's window follows.
-#ifdef METEO_HAVE_DEMO_CONTROL
 #include "demo/station_control_window.h"
-#include "e2e_support.h"
+#include "tests/support/e2e_support.h"
 
 #include "gui/error_box.h"
 
@@ -88,4 +87,3 @@ TEST_F(StationE2E, DemoControlWindowFaultSwitches)
 
 } // namespace
 } // namespace e2e
-#endif

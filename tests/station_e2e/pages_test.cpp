@@ -1,6 +1,6 @@
 // The readings and settings pages fed by the stand-in station's stream: texts from unusual reports,
 // the settings load, every "Установить", the sensor codes, and the codes sent on page changes.
-#include "e2e_support.h"
+#include "tests/support/e2e_support.h"
 
 #include <QPushButton>
 #include <QRadioButton>

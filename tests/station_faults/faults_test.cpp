@@ -3,8 +3,8 @@
 // the user sees must stay true, and the history copy and "met.mtb" must never take damage.
 #include "gui/error_box.h"
 #include "station/history_file.h"
-#include "tests/station_e2e/e2e_support.h"
-#include "tests/station_faults/window_state.h"
+#include "tests/support/e2e_support.h"
+#include "tests/support/window_state.h"
 
 #include <QPushButton>
 #include <cerrno>

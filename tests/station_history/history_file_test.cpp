@@ -1,6 +1,6 @@
 #include "station/history_export.h"
 #include "station/history_file.h"
-#include "tests/common/test_support.h"
+#include "tests/support/test_support.h"
 
 #include <QDir>
 #include <QFile>

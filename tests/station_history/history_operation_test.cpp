@@ -1,7 +1,7 @@
 // The history download and clear on their own, without a window: the blocks and the count, the
 // copy an interrupted download leaves as it was, whose reports count, and the stall time-out.
 #include "station/history_operation.h"
-#include "tests/common/test_support.h"
+#include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include "station/history_export.h"
 #include "station/history_file.h"
 #include "station/main_form.h"
-#include "tests/common/test_support.h"
+#include "tests/support/test_support.h"
 
 #include <QDir>
 #include <QFile>
