@@ -155,7 +155,7 @@ TSensorCode TStationModel::SensorRomCode(TSensor sensor) const
     TSensorCode code;
     code[0] = 0x28; // family of the digital thermometer
     const std::uint64_t serial = Hash(Seed, SensorChannel, sensor);
-    for (int i = 1; i <= 6; ++i)
+    for (std::size_t i = 1; i <= 6; ++i)
         code[i] = static_cast<std::uint8_t>(serial >> (8 * (i - 1)));
     code[7] = Crc8Maxim(code.data(), 7);
     return code;

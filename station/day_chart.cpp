@@ -89,8 +89,9 @@ void ShowDayBars(TChart& chart, TBarSeries& series, const THourValues& values)
     series.ClearPoints();
     const TDayRange range = DayRange(values);
     SetAxisRange(chart.LeftAxis(), range.Minimum, range.Maximum);
-    for (int h = 0; h < DayHours; ++h) {
-        const bool missing = values[h] == HourMissing;
-        series.AddPoint(h, missing ? 0 : values[h], QString(), missing ? clRed : clBlue);
+    int hour = 0;
+    for (const std::int16_t value : values) {
+        const bool missing = value == HourMissing;
+        series.AddPoint(hour++, missing ? 0 : value, QString(), missing ? clRed : clBlue);
     }
 }

@@ -18,9 +18,9 @@ constexpr int PairsUsed = HistoryImageSize + 1;
 constexpr std::array<std::uint8_t, 256> HexTable = [] {
     std::array<std::uint8_t, 256> table{};
     table.fill(0xFF);
-    for (int c = 0; c < 10; ++c)
+    for (std::size_t c = 0; c < 10; ++c)
         table['0' + c] = static_cast<std::uint8_t>(c);
-    for (int c = 0; c < 6; ++c) {
+    for (std::size_t c = 0; c < 6; ++c) {
         table['A' + c] = static_cast<std::uint8_t>(10 + c);
         table['a' + c] = static_cast<std::uint8_t>(10 + c);
     }

@@ -152,11 +152,11 @@ bool TForm1::SendCommand(TCommandCode code)
     return SendReport();
 }
 
-void TForm1::HandleInputReport(const std::uint8_t* data, std::uint16_t size)
+void TForm1::HandleInputReport(const std::uint8_t* bytes, std::uint16_t size)
 {
-    const size_t count = data ? std::min<size_t>(size, ReportImageSize) : 0;
+    const size_t count = bytes ? std::min<size_t>(size, ReportImageSize) : 0;
     if (count > 0)
-        std::memcpy(Station.ReportImage.data(), data, count);
+        std::memcpy(Station.ReportImage.data(), bytes, count);
     const int page = PageControl1->ActivePageIndex();
     if (page == ReadingsPage || page == SettingsPage)
         RefreshDisplay();

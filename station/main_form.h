@@ -136,7 +136,7 @@ public:
 
     // One input report's data (the bytes after the report id): copied into the report image,
     // then shown on the readings and settings pages. A null pointer counts as no data.
-    void HandleInputReport(const std::uint8_t* data, std::uint16_t size);
+    void HandleInputReport(const std::uint8_t* bytes, std::uint16_t size);
     // The link's visible side once a station has been matched (after the check-out) and once
     // the station has gone away (after its release).
     void ShowStationConnected();

@@ -361,6 +361,6 @@ INSTANTIATE_TEST_SUITE_P(Moments, UnplugAtAnyMoment,
                                            UnplugMoment{"DownloadHalfway", 1, 1, 256},
                                            UnplugMoment{"DownloadBeforeTheLastBlock", 1, 1, 511},
                                            UnplugMoment{"ClearStart", 1, 2, 1}, UnplugMoment{"ClearEnd", 1, 2, 511}),
-                         [](const ::testing::TestParamInfo<UnplugMoment>& info) { return std::string(info.param.Name); });
+                         [](const ::testing::TestParamInfo<UnplugMoment>& moment) { return std::string(moment.param.Name); });
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "station/day_chart.h"
 
 #include <QStringList>
+#include <algorithm>
 #include <array>
 
 struct TDiagramChart
@@ -24,8 +25,7 @@ struct TDiagramChart
     {
         Chart.Title().SetLine(0, title);
         THourValues hours;
-        for (int h = 0; h < DayHours; ++h)
-            hours[h] = static_cast<std::int16_t>(values[h]);
+        std::transform(values.begin(), values.end(), hours.begin(), [](int v) { return static_cast<std::int16_t>(v); });
         ShowDayBars(Chart, *Series, hours);
     }
 };
