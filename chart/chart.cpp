@@ -529,7 +529,7 @@ void TChart::LayoutAxes()
         if (!AxisShown(axis.get()))
             continue;
         TChartRect t = r;
-        axis->ReserveAxisSpace(t, true);
+        axis->ReserveAxisSpace(t);
         const TChartRect both{std::max(r.Left, t.Left), std::max(r.Top, t.Top), std::min(r.Right, t.Right),
                               std::min(r.Bottom, t.Bottom)};
         if (both.Right > both.Left && both.Bottom > both.Top)

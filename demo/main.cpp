@@ -47,7 +47,7 @@ int main(int argc, char** argv)
 
     TForm1 form(platform);
     gui::CloseOnTerminationSignals(&form);
-    TStationControlWindow control(station);
+    demo::TStationControlWindow control(station);
     PlaceBeside(control, form);
 
     form.show();

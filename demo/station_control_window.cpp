@@ -9,6 +9,8 @@
 #include <QVBoxLayout>
 #include <cerrno>
 
+namespace demo {
+
 TStationControlWindow::TStationControlWindow(simulator::TSimStation& station, QWidget* parent)
     : QWidget(parent)
     , FStation(station)
@@ -85,3 +87,5 @@ void TStationControlWindow::ApplyFaults()
         faults.WriteError = EIO;
     FStation.SetFaults(faults);
 }
+
+} // namespace demo

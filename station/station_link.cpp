@@ -75,7 +75,8 @@ void TForm1::HidDeviceController1DeviceData(THidDevice* HidDev, std::uint8_t /*R
 
 void TForm1::HidDeviceController1DeviceUnplug(THidDevice* HidDev)
 {
-    // A download or clear has no time-out: the loss of its station is what ends it.
+    // The loss of its station ends a download or clear at once; the stall time-out is for a station
+    // that stays but falls silent.
     const bool endsHistoryOperation = HidDev == HistoryOperation.Device() || HidDev == Station.StationDevice;
     if (endsHistoryOperation && HistoryOperationRunning()) {
         AbandonHistoryOperation();

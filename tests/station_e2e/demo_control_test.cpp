@@ -15,7 +15,7 @@ namespace {
 TEST_F(StationE2E, DemoControlWindowUnplugsAndPlugsTheStation)
 {
     CreateForm();
-    TStationControlWindow control(*Station);
+    demo::TStationControlWindow control(*Station);
     control.show();
     EXPECT_EQ(control.windowTitle(), QStringLiteral("Имитатор метеостанции"));
     EXPECT_EQ(control.PlugButton()->text(), QStringLiteral("Подключить метеостанцию"));
@@ -55,7 +55,7 @@ TEST_F(StationE2E, DemoControlWindowFaultSwitches)
     std::vector<QString> boxes;
     gui::SetErrorBoxHook([&boxes](const QString& text) { boxes.push_back(text); });
     ConnectStation();
-    TStationControlWindow control(*Station);
+    demo::TStationControlWindow control(*Station);
     control.show();
 
     Click(control.ShortReportsBox());

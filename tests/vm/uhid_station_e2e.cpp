@@ -254,15 +254,12 @@ int main(int argc, char** argv)
     std::printf("uhid station end to end: \"%s\" on /dev/uhid, controller over the Linux backend\n", StationName);
 
     // ---- the station, plugged in before the program starts ---------------------------------------------
-    // METEO_VM_BLOCK_MS sets the station's block pace for experiments (how fast may it send before
-    // hidraw drops reports?); the test itself uses 4 ms.
-    const char* blockPace = std::getenv("METEO_VM_BLOCK_MS");
-    const int blockMs = blockPace ? std::atoi(blockPace) : 4;
+    // Blocks every 4 ms: hidraw keeps at most 64 reports per reader, and a faster burst outruns it.
     simulator::TUhidStation station(11, {2016, 5, 14, 12, 0, 0});
     const simulator::THistoryMemory memory = station.WithModel([&](simulator::TStationModel& model) {
         model.FillPlausibleHistory(90, {2016, 5, 14, 11, 0, 0}, 5);
         model.SetStreamInterval(std::chrono::milliseconds(40));
-        model.SetBlockInterval(std::chrono::milliseconds(blockMs));
+        model.SetBlockInterval(std::chrono::milliseconds(4));
         return model.HistoryMemory();
     });
     station.RecordSentReports(true);
