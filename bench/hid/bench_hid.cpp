@@ -4,6 +4,7 @@
 #include "base/main_thread_call.h"
 #include "hid/device_controller.h"
 #include "hid/platform/sim/sim_platform.h"
+#include "simulator/sim_station.h"
 #include "station/protocol/station_identity.h"
 
 #include <QCoreApplication>
@@ -58,10 +59,8 @@ double ReportsPerSecond(benchmark::State& state, Sink& sink, Deliver deliver)
 void BM_ReportsThroughController(benchmark::State& state)
 {
     hidplatform::SimPlatform sim;
-    hidplatform::SimDeviceConfig config;
+    hidplatform::SimDeviceConfig config = simulator::TSimStation::DeviceConfig();
     config.Path = "/dev/station";
-    config.VendorID = StationVendorID;
-    config.ProductID = StationProductID;
     const hidplatform::SimDeviceId id = sim.PlugDevice(config);
     Sink sink;
     THidDevice* station = nullptr;

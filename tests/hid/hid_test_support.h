@@ -4,7 +4,7 @@
 
 #include "hid/device_controller.h"
 #include "hid/platform/sim/sim_platform.h"
-#include "station/protocol/station_identity.h"
+#include "simulator/sim_station.h"
 #include "tests/support/test_support.h"
 
 #include <QCoreApplication>
@@ -27,16 +27,11 @@ inline void Flush()
         QCoreApplication::processEvents();
 }
 
+// A device that presents itself as the station, on `path`.
 inline hidplatform::SimDeviceConfig Station(const std::string& path = {})
 {
-    hidplatform::SimDeviceConfig config;
+    hidplatform::SimDeviceConfig config = simulator::TSimStation::DeviceConfig();
     config.Path = path;
-    config.VendorID = StationVendorID;
-    config.ProductID = StationProductID;
-    config.VersionNumber = StationVersionNumber;
-    config.ProductString = StationProductName;
-    config.InputReportByteLength = StationReportByteLength;
-    config.OutputReportByteLength = StationReportByteLength;
     return config;
 }
 
