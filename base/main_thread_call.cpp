@@ -84,17 +84,18 @@ void RunOnMainThread(const std::function<void()>& call)
     HandOverQueue& queue = Queue();
     HandOver entry;
     entry.Call = &call;
-    bool postDrain = false;
     {
         std::lock_guard guard(queue.Lock);
         queue.Pending.push_back(&entry);
-        postDrain = !queue.DrainPosted;
-        queue.DrainPosted = true;
+        // One queued drain serves every hand-over that arrives before it runs. It is posted under
+        // the lock, which the drain takes before Qt frees the posted call: that orders the two
+        // for thread checkers, which do not see Qt's own lock.
+        if (!queue.DrainPosted) {
+            queue.DrainPosted = true;
+            QMetaObject::invokeMethod(QCoreApplication::instance(), [] { RunPendingHandOvers(); }, Qt::QueuedConnection);
+        }
         queue.MainWake.notify_all();
     }
-    // One queued drain serves every hand-over that arrives before it runs.
-    if (postDrain)
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [] { RunPendingHandOvers(); }, Qt::QueuedConnection);
     {
         std::unique_lock guard(queue.Lock);
         queue.WorkerWake.wait(guard, [&] { return entry.Done; });

@@ -15,6 +15,14 @@ constexpr double MinimumStep = 1e-12;
 constexpr double MaxLabelCount = 10000.0;
 constexpr double PixelLimit = 2147483647.0;
 
+// How far a label value may lie beyond an axis end and still count as on it: multiples of the
+// step miss an end by rounding, more so the larger the values. The range widens on either sign
+// of the end, and by at most half a step, so a label beyond the end never comes in.
+double LabelEndTolerance(double end, double step)
+{
+    return std::min(1e-12 * (1.0 + std::fabs(end)), step / 2);
+}
+
 bool HorizontalAngle(int angle)
 {
     return angle == 0 || angle == 180;
@@ -410,14 +418,15 @@ std::vector<double> TChartAxis::LabelValues(double step) const
     double v = (FEffectiveMinimum == FEffectiveMaximum || !FRoundFirstLabel)
                  ? FEffectiveMaximum
                  : std::trunc(FEffectiveMaximum / step) * step;
-    while (v > FEffectiveMaximum) {
+    const double upper = FEffectiveMaximum + LabelEndTolerance(FEffectiveMaximum, step);
+    const double lower = FEffectiveMinimum - LabelEndTolerance(FEffectiveMinimum, step);
+    while (v > upper) {
         const double next = v - step;
         if (next == v)
             return values;
         v = next;
     }
-    const double limit = (FEffectiveMinimum - 1e-12) / 1.000000000001;
-    while (v >= limit && values.size() <= static_cast<std::size_t>(MaxLabelCount)) {
+    while (v >= lower && values.size() <= static_cast<std::size_t>(MaxLabelCount)) {
         values.push_back(v);
         const double next = v - step;
         if (next == v) // a step below the precision of the values

@@ -1,12 +1,14 @@
 // meteostation-demo: the program's window as it is, over simulated HID, with a stand-in station that
-// has two months of history and is plugged in shortly after the start. Like the program it works
-// in the current directory ("met.mtb").
+// has two months of history and is plugged in shortly after the start. It works in a data folder of
+// its own, never in the program's, and its title says that it is the demo.
+#include "demo/demo_folder.h"
 #include "demo/station_control_window.h"
 #include "gui/error_box.h"
 #include "gui/termination_signals.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "simulator/sim_station.h"
 #include "station/main_form.h"
+#include "station/one_window_per_folder.h"
 
 #include <QScreen>
 #include <chrono>
@@ -35,8 +37,20 @@ int main(int argc, char** argv)
 {
     using namespace std::chrono_literals;
     gui::TApplication app(argc, argv);
+    const QString title = QStringLiteral("Метеостанция (демонстрация)");
     gui::TApplication::setApplicationName(QStringLiteral("Метеостанция"));
-    gui::TApplication::setApplicationDisplayName(QStringLiteral("Метеостанция"));
+    gui::TApplication::setApplicationDisplayName(title);
+    gui::TApplication::setDesktopFileName(QStringLiteral("meteostation-demo"));
+
+    QString problem;
+    if (!EnterDemoDataFolder(problem)) {
+        gui::ShowErrorBox(problem);
+        return 1;
+    }
+    // One window per data folder, as with the program.
+    const auto lock = ClaimCurrentFolder();
+    if (!lock)
+        return 1;
 
     // Declared in this order so the window goes first, then the station, then the platform.
     constexpr std::uint32_t Seed = 2016;
@@ -46,6 +60,7 @@ int main(int argc, char** argv)
     station.StartClock();
 
     TForm1 form(platform);
+    form.setWindowTitle(title);
     gui::CloseOnTerminationSignals(&form);
     demo::TStationControlWindow control(station);
     PlaceBeside(control, form);

@@ -2,8 +2,10 @@
 // from the loader, says what image, quantity and outcome the bytes must give: the first 4097 lines
 // (a line ends at LF or CR LF) joined, read as pairs of hex digits; pair k < 32768 is image byte
 // k, pair 32768 the quantity; a pair that is not hexadecimal stops the conversion there; bytes not
-// reached keep their value. Both the in-memory conversion and the loading from a real file are
-// checked, and a text that loads whole must come back the same from the bytes the program saves.
+// reached keep their value (loading from a file starts from an empty image); a text without a pair
+// is empty, one that ends before the last record is cut. Both the in-memory conversion and the
+// loading from a real file are checked, and a text that loads whole must come back the same from
+// the bytes the program saves.
 #include "station/history_file.h"
 
 #include <QString>
@@ -44,6 +46,7 @@ struct TExpected
     std::uint8_t Quantity = 0;
     bool BadPair = false;
     int BadPairLine = 0; // 1-based line of the bad pair's first character
+    std::size_t Pairs = 0; // converted
 };
 
 // The rule, step by step and without shortcuts.
@@ -89,6 +92,7 @@ TExpected Reference(const std::uint8_t* data, std::size_t size, const THistoryIm
             e.Image[k] = value;
         else
             e.Quantity = value;
+        e.Pairs = k + 1;
     }
     return e;
 }
@@ -103,6 +107,14 @@ void CheckAgainst(const TExpected& expected, const THistoryLoadResult& result, c
         Require(!result.ImageComplete(), "image after a bad pair taken as complete");
         Require(result.Message.contains(QStringLiteral("строка %1:").arg(expected.BadPairLine)),
                 "bad pair message names the wrong line");
+    } else if (expected.Pairs == 0) {
+        Require(result.Outcome == THistoryLoadOutcome::Empty, "text without a pair not taken as empty");
+        Require(result.ImageComplete() && result.Message.isEmpty(), "empty text not taken as no records");
+    } else if (expected.Pairs < HistoryImageSize) {
+        Require(result.Outcome == THistoryLoadOutcome::Truncated, "cut text not reported");
+        Require(!result.ImageComplete(), "image of a cut text taken as complete");
+        Require(result.RecordsRead == static_cast<int>(expected.Pairs / HistoryRecordSize), "records read miscounted");
+        Require(result.Message.contains(QStringLiteral(": %1 из").arg(result.RecordsRead)), "cut message without the count");
     } else {
         Require(result.Outcome == THistoryLoadOutcome::Loaded, "good text not loaded");
         Require(result.Message.isEmpty(), "message after a good load");
@@ -157,22 +169,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const THistoryLoadResult converted = ConvertHistoryText(text, image, quantity, QStringLiteral("met.mtb"));
     CheckAgainst(expected, converted, image, quantity);
 
-    // The same bytes as a file: the loader reads only what the conversion can use.
+    // The same bytes as a file: the loader reads only what the conversion can use, into an empty
+    // image.
     WriteScratch(data, size);
     THistoryState state;
     state.HistoryImage = start;
     state.DiagramQuantity = startQuantity;
+    THistoryImage empty;
+    empty.fill(HistoryMissing);
     const THistoryLoadResult loaded = LoadHistoryFile(state, QString::fromLocal8Bit(ScratchFile()));
-    CheckAgainst(expected, loaded, state.HistoryImage, state.DiagramQuantity);
+    CheckAgainst(Reference(data, size, empty, startQuantity), loaded, state.HistoryImage, state.DiagramQuantity);
 
-    // What loaded whole is saved and loaded again unchanged.
+    // What loaded is saved and loaded again unchanged.
     if (!expected.BadPair) {
         const QByteArray saved = HistoryFileBytes(image, quantity);
         Require(saved.size() == HistoryFileSize, "saved file has the wrong size");
         THistoryImage again = Pattern(0x5C);
         std::uint8_t againQuantity = static_cast<std::uint8_t>(~quantity);
         const THistoryLoadResult reloaded = ConvertHistoryText(saved, again, againQuantity);
-        Require(reloaded.Outcome == THistoryLoadOutcome::Loaded, "saved file does not load");
+        Require(reloaded.Outcome == THistoryLoadOutcome::Loaded && reloaded.RecordsRead == HistoryRecordCount,
+                "saved file does not load");
         Require(again == image && againQuantity == quantity, "saved file loads differently");
     }
     return 0;

@@ -232,7 +232,8 @@ private:
             Require(!running, "history operation without a station");
         } else {
             Require(s.StationDevice != nullptr && s.StationDevice->CheckedOut(), "plugged station not matched");
-            Require(link == StationConnectedText || link.startsWith(ReadErrorPrefix), "link panel not connected");
+            Require(link == StationConnectedText || link == StationSilentText || link.startsWith(ReadErrorPrefix),
+                    "link panel not connected");
             if (running) {
                 for (const QPushButton* b : {f.Button1, f.Button2, f.Button3, f.Button4, f.Button5, f.Button6, f.Button7})
                     Require(!b->isEnabled(), "station button enabled during a history operation");

@@ -1,14 +1,21 @@
 #include "gui/termination_signals.h"
 
-#include "base/termination_signals.h"
+#include "base/signal_events.h"
 
+#include <QPointer>
 #include <QWidget>
+#include <csignal>
 
 namespace gui {
 
 void CloseOnTerminationSignals(QWidget* window)
 {
-    base::OnTerminationSignals(window, [window] { window->close(); });
+    const QPointer<QWidget> target(window);
+    for (int signal : {SIGTERM, SIGINT})
+        base::OnSignal(signal, window, [target] {
+            if (target)
+                target->close();
+        });
 }
 
 } // namespace gui

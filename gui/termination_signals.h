@@ -6,7 +6,7 @@ class QWidget;
 
 namespace gui {
 
-// From now on the first SIGTERM or SIGINT closes `window` from the event loop. Call once.
+// From now on SIGTERM and SIGINT close `window` from the event loop.
 void CloseOnTerminationSignals(QWidget* window);
 
 } // namespace gui

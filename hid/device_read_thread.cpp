@@ -99,11 +99,12 @@ void THidDeviceReadThread::Run()
             do {
                 result = Platform.WaitRead(handle, Device->ReadWaitSlice());
             } while (result != WaitResult::Completed && !StopRequested());
-            if (StopRequested()) {
-                if (result != WaitResult::Completed)
-                    Device->CancelPendingRead(handle);
+            if (result != WaitResult::Completed) {
+                Device->CancelPendingRead(handle);
                 break;
             }
+            // A read that completed as the stop came has taken its report off the system's
+            // queue: it is handed over all the same, the stop is served after it.
             BytesRead_ = Device->CompletedReadSize(handle);
             if (BytesRead_ > 0)
                 HandOver(&THidDeviceReadThread::DeliverReport);
@@ -118,7 +119,7 @@ void THidDeviceReadThread::Run()
 
 void THidDeviceReadThread::DeliverReport()
 {
-    if (Device == nullptr || Device->Destroying || !Device->DataHandler_)
+    if (Device == nullptr || !Device->DataHandler_)
         return;
     const THidDataEvent handler = Device->DataHandler_;
     handler(Device, ReportBuffer[0], ReportBuffer.data() + 1, static_cast<std::uint16_t>(BytesRead_ - 1));
@@ -126,7 +127,7 @@ void THidDeviceReadThread::DeliverReport()
 
 void THidDeviceReadThread::DeliverError()
 {
-    if (Device == nullptr || Device->Destroying || !Device->DataErrorHandler_)
+    if (Device == nullptr || !Device->DataErrorHandler_)
         return;
     const THidDataErrorEvent handler = Device->DataErrorHandler_;
     handler(Device, ErrorCode_);

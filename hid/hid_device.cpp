@@ -40,10 +40,13 @@ THidDevice::~THidDevice()
 {
     const THidDataEvent dataHandler = DataHandler_;
     const THidPlugEvent unplugHandler = UnplugHandler_;
-    // Reports still handed over while the thread stops are not delivered to a device on its way out.
     Destroying = true;
-    SetDataHandler(nullptr);
+    // Gone before the thread stops: a handler served meanwhile must not have this device unplugged
+    // into its owner's hands a second time.
     UnplugHandler_ = nullptr;
+    // A report the thread is handing over has left the system's queue: it still reaches the data
+    // handler while the thread stops.
+    SetDataHandler(nullptr);
     CloseMain();
     CloseRead();
     if (PreparsedData != nullptr) {

@@ -29,9 +29,10 @@ public:
     // Raises EControllerError "device cannot be opened" / "device cannot be identified".
     // The platform must outlive the device. Called by the controller's scan and by check-in.
     THidDevice(hidplatform::Platform& platform, THidPnPInfo pnpInfo, THidDeviceController* controller);
-    // Check-in (application) or disposal (controller): stops the read thread, closes the handles;
-    // a device still listed by its controller is replaced there by a fresh free object when it is
-    // still plugged in, or leaves the list when it is not.
+    // Check-in (application) or disposal (controller): stops the read thread (a report it is
+    // handing over still reaches the data handler, which must not destroy the device again),
+    // closes the handles; a device still listed by its controller is replaced there by a fresh
+    // free object when it is still plugged in, or leaves the list when it is not.
     virtual ~THidDevice();
 
     THidDevice(const THidDevice&) = delete;

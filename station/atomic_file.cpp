@@ -13,31 +13,6 @@
 
 namespace {
 
-// The reasons a save meets in practice, in the user's language whatever the system's locale; the
-// system's own text for the rest.
-QString SystemReason(int error)
-{
-    switch (error) {
-    case ENOSPC:
-        return QStringLiteral("на диске нет свободного места");
-    case EDQUOT:
-        return QStringLiteral("исчерпана дисковая квота");
-    case EROFS:
-        return QStringLiteral("диск доступен только для чтения");
-    case EACCES:
-    case EPERM:
-        return QStringLiteral("нет прав на запись");
-    case EFBIG:
-        return QStringLiteral("превышен допустимый размер файла");
-    case EIO:
-        return QStringLiteral("ошибка ввода-вывода");
-    case ENOENT:
-        return QStringLiteral("папка не найдена");
-    default:
-        return QString::fromLocal8Bit(std::strerror(error));
-    }
-}
-
 // Temporary files of a replacement are named ".<target>.<pid>-<n>.tmp" beside the target.
 QByteArray TemporaryPrefix(const QFileInfo& info)
 {
@@ -90,6 +65,29 @@ void SyncFolder(const QByteArray& folder)
 
 } // namespace
 
+QString FileErrorReason(int error)
+{
+    switch (error) {
+    case ENOSPC:
+        return QStringLiteral("на диске нет свободного места");
+    case EDQUOT:
+        return QStringLiteral("исчерпана дисковая квота");
+    case EROFS:
+        return QStringLiteral("диск доступен только для чтения");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("нет прав на запись");
+    case EFBIG:
+        return QStringLiteral("превышен допустимый размер файла");
+    case EIO:
+        return QStringLiteral("ошибка ввода-вывода");
+    case ENOENT:
+        return QStringLiteral("папка не найдена");
+    default:
+        return QString::fromLocal8Bit(std::strerror(error));
+    }
+}
+
 EHistoryFileError::EHistoryFileError(const QString& message)
     : std::runtime_error(message.toUtf8().toStdString())
 {
@@ -110,7 +108,7 @@ void ReplaceFileAtomically(const QString& path, const QByteArray& bytes)
     const QByteArray prefix = TemporaryPrefix(info);
     auto fail = [&shown](const QString& what, int error) {
         throw EHistoryFileError(QStringLiteral("Не удалось записать файл «%1»: %2%3")
-                                    .arg(shown, what, SystemReason(error)));
+                                    .arg(shown, what, FileErrorReason(error)));
     };
 
     // First, so that a full disk gets back the room a killed save took.

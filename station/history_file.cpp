@@ -53,6 +53,20 @@ bool DecodeRecordLine(const char* digits, std::uint8_t* bytes)
 // The conversion never needs more: 32769 pairs and the ends of 4097 lines.
 constexpr qsizetype LongestUsefulText = 2 * PairsUsed + 2 * LinesRead;
 
+// The reasons a read meets in practice; the rest as a save gives them.
+QString ReadReason(int error)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("нет прав на чтение");
+    case EISDIR:
+        return QStringLiteral("на его месте папка, а не файл");
+    default:
+        return FileErrorReason(error);
+    }
+}
+
 // The bad pair as the user can read it: Windows-1251 text, control characters as \xNN.
 QString PairText(const char* pair)
 {
@@ -115,7 +129,8 @@ THistoryLoadResult ConvertHistoryText(const QByteArray& text, THistoryImage& ima
                         QStringLiteral("Файл «%1», строка %2: «$%3» не является шестнадцатеричным числом")
                             .arg(fileName)
                             .arg(pendingLine)
-                            .arg(PairText(pair))};
+                            .arg(PairText(pair)),
+                        static_cast<int>(std::min<qsizetype>(k, HistoryImageSize) / HistoryRecordSize)};
             }
             const auto value = static_cast<std::uint8_t>(high << 4 | low);
             if (k < HistoryImageSize)
@@ -127,22 +142,33 @@ THistoryLoadResult ConvertHistoryText(const QByteArray& text, THistoryImage& ima
         }
         ++p;
     }
-    return {};
+    const int recordsRead = static_cast<int>(std::min<qsizetype>(k, HistoryImageSize) / HistoryRecordSize);
+    if (k == 0)
+        return {THistoryLoadOutcome::Empty, {}, 0};
+    if (k < HistoryImageSize)
+        return {THistoryLoadOutcome::Truncated,
+                QStringLiteral("Файл «%1» неполный: прочитано записей: %2 из %3")
+                    .arg(fileName)
+                    .arg(recordsRead)
+                    .arg(HistoryRecordCount),
+                recordsRead};
+    return {THistoryLoadOutcome::Loaded, {}, recordsRead};
 }
 
 THistoryLoadResult LoadHistoryFile(THistoryState& state, const QString& path)
 {
-    auto unreadable = [&state] {
-        state.HistoryImage.fill(HistoryMissing);
-        return THistoryLoadResult{THistoryLoadOutcome::Unreadable, {}};
+    // Whatever the file does not reach is an empty record, never one dated 00.00.00.
+    state.HistoryImage.fill(HistoryMissing);
+    auto unreadable = [&path](int error) {
+        return THistoryLoadResult{THistoryLoadOutcome::Unreadable,
+                                  QStringLiteral("Не удалось прочитать файл «%1»: %2").arg(ShownFileName(path), ReadReason(error)),
+                                  0};
     };
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        if (errno == ENOENT) {
-            state.HistoryImage.fill(HistoryMissing);
-            return {THistoryLoadOutcome::Missing, {}};
-        }
-        return unreadable();
+        if (errno == ENOENT)
+            return {THistoryLoadOutcome::Missing, {}, 0};
+        return unreadable(errno);
     }
     TFileDescriptor descriptor(fd);
     QByteArray text(LongestUsefulText, Qt::Uninitialized);
@@ -152,7 +178,7 @@ THistoryLoadResult LoadHistoryFile(THistoryState& state, const QString& path)
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            return unreadable();
+            return unreadable(errno);
         }
         if (got == 0)
             break;

@@ -14,8 +14,10 @@ constexpr int HistoryFileSize = HistoryRecordCount * 18 + 2; // 73730
 
 enum class THistoryLoadOutcome
 {
-    Loaded,     // the whole text was converted
+    Loaded,     // every record was converted (the quantity may be missing: it keeps its value)
     Missing,    // no file: the image is all 255, nothing to report
+    Empty,      // a file without a single pair (0 bytes): no records, nothing to report
+    Truncated,  // the text ends before the last record: the records read, the rest kept
     Unreadable, // the file exists but cannot be opened or read: the image is all 255
     BadPair     // a pair is not hexadecimal: the bytes before it are converted, the rest kept
 };
@@ -23,25 +25,28 @@ enum class THistoryLoadOutcome
 struct THistoryLoadResult
 {
     THistoryLoadOutcome Outcome = THistoryLoadOutcome::Loaded;
-    QString Message; // for BadPair, the message for the user that names the bad text; empty otherwise
+    // For the user, naming the file: what was wrong with it. Empty for Loaded, Missing and Empty.
+    QString Message;
+    // Whole records converted.
+    int RecordsRead = 0;
 
-    // Whether the image may be written back over the file at close. After a bad pair or an
-    // unreadable file it may not: the user's file would be replaced by a half-converted (or
-    // empty) image.
+    // Whether the image may be written back over the file at close. After a bad pair, a cut or an
+    // unreadable file it may not: the user's file would be replaced by a part of it (or nothing).
     bool ImageComplete() const
     {
-        return Outcome == THistoryLoadOutcome::Loaded || Outcome == THistoryLoadOutcome::Missing;
+        return Outcome == THistoryLoadOutcome::Loaded || Outcome == THistoryLoadOutcome::Missing ||
+               Outcome == THistoryLoadOutcome::Empty;
     }
 };
 
-// Reads the history file into the state's image and quantity. Never throws: a missing or
-// unreadable file gives an all-255 image silently (the result tells which), a bad pair stops the
-// conversion there and returns the message for the user.
+// Reads the history file into the state's image and quantity. Never throws. The image is all 255
+// first, so that whatever the file does not hold is an empty record; a missing file is no error, a
+// file that cannot be read, ends early or holds a bad pair gives the message for the user.
 THistoryLoadResult LoadHistoryFile(THistoryState& state, const QString& path = HistoryFileName);
 
 // The conversion on its own: the first 4097 lines (ending at LF or CR LF) joined, then read as
 // pairs of hex digits (either case): pair k < 32768 is image byte k, pair 32768 the quantity.
-// Bytes the text does not reach keep their value. `fileName` only goes into the message.
+// Bytes the text does not reach keep their value. `fileName` only goes into the messages.
 THistoryLoadResult ConvertHistoryText(const QByteArray& text, THistoryImage& image, std::uint8_t& quantity,
                                       const QString& fileName = HistoryFileName);
 

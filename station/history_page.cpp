@@ -8,7 +8,11 @@
 
 #include "hid/device_controller.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 
 namespace {
 
@@ -18,7 +22,10 @@ const QString DownloadStalledText =
     QStringLiteral("Метеостанция перестала отвечать, загрузка памяти прервана. Копия истории осталась прежней");
 const QString ClearStalledText =
     QStringLiteral("Метеостанция перестала отвечать, очистка памяти не подтверждена. Копия истории осталась прежней");
-const QString CommandNotSentText = QStringLiteral("Не удалось отправить команду метеостанции: ");
+const QString DownloadUnpluggedText =
+    QStringLiteral("Метеостанция отключена, загрузка памяти прервана. Копия истории осталась прежней");
+const QString ClearUnpluggedText =
+    QStringLiteral("Метеостанция отключена, очистка памяти не подтверждена. Копия истории осталась прежней");
 const QString CloseWithoutSavingQuestion =
     QStringLiteral("Не удалось сохранить память метеостанции в файл met.mtb. Закрыть программу без сохранения?");
 
@@ -51,14 +58,14 @@ void TForm1::Button2Click()
 
 void TForm1::StartHistoryOperation(THistoryOperationKind kind)
 {
+    ExportNotice->hide();
     HistoryOperation.Start(kind, Station.StationDevice);
     Station.SetCommandCode(kind == THistoryOperationKind::Download ? TCommandCode::DownloadHistory
                                                                    : TCommandCode::ClearHistory);
     if (!SendReport()) {
         // The station was never asked, so nothing would ever answer: the page must not lock.
-        const std::uint32_t error = HidDeviceController1->Platform().LastError();
         AbandonHistoryOperation();
-        gui::ShowErrorBox(CommandNotSentText + QString::fromStdString(HidDeviceController1->Platform().ErrorText(error)));
+        ShowSendError();
         return;
     }
     DisableStationButtons();
@@ -86,13 +93,41 @@ void TForm1::HistoryOperationStalled(THistoryOperationKind kind)
     gui::ShowErrorBox(kind == THistoryOperationKind::Download ? DownloadStalledText : ClearStalledText);
 }
 
+void TForm1::HistoryStationUnplugged()
+{
+    const bool download = HistoryOperation.Kind() == THistoryOperationKind::Download;
+    AbandonHistoryOperation();
+    // Told once the controller is done with the unplug, not from inside its handling.
+    QMetaObject::invokeMethod(
+        this, [download] { gui::ShowErrorBox(download ? DownloadUnpluggedText : ClearUnpluggedText); },
+        Qt::QueuedConnection);
+}
+
 void TForm1::Button3Click()
 {
+    ExportNotice->hide();
+    const QString path = QFileInfo(HistoryExportFileName).absoluteFilePath();
     try {
-        ExportHistoryText(History.HistoryImage);
+        ExportHistoryText(History.HistoryImage, path);
     } catch (const EHistoryFileError& error) {
         gui::ShowErrorBox(error.Message());
+        return;
     }
+    ShowExportNotice(QDir::toNativeSeparators(path));
+}
+
+void TForm1::ShowExportNotice(const QString& path)
+{
+    // The data folder is a hidden one, so the user is told where the file went, without a box
+    // to close.
+    ExportNotice->setText(QStringLiteral("Файл %1 сохранён:\n%2").arg(HistoryExportFileName, path));
+    const QRect chart = Chart1->geometry();
+    const int width = chart.width() - 16;
+    const int height = ExportNotice->heightForWidth(width);
+    ExportNotice->setGeometry(chart.left() + 8, chart.bottom() - 8 - height, width, height);
+    ExportNotice->raise();
+    ExportNotice->show();
+    ExportNoticeTimer->start();
 }
 
 void TForm1::HandleHistoryReport()

@@ -3,6 +3,7 @@
 #include "gui/termination_signals.h"
 #include "hid/platform/linux/linux_platform.h"
 #include "station/main_form.h"
+#include "station/one_window_per_folder.h"
 
 int main(int argc, char** argv)
 {
@@ -10,6 +11,11 @@ int main(int argc, char** argv)
     gui::TApplication::setApplicationName(QStringLiteral("Метеостанция"));
     gui::TApplication::setApplicationDisplayName(QStringLiteral("Метеостанция"));
     gui::TApplication::setDesktopFileName(QStringLiteral("meteostation"));
+
+    // One window per data folder (the current one); a second start only points to the first.
+    const auto lock = ClaimCurrentFolder();
+    if (!lock)
+        return 1;
 
     // The platform outlives the window, whose controller and devices use it to the end.
     hidplatform::LinuxPlatform platform;

@@ -9,9 +9,11 @@
 
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -22,6 +24,9 @@ namespace {
 constexpr int ReadingsPage = 0;
 constexpr int DiagramPage = 1;
 constexpr int SettingsPage = 2;
+
+const QString HistoryFileKeptText =
+    QStringLiteral("Файл останется без изменений, пока память метеостанции не будет загружена полностью");
 
 // Items of RadioGroup1.
 constexpr int TimeItem = 0;
@@ -97,14 +102,16 @@ void TForm1::FormCreate()
     DisableStationButtons();
 
     const THistoryLoadResult loaded = LoadHistoryFile(History);
-    // A copy that stopped on a bad pair or could not be read must not replace the user's file:
-    // it is saved again only after a complete download.
+    // A copy that stopped on a bad pair, ended early or could not be read must not replace the
+    // user's file: it is saved again only after a complete download. The window works on what was
+    // read all the same.
     Station.HistoryComplete = loaded.ImageComplete() ? 1 : 0;
-    if (loaded.Outcome == THistoryLoadOutcome::BadPair) {
-        // Shown once the window is up; the rest of the start-up is left out.
-        QMetaObject::invokeMethod(this, [message = loaded.Message] { gui::ShowErrorBox(message); },
-                                  Qt::QueuedConnection);
-        return;
+    if (!loaded.Message.isEmpty()) {
+        QString message = loaded.Message;
+        if (!loaded.ImageComplete())
+            message = gui::ErrorBoxText(message) + QLatin1Char(' ') + HistoryFileKeptText;
+        // Shown once the window is up.
+        QMetaObject::invokeMethod(this, [message] { gui::ShowErrorBox(message); }, Qt::QueuedConnection);
     }
     // A quantity the diagram does not know, from a damaged file, is set right by DrawDayDiagram.
     UpDown2->SetPosition(History.DiagramQuantity);
@@ -116,12 +123,14 @@ void TForm1::FormCreate()
 bool TForm1::FormClose()
 {
     Station.Closing = 1;
+    WatchStream();
     SendCommand(TCommandCode::Quiet);
     if (!SaveHistoryAtClose()) {
         // Staying open: the readings pages get their stream back.
         const int page = PageControl1->ActivePageIndex();
         if (page == ReadingsPage || page == SettingsPage)
             SendCommand(TCommandCode::StreamReadings);
+        WatchStream();
         return false;
     }
     ReleaseStationDevice();
@@ -173,6 +182,7 @@ void TForm1::ShowStationConnected()
     if (HistoryOperationRunning())
         return;
     SendCommand(TCommandCode::StreamReadings);
+    WatchStream();
     EnableStationButtons();
     if (RadioGroup1->ItemIndex() != SensorCodesItem) {
         Button4->setEnabled(false);
@@ -184,6 +194,7 @@ void TForm1::ShowStationDisconnected()
 {
     Panel1->SetCaption(StationDisconnectedText);
     ShowPlaceholders();
+    WatchStream();
     if (Station.Closing == 1)
         return;
     DisableStationButtons();
@@ -198,6 +209,37 @@ void TForm1::ShowReadError(const QString& systemMessage)
     Panel1->SetCaption(ReadErrorPrefix + systemMessage);
 }
 
+void TForm1::SetStreamSilenceTimeout(int ms)
+{
+    StreamSilenceTimer->setInterval(std::max(ms, 1));
+    WatchStream();
+}
+
+void TForm1::WatchStream()
+{
+    const int page = PageControl1->ActivePageIndex();
+    const bool streaming = Station.StationDevice != nullptr && Station.Closing != 1 &&
+                           (page == ReadingsPage || page == SettingsPage);
+    if (streaming)
+        StreamSilenceTimer->start();
+    else
+        StreamSilenceTimer->stop();
+}
+
+void TForm1::StreamAlive()
+{
+    if (Panel1->Caption() == StationSilentText)
+        Panel1->SetCaption(StationConnectedText);
+    WatchStream();
+}
+
+void TForm1::StreamSilent()
+{
+    // A read error or a station without access says more than the silence does.
+    if (Panel1->Caption() == StationConnectedText)
+        Panel1->SetCaption(StationSilentText);
+}
+
 void TForm1::PageControl1Change()
 {
     Button7->setEnabled(SettableItemSelected());
@@ -206,6 +248,8 @@ void TForm1::PageControl1Change()
     // history download or clear can never be repeated by a page change.
     const bool streaming = page == ReadingsPage || page == SettingsPage;
     SendCommand(streaming ? TCommandCode::StreamReadings : TCommandCode::Quiet);
+    WatchStream();
+    ExportNotice->hide();
 }
 
 // ---- Display ----
@@ -347,9 +391,12 @@ void TForm1::Button5Click()
 
 void TForm1::Button6Click()
 {
-    // The station is already streaming; the next report performs the load.
+    // The next report of the stream performs the load. The station streams already; asking it
+    // again costs nothing and tells at once when it cannot be reached.
     Station.SettingsLoadRequest = 1;
     RadioGroup1->setEnabled(true);
+    if (!SendCommand(TCommandCode::StreamReadings))
+        ShowSendError();
 }
 
 void TForm1::Button7Click()
@@ -403,7 +450,8 @@ void TForm1::BuildSettingsCommand()
         Station.SetSettingItem(TSettingItem::ReadSensorCode);
     if (Station.ClearCodeRequest == 1)
         Station.SetSettingItem(TSettingItem::ClearSensorCode);
-    SendCommand(TCommandCode::ApplySetting);
+    if (!SendCommand(TCommandCode::ApplySetting))
+        ShowSendError();
 }
 
 // ---- Control groups ----

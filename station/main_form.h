@@ -21,6 +21,7 @@
 #include <functional>
 
 class QGroupBox;
+class QLabel;
 class THidDevice;
 class THidDeviceController;
 namespace hidplatform {
@@ -112,6 +113,14 @@ public:
     // gone, and the user is told. Tests shorten it.
     void SetHistoryStallTimeout(int ms);
     int HistoryStallTimeout() const;
+    // On the readings and settings pages a station that has sent nothing for this long is shown
+    // as sending no data, until its next report. Tests change it.
+    static constexpr int DefaultStreamSilenceTimeoutMs = 5000;
+    void SetStreamSilenceTimeout(int ms);
+
+    // Where the last export went, shown over the diagram for a while after «Сохранить».
+    QLabel* ExportNotice = nullptr;
+    static constexpr int ExportNoticeShownMs = 20000;
 
     // The HID controller that finds the station.
     THidDeviceController* HidDeviceController1 = nullptr;
@@ -207,9 +216,21 @@ private:
     void ReleaseStationDevice();
 
     // Sends the output report held in the report image to the station; false when there is no
-    // station or the write failed (most callers need not care: the station's answer shows).
+    // station or the write failed, whose error code SendError then holds (0 when there was no
+    // station to write to).
     bool SendReport();
     bool SendCommand(TCommandCode code);
+    // Tells the user why the last command did not reach the station; nothing when there was no
+    // station to send it to.
+    void ShowSendError();
+    // The station's readings stream runs on the readings and settings pages: the silence timer
+    // runs there while a station is connected, and stops elsewhere.
+    void WatchStream();
+    // A report from the station has arrived: it is sending again.
+    void StreamAlive();
+    // No report for the silence time-out while the stream should run.
+    void StreamSilent();
+    void ShowExportNotice(const QString& path);
     void ShowPlaceholders();
     void RefreshReadings();
     void RefreshSettings();
@@ -228,6 +249,8 @@ private:
     void AbandonHistoryOperation();
     // No report of a running download or clear for the stall time-out.
     void HistoryOperationStalled(THistoryOperationKind kind);
+    // The station of a running download or clear was unplugged.
+    void HistoryStationUnplugged();
     bool HistoryOperationRunning() const { return HistoryOperation.Running(); }
     // Writes "met.mtb" when the image is complete; false when it could not and the user keeps the
     // window open.
@@ -236,4 +259,7 @@ private:
     TClock FClock;
     TQuestion FQuestion;
     bool FAskingAtClose = false;
+    QTimer* StreamSilenceTimer = nullptr;
+    QTimer* ExportNoticeTimer = nullptr;
+    std::uint32_t SendError = 0;
 };

@@ -7,6 +7,7 @@
 #include "station/readings_text.h"
 
 #include <QGroupBox>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -108,6 +109,11 @@ TForm1::TForm1(hidplatform::Platform& platform, QWidget* parent)
     move(379, 218);
     setFixedSize(PageControl1->size());
     HistoryOperation.SetStallHandler([this](THistoryOperationKind kind) { HistoryOperationStalled(kind); });
+    StreamSilenceTimer = new QTimer(this);
+    StreamSilenceTimer->setObjectName(QStringLiteral("StreamSilenceTimer"));
+    StreamSilenceTimer->setSingleShot(true);
+    StreamSilenceTimer->setInterval(DefaultStreamSilenceTimeoutMs);
+    connect(StreamSilenceTimer, &QTimer::timeout, this, &TForm1::StreamSilent);
     ConnectHandlers();
     CreateHidController(platform);
     FormCreate();
@@ -142,6 +148,25 @@ void TForm1::CreateDiagramPage()
     LabeledEdit9 = MakeLabeledEdit(page, "LabeledEdit9", QStringLiteral("   Дата"), {524, 206, 57, 21});
     LabeledEdit10 = MakeLabeledEdit(page, "LabeledEdit10", QStringLiteral("Сохранения"), {515, 264, 75, 21});
     UpDown1 = MakeUpDown(page, "UpDown1", {515, 301, 75, 17}, 100, 50, true);
+
+    // Over the lower edge of the chart, where it hides the hour labels only while it shows; the
+    // path can be selected and copied.
+    ExportNotice = new QLabel(page);
+    ExportNotice->setObjectName(QStringLiteral("ExportNotice"));
+    ExportNotice->setWordWrap(true);
+    ExportNotice->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    ExportNotice->setFrameShape(QFrame::Box);
+    ExportNotice->setMargin(4);
+    ExportNotice->setAutoFillBackground(true);
+    QPalette notice = ExportNotice->palette();
+    notice.setColor(QPalette::Window, notice.color(QPalette::ToolTipBase));
+    notice.setColor(QPalette::WindowText, notice.color(QPalette::ToolTipText));
+    ExportNotice->setPalette(notice);
+    ExportNotice->hide();
+    ExportNoticeTimer = new QTimer(this);
+    ExportNoticeTimer->setSingleShot(true);
+    ExportNoticeTimer->setInterval(ExportNoticeShownMs);
+    connect(ExportNoticeTimer, &QTimer::timeout, ExportNotice, &QWidget::hide);
 }
 
 void TForm1::CreateSettingsPage()

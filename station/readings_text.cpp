@@ -8,6 +8,7 @@ const QString HumidityPlaceholder = QStringLiteral("Относительная �
 const QString StationDisconnectedText = QStringLiteral("Метеостанция отключена");
 const QString StationConnectedText = QStringLiteral("Метеостанция подключена");
 const QString ReadErrorPrefix = QStringLiteral("Ошибка чтения:");
+const QString StationSilentText = QStringLiteral("Нет данных от метеостанции");
 
 QString IndoorTemperatureText(const TReportImage& image)
 {

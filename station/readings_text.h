@@ -15,6 +15,8 @@ extern const QString HumidityPlaceholder;
 extern const QString StationDisconnectedText;
 extern const QString StationConnectedText;
 extern const QString ReadErrorPrefix;
+// A connected station that has sent nothing for a while although its readings should stream.
+extern const QString StationSilentText;
 
 QString IndoorTemperatureText(const TReportImage& image);
 QString OutdoorTemperatureText(const TReportImage& image);

@@ -1,5 +1,6 @@
 // The link with the station: matching it among the HID devices, sending commands, taking in its
 // reports, and letting it go when it is unplugged.
+#include "gui/error_box.h"
 #include "hid/device_controller.h"
 #include "station/main_form.h"
 #include "station/readings_text.h"
@@ -7,11 +8,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <vector>
 
 namespace {
 
 const QString NoAccessText = QStringLiteral("Нет доступа к метеостанции");
+const QString CommandNotSentText = QStringLiteral("Не удалось отправить команду метеостанции: ");
 const QString NoAccessHint = QStringLiteral(
     "Метеостанция найдена, но открыть её может только администратор.\n"
     "Установите правило udev из пакета программы (70-meteostation.rules),\n"
@@ -70,6 +73,7 @@ void TForm1::HidDeviceController1DeviceData(THidDevice* HidDev, std::uint8_t /*R
     // the block before. A longer one has been cut to what the station declares.
     if (Data == nullptr || Size < ReportImageSize)
         return;
+    StreamAlive();
     HandleInputReport(Data, Size);
 }
 
@@ -79,7 +83,7 @@ void TForm1::HidDeviceController1DeviceUnplug(THidDevice* HidDev)
     // that stays but falls silent.
     const bool endsHistoryOperation = HidDev == HistoryOperation.Device() || HidDev == Station.StationDevice;
     if (endsHistoryOperation && HistoryOperationRunning()) {
-        AbandonHistoryOperation();
+        HistoryStationUnplugged();
         // A later station took over meanwhile: it is still here for the buttons.
         if (HidDev != Station.StationDevice)
             EnableStationButtons();
@@ -114,6 +118,7 @@ void TForm1::ReleaseStationDevice()
 
 bool TForm1::SendReport()
 {
+    SendError = 0;
     THidDevice* device = Station.StationDevice;
     if (device == nullptr)
         return false;
@@ -121,12 +126,33 @@ bool TForm1::SendReport()
     THidCaps caps;
     device->QueryCaps(caps);
     const std::uint32_t length = caps.OutputReportByteLength;
-    if (length == 0)
+    if (length == 0) {
+        SendError = EINVAL;
         return false;
+    }
     // A station with a longer output report gets zeros beyond the image rather than whatever
     // lies behind it in memory.
     std::vector<std::uint8_t> report(std::max<std::size_t>(length, ReportImageSize), 0);
     std::copy(Station.ReportImage.begin(), Station.ReportImage.end(), report.begin());
     std::uint32_t written = 0;
-    return device->WriteReport(report.data(), length, written) && written == length;
+    if (!device->WriteReport(report.data(), length, written)) {
+        // The platform keeps the error per thread, and this is the thread that wrote.
+        SendError = HidDeviceController1->Platform().LastError();
+        if (SendError == 0)
+            SendError = EIO;
+        return false;
+    }
+    if (written != length) {
+        SendError = EIO;
+        return false;
+    }
+    return true;
+}
+
+void TForm1::ShowSendError()
+{
+    if (SendError == 0)
+        return;
+    gui::ShowErrorBox(CommandNotSentText +
+                      QString::fromStdString(HidDeviceController1->Platform().ErrorText(SendError)));
 }

@@ -188,14 +188,39 @@ TEST(ChartAxis, LabelEventOnlyForValuesThatGetALabel)
     EXPECT_EQ(std::count(asked.begin(), asked.end(), 0.0), 1);
 }
 
-TEST(ChartAxis, LowestLabelOfANegativeMinimumLiesBelowTheLoopsLimit)
+TEST(ChartAxis, LabelsReachBothEndsOfNegativePositiveAndZeroCrossingRanges)
 {
-    // The loop's limit (minimum - 1e-12) / 1.000000000001 lies just above a negative minimum, so
-    // the minimum itself gets no label even with LabelsOnAxis; a positive one keeps its label.
+    // With LabelsOnAxis, a label that falls on an axis end is drawn, whatever the sign of the end
+    // and however the multiples of a fractional step round.
+    struct Case
+    {
+        double Minimum, Maximum, Step;
+        std::size_t Count;
+        double Top, Bottom;
+    };
+    const Case cases[] = {
+        {-6, 6, 2, 7, 6, -6},
+        {-7, 5, 1, 13, 5, -7},           // an outdoor temperature day
+        {-10.5, -0.5, 0.5, 21, -0.5, -10.5},
+        {-20, -2, 2, 10, -2, -20},
+        {6, 14, 2, 5, 14, 6},
+        {0, 1.7, 0.1, 18, 1.7, 0},       // 17 × 0.1 lies just above 1.7
+        {-1.7, 0, 0.1, 18, 0, -1.7},     // and 17 steps down from 0 just below −1.7
+        {-3.4, -1.7, 0.1, 18, -1.7, -3.4},
+    };
     TDiagramChart diagram;
     TChartAxis* axis = diagram.Chart.LeftAxis();
-    Lay(axis, -6, 4, 250);
-    EXPECT_EQ(axis->DrawnLabelValues(2), (std::vector<double>{4, 2, 0, -2, -4}));
-    Lay(axis, 6, 14, 250);
-    EXPECT_EQ(axis->DrawnLabelValues(2), (std::vector<double>{14, 12, 10, 8, 6}));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.Minimum << ".." << c.Maximum);
+        Lay(axis, c.Minimum, c.Maximum, 250);
+        const std::vector<double> drawn = axis->DrawnLabelValues(c.Step);
+        EXPECT_EQ(drawn.size(), c.Count);
+        if (drawn.empty())
+            continue;
+        EXPECT_NEAR(drawn.front(), c.Top, 1e-9);
+        EXPECT_NEAR(drawn.back(), c.Bottom, 1e-9);
+        // The end labels sit on the axis ends.
+        EXPECT_EQ(axis->ValueToPixel(drawn.front()), axis->StartPixel());
+        EXPECT_EQ(axis->ValueToPixel(drawn.back()), axis->EndPixel());
+    }
 }

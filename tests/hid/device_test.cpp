@@ -13,6 +13,7 @@ using hidtest::Flush;
 using hidtest::PumpUntil;
 using hidtest::Report;
 using hidtest::Station;
+using hidtest::WaitWithoutServing;
 
 namespace {
 
@@ -99,28 +100,77 @@ TEST_F(DeviceTest, RemovingTheDataHandlerStopsTheThreadAndSettingItRestartsIt)
     EXPECT_NE(station->ReadThread(), nullptr);
 }
 
-TEST_F(DeviceTest, StoppingWhileTheThreadWaitsForAHandOverReturnsPromptly)
+TEST_F(DeviceTest, StopAndCheckInRunTheHandOverTheThreadWaitsOnAndReturnPromptly)
 {
-    THidDevice* station = StartWithStation();
-    ASSERT_NE(station, nullptr);
+    // The slice is far longer than any of the stops below may take: none of them waits for it.
+    const auto promptly = [](const std::function<void()>& stop) {
+        const auto start = std::chrono::steady_clock::now();
+        stop();
+        return std::chrono::steady_clock::now() - start < std::chrono::seconds(5);
+    };
+    THidDevice* first = StartWithStation();
+    ASSERT_NE(first, nullptr);
+    first->SetReadWaitSlice(10000);
+    // Not serving: the thread takes the report and blocks in its hand-over.
     Sim.QueueInputReport(Id, Report(0, 9));
-    // Not pumping: the thread takes the report and blocks in its hand-over.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    while (Sim.QueuedInputReports(Id) != 0 && std::chrono::steady_clock::now() < deadline)
-        QThread::usleep(200);
-    QThread::msleep(5);
-    const auto start = std::chrono::steady_clock::now();
-    Controller->SetOnDeviceData(nullptr);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(90));
-    EXPECT_EQ(station->ReadThread(), nullptr);
+    ASSERT_TRUE(WaitWithoutServing([&] { return Sim.QueuedInputReports(Id) == 0; }));
+    EXPECT_TRUE(promptly([&] { Controller->SetOnDeviceData(nullptr); }));
+    EXPECT_EQ(first->ReadThread(), nullptr);
     EXPECT_EQ(Received.size(), 1u); // served while waiting
-    // A thread waiting for a read is woken at once too, whatever its slice.
-    station->SetReadWaitSlice(10000);
+    // A thread waiting for a read is woken at once.
     Controller->SetOnDeviceData(DataHandler());
     ASSERT_TRUE(PumpUntil([&] { return Sim.WaitingReads(Id) == 1; }));
-    const auto again = std::chrono::steady_clock::now();
-    Release(station);
-    EXPECT_LT(std::chrono::steady_clock::now() - again, std::chrono::milliseconds(90));
+    EXPECT_TRUE(promptly([&] { Controller->SetOnDeviceData(nullptr); }));
+    Controller->SetOnDeviceData(DataHandler());
+
+    // A second station checked in from inside the first one's handler while its own report
+    // waits: that report still reaches its handler, there and then.
+    const hidplatform::SimDeviceId secondId = Sim.PlugDevice(Station("/dev/second"));
+    ASSERT_TRUE(PumpUntil([&] { return Controller->DeviceCount() == 2; }));
+    THidDevice* second = CheckOutPath("/dev/second");
+    ASSERT_NE(second, nullptr);
+    std::vector<std::string> calls;
+    second->SetDataHandler(THidDataEvent::FromCallable([&](THidDevice* d, std::uint8_t, const std::uint8_t* data, std::uint16_t) {
+        EXPECT_EQ(d, second);
+        calls.push_back("second " + std::to_string(data[0]));
+    }));
+    first->SetDataHandler(THidDataEvent::FromCallable([&](THidDevice* d, std::uint8_t, const std::uint8_t* data, std::uint16_t) {
+        EXPECT_EQ(d, first);
+        calls.push_back("first " + std::to_string(data[0]));
+        if (second != nullptr) {
+            Sim.QueueInputReport(secondId, Report(0, 2));
+            ASSERT_TRUE(WaitWithoutServing([&] { return Sim.QueuedInputReports(secondId) == 0; }));
+            EXPECT_TRUE(promptly([&] { Release(second); }));
+            second = nullptr;
+        }
+        calls.push_back("first done");
+    }));
+    Sim.QueueInputReport(Id, Report(0, 1));
+    ASSERT_TRUE(PumpUntil([&] { return second == nullptr; }));
+    EXPECT_EQ(calls, (std::vector<std::string>{"first 1", "second 2", "first done"}));
+
+    // The second went back to the list as a fresh free device, in its place.
+    ASSERT_EQ(Controller->DeviceCount(), 2);
+    EXPECT_EQ(Controller->Device(1)->PnPInfo().DevicePath, "/dev/second");
+    EXPECT_FALSE(Controller->Device(1)->CheckedOut());
+
+    // The first station checked in while its report waits: delivered before the check-in ends,
+    // also to a handler that finds the station unplugged meanwhile. The check-in then lets it
+    // go alone, without asking its owner to (the owner is letting it go already).
+    first->SetDataHandler(THidDataEvent::FromCallable([&](THidDevice*, std::uint8_t, const std::uint8_t* data, std::uint16_t) {
+        calls.push_back("first " + std::to_string(data[0]));
+        Sim.UnplugDevice(Id);
+        Controller->DeviceChange();
+    }));
+    calls.clear();
+    Log.clear();
+    Sim.QueueInputReport(Id, Report(0, 3));
+    ASSERT_TRUE(WaitWithoutServing([&] { return Sim.QueuedInputReports(Id) == 0; }));
+    EXPECT_TRUE(promptly([&] { Release(first); }));
+    EXPECT_EQ(calls, std::vector<std::string>{"first 3"});
+    EXPECT_EQ(Log, (std::vector<std::string>{"removal /dev/station", "change"}));
+    ASSERT_EQ(Controller->DeviceCount(), 1);
+    EXPECT_EQ(Controller->Device(0)->PnPInfo().DevicePath, "/dev/second");
 }
 
 TEST_F(DeviceTest, HandlerThatDropsOrDestroysItsDeviceDuringADeliveryDoesNotDeadlock)
@@ -290,21 +340,34 @@ TEST_F(DeviceTest, ReadWaitSliceAcceptsOnlyTenToTenThousand)
 
 namespace {
 
-// A sim backend that can hold a read start until the read is woken, so a stop request lands
-// exactly between a read's start and its first wait.
+// A sim backend that can hold a read right after its start, or right after it completed, until
+// the read is woken, so a stop request lands exactly between two steps of the read thread.
 class HoldingSim : public hidplatform::SimPlatform
 {
 public:
     std::atomic<bool> HoldNextRead{false};
 
+    // The next read that completes is held until a wake that comes after this call.
+    void HoldNextCompletion()
+    {
+        std::lock_guard lock(Mutex);
+        Woken = false;
+        HoldCompletion = true;
+    }
+
     bool BeginRead(hidplatform::Handle handle, std::uint8_t* buffer, std::size_t length) override
     {
         const bool started = SimPlatform::BeginRead(handle, buffer, length);
-        if (started && HoldNextRead.exchange(false)) {
-            std::unique_lock lock(Mutex);
-            Wake.wait_for(lock, std::chrono::seconds(3), [this] { return Woken; });
-        }
+        if (started && HoldNextRead.exchange(false))
+            HoldUntilWoken();
         return started;
+    }
+    hidplatform::WaitResult WaitRead(hidplatform::Handle handle, int sliceMs) override
+    {
+        const hidplatform::WaitResult result = SimPlatform::WaitRead(handle, sliceMs);
+        if (result == hidplatform::WaitResult::Completed && HoldCompletion.exchange(false))
+            HoldUntilWoken();
+        return result;
     }
     void WakeRead(hidplatform::Handle handle) override
     {
@@ -317,14 +380,21 @@ public:
     }
 
 private:
+    void HoldUntilWoken()
+    {
+        std::unique_lock lock(Mutex);
+        Wake.wait_for(lock, std::chrono::seconds(10), [this] { return Woken; });
+    }
+
     std::mutex Mutex;
     std::condition_variable Wake;
     bool Woken = false;
+    std::atomic<bool> HoldCompletion{false};
 };
 
 } // namespace
 
-TEST(DeviceReadThread, StopRightAfterAReadStartedLeavesNoReadOutstandingForTheNextThread)
+TEST(DeviceReadThread, StopBetweenTheStepsOfAReadLeavesNoReadOutstandingAndLosesNoReport)
 {
     HoldingSim sim;
     const hidplatform::SimDeviceId id = sim.PlugDevice(Station("/dev/station"));
@@ -354,7 +424,15 @@ TEST(DeviceReadThread, StopRightAfterAReadStartedLeavesNoReadOutstandingForTheNe
     // A new thread on the same read handle starts reads and gets reports.
     station->SetDataHandler(onData);
     sim.QueueInputReport(id, Report(0, 7));
-    EXPECT_TRUE(PumpUntil([&] { return received == 1; }, 1000));
+    EXPECT_TRUE(PumpUntil([&] { return received == 1; }, 10000));
     EXPECT_EQ(errors, 0);
+
+    // A read that completed just as the stop came has taken its report off the queue: the
+    // report is handed over before the thread ends.
+    sim.HoldNextCompletion();
+    sim.QueueInputReport(id, Report(0, 8));
+    ASSERT_TRUE(WaitWithoutServing([&] { return sim.QueuedInputReports(id) == 0; }));
+    station->SetDataHandler(nullptr);
+    EXPECT_EQ(received, 2);
     delete station;
 }

@@ -27,6 +27,19 @@ inline void Flush()
         QCoreApplication::processEvents();
 }
 
+// Waits until `done` holds without running the event loop, so the read threads' hand-overs stay
+// waiting; false when it still does not after `timeoutMs`.
+inline bool WaitWithoutServing(const std::function<bool()>& done, int timeoutMs = 10000)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        QThread::usleep(200);
+    }
+    return true;
+}
+
 // A device that presents itself as the station, on `path`.
 inline hidplatform::SimDeviceConfig Station(const std::string& path = {})
 {

@@ -76,7 +76,7 @@ TEST(SimPlatform, EveryPlugIsANewInstanceAndAccessModesGateOpening)
     const std::uint8_t report[2] = {0, 1};
     EXPECT_FALSE(sim.Write(handle, report, 2, written));
     EXPECT_EQ(written, 0u);
-    EXPECT_EQ(sim.ErrorText(EACCES), "Permission denied");
+    EXPECT_EQ(sim.ErrorText(EACCES), "Нет доступа к устройству");
     sim.Close(handle);
     hidtest::Flush();
 }

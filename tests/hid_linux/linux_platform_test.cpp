@@ -91,7 +91,7 @@ TEST(LinuxPlatform, OpeningWhatIsNoHidrawNodeFails)
     EXPECT_EQ(platform.LastError(), static_cast<std::uint32_t>(ENODEV));
     EXPECT_EQ(platform.Open("/etc/hostname", Access::ReadWrite), InvalidHandle);
     EXPECT_EQ(platform.LastError(), static_cast<std::uint32_t>(ENODEV));
-    EXPECT_EQ(platform.ErrorText(ENODEV), "No such device");
+    EXPECT_EQ(platform.ErrorText(ENODEV), "Устройство отключено");
 }
 
 TEST(LinuxPlatform, LastErrorBelongsToTheCallingThread)

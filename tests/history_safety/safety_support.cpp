@@ -174,14 +174,33 @@ QString ProgramPath()
     return QStringLiteral(METEOSTATION_PROGRAM);
 }
 
-TProgram::TProgram(const QString& folder, const QString& preload)
+QString DemoProgramPath()
 {
-    const QByteArray program = QFile::encodeName(ProgramPath());
+    return QStringLiteral(METEOSTATION_DEMO_PROGRAM);
+}
+
+TProgram::TProgram(const QString& folder, const QString& preload)
+    : TProgram(folder, TStart{ProgramPath(), preload, {}, {}})
+{
+}
+
+TProgram::TProgram(const QString& folder, const TStart& start)
+{
+    const QByteArray program = QFile::encodeName(start.Program);
+    const QString& preload = start.Preload;
     std::vector<std::string> environment;
     std::string asanOptions;
+    auto replaced = [&start](const std::string& text) {
+        for (const QString& entry : start.Environment) {
+            const std::string name = entry.section(QLatin1Char('='), 0, 0).toStdString() + '=';
+            if (text.rfind(name, 0) == 0)
+                return true;
+        }
+        return false;
+    };
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string text = *entry;
-        if (text.rfind("QT_QPA_PLATFORM=", 0) == 0 || text.rfind("LD_PRELOAD=", 0) == 0)
+        if (text.rfind("QT_QPA_PLATFORM=", 0) == 0 || text.rfind("LD_PRELOAD=", 0) == 0 || replaced(text))
             continue;
         if (text.rfind("ASAN_OPTIONS=", 0) == 0) {
             asanOptions = text.substr(std::strlen("ASAN_OPTIONS="));
@@ -190,6 +209,8 @@ TProgram::TProgram(const QString& folder, const QString& preload)
         environment.push_back(text);
     }
     environment.push_back("QT_QPA_PLATFORM=offscreen");
+    for (const QString& entry : start.Environment)
+        environment.push_back(QFile::encodeName(entry).toStdString());
     if (!preload.isEmpty()) {
         environment.push_back("LD_PRELOAD=" + QFile::encodeName(preload).toStdString());
         // A sanitizer runtime wants to be the first library; the shim only wraps rename(2).
@@ -208,7 +229,9 @@ TProgram::TProgram(const QString& folder, const QString& preload)
     ::posix_spawn_file_actions_addchdir_np(&actions, where.constData());
     ::posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     ::posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    ::posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const QByteArray errors = start.StandardErrorFile.isEmpty() ? QByteArray("/dev/null")
+                                                                : QFile::encodeName(start.StandardErrorFile);
+    ::posix_spawn_file_actions_addopen(&actions, 2, errors.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     char* argv[] = {const_cast<char*>(program.constData()), nullptr};
     pid_t pid = -1;
     if (::posix_spawn(&pid, program.constData(), &actions, nullptr, argv, envp.data()) == 0)

@@ -55,15 +55,26 @@ private:
     bool FMounted = false;
 };
 
-// The path of the real program in this build.
+// The paths of the real program and of the demo in this build.
 QString ProgramPath();
+QString DemoProgramPath();
 
-// The real program running offscreen in a folder, its output discarded.
+// How a program is started.
+struct TStart
+{
+    QString Program = ProgramPath();
+    QString Preload;           // a library for LD_PRELOAD, or empty
+    QStringList Environment;   // "NAME=value" entries added to this test program's own
+    QString StandardErrorFile; // where its standard error goes; nowhere when empty
+};
+
+// A program running offscreen in a folder, its output discarded.
 class TProgram
 {
 public:
     // `preload`: a library for LD_PRELOAD, or empty.
     TProgram(const QString& folder, const QString& preload = {});
+    TProgram(const QString& folder, const TStart& start);
     ~TProgram(); // kills the program if it still runs
     TProgram(const TProgram&) = delete;
     TProgram& operator=(const TProgram&) = delete;

@@ -27,6 +27,8 @@ grep -q 'ATTRS{idVendor}=="2112", ATTRS{idProduct}=="1212", TAG+="uaccess"' "$sc
 grep -q '^Name=Метеостанция$' "$scratch/root/usr/share/applications/meteostation.desktop" || fail "desktop name"
 grep -q '^Categories=Utility;Science;$' "$scratch/root/usr/share/applications/meteostation.desktop" || fail "desktop categories"
 grep -q '^Exec=meteostation-launcher meteostation$' "$scratch/root/usr/share/applications/meteostation.desktop" || fail "desktop Exec"
+# The demo keeps to a folder of its own, so it needs no launcher.
+grep -q '^Exec=meteostation-demo$' "$scratch/root/usr/share/applications/meteostation-demo.desktop" || fail "demo desktop Exec"
 if command -v desktop-file-validate >/dev/null 2>&1; then
   desktop-file-validate "$scratch/root/usr/share/applications/meteostation.desktop"
   desktop-file-validate "$scratch/root/usr/share/applications/meteostation-demo.desktop"

@@ -48,8 +48,14 @@ protected:
         ASSERT_EQ(Form->PageControl1->ActivePageIndex(), 2);
         // Entering the page asks for the stream again, and the station answers at once.
         ASSERT_TRUE(Settle());
+        // «Загрузить» asks for the stream once more (so that a station out of reach is told at
+        // once), and the station's immediate answer performs the load.
+        const std::size_t sent = Sent.size();
         Click(Form->Button6);
-        ASSERT_TRUE(Advance(1000));
+        ASSERT_EQ(Sent.size(), sent + 1);
+        ASSERT_EQ(LastCode(), 1);
+        ASSERT_TRUE(Settle());
+        ASSERT_EQ(Form->Station.SettingsLoadRequest, 0);
     }
 };
 

@@ -7,6 +7,7 @@
 #include "tests/support/window_state.h"
 
 #include <QPushButton>
+#include <QTimer>
 #include <cerrno>
 
 using namespace std::chrono_literals;
@@ -33,6 +34,10 @@ const QString DownloadStalled =
     QStringLiteral("Метеостанция перестала отвечать, загрузка памяти прервана. Копия истории осталась прежней.");
 const QString ClearStalled =
     QStringLiteral("Метеостанция перестала отвечать, очистка памяти не подтверждена. Копия истории осталась прежней.");
+const QString DownloadUnplugged =
+    QStringLiteral("Метеостанция отключена, загрузка памяти прервана. Копия истории осталась прежней.");
+const QString ClearUnplugged =
+    QStringLiteral("Метеостанция отключена, очистка памяти не подтверждена. Копия истории осталась прежней.");
 
 class StationFaults : public e2e::StationE2E
 {
@@ -242,28 +247,35 @@ TEST_F(StationFaults, ClearWhoseProgressStopsUnlocksThePageAndSaysSo)
     ExpectUserHistoryKept();
 }
 
-TEST_F(StationFaults, FailingWritesNeverLockThePageOrTouchTheCopy)
+TEST_F(StationFaults, FailingWritesAreToldForEveryButtonAndNeverLockThePageOrTouchTheCopy)
 {
     Start();
     simulator::TStationFaults faults;
     faults.WriteError = EIO;
     Station->SetFaults(faults);
-    // Commands of the readings and settings pages fail as quietly as ever: the stream shows it.
+    // A page change is no command of the user's: its failure shows as the station's silence.
     ClickTab(2);
-    ClickEnabled(Form->Button6);
-    EXPECT_GE(Platform.FailedWrites(Station->DeviceId()), 1);
+    EXPECT_EQ(Platform.FailedWrites(Station->DeviceId()), 1);
     EXPECT_TRUE(ErrorBoxes.empty());
 
+    // Every button that sends something says when it could not, in Russian whatever the locale.
+    const QString notSent = QStringLiteral("Не удалось отправить команду метеостанции: Ошибка ввода-вывода.");
+    ClickEnabled(Form->Button6); // «Загрузить»
+    ClickItem(0);
+    ClickEnabled(Form->Button7); // «Установить»
+    ClickItem(1);
+    ClickEnabled(Form->Button4); // «Считать»
+    ClickEnabled(Form->Button5); // «Очистить» of a sensor code
+    EXPECT_EQ(ErrorBoxes, std::vector<QString>(4, notSent));
     ToDiagrams();
+    ErrorBoxes.clear();
     const int failed = Platform.FailedWrites(Station->DeviceId());
     for (QPushButton* button : {Form->Button1, Form->Button2}) {
         ClickEnabled(button);
         EXPECT_EQ(windowstate::ConnectedProblem(*Form), "") << button->objectName().toStdString();
     }
     EXPECT_EQ(Platform.FailedWrites(Station->DeviceId()), failed + 2);
-    ASSERT_EQ(ErrorBoxes.size(), 2u);
-    for (const QString& text : ErrorBoxes)
-        EXPECT_EQ(text, QStringLiteral("Не удалось отправить команду метеостанции: Input/output error."));
+    EXPECT_EQ(ErrorBoxes, std::vector<QString>(2, notSent));
     EXPECT_EQ(Form->History.HistoryImage, UserImage());
     EXPECT_EQ(Form->Station.HistoryComplete, 1);
 
@@ -272,6 +284,47 @@ TEST_F(StationFaults, FailingWritesNeverLockThePageOrTouchTheCopy)
     ClickEnabled(Form->Button1);
     ASSERT_TRUE(OperationEnded());
     EXPECT_EQ(Form->History.HistoryImage, Station->Model().HistoryMemory());
+}
+
+TEST_F(StationFaults, StationThatFallsSilentIsShownSoUntilItSendsAgain)
+{
+    Start();
+    const auto* watch = Form->findChild<QTimer*>(QStringLiteral("StreamSilenceTimer"));
+    ASSERT_NE(watch, nullptr);
+    Form->SetStreamSilenceTimeout(100);
+    simulator::TStationFaults quiet;
+    quiet.QuietAfter = 0;
+    for (int page : {0, 2}) {
+        ClickTab(page);
+        ASSERT_TRUE(Advance(1000));
+        EXPECT_EQ(Form->Panel1->Caption(), StationConnectedText) << page;
+        // Still plugged in, the station stops sending: the link panel says so.
+        Station->SetFaults(quiet);
+        Station->Advance(3s);
+        ASSERT_TRUE(PumpUntil([this] { return Form->Panel1->Caption() == StationSilentText; }, 20000)) << page;
+        EXPECT_EQ(windowstate::ConnectedProblem(*Form), "") << page;
+        // Its next report brings the usual text back.
+        Station->ClearFaults();
+        ASSERT_TRUE(Advance(1000));
+        EXPECT_EQ(Form->Panel1->Caption(), StationConnectedText) << page;
+    }
+    // The diagram and help pages ask for no stream, so its absence is nothing to report there.
+    for (int page : {1, 3}) {
+        ClickTab(page);
+        EXPECT_FALSE(watch->isActive()) << page;
+    }
+    // A read error says more than the silence and stays.
+    ClickTab(0);
+    EXPECT_TRUE(watch->isActive());
+    Form->ShowReadError(QStringLiteral("Ошибка ввода-вывода"));
+    ASSERT_TRUE(PumpUntil([watch] { return !watch->isActive(); }, 20000));
+    EXPECT_EQ(Form->Panel1->Caption(), QStringLiteral("Ошибка чтения:Ошибка ввода-вывода"));
+    // Unplugged, it is simply gone.
+    Station->Unplug();
+    ASSERT_TRUE(PumpUntil([this] { return Form->Station.StationDevice == nullptr; }));
+    EXPECT_FALSE(watch->isActive());
+    EXPECT_EQ(windowstate::DisconnectedProblem(*Form), "");
+    EXPECT_TRUE(ErrorBoxes.empty());
 }
 
 TEST_F(StationFaults, ReadThatCannotStartShowsWhyAndTheUnplugStillEndsTheLink)
@@ -338,7 +391,14 @@ TEST_P(UnplugAtAnyMoment, LeavesTheDisconnectedStateAndTheCopyWhole)
     ASSERT_TRUE(PumpUntil([this] { return Form->Station.StationDevice == nullptr; }));
     EXPECT_EQ(Station->Traffic().FaultUnplugs, 1u);
     EXPECT_EQ(windowstate::DisconnectedProblem(*Form), "");
-    EXPECT_TRUE(ErrorBoxes.empty());
+    // A download or clear that the unplug ended says so, once the unplug has been dealt with.
+    std::vector<QString> told;
+    if (moment.Button == 1)
+        told = {DownloadUnplugged};
+    if (moment.Button == 2)
+        told = {ClearUnplugged};
+    EXPECT_TRUE(PumpUntil([&] { return ErrorBoxes.size() >= told.size(); }, 20000));
+    EXPECT_EQ(ErrorBoxes, told);
     EXPECT_EQ(Form->History.HistoryImage, UserImage());
     EXPECT_EQ(Platform.OpenHandleCount(Station->DeviceId()), 0);
 
@@ -352,6 +412,7 @@ TEST_P(UnplugAtAnyMoment, LeavesTheDisconnectedStateAndTheCopyWhole)
     if (Form->PageControl1->ActivePageIndex() != 1) {
         EXPECT_EQ(Readings(), ReadingsOf(Station->Model().ReadingsReport()));
     }
+    EXPECT_EQ(ErrorBoxes, told);
     ExpectUserHistoryKept();
 }
 

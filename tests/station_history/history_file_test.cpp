@@ -86,14 +86,34 @@ TEST_F(HistoryFile, MissingFileGivesAnEmptyHistoryWhichSavesAsAllFF)
     EXPECT_EQ(ReadFileBytes(Path()), expected);
 }
 
-TEST_F(HistoryFile, EmptyFileLeavesTheImageAtZero)
+TEST_F(HistoryFile, EmptyFileIsNoRecordsAndACutOneNamesWhatWasRead)
 {
+    // Empty: no record, nothing to lose, so it may be written over.
     ASSERT_TRUE(WriteFileBytes(Path(), {}));
     THistoryState state;
-    EXPECT_EQ(LoadHistoryFile(state, Path()).Outcome, THistoryLoadOutcome::Loaded);
-    EXPECT_EQ(state.HistoryImage, Filled(0));
-    EXPECT_EQ(ScanHistory(state, QDate(2017, 3, 4)), QStringLiteral("4096 (4096)"));
-    EXPECT_EQ(state.SelectedDate, (TSelectedDate{31, 12, 15}));
+    THistoryLoadResult result = LoadHistoryFile(state, Path());
+    EXPECT_EQ(result.Outcome, THistoryLoadOutcome::Empty);
+    EXPECT_TRUE(result.ImageComplete());
+    EXPECT_TRUE(result.Message.isEmpty());
+    EXPECT_EQ(state.HistoryImage, Filled(255));
+    EXPECT_EQ(ScanHistory(state, QDate(2017, 3, 4)), QStringLiteral("0 (4096)"));
+    EXPECT_EQ(state.SelectedDate, (TSelectedDate{4, 3, 17}));
+
+    // Cut inside the third record: two records and two pairs read, the rest empty, never zero.
+    ASSERT_TRUE(WriteFileBytes(Path(), "0011223344050C10\r\n0011223344060C10\r\n08090"));
+    result = LoadHistoryFile(state, Path());
+    EXPECT_EQ(result.Outcome, THistoryLoadOutcome::Truncated);
+    EXPECT_FALSE(result.ImageComplete());
+    EXPECT_EQ(result.RecordsRead, 2);
+    EXPECT_EQ(result.Message, QStringLiteral("Файл «%1» неполный: прочитано записей: 2 из 4096")
+                                  .arg(QDir::toNativeSeparators(Path())));
+    THistoryImage expected = Filled(255);
+    PutRecord(expected, 0, {0x00, 0x11, 0x22, 0x33, 0x44, 0x05, 0x0C, 0x10});
+    PutRecord(expected, 1, {0x00, 0x11, 0x22, 0x33, 0x44, 0x06, 0x0C, 0x10});
+    expected[16] = 0x08;
+    expected[17] = 0x09;
+    EXPECT_EQ(state.HistoryImage, expected);
+    EXPECT_EQ(ScanHistory(state, QDate(2017, 3, 4)), QStringLiteral("2 (4096)"));
 }
 
 TEST(HistoryText, ShortTextsAndOddLinesShiftPairsAndLeaveTheRestAlone)
@@ -102,7 +122,7 @@ TEST(HistoryText, ShortTextsAndOddLinesShiftPairsAndLeaveTheRestAlone)
     std::uint8_t quantity = 2;
     // LF or CR LF end a line; a short line shifts what follows; a last single character is dropped.
     EXPECT_EQ(ConvertHistoryText("0102030405060708\nabC\r\nDEF0", image, quantity).Outcome,
-              THistoryLoadOutcome::Loaded);
+              THistoryLoadOutcome::Truncated);
     const std::uint8_t expected[] = {1, 2, 3, 4, 5, 6, 7, 8, 0xAB, 0xCD, 0xEF, 0x77};
     EXPECT_TRUE(std::equal(std::begin(expected), std::end(expected), image.begin()));
     EXPECT_EQ(quantity, 2);
@@ -153,7 +173,7 @@ TEST(HistoryText, EveryCharacterAtEveryPlaceOfAWholeLineIsJudgedAsAHexDigit)
                 continue; // a line end: the line is then shorter, which is no error
             const bool hex = std::isxdigit(c) != 0;
             ASSERT_EQ(ConvertHistoryText(line, image, quantity).Outcome,
-                      hex ? THistoryLoadOutcome::Loaded : THistoryLoadOutcome::BadPair)
+                      hex ? THistoryLoadOutcome::Truncated : THistoryLoadOutcome::BadPair)
                 << place << " " << c;
             if (hex) {
                 const int digit = c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
@@ -177,6 +197,8 @@ TEST_F(HistoryFile, UnreadableFileGivesAnEmptyImageThatMustNotBeSavedOverIt)
     EXPECT_EQ(result.Outcome, THistoryLoadOutcome::Unreadable);
     EXPECT_FALSE(result.ImageComplete());
     EXPECT_EQ(state.HistoryImage, Filled(255));
+    EXPECT_EQ(result.Message, QStringLiteral("Не удалось прочитать файл «%1»: на его месте папка, а не файл")
+                                  .arg(QDir::toNativeSeparators(Path())));
 }
 
 TEST(HistoryExport, LinesFollowThePieceTable)

@@ -12,8 +12,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLabel>
 #include <QPushButton>
 #include <QTabBar>
+#include <QToolButton>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <chrono>
@@ -409,37 +412,95 @@ TEST_F(HistoryPage, StartUpTakesAQuantityBeyondTheDiagramsAsTheFirst)
     EXPECT_EQ(Form->LabeledEdit10->Text(), QStringLiteral("3 (4096)"));
 }
 
-TEST_F(HistoryPage, BadPairIsReportedOnceTheWindowIsUpAndTheFileIsKeptUntilAFullDownload)
+// A "met.mtb" that is not whole: the user is told which file and what is wrong with it, once the
+// window is up; the window works on what was read, never on made-up records; and the file stays as
+// it is until a complete download replaces the copy.
+TEST_F(HistoryPage, DamagedFilesAreToldKeptAsTheyAreAndTheWindowWorksOnWhatWasRead)
 {
-    QByteArray bytes = HistoryFileBytes(SmallImage(), 1);
-    bytes.replace(2 * 18, 2, "Z9"); // first pair of line 3
-    ASSERT_TRUE(WriteFileBytes(HistoryFileName, bytes));
-    OpenWindow();
-    TForm1& f = *Form;
-    EXPECT_TRUE(ErrorBoxes.empty()); // not from inside the window's creation
-    ASSERT_TRUE(PumpUntil([&] { return !ErrorBoxes.empty(); }));
-    ASSERT_EQ(ErrorBoxes.size(), 1u);
-    EXPECT_TRUE(ErrorBoxes[0].contains(QStringLiteral("$Z9"))) << ErrorBoxes[0].toStdString();
-    EXPECT_TRUE(ErrorBoxes[0].endsWith(QLatin1Char('.')));
-    // The bytes before the bad pair are in; the rest of the start-up was left out.
-    EXPECT_TRUE(std::equal(f.History.HistoryImage.begin(), f.History.HistoryImage.begin() + 16, SmallImage().begin()));
-    EXPECT_EQ(f.Station.HistoryComplete, 0);
-    EXPECT_EQ(f.UpDown2->Position(), 1);
-    EXPECT_TRUE(f.LabeledEdit10->Text().isEmpty());
-    EXPECT_TRUE(f.LabeledEdit9->Text().isEmpty());
+    const THistoryImage memory = Station->Model().HistoryMemory();
+    const QString path = QDir::toNativeSeparators(QDir::current().absoluteFilePath(HistoryFileName));
+    const QString kept = QStringLiteral(" Файл останется без изменений, пока память метеостанции не будет загружена полностью.");
+    THistoryImage empty;
+    empty.fill(255);
+    const THistoryImage small = SmallImage();
+    THistoryImage twoRecords = empty;
+    std::copy(small.begin(), small.begin() + 16, twoRecords.begin());
+    QByteArray badPair = HistoryFileBytes(SmallImage(), 1);
+    badPair.replace(2 * 18, 2, "Z9"); // first pair of line 3
 
-    // A clear does not make the copy whole; closing leaves the user's file alone.
+    struct TCase
+    {
+        const char* Name;
+        QByteArray Bytes;      // the file
+        bool Folder;           // a folder in the file's place instead
+        QString Told;          // the box, empty for none
+        THistoryImage Image;   // the copy the window works on
+        QString Records;       // «Сохранения»
+        QString Day;           // the diagram's day
+    };
+    const TCase cases[] = {
+        // Cut short (a full disk, a copy broken off): 2778 whole records and two pairs of the next.
+        {"Truncated", HistoryFileBytes(memory, 2).left(50009), false,
+         QStringLiteral("Файл «%1» неполный: прочитано записей: 2778 из 4096.").arg(path) + kept, memory, RecordsText(),
+         QStringLiteral("07.03.24")},
+        // Nothing in it: no records, nothing lost.
+        {"Empty", {}, false, {}, empty, QStringLiteral("0 (4096)"), QDate::currentDate().toString(QStringLiteral("dd.MM.yy"))},
+        {"Folder", {}, true,
+         QStringLiteral("Не удалось прочитать файл «%1»: на его месте папка, а не файл.").arg(path) + kept, empty,
+         QStringLiteral("0 (4096)"), QDate::currentDate().toString(QStringLiteral("dd.MM.yy"))},
+        {"BadPair", badPair, false,
+         QStringLiteral("Файл «%1», строка 3: «$Z9» не является шестнадцатеричным числом.").arg(path) + kept, twoRecords,
+         QStringLiteral("2 (4096)"), QStringLiteral("05.12.16")},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        ErrorBoxes.clear();
+        QFile::remove(HistoryFileName);
+        if (c.Folder)
+            ASSERT_TRUE(QDir().mkdir(HistoryFileName));
+        else
+            ASSERT_TRUE(WriteFileBytes(HistoryFileName, c.Bytes));
+        OpenWindow();
+        TForm1& f = *Form;
+        EXPECT_TRUE(ErrorBoxes.empty()); // not from inside the window's creation
+        if (!c.Told.isEmpty()) {
+            ASSERT_TRUE(PumpUntil([&] { return !ErrorBoxes.empty(); }, 20000));
+            EXPECT_EQ(ErrorBoxes, std::vector<QString>{c.Told});
+        }
+        EXPECT_EQ(f.History.HistoryImage, c.Image);
+        EXPECT_EQ(f.LabeledEdit10->Text(), c.Records);
+        EXPECT_EQ(f.LabeledEdit9->Text(), c.Day);
+        EXPECT_EQ(f.UpDown2->Position(), 0); // the quantity line was not reached
+        EXPECT_EQ(f.Station.HistoryComplete, c.Told.isEmpty() ? 1 : 0);
+        // The day arrows step from that day.
+        ClickTab(1);
+        const QDate day = QDate::fromString(c.Day, QStringLiteral("dd.MM.yy")).addYears(100);
+        QTest::mouseClick(f.UpDown1->RightButton(), Qt::LeftButton);
+        EXPECT_EQ(f.LabeledEdit9->Text(), day.addDays(1).toString(QStringLiteral("dd.MM.yy")));
+        // Closing keeps a damaged file as it is.
+        EXPECT_TRUE(f.close());
+        if (c.Folder) {
+            EXPECT_TRUE(QFileInfo(HistoryFileName).isDir());
+        } else {
+            EXPECT_EQ(ReadFileBytes(HistoryFileName), c.Told.isEmpty() ? HistoryFileBytes(empty, 0) : c.Bytes);
+        }
+        EXPECT_EQ(ErrorBoxes.size(), c.Told.isEmpty() ? 0u : 1u);
+        Form.reset();
+        if (c.Folder) {
+            ASSERT_TRUE(QDir().rmdir(HistoryFileName));
+        }
+    }
+
+    // Until a complete download: then the copy is whole and replaces the cut file at close.
+    ASSERT_TRUE(WriteFileBytes(HistoryFileName, cases[0].Bytes));
+    OpenWindow();
+    ASSERT_TRUE(PumpUntil([&] { return ErrorBoxes.size() == 1; }, 20000));
     PlugStation();
     ClickTab(1);
-    Station->Model().SetBlockInterval(0ms);
-    Click(f.Button2);
-    ASSERT_TRUE(PumpUntil([&] { return Form->Station.ClearActive == 0; }));
-    EXPECT_EQ(f.Station.HistoryComplete, 0);
-    // Beyond the bad pair the copy kept its start values, 0: every record there is dated 00.00.00.
-    EXPECT_EQ(f.LabeledEdit10->Text(), QStringLiteral("4096 (4096)"));
-    EXPECT_EQ(f.LabeledEdit9->Text(), QStringLiteral("31.12.15"));
-    EXPECT_TRUE(f.close());
-    EXPECT_EQ(ReadFileBytes(HistoryFileName), bytes);
+    Download();
+    EXPECT_EQ(Form->Station.HistoryComplete, 1);
+    EXPECT_TRUE(Form->close());
+    EXPECT_EQ(ReadFileBytes(HistoryFileName), HistoryFileBytes(memory, 0));
 }
 
 TEST_F(HistoryPage, AFullDownloadAfterABadPairIsSavedAgain)
@@ -498,12 +559,25 @@ TEST_F(HistoryPage, ExportWritesTheDownloadedCopyOrReportsWhyNot)
     EXPECT_EQ(text, HistoryExportBytes(Station->Model().HistoryMemory()));
     EXPECT_EQ(text.count("\r\n"), static_cast<qsizetype>(Station->Model().NextRecord()));
     EXPECT_TRUE(ErrorBoxes.empty());
+    // Where the file went is shown at once, whole, over the chart, with no box to close.
+    const QLabel* notice = Form->ExportNotice;
+    const QString path = QDir::toNativeSeparators(QDir::current().absoluteFilePath(HistoryExportFileName));
+    EXPECT_TRUE(notice->isVisible());
+    EXPECT_EQ(notice->text(), QStringLiteral("Файл met.txt сохранён:\n") + path);
+    EXPECT_TRUE(Form->Chart1->geometry().contains(notice->geometry()));
+    EXPECT_GE(notice->height(), notice->heightForWidth(notice->width()));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    // It goes with the next page.
+    ClickTab(0);
+    EXPECT_FALSE(notice->isVisible());
+    ClickTab(1);
 
     ASSERT_TRUE(QFile::remove(HistoryExportFileName));
     ASSERT_TRUE(QDir().mkdir(HistoryExportFileName));
     Click(Form->Button3);
     ASSERT_EQ(ErrorBoxes.size(), 1u);
     EXPECT_TRUE(ErrorBoxes[0].contains(QStringLiteral("met.txt"))) << ErrorBoxes[0].toStdString();
+    EXPECT_FALSE(notice->isVisible());
 }
 
 } // namespace

@@ -94,7 +94,7 @@ inline std::string ConnectedProblem(const TForm1& f)
     if (f.Station.StationDevice == nullptr)
         return "no StationDevice";
     const QString link = f.Panel1->Caption();
-    if (link != StationConnectedText && !link.startsWith(ReadErrorPrefix))
+    if (link != StationConnectedText && link != StationSilentText && !link.startsWith(ReadErrorPrefix))
         return "Panel1 reads " + link.toStdString();
     for (const QPushButton* b : {f.Button1, f.Button2, f.Button3, f.Button6})
         if (!On(b))

@@ -1,6 +1,6 @@
 #include "hid/platform/linux/linux_platform.h"
 
-#include "hid/platform/linux/error_text.h"
+#include "hid/platform/error_text.h"
 #include "hid/platform/linux/read_channel.h"
 #include "hid/platform/linux/report_descriptor.h"
 #include "hid/platform/linux/sysfs_identity.h"

@@ -1,5 +1,7 @@
 #include "hid/platform/sim/sim_platform.h"
 
+#include "hid/platform/error_text.h"
+
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QObject>
@@ -546,12 +548,8 @@ std::uint32_t SimPlatform::LastError() const
 
 std::string SimPlatform::ErrorText(std::uint32_t code) const
 {
-    std::string text = std::strerror(static_cast<int>(code));
-    text.erase(std::remove_if(text.begin(), text.end(), [](unsigned char c) { return c < 0x20 || c == 0x7f; }),
-               text.end());
-    while (!text.empty() && (text.back() == ' ' || text.back() == '.'))
-        text.pop_back();
-    return text;
+    // The texts of the system it stands in for.
+    return SystemErrorText(code);
 }
 
 void SimPlatform::SetDeviceChangeHandler(std::function<void()> handler)

@@ -1,0 +1,18 @@
+// The text the program shows for an error code of a HID read or write (errno values, which both
+// backends use), in the form it follows the program's own text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace hidplatform {
+
+// Trailing spaces, control characters and full stops removed.
+std::string TrimErrorText(std::string_view text);
+
+// The common reasons of a HID device's failures in Russian, whatever the system's locale (UTF-8);
+// strerror's text, trimmed, for the rest.
+std::string SystemErrorText(std::uint32_t code);
+
+} // namespace hidplatform

@@ -1,0 +1,19 @@
+// A second start in a data folder that a running program holds: the user is told, the running
+// program is asked to bring its window forward, and the second start ends without touching any
+// file.
+#pragma once
+
+#include "station/data_folder_lock.h"
+
+#include <QString>
+#include <memory>
+
+// What the user reads.
+QString AlreadyRunningText(const QString& folder);
+
+// For main(), with the application object made: takes the lock of the current folder and makes
+// this program answer a later start's request to come forward. When another program holds the
+// folder, tells the user so (a box, closed by its button or by SIGTERM, and the same text on
+// standard error), asks that program to bring its window forward, and returns null: the caller
+// ends at once. A folder where no lock can be had is used without one.
+std::unique_ptr<TDataFolderLock> ClaimCurrentFolder();
