@@ -7,7 +7,7 @@
 //
 // Program bytes, one step each (a missing operand reads as 0):
 //   op % 16 in 0..5   a report: length = next % 82, then that many bytes (id byte first)
-//   6                 page = next % 4 (as the user's tab click: only while the pages are enabled)
+//   6                 page = next % 5 (as the user's tab click: only while the pages are enabled)
 //   7, 8              "Загрузить", "Очистить"
 //   9, 11, 15         "Загрузить" of the settings, "Установить", sensor code read/clear (next & 1)
 //   10                setting item next % items
@@ -112,7 +112,7 @@ private:
         const std::uint8_t op = program.Next() % 16;
         switch (op) {
         case 6: {
-            const int page = program.Next() % 4;
+            const int page = program.Next() % 5;
             if (f.PageControl1->isEnabled())
                 f.PageControl1->TabBar()->setCurrentIndex(page);
             break;

@@ -23,10 +23,6 @@ public:
 // the same target that a killed run left behind are removed first.
 void ReplaceFileAtomically(const QString& path, const QByteArray& bytes);
 
-// The reasons a save meets in practice, in the user's language whatever the system's locale; the
-// system's own text for the rest.
-QString FileErrorReason(int error);
-
 // The file's absolute path as the user's messages name it.
 QString ShownFileName(const QString& path);
 

@@ -1,17 +1,16 @@
 #include "station/day_values.h"
+
+#include "archive/archive_types.h"
 #include "station/readings_text.h"
 
 #include <algorithm>
 
 QString DiagramTitle(std::uint8_t quantity)
 {
-    switch (quantity) {
-    case IndoorTemperatureQuantity: return QStringLiteral("Температура в доме");
-    case OutdoorTemperatureQuantity: return QStringLiteral("Температура на улице");
-    case PressureQuantity: return QStringLiteral("Атмосферное давление");
-    case HumidityQuantity: return QStringLiteral("Относительная влажность");
-    default: return QString();
-    }
+    // The diagram's quantities are the archive's, in the same order (archive_records.cpp).
+    if (quantity > HumidityQuantity)
+        return QString();
+    return archive::QuantityTitle(static_cast<archive::TQuantity>(quantity));
 }
 
 std::int16_t ShownValue(std::uint8_t quantity, std::uint8_t stored)

@@ -1,5 +1,7 @@
 #include "station/history_file.h"
 
+#include "gui/system_reason.h"
+
 #include <QFile>
 #include <QStringDecoder>
 #include <algorithm>
@@ -63,7 +65,7 @@ QString ReadReason(int error)
     case EISDIR:
         return QStringLiteral("на его месте папка, а не файл");
     default:
-        return FileErrorReason(error);
+        return gui::SystemReason(error);
     }
 }
 

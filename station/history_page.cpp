@@ -142,6 +142,8 @@ void TForm1::HandleHistoryReport()
         return;
     button->setText(download ? DownloadCaption : ClearCaption);
     FinishHistoryOperation();
+    if (download)
+        ArchiveDownload();
 }
 
 void TForm1::FinishHistoryOperation()

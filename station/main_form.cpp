@@ -24,6 +24,14 @@ namespace {
 constexpr int ReadingsPage = 0;
 constexpr int DiagramPage = 1;
 constexpr int SettingsPage = 2;
+constexpr int ArchivePageIndex = 4;
+
+// The pages on which the station streams its readings: the readings and settings pages show
+// them, the archive page samples them.
+bool StreamingPage(int page)
+{
+    return page == ReadingsPage || page == SettingsPage || page == ArchivePageIndex;
+}
 
 const QString HistoryFileKeptText =
     QStringLiteral("Файл останется без изменений, пока память метеостанции не будет загружена полностью");
@@ -106,6 +114,7 @@ void TForm1::FormCreate()
     // user's file: it is saved again only after a complete download. The window works on what was
     // read all the same.
     Station.HistoryComplete = loaded.ImageComplete() ? 1 : 0;
+    OpenArchive(loaded.Outcome == THistoryLoadOutcome::Loaded);
     if (!loaded.Message.isEmpty()) {
         QString message = loaded.Message;
         if (!loaded.ImageComplete())
@@ -125,10 +134,10 @@ bool TForm1::FormClose()
     Station.Closing = 1;
     WatchStream();
     SendCommand(TCommandCode::Quiet);
+    FlushLiveSample();
     if (!SaveHistoryAtClose()) {
         // Staying open: the readings pages get their stream back.
-        const int page = PageControl1->ActivePageIndex();
-        if (page == ReadingsPage || page == SettingsPage)
+        if (StreamingPage(PageControl1->ActivePageIndex()))
             SendCommand(TCommandCode::StreamReadings);
         WatchStream();
         return false;
@@ -171,6 +180,8 @@ void TForm1::HandleInputReport(const std::uint8_t* bytes, std::uint16_t size)
         RefreshDisplay();
     else if (page == DiagramPage)
         HandleHistoryReport();
+    if (StreamingPage(page))
+        SampleReadings();
 }
 
 void TForm1::ShowStationConnected()
@@ -194,6 +205,7 @@ void TForm1::ShowStationDisconnected()
 {
     Panel1->SetCaption(StationDisconnectedText);
     ShowPlaceholders();
+    FlushLiveSample();
     WatchStream();
     if (Station.Closing == 1)
         return;
@@ -218,8 +230,7 @@ void TForm1::SetStreamSilenceTimeout(int ms)
 void TForm1::WatchStream()
 {
     const int page = PageControl1->ActivePageIndex();
-    const bool streaming = Station.StationDevice != nullptr && Station.Closing != 1 &&
-                           (page == ReadingsPage || page == SettingsPage);
+    const bool streaming = Station.StationDevice != nullptr && Station.Closing != 1 && StreamingPage(page);
     if (streaming)
         StreamSilenceTimer->start();
     else
@@ -245,8 +256,11 @@ void TForm1::PageControl1Change()
     Button7->setEnabled(SettableItemSelected());
     const int page = PageControl1->ActivePageIndex();
     // Leaving for the diagram or help page quiets the station; byte 19 is always set, so a
-    // history download or clear can never be repeated by a page change.
-    const bool streaming = page == ReadingsPage || page == SettingsPage;
+    // history download or clear can never be repeated by a page change. The archive page keeps
+    // the stream, for its live samples.
+    const bool streaming = StreamingPage(page);
+    if (!streaming)
+        FlushLiveSample();
     SendCommand(streaming ? TCommandCode::StreamReadings : TCommandCode::Quiet);
     WatchStream();
     ExportNotice->hide();

@@ -1,8 +1,10 @@
-// The program's one window: four pages (readings, diagrams, settings, help) and the station
+// The program's one window: five pages (readings, diagrams, settings, help, archive) and the station
 // application's handlers. Controls keep the names of the window layout; each is a public member
 // and carries its name as its object name.
 #pragma once
 
+#include "archive/archive_store.h"
+#include "archive/live_sampler.h"
 #include "chart/bar_series.h"
 #include "chart/chart.h"
 #include "gui/labeled_edit.h"
@@ -19,9 +21,11 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 class QGroupBox;
 class QLabel;
+class TArchivePage;
 class THidDevice;
 class THidDeviceController;
 namespace hidplatform {
@@ -52,6 +56,7 @@ public:
     QWidget* TabSheet2 = nullptr; // "Диаграммы"
     QWidget* TabSheet3 = nullptr; // "Установки"
     QWidget* TabSheet4 = nullptr; // "Справка"
+    QWidget* TabSheet5 = nullptr; // "Архив"
 
     // Readings page.
     gui::TPanel* Panel1 = nullptr; // link state
@@ -109,6 +114,9 @@ public:
     // Help page.
     QPlainTextEdit* Memo1 = nullptr;
 
+    // Archive page.
+    TArchivePage* ArchivePage1 = nullptr;
+
     // A download or clear whose station sends nothing for this long ends as if the station had
     // gone, and the user is told. Tests shorten it.
     void SetHistoryStallTimeout(int ms);
@@ -131,6 +139,10 @@ public:
     THistoryState History;
     // The history download or clear while it runs.
     THistoryOperation HistoryOperation{Station, History};
+    // The weather archive beside it (archive_link.cpp): every complete download merged in, the
+    // live stream sampled every 5 minutes. None until the window is created.
+    std::unique_ptr<archive::TArchiveStore> Archive;
+    archive::TLiveSampler LiveSampler;
 
     // The computer's clock as the settings command reads it; tests fix the time with SetClock.
     using TClock = std::function<QDateTime()>;
@@ -208,6 +220,7 @@ private:
     void CreateDiagramPage();
     void CreateSettingsPage();
     void CreateHelpPage();
+    void CreateArchivePage();
     void CreateChart(QWidget* page);
     void ConnectHandlers();
     void CreateHidController(hidplatform::Platform& platform);
@@ -255,6 +268,21 @@ private:
     // Writes "met.mtb" when the image is complete; false when it could not and the user keeps the
     // window open.
     bool SaveHistoryAtClose();
+
+    // The archive's side of the window (archive_link.cpp). Opening it, and the first start's
+    // import of the copy loaded from "met.mtb" (when `loadedWhole`).
+    void OpenArchive(bool loadedWhole);
+    // A complete download goes into the archive.
+    void ArchiveDownload();
+    // One readings report of pages 0, 2 and 4 for the live samples; the sample of the readings so
+    // far, when the stream stops.
+    void SampleReadings();
+    void FlushLiveSample();
+    void StoreLiveSample(const archive::TSample& sample);
+    // A message about the archive, shown once the event that led to it has been handled: never in
+    // the middle of a report, and never in the way of "met.mtb".
+    void ShowArchiveMessage(const QString& message);
+    bool FSampleFailureShown = false;
 
     TClock FClock;
     TQuestion FQuestion;

@@ -1,8 +1,10 @@
 // The window's layout: every control with its name, place, caption, font and initial state.
+#include "archive/archive_page.h"
 #include "chart/bar_series.h"
 #include "chart/chart.h"
 #include "gui/font_substitutes.h"
 #include "station/day_chart.h"
+#include "station/history_file.h"
 #include "station/main_form.h"
 #include "station/readings_text.h"
 
@@ -98,12 +100,14 @@ TForm1::TForm1(hidplatform::Platform& platform, QWidget* parent)
     TabSheet2 = PageControl1->AddPage(QStringLiteral("TabSheet2"), QStringLiteral("Диаграммы"));
     TabSheet3 = PageControl1->AddPage(QStringLiteral("TabSheet3"), QStringLiteral("Установки"));
     TabSheet4 = PageControl1->AddPage(QStringLiteral("TabSheet4"), QStringLiteral("Справка"));
+    TabSheet5 = PageControl1->AddPage(QStringLiteral("TabSheet5"), QStringLiteral("Архив"));
     PageControl1->SetActivePageIndex(0);
 
     CreateReadingsPage();
     CreateDiagramPage();
     CreateSettingsPage();
     CreateHelpPage();
+    CreateArchivePage();
 
     // The window fits its content: the client area is the page control.
     move(379, 218);
@@ -241,6 +245,13 @@ void TForm1::CreateHelpPage()
                                        "Файл met.mtb не удалять.\n"
                                        "\n"
                                        "Версия: 1.2"));
+}
+
+void TForm1::CreateArchivePage()
+{
+    ArchivePage1 = Place(new TArchivePage(TabSheet5), "ArchivePage1", 0, 0, TabSheet5->width(), TabSheet5->height());
+    ArchivePage1->SetToday([this] { return Now().date(); });
+    ArchivePage1->SetFileWriter([](const QString& path, const QByteArray& bytes) { ReplaceFileAtomically(path, bytes); });
 }
 
 void TForm1::ConnectHandlers()

@@ -1,8 +1,9 @@
-// meteostation-screenshots: pictures of the four pages for the README, made from the demo's set-up
+// meteostation-screenshots: pictures of the five pages for the README, made from the demo's set-up
 // (the window over simulated HID with the stand-in station) offscreen. The station's clock and
 // history are fixed, so the pictures only change when the program does.
 //
 //   meteostation-screenshots <folder>
+#include "archive/archive_page.h"
 #include "gui/error_box.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "simulator/sim_station.h"
@@ -107,6 +108,11 @@ int main(int argc, char** argv)
 
     ChoosePage(form, 3);
     ok = Save(form, output, "page3-help.png") && ok;
+
+    // The archive holds the download; its month view shows each day's range and mean.
+    ChoosePage(form, 4);
+    form.ArchivePage1->ShowPeriod(archive::TPeriodKind::Month, QDate(2026, 11, 20));
+    ok = Save(form, output, "page4-archive.png") && ok;
 
     form.close();
     return ok ? 0 : 1;

@@ -1,13 +1,14 @@
 // One window per data folder, with the real programs: a second start in the same folder says so
 // and touches nothing, the first window comes forward, a killed program's lock is taken over, and
 // the demo keeps to a folder of its own.
+#include "archive/archive_store.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "station/data_folder_lock.h"
 #include "station/history_file.h"
 #include "station/main_form.h"
 #include "station/one_window_per_folder.h"
 #include "tests/support/test_support.h"
-#include "tests/history_safety/safety_support.h"
+#include "tests/support/safety_support.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -64,7 +65,7 @@ TEST(DataFolders, OneWindowPerFolderAKilledProgramsLockTakenOverAndTheDemoKeptAp
 
     TProgram first(folder, program);
     ASSERT_TRUE(first.WaitUntilReady());
-    EXPECT_EQ(FolderEntries(folder), (QStringList{DataFolderLockName, HistoryFileName}));
+    EXPECT_EQ(FolderEntries(folder), (QStringList{DataFolderLockName, HistoryFileName} + safety::OpenArchiveFiles()));
     const TFolderState before = Snapshot(folder);
 
     // The menu entry clicked twice: the second start says so and leaves every file as it was.
@@ -83,19 +84,21 @@ TEST(DataFolders, OneWindowPerFolderAKilledProgramsLockTakenOverAndTheDemoKeptAp
     EXPECT_FALSE(first.Poll().has_value());
 
     // The demo beside it: a folder of its own, the program's untouched.
-    TProgram demo(folder, TStart{safety::DemoProgramPath(), {}, environment, {}});
-    ASSERT_TRUE(demo.WaitUntilReady());
-    demo.Signal(SIGTERM);
-    EXPECT_EQ(ExitCode(demo.Wait()), 0);
-    const QString demoFolder = QDir(folder).filePath(QStringLiteral("demo"));
-    ASSERT_TRUE(QFileInfo(demoFolder).isDir());
-    TFolderState withoutDemo = Snapshot(folder);
-    withoutDemo.erase(QStringLiteral("demo"));
-    EXPECT_EQ(withoutDemo, before);
-    THistoryImage empty;
-    empty.fill(HistoryMissing);
-    EXPECT_EQ(ReadFileBytes(QDir(demoFolder).filePath(HistoryFileName)), HistoryFileBytes(empty, 0));
-    EXPECT_EQ(FolderEntries(demoFolder), QStringList{HistoryFileName});
+    if (!safety::DemoProgramPath().isEmpty()) {
+        TProgram demo(folder, TStart{safety::DemoProgramPath(), {}, environment, {}});
+        ASSERT_TRUE(demo.WaitUntilReady());
+        demo.Signal(SIGTERM);
+        EXPECT_EQ(ExitCode(demo.Wait()), 0);
+        const QString demoFolder = QDir(folder).filePath(QStringLiteral("demo"));
+        ASSERT_TRUE(QFileInfo(demoFolder).isDir());
+        TFolderState withoutDemo = Snapshot(folder);
+        withoutDemo.erase(QStringLiteral("demo"));
+        EXPECT_EQ(withoutDemo, before);
+        THistoryImage empty;
+        empty.fill(HistoryMissing);
+        EXPECT_EQ(ReadFileBytes(QDir(demoFolder).filePath(HistoryFileName)), HistoryFileBytes(empty, 0));
+        EXPECT_EQ(FolderEntries(demoFolder), (QStringList{HistoryFileName, archive::ArchiveFileName}));
+    }
 
     // The first one killed: its lock file stays, and the next start takes it over as a window that
     // loads the user's file and saves it at close.
@@ -110,7 +113,7 @@ TEST(DataFolders, OneWindowPerFolderAKilledProgramsLockTakenOverAndTheDemoKeptAp
     // The lock goes with the program.
     QStringList left = FolderEntries(folder);
     left.removeAll(QStringLiteral("demo"));
-    EXPECT_EQ(left, QStringList{HistoryFileName});
+    EXPECT_EQ(left, (QStringList{HistoryFileName, archive::ArchiveFileName}));
 }
 
 TEST(DataFolders, ASecondStartBringsTheFirstWindowForward)
@@ -140,7 +143,7 @@ TEST(DataFolders, ASecondStartBringsTheFirstWindowForward)
     second.Signal(SIGTERM);
     EXPECT_EQ(ExitCode(second.Wait()), 1);
     EXPECT_TRUE(PumpUntil([&form] { return !form.isMinimized(); }, 20000));
-    EXPECT_EQ(FolderEntries(folder.Path()), QStringList{DataFolderLockName});
+    EXPECT_EQ(FolderEntries(folder.Path()), QStringList{DataFolderLockName} + safety::OpenArchiveFiles());
 }
 
 } // namespace

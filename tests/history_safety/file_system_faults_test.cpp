@@ -6,7 +6,7 @@
 #include "station/history_file.h"
 #include "station/main_form.h"
 #include "tests/support/test_support.h"
-#include "tests/history_safety/safety_support.h"
+#include "tests/support/safety_support.h"
 
 #include <QDir>
 #include <QFile>
@@ -127,14 +127,14 @@ TEST_F(FileSystemFault, FullDiskAtCloseShowsTheErrorAsksAndSavesOnceThereIsRoom)
     EXPECT_EQ(ErrorBoxes,
               std::vector<QString>{SaveMessage(Folder->Path(), QStringLiteral("на диске нет свободного места."))});
     EXPECT_EQ(Questions, std::vector<QString>{CloseQuestion});
-    ExpectOldFileWhole({QStringLiteral("filler"), HistoryFileName});
+    ExpectOldFileWhole(QStringList{QStringLiteral("filler"), HistoryFileName} + safety::OpenArchiveFiles());
 
     // The user makes room and closes again: the copy is saved, in the canonical form.
     ASSERT_TRUE(QFile::remove(Folder->File(QStringLiteral("filler"))));
     EXPECT_TRUE(Form->close());
     EXPECT_EQ(ErrorBoxes.size(), 1u);
     EXPECT_EQ(ReadFileBytes(Folder->File(HistoryFileName)), HistoryFileBytes(OldImage, OldQuantity));
-    EXPECT_EQ(FolderEntries(Folder->Path()), QStringList{HistoryFileName});
+    EXPECT_EQ(FolderEntries(Folder->Path()), QStringList{HistoryFileName} + safety::OpenArchiveFiles());
 }
 
 TEST_F(FileSystemFault, RoomTakenByTheTemporaryOfAKilledSaveIsWonBack)

@@ -1,9 +1,10 @@
 // The real program, started in a scratch folder: SIGTERM saves "met.mtb" and ends it cleanly; a
 // crash between the write and the rename, and kill -9 at any moment of the close, leave the old
 // file or the new one, never a mix, and the next run starts from what is there.
+#include "archive/archive_store.h"
 #include "station/history_file.h"
 #include "tests/support/test_support.h"
-#include "tests/history_safety/safety_support.h"
+#include "tests/support/safety_support.h"
 
 #include <QDir>
 #include <gtest/gtest.h>
@@ -65,7 +66,8 @@ TEST_F(RealProgram, SigtermSavesTheCanonicalFileAndExitsWithZero)
     ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(ReadFileBytes(File()), NewBytes);
-    EXPECT_EQ(safety::FolderEntries(Folder.Path()), QStringList{HistoryFileName});
+    // The weather archive beside it, closed cleanly (its journal taken in).
+    EXPECT_EQ(safety::FolderEntries(Folder.Path()), (QStringList{HistoryFileName, archive::ArchiveFileName}));
 
     // Without a file the empty copy is written.
     ASSERT_TRUE(QFile::remove(File()));
@@ -90,7 +92,8 @@ TEST_F(RealProgram, CrashBeforeTheRenameKeepsTheOldFileAndTheNextRunStartsFromIt
     // its save takes the left-over temporary away.
     EXPECT_EQ(RunAndTerminate(), 0);
     EXPECT_EQ(ReadFileBytes(File()), NewBytes);
-    EXPECT_EQ(safety::FolderEntries(Folder.Path()), QStringList{HistoryFileName});
+    // The weather archive beside it, closed cleanly (its journal taken in).
+    EXPECT_EQ(safety::FolderEntries(Folder.Path()), (QStringList{HistoryFileName, archive::ArchiveFileName}));
 }
 
 

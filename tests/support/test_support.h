@@ -12,6 +12,7 @@
 #include <QThread>
 #include <chrono>
 #include <functional>
+#include <ostream>
 
 namespace testsupport {
 
@@ -69,3 +70,9 @@ inline bool WriteFileBytes(const QString& path, const QByteArray& bytes)
 }
 
 } // namespace testsupport
+
+// Readable texts in the tests' failure messages.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}

@@ -4,13 +4,13 @@
 #pragma once
 
 #include "station/history_state.h"
+#include "tests/support/test_support.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <chrono>
 #include <optional>
-#include <ostream>
 #include <sys/types.h>
 
 namespace safety {
@@ -27,6 +27,10 @@ QStringList HistoryTemporaries(const QString& folder);
 
 // Every entry of `folder`, hidden ones included, sorted.
 QStringList FolderEntries(const QString& folder);
+
+// The weather archive beside "met.mtb" while a window has it open: the file, its journal and the
+// journal's index. A window that closed leaves the file alone.
+QStringList OpenArchiveFiles();
 
 // A tmpfs of `options` (e.g. "size=1m") mounted on a fresh folder, seen only by this test
 // program's main thread (a private mount namespace, entered once). Unmounted and removed in the
@@ -95,9 +99,3 @@ private:
 };
 
 } // namespace safety
-
-// Readable texts in the tests' failure messages.
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}

@@ -1,4 +1,6 @@
-#include "tests/history_safety/safety_support.h"
+#include "tests/support/safety_support.h"
+
+#include "archive/archive_store.h"
 
 #include <QDir>
 #include <QFile>
@@ -109,6 +111,12 @@ QStringList FolderEntries(const QString& folder)
     QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     names.sort();
     return names;
+}
+
+QStringList OpenArchiveFiles()
+{
+    return {archive::ArchiveFileName, archive::ArchiveFileName + QStringLiteral("-shm"),
+            archive::ArchiveFileName + QStringLiteral("-wal")};
 }
 
 TMountedFolder::TMountedFolder(const char* options)

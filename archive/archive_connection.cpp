@@ -1,0 +1,121 @@
+#include "archive/archive_connection.h"
+
+#include "archive/archive_store.h"
+#include "gui/system_reason.h"
+
+#include <string>
+#include <utility>
+
+namespace archive {
+namespace {
+
+// Hours and minutes are counted on the wall clock from 1 January 2000, 00:00 (see archive_types.h).
+const char* const SchemaSql = R"sql(
+CREATE TABLE hours(              -- the station's hourly records, merged from every download
+  hour INTEGER PRIMARY KEY,      -- hours since 2000-01-01 00:00, station clock
+  indoor INTEGER,                -- °C, NULL when the station had no value
+  outdoor INTEGER,               -- °C
+  pressure INTEGER,              -- mm Hg
+  humidity INTEGER               -- %
+);
+CREATE TABLE samples(            -- the live stream, one row per 5 minutes
+  minute INTEGER PRIMARY KEY,    -- first minute of the interval since 2000-01-01 00:00, computer clock
+  reports INTEGER NOT NULL,      -- readings in the interval
+  indoor REAL, indoor_count INTEGER NOT NULL,      -- mean of the readings that had the value, and their number
+  outdoor REAL, outdoor_count INTEGER NOT NULL,
+  pressure REAL, pressure_count INTEGER NOT NULL,
+  humidity REAL, humidity_count INTEGER NOT NULL
+);
+CREATE TABLE sample_hours(       -- the samples summed by hour, written with them in one transaction
+  hour INTEGER PRIMARY KEY,
+  indoor_sum REAL NOT NULL, indoor_count INTEGER NOT NULL,
+  outdoor_sum REAL NOT NULL, outdoor_count INTEGER NOT NULL,
+  pressure_sum REAL NOT NULL, pressure_count INTEGER NOT NULL,
+  humidity_sum REAL NOT NULL, humidity_count INTEGER NOT NULL
+);
+CREATE TABLE settings(name TEXT PRIMARY KEY, value TEXT NOT NULL) WITHOUT ROWID;
+)sql";
+
+} // namespace
+
+bool IsDamage(int code)
+{
+    const int primary = code & 0xFF;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
+int TArchiveConnection::PrepareAll()
+{
+    const std::pair<TStatement*, const char*> all[] = {
+        {&SelectHour, "SELECT indoor, outdoor, pressure, humidity FROM hours WHERE hour = ?1"},
+        {&InsertHour, "INSERT INTO hours(hour, indoor, outdoor, pressure, humidity) VALUES(?1, ?2, ?3, ?4, ?5)"},
+        {&UpdateHour, "UPDATE hours SET indoor = ?2, outdoor = ?3, pressure = ?4, humidity = ?5 WHERE hour = ?1"},
+        {&SelectSample, "SELECT reports, indoor, indoor_count, outdoor, outdoor_count, pressure, pressure_count,"
+                        " humidity, humidity_count FROM samples WHERE minute = ?1"},
+        {&PutSample, "INSERT OR REPLACE INTO samples(minute, reports, indoor, indoor_count, outdoor, outdoor_count,"
+                     " pressure, pressure_count, humidity, humidity_count)"
+                     " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"},
+        {&AddSampleHour,
+         "INSERT INTO sample_hours(hour, indoor_sum, indoor_count, outdoor_sum, outdoor_count, pressure_sum,"
+         " pressure_count, humidity_sum, humidity_count) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"
+         " ON CONFLICT(hour) DO UPDATE SET indoor_sum = indoor_sum + excluded.indoor_sum,"
+         " indoor_count = indoor_count + excluded.indoor_count,"
+         " outdoor_sum = outdoor_sum + excluded.outdoor_sum, outdoor_count = outdoor_count + excluded.outdoor_count,"
+         " pressure_sum = pressure_sum + excluded.pressure_sum,"
+         " pressure_count = pressure_count + excluded.pressure_count,"
+         " humidity_sum = humidity_sum + excluded.humidity_sum,"
+         " humidity_count = humidity_count + excluded.humidity_count"},
+        {&HoursRange, "SELECT hour, indoor, outdoor, pressure, humidity FROM hours"
+                      " WHERE hour BETWEEN ?1 AND ?2 ORDER BY hour"},
+        {&SampleHoursRange, "SELECT hour, indoor_sum, indoor_count, outdoor_sum, outdoor_count, pressure_sum,"
+                            " pressure_count, humidity_sum, humidity_count FROM sample_hours"
+                            " WHERE hour BETWEEN ?1 AND ?2 ORDER BY hour"},
+        {&GetSetting, "SELECT value FROM settings WHERE name = ?1"},
+        {&PutSetting, "INSERT OR REPLACE INTO settings(name, value) VALUES(?1, ?2)"},
+    };
+    for (const auto& [statement, sql] : all) {
+        const int rc = statement->Prepare(Db, sql);
+        if (rc != SQLITE_OK)
+            return rc;
+    }
+    return SQLITE_OK;
+}
+
+int TArchiveConnection::CreateSchema() const
+{
+    const int rc = Exec(SchemaSql);
+    if (rc != SQLITE_OK)
+        return rc;
+    return Exec(("PRAGMA user_version=" + std::to_string(ArchiveSchemaVersion)).c_str());
+}
+
+QString ArchiveReason(int code, int systemError)
+{
+    switch (code & 0xFF) {
+    case SQLITE_FULL:
+        return QStringLiteral("на диске нет свободного места");
+    case SQLITE_READONLY:
+        return QStringLiteral("файл или папка доступны только для чтения");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("архив занят другой программой");
+    case SQLITE_CORRUPT:
+        return QStringLiteral("файл повреждён");
+    case SQLITE_NOTADB:
+        return QStringLiteral("файл не является базой данных");
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return QStringLiteral("нет прав на запись");
+    case SQLITE_NOMEM:
+        return QStringLiteral("не хватает памяти");
+    case SQLITE_CANTOPEN:
+    case SQLITE_IOERR:
+        if (systemError != 0)
+            return gui::SystemReason(systemError);
+        return (code & 0xFF) == SQLITE_CANTOPEN ? QStringLiteral("файл не открывается") : QStringLiteral("ошибка ввода-вывода");
+    default:
+        return QString::fromUtf8(sqlite3_errstr(code));
+    }
+}
+
+} // namespace archive

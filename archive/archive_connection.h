@@ -1,0 +1,141 @@
+// The archive's SQLite connection as the store uses it: the schema of a new archive, the
+// statements prepared once per connection, and the reasons of SQLite's result codes.
+#pragma once
+
+#include "archive/archive_types.h"
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+#include <sqlite3.h>
+
+namespace archive {
+
+// A result code that says the file is damaged or no database at all.
+bool IsDamage(int code);
+
+// A prepared statement, finalized with its owner; a NULL column or binding is no value.
+class TStatement
+{
+public:
+    TStatement() = default;
+    ~TStatement() { Finalize(); }
+    TStatement(const TStatement&) = delete;
+    TStatement& operator=(const TStatement&) = delete;
+
+    void Finalize()
+    {
+        sqlite3_finalize(Handle);
+        Handle = nullptr;
+    }
+    int Prepare(sqlite3* db, const char* sql)
+    {
+        Finalize();
+        return sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &Handle, nullptr);
+    }
+    sqlite3_stmt* operator*() const { return Handle; }
+    void Reset() const
+    {
+        sqlite3_reset(Handle);
+        sqlite3_clear_bindings(Handle);
+    }
+    void Bind(int index, std::int64_t value) const { sqlite3_bind_int64(Handle, index, value); }
+    void Bind(int index, const std::optional<int>& value) const
+    {
+        if (value)
+            sqlite3_bind_int(Handle, index, *value);
+        else
+            sqlite3_bind_null(Handle, index);
+    }
+    void BindReal(int index, double value) const
+    {
+        if (HasValue(value))
+            sqlite3_bind_double(Handle, index, value);
+        else
+            sqlite3_bind_null(Handle, index);
+    }
+    void Bind(int index, const QString& text) const
+    {
+        const QByteArray utf8 = text.toUtf8();
+        sqlite3_bind_text(Handle, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+    }
+    int Step() const { return sqlite3_step(Handle); }
+    std::optional<int> Int(int column) const
+    {
+        if (sqlite3_column_type(Handle, column) == SQLITE_NULL)
+            return std::nullopt;
+        return sqlite3_column_int(Handle, column);
+    }
+    double Real(int column) const
+    {
+        if (sqlite3_column_type(Handle, column) == SQLITE_NULL)
+            return MissingValue;
+        return sqlite3_column_double(Handle, column);
+    }
+    std::int64_t Int64(int column) const { return sqlite3_column_int64(Handle, column); }
+
+private:
+    sqlite3_stmt* Handle = nullptr;
+};
+
+
+class TArchiveConnection
+{
+public:
+    sqlite3* Db = nullptr;
+    TStatement SelectHour, InsertHour, UpdateHour;
+    TStatement SelectSample, PutSample, AddSampleHour;
+    TStatement HoursRange, SampleHoursRange;
+    TStatement GetSetting, PutSetting;
+
+    ~TArchiveConnection()
+    {
+        // Statements first: a connection with statements left would stay open.
+        for (TStatement* s : {&SelectHour, &InsertHour, &UpdateHour, &SelectSample, &PutSample, &AddSampleHour,
+                              &HoursRange, &SampleHoursRange, &GetSetting, &PutSetting})
+            s->Finalize();
+        sqlite3_close_v2(Db);
+    }
+
+    int Exec(const char* sql) const { return sqlite3_exec(Db, sql, nullptr, nullptr, nullptr); }
+
+    // The first row's first column as a number.
+    int QueryInt(const char* sql, std::int64_t& value) const
+    {
+        TStatement s;
+        int rc = s.Prepare(Db, sql);
+        if (rc != SQLITE_OK)
+            return rc;
+        rc = s.Step();
+        if (rc == SQLITE_ROW) {
+            value = s.Int64(0);
+            return SQLITE_OK;
+        }
+        return rc == SQLITE_DONE ? SQLITE_OK : rc;
+    }
+
+    // Every statement of the store; fails where the file lacks the archive's tables.
+    int PrepareAll();
+    // The tables of a new archive and its schema version, inside the caller's transaction.
+    int CreateSchema() const;
+
+    // Ends a transaction that a failure left open, so the next change starts clean.
+    void RollBackIfOpen() const
+    {
+        if (sqlite3_get_autocommit(Db) == 0)
+            Exec("ROLLBACK");
+    }
+
+    int SystemError() const { return sqlite3_system_errno(Db); }
+
+    // A damaged file is kept as it is: closing must neither copy its journal into it nor delete
+    // the journal.
+    void LeaveFileAsItIs() const
+    {
+        int on = 1;
+        sqlite3_db_config(Db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        sqlite3_file_control(Db, nullptr, SQLITE_FCNTL_PERSIST_WAL, &on);
+    }
+};
+
+} // namespace archive

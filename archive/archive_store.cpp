@@ -1,0 +1,444 @@
+#include "archive/archive_store.h"
+
+#include "archive/archive_connection.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+#include <cerrno>
+#include <cstdio>
+#include <sqlite3.h>
+#include <unistd.h>
+
+namespace archive {
+namespace {
+
+const QString ImportedSetting = QStringLiteral("met.mtb imported");
+
+QString Native(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
+TArchiveStore::TArchiveStore(const QString& path, int busyTimeoutMs)
+    : FPath(QFileInfo(path).absoluteFilePath())
+    , FShownPath(Native(FPath))
+    , FBusyTimeoutMs(busyTimeoutMs)
+{
+    Open();
+}
+
+TArchiveStore::~TArchiveStore() = default;
+
+bool TArchiveStore::IsOpen() const
+{
+    return FConnection != nullptr;
+}
+
+sqlite3* TArchiveStore::Connection() const
+{
+    return FConnection ? FConnection->Db : nullptr;
+}
+
+void TArchiveStore::Open()
+{
+    // A fresh archive that is damaged at once is not tried again and again.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const std::optional<TOpenFailure> failure = TryOpen();
+        if (!failure)
+            return;
+        if (!failure->Damaged) {
+            FNotice = QStringLiteral("Архив «%1» не открывается: %2. Программа работает без архива")
+                          .arg(FShownPath, failure->Reason);
+            return;
+        }
+        const QString aside = MoveAside(failure->Reason);
+        if (aside.isEmpty())
+            return;
+    }
+}
+
+std::optional<TArchiveStore::TOpenFailure> TArchiveStore::TryOpen()
+{
+    FConnection.reset();
+    const QFileInfo info(FPath);
+    if (info.exists() || info.isSymLink()) {
+        if (info.isDir())
+            return TOpenFailure{SQLITE_CANTOPEN, QStringLiteral("на месте файла архива — папка"), true};
+        if (!info.isFile())
+            return TOpenFailure{SQLITE_CANTOPEN, QStringLiteral("на месте файла архива — не обычный файл"), true};
+    }
+
+    // Whether the folder takes new files: SQLite's own error after a failed creation is that of
+    // its last try, which says little.
+    int folderError = 0;
+    if (!info.absoluteDir().exists())
+        folderError = ENOENT;
+    else if (::access(QFile::encodeName(info.absolutePath()).constData(), W_OK) != 0)
+        folderError = errno;
+
+    std::unique_ptr<TArchiveConnection> connection;
+    auto open = [&](const QByteArray& name, int flags) {
+        connection = std::make_unique<TArchiveConnection>();
+        int rc = sqlite3_open_v2(name.constData(), &connection->Db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+        if (rc != SQLITE_OK)
+            return rc;
+        sqlite3_extended_result_codes(connection->Db, 1);
+        sqlite3_busy_timeout(connection->Db, FBusyTimeoutMs);
+        return SQLITE_OK;
+    };
+    // The first read of the file: its header and schema. Garbage and truncated files show here.
+    std::int64_t version = 0;
+    int rc = open(QFile::encodeName(FPath), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    if (rc == SQLITE_OK)
+        rc = connection->QueryInt("PRAGMA user_version", version);
+    const bool readOnly = folderError != 0 && info.isFile() &&
+                          ((rc & 0xFF) == SQLITE_CANTOPEN || (rc & 0xFF) == SQLITE_READONLY);
+    if (readOnly) {
+        // A folder that takes no files (read-only media, a file system remounted after errors):
+        // the archive is read as it stands, without the journal's index that could not be made.
+        rc = open("file:" + QUrl::toPercentEncoding(FPath, "/") + "?immutable=1", SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+        if (rc == SQLITE_OK)
+            rc = connection->QueryInt("PRAGMA user_version", version);
+    }
+    if (rc != SQLITE_OK && !IsDamage(rc))
+        return TOpenFailure{rc, folderError != 0 ? ArchiveReason(SQLITE_CANTOPEN, folderError)
+                                                 : ArchiveReason(rc, connection->SystemError()),
+                            false};
+
+    auto failure = [&connection](int code) {
+        if (IsDamage(code))
+            connection->LeaveFileAsItIs();
+        return TOpenFailure{code, ArchiveReason(code, connection->SystemError()), IsDamage(code)};
+    };
+    auto damaged = [&connection](const QString& reason) {
+        connection->LeaveFileAsItIs();
+        return TOpenFailure{SQLITE_ERROR, reason, true};
+    };
+    if (rc != SQLITE_OK)
+        return failure(rc);
+    if (version > ArchiveSchemaVersion)
+        return damaged(QStringLiteral("архив записан более новой версией программы (версия %1)").arg(version));
+    if (!readOnly) {
+        rc = connection->Exec("PRAGMA journal_mode=WAL");
+        if (IsDamage(rc))
+            return failure(rc);
+        connection->Exec("PRAGMA synchronous=FULL");
+    }
+
+    if (version < ArchiveSchemaVersion) {
+        rc = connection->Exec("BEGIN IMMEDIATE");
+        if (rc != SQLITE_OK)
+            return failure(rc);
+        // Another program may have made the archive while this one waited for the lock.
+        rc = connection->QueryInt("PRAGMA user_version", version);
+        std::int64_t objects = 0;
+        if (rc == SQLITE_OK && version == 0)
+            rc = connection->QueryInt("SELECT count(*) FROM sqlite_master", objects);
+        if (rc == SQLITE_OK && version == 0 && objects > 0) {
+            connection->RollBackIfOpen();
+            return damaged(QStringLiteral("это база данных другой программы"));
+        }
+        if (rc == SQLITE_OK && version == 0) {
+            rc = connection->CreateSchema();
+        }
+        if (rc == SQLITE_OK)
+            rc = connection->Exec("COMMIT");
+        if (rc != SQLITE_OK) {
+            connection->RollBackIfOpen();
+            return failure(rc);
+        }
+    }
+
+    rc = connection->PrepareAll();
+    if (rc != SQLITE_OK) {
+        if (IsDamage(rc))
+            return failure(rc);
+        return damaged(QStringLiteral("в файле нет таблиц архива"));
+    }
+    // Each table once, so that a file damaged in its middle shows itself now rather than at the
+    // first download.
+    for (const char* sql : {"SELECT max(hour) FROM hours", "SELECT max(minute) FROM samples",
+                            "SELECT max(hour) FROM sample_hours", "SELECT count(*) FROM settings"}) {
+        std::int64_t ignored = 0;
+        rc = connection->QueryInt(sql, ignored);
+        if (rc != SQLITE_OK)
+            return failure(rc);
+    }
+    FConnection = std::move(connection);
+    return std::nullopt;
+}
+
+QString TArchiveStore::MoveAside(const QString& reason)
+{
+    if (FConnection)
+        FConnection->LeaveFileAsItIs();
+    FConnection.reset();
+    const QFileInfo info(FPath);
+    const QDir folder = info.dir();
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString base = info.completeBaseName() + QStringLiteral(".damaged-") + stamp;
+    const QStringList companions{QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")};
+    QString aside;
+    for (int n = 1; aside.isEmpty(); ++n) {
+        const QString name = base + (n > 1 ? QStringLiteral("-%1").arg(n) : QString()) + QStringLiteral(".sqlite");
+        bool free = !QFileInfo::exists(folder.filePath(name));
+        for (const QString& suffix : companions)
+            free = free && !QFileInfo::exists(folder.filePath(name + suffix));
+        if (free)
+            aside = folder.filePath(name);
+    }
+    if (std::rename(QFile::encodeName(FPath).constData(), QFile::encodeName(aside).constData()) != 0) {
+        const int error = errno;
+        FNotice = QStringLiteral("Архив «%1» не читается: %2, а переименовать его не удаётся: %3. "
+                                 "Программа работает без архива")
+                      .arg(FShownPath, reason, ArchiveReason(SQLITE_IOERR, error));
+        return {};
+    }
+    // The journal belongs to the damaged file: left here, it would be taken into the fresh archive.
+    for (const QString& suffix : companions)
+        if (QFileInfo::exists(FPath + suffix))
+            std::rename(QFile::encodeName(FPath + suffix).constData(), QFile::encodeName(aside + suffix).constData());
+    FNotice = QStringLiteral("Архив «%1» не читается: %2. Файл сохранён под именем «%3», начат новый архив")
+                  .arg(FShownPath, reason, QFileInfo(aside).fileName());
+    return aside;
+}
+
+bool TArchiveStore::RecoverFromDamage(int code)
+{
+    const QString aside = MoveAside(ArchiveReason(code));
+    if (aside.isEmpty())
+        return false;
+    const QString notice = FNotice;
+    Open();
+    if (IsOpen())
+        FNotice = notice;
+    return IsOpen();
+}
+
+int TArchiveStore::RunChange(const std::function<int()>& attempt, QString& notice)
+{
+    int rc = attempt();
+    if (rc == SQLITE_OK)
+        return rc;
+    FConnection->RollBackIfOpen();
+    if (IsDamage(rc)) {
+        const bool fresh = RecoverFromDamage(rc);
+        notice = FNotice;
+        if (fresh) {
+            rc = attempt();
+            if (rc != SQLITE_OK)
+                FConnection->RollBackIfOpen();
+        }
+    }
+    return rc;
+}
+
+QString TArchiveStore::ChangeMessage(int code, const QString& failed, const QString& notice) const
+{
+    if (code == SQLITE_OK)
+        return notice;
+    const QString message = FailureMessage(failed, code);
+    return notice.isEmpty() ? message : notice + QStringLiteral(".\n") + message;
+}
+
+QString TArchiveStore::FailureMessage(const QString& what, int code) const
+{
+    const int systemError = FConnection ? FConnection->SystemError() : 0;
+    return what.arg(FShownPath, ArchiveReason(code, systemError));
+}
+
+namespace {
+
+const QString MergeFailedText = QStringLiteral("Загруженная история не добавлена в архив «%1»: %2");
+const QString ImportFailedText = QStringLiteral("Копия истории из met.mtb не добавлена в архив «%1»: %2");
+const QString SampleFailedText = QStringLiteral("Показания не записаны в архив «%1»: %2");
+const QString SettingFailedText = QStringLiteral("Настройка не записана в архив «%1»: %2");
+
+bool SameValues(const TStatement& row, const THourRecord& hour)
+{
+    for (int q = 0; q < QuantityCount; ++q)
+        if (row.Int(q) != hour.Values[static_cast<std::size_t>(q)])
+            return false;
+    return true;
+}
+
+} // namespace
+
+TMergeResult TArchiveStore::Merge(const std::vector<THourRecord>& hours)
+{
+    return RunMerge(hours, false);
+}
+
+TMergeResult TArchiveStore::Import(const std::vector<THourRecord>& hours)
+{
+    return RunMerge(hours, true);
+}
+
+TMergeResult TArchiveStore::RunMerge(const std::vector<THourRecord>& hours, bool import)
+{
+    TMergeResult result;
+    if (!IsOpen())
+        return result;
+    auto attempt = [&]() -> int {
+        result = {};
+        TArchiveConnection& c = *FConnection;
+        int rc = c.Exec("BEGIN IMMEDIATE");
+        if (rc != SQLITE_OK)
+            return rc;
+        if (import) {
+            c.GetSetting.Reset();
+            c.GetSetting.Bind(1, ImportedSetting);
+            rc = c.GetSetting.Step();
+            c.GetSetting.Reset();
+            if (rc == SQLITE_ROW) {
+                result.AlreadyImported = true;
+                return c.Exec("COMMIT");
+            }
+            if (rc != SQLITE_DONE)
+                return rc;
+        }
+        for (const THourRecord& hour : hours) {
+            c.SelectHour.Reset();
+            c.SelectHour.Bind(1, hour.Hour);
+            rc = c.SelectHour.Step();
+            const TStatement* write = nullptr;
+            if (rc == SQLITE_DONE) {
+                write = &c.InsertHour;
+                ++result.Added;
+            } else if (rc == SQLITE_ROW) {
+                if (SameValues(c.SelectHour, hour)) {
+                    ++result.Unchanged;
+                } else {
+                    write = &c.UpdateHour;
+                    ++result.Conflicts;
+                }
+            } else {
+                return rc;
+            }
+            c.SelectHour.Reset();
+            if (write == nullptr)
+                continue;
+            write->Reset();
+            write->Bind(1, hour.Hour);
+            for (int q = 0; q < QuantityCount; ++q)
+                write->Bind(2 + q, hour.Values[static_cast<std::size_t>(q)]);
+            rc = write->Step();
+            write->Reset();
+            if (rc != SQLITE_DONE)
+                return rc;
+        }
+        if (import) {
+            c.PutSetting.Reset();
+            c.PutSetting.Bind(1, ImportedSetting);
+            c.PutSetting.Bind(2, QStringLiteral("yes"));
+            rc = c.PutSetting.Step();
+            c.PutSetting.Reset();
+            if (rc != SQLITE_DONE)
+                return rc;
+        }
+        return c.Exec("COMMIT");
+    };
+
+    QString notice;
+    const int rc = RunChange(attempt, notice);
+    if (rc != SQLITE_OK) {
+        const bool alreadyImported = result.AlreadyImported;
+        result = {};
+        result.AlreadyImported = alreadyImported;
+    }
+    result.Ok = rc == SQLITE_OK;
+    result.Message = ChangeMessage(rc, import ? ImportFailedText : MergeFailedText, notice);
+    return result;
+}
+
+bool TArchiveStore::Imported()
+{
+    return !Setting(ImportedSetting).isEmpty();
+}
+
+TWriteResult TArchiveStore::AddSample(const TSample& sample)
+{
+    if (!IsOpen() || sample.Reports <= 0)
+        return {false, {}};
+    auto attempt = [&]() -> int {
+        TArchiveConnection& c = *FConnection;
+        int rc = c.Exec("BEGIN IMMEDIATE");
+        if (rc != SQLITE_OK)
+            return rc;
+        // What is already there for the interval (a run earlier in the same 5 minutes) is combined.
+        TSample combined = sample;
+        c.SelectSample.Reset();
+        c.SelectSample.Bind(1, sample.Start);
+        rc = c.SelectSample.Step();
+        if (rc == SQLITE_ROW) {
+            combined.Reports += static_cast<int>(c.SelectSample.Int64(0));
+            for (int q = 0; q < QuantityCount; ++q) {
+                const auto i = static_cast<std::size_t>(q);
+                const double oldMean = c.SelectSample.Real(1 + 2 * q);
+                const int oldCount = static_cast<int>(c.SelectSample.Int64(2 + 2 * q));
+                if (oldCount <= 0 || !HasValue(oldMean))
+                    continue;
+                const double sum = oldMean * oldCount + (sample.Count[i] > 0 ? sample.Mean[i] * sample.Count[i] : 0.0);
+                combined.Count[i] = oldCount + sample.Count[i];
+                combined.Mean[i] = sum / combined.Count[i];
+            }
+        } else if (rc != SQLITE_DONE) {
+            return rc;
+        }
+        c.SelectSample.Reset();
+
+        c.PutSample.Reset();
+        c.PutSample.Bind(1, combined.Start);
+        c.PutSample.Bind(2, static_cast<std::int64_t>(combined.Reports));
+        for (int q = 0; q < QuantityCount; ++q) {
+            const auto i = static_cast<std::size_t>(q);
+            c.PutSample.BindReal(3 + 2 * q, combined.Count[i] > 0 ? combined.Mean[i] : MissingValue);
+            c.PutSample.Bind(4 + 2 * q, static_cast<std::int64_t>(combined.Count[i]));
+        }
+        rc = c.PutSample.Step();
+        c.PutSample.Reset();
+        if (rc != SQLITE_DONE)
+            return rc;
+
+        // The hour's sums grow by this sample alone.
+        c.AddSampleHour.Reset();
+        c.AddSampleHour.Bind(1, HourOfMinute(sample.Start));
+        for (int q = 0; q < QuantityCount; ++q) {
+            const auto i = static_cast<std::size_t>(q);
+            const bool has = sample.Count[i] > 0 && HasValue(sample.Mean[i]);
+            sqlite3_bind_double(*c.AddSampleHour, 2 + 2 * q, has ? sample.Mean[i] * sample.Count[i] : 0.0);
+            c.AddSampleHour.Bind(3 + 2 * q, static_cast<std::int64_t>(has ? sample.Count[i] : 0));
+        }
+        rc = c.AddSampleHour.Step();
+        c.AddSampleHour.Reset();
+        if (rc != SQLITE_DONE)
+            return rc;
+        return c.Exec("COMMIT");
+    };
+
+    QString notice;
+    const int rc = RunChange(attempt, notice);
+    return {rc == SQLITE_OK, ChangeMessage(rc, SampleFailedText, notice)};
+}
+
+TWriteResult TArchiveStore::SetSetting(const QString& name, const QString& value)
+{
+    if (!IsOpen())
+        return {false, {}};
+    const TArchiveConnection& c = *FConnection;
+    c.PutSetting.Reset();
+    c.PutSetting.Bind(1, name);
+    c.PutSetting.Bind(2, value);
+    const int rc = c.PutSetting.Step();
+    c.PutSetting.Reset();
+    if (rc != SQLITE_DONE)
+        return {false, FailureMessage(SettingFailedText, rc)};
+    return {true, {}};
+}
+
+} // namespace archive

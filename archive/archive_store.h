@@ -1,0 +1,133 @@
+// The weather archive on disk: an SQLite database beside "met.mtb" ("meteo-archive.sqlite") with
+// the station's hours, merged from every download, and the live stream's 5-minute samples.
+//
+// Every change is one transaction, started IMMEDIATE so that a second program writing the same
+// archive waits for the first (up to the busy time-out) instead of failing halfway; the journal is
+// a write-ahead log, so a crash at any moment leaves each transaction whole or absent. A file that
+// is not a usable archive is never deleted: it is renamed aside and a fresh archive started.
+#pragma once
+
+#include "archive/archive_types.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+struct sqlite3;
+
+namespace archive {
+
+class TArchiveConnection;
+
+inline const QString ArchiveFileName = QStringLiteral("meteo-archive.sqlite");
+// PRAGMA user_version of the archives this program writes; a larger one is a newer program's.
+constexpr int ArchiveSchemaVersion = 1;
+constexpr int DefaultBusyTimeoutMs = 3000;
+
+// What a change did. Message is for the user (Russian, naming the file and the reason) whenever
+// there is something to tell: the change failed, or the archive had to be started afresh.
+struct TMergeResult
+{
+    bool Ok = false;
+    int Added = 0;     // hours that were not in the archive
+    int Unchanged = 0; // hours already there with the same values
+    int Conflicts = 0; // hours already there with other values, now replaced
+    bool AlreadyImported = false;
+    QString Message;
+};
+
+struct TWriteResult
+{
+    bool Ok = false;
+    QString Message;
+};
+
+// How much the archive holds: hours with any value, and the first and last of them.
+struct THoldings
+{
+    std::int64_t Hours = 0;
+    std::optional<THourKey> First;
+    std::optional<THourKey> Last;
+};
+
+class TArchiveStore
+{
+public:
+    // Opens the archive at `path`, creating it when there is none. A damaged file, a folder in its
+    // place, another program's database or a newer program's archive is renamed aside (with its
+    // journal) and a fresh archive created; Notice() then says so. When no archive can be had at
+    // all (no room, no rights), IsOpen() is false and Notice() says why; the program goes on
+    // without one.
+    explicit TArchiveStore(const QString& path = ArchiveFileName, int busyTimeoutMs = DefaultBusyTimeoutMs);
+    ~TArchiveStore();
+    TArchiveStore(const TArchiveStore&) = delete;
+    TArchiveStore& operator=(const TArchiveStore&) = delete;
+
+    bool IsOpen() const;
+    // What the user should hear about the opening; empty when there is nothing to tell.
+    const QString& Notice() const { return FNotice; }
+    // The archive's full path as messages show it.
+    const QString& ShownPath() const { return FShownPath; }
+
+    // Puts the hours of one download in, all or none: a new hour is added, an hour already there
+    // with the same values is left alone, one with other values takes the new values (a conflict).
+    // A later hour of the list wins over an earlier one with the same key.
+    TMergeResult Merge(const std::vector<THourRecord>& hours);
+    // The same merge for the copy the user already had before the archive existed: done once per
+    // archive (the mark goes in with the hours), AlreadyImported when it was done before.
+    TMergeResult Import(const std::vector<THourRecord>& hours);
+    bool Imported();
+
+    // Adds one 5-minute sample. A sample for an interval already there is combined with it (the
+    // means weighted by their counts), as when the program was restarted within the interval.
+    TWriteResult AddSample(const TSample& sample);
+
+    // The hours from `first` to `last` (both included) that have any value, in order.
+    std::vector<TArchiveHour> Hours(THourKey first, THourKey last);
+    THoldings Holdings();
+    // The newest hour the archive has a row for, none for an empty archive.
+    std::optional<THourKey> NewestHour();
+
+    // Small settings kept with the archive (the last export folder); empty when not set.
+    QString Setting(const QString& name);
+    TWriteResult SetSetting(const QString& name, const QString& value);
+
+    // The open connection, for checks of the file itself; null when none.
+    sqlite3* Connection() const;
+
+private:
+
+    void Open();
+    // Opens the file as it is; empty on success, else why it cannot serve as the archive.
+    struct TOpenFailure
+    {
+        int Code = 0;
+        QString Reason;
+        bool Damaged = false; // the file is there but is no usable archive: rename it aside
+    };
+    std::optional<TOpenFailure> TryOpen();
+    // Moves the file and its journal aside; the name it got, or empty (FNotice then says why).
+    QString MoveAside(const QString& reason);
+    // After a change met a damaged file: aside with it, a fresh archive, and the change again.
+    bool RecoverFromDamage(int code);
+    TMergeResult RunMerge(const std::vector<THourRecord>& hours, bool import);
+    // Runs one change (a transaction, all or nothing). When it meets a damaged file, the file goes
+    // aside and the change runs once more in the fresh archive; `notice` then tells of it.
+    int RunChange(const std::function<int()>& attempt, QString& notice);
+    // What the user is told after a change: the notice, and why it failed if it did.
+    QString ChangeMessage(int code, const QString& failed, const QString& notice) const;
+    QString FailureMessage(const QString& what, int code) const;
+
+    QString FPath;
+    QString FShownPath;
+    int FBusyTimeoutMs;
+    QString FNotice;
+    std::unique_ptr<TArchiveConnection> FConnection;
+};
+
+// The reason for an SQLite result code in the user's language ("на диске нет свободного места").
+QString ArchiveReason(int code, int systemError = 0);
+
+} // namespace archive

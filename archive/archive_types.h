@@ -1,0 +1,76 @@
+// What the weather archive keeps: hours and 5-minute intervals on the wall clock, the four
+// quantities, and the rows that go in and come out. Values are in the units the window shows
+// (°C, mm Hg, %), so nothing here knows how the station encodes them.
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <optional>
+
+namespace archive {
+
+enum class TQuantity : int { IndoorTemperature = 0, OutdoorTemperature = 1, Pressure = 2, Humidity = 3 };
+constexpr int QuantityCount = 4;
+
+// "Температура в доме" and the like, as the diagram page names them.
+QString QuantityTitle(TQuantity quantity);
+// "°C", "мм рт.ст.", "%".
+QString QuantityUnit(TQuantity quantity);
+
+// An hour and a minute of the wall clock (no time zone, no daylight saving), counted from
+// 1 January 2000, 00:00. The station's clock knows no more than that.
+using THourKey = std::int64_t;
+using TMinuteKey = std::int64_t;
+
+THourKey HourKey(const QDate& date, int hour);
+QDate DateOfHour(THourKey hour);
+int HourOfDay(THourKey hour);
+THourKey HourKeyOf(const QDateTime& wallClock);
+TMinuteKey MinuteKeyOf(const QDateTime& wallClock);
+THourKey HourOfMinute(TMinuteKey minute);
+
+// A missing value in the rows that come out: not a number.
+constexpr double MissingValue = std::numeric_limits<double>::quiet_NaN();
+inline bool HasValue(double value) { return !std::isnan(value); }
+
+// One hour as the station logged it; a value the station did not have is empty.
+struct THourRecord
+{
+    THourKey Hour = 0;
+    std::array<std::optional<int>, QuantityCount> Values{};
+    friend bool operator==(const THourRecord&, const THourRecord&) = default;
+};
+
+// One hour as the archive shows it: the station's value where it logged one, otherwise the mean
+// of the live samples of that hour, otherwise MissingValue.
+struct TArchiveHour
+{
+    THourKey Hour = 0;
+    std::array<double, QuantityCount> Values{MissingValue, MissingValue, MissingValue, MissingValue};
+    double Value(TQuantity quantity) const { return Values[static_cast<std::size_t>(quantity)]; }
+};
+
+// One reading of the live stream; a value the station did not send is empty.
+struct TReading
+{
+    std::array<std::optional<int>, QuantityCount> Values{};
+};
+
+// The live stream of one 5-minute interval: per quantity the mean of the readings that had it and
+// their number, and the number of readings in all.
+struct TSample
+{
+    TMinuteKey Start = 0; // the interval's first minute, a multiple of 5
+    int Reports = 0;
+    std::array<double, QuantityCount> Mean{MissingValue, MissingValue, MissingValue, MissingValue};
+    std::array<int, QuantityCount> Count{};
+};
+
+constexpr int SampleMinutes = 5;
+
+} // namespace archive

@@ -1,0 +1,35 @@
+// The live stream boiled down to one sample per 5 minutes of the wall clock: per quantity the mean
+// of the readings that had a value and their number, and the number of readings.
+#pragma once
+
+#include "archive/archive_types.h"
+
+#include <QDateTime>
+#include <array>
+#include <optional>
+
+namespace archive {
+
+class TLiveSampler
+{
+public:
+    // Takes one reading made at `time`. A reading of another interval than the ones taken so far
+    // (the next one, or an earlier one after the clock was set back) closes their sample, which
+    // is returned for storing; the reading then starts the new interval.
+    std::optional<TSample> Add(const QDateTime& time, const TReading& reading);
+    // Closes the sample of the readings taken so far (the stream stops, the window closes); none
+    // when there are none.
+    std::optional<TSample> Flush();
+    bool Empty() const { return FReports == 0; }
+
+private:
+    TMinuteKey FStart = 0;
+    int FReports = 0;
+    std::array<std::int64_t, QuantityCount> FSums{};
+    std::array<int, QuantityCount> FCounts{};
+};
+
+// The first minute of the 5-minute interval that holds `time`.
+TMinuteKey SampleStart(const QDateTime& time);
+
+} // namespace archive

@@ -1,0 +1,53 @@
+#include "archive/range_bar_series.h"
+
+#include "chart/chart_axis.h"
+
+#include <algorithm>
+
+TRangeBarSeries::TRangeBarSeries()
+{
+    // Each bar stands at its own X; two range series of a chart overlap rather than stand side by side.
+    SetMultiBar(TMultiBar::mbNone);
+    SetUseYOrigin(false);
+}
+
+int TRangeBarSeries::AddRange(double x, double low, double high, TColor color)
+{
+    FLows.push_back(low);
+    const int index = AddPoint(x, high, QString(), color);
+    if (index < 0)
+        FLows.pop_back();
+    return index;
+}
+
+double TRangeBarSeries::LowValue(int index) const
+{
+    return index >= 0 && index < static_cast<int>(FLows.size()) ? FLows[static_cast<std::size_t>(index)] : YValue(index);
+}
+
+void TRangeBarSeries::ClearPoints()
+{
+    FLows.clear();
+    TBarSeries::ClearPoints();
+}
+
+void TRangeBarSeries::DrawPoint(int index)
+{
+    const TColor color = PointColor(index);
+    FCurrentBarColor = color;
+    TChartAxis* axis = GetVertAxis();
+    if (color == clNone || axis == nullptr)
+        return;
+    FBarRect.Left = XPixel(index);
+    FBarRect.Right = FBarRect.Left + FBarSize;
+    FBarRect.Top = YPixel(index);
+    FBarRect.Bottom = axis->ValueToPixel(LowValue(index));
+    DrawBar(index, std::min(FBarRect.Top, FBarRect.Bottom), std::max(FBarRect.Top, FBarRect.Bottom));
+}
+
+double TRangeBarSeries::LowestY() const
+{
+    if (FLows.empty())
+        return TBarSeries::LowestY();
+    return *std::min_element(FLows.begin(), FLows.end());
+}

@@ -1,0 +1,265 @@
+// The archive at the size of ten years: 87,600 station hours and 1,051,200 live samples. Each
+// figure is printed beside a baseline measured in the same run, in the same folder:
+//   - merging a full download (4096 hours) into it, goal 50 ms, beside a plain flushed write of
+//     the image's 32,768 bytes and the save of "met.mtb" that follows every download anyway;
+//   - the year view (the archive's query, the view and the chart drawn), goal 50 ms, beside the
+//     query alone and the chart drawn alone;
+//   - the CSV export of all ten years, goal 2 s, beside a plain flushed write of the same bytes.
+#include "archive/archive_csv.h"
+#include "archive/archive_page.h"
+#include "archive/archive_store.h"
+#include "chart/chart.h"
+#include "station/archive_records.h"
+#include "station/history_file.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+using namespace archive;
+
+namespace {
+
+const QDate FirstDay(2016, 1, 1);
+constexpr int Years = 10;
+const QDate LastDay = FirstDay.addYears(Years).addDays(-1);
+
+QTemporaryDir& Folder()
+{
+    static QTemporaryDir folder;
+    return folder;
+}
+
+void Require(bool condition, const char* what)
+{
+    if (!condition) {
+        std::fprintf(stderr, "archive bench: %s\n", what);
+        std::abort();
+    }
+}
+
+// A day's cycle of each quantity, so that the chart has something to draw.
+std::array<int, 4> Weather(THourKey hour)
+{
+    const int h = HourOfDay(hour);
+    const int day = static_cast<int>(hour / 24);
+    const int season = (day % 365) < 182 ? day % 365 : 365 - day % 365;
+    return {20 + h % 4, season / 8 - 12 + (h > 12 ? 24 - h : h) / 2, 740 + day % 20, 40 + (h * 3 + day) % 50};
+}
+
+// Ten years of hours through the store's merges, a download at a time; the samples straight into
+// their tables in one transaction (a million transactions would take the fixture an hour).
+TArchiveStore& TenYears()
+{
+    static TArchiveStore* store = [] {
+        auto* s = new TArchiveStore(QDir(Folder().path()).filePath(ArchiveFileName));
+        Require(s->IsOpen(), "no archive");
+        std::vector<THourRecord> hours;
+        for (THourKey h = HourKey(FirstDay, 0); h <= HourKey(LastDay, 23); ++h) {
+            const auto w = Weather(h);
+            hours.push_back({h, {w[0], w[1], w[2], w[3]}});
+            if (hours.size() == HistoryRecordCount) {
+                Require(s->Merge(hours).Ok, "fixture merge failed");
+                hours.clear();
+            }
+        }
+        Require(s->Merge(hours).Ok, "fixture merge failed");
+
+        sqlite3* db = s->Connection();
+        Require(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK, "begin");
+        sqlite3_stmt* insert = nullptr;
+        sqlite3_prepare_v2(db, "INSERT INTO samples VALUES(?1, 300, ?2, 300, ?3, 300, ?4, 300, ?5, 300)", -1, &insert,
+                           nullptr);
+        for (TMinuteKey m = HourKey(FirstDay, 0) * 60; m <= HourKey(LastDay, 23) * 60 + 55; m += SampleMinutes) {
+            const auto w = Weather(HourOfMinute(m));
+            sqlite3_bind_int64(insert, 1, m);
+            for (int q = 0; q < 4; ++q)
+                sqlite3_bind_double(insert, 2 + q, w[static_cast<std::size_t>(q)] + 0.5);
+            Require(sqlite3_step(insert) == SQLITE_DONE, "sample insert");
+            sqlite3_reset(insert);
+        }
+        sqlite3_finalize(insert);
+        Require(sqlite3_exec(db,
+                             "INSERT INTO sample_hours SELECT minute / 60, sum(indoor * indoor_count), sum(indoor_count),"
+                             " sum(outdoor * outdoor_count), sum(outdoor_count), sum(pressure * pressure_count),"
+                             " sum(pressure_count), sum(humidity * humidity_count), sum(humidity_count)"
+                             " FROM samples GROUP BY minute / 60; COMMIT; PRAGMA wal_checkpoint(TRUNCATE)",
+                             nullptr, nullptr, nullptr) == SQLITE_OK,
+                "sample hours");
+        return s;
+    }();
+    return *store;
+}
+
+// A full download of the last 4096 hours; `changed` makes every value differ from the archive's.
+THistoryImage Download(bool changed)
+{
+    THistoryImage image;
+    const THourKey first = HourKey(LastDay, 23) - HistoryRecordCount + 1;
+    for (int r = 0; r < HistoryRecordCount; ++r) {
+        const THourKey hour = first + r;
+        const QDate date = DateOfHour(hour);
+        const auto w = Weather(hour);
+        std::uint8_t* out = image.data() + 8 * r;
+        out[0] = static_cast<std::uint8_t>(w[0] + (changed ? 1 : 0));
+        out[1] = static_cast<std::uint8_t>(w[1] >= 0 ? w[1] : 128 - w[1]);
+        out[2] = static_cast<std::uint8_t>(885 - w[2]);
+        out[3] = static_cast<std::uint8_t>(w[3]);
+        out[4] = static_cast<std::uint8_t>(HourOfDay(hour));
+        out[5] = static_cast<std::uint8_t>(date.day());
+        out[6] = static_cast<std::uint8_t>(date.month());
+        out[7] = static_cast<std::uint8_t>(date.year() - 2000);
+    }
+    return image;
+}
+
+void PlainWrite(const QString& name, const QByteArray& bytes)
+{
+    const std::string path = QDir(Folder().path()).filePath(name).toStdString();
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    Require(fd >= 0 && ::write(fd, bytes.constData(), static_cast<std::size_t>(bytes.size())) == bytes.size() && ::fsync(fd) == 0, "plain write");
+    ::close(fd);
+}
+
+void BM_MergeFullDownloadEveryHourChanged(benchmark::State& st)
+{
+    TArchiveStore& store = TenYears();
+    const THistoryImage images[2] = {Download(true), Download(false)};
+    // The benchmark runs this function more than once: the archive holds what the last run left.
+    static int i = 0;
+    for (auto _ : st) {
+        const TMergeResult result = store.Merge(ArchiveHoursOfImage(images[i++ % 2]).Hours);
+        Require(result.Ok && result.Conflicts == HistoryRecordCount, "merge");
+    }
+    st.SetLabel("goal <= 50 ms");
+}
+BENCHMARK(BM_MergeFullDownloadEveryHourChanged)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_MergeFullDownloadAlreadyArchived(benchmark::State& st)
+{
+    TArchiveStore& store = TenYears();
+    const THistoryImage image = Download(false);
+    store.Merge(ArchiveHoursOfImage(image).Hours);
+    for (auto _ : st) {
+        const TMergeResult result = store.Merge(ArchiveHoursOfImage(image).Hours);
+        Require(result.Ok && result.Unchanged == HistoryRecordCount, "merge");
+    }
+    st.SetLabel("goal <= 50 ms");
+}
+BENCHMARK(BM_MergeFullDownloadAlreadyArchived)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_BaselinePlainFlushedWriteOfTheImage(benchmark::State& st)
+{
+    const THistoryImage image = Download(true);
+    const QByteArray bytes(reinterpret_cast<const char*>(image.data()), HistoryImageSize);
+    for (auto _ : st)
+        PlainWrite(QStringLiteral("image.bin"), bytes);
+    st.SetLabel("baseline");
+}
+BENCHMARK(BM_BaselinePlainFlushedWriteOfTheImage)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_BaselineSaveOfMetMtb(benchmark::State& st)
+{
+    THistoryState state;
+    state.HistoryImage = Download(true);
+    const QString path = QDir(Folder().path()).filePath(HistoryFileName);
+    for (auto _ : st)
+        SaveHistoryFile(state, path);
+    st.SetLabel("baseline");
+}
+BENCHMARK(BM_BaselineSaveOfMetMtb)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+TArchivePage& Page()
+{
+    static TArchivePage* page = [] {
+        auto* p = new TArchivePage;
+        p->resize(607, 326);
+        p->SetStore(&TenYears());
+        p->SetQuantity(TQuantity::OutdoorTemperature);
+        return p;
+    }();
+    return *page;
+}
+
+void BM_YearViewQueryAndChart(benchmark::State& st)
+{
+    TArchivePage& page = Page();
+    static int year = 0;
+    for (auto _ : st) {
+        page.ShowPeriod(TPeriodKind::Year, FirstDay.addYears(year++ % Years));
+        benchmark::DoNotOptimize(page.ArchiveChart->RenderToImage());
+    }
+    Require(page.View().Statistics.HoursWithData >= 365 * 24, "a year without its hours");
+    st.SetLabel("goal <= 50 ms");
+}
+BENCHMARK(BM_YearViewQueryAndChart)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_BaselineYearQueryAlone(benchmark::State& st)
+{
+    TArchiveStore& store = TenYears();
+    static int year = 0;
+    for (auto _ : st) {
+        const TPeriod period = PeriodContaining(TPeriodKind::Year, FirstDay.addYears(year++ % Years));
+        benchmark::DoNotOptimize(store.Hours(period.FirstHour(), period.LastHour()));
+    }
+    st.SetLabel("baseline");
+}
+BENCHMARK(BM_BaselineYearQueryAlone)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_BaselineYearChartDrawnAlone(benchmark::State& st)
+{
+    TArchivePage& page = Page();
+    page.ShowPeriod(TPeriodKind::Year, FirstDay.addYears(3));
+    for (auto _ : st) {
+        page.ArchiveChart->Invalidate();
+        benchmark::DoNotOptimize(page.ArchiveChart->RenderToImage());
+    }
+    st.SetLabel("baseline");
+}
+BENCHMARK(BM_BaselineYearChartDrawnAlone)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_CsvExportOfTenYears(benchmark::State& st)
+{
+    TArchiveStore& store = TenYears();
+    const THourKey first = HourKey(FirstDay, 0);
+    const THourKey last = HourKey(LastDay, 23);
+    const QString path = QDir(Folder().path()).filePath(QStringLiteral("ten-years.csv"));
+    qsizetype size = 0;
+    for (auto _ : st) {
+        const QByteArray csv = ArchiveCsv(store.Hours(first, last), first, last);
+        ReplaceFileAtomically(path, csv);
+        size = csv.size();
+    }
+    st.SetBytesProcessed(st.iterations() * size);
+    st.SetLabel("goal <= 2 s");
+}
+BENCHMARK(BM_CsvExportOfTenYears)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_BaselinePlainFlushedWriteOfTheCsv(benchmark::State& st)
+{
+    TArchiveStore& store = TenYears();
+    const THourKey first = HourKey(FirstDay, 0);
+    const THourKey last = HourKey(LastDay, 23);
+    const QByteArray csv = ArchiveCsv(store.Hours(first, last), first, last);
+    for (auto _ : st)
+        PlainWrite(QStringLiteral("plain.csv"), csv);
+    st.SetBytesProcessed(st.iterations() * csv.size());
+    st.SetLabel("baseline");
+}
+BENCHMARK(BM_BaselinePlainFlushedWriteOfTheCsv)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

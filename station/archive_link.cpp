@@ -1,0 +1,73 @@
+// The window's side of the weather archive: opening it at start-up with the first start's import
+// of the copy from "met.mtb", merging every complete download, sampling the readings of pages 0, 2
+// and 4, and telling the user what went wrong without holding up anything else.
+#include "archive/archive_page.h"
+#include "archive/archive_period.h"
+#include "gui/error_box.h"
+#include "station/archive_records.h"
+#include "station/history_file.h"
+#include "station/main_form.h"
+
+void TForm1::OpenArchive(bool loadedWhole)
+{
+    Archive = std::make_unique<archive::TArchiveStore>(archive::ArchiveFileName);
+    ShowArchiveMessage(Archive->Notice());
+    if (Archive->IsOpen() && loadedWhole && !Archive->Imported()) {
+        // The copy the user already had enters the archive once; an empty one waits for a real one.
+        const TImageHours hours = ArchiveHoursOfImage(History.HistoryImage);
+        if (!hours.Hours.empty())
+            ShowArchiveMessage(Archive->Import(hours.Hours).Message);
+    }
+    if (History.DiagramQuantity <= HumidityQuantity)
+        ArchivePage1->SetQuantity(static_cast<archive::TQuantity>(History.DiagramQuantity));
+    ArchivePage1->SetStore(Archive->IsOpen() ? Archive.get() : nullptr);
+}
+
+void TForm1::ArchiveDownload()
+{
+    if (!Archive->IsOpen())
+        return;
+    const TImageHours hours = ArchiveHoursOfImage(History.HistoryImage);
+    const archive::TMergeResult result = Archive->Merge(hours.Hours);
+    ShowArchiveMessage(result.Message);
+    if (result.Ok)
+        ArchivePage1->SetLastMerge(archive::MergeSummaryText(result, hours.Skipped));
+    // As the diagram after a download, the page turns to the newest day.
+    ArchivePage1->ShowNewest();
+}
+
+void TForm1::SampleReadings()
+{
+    if (const std::optional<archive::TSample> sample = LiveSampler.Add(Now(), ArchiveReadingOfReport(Station.ReportImage)))
+        StoreLiveSample(*sample);
+}
+
+void TForm1::FlushLiveSample()
+{
+    if (const std::optional<archive::TSample> sample = LiveSampler.Flush())
+        StoreLiveSample(*sample);
+}
+
+void TForm1::StoreLiveSample(const archive::TSample& sample)
+{
+    if (!Archive->IsOpen())
+        return;
+    const archive::TWriteResult result = Archive->AddSample(sample);
+    if (!result.Ok) {
+        // Said once, not every 5 minutes, until a sample goes in again.
+        if (!FSampleFailureShown)
+            ShowArchiveMessage(result.Message);
+        FSampleFailureShown = true;
+        return;
+    }
+    FSampleFailureShown = false;
+    ShowArchiveMessage(result.Message);
+    ArchivePage1->Refresh();
+}
+
+void TForm1::ShowArchiveMessage(const QString& message)
+{
+    if (message.isEmpty() || Station.Closing == 1)
+        return;
+    QMetaObject::invokeMethod(this, [message] { gui::ShowErrorBox(message); }, Qt::QueuedConnection);
+}

@@ -1,0 +1,202 @@
+// The archive page as the user works it: the newest day first, the period chosen and stepped, a
+// date jumped to, the quantity turned; the chart's bars, the statistics and the holdings line; the
+// CSV and PNG written where the user chose, the folder remembered with the archive; and the page
+// of a program without an archive.
+#include "archive/archive_csv.h"
+#include "archive/archive_page.h"
+#include "archive/range_bar_series.h"
+#include "chart/chart.h"
+#include "gui/error_box.h"
+#include "gui/radio_group.h"
+#include "gui/up_down.h"
+#include "tests/support/archive_support.h"
+
+#include <QDateEdit>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+#include <memory>
+#include <stdexcept>
+
+using namespace archive;
+
+namespace {
+
+const QDate Newest(2025, 11, 23);
+
+class ArchivePage : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(Folder.Entered());
+        Store = std::make_unique<TArchiveStore>(QDir(Folder.Path()).filePath(ArchiveFileName));
+        // Forty days of the station's hours up to 23.11.2025 18:00: indoor 20 + the day's number
+        // in the month's tenth, outdoor following the hour; and live samples of 23.11 19:00.
+        std::vector<THourRecord> hours;
+        for (THourKey h = HourKey(Newest.addDays(-40), 0); h <= HourKey(Newest, 18); ++h) {
+            const QDate date = DateOfHour(h);
+            hours.push_back({h, {20 + date.day() % 10, HourOfDay(h) - 12, 745, std::nullopt}});
+        }
+        ASSERT_TRUE(Store->Merge(hours).Ok);
+        TSample sample;
+        sample.Start = HourKey(Newest, 19) * 60;
+        sample.Reports = 12;
+        sample.Mean = {25.5, 1, 750, 40};
+        sample.Count = {12, 12, 12, 12};
+        ASSERT_TRUE(Store->AddSample(sample).Ok);
+
+        Page = std::make_unique<TArchivePage>();
+        Page->SetToday([] { return QDate(2025, 11, 24); });
+        Page->SetSaveDialog([this](const QString& caption, const QString& path, const QString& filter) {
+            Dialogs.push_back({caption, path, filter});
+            return Answer;
+        });
+        Page->resize(607, 326);
+        Page->SetStore(Store.get());
+        Page->show();
+        gui::SetErrorBoxHook([this](const QString& text) { ErrorBoxes.push_back(text); });
+    }
+    void TearDown() override
+    {
+        Page.reset();
+        gui::SetErrorBoxHook({});
+    }
+
+    struct TDialog
+    {
+        QString Caption, Path, Filter;
+    };
+    testsupport::TFreshCurrentFolder Folder;
+    std::unique_ptr<TArchiveStore> Store;
+    std::unique_ptr<TArchivePage> Page;
+    std::vector<TDialog> Dialogs;
+    std::vector<QString> ErrorBoxes;
+    QString Answer;
+};
+
+TEST_F(ArchivePage, TheUserStepsThroughDaysWeeksMonthsAndYears)
+{
+    // The newest day with data: the station's hours to 18:00 and the live samples' 19:00.
+    EXPECT_EQ(Page->View().Period, PeriodContaining(TPeriodKind::Day, Newest));
+    EXPECT_EQ(Page->ArchiveChart->Title().Text().value(0), QStringLiteral("Температура в доме — 23.11.2025"));
+    EXPECT_TRUE(Page->HourSeries->Active());
+    EXPECT_FALSE(Page->RangeSeries->Active());
+    ASSERT_EQ(Page->HourSeries->PointCount(), 24);
+    EXPECT_EQ(Page->HourSeries->YValue(0), 23);
+    EXPECT_EQ(Page->HourSeries->YValue(19), 25.5);
+    EXPECT_EQ(Page->HourSeries->PointColor(20), clNone);
+    EXPECT_EQ(Page->StatisticsLabel->text(),
+              QStringLiteral("Мин. 23°C   Макс. 25,5°C   Среднее 23,1°C   Часов с данными: 20 из 24"));
+    EXPECT_EQ(Page->HoldingsLabel->text(), QStringLiteral("В архиве 980 часов с 14.10.2025"));
+    EXPECT_EQ(Page->DateEdit->date(), Newest);
+
+    // A week; the next one has no data yet; back two weeks.
+    QTest::mouseClick(Page->PeriodGroup->Button(1), Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(Page->View().Period, PeriodContaining(TPeriodKind::Week, Newest));
+    EXPECT_FALSE(Page->HourSeries->Active());
+    ASSERT_EQ(Page->RangeSeries->PointCount(), 7);
+    EXPECT_EQ(Page->RangeSeries->LowValue(6), 23);
+    EXPECT_EQ(Page->RangeSeries->YValue(6), 25.5);
+    EXPECT_EQ(Page->MeanSeries->YValue(0), 27); // 17.11: every hour 27
+    EXPECT_EQ(Page->ArchiveChart->Title().Text().value(0),
+              QStringLiteral("Температура в доме — 17.11.2025 – 23.11.2025"));
+    QTest::mouseClick(Page->PeriodUpDown->RightButton(), Qt::LeftButton);
+    EXPECT_EQ(Page->View().Period.First, QDate(2025, 11, 24));
+    EXPECT_EQ(Page->RangeSeries->PointCount(), 7);
+    EXPECT_EQ(Page->RangeSeries->PointColor(0), clNone);
+    EXPECT_TRUE(Page->StatisticsLabel->text().startsWith(QStringLiteral("Нет данных за этот период")));
+    QTest::mouseClick(Page->PeriodUpDown->LeftButton(), Qt::LeftButton);
+    QTest::mouseClick(Page->PeriodUpDown->LeftButton(), Qt::LeftButton);
+    EXPECT_EQ(Page->View().Period.First, QDate(2025, 11, 10));
+
+    // The outdoor temperature of a month, then of the year.
+    QTest::mouseClick(Page->QuantityUpDown->RightButton(), Qt::LeftButton);
+    EXPECT_EQ(Page->Quantity(), TQuantity::OutdoorTemperature);
+    QTest::mouseClick(Page->PeriodGroup->Button(2), Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(Page->View().Period, PeriodContaining(TPeriodKind::Month, QDate(2025, 11, 10)));
+    EXPECT_EQ(Page->RangeSeries->PointCount(), 30);
+    EXPECT_EQ(Page->RangeSeries->PointColor(22), RGBColor(120, 160, 235)); // 23.11
+    EXPECT_EQ(Page->RangeSeries->PointColor(23), clNone);
+    EXPECT_EQ(Page->ArchiveChart->Title().Text().value(0), QStringLiteral("Температура на улице — ноябрь 2025"));
+    QTest::mouseClick(Page->PeriodGroup->Button(3), Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(Page->View().Period, PeriodContaining(TPeriodKind::Year, QDate(2025, 11, 10)));
+    EXPECT_EQ(Page->RangeSeries->PointCount(), 365);
+    EXPECT_EQ(Page->ArchiveChart->LeftAxis()->Minimum(), -13);
+    EXPECT_EQ(Page->ArchiveChart->LeftAxis()->Maximum(), 12);
+    // The year's range bars are drawn in their colour where the data are.
+    const QImage image = Page->ArchiveChart->RenderToImage();
+    const TChartRect bar = Page->RangeSeries->PointBarRect(QDate(2025, 1, 1).daysTo(QDate(2025, 11, 1)));
+    EXPECT_EQ(image.pixelColor((bar.Left + bar.Right) / 2, bar.Top + 3), QColor(120, 160, 235));
+
+    // A date typed in: the year of it.
+    Page->DateEdit->setDate(QDate(2024, 2, 29));
+    EXPECT_EQ(Page->View().Period, PeriodContaining(TPeriodKind::Year, QDate(2024, 2, 29)));
+    EXPECT_EQ(Page->View().Statistics.HoursInPeriod, 366 * 24);
+    QTest::mouseClick(Page->PeriodGroup->Button(0), Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(Page->View().Period.First, QDate(2024, 2, 29));
+}
+
+TEST_F(ArchivePage, ExportsTheShownPeriodAndRemembersTheFolder)
+{
+    QTest::mouseClick(Page->PeriodGroup->Button(1), Qt::LeftButton, {}, QPoint(5, 5));
+    const QDir elsewhere(QDir(Folder.Path()).filePath(QStringLiteral("Документы")));
+    ASSERT_TRUE(elsewhere.mkpath(QStringLiteral(".")));
+
+    // The first dialog opens in the data folder with the period's name; the user picks another
+    // folder and leaves out the extension.
+    Answer = elsewhere.filePath(QStringLiteral("неделя"));
+    QTest::mouseClick(Page->ExportButton, Qt::LeftButton);
+    ASSERT_EQ(Dialogs.size(), 1u);
+    EXPECT_EQ(Dialogs[0].Caption, QStringLiteral("Экспорт архива в CSV"));
+    EXPECT_EQ(Dialogs[0].Path, QDir(Folder.Path()).filePath(QStringLiteral("meteo-2025-11-17-2025-11-23.csv")));
+    EXPECT_EQ(Dialogs[0].Filter, QStringLiteral("Таблица CSV (*.csv)"));
+    const TPeriod week = PeriodContaining(TPeriodKind::Week, Newest);
+    const QByteArray csv = testsupport::ReadFileBytes(elsewhere.filePath(QStringLiteral("неделя.csv")));
+    EXPECT_EQ(csv, ArchiveCsv(Store->Hours(week.FirstHour(), week.LastHour()), week.FirstHour(), week.LastHour()));
+    EXPECT_EQ(csv.count('\n'), 1 + 7 * 24);
+    EXPECT_TRUE(csv.contains("2025-11-23 19:00,25.5,1,750,40\r\n"));
+
+    // The PNG dialog starts where the CSV went, also for a page of a later run.
+    Answer = elsewhere.filePath(QStringLiteral("график.png"));
+    QTest::mouseClick(Page->PngButton, Qt::LeftButton);
+    ASSERT_EQ(Dialogs.size(), 2u);
+    EXPECT_EQ(Dialogs[1].Path, elsewhere.filePath(QStringLiteral("meteo-2025-11-17-2025-11-23.png")));
+    QImage picture(elsewhere.filePath(QStringLiteral("график.png")));
+    EXPECT_EQ(picture.size(), Page->ArchiveChart->size());
+    Page = std::make_unique<TArchivePage>();
+    Page->SetSaveDialog([this](const QString& caption, const QString& path, const QString& filter) {
+        Dialogs.push_back({caption, path, filter});
+        return QString(); // cancelled: nothing is written
+    });
+    Page->SetStore(Store.get());
+    Page->ExportCsvClick();
+    ASSERT_EQ(Dialogs.size(), 3u);
+    EXPECT_EQ(QFileInfo(Dialogs[2].Path).absolutePath(), elsewhere.absolutePath());
+
+    // A failed write says so and leaves the page as it was.
+    Page->SetFileWriter([](const QString& path, const QByteArray&) {
+        throw std::runtime_error(("Не удалось записать файл «" + path + "»: нет прав на запись").toStdString());
+    });
+    EXPECT_FALSE(Page->ExportCsv(QStringLiteral("/x.csv")));
+    EXPECT_EQ(ErrorBoxes, std::vector<QString>{QStringLiteral("Не удалось записать файл «/x.csv»: нет прав на запись.")});
+}
+
+TEST(ArchivePageWithoutArchive, SaysThereIsNoneAndOffersNoExport)
+{
+    TArchivePage page;
+    page.SetToday([] { return QDate(2025, 11, 24); });
+    page.SetStore(nullptr);
+    page.show();
+    EXPECT_EQ(page.View().Period, PeriodContaining(TPeriodKind::Day, QDate(2025, 11, 24)));
+    EXPECT_EQ(page.HoldingsLabel->text(), QStringLiteral("Архив не ведётся: файл архива недоступен"));
+    EXPECT_FALSE(page.ExportButton->isEnabled());
+    EXPECT_TRUE(page.PngButton->isEnabled());
+}
+
+} // namespace

@@ -1,0 +1,46 @@
+// What the archive tests and their writer program share: history images made to order, the
+// images of the crash loop (each merge recognisable in every hour it wrote), and looks into the
+// archive file that go around the store.
+#pragma once
+
+#include "archive/archive_types.h"
+#include "station/history_state.h"
+#include "tests/support/test_support.h"
+
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+struct sqlite3;
+
+namespace archivetest {
+
+// A value of the expected rows, and no value.
+inline std::optional<int> V(int value)
+{
+    return value;
+}
+inline constexpr std::nullopt_t None = std::nullopt;
+
+THistoryImage EmptyImage();
+void PutRecord(THistoryImage& image, int slot, const std::array<std::uint8_t, 8>& bytes);
+
+// The crash loop's merge number `version`: 4096 dated records from CrashBase + 8 × version hours
+// on, every value telling the version, so an hour shows which merge wrote it last.
+THistoryImage VersionImage(int version);
+archive::THourKey CrashBase();
+// The version an hour's values tell, -1 when they tell none.
+int VersionOfHour(const archive::THourRecord& hour);
+
+// The crash loop's sample number `n` (5 minutes apart from SampleBase on).
+archive::TSample NumberedSample(int n);
+archive::TMinuteKey SampleBase();
+
+// PRAGMA integrity_check's answer, "ok" for a sound file.
+QString IntegrityCheck(sqlite3* db);
+// Every row of the station's hours, in order.
+std::vector<archive::THourRecord> StationHours(sqlite3* db);
+
+} // namespace archivetest
