@@ -431,6 +431,9 @@ void TArchivePage::SavePngClick()
 bool TArchivePage::ExportCsv(const QString& path)
 {
     const TPeriod& period = FView.Period;
+    // Before the first view is drawn there is no period yet: the file holds the header alone.
+    if (!period.First.isValid() || !period.Last.isValid())
+        return WriteFile(path, ArchiveCsv({}, 1, 0));
     return WriteFile(path, ArchiveCsv(FHours, period.FirstHour(), period.LastHour()));
 }
 

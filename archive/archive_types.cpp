@@ -36,6 +36,7 @@ QString QuantityUnit(TQuantity quantity)
 
 THourKey HourKey(const QDate& date, int hour)
 {
+    Q_ASSERT(date.isValid()); // an invalid date's Julian day is the lowest int64
     return (date.toJulianDay() - EpochDay) * 24 + hour;
 }
 

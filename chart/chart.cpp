@@ -497,12 +497,13 @@ void TChart::DrawLegend()
         const int row = vertical ? i : i / columns;
         const int x = box.Left + 2 + column * itemWidth;
         const int y = box.Top + 2 + row * h;
-        if (entries[i].Color != clNone) {
+        const TItem& entry = entries[static_cast<std::size_t>(i)];
+        if (entry.Color != clNone) {
             FCanvas.SetPen(clBlack);
-            FCanvas.SetBrush(entries[i].Color == clDefault ? clRed : entries[i].Color, TBrushStyle::bsSolid);
+            FCanvas.SetBrush(entry.Color == clDefault ? clRed : entry.Color, TBrushStyle::bsSolid);
             FCanvas.Rectangle(x + 4, y + 2, x + 4 + symbol, y + h - 2);
         }
-        FCanvas.TextOut(x + 4 + symbol + 4, y, entries[i].Text);
+        FCanvas.TextOut(x + 4 + symbol + 4, y, entry.Text);
         FLegend.FItemRects.push_back(QRect(x, y, itemWidth, h));
     }
     FLegend.FLegendRect = QRect(box.Left, box.Top, box.Width(), box.Height());
@@ -528,7 +529,7 @@ void TChart::LayoutAxes()
         if (!AxisShown(axis.get()))
             continue;
         TChartRect t = r;
-        axis->ReserveAxisSpace(t, true);
+        axis->ReserveAxisSpace(t);
         const TChartRect both{std::max(r.Left, t.Left), std::max(r.Top, t.Top), std::min(r.Right, t.Right),
                               std::min(r.Bottom, t.Bottom)};
         if (both.Right > both.Left && both.Bottom > both.Top)

@@ -178,7 +178,7 @@ int TChartAxis::PositionShift(const TChartRect& rect) const
     return RoundHalfEven(FPositionPercent * 0.01 * other);
 }
 
-void TChartAxis::ReserveAxisSpace(TChartRect& rect, bool /*standardAxis*/)
+void TChartAxis::ReserveAxisSpace(TChartRect& rect)
 {
     auto shrink = [&](int n) {
         if (FHorizontal) {

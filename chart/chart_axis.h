@@ -140,7 +140,7 @@ public:
 
     // Layout and drawing steps, run by the chart's paint.
     void ComputeRange();
-    void ReserveAxisSpace(TChartRect& rect, bool standardAxis);
+    void ReserveAxisSpace(TChartRect& rect);
     void ComputePixelRange(const TChartRect& plotRect);
     void ApplyMargins(int startMargin, int endMargin);
     int ValueToPixel(double value) const;

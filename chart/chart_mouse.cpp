@@ -84,7 +84,7 @@ void TChart::MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, 
         return;
     }
 
-    enum class TPart { None, Series, Axis, Title, Foot, Plot, Legend };
+    enum class TPart { None, Series, Axis, Title, Foot, PlotArea, Legend };
     TPart part = TPart::None;
     TChartSeries* series = nullptr;
     int valueIndex = -1;
@@ -113,7 +113,7 @@ void TChart::MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, 
     if (part == TPart::None && FFoot.Visible() && FFoot.TitleRect().contains(x, y))
         part = TPart::Foot;
     if (part == TPart::None && PlotContains(x, y) && ActiveSeriesCount() > 0)
-        part = TPart::Plot;
+        part = TPart::PlotArea;
     if (part == TPart::None && FLegend.Clicked(x, y) >= 0)
         part = TPart::Legend;
 
@@ -141,7 +141,7 @@ void TChart::MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, 
         if (!cancelled)
             CheckMouseDrag(button, modifiers, x, y);
         break;
-    case TPart::Plot:
+    case TPart::PlotArea:
         if (OnClickBackground)
             cancelled = CallClickHandler([&] { OnClickBackground(this, button, modifiers, x, y); });
         if (!cancelled)
@@ -274,7 +274,7 @@ void TChart::MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers /*modifiers*/
 void TChart::SaveScales()
 {
     const TChartAxis* axes[4] = {TopAxis(), BottomAxis(), LeftAxis(), RightAxis()};
-    for (int i = 0; i < 4; ++i)
+    for (std::size_t i = 0; i < FSavedScales.size(); ++i)
         FSavedScales[i] = TAxisScale{axes[i]->Automatic(), axes[i]->AutomaticMinimum(), axes[i]->AutomaticMaximum(),
                                      axes[i]->Minimum(), axes[i]->Maximum()};
     FScalesRestored = false;
@@ -331,7 +331,7 @@ void TChart::UndoZoom()
 {
     if (!FScalesRestored) {
         TChartAxis* axes[4] = {TopAxis(), BottomAxis(), LeftAxis(), RightAxis()};
-        for (int i = 0; i < 4; ++i) {
+        for (std::size_t i = 0; i < FSavedScales.size(); ++i) {
             const TAxisScale& saved = FSavedScales[i];
             axes[i]->SetAutomatic(saved.Automatic);
             axes[i]->SetAutomaticMinimum(saved.AutomaticMinimum);

@@ -53,8 +53,8 @@ int TChartSeries::AddPoint(double x, double y, const QString& label, TColor colo
     for (TChartValueList* list : FValueLists)
         if (list != FXValues && list != FYValues && list->ItemCount() < FXValues->ItemCount())
             list->InsertAt(std::min(index, list->ItemCount()), list->PendingValue);
-    PointColors.insert(PointColors.begin() + std::min<std::size_t>(index, PointColors.size()), color);
-    PointLabels.insert(PointLabels.begin() + std::min<std::size_t>(index, PointLabels.size()),
+    PointColors.insert(PointColors.begin() + std::min(std::ptrdiff_t{index}, std::ssize(PointColors)), color);
+    PointLabels.insert(PointLabels.begin() + std::min(std::ptrdiff_t{index}, std::ssize(PointLabels)),
                        label.isEmpty() ? std::optional<QString>() : std::optional<QString>(label));
     NotifyPointAdded(this, index);
     return index;

@@ -25,7 +25,10 @@ void PlaceBeside(QWidget& control, const QWidget& form)
 
 } // namespace
 
-TDemo::TDemo() : Station(Platform, Seed), Form(Platform), Control(Station)
+TDemo::TDemo()
+    : Station(Platform, Seed)
+    , Form(Platform)
+    , Control(Station)
 {
     Station.Model().FillPlausibleHistory(60, simulator::CurrentDateTime(), Seed);
     Station.StartClock();

@@ -22,5 +22,5 @@ public:
     hidplatform::SimPlatform Platform;
     simulator::TSimStation Station;
     TForm1 Form;
-    TStationControlWindow Control;
+    demo::TStationControlWindow Control;
 };

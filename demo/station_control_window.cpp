@@ -9,6 +9,8 @@
 #include <QVBoxLayout>
 #include <cerrno>
 
+namespace demo {
+
 TStationControlWindow::TStationControlWindow(simulator::TSimStation& station, QWidget* parent)
     : QWidget(parent)
     , FStation(station)
@@ -78,10 +80,12 @@ void TStationControlWindow::ApplyFaults()
     if (FQuietBox->isChecked())
         faults.QuietAfter = 0;
     if (FShortReportsBox->isChecked())
-        faults.ReportLength = simulator::ReportDataLength / 2;
+        faults.ReportLength = ReportImageSize / 2;
     if (FGarbageBox->isChecked())
         faults.GarbageEvery = 3;
     if (FWriteFailsBox->isChecked())
         faults.WriteError = EIO;
     FStation.SetFaults(faults);
 }
+
+} // namespace demo

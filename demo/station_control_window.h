@@ -15,6 +15,8 @@ namespace simulator {
 class TSimStation;
 }
 
+namespace demo {
+
 class TStationControlWindow : public QWidget
 {
     Q_OBJECT
@@ -48,3 +50,5 @@ private:
     QCheckBox* FWriteFailsBox;
     QTimer FFirstPlug;
 };
+
+} // namespace demo

@@ -1,6 +1,6 @@
 #include "gui/bring_forward.h"
 
-#include "gui/signal_events.h"
+#include "base/signal_events.h"
 
 #include <QCoreApplication>
 #include <csignal>
@@ -10,7 +10,7 @@ namespace gui {
 
 void BringForwardOnRequest()
 {
-    OnSignal(SIGUSR1, QCoreApplication::instance(), [] { BringWindowsForward(); });
+    base::OnSignal(SIGUSR1, QCoreApplication::instance(), [] { BringWindowsForward(); });
 }
 
 bool RequestBringForward(std::int64_t processId)

@@ -51,11 +51,11 @@ bool RequestBringForward(std::int64_t processId)
     TProcessWindows windows{static_cast<DWORD>(processId), false};
     EnumWindows(
         [](HWND window, LPARAM context) -> BOOL {
-            auto* windows = reinterpret_cast<TProcessWindows*>(context);
+            auto* wanted = reinterpret_cast<TProcessWindows*>(context);
             DWORD owner = 0;
             GetWindowThreadProcessId(window, &owner);
-            if (owner == windows->ProcessId && PostMessageW(window, BringForwardMessage(), 0, 0))
-                windows->Found = true;
+            if (owner == wanted->ProcessId && PostMessageW(window, BringForwardMessage(), 0, 0))
+                wanted->Found = true;
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&windows));

@@ -1,6 +1,6 @@
 #include "gui/termination_signals.h"
 
-#include "gui/signal_events.h"
+#include "base/signal_events.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -12,7 +12,7 @@ void CloseOnTerminationSignals(QWidget* window)
 {
     const QPointer<QWidget> target(window);
     for (int signal : {SIGTERM, SIGINT})
-        OnSignal(signal, window, [target] {
+        base::OnSignal(signal, window, [target] {
             if (target)
                 target->close();
         });

@@ -10,7 +10,8 @@ namespace gui {
 // the system waits for the answer to it before it ends the process.
 void CloseOnTerminationSignals(QWidget* window)
 {
-    QObject::connect(qApp, &QGuiApplication::commitDataRequest, window, [window](QSessionManager&) { window->close(); });
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, window,
+                     [window](QSessionManager&) { window->close(); });
 }
 
 } // namespace gui

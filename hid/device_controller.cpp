@@ -114,8 +114,8 @@ void THidDeviceController::DeviceChange()
 
     // Removals, last entry first. Handlers may destroy the device at hand (or check in another
     // one), so each device is watched and never touched once it has been destroyed.
-    const std::vector<WatchedDevice> known = WatchDeviceList();
-    for (auto it = known.rbegin(); it != known.rend(); ++it) {
+    const std::vector<WatchedDevice> watched = WatchDeviceList();
+    for (auto it = watched.rbegin(); it != watched.rend(); ++it) {
         THidDevice* device = it->Device;
         if (!Alive(it->Life))
             continue;

@@ -1,6 +1,6 @@
 #include "hid/device_read_thread.h"
 
-#include "gui/main_thread_call.h"
+#include "base/main_thread_call.h"
 #include "hid/hid_device.h"
 
 #include <algorithm>
@@ -64,7 +64,7 @@ void THidDeviceReadThread::PauseAfterFailedStart(int sliceMs)
 
 void THidDeviceReadThread::HandOver(void (THidDeviceReadThread::*deliver)())
 {
-    gui::RunOnMainThread([this, deliver] {
+    base::RunOnMainThread([this, deliver] {
         InHandOver = true;
         struct Reset
         {
@@ -114,7 +114,7 @@ void THidDeviceReadThread::Run()
         // until the thread is stopped.
     }
     BodyEnded_ = true;
-    gui::WakeMainThreadWaiters();
+    base::WakeMainThreadWaiters();
 }
 
 void THidDeviceReadThread::DeliverReport()

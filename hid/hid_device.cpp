@@ -1,6 +1,6 @@
 #include "hid/hid_device.h"
 
-#include "gui/main_thread_call.h"
+#include "base/main_thread_call.h"
 #include "hid/device_controller.h"
 #include "hid/device_read_thread.h"
 
@@ -231,7 +231,7 @@ void THidDevice::StopReadThread()
         return;
     }
     StoppingThread = true;
-    gui::WaitServingHandOvers([thread] { return thread->BodyEnded(); });
+    base::WaitServingHandOvers([thread] { return thread->BodyEnded(); });
     thread->Join();
     StoppingThread = false;
     delete thread;

@@ -1,5 +1,7 @@
 #include "simulator/sim_station.h"
 
+#include "station/protocol/station_identity.h"
+
 #include <QDateTime>
 #include <algorithm>
 #include <vector>
@@ -37,12 +39,12 @@ TSimStation::~TSimStation()
 hidplatform::SimDeviceConfig TSimStation::DeviceConfig()
 {
     hidplatform::SimDeviceConfig config;
-    config.VendorID = 0x2112;
-    config.ProductID = 0x1212;
-    config.VersionNumber = 0x0100;
-    config.ProductString = u"Метеостанция";
-    config.InputReportByteLength = 65;
-    config.OutputReportByteLength = 65;
+    config.VendorID = StationVendorID;
+    config.ProductID = StationProductID;
+    config.VersionNumber = StationVersionNumber;
+    config.ProductString = StationProductName;
+    config.InputReportByteLength = StationReportByteLength;
+    config.OutputReportByteLength = StationReportByteLength;
     return config;
 }
 

@@ -1,6 +1,5 @@
 // The stand-in station on a virtual HID device: the station model behind the simulated platform,
-// presenting itself exactly as the real station does on USB (vendor 2112, product 1212, product
-// string "Метеостанция", 65-byte input and output reports with the id byte). Output reports the
+// presenting itself exactly as the real station does on USB (station/protocol/station_identity.h). Output reports the
 // program writes go to the model; the model's input reports are queued for the device's reads.
 //
 // Time passes for the model only through Advance, or, once StartClock has been called, with the
@@ -25,12 +24,12 @@ struct TStationFaults
 {
     // Data bytes of each report behind the id byte: 64 is the station's own length; fewer cuts
     // every report short, more appends ExtraByte behind the 64 (a read takes what fits).
-    std::size_t ReportLength = ReportDataLength;
+    std::size_t ReportLength = ReportImageSize;
     std::uint8_t ExtraByte = 0x5A;
     // After every n-th report one report of random bytes follows, 0 to GarbageMaxLength data bytes
     // long (the default never reaches a whole report); 0 sends none.
     int GarbageEvery = 0;
-    std::size_t GarbageMaxLength = ReportDataLength - 1;
+    std::size_t GarbageMaxLength = ReportImageSize - 1;
     std::uint32_t GarbageSeed = 1;
     // The station goes quiet, still plugged in, once it has sent this many reports: the rest of
     // a stream or download never comes. -1: it never does.

@@ -1,6 +1,7 @@
 #include "simulator/station_model.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <stdexcept>
 #include <vector>
@@ -10,67 +11,8 @@ namespace {
 
 using namespace std::chrono;
 
-// Input layout (data byte index)
-enum : std::size_t
-{
-    InClockHours = 0,
-    InClockMinutes = 1,
-    InClockSeconds = 2,
-    InClockCorrection = 3,
-    InClockDay = 4,
-    InClockMonth = 5,
-    InClockYear = 6,
-    InIndoorStatus = 7,
-    InOutdoorStatus = 8,
-    InIndoorTemperature = 9,
-    InOutdoorTemperature = 10,
-    InOutdoorSign = 11,
-    InIndoorSensorCode = 12,
-    InOutdoorSensorCode = 20,
-    InPressureOn = 28,
-    InPressureRaw = 29,
-    InPressureCorrection = 30,
-    InHumidityOn = 31,
-    InHumidity = 32,
-    InHumidityCorrection = 33,
-    InTimerHigh = 34,
-    InTimerLow = 35,
-    InTimerOn = 36,
-    InSavingOn = 37
-};
-
-// Output layout (report byte index, byte 0 being the report id)
-enum : std::size_t
-{
-    OutSeconds = 1,
-    OutMinutes = 2,
-    OutHours = 3,
-    OutDay = 5,
-    OutMonth = 6,
-    OutYear = 7,
-    OutClockCorrection = 8,
-    OutSensorSelect = 9,
-    OutPressureOn = 10,
-    OutPressureCorrection = 11,
-    OutHumidityOn = 12,
-    OutHumidityCorrection = 13,
-    OutTimerHigh = 14,
-    OutTimerLow = 15,
-    OutTimerOn = 16,
-    OutSavingOn = 17,
-    OutSettingItem = 18,
-    OutCommandCode = 19,
-    OutMinimumLength = 20
-};
-
-constexpr std::uint8_t PresentStatus = 16;
-constexpr std::uint8_t Missing = 255;
-constexpr std::uint8_t MaxClockCorrection = 40;
-constexpr std::uint8_t MaxPressureCorrection = 80;
-constexpr std::uint8_t MaxHumidityCorrection = 50;
-constexpr int NeutralClockCorrection = 20;
-constexpr int NeutralPressureCorrection = 10;
-constexpr int NeutralHumidityCorrection = 25;
+// Output reports shorter than this carry no command.
+constexpr std::size_t OutMinimumLength = OutField::CommandCode + 1;
 constexpr std::int64_t MsPerDay = 86'400'000;
 
 enum : std::uint64_t
@@ -87,9 +29,9 @@ struct TMeasurement
     bool IndoorPresent = true;
     bool OutdoorPresent = true;
     bool PressureOn = true;
-    int PressureCorrection = NeutralPressureCorrection;
+    int PressureCorrection = PressureCorrectionZero;
     bool HumidityOn = true;
-    int HumidityCorrection = NeutralHumidityCorrection;
+    int HumidityCorrection = HumidityCorrectionZero;
 };
 
 struct TValues
@@ -105,33 +47,34 @@ TValues Measure(const TWeather& w, const TMeasurement& m)
     TValues v;
     v.Indoor = std::clamp(static_cast<int>(std::lround(w.Indoor)), 0, 254);
     v.Outdoor = std::clamp(static_cast<int>(std::lround(w.Outdoor)), -126, 127);
-    v.Pressure = static_cast<int>(std::lround(w.Pressure)) + m.PressureCorrection - NeutralPressureCorrection;
-    v.Humidity = std::clamp(static_cast<int>(std::lround(w.Humidity)) + m.HumidityCorrection - NeutralHumidityCorrection,
+    v.Pressure = static_cast<int>(std::lround(w.Pressure)) + m.PressureCorrection - PressureCorrectionZero;
+    v.Humidity = std::clamp(static_cast<int>(std::lround(w.Humidity)) + m.HumidityCorrection - HumidityCorrectionZero,
                             0, 100);
     return v;
 }
 
 std::uint8_t PressureCode(int pressure)
 {
-    return static_cast<std::uint8_t>(std::clamp(885 - pressure, 0, 254));
+    return static_cast<std::uint8_t>(std::clamp(PressureBase - pressure, 0, 254));
 }
 
-std::array<std::uint8_t, HistoryRecordLength> MakeRecord(std::uint32_t seed, TStationTime time, const TMeasurement& m)
+THistoryRecordBytes MakeRecord(std::uint32_t seed, TStationTime time, const TMeasurement& m)
 {
     const TValues v = Measure(WeatherAt(seed, time), m);
     const TStationDateTime at = TStationDateTime::FromTime(time);
-    std::array<std::uint8_t, HistoryRecordLength> record;
-    record[0] = m.IndoorPresent ? static_cast<std::uint8_t>(v.Indoor) : Missing;
-    // sign and magnitude: 128 + magnitude below zero
-    record[1] = !m.OutdoorPresent ? Missing
-                                  : static_cast<std::uint8_t>(v.Outdoor < 0 ? 128 - v.Outdoor : v.Outdoor);
-    record[2] = m.PressureOn ? PressureCode(v.Pressure) : Missing;
-    record[3] = m.HumidityOn ? static_cast<std::uint8_t>(v.Humidity) : Missing;
-    record[4] = static_cast<std::uint8_t>(at.Hour);
-    record[5] = static_cast<std::uint8_t>(at.Day);
-    record[6] = static_cast<std::uint8_t>(at.Month);
-    record[7] = static_cast<std::uint8_t>(at.Year % 100);
-    return record;
+    const HistoryRecord record{
+        .IndoorTemp = m.IndoorPresent ? static_cast<std::uint8_t>(v.Indoor) : HistoryMissing,
+        // sign and magnitude: 128 + magnitude below zero
+        .OutdoorTemp = !m.OutdoorPresent ? HistoryMissing
+                                         : static_cast<std::uint8_t>(v.Outdoor < 0 ? 128 - v.Outdoor : v.Outdoor),
+        .PressureCode = m.PressureOn ? PressureCode(v.Pressure) : HistoryMissing,
+        .HumidityPercent = m.HumidityOn ? static_cast<std::uint8_t>(v.Humidity) : HistoryMissing,
+        .Hour = static_cast<std::uint8_t>(at.Hour),
+        .Day = static_cast<std::uint8_t>(at.Day),
+        .Month = static_cast<std::uint8_t>(at.Month),
+        .Year = static_cast<std::uint8_t>(at.Year % 100),
+    };
+    return std::bit_cast<THistoryRecordBytes>(record);
 }
 
 std::uint8_t Crc8Maxim(const std::uint8_t* data, std::size_t length)
@@ -152,7 +95,7 @@ std::uint8_t Crc8Maxim(const std::uint8_t* data, std::size_t length)
 
 bool CodePresent(const TSensorCode& code)
 {
-    return std::any_of(code.begin(), code.end(), [](std::uint8_t b) { return b != Missing; });
+    return std::any_of(code.begin(), code.end(), [](std::uint8_t b) { return b != NoValue; });
 }
 
 } // namespace
@@ -184,7 +127,7 @@ TStationModel::TStationModel(std::uint32_t seed, TStationDateTime clock)
     : Seed(seed)
 {
     SetClock(clock);
-    Memory.fill(Missing);
+    Memory.fill(NoValue);
     Codes[IndoorSensor] = SensorRomCode(IndoorSensor);
     Codes[OutdoorSensor] = SensorRomCode(OutdoorSensor);
 }
@@ -212,7 +155,7 @@ TSensorCode TStationModel::SensorRomCode(TSensor sensor) const
     TSensorCode code;
     code[0] = 0x28; // family of the digital thermometer
     const std::uint64_t serial = Hash(Seed, SensorChannel, sensor);
-    for (int i = 1; i <= 6; ++i)
+    for (std::size_t i = 1; i <= 6; ++i)
         code[i] = static_cast<std::uint8_t>(serial >> (8 * (i - 1)));
     code[7] = Crc8Maxim(code.data(), 7);
     return code;
@@ -231,34 +174,34 @@ TInputReport TStationModel::ReadingsReport() const
     const TValues v = Measure(WeatherAt(Seed, ClockTime), m);
 
     TInputReport r{};
-    r[InClockHours] = static_cast<std::uint8_t>(at.Hour);
-    r[InClockMinutes] = static_cast<std::uint8_t>(at.Minute);
-    r[InClockSeconds] = static_cast<std::uint8_t>(at.Second);
-    r[InClockCorrection] = ClockCorrectionValue;
-    r[InClockDay] = static_cast<std::uint8_t>(at.Day);
-    r[InClockMonth] = static_cast<std::uint8_t>(at.Month);
-    r[InClockYear] = static_cast<std::uint8_t>(at.Year % 100);
-    r[InIndoorStatus] = m.IndoorPresent ? PresentStatus : 0;
-    r[InOutdoorStatus] = m.OutdoorPresent ? PresentStatus : 0;
-    r[InIndoorTemperature] = m.IndoorPresent ? static_cast<std::uint8_t>(v.Indoor) : Missing;
-    r[InOutdoorTemperature] = m.OutdoorPresent ? static_cast<std::uint8_t>(std::abs(v.Outdoor)) : Missing;
-    r[InOutdoorSign] = m.OutdoorPresent ? (v.Outdoor < 0 ? 0 : 1) : Missing;
-    std::copy(Codes[IndoorSensor].begin(), Codes[IndoorSensor].end(), r.begin() + InIndoorSensorCode);
-    std::copy(Codes[OutdoorSensor].begin(), Codes[OutdoorSensor].end(), r.begin() + InOutdoorSensorCode);
-    r[InPressureOn] = PressureOnValue ? 1 : 0;
-    r[InPressureRaw] = PressureOnValue ? PressureCode(v.Pressure) : Missing;
-    r[InPressureCorrection] = PressureCorrectionValue;
-    r[InHumidityOn] = HumidityOnValue ? 1 : 0;
-    r[InHumidity] = HumidityOnValue ? static_cast<std::uint8_t>(v.Humidity) : Missing;
-    r[InHumidityCorrection] = HumidityCorrectionValue;
-    r[InTimerHigh] = static_cast<std::uint8_t>(Timer >> 8);
-    r[InTimerLow] = static_cast<std::uint8_t>(Timer & 0xFF);
-    r[InTimerOn] = TimerOnValue ? 1 : 0;
-    r[InSavingOn] = SavingOnValue ? 1 : 0;
+    r[InField::ClockHours] = static_cast<std::uint8_t>(at.Hour);
+    r[InField::ClockMinutes] = static_cast<std::uint8_t>(at.Minute);
+    r[InField::ClockSeconds] = static_cast<std::uint8_t>(at.Second);
+    r[InField::ClockCorrection] = ClockCorrectionValue;
+    r[InField::ClockDay] = static_cast<std::uint8_t>(at.Day);
+    r[InField::ClockMonth] = static_cast<std::uint8_t>(at.Month);
+    r[InField::ClockYear] = static_cast<std::uint8_t>(at.Year % 100);
+    r[InField::IndoorStatus] = m.IndoorPresent ? TemperaturePresent : 0;
+    r[InField::OutdoorStatus] = m.OutdoorPresent ? TemperaturePresent : 0;
+    r[InField::IndoorTemperature] = m.IndoorPresent ? static_cast<std::uint8_t>(v.Indoor) : NoValue;
+    r[InField::OutdoorTemperature] = m.OutdoorPresent ? static_cast<std::uint8_t>(std::abs(v.Outdoor)) : NoValue;
+    r[InField::OutdoorSign] = m.OutdoorPresent ? (v.Outdoor < 0 ? OutdoorBelowZero : MarkerOn) : NoValue;
+    std::copy(Codes[IndoorSensor].begin(), Codes[IndoorSensor].end(), r.begin() + InField::IndoorSensorCode);
+    std::copy(Codes[OutdoorSensor].begin(), Codes[OutdoorSensor].end(), r.begin() + InField::OutdoorSensorCode);
+    r[InField::PressureOn] = PressureOnValue ? MarkerOn : MarkerOff;
+    r[InField::PressureRaw] = PressureOnValue ? PressureCode(v.Pressure) : NoValue;
+    r[InField::PressureCorrection] = PressureCorrectionValue;
+    r[InField::HumidityOn] = HumidityOnValue ? MarkerOn : MarkerOff;
+    r[InField::Humidity] = HumidityOnValue ? static_cast<std::uint8_t>(v.Humidity) : NoValue;
+    r[InField::HumidityCorrection] = HumidityCorrectionValue;
+    r[InField::TimerHigh] = static_cast<std::uint8_t>(Timer >> 8);
+    r[InField::TimerLow] = static_cast<std::uint8_t>(Timer & 0xFF);
+    r[InField::TimerOn] = TimerOnValue ? MarkerOn : MarkerOff;
+    r[InField::SavingOn] = SavingOnValue ? MarkerOn : MarkerOff;
     return r;
 }
 
-std::array<std::uint8_t, HistoryRecordLength> TStationModel::RecordAt(TStationTime time) const
+THistoryRecordBytes TStationModel::RecordAt(TStationTime time) const
 {
     const TMeasurement m{SensorPresent(IndoorSensor), SensorPresent(OutdoorSensor), PressureOnValue,
                          PressureCorrectionValue, HumidityOnValue, HumidityCorrectionValue};
@@ -268,8 +211,8 @@ std::array<std::uint8_t, HistoryRecordLength> TStationModel::RecordAt(TStationTi
 std::size_t TStationModel::NextRecord() const
 {
     for (std::size_t r = HistoryRecordCount; r > 0; --r) {
-        const auto* record = Memory.data() + (r - 1) * HistoryRecordLength;
-        if (std::any_of(record, record + HistoryRecordLength, [](std::uint8_t b) { return b != Missing; }))
+        const auto* record = Memory.data() + (r - 1) * HistoryRecordSize;
+        if (std::any_of(record, record + HistoryRecordSize, [](std::uint8_t b) { return b != NoValue; }))
             return r;
     }
     return 0;
@@ -277,24 +220,24 @@ std::size_t TStationModel::NextRecord() const
 
 void TStationModel::HandleOutputReport(const std::uint8_t* report, std::size_t length)
 {
-    if (report == nullptr || length < OutMinimumLength || report[0] != 0)
+    if (report == nullptr || length < OutMinimumLength || report[OutField::ReportId] != OutReportId)
         return;
-    switch (report[OutCommandCode]) {
-    case 1:
+    switch (static_cast<TCommandCode>(report[OutField::CommandCode])) {
+    case TCommandCode::StreamReadings:
         Transfer = TTransferMode::Streaming;
         break;
-    case 2:
+    case TCommandCode::ApplySetting:
         ApplySetting(report);
         return;
-    case 3:
+    case TCommandCode::DownloadHistory:
         Snapshot = Memory;
         Transfer = TTransferMode::Downloading;
         break;
-    case 4:
-        Memory.fill(Missing);
+    case TCommandCode::ClearHistory:
+        Memory.fill(NoValue);
         Transfer = TTransferMode::Clearing;
         break;
-    case 5:
+    case TCommandCode::Quiet:
         Transfer = TTransferMode::Idle;
         BlockIndex = 0;
         return;
@@ -310,46 +253,47 @@ void TStationModel::HandleOutputReport(const std::uint8_t* report, std::size_t l
 void TStationModel::ApplySetting(const std::uint8_t* report)
 {
     auto onOff = [](std::uint8_t byte, bool& target) {
-        if (byte <= 1)
-            target = byte == 1;
+        if (byte == MarkerOn || byte == MarkerOff)
+            target = byte == MarkerOn;
     };
     auto correction = [](std::uint8_t byte, std::uint8_t limit, std::uint8_t& target) {
         if (byte <= limit)
             target = byte;
     };
-    const std::uint8_t sensor = report[OutSensorSelect];
-    switch (report[OutSettingItem]) {
-    case 1: {
-        const TStationDateTime set{2000 + report[OutYear], report[OutMonth],   report[OutDay],
-                                   report[OutHours],       report[OutMinutes], report[OutSeconds]};
-        if (report[OutYear] <= 99 && set.IsValid())
+    const std::uint8_t sensor = report[OutField::SensorSelect];
+    switch (static_cast<TSettingItem>(report[OutField::SettingItem])) {
+    case TSettingItem::TimeAndDate: {
+        const TStationDateTime set{2000 + report[OutField::SetYear], report[OutField::SetMonth],
+                                   report[OutField::SetDay],         report[OutField::SetHours],
+                                   report[OutField::SetMinutes],     report[OutField::SetSeconds]};
+        if (report[OutField::SetYear] <= 99 && set.IsValid())
             SetClock(set);
-        correction(report[OutClockCorrection], MaxClockCorrection, ClockCorrectionValue);
+        correction(report[OutField::ClockCorrection], ClockCorrectionMax, ClockCorrectionValue);
         break;
     }
-    case 2:
+    case TSettingItem::ReadSensorCode:
         if (sensor <= OutdoorSensor)
             Codes[sensor] = SensorRomCode(static_cast<TSensor>(sensor));
         break;
-    case 3:
+    case TSettingItem::ClearSensorCode:
         // An erased code reads as all 255, and the sensor is then absent.
         if (sensor <= OutdoorSensor)
-            Codes[sensor].fill(Missing);
+            Codes[sensor].fill(NoValue);
         break;
-    case 4:
-        onOff(report[OutPressureOn], PressureOnValue);
-        correction(report[OutPressureCorrection], MaxPressureCorrection, PressureCorrectionValue);
+    case TSettingItem::Pressure:
+        onOff(report[OutField::PressureOn], PressureOnValue);
+        correction(report[OutField::PressureCorrection], PressureCorrectionMax, PressureCorrectionValue);
         break;
-    case 5:
-        onOff(report[OutHumidityOn], HumidityOnValue);
-        correction(report[OutHumidityCorrection], MaxHumidityCorrection, HumidityCorrectionValue);
+    case TSettingItem::Humidity:
+        onOff(report[OutField::HumidityOn], HumidityOnValue);
+        correction(report[OutField::HumidityCorrection], HumidityCorrectionMax, HumidityCorrectionValue);
         break;
-    case 6:
-        onOff(report[OutTimerOn], TimerOnValue);
-        Timer = static_cast<std::uint16_t>(report[OutTimerHigh] << 8 | report[OutTimerLow]);
+    case TSettingItem::Timer:
+        onOff(report[OutField::TimerOn], TimerOnValue);
+        Timer = static_cast<std::uint16_t>(report[OutField::TimerHigh] << 8 | report[OutField::TimerLow]);
         break;
-    case 7:
-        onOff(report[OutSavingOn], SavingOnValue);
+    case TSettingItem::Saving:
+        onOff(report[OutField::SavingOn], SavingOnValue);
         break;
     default:
         break;
@@ -373,7 +317,7 @@ void TStationModel::SendNextTransferReport()
         return;
     case TTransferMode::Downloading: {
         TInputReport block;
-        std::copy_n(Snapshot.begin() + BlockIndex * ReportDataLength, ReportDataLength, block.begin());
+        std::copy_n(Snapshot.begin() + BlockIndex * ReportImageSize, ReportImageSize, block.begin());
         Send(block);
         break;
     }
@@ -407,7 +351,7 @@ void TStationModel::RunClock(milliseconds elapsed)
     if (elapsed <= milliseconds{0})
         return;
     // The correction makes the clock gain (or lose) that many seconds a day beyond neutral.
-    DriftRemainder += elapsed.count() * (ClockCorrectionValue - NeutralClockCorrection) * 1000;
+    DriftRemainder += elapsed.count() * (ClockCorrectionValue - ClockCorrectionZero) * 1000;
     const std::int64_t drift = DriftRemainder / MsPerDay;
     DriftRemainder -= drift * MsPerDay;
     const TStationTime before = ClockTime;
@@ -427,20 +371,20 @@ void TStationModel::LogRecord(TStationTime hour)
     if (r >= HistoryRecordCount)
         return;
     const auto record = RecordAt(hour);
-    std::copy(record.begin(), record.end(), Memory.begin() + r * HistoryRecordLength);
+    std::copy(record.begin(), record.end(), Memory.begin() + r * HistoryRecordSize);
 }
 
 void TStationModel::FillPlausibleHistory(int dayCount, TStationDateTime end, std::uint32_t seed)
 {
     if (!end.IsValid())
         throw std::invalid_argument("history end: not a valid date and time of 2000..2099");
-    Memory.fill(Missing);
+    Memory.fill(NoValue);
     if (dayCount <= 0)
         return;
 
     const auto last = floor<hours>(end.ToTime());
     const auto first = last - hours{static_cast<std::int64_t>(dayCount) * 24 - 1};
-    std::vector<std::array<std::uint8_t, HistoryRecordLength>> records;
+    std::vector<THistoryRecordBytes> records;
     records.reserve(static_cast<std::size_t>(dayCount) * 24);
     for (auto hour = first; hour <= last; hour += hours{1}) {
         const auto hourIndex = static_cast<std::uint64_t>(hour.time_since_epoch().count());
@@ -456,13 +400,13 @@ void TStationModel::FillPlausibleHistory(int dayCount, TStationDateTime end, std
         auto record = MakeRecord(seed, TStationTime{hour}, TMeasurement{});
         for (std::uint64_t field = 0; field < 4; ++field)
             if (Chance(seed, MissingChannel + field, hourIndex) < 0.02)
-                record[field] = Missing;
+                record[field] = NoValue;
         records.push_back(record);
     }
-    const std::size_t keep = std::min(records.size(), HistoryRecordCount);
+    const std::size_t keep = std::min<std::size_t>(records.size(), HistoryRecordCount);
     const std::size_t skip = records.size() - keep;
     for (std::size_t r = 0; r < keep; ++r)
-        std::copy(records[skip + r].begin(), records[skip + r].end(), Memory.begin() + r * HistoryRecordLength);
+        std::copy(records[skip + r].begin(), records[skip + r].end(), Memory.begin() + r * HistoryRecordSize);
 }
 
 } // namespace simulator

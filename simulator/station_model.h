@@ -23,6 +23,7 @@
 #pragma once
 
 #include "simulator/station_weather.h"
+#include "station/protocol/history_layout.h"
 
 #include <array>
 #include <chrono>
@@ -32,15 +33,11 @@
 
 namespace simulator {
 
-constexpr std::size_t ReportDataLength = 64;
-constexpr std::size_t HistoryRecordLength = 8;
-constexpr std::size_t HistoryRecordCount = 4096;
-constexpr std::size_t HistoryMemoryLength = HistoryRecordLength * HistoryRecordCount; // 32768
-constexpr std::size_t HistoryBlockCount = HistoryMemoryLength / ReportDataLength;     // 512
-
-using TInputReport = std::array<std::uint8_t, ReportDataLength>;
-using THistoryMemory = std::array<std::uint8_t, HistoryMemoryLength>;
-using TSensorCode = std::array<std::uint8_t, 8>;
+using TInputReport = std::array<std::uint8_t, ReportImageSize>;
+using THistoryMemory = std::array<std::uint8_t, HistoryImageSize>;
+using THistoryRecordBytes = std::array<std::uint8_t, HistoryRecordSize>;
+using TSensorCode = std::array<std::uint8_t, SensorCodeLength>;
+using TSensor = TSensorSelect;
 
 // A calendar date and time of the station's clock (full year, e.g. 2016).
 struct TStationDateTime
@@ -64,13 +61,6 @@ enum class TTransferMode
     Streaming,   // readings reports (code 1)
     Downloading, // history blocks (code 3)
     Clearing     // progress reports of a clear (code 4)
-};
-
-// Sensor selection of the settings command.
-enum TSensor : std::uint8_t
-{
-    IndoorSensor = 0,
-    OutdoorSensor = 1
 };
 
 class TStationModel
@@ -127,7 +117,7 @@ public:
 
     // A history record of the weather at a time, with the settings' effect (absent sensors and
     // measurements switched off are missing).
-    std::array<std::uint8_t, HistoryRecordLength> RecordAt(TStationTime time) const;
+    THistoryRecordBytes RecordAt(TStationTime time) const;
 
 private:
     void ApplySetting(const std::uint8_t* report);
@@ -154,12 +144,12 @@ private:
     std::int64_t DriftRemainder = 0; // of the clock correction, in ms x 86400
     THistoryMemory Memory{};
 
-    std::uint8_t ClockCorrectionValue = 20;
+    std::uint8_t ClockCorrectionValue = ClockCorrectionZero;
     std::array<TSensorCode, 2> Codes{};
     bool PressureOnValue = true;
-    std::uint8_t PressureCorrectionValue = 10;
+    std::uint8_t PressureCorrectionValue = PressureCorrectionZero;
     bool HumidityOnValue = true;
-    std::uint8_t HumidityCorrectionValue = 25;
+    std::uint8_t HumidityCorrectionValue = HumidityCorrectionZero;
     bool TimerOnValue = false;
     std::uint16_t Timer = 0;
     bool SavingOnValue = true;

@@ -1,7 +1,8 @@
 #include "simulator/uhid_station.h"
 
-#include "simulator/station_descriptor.h"
+#include "station/protocol/station_identity.h"
 
+#include <QString>
 #include <algorithm>
 
 namespace simulator {
@@ -39,20 +40,15 @@ TUhidStation::~TUhidStation()
     Unplug();
 }
 
-const std::vector<std::uint8_t>& TUhidStation::ReportDescriptor()
-{
-    return StationReportDescriptor;
-}
-
 TUhidDeviceConfig TUhidStation::DeviceConfig()
 {
     TUhidDeviceConfig config;
-    config.Name = "Метеостанция";
+    config.Name = QString::fromStdU16String(StationProductName).toStdString();
     config.Bus = 0x03; // USB
-    config.VendorID = 0x2112;
-    config.ProductID = 0x1212;
-    config.Version = 0x0100;
-    config.ReportDescriptor = ReportDescriptor();
+    config.VendorID = StationVendorID;
+    config.ProductID = StationProductID;
+    config.Version = StationVersionNumber;
+    config.ReportDescriptor = StationReportDescriptor;
     return config;
 }
 
@@ -93,8 +89,8 @@ bool TUhidStation::Plug()
     {
         std::lock_guard lock(Mutex);
         CatchUp(); // time passed while unplugged; what was due then went nowhere
-        std::uint8_t stop[ReportDataLength + 1] = {};
-        stop[19] = 5;
+        std::uint8_t stop[StationReportByteLength] = {};
+        stop[OutField::CommandCode] = static_cast<std::uint8_t>(TCommandCode::Quiet);
         Model.HandleOutputReport(stop, sizeof stop);
         Sent.clear();
         SentTotal = 0;

@@ -1,7 +1,7 @@
 // The stand-in station as a real HID device of the running kernel (through uhid, Linux only): the
 // same station model as on the simulated platform, presenting itself as the station does on USB
-// (bus USB, vendor 2112, product 1212, name "Метеостанция", one 64-byte input and one 64-byte output
-// report without report ids), so the program finds it through udev and talks to it through hidraw.
+// (station/protocol/station_identity.h), so the program finds it through udev and talks to it
+// through hidraw.
 //
 // The model lives on the device's thread: output reports go to it there, its input reports go out
 // as they are due, and its clock follows the real time for as long as the object lives, plugged in
@@ -27,8 +27,6 @@ public:
     TUhidStation(const TUhidStation&) = delete;
     TUhidStation& operator=(const TUhidStation&) = delete;
 
-    // The station's vendor-defined report descriptor: 64 bytes in, 64 bytes out, no report ids.
-    static const std::vector<std::uint8_t>& ReportDescriptor();
     static TUhidDeviceConfig DeviceConfig();
 
     // Plugging in powers the station up: whatever it was sending before has ended. Each plug-in is

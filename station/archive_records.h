@@ -4,7 +4,7 @@
 
 #include "archive/archive_types.h"
 #include "station/history_state.h"
-#include "station/report_layout.h"
+#include "station/protocol/report_layout.h"
 
 #include <vector>
 

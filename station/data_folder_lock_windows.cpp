@@ -36,8 +36,9 @@ TDataFolderLock::TDataFolderLock(const QString& folder)
     const std::wstring path = QDir::toNativeSeparators(QDir(FFolder).filePath(DataFolderLockName)).toStdWString();
     HANDLE file = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < OpenAttempts && file == INVALID_HANDLE_VALUE; ++attempt) {
-        file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
+        file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_HIDDEN, nullptr);
         if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_ACCESS_DENIED)
             break;
         if (file == INVALID_HANDLE_VALUE)

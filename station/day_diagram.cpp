@@ -1,25 +1,12 @@
 // The daily diagram of the diagram page: the selected day's 24 hourly values of one quantity, and
 // the two up-downs that step the day and choose the quantity.
-#include "chart/bar_series.h"
 #include "chart/chart.h"
+#include "station/day_chart.h"
 #include "station/main_form.h"
 
 namespace {
 
 constexpr int UpDownCentre = 50;
-
-// Both ends of a fixed axis, in the order that keeps the minimum at or below the maximum after
-// each single step, whatever range a zoom, pan or wheel scroll left behind.
-void SetAxisRange(TChartAxis* axis, int minimum, int maximum)
-{
-    if (minimum > axis->Maximum()) {
-        axis->SetMaximum(maximum);
-        axis->SetMinimum(minimum);
-    } else {
-        axis->SetMinimum(minimum);
-        axis->SetMaximum(maximum);
-    }
-}
 
 } // namespace
 
@@ -35,14 +22,7 @@ void TForm1::DrawDayDiagram()
     LabeledEdit9->SetText(DiagramDateText(History.SelectedDate));
 
     HourValues = DayHourValues(History.HistoryImage, History.SelectedDate, History.DiagramQuantity);
-    Series1->ClearPoints();
-    const TDayRange range = DayRange(HourValues);
-    // Only the left axis is set: the hours stay as the user zoomed or panned them.
-    SetAxisRange(Chart1->LeftAxis(), range.Minimum, range.Maximum);
-    for (int h = 0; h < DayHours; ++h) {
-        const bool missing = HourValues[h] == HourMissing;
-        Series1->AddPoint(h, missing ? 0 : HourValues[h], QString(), missing ? clRed : clBlue);
-    }
+    ShowDayBars(*Chart1, *Series1, HourValues);
 }
 
 void TForm1::DaysInMonth()

@@ -20,7 +20,7 @@ std::int16_t ShownValue(std::uint8_t quantity, std::uint8_t stored)
     if (quantity == OutdoorTemperatureQuantity && stored > 127)
         return static_cast<std::int16_t>(128 - stored);
     if (quantity == PressureQuantity)
-        return static_cast<std::int16_t>(885 - stored);
+        return static_cast<std::int16_t>(PressureBase - stored);
     return stored;
 }
 

@@ -21,7 +21,7 @@ constexpr TSelectedDate LastDiagramDate{31, 12, 99};
 QString DiagramTitle(std::uint8_t quantity);
 
 // The value shown for a stored byte of the quantity: outdoor temperature in sign and magnitude,
-// pressure as 885 minus the code; 255 stays 255.
+// pressure as PressureBase minus the code; 255 stays 255.
 std::int16_t ShownValue(std::uint8_t quantity, std::uint8_t stored);
 
 // The values of every hour of the day, HourMissing where no record has one; a later record for an

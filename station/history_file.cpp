@@ -1,18 +1,11 @@
 #include "station/history_file.h"
 
-#include "station/file_replacement.h"
-
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QStringDecoder>
-#include <QStringEncoder>
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace {
 
@@ -23,9 +16,9 @@ constexpr int PairsUsed = HistoryImageSize + 1;
 constexpr std::array<std::uint8_t, 256> HexTable = [] {
     std::array<std::uint8_t, 256> table{};
     table.fill(0xFF);
-    for (int c = 0; c < 10; ++c)
+    for (std::size_t c = 0; c < 10; ++c)
         table['0' + c] = static_cast<std::uint8_t>(c);
-    for (int c = 0; c < 6; ++c) {
+    for (std::size_t c = 0; c < 6; ++c) {
         table['A' + c] = static_cast<std::uint8_t>(10 + c);
         table['a' + c] = static_cast<std::uint8_t>(10 + c);
     }
@@ -38,32 +31,12 @@ std::uint8_t Hex(char c)
 }
 
 // Decodes 16 hex digits (either case) into 8 bytes. Returns false, writing nothing, when any
-// character is not a hex digit. Loading the history file is mostly this, so it takes a whole line
-// in a few vector instructions where they exist.
+// character is not a hex digit. Loading the history file is mostly this: a whole line at a time.
 bool DecodeRecordLine(const char* digits, std::uint8_t* bytes)
 {
-#if defined(__SSE2__)
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(digits));
-    // Signed compares: bytes from 0x80 up are negative and fall outside both ranges.
-    const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(x, _mm_set1_epi8('0' - 1)), _mm_cmplt_epi8(x, _mm_set1_epi8('9' + 1)));
-    const __m128i lower = _mm_or_si128(x, _mm_set1_epi8(0x20));
-    const __m128i letter =
-        _mm_and_si128(_mm_cmpgt_epi8(lower, _mm_set1_epi8('a' - 1)), _mm_cmplt_epi8(lower, _mm_set1_epi8('f' + 1)));
-    if (_mm_movemask_epi8(_mm_or_si128(digit, letter)) != 0xFFFF)
-        return false;
-    // Digits have bit 6 clear, letters set: value = low nibble + 9 for letters.
-    const __m128i isLetter = _mm_and_si128(_mm_srli_epi16(x, 6), _mm_set1_epi8(1));
-    const __m128i nibbles = _mm_add_epi8(_mm_and_si128(x, _mm_set1_epi8(0x0F)),
-                                         _mm_add_epi8(_mm_slli_epi16(isLetter, 3), isLetter));
-    // The first character of each pair is the low byte of its 16-bit lane.
-    const __m128i pairs = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(nibbles, _mm_set1_epi16(0x00FF)), 4),
-                                       _mm_srli_epi16(nibbles, 8));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(bytes), _mm_packus_epi16(pairs, pairs));
-    return true;
-#else
     std::uint8_t invalid = 0;
-    std::uint8_t out[8];
-    for (int i = 0; i < 8; ++i) {
+    std::uint8_t out[HistoryRecordSize];
+    for (int i = 0; i < HistoryRecordSize; ++i) {
         const std::uint8_t high = Hex(digits[2 * i]);
         const std::uint8_t low = Hex(digits[2 * i + 1]);
         invalid |= high | low;
@@ -71,14 +44,14 @@ bool DecodeRecordLine(const char* digits, std::uint8_t* bytes)
     }
     if (invalid & 0xF0)
         return false;
-    std::memcpy(bytes, out, 8);
+    std::memcpy(bytes, out, HistoryRecordSize);
     return true;
-#endif
 }
 
 // The conversion never needs more: 32769 pairs and the ends of 4097 lines.
 constexpr qsizetype LongestUsefulText = 2 * PairsUsed + 2 * LinesRead;
 
+// The bad pair as the user can read it: Windows-1251 text, control characters as \xNN.
 QString PairText(const char* pair)
 {
     QString text;
@@ -93,24 +66,7 @@ QString PairText(const char* pair)
     return text;
 }
 
-// Encodes a fixed text of the export once.
-QByteArray Cp1251(const QString& text)
-{
-    QStringEncoder encoder("windows-1251");
-    if (!encoder.isValid())
-        throw EHistoryFileError(QStringLiteral("Кодировка windows-1251 недоступна"));
-    QByteArray bytes = encoder.encode(text);
-    if (encoder.hasError())
-        throw EHistoryFileError(QStringLiteral("Текст «%1» не записывается в кодировке windows-1251").arg(text));
-    return bytes;
-}
-
 } // namespace
-
-EHistoryFileError::EHistoryFileError(const QString& message)
-    : std::runtime_error(message.toUtf8().toStdString())
-{
-}
 
 THistoryLoadResult ConvertHistoryText(const QByteArray& text, THistoryImage& image, std::uint8_t& quantity,
                                       const QString& fileName)
@@ -187,14 +143,14 @@ THistoryLoadResult LoadHistoryFile(THistoryState& state, const QString& path)
 {
     // Whatever the file does not reach is an empty record, never one dated 00.00.00.
     state.HistoryImage.fill(HistoryMissing);
-    TFileStart start = ReadFileStart(path, LongestUsefulText);
+    const TFileStart start = ReadFileStart(path, LongestUsefulText);
     if (start.Outcome == TFileReadOutcome::Missing)
         return {THistoryLoadOutcome::Missing, {}, 0};
     if (start.Outcome == TFileReadOutcome::Failed)
         return THistoryLoadResult{THistoryLoadOutcome::Unreadable,
-                                  QStringLiteral("Не удалось прочитать файл «%1»: %2").arg(ShownName(path), start.Reason),
+                                  QStringLiteral("Не удалось прочитать файл «%1»: %2").arg(ShownFileName(path), start.Reason),
                                   0};
-    return ConvertHistoryText(start.Bytes, state.HistoryImage, state.DiagramQuantity, ShownName(path));
+    return ConvertHistoryText(start.Bytes, state.HistoryImage, state.DiagramQuantity, ShownFileName(path));
 }
 
 QByteArray HistoryFileBytes(const THistoryImage& image, std::uint8_t quantity)
@@ -222,95 +178,3 @@ void SaveHistoryFile(const THistoryState& state, const QString& path)
     ReplaceFileAtomically(path, HistoryFileBytes(state.HistoryImage, state.DiagramQuantity));
 }
 
-QByteArray HistoryExportBytes(const THistoryImage& image)
-{
-    static const QByteArray Degrees = Cp1251(QStringLiteral("°C  "));
-    static const QByteArray Millimetres = Cp1251(QStringLiteral(" мм рт.ст.  "));
-    constexpr qsizetype LongestLine = 96; // the longest line is 74 bytes
-
-    int lines = 0;
-    for (int r = 0; r < HistoryRecordCount; ++r)
-        lines += HistoryRecordAt(image, r).IsEmpty() ? 0 : 1;
-    QByteArray text(lines * LongestLine, Qt::Uninitialized);
-    char* out = text.data();
-
-    auto put = [&out](const char* piece, std::size_t length) {
-        std::memcpy(out, piece, length);
-        out += length;
-    };
-    auto putText = [&put](const char* piece) { put(piece, std::strlen(piece)); };
-    auto putBytes = [&put](const QByteArray& piece) { put(piece.constData(), static_cast<std::size_t>(piece.size())); };
-    auto putNumber = [&out](int value) { // 0..999
-        if (value >= 100)
-            *out++ = static_cast<char>('0' + value / 100);
-        if (value >= 10)
-            *out++ = static_cast<char>('0' + value / 10 % 10);
-        *out++ = static_cast<char>('0' + value % 10);
-    };
-    auto putTwoDigits = [&](std::uint8_t value) {
-        if (value < 10)
-            *out++ = '0';
-        putNumber(value);
-    };
-    auto putDatePart = [&](std::uint8_t value) {
-        if (value == HistoryMissing)
-            put("--", 2);
-        else
-            putTwoDigits(value);
-    };
-
-    for (int r = 0; r < HistoryRecordCount; ++r) {
-        const HistoryRecord rec = HistoryRecordAt(image, r);
-        if (rec.IsEmpty())
-            continue;
-        putDatePart(rec.Day);
-        *out++ = '.';
-        putDatePart(rec.Month);
-        *out++ = '.';
-        putDatePart(rec.Year);
-        if (rec.Hour == HistoryMissing) {
-            putText(" (--:--)   ");
-        } else {
-            put(" (", 2);
-            putTwoDigits(rec.Hour);
-            putText(":00)   ");
-        }
-        if (rec.IndoorTemp == HistoryMissing) {
-            put("---", 3);
-        } else {
-            *out++ = '+';
-            putNumber(rec.IndoorTemp);
-        }
-        putBytes(Degrees);
-        const std::uint8_t v = rec.OutdoorTemp;
-        if (v == HistoryMissing) {
-            put("---", 3);
-        } else if (v == 0 || v == 128) {
-            put("  0", 3);
-        } else if (v <= 127) {
-            putText(v < 10 ? " +" : "+");
-            putNumber(v);
-        } else {
-            putText(v - 128 < 10 ? " -" : "-");
-            putNumber(v - 128);
-        }
-        putBytes(Degrees);
-        if (rec.PressureCode == HistoryMissing)
-            put("---", 3);
-        else
-            putNumber(885 - rec.PressureCode);
-        putBytes(Millimetres);
-        if (rec.HumidityPercent == HistoryMissing)
-            put("---", 3);
-        else
-            putNumber(rec.HumidityPercent);
-        put("%\r\n", 3);
-    }
-    text.truncate(out - text.constData());
-    return text;
-}
-
-void ExportHistoryText(const THistoryImage& image, const QString& path)
-{
-    ReplaceFileAtomically(path, HistoryExportBytes(image));
-}

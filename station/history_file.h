@@ -1,27 +1,16 @@
-// The history copy's files: "met.mtb" (the image kept between runs: 4096 lines of 16 upper-case hex
-// digits with CR LF, then the diagram quantity as two hex digits without a line end, 73,730 bytes)
-// and the readable export "met.txt" (Windows-1251). Both live in the current directory unless a
-// path is given.
+// The history copy's file "met.mtb": the image kept between runs, as 4096 lines of 16 upper-case
+// hex digits with CR LF, then the diagram quantity as two hex digits without a line end (73,730
+// bytes). It lives in the current directory unless a path is given.
 #pragma once
 
+#include "station/atomic_file.h"
 #include "station/history_state.h"
 
 #include <QByteArray>
 #include <QString>
-#include <stdexcept>
 
 inline const QString HistoryFileName = QStringLiteral("met.mtb");
-inline const QString HistoryExportFileName = QStringLiteral("met.txt");
 constexpr int HistoryFileSize = HistoryRecordCount * 18 + 2; // 73730
-
-// A file of the history could not be read or written. what() is the Russian message (UTF-8) that
-// names the file and the system's reason, ready for the standard error box.
-class EHistoryFileError : public std::runtime_error
-{
-public:
-    explicit EHistoryFileError(const QString& message);
-    QString Message() const { return QString::fromUtf8(what()); }
-};
 
 enum class THistoryLoadOutcome
 {
@@ -67,15 +56,3 @@ QByteArray HistoryFileBytes(const THistoryImage& image, std::uint8_t quantity);
 // Replaces the history file atomically (temporary file beside it, flushed to disk, renamed over
 // it): on any failure the old file stays whole and EHistoryFileError is thrown.
 void SaveHistoryFile(const THistoryState& state, const QString& path = HistoryFileName);
-
-// The export's bytes: one Windows-1251 line with CR LF per non-empty record, in memory order.
-QByteArray HistoryExportBytes(const THistoryImage& image);
-
-// Writes the export (replaced atomically like the history file). Throws EHistoryFileError.
-void ExportHistoryText(const THistoryImage& image, const QString& path = HistoryExportFileName);
-
-// Writes `bytes` to `path` through a temporary file in the same folder (".<name>.<pid>-<n>.tmp"),
-// flushed to disk and renamed over the target; the target keeps its permissions. Throws
-// EHistoryFileError, leaving the target untouched and no temporary file behind. Temporaries of
-// the same target that a killed run left behind are removed first.
-void ReplaceFileAtomically(const QString& path, const QByteArray& bytes);

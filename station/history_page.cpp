@@ -2,6 +2,7 @@
 // program's copy, clearing the station's memory, exporting the copy to "met.txt", and keeping
 // the copy in "met.mtb" between runs.
 #include "gui/error_box.h"
+#include "station/history_export.h"
 #include "station/history_file.h"
 #include "station/main_form.h"
 
@@ -10,10 +11,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
-#include <algorithm>
 
 namespace {
 
@@ -37,24 +36,6 @@ QString ProgressCaption(int blockCount)
 
 } // namespace
 
-void TForm1::SetQuestion(TQuestion question)
-{
-    FQuestion = std::move(question);
-}
-
-bool TForm1::Ask(const QString& text)
-{
-    if (FQuestion)
-        return FQuestion(text);
-    QMessageBox box(QMessageBox::Question, QApplication::applicationName(), text, QMessageBox::NoButton, this);
-    QPushButton* yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(QStringLiteral("Нет"), QMessageBox::NoRole);
-    box.setDefaultButton(no);
-    box.setEscapeButton(no);
-    box.exec();
-    return box.clickedButton() == yes;
-}
-
 void TForm1::ScanHistory()
 {
     LabeledEdit10->SetText(::ScanHistory(History, Now().date()));
@@ -65,26 +46,22 @@ void TForm1::Button1Click()
     // Without a station nothing would answer and the page would stay locked.
     if (Station.StationDevice == nullptr || HistoryOperationRunning())
         return;
-    ImageBeforeDownload = History.HistoryImage;
-    CompleteBeforeDownload = Station.HistoryComplete;
-    Station.HistoryComplete = 0;
-    StartHistoryOperation(TCommandCode::DownloadHistory, Station.DownloadActive);
+    StartHistoryOperation(THistoryOperationKind::Download);
 }
 
 void TForm1::Button2Click()
 {
     if (Station.StationDevice == nullptr || HistoryOperationRunning())
         return;
-    StartHistoryOperation(TCommandCode::ClearHistory, Station.ClearActive);
+    StartHistoryOperation(THistoryOperationKind::Clear);
 }
 
-void TForm1::StartHistoryOperation(TCommandCode code, std::uint8_t& activeFlag)
+void TForm1::StartHistoryOperation(THistoryOperationKind kind)
 {
     ExportNotice->hide();
-    HistoryDevice = Station.StationDevice;
-    Station.SetCommandCode(code);
-    activeFlag = 1;
-    Station.BlockCount = 0;
+    HistoryOperation.Start(kind, Station.StationDevice);
+    Station.SetCommandCode(kind == THistoryOperationKind::Download ? TCommandCode::DownloadHistory
+                                                                   : TCommandCode::ClearHistory);
     if (!SendReport()) {
         // The station was never asked, so nothing would ever answer: the page must not lock.
         AbandonHistoryOperation();
@@ -93,36 +70,32 @@ void TForm1::StartHistoryOperation(TCommandCode code, std::uint8_t& activeFlag)
     }
     DisableStationButtons();
     PageControl1->setEnabled(false);
-    HistoryStallTimer->start();
 }
 
 void TForm1::SetHistoryStallTimeout(int ms)
 {
-    HistoryStallTimer->setInterval(std::max(ms, 1));
+    HistoryOperation.SetStallTimeout(ms);
 }
 
 int TForm1::HistoryStallTimeout() const
 {
-    return HistoryStallTimer->interval();
+    return HistoryOperation.StallTimeout();
 }
 
-void TForm1::HistoryOperationStalled()
+void TForm1::HistoryOperationStalled(THistoryOperationKind kind)
 {
-    if (!HistoryOperationRunning())
-        return;
-    const bool download = Station.DownloadActive == 1;
     AbandonHistoryOperation();
     if (Station.StationDevice != nullptr) {
         EnableStationButtons();
         // Should the station wake up, the rest of its transfer is not wanted.
         SendCommand(TCommandCode::Quiet);
     }
-    gui::ShowErrorBox(download ? DownloadStalledText : ClearStalledText);
+    gui::ShowErrorBox(kind == THistoryOperationKind::Download ? DownloadStalledText : ClearStalledText);
 }
 
 void TForm1::HistoryStationUnplugged()
 {
-    const bool download = Station.DownloadActive == 1;
+    const bool download = HistoryOperation.Kind() == THistoryOperationKind::Download;
     AbandonHistoryOperation();
     // Told once the controller is done with the unplug, not from inside its handling.
     QMetaObject::invokeMethod(
@@ -159,68 +132,40 @@ void TForm1::ShowExportNotice(const QString& path)
 
 void TForm1::HandleHistoryReport()
 {
-    if (HistoryOperationRunning())
-        HistoryStallTimer->start();
-    if (Station.DownloadActive == 1) {
-        if (!StoreHistoryBlock(History.HistoryImage, Station.BlockCount, Station.ReportImage.data()))
-            return; // cannot happen: the download ends at the last block
-        ++Station.BlockCount;
-        Button1->setText(ProgressCaption(Station.BlockCount));
-        if (Station.BlockCount == HistoryBlockCount)
-            FinishDownload();
-    }
-    if (Station.ClearActive == 1) {
-        ++Station.BlockCount;
-        Button2->setText(ProgressCaption(Station.BlockCount));
-        if (Station.BlockCount == HistoryBlockCount)
-            FinishClear();
-    }
-}
-
-void TForm1::FinishDownload()
-{
-    Button1->setText(DownloadCaption);
-    Station.HistoryComplete = 1;
-    Station.DownloadActive = 0;
+    const THistoryProgress progress = HistoryOperation.TakeReport(Station.ReportImage.data());
+    if (progress.Kind == THistoryOperationKind::None)
+        return;
+    const bool download = progress.Kind == THistoryOperationKind::Download;
+    QPushButton* button = download ? Button1 : Button2;
+    button->setText(ProgressCaption(progress.BlockCount));
+    if (!progress.Finished)
+        return;
+    button->setText(download ? DownloadCaption : ClearCaption);
     FinishHistoryOperation();
-    ArchiveDownload();
-}
-
-void TForm1::FinishClear()
-{
-    Button2->setText(ClearCaption);
-    Station.ClearActive = 0;
-    FinishHistoryOperation();
+    if (download)
+        ArchiveDownload();
 }
 
 void TForm1::FinishHistoryOperation()
 {
-    HistoryStallTimer->stop();
-    HistoryDevice = nullptr;
     ScanHistory();
     DrawDayDiagram();
-    Station.BlockCount = 0;
     EnableStationButtons();
     PageControl1->setEnabled(true);
 }
 
 void TForm1::AbandonHistoryOperation()
 {
-    if (Station.DownloadActive == 1) {
-        // The blocks that did arrive are of an unfinished download: the copy goes back to what it
-        // was, and so does whether it may be saved.
-        History.HistoryImage = ImageBeforeDownload;
-        Station.HistoryComplete = CompleteBeforeDownload;
-        Station.DownloadActive = 0;
+    switch (HistoryOperation.Abandon()) {
+    case THistoryOperationKind::Download:
         Button1->setText(DownloadCaption);
-    }
-    if (Station.ClearActive == 1) {
-        Station.ClearActive = 0;
+        break;
+    case THistoryOperationKind::Clear:
         Button2->setText(ClearCaption);
+        break;
+    case THistoryOperationKind::None:
+        break;
     }
-    Station.BlockCount = 0;
-    HistoryDevice = nullptr;
-    HistoryStallTimer->stop();
     PageControl1->setEnabled(true);
 }
 

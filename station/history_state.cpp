@@ -3,17 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-bool HistoryRecord::IsEmpty() const
-{
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(this);
-    return std::all_of(bytes, bytes + HistoryRecordSize, [](std::uint8_t b) { return b == HistoryMissing; });
-}
-
-bool HistoryRecord::HasDate() const
-{
-    return Day != HistoryMissing && Month != HistoryMissing && Year != HistoryMissing;
-}
-
 HistoryRecord HistoryRecordAt(const THistoryImage& image, int index)
 {
     HistoryRecord record;

@@ -1,35 +1,13 @@
-// The program's copy of the station's history memory: 4096 hourly records of 8 bytes, the day the
-// diagram shows and the quantity it shows, and what is derived from them (record count, newest day).
+// The program's copy of the station's history memory, the day the diagram shows and the quantity
+// it shows, and what is derived from them (record count, newest day).
 #pragma once
+
+#include "station/protocol/history_layout.h"
 
 #include <QDate>
 #include <QString>
 #include <array>
 #include <cstdint>
-
-constexpr int HistoryRecordCount = 4096;
-constexpr int HistoryRecordSize = 8;
-constexpr int HistoryImageSize = HistoryRecordCount * HistoryRecordSize; // 32768
-constexpr int HistoryBlockSize = 64;                                     // one input report
-constexpr int HistoryBlockCount = HistoryImageSize / HistoryBlockSize;   // 512
-constexpr std::uint8_t HistoryMissing = 255;                            // a missing value in any byte
-
-// One measurement hour. 255 in a byte means the value is missing.
-struct HistoryRecord
-{
-    std::uint8_t IndoorTemp;      // whole degrees Celsius, unsigned
-    std::uint8_t OutdoorTemp;     // sign and magnitude: 0..127 is +v, 128..254 is -(v - 128)
-    std::uint8_t PressureCode;    // 885 minus the pressure in mm Hg
-    std::uint8_t HumidityPercent;
-    std::uint8_t Hour;            // 0..23
-    std::uint8_t Day;
-    std::uint8_t Month;
-    std::uint8_t Year;            // two digits, 16 is 2016
-
-    bool IsEmpty() const;  // all eight bytes 255
-    bool HasDate() const;  // day, month and year all other than 255
-};
-static_assert(sizeof(HistoryRecord) == HistoryRecordSize);
 
 using THistoryImage = std::array<std::uint8_t, HistoryImageSize>;
 

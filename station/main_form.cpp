@@ -1,6 +1,7 @@
 // The station application's handlers: start-up and close, the input report dispatch, the display
 // refresh, the settings page and the control groups.
 #include "gui/error_box.h"
+#include "gui/question_box.h"
 #include "hid/device_controller.h"
 #include "station/history_file.h"
 #include "station/main_form.h"
@@ -81,6 +82,18 @@ QDateTime TForm1::Now() const
     return QDateTime::currentDateTime();
 }
 
+void TForm1::SetQuestion(TQuestion question)
+{
+    FQuestion = std::move(question);
+}
+
+bool TForm1::Ask(const QString& text)
+{
+    if (FQuestion)
+        return FQuestion(text);
+    return gui::AskYesNo(text, this);
+}
+
 // ---- Start-up and close ----
 
 void TForm1::FormCreate()
@@ -157,11 +170,11 @@ bool TForm1::SendCommand(TCommandCode code)
     return SendReport();
 }
 
-void TForm1::HandleInputReport(const std::uint8_t* data, std::uint16_t size)
+void TForm1::HandleInputReport(const std::uint8_t* bytes, std::uint16_t size)
 {
-    const size_t count = data ? std::min<size_t>(size, ReportImageSize) : 0;
+    const size_t count = bytes ? std::min<size_t>(size, ReportImageSize) : 0;
     if (count > 0)
-        std::memcpy(Station.ReportImage.data(), data, count);
+        std::memcpy(Station.ReportImage.data(), bytes, count);
     const int page = PageControl1->ActivePageIndex();
     if (page == ReadingsPage || page == SettingsPage)
         RefreshDisplay();

@@ -13,6 +13,7 @@
 #include "gui/radio_group.h"
 #include "gui/up_down.h"
 #include "station/day_values.h"
+#include "station/history_operation.h"
 #include "station/history_state.h"
 #include "station/station_record.h"
 
@@ -118,7 +119,6 @@ public:
 
     // A download or clear whose station sends nothing for this long ends as if the station had
     // gone, and the user is told. Tests shorten it.
-    static constexpr int DefaultHistoryStallTimeoutMs = 5000;
     void SetHistoryStallTimeout(int ms);
     int HistoryStallTimeout() const;
     // On the readings and settings pages a station that has sent nothing for this long is shown
@@ -137,6 +137,8 @@ public:
     TStationRecord Station;
     // The program's copy of the station's history memory, loaded from and saved to "met.mtb".
     THistoryState History;
+    // The history download or clear while it runs.
+    THistoryOperation HistoryOperation{Station, History};
     // The weather archive beside it (archive_link.cpp): every complete download merged in, the
     // live stream sampled every 5 minutes. None until the window is created.
     std::unique_ptr<archive::TArchiveStore> Archive;
@@ -155,7 +157,7 @@ public:
 
     // One input report's data (the bytes after the report id): copied into the report image,
     // then shown on the readings and settings pages. A null pointer counts as no data.
-    void HandleInputReport(const std::uint8_t* data, std::uint16_t size);
+    void HandleInputReport(const std::uint8_t* bytes, std::uint16_t size);
     // The link's visible side once a station has been matched (after the check-out) and once
     // the station has gone away (after its release).
     void ShowStationConnected();
@@ -251,21 +253,18 @@ private:
     // The history page's share of an input report (page 1 only): a download block or a clear's
     // progress.
     void HandleHistoryReport();
-    // Sends the command, raises the operation's flag and locks the buttons and pages until the
-    // station has sent its 512 reports.
-    void StartHistoryOperation(TCommandCode code, std::uint8_t& activeFlag);
-    void FinishDownload();
-    void FinishClear();
-    // What the end of a download and of a clear have in common: the count and the diagram anew,
-    // the buttons and pages free again.
+    // Sends the command of a download or clear and locks the buttons and pages until the station
+    // has sent its 512 reports.
+    void StartHistoryOperation(THistoryOperationKind kind);
+    // The end of a download or clear: the count and the diagram anew, the buttons and pages free again.
     void FinishHistoryOperation();
     // The station that ran a download or clear has gone: the operation ends as if never started.
     void AbandonHistoryOperation();
     // No report of a running download or clear for the stall time-out.
-    void HistoryOperationStalled();
+    void HistoryOperationStalled(THistoryOperationKind kind);
     // The station of a running download or clear was unplugged.
     void HistoryStationUnplugged();
-    bool HistoryOperationRunning() const { return Station.DownloadActive == 1 || Station.ClearActive == 1; }
+    bool HistoryOperationRunning() const { return HistoryOperation.Running(); }
     // Writes "met.mtb" when the image is complete; false when it could not and the user keeps the
     // window open.
     bool SaveHistoryAtClose();
@@ -287,13 +286,7 @@ private:
 
     TClock FClock;
     TQuestion FQuestion;
-    // What a download overwrites, kept so that an interrupted one leaves no trace.
-    THistoryImage ImageBeforeDownload{};
-    std::uint8_t CompleteBeforeDownload = 1;
-    // The device a running download or clear talks to.
-    THidDevice* HistoryDevice = nullptr;
     bool FAskingAtClose = false;
-    QTimer* HistoryStallTimer = nullptr;
     QTimer* StreamSilenceTimer = nullptr;
     QTimer* ExportNoticeTimer = nullptr;
     std::uint32_t SendError = 0;

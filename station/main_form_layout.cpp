@@ -3,6 +3,7 @@
 #include "chart/bar_series.h"
 #include "chart/chart.h"
 #include "gui/font_substitutes.h"
+#include "station/day_chart.h"
 #include "station/history_file.h"
 #include "station/main_form.h"
 #include "station/readings_text.h"
@@ -111,11 +112,7 @@ TForm1::TForm1(hidplatform::Platform& platform, QWidget* parent)
     // The window fits its content: the client area is the page control.
     move(379, 218);
     setFixedSize(PageControl1->size());
-    HistoryStallTimer = new QTimer(this);
-    HistoryStallTimer->setObjectName(QStringLiteral("HistoryStallTimer"));
-    HistoryStallTimer->setSingleShot(true);
-    HistoryStallTimer->setInterval(DefaultHistoryStallTimeoutMs);
-    connect(HistoryStallTimer, &QTimer::timeout, this, &TForm1::HistoryOperationStalled);
+    HistoryOperation.SetStallHandler([this](THistoryOperationKind kind) { HistoryOperationStalled(kind); });
     StreamSilenceTimer = new QTimer(this);
     StreamSilenceTimer->setObjectName(QStringLiteral("StreamSilenceTimer"));
     StreamSilenceTimer->setSingleShot(true);
@@ -138,65 +135,10 @@ void TForm1::CreateReadingsPage()
     Panel1->setFont(LayoutFont(QStringLiteral("Palatino Linotype"), 19));
 }
 
-// The chart of the diagram page: fixed hour axis -1..24, a left axis that the diagram sets for
-// every day, one bar series with a colour per bar, a light green gradient behind a framed plot area.
 void TForm1::CreateChart(QWidget* page)
 {
-    Chart1 = Place(new TChart(page), "Chart1", 0, 0, 505, 321);
-    Chart1->SetMarginLeft(2);
-    Chart1->SetMarginTop(2);
-    Chart1->SetMarginRight(2);
-    Chart1->SetMarginBottom(2);
-    Chart1->Gradient().SetVisible(true);
-    Chart1->Gradient().SetEndColor(8454016);
-    Chart1->Title().SetColor(8454016);
-    Chart1->Title().Font().SetName(QStringLiteral("Arial"));
-    Chart1->Title().Font().SetHeight(-16);
-    Chart1->Title().Font().SetColor(clBlue);
-    Chart1->Title().SetText(QStringList{QString()});
-    Chart1->Legend().SetAlignment(TLegendAlignment::laLeft);
-    Chart1->BackWall().Brush().SetColor(clWhite);
-    Chart1->SetView3D(false);
-    Chart1->SetBevelWidth(0);
-
-    auto fixed = [](TChartAxis* axis) {
-        axis->SetAutomatic(false);
-        axis->SetAutomaticMaximum(false);
-        axis->SetAutomaticMinimum(false);
-        axis->SetExactDateTime(false);
-        axis->LabelsFont().SetName(QStringLiteral("Arial"));
-        axis->LabelsFont().SetHeight(-13);
-        axis->LabelsFont().SetBold(true);
-        axis->LabelsFont().SetColor(clBlack);
-        axis->SetMinorTickCount(0);
-        axis->SetMinorTickLength(0);
-        axis->SetTickLength(2);
-    };
-    for (TChartAxis* axis : {Chart1->BottomAxis(), Chart1->TopAxis()}) {
-        fixed(axis);
-        axis->SetIncrement(1);
-        axis->SetMaximum(24);
-        axis->SetMinimum(-1);
-        axis->SetLabelsOnAxis(false);
-        axis->SetLabelsSeparation(40);
-    }
-    Chart1->BottomAxis()->SetLabelsMultiLine(true);
-    fixed(Chart1->LeftAxis());
-    Chart1->LeftAxis()->SetMaximum(1);
-    Chart1->RightAxis()->SetMinorTickCount(0);
-    Chart1->RightAxis()->SetMinorTickLength(0);
-    Chart1->RightAxis()->SetTickLength(2);
-    Chart1->DepthAxis()->SetTickLength(2);
-
-    Series1 = Chart1->OwnSeries(std::make_unique<TBarSeries>());
-    Series1->SetColorEachPoint(true);
-    Series1->SetSeriesColor(clRed);
-    Series1->SetShowInLegend(false);
-    Series1->Marks().SetVisible(false);
-    Series1->Marks().SetArrowLength(8);
-    Series1->Marks().SetStyle(TSeriesMarksStyle::smsValue);
-    Series1->Marks().Font().SetName(QStringLiteral("Arial Black"));
-    Series1->Marks().Font().SetBold(true);
+    Chart1 = Place(new TChart(page), "Chart1", 0, 0, DayChartWidth, DayChartHeight);
+    Series1 = SetUpDayChart(*Chart1);
 }
 
 void TForm1::CreateDiagramPage()

@@ -4,7 +4,7 @@
 #include "hid/device_controller.h"
 #include "station/main_form.h"
 #include "station/readings_text.h"
-#include "station/station_identity.h"
+#include "station/protocol/station_identity.h"
 
 #include <algorithm>
 #include <array>
@@ -66,7 +66,7 @@ void TForm1::HidDeviceController1DeviceData(THidDevice* HidDev, std::uint8_t /*R
 {
     // During a download or clear only its own station's reports are blocks or progress: readings
     // of an earlier station that is still streaming would take their place in the copy.
-    if (HistoryOperationRunning() && HidDev != HistoryDevice)
+    if (!HistoryOperation.TakesReportsFrom(HidDev))
         return;
     // Every report of the station carries 64 data bytes. A shorter one is damaged: taken in, its
     // missing tail would be the previous report's, a readings mix-up or a history block half of
@@ -79,8 +79,9 @@ void TForm1::HidDeviceController1DeviceData(THidDevice* HidDev, std::uint8_t /*R
 
 void TForm1::HidDeviceController1DeviceUnplug(THidDevice* HidDev)
 {
-    // A download or clear has no time-out: the loss of its station is what ends it.
-    const bool endsHistoryOperation = HidDev == HistoryDevice || HidDev == Station.StationDevice;
+    // The loss of its station ends a download or clear at once; the stall time-out is for a station
+    // that stays but falls silent.
+    const bool endsHistoryOperation = HidDev == HistoryOperation.Device() || HidDev == Station.StationDevice;
     if (endsHistoryOperation && HistoryOperationRunning()) {
         HistoryStationUnplugged();
         // A later station took over meanwhile: it is still here for the buttons.

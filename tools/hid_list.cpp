@@ -2,7 +2,7 @@
 
 #include "tools/hid_list_advice.h"
 #include "hid/device_controller.h"
-#include "station/station_identity.h"
+#include "station/protocol/station_identity.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -121,7 +121,7 @@ void PlainWrite(const QString& name, const QByteArray& bytes)
 {
     const std::string path = QDir(Folder().path()).filePath(name).toStdString();
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    Require(fd >= 0 && ::write(fd, bytes.constData(), bytes.size()) == bytes.size() && ::fsync(fd) == 0, "plain write");
+    Require(fd >= 0 && ::write(fd, bytes.constData(), static_cast<std::size_t>(bytes.size())) == bytes.size() && ::fsync(fd) == 0, "plain write");
     ::close(fd);
 }
 

@@ -1,7 +1,7 @@
 // One repaint of the diagram's chart (505 x 321, 24 bars): a dirty paint draws everything into the
 // kept image, a clean paint only copies it; both copy the image to a target as a paint does.
 // Set METEO_CHART_PNG to a file name to save the drawn picture.
-#include "diagram_chart.h"
+#include "tests/support/diagram_chart.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>
@@ -12,8 +12,8 @@ namespace {
 std::array<int, 24> SampleDay()
 {
     std::array<int, 24> values{};
-    for (int h = 0; h < 24; ++h)
-        values[h] = 748 + (h * 7) % 11;
+    for (std::size_t h = 0; h < values.size(); ++h)
+        values[h] = 748 + static_cast<int>(h * 7 % 11);
     values[3] = 255;
     values[17] = 255;
     return values;
@@ -59,8 +59,8 @@ int main(int argc, char** argv)
         diagram.ShowDay(QStringLiteral("Атмосферное давление"), values);
         diagram.Chart.RenderToImage().save(QString::fromLocal8Bit(file));
         TDiagramChart outdoor;
-        for (int h = 0; h < 24; ++h)
-            values[h] = (h % 5 == 2) ? 255 : h / 2 - 5;
+        for (std::size_t h = 0; h < values.size(); ++h)
+            values[h] = (h % 5 == 2) ? 255 : static_cast<int>(h / 2) - 5;
         outdoor.ShowDay(QStringLiteral("Температура на улице"), values);
         outdoor.Chart.RenderToImage().save(QString::fromLocal8Bit(file).replace(QStringLiteral(".png"), QStringLiteral("-2.png")));
     }

@@ -1,9 +1,11 @@
 // Input reports per second through the whole path (sim device -> read thread -> hand-over to the
 // main thread -> a data handler that copies the 64 bytes), beside the bare hand-over from a plain
 // thread as the baseline, measured in the same run.
-#include "gui/main_thread_call.h"
+#include "base/main_thread_call.h"
 #include "hid/device_controller.h"
 #include "hid/platform/sim/sim_platform.h"
+#include "simulator/sim_station.h"
+#include "station/protocol/station_identity.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -57,10 +59,8 @@ double ReportsPerSecond(benchmark::State& state, Sink& sink, Deliver deliver)
 void BM_ReportsThroughController(benchmark::State& state)
 {
     hidplatform::SimPlatform sim;
-    hidplatform::SimDeviceConfig config;
+    hidplatform::SimDeviceConfig config = simulator::TSimStation::DeviceConfig();
     config.Path = "/dev/station";
-    config.VendorID = 0x2112;
-    config.ProductID = 0x1212;
     const hidplatform::SimDeviceId id = sim.PlugDevice(config);
     Sink sink;
     THidDevice* station = nullptr;
@@ -78,7 +78,7 @@ void BM_ReportsThroughController(benchmark::State& state)
         while (station == nullptr)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 
-        std::vector<std::uint8_t> report(65, 0x5a);
+        std::vector<std::uint8_t> report(StationReportByteLength, 0x5a);
         report[0] = 0;
         PathRate = ReportsPerSecond(state, sink, [&](QEventLoop& loop) {
             for (int i = 0; i < Batch; ++i)
@@ -97,7 +97,7 @@ void BM_BareHandOverBaseline(benchmark::State& state)
     BaselineRate = ReportsPerSecond(state, sink, [&](QEventLoop& loop) {
         std::thread worker([&] {
             for (int i = 0; i < Batch; ++i)
-                gui::RunOnMainThread([&] { sink.Take(report + 1, 64); });
+                base::RunOnMainThread([&] { sink.Take(report + 1, 64); });
         });
         loop.exec();
         worker.join();

@@ -1,6 +1,7 @@
 // The history files beside plain reads and writes of the same number of bytes, in the same folder
 // and the same run. The saves flush to disk, so they are compared with a plain write that does too
 // (and, for scale, with one that does not).
+#include "station/history_export.h"
 #include "station/history_file.h"
 
 #include <QTemporaryDir>
@@ -24,9 +25,9 @@ std::string PathOf(const QString& name)
 THistoryState FullState()
 {
     THistoryState state;
-    for (int i = 0; i < HistoryImageSize; ++i)
+    for (std::size_t i = 0; i < HistoryImageSize; ++i)
         state.HistoryImage[i] = static_cast<std::uint8_t>((i * 37 + i / 8) % 255);
-    for (int r = 0; r < HistoryRecordCount; ++r) {
+    for (std::size_t r = 0; r < HistoryRecordCount; ++r) {
         state.HistoryImage[8 * r + 4] = static_cast<std::uint8_t>(r % 24);
         state.HistoryImage[8 * r + 5] = static_cast<std::uint8_t>(1 + r / 24 % 28);
         state.HistoryImage[8 * r + 6] = static_cast<std::uint8_t>(1 + r / 672 % 12);
@@ -39,7 +40,7 @@ THistoryState FullState()
 void PlainWrite(const std::string& path, const QByteArray& bytes, bool flush)
 {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0 || ::write(fd, bytes.constData(), bytes.size()) != bytes.size() || (flush && ::fsync(fd) != 0))
+    if (fd < 0 || ::write(fd, bytes.constData(), static_cast<std::size_t>(bytes.size())) != bytes.size() || (flush && ::fsync(fd) != 0))
         std::abort();
     ::close(fd);
 }
@@ -47,7 +48,7 @@ void PlainWrite(const std::string& path, const QByteArray& bytes, bool flush)
 void PlainRead(const std::string& path, QByteArray& buffer)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || ::read(fd, buffer.data(), buffer.size()) != buffer.size())
+    if (fd < 0 || ::read(fd, buffer.data(), static_cast<std::size_t>(buffer.size())) != buffer.size())
         std::abort();
     ::close(fd);
 }

@@ -147,8 +147,8 @@ void BM_WholeProgramOnReadingsPage(benchmark::State& state)
     Counter counter;
     THidDevice* station = form.Station.StationDevice;
     station->SetDataHandler(THidDataEvent::FromCallable(
-        [&form, &counter](THidDevice* device, std::uint8_t id, const std::uint8_t* data, std::uint16_t size) {
-            form.HidDeviceController1DeviceData(device, id, data, size);
+        [&form, &counter](THidDevice* device, std::uint8_t reportId, const std::uint8_t* data, std::uint16_t size) {
+            form.HidDeviceController1DeviceData(device, reportId, data, size);
             counter.Tick();
         }));
     RunBatches(state, Program, [&] { return RunBatch(sim, id, counter); });

@@ -4,7 +4,7 @@
 #include "archive/archive_period.h"
 #include "archive/live_sampler.h"
 #include "station/archive_records.h"
-#include "tests/archive/archive_test_support.h"
+#include "tests/support/archive_support.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 // is, passes SQLite's integrity check, and holds every change whole or not at all. Three writers
 // at once leave every change of each.
 #include "archive/archive_store.h"
-#include "tests/archive/archive_test_support.h"
-#include "tests/common/test_support.h"
+#include "tests/support/archive_support.h"
+#include "tests/support/test_support.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,8 +4,8 @@
 // has room.
 #include "archive/archive_store.h"
 #include "station/archive_records.h"
-#include "tests/archive/archive_test_support.h"
-#include "tests/history_safety/safety_support.h"
+#include "tests/support/archive_support.h"
+#include "tests/support/safety_support.h"
 
 #include <QDir>
 #include <QFile>

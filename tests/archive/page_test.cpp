@@ -9,7 +9,7 @@
 #include "gui/error_box.h"
 #include "gui/radio_group.h"
 #include "gui/up_down.h"
-#include "tests/archive/archive_test_support.h"
+#include "tests/support/archive_support.h"
 
 #include <QDateEdit>
 #include <QDir>

@@ -3,8 +3,8 @@
 // two writers on one archive.
 #include "archive/archive_store.h"
 #include "station/archive_records.h"
-#include "tests/archive/archive_test_support.h"
-#include "tests/common/test_support.h"
+#include "tests/support/archive_support.h"
+#include "tests/support/test_support.h"
 
 #include <QDir>
 #include <QFile>

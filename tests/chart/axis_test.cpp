@@ -1,5 +1,5 @@
 #include "chart/chart.h"
-#include "diagram_chart.h"
+#include "tests/support/diagram_chart.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 #include "chart/chart_math.h"
-#include "diagram_chart.h"
+#include "tests/support/diagram_chart.h"
 
 #include <QFontMetrics>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "diagram_chart.h"
+#include "tests/support/diagram_chart.h"
 
 #include <QApplication>
 #include <QTest>

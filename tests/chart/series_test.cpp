@@ -82,7 +82,7 @@ TEST(ChartSeries, AddPointKeepsYColourAndLabelWithTheirX)
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(series.XValue(i), xs[i]);
         EXPECT_EQ(series.YValue(i), ys[i]);
-        EXPECT_EQ(series.StoredColors()[i], colors[i]);
+        EXPECT_EQ(series.StoredColors()[static_cast<std::size_t>(i)], colors[i]);
         EXPECT_EQ(series.PointLabel(i), labels[i]);
     }
     EXPECT_FALSE(series.HasLabel(1)); // an empty label is stored as none

@@ -4,7 +4,8 @@
 
 #include "hid/device_controller.h"
 #include "hid/platform/sim/sim_platform.h"
-#include "tests/common/test_support.h"
+#include "simulator/sim_station.h"
+#include "tests/support/test_support.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -39,16 +40,11 @@ inline bool WaitWithoutServing(const std::function<bool()>& done, int timeoutMs 
     return true;
 }
 
+// A device that presents itself as the station, on `path`.
 inline hidplatform::SimDeviceConfig Station(const std::string& path = {})
 {
-    hidplatform::SimDeviceConfig config;
+    hidplatform::SimDeviceConfig config = simulator::TSimStation::DeviceConfig();
     config.Path = path;
-    config.VendorID = 0x2112;
-    config.ProductID = 0x1212;
-    config.VersionNumber = 0x0100;
-    config.ProductString = u"Метеостанция";
-    config.InputReportByteLength = 65;
-    config.OutputReportByteLength = 65;
     return config;
 }
 

@@ -379,7 +379,8 @@ TEST_F(StandInDevices, NodeChangeNoticesReachTheHiddenTopLevelWindowOncePerNotic
 
     // As the system sends it: to every top-level window.
     DWORD_PTR answer = 0;
-    SendMessageTimeoutA(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0, SMTO_ABORTIFHUNG, DeadlineMs, &answer);
+    SendMessageTimeoutA(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0, SMTO_ABORTIFHUNG, DeadlineMs,
+                        &answer);
     EXPECT_EQ(notices, 1);
     // Posted, it runs from the message loop; other device events are not node changes.
     PostMessageA(window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, -1);
@@ -390,7 +391,8 @@ TEST_F(StandInDevices, NodeChangeNoticesReachTheHiddenTopLevelWindowOncePerNotic
     EXPECT_EQ(notices, 3);
 
     Platform.SetDeviceChangeHandler({});
-    SendMessageTimeoutA(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0, SMTO_ABORTIFHUNG, DeadlineMs, &answer);
+    SendMessageTimeoutA(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0, SMTO_ABORTIFHUNG, DeadlineMs,
+                        &answer);
     EXPECT_EQ(notices, 3);
     Platform.Unload();
     EXPECT_FALSE(IsWindow(window));

@@ -7,8 +7,8 @@
 #include "station/history_file.h"
 #include "station/main_form.h"
 #include "station/one_window_per_folder.h"
-#include "tests/common/test_support.h"
-#include "tests/history_safety/safety_support.h"
+#include "tests/support/test_support.h"
+#include "tests/support/safety_support.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -51,8 +51,6 @@ int ExitCode(const std::optional<int>& status)
 
 TEST(DataFolders, OneWindowPerFolderAKilledProgramsLockTakenOverAndTheDemoKeptApart)
 {
-    if (safety::ProgramPath().isEmpty())
-        GTEST_SKIP() << "this build has no meteostation program";
     QTemporaryDir scratch;
     ASSERT_TRUE(scratch.isValid());
     // The folders of an installed program: the launcher starts both programs in the data folder.
@@ -120,8 +118,6 @@ TEST(DataFolders, OneWindowPerFolderAKilledProgramsLockTakenOverAndTheDemoKeptAp
 
 TEST(DataFolders, ASecondStartBringsTheFirstWindowForward)
 {
-    if (safety::ProgramPath().isEmpty())
-        GTEST_SKIP() << "this build has no meteostation program";
     testsupport::TFreshCurrentFolder folder;
     ASSERT_TRUE(folder.Entered());
     QTemporaryDir scratch;

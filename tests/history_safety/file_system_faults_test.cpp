@@ -5,8 +5,8 @@
 #include "hid/platform/sim/sim_platform.h"
 #include "station/history_file.h"
 #include "station/main_form.h"
-#include "tests/common/test_support.h"
-#include "tests/history_safety/safety_support.h"
+#include "tests/support/test_support.h"
+#include "tests/support/safety_support.h"
 
 #include <QDir>
 #include <QFile>

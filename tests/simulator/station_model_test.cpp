@@ -75,7 +75,7 @@ TEST(StationModelStream, ReadingsReportFollowsTheInputLayout)
     s.Send(Command(1));
     const TInputReport r = s.Received.at(0);
     // clock, neutral corrections, both sensors present, pressure and humidity on, timer off, saving on
-    const std::pair<int, int> fixed[] = {{0, 14}, {1, 20}, {2, 30}, {3, 20}, {4, 5},  {5, 12}, {6, 16},
+    const std::pair<std::size_t, int> fixed[] = {{0, 14}, {1, 20}, {2, 30}, {3, 20}, {4, 5},  {5, 12}, {6, 16},
                                          {7, 16}, {8, 16}, {28, 1}, {30, 10}, {31, 1}, {33, 25}, {34, 0},
                                          {35, 0}, {36, 0}, {37, 1}};
     for (const auto& [index, value] : fixed)

@@ -8,8 +8,8 @@
 #include "gui/error_box.h"
 #include "station/archive_records.h"
 #include "station/history_file.h"
-#include "tests/archive/archive_test_support.h"
-#include "tests/station_e2e/e2e_support.h"
+#include "tests/support/archive_support.h"
+#include "tests/support/e2e_support.h"
 
 #include <QLabel>
 #include <QPushButton>

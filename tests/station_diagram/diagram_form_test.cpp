@@ -4,7 +4,7 @@
 #include "chart/chart.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "station/main_form.h"
-#include "tests/common/test_support.h"
+#include "tests/support/test_support.h"
 
 #include <QTest>
 #include <QToolButton>

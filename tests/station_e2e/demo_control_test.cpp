@@ -1,7 +1,6 @@
 // The demo's control window drives the stand-in station's cable, and the program's window follows.
-#ifdef METEO_HAVE_DEMO_CONTROL
 #include "demo/station_control_window.h"
-#include "e2e_support.h"
+#include "tests/support/e2e_support.h"
 
 #include "gui/error_box.h"
 
@@ -16,7 +15,7 @@ namespace {
 TEST_F(StationE2E, DemoControlWindowUnplugsAndPlugsTheStation)
 {
     CreateForm();
-    TStationControlWindow control(*Station);
+    demo::TStationControlWindow control(*Station);
     control.show();
     EXPECT_EQ(control.windowTitle(), QStringLiteral("Имитатор метеостанции"));
     EXPECT_EQ(control.PlugButton()->text(), QStringLiteral("Подключить метеостанцию"));
@@ -56,18 +55,18 @@ TEST_F(StationE2E, DemoControlWindowFaultSwitches)
     std::vector<QString> boxes;
     gui::SetErrorBoxHook([&boxes](const QString& text) { boxes.push_back(text); });
     ConnectStation();
-    TStationControlWindow control(*Station);
+    demo::TStationControlWindow control(*Station);
     control.show();
 
     Click(control.ShortReportsBox());
-    EXPECT_EQ(Station->Faults().ReportLength, simulator::ReportDataLength / 2);
+    EXPECT_EQ(Station->Faults().ReportLength, ReportImageSize / 2);
     Click(control.GarbageBox());
     EXPECT_GT(Station->Faults().GarbageEvery, 0);
     Click(control.WriteFailsBox());
     EXPECT_EQ(Station->Faults().WriteError, static_cast<std::uint32_t>(EIO));
     for (QCheckBox* box : {control.ShortReportsBox(), control.GarbageBox(), control.WriteFailsBox()})
         Click(box);
-    EXPECT_EQ(Station->Faults().ReportLength, simulator::ReportDataLength);
+    EXPECT_EQ(Station->Faults().ReportLength, ReportImageSize);
     EXPECT_EQ(Station->Faults().GarbageEvery, 0);
     EXPECT_EQ(Station->Faults().WriteError, 0u);
 
@@ -88,4 +87,3 @@ TEST_F(StationE2E, DemoControlWindowFaultSwitches)
 
 } // namespace
 } // namespace e2e
-#endif

@@ -1,7 +1,7 @@
 // The station link end to end: matching at start and on hot-plug, the first command, unplug and
 // re-plug, devices that must not be taken, a station without access, read errors, other devices
 // arriving, and the close of the window by the user or by SIGTERM.
-#include "e2e_support.h"
+#include "tests/support/e2e_support.h"
 
 #include "gui/termination_signals.h"
 

@@ -1,6 +1,6 @@
 // The readings and settings pages fed by the stand-in station's stream: texts from unusual reports,
 // the settings load, every "Установить", the sensor codes, and the codes sent on page changes.
-#include "e2e_support.h"
+#include "tests/support/e2e_support.h"
 
 #include <QPushButton>
 #include <QRadioButton>
@@ -131,8 +131,8 @@ TEST_F(StationPages, LoadFillsEveryControlThenTheClockAndCodesFollow)
             text += QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
         return text;
     };
-    EXPECT_EQ(f.LabeledEdit4->Text(), hex(Station->Model().SensorCode(simulator::IndoorSensor)));
-    EXPECT_EQ(f.LabeledEdit5->Text(), hex(Station->Model().SensorCode(simulator::OutdoorSensor)));
+    EXPECT_EQ(f.LabeledEdit4->Text(), hex(Station->Model().SensorCode(IndoorSensor)));
+    EXPECT_EQ(f.LabeledEdit5->Text(), hex(Station->Model().SensorCode(OutdoorSensor)));
     EXPECT_TRUE(f.LabeledEdit4->Text().startsWith(QStringLiteral("28")));
 
     // A second load is one-shot again: a change made on the page stays until the next load.

@@ -3,8 +3,8 @@
 // the user sees must stay true, and the history copy and "met.mtb" must never take damage.
 #include "gui/error_box.h"
 #include "station/history_file.h"
-#include "tests/station_e2e/e2e_support.h"
-#include "tests/station_faults/window_state.h"
+#include "tests/support/e2e_support.h"
+#include "tests/support/window_state.h"
 
 #include <QPushButton>
 #include <QTimer>
@@ -422,6 +422,6 @@ INSTANTIATE_TEST_SUITE_P(Moments, UnplugAtAnyMoment,
                                            UnplugMoment{"DownloadHalfway", 1, 1, 256},
                                            UnplugMoment{"DownloadBeforeTheLastBlock", 1, 1, 511},
                                            UnplugMoment{"ClearStart", 1, 2, 1}, UnplugMoment{"ClearEnd", 1, 2, 511}),
-                         [](const ::testing::TestParamInfo<UnplugMoment>& info) { return std::string(info.param.Name); });
+                         [](const ::testing::TestParamInfo<UnplugMoment>& moment) { return std::string(moment.param.Name); });
 
 } // namespace

@@ -1,5 +1,6 @@
+#include "station/history_export.h"
 #include "station/history_file.h"
-#include "tests/common/test_support.h"
+#include "tests/support/test_support.h"
 
 #include <QDir>
 #include <QFile>
@@ -38,7 +39,7 @@ protected:
 TEST_F(HistoryFile, SavedFileHasTheFormatAndLoadsBackByteExact)
 {
     THistoryState saved;
-    for (int i = 0; i < HistoryImageSize; ++i)
+    for (std::size_t i = 0; i < HistoryImageSize; ++i)
         saved.HistoryImage[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
     PutRecord(saved.HistoryImage, 0, {0x17, 0x85, 0x8C, 0x2D, 0x0E, 0x05, 0x0C, 0x10});
     saved.DiagramQuantity = 3;
@@ -183,7 +184,7 @@ TEST(HistoryText, EveryCharacterAtEveryPlaceOfAWholeLineIsJudgedAsAHexDigit)
             } else {
                 // the pairs before the bad one are converted, the rest kept
                 for (int i = 0; i < 8; ++i)
-                    ASSERT_EQ(image[i] == 0x5A, i >= place / 2) << place << " " << c;
+                    ASSERT_EQ(image[static_cast<std::size_t>(i)] == 0x5A, i >= place / 2) << place << " " << c;
             }
         }
 }

@@ -11,7 +11,7 @@ THistoryImage Empty()
     return image;
 }
 
-void PutDate(THistoryImage& image, int r, std::uint8_t day, std::uint8_t month, std::uint8_t year)
+void PutDate(THistoryImage& image, std::size_t r, std::uint8_t day, std::uint8_t month, std::uint8_t year)
 {
     image[8 * r + 4] = 12;
     image[8 * r + 5] = day;

@@ -5,9 +5,10 @@
 #include "hid/device_controller.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "simulator/sim_station.h"
+#include "station/history_export.h"
 #include "station/history_file.h"
 #include "station/main_form.h"
-#include "tests/common/test_support.h"
+#include "tests/support/test_support.h"
 
 #include <QDir>
 #include <QFile>
@@ -478,14 +479,16 @@ TEST_F(HistoryPage, DamagedFilesAreToldKeptAsTheyAreAndTheWindowWorksOnWhatWasRe
         EXPECT_EQ(f.LabeledEdit9->Text(), day.addDays(1).toString(QStringLiteral("dd.MM.yy")));
         // Closing keeps a damaged file as it is.
         EXPECT_TRUE(f.close());
-        if (c.Folder)
+        if (c.Folder) {
             EXPECT_TRUE(QFileInfo(HistoryFileName).isDir());
-        else
+        } else {
             EXPECT_EQ(ReadFileBytes(HistoryFileName), c.Told.isEmpty() ? HistoryFileBytes(empty, 0) : c.Bytes);
+        }
         EXPECT_EQ(ErrorBoxes.size(), c.Told.isEmpty() ? 0u : 1u);
         Form.reset();
-        if (c.Folder)
+        if (c.Folder) {
             ASSERT_TRUE(QDir().rmdir(HistoryFileName));
+        }
     }
 
     // Until a complete download: then the copy is whole and replaces the cut file at close.

@@ -6,8 +6,8 @@
 // picks another seed, METEO_STORM_CYCLES another length) and prints its seed and figures.
 #include "gui/error_box.h"
 #include "station/history_file.h"
-#include "tests/station_e2e/e2e_support.h"
-#include "tests/station_faults/window_state.h"
+#include "tests/support/e2e_support.h"
+#include "tests/support/window_state.h"
 
 #include <QElapsedTimer>
 #include <QPushButton>

@@ -11,7 +11,7 @@
 #include "hid/device_controller.h"
 #include "hid/platform/linux/linux_platform.h"
 #include "simulator/station_model.h"
-#include "station/station_identity.h"
+#include "station/protocol/station_identity.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -367,13 +367,13 @@ int main(int argc, char** argv)
     const std::size_t mark = program.Received.size();
     phase = Clock::now();
     Check(program.Send(3), "command 3 written");
-    PumpUntil([&] { return program.Received.size() >= mark + simulator::HistoryBlockCount; }, 15000);
+    PumpUntil([&] { return program.Received.size() >= mark + HistoryBlockCount; }, 15000);
     Info("download: the station sent " + std::to_string(station.SentCount()) + " reports, the program received " +
          std::to_string(program.Received.size()) + " (" + std::to_string(mark) + " of them readings before)");
     const double downloadSeconds = Seconds(phase);
     Pump(100);
-    bool sameMemory = program.Received.size() == mark + simulator::HistoryBlockCount;
-    for (std::size_t block = 0; sameMemory && block < simulator::HistoryBlockCount; ++block) {
+    bool sameMemory = program.Received.size() == mark + HistoryBlockCount;
+    for (std::size_t block = 0; sameMemory && block < HistoryBlockCount; ++block) {
         const auto& got = program.Received[mark + block];
         sameMemory = got.Size == ReportSize &&
                      std::memcmp(got.Data.data(), memory.data() + block * ReportSize, ReportSize) == 0;

@@ -2,7 +2,7 @@
 // check reporting, sysfs helpers and libudev bound at run time the way the program's backend binds it.
 #pragma once
 
-#include "simulator/station_descriptor.h"
+#include "station/protocol/station_identity.h"
 
 #include <linux/hidraw.h>
 #include <linux/input.h>
@@ -37,7 +37,7 @@ inline constexpr const char* StationName = "Метеостанция";
 inline constexpr std::size_t ReportSize = 64;
 
 // Vendor-defined page, one 64-byte input and one 64-byte output report, no report ids.
-inline const std::vector<std::uint8_t>& ReportDescriptor = simulator::StationReportDescriptor;
+inline const std::vector<std::uint8_t>& ReportDescriptor = ::StationReportDescriptor;
 
 inline int Failures = 0;
 

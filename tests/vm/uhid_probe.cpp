@@ -220,7 +220,7 @@ int main() {
   pollfd pfd{fd, POLLIN, 0};
   std::uint8_t buffer[256];
   ssize_t got = ::poll(&pfd, 1, 2000) > 0 ? ::read(fd, buffer, sizeof buffer) : -1;
-  Info("hidraw read gave " + std::to_string(got) + " bytes" + (got > 0 ? ": " + Hex(buffer, std::min<std::size_t>(got, 8)) + " ..." : ""));
+  Info("hidraw read gave " + std::to_string(got) + " bytes" + (got > 0 ? ": " + Hex(buffer, std::min<std::size_t>(static_cast<std::size_t>(got), 8)) + " ..." : ""));
   Check(got == static_cast<ssize_t>(ReportSize) && std::memcmp(buffer, input, ReportSize) == 0,
         "input report read from hidraw: 64 bytes, no id byte, as sent");
 

@@ -17,7 +17,7 @@
 #include "hid/platform/linux/linux_platform.h"
 #include "simulator/uhid_device.h"
 #include "simulator/uhid_station.h"
-#include "station/station_identity.h"
+#include "station/protocol/station_identity.h"
 
 #include <grp.h>
 
@@ -254,15 +254,12 @@ int main(int argc, char** argv)
     std::printf("uhid station end to end: \"%s\" on /dev/uhid, controller over the Linux backend\n", StationName);
 
     // ---- the station, plugged in before the program starts ---------------------------------------------
-    // METEO_VM_BLOCK_MS sets the station's block pace for experiments (how fast may it send before
-    // hidraw drops reports?); the test itself uses 4 ms.
-    const char* blockPace = std::getenv("METEO_VM_BLOCK_MS");
-    const int blockMs = blockPace ? std::atoi(blockPace) : 4;
+    // Blocks every 4 ms: hidraw keeps at most 64 reports per reader, and a faster burst outruns it.
     simulator::TUhidStation station(11, {2016, 5, 14, 12, 0, 0});
     const simulator::THistoryMemory memory = station.WithModel([&](simulator::TStationModel& model) {
         model.FillPlausibleHistory(90, {2016, 5, 14, 11, 0, 0}, 5);
         model.SetStreamInterval(std::chrono::milliseconds(40));
-        model.SetBlockInterval(std::chrono::milliseconds(blockMs));
+        model.SetBlockInterval(std::chrono::milliseconds(4));
         return model.HistoryMemory();
     });
     station.RecordSentReports(true);
@@ -353,14 +350,14 @@ int main(int argc, char** argv)
     const std::size_t mark = program.From(device).size();
     phase = Clock::now();
     Check(program.Command(3), "command 3 written");
-    PumpUntil([&] { return program.From(device).size() >= mark + simulator::HistoryBlockCount; }, 20000);
+    PumpUntil([&] { return program.From(device).size() >= mark + HistoryBlockCount; }, 20000);
     const double downloadSeconds = Seconds(phase);
     Pump(100);
     {
         const auto got = program.From(device);
-        bool same = got.size() == mark + simulator::HistoryBlockCount;
+        bool same = got.size() == mark + HistoryBlockCount;
         std::size_t firstBad = 0;
-        for (std::size_t block = 0; same && block < simulator::HistoryBlockCount; ++block) {
+        for (std::size_t block = 0; same && block < HistoryBlockCount; ++block) {
             const auto& report = got[mark + block];
             same = report.Id == 0 && report.Data.size() == 64 &&
                    std::memcmp(report.Data.data(), memory.data() + block * 64, 64) == 0;

@@ -84,7 +84,7 @@ int main(int argc, char** argv)
         const auto& image = form->History.HistoryImage;
         std::string differing;
         int count = 0;
-        for (std::size_t block = 0; block < simulator::HistoryBlockCount; ++block)
+        for (std::size_t block = 0; block < HistoryBlockCount; ++block)
             if (std::memcmp(image.data() + block * 64, memory.data() + block * 64, 64) != 0 && ++count <= 8)
                 differing += " " + std::to_string(block) + " (" + Hex(image.data() + block * 64, 8) + " instead of " +
                              Hex(memory.data() + block * 64, 8) + ")";

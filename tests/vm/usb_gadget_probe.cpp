@@ -113,7 +113,7 @@ int main() {
   Check(::write(gadgetFd, input, sizeof input) == static_cast<ssize_t>(sizeof input), "64 bytes written to /dev/hidg0");
   std::uint8_t buffer[256];
   ssize_t got = ReadWithin(fd, buffer, sizeof buffer, 3000);
-  Info("hidraw read gave " + std::to_string(got) + " bytes" + (got > 0 ? ": " + Hex(buffer, std::min<std::size_t>(got, 8)) + " ..." : ""));
+  Info("hidraw read gave " + std::to_string(got) + " bytes" + (got > 0 ? ": " + Hex(buffer, std::min<std::size_t>(static_cast<std::size_t>(got), 8)) + " ..." : ""));
   Check(got == static_cast<ssize_t>(ReportSize) && std::memcmp(buffer, input, ReportSize) == 0,
         "input report read from hidraw: 64 bytes, no id byte, as sent");
 
@@ -124,7 +124,7 @@ int main() {
   ssize_t written = ::write(fd, output, sizeof output);
   Check(written == static_cast<ssize_t>(sizeof output), "write of id byte + 64 bytes to hidraw returns 65");
   got = ReadWithin(gadgetFd, buffer, sizeof buffer, 3000);
-  Info("/dev/hidg0 read gave " + std::to_string(got) + " bytes" + (got > 0 ? ": " + Hex(buffer, std::min<std::size_t>(got, 8)) + " ..." : ""));
+  Info("/dev/hidg0 read gave " + std::to_string(got) + " bytes" + (got > 0 ? ": " + Hex(buffer, std::min<std::size_t>(static_cast<std::size_t>(got), 8)) + " ..." : ""));
   Check(got == static_cast<ssize_t>(ReportSize) && std::memcmp(buffer, output + 1, ReportSize) == 0,
         "output report reaches the station as 64 bytes, id byte dropped");
 

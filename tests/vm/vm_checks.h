@@ -6,7 +6,7 @@
 #include "tests/vm/probe_common.h"
 
 #include "hid/hid_device.h"
-#include "station/station_identity.h"
+#include "station/protocol/station_identity.h"
 
 #include <QCoreApplication>
 #include <QThread>

@@ -16,12 +16,12 @@
 #include "station/history_file.h"
 #include "station/main_form.h"
 #include "station/readings_text.h"
-#include "tests/common/test_support.h"
 #include "tests/hid_windows/standin/standin_devices.h"
+#include "tests/support/test_support.h"
 
 #include <QDir>
-#include <QFile>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPixmap>
@@ -34,6 +34,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+
 #include <dbt.h>
 #include <knownfolders.h>
 #include <shlobj.h>
@@ -62,8 +63,9 @@ QImage GrabScreen()
 void SaveScreenshot(const QString& name)
 {
     const QString path = ScreenshotPath(name);
-    if (!path.isEmpty())
+    if (!path.isEmpty()) {
         EXPECT_TRUE(GrabScreen().save(path)) << path.toStdString();
+    }
 }
 
 // A click of the left button, as the window system delivers it.
@@ -121,7 +123,8 @@ TEST(ProgramUnderWine, TheDemoConnectsStreamsDownloadsAndClosingWritesTheStation
 class TStandInStation
 {
 public:
-    explicit TStandInStation(std::uint32_t seed) : Model(seed, simulator::CurrentDateTime())
+    explicit TStandInStation(std::uint32_t seed)
+        : Model(seed, simulator::CurrentDateTime())
     {
         Model.FillPlausibleHistory(60, simulator::CurrentDateTime(), seed);
         Model.SetInputReportHandler([this](const simulator::TInputReport& data) {
@@ -161,7 +164,8 @@ private:
     static void AnnounceNodeChange()
     {
         DWORD_PTR answer = 0;
-        SendMessageTimeoutW(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0, SMTO_ABORTIFHUNG, DeadlineMs, &answer);
+        SendMessageTimeoutW(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0, SMTO_ABORTIFHUNG, DeadlineMs,
+                            &answer);
     }
 
     void Tick()
@@ -237,11 +241,11 @@ std::vector<HWND> VisibleWindowsOf(DWORD processId)
     ProcessWindows found{processId, {}};
     EnumWindows(
         [](HWND window, LPARAM context) -> BOOL {
-            auto* found = reinterpret_cast<ProcessWindows*>(context);
+            auto* wanted = reinterpret_cast<ProcessWindows*>(context);
             DWORD owner = 0;
             GetWindowThreadProcessId(window, &owner);
-            if (owner == found->ProcessId && IsWindowVisible(window))
-                found->Visible.push_back(window);
+            if (owner == wanted->ProcessId && IsWindowVisible(window))
+                wanted->Visible.push_back(window);
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&found));
@@ -292,8 +296,9 @@ TEST(ProgramUnderWine, TheShippedProgramsStartShowTheirWindowsAndCloseIntoTheUse
     ASSERT_TRUE(QFile::remove(programFile));
     QProcessEnvironment withoutHid = QProcessEnvironment::systemEnvironment();
     withoutHid.insert(QStringLiteral("WINEDLLOVERRIDES"), QStringLiteral("hid="));
-    RunShippedProgram(QStringLiteral("meteostation.exe"), QStringLiteral("shipped-program-without-hid.png"),
-                      [] { return true; }, withoutHid);
+    RunShippedProgram(
+        QStringLiteral("meteostation.exe"), QStringLiteral("shipped-program-without-hid.png"), [] { return true; },
+        withoutHid);
     EXPECT_EQ(ReadFileBytes(programFile), empty);
 }
 

@@ -18,7 +18,8 @@ HINSTANCE ThisModule()
 
 } // namespace
 
-TDeviceNoticeWindow::TDeviceNoticeWindow(std::function<void()> notice) : Notice(std::move(notice))
+TDeviceNoticeWindow::TDeviceNoticeWindow(std::function<void()> notice)
+    : Notice(std::move(notice))
 {
     const HINSTANCE instance = ThisModule();
     WNDCLASSEXA windowClass{};

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+
 #include <hidsdi.h>
 
 #include <string>

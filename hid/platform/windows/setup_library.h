@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+
 #include <setupapi.h>
 
 #include <string>

@@ -8,8 +8,8 @@
 #include <hidpi.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <atomic>
+#include <cerrno>
 #include <cwchar>
 #include <vector>
 
@@ -51,7 +51,9 @@ bool CancelThreadIo(HANDLE file)
 }
 
 // The wake-up call of a waiting reader: running it is what ends the alertable wait.
-void CALLBACK WakeReader(ULONG_PTR) {}
+void CALLBACK WakeReader(ULONG_PTR)
+{
+}
 
 std::string Utf8(const wchar_t* text, std::size_t length)
 {
@@ -263,7 +265,8 @@ bool WindowsPlatform::EnumeratePresent(std::vector<PresentInterface>& out)
         // First the size the detail needs: only a refusal for want of room gives it.
         DWORD needed = 0;
         if (setup.GetDeviceInterfaceDetailA(set, &interfaceData, nullptr, 0, &needed, &deviceInfo) ||
-            GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed <= offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath))
+            GetLastError() != ERROR_INSUFFICIENT_BUFFER ||
+            needed <= offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath))
             continue;
         // Zeroed and aligned for the record; the path ends within the size given, or where it is cut.
         std::vector<DWORD> buffer((needed + sizeof(DWORD)) / sizeof(DWORD), 0);

@@ -8,7 +8,7 @@
 // changes first..last and ends (status 1 and the message when a change failed).
 #include "archive/archive_store.h"
 #include "station/archive_records.h"
-#include "tests/archive/archive_test_support.h"
+#include "tests/support/archive_support.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -178,7 +178,8 @@ private:
         if (device != Devices.end() && device->second.Spec.IdentifyOnly)
             return;
         auto* op = new Op{{}, OpKind::Read, id, instance, std::vector<std::uint8_t>(4096)};
-        if (!ReadFile(instance->Pipe, op->Buffer.data(), static_cast<DWORD>(op->Buffer.size()), nullptr, &op->Overlap) &&
+        if (!ReadFile(instance->Pipe, op->Buffer.data(), static_cast<DWORD>(op->Buffer.size()), nullptr,
+                      &op->Overlap) &&
             GetLastError() != ERROR_IO_PENDING) {
             delete op;
             Drop(id, instance);
@@ -294,7 +295,8 @@ STANDIN_API int StandInAddDevice(const StandInDeviceSpec* spec)
         if (device.HasProduct)
             device.Product = spec->ProductString;
         device.Spec.ProductString = nullptr;
-        device.PipeName = "\\\\.\\pipe\\meteo-standin-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(id);
+        device.PipeName =
+            "\\\\.\\pipe\\meteo-standin-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(id);
         if (!server.Listen(id, device)) {
             server.Remove(device);
             server.Devices.erase(id);
@@ -339,9 +341,8 @@ STANDIN_API BOOL StandInWaitForOutputReports(int id, int count, DWORD timeoutMs)
 {
     Server& server = TheServer();
     std::unique_lock lock(server.ReportsLock);
-    return server.ReportsArrived.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
-        return static_cast<int>(server.OutputReports[id].size()) >= count;
-    });
+    return server.ReportsArrived.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                          [&] { return static_cast<int>(server.OutputReports[id].size()) >= count; });
 }
 
 STANDIN_API std::size_t StandInOutputReport(int id, int index, std::uint8_t* buffer, std::size_t size)

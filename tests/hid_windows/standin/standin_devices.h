@@ -23,23 +23,23 @@ struct StandInDeviceSpec
     USHORT ProductID;
     USHORT VersionNumber;
     const wchar_t* ProductString; // none: the query fails
-    USHORT InputReportByteLength;  // report id included
+    USHORT InputReportByteLength; // report id included
     USHORT OutputReportByteLength;
-    BOOL IdentifyOnly;             // opened only without access rights (as keyboards are)
+    BOOL IdentifyOnly; // opened only without access rights (as keyboards are)
     BOOL FailAttributes;
     BOOL FailPreparsedData;
-    BOOL FailDetail;               // the interface detail with a buffer fails
-    BOOL DetailSizeWithoutError;   // the size query answers without ERROR_INSUFFICIENT_BUFFER
+    BOOL FailDetail;             // the interface detail with a buffer fails
+    BOOL DetailSizeWithoutError; // the size query answers without ERROR_INSUFFICIENT_BUFFER
 };
 
 // What the stand-in libraries were asked, for checks of what the backend passes.
 struct StandInCalls
 {
     LONG ClassDevsCalls;
-    LONG OpenSets;                 // device information sets not yet destroyed
+    LONG OpenSets; // device information sets not yet destroyed
     DWORD ClassDevsFlags;
     BOOL ClassDevsWithEnumeratorOrWindow;
-    DWORD InterfaceDataSize;       // cbSize fields as last seen
+    DWORD InterfaceDataSize; // cbSize fields as last seen
     DWORD DeviceInfoSize;
     DWORD DetailSize;
     ULONG AttributesSize;

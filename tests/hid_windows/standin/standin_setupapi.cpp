@@ -99,7 +99,8 @@ BOOL WINAPI SetupDiGetDeviceInterfaceDetailA(HDEVINFO handle, PSP_DEVICE_INTERFA
         if (info->cbSize != sizeof(SP_DEVINFO_DATA))
             return Fail(ERROR_INVALID_USER_BUFFER);
     }
-    const DWORD needed = static_cast<DWORD>(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) + entry.Path.size() + 1);
+    const DWORD needed =
+        static_cast<DWORD>(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) + entry.Path.size() + 1);
     if (detail == nullptr) {
         if (requiredSize != nullptr)
             *requiredSize = needed;

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "station/history_state.h"
-#include "tests/common/test_support.h"
+#include "tests/support/test_support.h"
 
 #include <QByteArray>
 #include <QString>
@@ -59,7 +59,7 @@ private:
     bool FMounted = false;
 };
 
-// The paths of the real program and of the demo, empty when this build has none.
+// The paths of the real program and of the demo in this build.
 QString ProgramPath();
 QString DemoProgramPath();
 

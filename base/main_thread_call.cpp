@@ -1,4 +1,4 @@
-#include "gui/main_thread_call.h"
+#include "base/main_thread_call.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -8,7 +8,7 @@
 #include <exception>
 #include <mutex>
 
-namespace gui {
+namespace base {
 namespace {
 
 struct HandOver
@@ -132,4 +132,4 @@ void WakeMainThreadWaiters()
     queue.MainWake.notify_all();
 }
 
-} // namespace gui
+} // namespace base

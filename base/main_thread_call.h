@@ -8,7 +8,7 @@
 
 #include <functional>
 
-namespace gui {
+namespace base {
 
 // Runs `call` on the main thread and returns when it has returned. Called on the main thread it
 // runs `call` at once. An exception that escapes `call` is rethrown here, in the calling thread.
@@ -25,4 +25,4 @@ void WakeMainThreadWaiters();
 // Main thread: runs every hand-over that is waiting now. Returns how many ran.
 int RunPendingHandOvers();
 
-} // namespace gui
+} // namespace base

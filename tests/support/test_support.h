@@ -18,7 +18,7 @@ namespace testsupport {
 
 // Runs the event loop, and with it the read threads' hand-overs to the main thread, until `done`
 // holds; false when it still does not after `timeoutMs`.
-inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000)
+inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 10000)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done()) {

@@ -5,7 +5,7 @@
 
 #include "archive/archive_types.h"
 #include "station/history_state.h"
-#include "tests/common/test_support.h"
+#include "tests/support/test_support.h"
 
 #include <QString>
 #include <array>

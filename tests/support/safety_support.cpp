@@ -1,4 +1,4 @@
-#include "tests/history_safety/safety_support.h"
+#include "tests/support/safety_support.h"
 
 #include "archive/archive_store.h"
 
@@ -179,20 +179,12 @@ bool TMountedFolder::Fill(qint64 leaveBytes)
 
 QString ProgramPath()
 {
-#ifdef METEOSTATION_PROGRAM
     return QStringLiteral(METEOSTATION_PROGRAM);
-#else
-    return {};
-#endif
 }
 
 QString DemoProgramPath()
 {
-#ifdef METEOSTATION_DEMO_PROGRAM
     return QStringLiteral(METEOSTATION_DEMO_PROGRAM);
-#else
-    return {};
-#endif
 }
 
 TProgram::TProgram(const QString& folder, const QString& preload)
@@ -204,8 +196,6 @@ TProgram::TProgram(const QString& folder, const TStart& start)
 {
     const QByteArray program = QFile::encodeName(start.Program);
     const QString& preload = start.Preload;
-    if (program.isEmpty())
-        return;
     std::vector<std::string> environment;
     std::string asanOptions;
     auto replaced = [&start](const std::string& text) {

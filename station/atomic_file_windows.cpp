@@ -1,7 +1,6 @@
-#include "station/file_replacement.h"
+#include "station/atomic_file.h"
 
 #include "gui/system_reason.h"
-#include "station/history_file.h"
 
 #include <QFile>
 #include <cerrno>
@@ -14,7 +13,10 @@ namespace {
 class THandle
 {
 public:
-    explicit THandle(HANDLE handle) : Handle(handle) {}
+    explicit THandle(HANDLE handle)
+        : Handle(handle)
+    {
+    }
     ~THandle() { Close(); }
     THandle(const THandle&) = delete;
     THandle& operator=(const THandle&) = delete;
@@ -135,12 +137,12 @@ TFileStart ReadFileStart(const QString& path, qsizetype limit)
 void ReplaceFileAtomically(const QString& path, const QByteArray& bytes)
 {
     const QFileInfo info(path);
-    const QString shown = ShownName(path);
+    const QString shown = ShownFileName(path);
     const std::wstring target = Native(path);
     const std::wstring prefix = TemporaryPrefix(info);
     auto fail = [&shown](const QString& what, DWORD error) {
-        throw EHistoryFileError(QStringLiteral("Не удалось записать файл «%1»: %2%3")
-                                    .arg(shown, what, SystemReason(error)));
+        throw EHistoryFileError(
+            QStringLiteral("Не удалось записать файл «%1»: %2%3").arg(shown, what, SystemReason(error)));
     };
 
     // First, so that a full disk gets back the room a killed save took.

@@ -94,8 +94,10 @@ constexpr std::uint8_t OutdoorBelowZero = 0; // OutdoorSign
 constexpr std::uint8_t NoValue = 255;
 
 // SensorSelect values.
-constexpr std::uint8_t IndoorSensor = 0;
-constexpr std::uint8_t OutdoorSensor = 1;
+enum TSensorSelect : std::uint8_t {
+    IndoorSensor = 0,
+    OutdoorSensor = 1,
+};
 
 // Pressure in mm of mercury is this minus the pressure byte.
 constexpr int PressureBase = 885;

@@ -9,7 +9,7 @@
 #include "simulator/sim_station.h"
 #include "station/main_form.h"
 #include "station/readings_text.h"
-#include "tests/common/test_support.h"
+#include "tests/support/test_support.h"
 
 #include <QAbstractButton>
 #include <QRadioButton>

@@ -1,4 +1,4 @@
-#include "tests/archive/archive_test_support.h"
+#include "tests/support/archive_support.h"
 
 #include <QDate>
 #include <sqlite3.h>

@@ -1,8 +1,8 @@
-#include "station/file_replacement.h"
+#include "station/atomic_file.h"
 
 #include "gui/system_reason.h"
-#include "station/history_file.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
@@ -15,17 +15,18 @@
 
 namespace {
 
-class TDescriptor
+// An open file descriptor, closed with its owner.
+class TFileDescriptor
 {
 public:
-    explicit TDescriptor(int fd) : Fd(fd) {}
-    ~TDescriptor()
+    explicit TFileDescriptor(int fd) : Fd(fd) {}
+    ~TFileDescriptor()
     {
         if (Fd >= 0)
             ::close(Fd);
     }
-    TDescriptor(const TDescriptor&) = delete;
-    TDescriptor& operator=(const TDescriptor&) = delete;
+    TFileDescriptor(const TFileDescriptor&) = delete;
+    TFileDescriptor& operator=(const TFileDescriptor&) = delete;
     int Get() const { return Fd; }
     int Release()
     {
@@ -78,7 +79,7 @@ void RemoveStaleTemporaries(const QByteArray& folder, const QByteArray& prefix)
         const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
             continue;
-        TDescriptor descriptor(fd);
+        TFileDescriptor descriptor(fd);
         struct stat opened;
         if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0)
             continue;
@@ -102,16 +103,15 @@ void SyncFolder(const QByteArray& folder)
     }
 }
 
-// The bad pair as the user can read it: Windows-1251 text, control characters as \xNN.
-
 } // namespace
+
 
 TFileStart ReadFileStart(const QString& path, qsizetype limit)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return {errno == ENOENT ? TFileReadOutcome::Missing : TFileReadOutcome::Failed, {}, ReadReason(errno)};
-    TDescriptor descriptor(fd);
+    TFileDescriptor descriptor(fd);
     QByteArray text(limit, Qt::Uninitialized);
     qsizetype used = 0;
     while (used < text.size()) {
@@ -132,7 +132,7 @@ TFileStart ReadFileStart(const QString& path, qsizetype limit)
 void ReplaceFileAtomically(const QString& path, const QByteArray& bytes)
 {
     const QFileInfo info(path);
-    const QString shown = ShownName(path);
+    const QString shown = ShownFileName(path);
     const QByteArray target = QFile::encodeName(info.absoluteFilePath());
     const QByteArray folder = QFile::encodeName(info.absolutePath());
     const QByteArray prefix = TemporaryPrefix(info);
@@ -167,7 +167,7 @@ void ReplaceFileAtomically(const QString& path, const QByteArray& bytes)
     if (fd < 0)
         fail(QStringLiteral("временный файл не создаётся: "), EEXIST);
 
-    TDescriptor descriptor(fd);
+    TFileDescriptor descriptor(fd);
     auto failAndRemove = [&](const QString& what, int error) {
         ::unlink(temporary.constData());
         ::close(descriptor.Release());

@@ -1,5 +1,4 @@
-#include "gui/error_box.h"
-#include "gui/main_thread_call.h"
+#include "base/main_thread_call.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -19,16 +18,16 @@ TEST(MainThreadCall, RunsOnTheMainThreadAndBlocksTheCallerUntilDone)
     std::atomic<bool> workerReturned{false};
     int value = 0;
     std::thread worker([&] {
-        gui::RunOnMainThread([&] {
+        base::RunOnMainThread([&] {
             ranOnMain = QThread::currentThread() == mainThread;
             value = 42;
         });
         // The caller sees what the main thread wrote, because it waited for it.
         EXPECT_EQ(value, 42);
         workerReturned = true;
-        gui::WakeMainThreadWaiters();
+        base::WakeMainThreadWaiters();
     });
-    gui::WaitServingHandOvers([&] { return workerReturned.load(); });
+    base::WaitServingHandOvers([&] { return workerReturned.load(); });
     worker.join();
     EXPECT_TRUE(ranOnMain);
 }
@@ -39,9 +38,9 @@ TEST(MainThreadCall, EventLoopServesHandOversAndExceptionsReturnToTheCaller)
     std::string caught;
     std::thread worker([&] {
         for (int i = 0; i < 100; ++i)
-            gui::RunOnMainThread([&] { ++calls; });
+            base::RunOnMainThread([&] { ++calls; });
         try {
-            gui::RunOnMainThread([] { throw std::runtime_error("handler failed"); });
+            base::RunOnMainThread([] { throw std::runtime_error("handler failed"); });
         } catch (const std::runtime_error& error) {
             caught = error.what();
         }
@@ -59,12 +58,12 @@ TEST(MainThreadCall, WaitingForAWorkerThatIsBlockedInAHandOverDoesNotDeadlock)
     std::atomic<bool> ended{false};
     std::thread worker([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        gui::RunOnMainThread([] {});
+        base::RunOnMainThread([] {});
         ended = true;
-        gui::WakeMainThreadWaiters();
+        base::WakeMainThreadWaiters();
     });
     const auto start = std::chrono::steady_clock::now();
-    gui::WaitServingHandOvers([&] { return ended.load(); });
+    base::WaitServingHandOvers([&] { return ended.load(); });
     worker.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
@@ -72,33 +71,8 @@ TEST(MainThreadCall, WaitingForAWorkerThatIsBlockedInAHandOverDoesNotDeadlock)
 TEST(MainThreadCall, CalledOnTheMainThreadRunsAtOnce)
 {
     bool ran = false;
-    gui::RunOnMainThread([&] { ran = true; });
+    base::RunOnMainThread([&] { ran = true; });
     EXPECT_TRUE(ran);
-}
-
-TEST(ErrorBox, FullStopAppendedOnlyAfterCharactersAboveFullStop)
-{
-    EXPECT_EQ(gui::ErrorBoxText(QStringLiteral("Файл не найден")), QStringLiteral("Файл не найден."));
-    EXPECT_EQ(gui::ErrorBoxText(QStringLiteral("Disk full")), QStringLiteral("Disk full."));
-    EXPECT_EQ(gui::ErrorBoxText(QStringLiteral("met.mtb.")), QStringLiteral("met.mtb."));
-    EXPECT_EQ(gui::ErrorBoxText(QStringLiteral("(4096)")), QStringLiteral("(4096)"));
-    EXPECT_EQ(gui::ErrorBoxText(QStringLiteral("Ошибка!")), QStringLiteral("Ошибка!"));
-    EXPECT_EQ(gui::ErrorBoxText(QStringLiteral("code 5")), QStringLiteral("code 5."));
-    EXPECT_EQ(gui::ErrorBoxText(QString()), QString());
-}
-
-TEST(ErrorBox, ExceptionReachingTheEventLoopIsShownAndTheProgramGoesOn)
-{
-    QString shown;
-    gui::SetErrorBoxHook([&](const QString& text) { shown = text; });
-    struct Throwing : QObject
-    {
-        bool event(QEvent*) override { throw std::runtime_error("Нет места на диске"); }
-    } throwing;
-    QEvent event(QEvent::User);
-    EXPECT_FALSE(QCoreApplication::sendEvent(&throwing, &event));
-    gui::SetErrorBoxHook({});
-    EXPECT_EQ(shown, QStringLiteral("Нет места на диске."));
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "gui/signal_events.h"
+#include "base/signal_events.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -9,7 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace gui {
+namespace base {
 namespace {
 
 // [0] is written by the handler, [1] read by the event loop.
@@ -74,4 +74,4 @@ void OnSignal(int signal, QObject* context, std::function<void()> action)
     ::sigaction(signal, &handler, nullptr);
 }
 
-} // namespace gui
+} // namespace base
