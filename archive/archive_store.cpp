@@ -1,6 +1,7 @@
 #include "archive/archive_store.h"
 
 #include "archive/archive_connection.h"
+#include "archive/archive_files.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -10,7 +11,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <sqlite3.h>
-#include <unistd.h>
 
 namespace archive {
 namespace {
@@ -78,8 +78,8 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::TryOpen()
     int folderError = 0;
     if (!info.absoluteDir().exists())
         folderError = ENOENT;
-    else if (::access(QFile::encodeName(info.absolutePath()).constData(), W_OK) != 0)
-        folderError = errno;
+    else
+        folderError = FolderWriteError(info.absolutePath());
 
     std::unique_ptr<TArchiveConnection> connection;
     auto open = [&](const QByteArray& name, int flags) {
@@ -92,8 +92,9 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::TryOpen()
         return SQLITE_OK;
     };
     // The first read of the file: its header and schema. Garbage and truncated files show here.
+    // SQLite takes file names as UTF-8 on every system.
     std::int64_t version = 0;
-    int rc = open(QFile::encodeName(FPath), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    int rc = open(FPath.toUtf8(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     if (rc == SQLITE_OK)
         rc = connection->QueryInt("PRAGMA user_version", version);
     const bool readOnly = folderError != 0 && info.isFile() &&
@@ -192,8 +193,7 @@ QString TArchiveStore::MoveAside(const QString& reason)
         if (free)
             aside = folder.filePath(name);
     }
-    if (std::rename(QFile::encodeName(FPath).constData(), QFile::encodeName(aside).constData()) != 0) {
-        const int error = errno;
+    if (const int error = RenameFile(FPath, aside); error != 0) {
         FNotice = QStringLiteral("Архив «%1» не читается: %2, а переименовать его не удаётся: %3. "
                                  "Программа работает без архива")
                       .arg(FShownPath, reason, ArchiveReason(SQLITE_IOERR, error));
@@ -202,7 +202,7 @@ QString TArchiveStore::MoveAside(const QString& reason)
     // The journal belongs to the damaged file: left here, it would be taken into the fresh archive.
     for (const QString& suffix : companions)
         if (QFileInfo::exists(FPath + suffix))
-            std::rename(QFile::encodeName(FPath + suffix).constData(), QFile::encodeName(aside + suffix).constData());
+            RenameFile(FPath + suffix, aside + suffix);
     FNotice = QStringLiteral("Архив «%1» не читается: %2. Файл сохранён под именем «%3», начат новый архив")
                   .arg(FShownPath, reason, QFileInfo(aside).fileName());
     return aside;

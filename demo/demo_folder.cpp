@@ -1,15 +1,15 @@
 #include "demo/demo_folder.h"
 
+#include "station/data_folder.h"
+
 #include <QDir>
 #include <QFile>
-#include <QStandardPaths>
 #include <filesystem>
 #include <system_error>
 
 QString DemoDataFolder()
 {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
-        .filePath(QStringLiteral("meteostation/demo"));
+    return QDir(ProgramDataFolder()).filePath(QStringLiteral("demo"));
 }
 
 bool EnterDemoDataFolder(QString& problem)

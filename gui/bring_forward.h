@@ -1,5 +1,6 @@
 // A second start of the program asks the one already running to bring its windows forward
-// (SIGUSR1), so the user lands in the window that is open.
+// (SIGUSR1 on Linux, a message to its windows on Windows), so the user lands in the window that is
+// open.
 #pragma once
 
 #include <cstdint>
@@ -13,5 +14,8 @@ void BringForwardOnRequest();
 
 // Asks the program `processId` to bring its windows forward; false when there is no such program.
 bool RequestBringForward(std::int64_t processId);
+
+// Brings every window of this program that is shown (or minimized) to the front now.
+void BringWindowsForward();
 
 } // namespace gui

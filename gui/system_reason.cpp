@@ -10,8 +10,10 @@ QString SystemReason(int error)
     switch (error) {
     case ENOSPC:
         return QStringLiteral("на диске нет свободного места");
+#ifdef EDQUOT // not an error code of Windows
     case EDQUOT:
         return QStringLiteral("исчерпана дисковая квота");
+#endif
     case EROFS:
         return QStringLiteral("диск доступен только для чтения");
     case EACCES:

@@ -1,5 +1,6 @@
-// SIGTERM and SIGINT (logout, Ctrl+C, `kill`) close a window the normal way, so its close
-// handling runs (saving what must be saved) instead of the process just ending.
+// The system's request to end the program (SIGTERM and SIGINT on Linux: logout, Ctrl+C, `kill`; the
+// end of the session on Windows) closes a window the normal way, so its close handling runs (saving
+// what must be saved) instead of the process just ending.
 #pragma once
 
 class QWidget;

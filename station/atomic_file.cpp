@@ -15,6 +15,44 @@
 
 namespace {
 
+// An open file descriptor, closed with its owner.
+class TFileDescriptor
+{
+public:
+    explicit TFileDescriptor(int fd) : Fd(fd) {}
+    ~TFileDescriptor()
+    {
+        if (Fd >= 0)
+            ::close(Fd);
+    }
+    TFileDescriptor(const TFileDescriptor&) = delete;
+    TFileDescriptor& operator=(const TFileDescriptor&) = delete;
+    int Get() const { return Fd; }
+    int Release()
+    {
+        const int fd = Fd;
+        Fd = -1;
+        return fd;
+    }
+
+private:
+    int Fd;
+};
+
+// The reasons a read meets in practice; the rest as a save gives them.
+QString ReadReason(int error)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("нет прав на чтение");
+    case EISDIR:
+        return QStringLiteral("на его месте папка, а не файл");
+    default:
+        return gui::SystemReason(error);
+    }
+}
+
 // Temporary files of a replacement are named ".<target>.<pid>-<n>.tmp" beside the target.
 QByteArray TemporaryPrefix(const QFileInfo& info)
 {
@@ -67,16 +105,29 @@ void SyncFolder(const QByteArray& folder)
 
 } // namespace
 
-EHistoryFileError::EHistoryFileError(const QString& message)
-    : std::runtime_error(message.toUtf8().toStdString())
-{
-}
 
-QString ShownFileName(const QString& path)
+TFileStart ReadFileStart(const QString& path, qsizetype limit)
 {
-    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {errno == ENOENT ? TFileReadOutcome::Missing : TFileReadOutcome::Failed, {}, ReadReason(errno)};
+    TFileDescriptor descriptor(fd);
+    QByteArray text(limit, Qt::Uninitialized);
+    qsizetype used = 0;
+    while (used < text.size()) {
+        const ssize_t got = ::read(fd, text.data() + used, static_cast<std::size_t>(text.size() - used));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return {TFileReadOutcome::Failed, {}, ReadReason(errno)};
+        }
+        if (got == 0)
+            break;
+        used += got;
+    }
+    text.truncate(used);
+    return {TFileReadOutcome::Read, text, {}};
 }
-
 
 void ReplaceFileAtomically(const QString& path, const QByteArray& bytes)
 {

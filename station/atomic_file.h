@@ -1,19 +1,21 @@
 // Writing a file so that a crash, a full disk or a killed program never leaves it half written:
-// the new bytes go to a temporary file beside it, flushed to disk, then renamed over it (POSIX).
-// Also the error the history's files report and the helpers their readers share.
+// the new bytes go to a temporary file beside it, flushed to disk, then renamed over it; and
+// reading the start of a file. Each system has its implementation (atomic_file.cpp for POSIX,
+// atomic_file_windows.cpp). Also the error the history's files report.
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
+#include <QFileInfo>
 #include <QString>
 #include <stdexcept>
-#include <unistd.h>
 
 // A file of the history could not be read or written. what() is the Russian message (UTF-8) that
 // names the file and the system's reason, ready for the standard error box.
 class EHistoryFileError : public std::runtime_error
 {
 public:
-    explicit EHistoryFileError(const QString& message);
+    explicit EHistoryFileError(const QString& message) : std::runtime_error(message.toUtf8().toStdString()) {}
     QString Message() const { return QString::fromUtf8(what()); }
 };
 
@@ -24,29 +26,24 @@ public:
 void ReplaceFileAtomically(const QString& path, const QByteArray& bytes);
 
 // The file's absolute path as the user's messages name it.
-QString ShownFileName(const QString& path);
-
-// An open file descriptor, closed with its owner.
-class TFileDescriptor
+inline QString ShownFileName(const QString& path)
 {
-public:
-    explicit TFileDescriptor(int fd) : Fd(fd) {}
-    ~TFileDescriptor()
-    {
-        if (Fd >= 0)
-            ::close(Fd);
-    }
-    TFileDescriptor(const TFileDescriptor&) = delete;
-    TFileDescriptor& operator=(const TFileDescriptor&) = delete;
-    int Get() const { return Fd; }
-    int Release()
-    {
-        const int fd = Fd;
-        Fd = -1;
-        return fd;
-    }
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
 
-private:
-    int Fd;
+enum class TFileReadOutcome
+{
+    Read,
+    Missing, // there is no such file
+    Failed   // Reason says why, in the user's language
 };
 
+struct TFileStart
+{
+    TFileReadOutcome Outcome;
+    QByteArray Bytes; // at most the limit
+    QString Reason;
+};
+
+// The first `limit` bytes of the file (all of a shorter one).
+TFileStart ReadFileStart(const QString& path, qsizetype limit);

@@ -77,5 +77,5 @@ TDataFolderLock::~TDataFolderLock()
         return;
     // Removed while still locked, so no other start can take a file that is about to go.
     ::unlink(QFile::encodeName(QDir(FFolder).filePath(DataFolderLockName)).constData());
-    ::close(Fd);
+    ::close(static_cast<int>(Fd));
 }

@@ -2,7 +2,8 @@
 // close, and the last to close would win over a fresh download of the other. So the program holds
 // a lock on a file in its folder for as long as it runs: a lock of the system's (flock), which
 // ends with the program however it ends, so a program that was killed leaves only the file, and
-// the next start takes it over.
+// the next start takes it over. (On Windows a lock of a byte range of the file, which also ends
+// with the program.)
 #pragma once
 
 #include <QString>
@@ -37,5 +38,5 @@ private:
     QString FFolder;
     TState FState = TState::Unavailable;
     std::int64_t FHolder = 0;
-    int Fd = -1;
+    std::intptr_t Fd = -1; // the system's handle of the locked file
 };

@@ -1,15 +1,11 @@
 #include "station/history_file.h"
 
-#include "gui/system_reason.h"
-
 #include <QFile>
 #include <QStringDecoder>
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -54,20 +50,6 @@ bool DecodeRecordLine(const char* digits, std::uint8_t* bytes)
 
 // The conversion never needs more: 32769 pairs and the ends of 4097 lines.
 constexpr qsizetype LongestUsefulText = 2 * PairsUsed + 2 * LinesRead;
-
-// The reasons a read meets in practice; the rest as a save gives them.
-QString ReadReason(int error)
-{
-    switch (error) {
-    case EACCES:
-    case EPERM:
-        return QStringLiteral("нет прав на чтение");
-    case EISDIR:
-        return QStringLiteral("на его месте папка, а не файл");
-    default:
-        return gui::SystemReason(error);
-    }
-}
 
 // The bad pair as the user can read it: Windows-1251 text, control characters as \xNN.
 QString PairText(const char* pair)
@@ -161,33 +143,14 @@ THistoryLoadResult LoadHistoryFile(THistoryState& state, const QString& path)
 {
     // Whatever the file does not reach is an empty record, never one dated 00.00.00.
     state.HistoryImage.fill(HistoryMissing);
-    auto unreadable = [&path](int error) {
+    const TFileStart start = ReadFileStart(path, LongestUsefulText);
+    if (start.Outcome == TFileReadOutcome::Missing)
+        return {THistoryLoadOutcome::Missing, {}, 0};
+    if (start.Outcome == TFileReadOutcome::Failed)
         return THistoryLoadResult{THistoryLoadOutcome::Unreadable,
-                                  QStringLiteral("Не удалось прочитать файл «%1»: %2").arg(ShownFileName(path), ReadReason(error)),
+                                  QStringLiteral("Не удалось прочитать файл «%1»: %2").arg(ShownFileName(path), start.Reason),
                                   0};
-    };
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT)
-            return {THistoryLoadOutcome::Missing, {}, 0};
-        return unreadable(errno);
-    }
-    TFileDescriptor descriptor(fd);
-    QByteArray text(LongestUsefulText, Qt::Uninitialized);
-    qsizetype used = 0;
-    while (used < text.size()) {
-        const ssize_t got = ::read(fd, text.data() + used, static_cast<std::size_t>(text.size() - used));
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return unreadable(errno);
-        }
-        if (got == 0)
-            break;
-        used += got;
-    }
-    text.truncate(used);
-    return ConvertHistoryText(text, state.HistoryImage, state.DiagramQuantity, ShownFileName(path));
+    return ConvertHistoryText(start.Bytes, state.HistoryImage, state.DiagramQuantity, ShownFileName(path));
 }
 
 QByteArray HistoryFileBytes(const THistoryImage& image, std::uint8_t quantity)

@@ -1,7 +1,8 @@
 // meteostation: the program for the weather station on this computer's USB.
 #include "gui/error_box.h"
 #include "gui/termination_signals.h"
-#include "hid/platform/linux/linux_platform.h"
+#include "hid/platform/host_platform.h"
+#include "station/data_folder.h"
 #include "station/main_form.h"
 #include "station/one_window_per_folder.h"
 
@@ -12,14 +13,19 @@ int main(int argc, char** argv)
     gui::TApplication::setApplicationDisplayName(QStringLiteral("Метеостанция"));
     gui::TApplication::setDesktopFileName(QStringLiteral("meteostation"));
 
+    QString problem;
+    if (!EnterDataFolder(problem)) {
+        gui::ShowErrorBox(problem);
+        return 1;
+    }
     // One window per data folder (the current one); a second start only points to the first.
     const auto lock = ClaimCurrentFolder();
     if (!lock)
         return 1;
 
     // The platform outlives the window, whose controller and devices use it to the end.
-    hidplatform::LinuxPlatform platform;
-    TForm1 form(platform);
+    const auto platform = hidplatform::CreateHostPlatform();
+    TForm1 form(*platform);
     gui::CloseOnTerminationSignals(&form);
     form.show();
     return app.exec();

@@ -1,5 +1,6 @@
 #include "tools/hid_list.h"
 
+#include "tools/hid_list_advice.h"
 #include "hid/device_controller.h"
 #include "station/protocol/station_identity.h"
 
@@ -88,8 +89,7 @@ THidListing CollectHidDevices(hidplatform::Platform& platform, int timeoutMs)
 int PrintHidListing(const THidListing& listing, std::ostream& out)
 {
     if (!listing.PlatformLoaded) {
-        out << "The HID device layer could not be loaded (on Linux it needs libudev.so.1 from the package "
-               "libudev1), so no device can be found.\n";
+        out << "The HID device layer could not be loaded" << LoadFailureAdvice;
         return 1;
     }
     if (!listing.Scanned) {
@@ -141,11 +141,7 @@ int PrintHidListing(const THidListing& listing, std::ostream& out)
     }
     if (locked != nullptr) {
         out << "Station found: " << locked->Path << ", but this user may not open it for reading and writing.\n"
-            << "To fix this, install the udev rule 70-meteostation.rules of the meteostation package (into\n"
-            << "/usr/lib/udev/rules.d or /etc/udev/rules.d), then unplug the station and plug it in again, or\n"
-            << "apply the rules without replugging:\n"
-            << "    sudo udevadm control --reload-rules && sudo udevadm trigger --subsystem-match=hidraw\n"
-            << "The rule gives access to the user logged in at the computer itself (a local session).\n";
+            << ReadWriteAdvice;
         return 1;
     }
     out << "No station found: no HID device has the product string \"" << Utf8(StationProductName) << "\" and the ids "

@@ -1,6 +1,6 @@
-// meteostation-hid-list: which HID devices meteostation sees through udev and hidraw, and whether
+// meteostation-hid-list: which HID devices meteostation sees, and whether
 // the station is among them and usable. Exit status 0 when it is.
-#include "hid/platform/linux/linux_platform.h"
+#include "hid/platform/host_platform.h"
 #include "tools/hid_list.h"
 
 #include <QCoreApplication>
@@ -15,6 +15,6 @@ int main(int argc, char** argv)
                      "them and can be used. Exit status 0 when it can, 1 otherwise.\n";
         return QCoreApplication::arguments().at(1) == QStringLiteral("--help") ? 0 : 2;
     }
-    hidplatform::LinuxPlatform platform;
-    return hidlist::RunHidList(platform, std::cout);
+    const auto platform = hidplatform::CreateHostPlatform();
+    return hidlist::RunHidList(*platform, std::cout);
 }

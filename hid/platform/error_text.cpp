@@ -1,7 +1,7 @@
 #include "hid/platform/error_text.h"
 
 #include <cerrno>
-#include <cstring>
+#include <system_error>
 
 namespace hidplatform {
 namespace {
@@ -14,7 +14,9 @@ const char* CommonReason(int code)
     switch (code) {
     case ENODEV:
     case ENXIO:
+#ifdef ESHUTDOWN // not an error code of Windows, where the simulated devices use the rest
     case ESHUTDOWN:
+#endif
         return "Устройство отключено";
     case ENOENT:
         return "Устройство не найдено";
@@ -58,14 +60,18 @@ std::string TrimErrorText(std::string_view text)
     return std::string(text);
 }
 
+std::string CommonReasonText(int code)
+{
+    const char* reason = CommonReason(code);
+    return reason != nullptr ? reason : "";
+}
+
 std::string SystemErrorText(std::uint32_t code)
 {
     if (const char* reason = CommonReason(static_cast<int>(code)))
         return reason;
-    char buffer[256] = {};
-    // The GNU strerror_r: returns the text, which may or may not be in the buffer; thread-safe.
-    const char* text = strerror_r(static_cast<int>(code), buffer, sizeof buffer);
-    return TrimErrorText(text != nullptr ? text : "");
+    // The C library's text, through a call that is thread-safe on every system.
+    return TrimErrorText(std::generic_category().message(static_cast<int>(code)));
 }
 
 } // namespace hidplatform

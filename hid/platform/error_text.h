@@ -15,4 +15,7 @@ std::string TrimErrorText(std::string_view text);
 // strerror's text, trimmed, for the rest.
 std::string SystemErrorText(std::uint32_t code);
 
+// The common reason for an errno code in Russian (UTF-8); empty for the others.
+std::string CommonReasonText(int code);
+
 } // namespace hidplatform

@@ -1,0 +1,18 @@
+# What the Windows build needs besides the sources: wine to run its tests, GoogleTest built with the
+# same toolchain from Debian's sources, and the C++ runtime for programs that do not use Qt.
+
+find_program(METEO_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
+if(NOT METEO_WINE)
+  message(WARNING "wine64 not found: the Windows tests cannot run here")
+endif()
+
+# Debian's libgtest-dev ships the sources; built here for Windows.
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# Programs and libraries without Qt carry their C++ runtime inside, so they run from any folder.
+function(meteo_static_runtime target)
+  target_link_options(${target} PRIVATE -static)
+endfunction()

@@ -1,0 +1,45 @@
+#include "demo/demo_setup.h"
+
+#include <QScreen>
+#include <chrono>
+
+namespace {
+
+constexpr std::uint32_t Seed = 2016;
+
+// Below the program's window, or else to its right, so that both can be seen at once; on a screen
+// too small for either, at the screen's right edge.
+void PlaceBeside(QWidget& control, const QWidget& form)
+{
+    const QSize size = control.sizeHint().expandedTo(control.minimumSize());
+    const QRect frame(form.pos(), form.size() + QSize(0, 40));
+    const QRect screen = form.screen() != nullptr ? form.screen()->availableGeometry() : QRect(0, 0, 1920, 1080);
+    QPoint place(frame.left(), frame.bottom() + 1);
+    if (!screen.contains(QRect(place, size))) {
+        place = QPoint(frame.right() + 21, frame.top());
+        if (!screen.contains(QRect(place, size)))
+            place = QPoint(screen.right() - size.width() + 1, screen.top());
+    }
+    control.move(place);
+}
+
+} // namespace
+
+TDemo::TDemo()
+    : Station(Platform, Seed)
+    , Form(Platform)
+    , Control(Station)
+{
+    Station.Model().FillPlausibleHistory(60, simulator::CurrentDateTime(), Seed);
+    Station.StartClock();
+    Form.setWindowTitle(DemoTitle);
+    PlaceBeside(Control, Form);
+}
+
+void TDemo::Show()
+{
+    using namespace std::chrono_literals;
+    Form.show();
+    Control.show();
+    Control.PlugAfter(1500ms);
+}

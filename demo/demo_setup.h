@@ -1,0 +1,26 @@
+// The demo as it starts: the program's window over simulated HID, titled as the demo, the stand-in
+// station with two months of history and its control window beside the program's. Tests run it as
+// it is.
+#pragma once
+
+#include "demo/station_control_window.h"
+#include "hid/platform/sim/sim_platform.h"
+#include "simulator/sim_station.h"
+#include "station/main_form.h"
+
+inline const QString DemoTitle = QStringLiteral("Метеостанция (демонстрация)");
+
+class TDemo
+{
+public:
+    TDemo();
+
+    // Shows both windows; the station is plugged in a moment later, so that its arrival is seen.
+    void Show();
+
+    // In this order, so the windows go first, then the station, then the platform.
+    hidplatform::SimPlatform Platform;
+    simulator::TSimStation Station;
+    TForm1 Form;
+    demo::TStationControlWindow Control;
+};
