@@ -50,11 +50,13 @@ int TArchiveConnection::PrepareAll()
         {&SelectHour, "SELECT indoor, outdoor, pressure, humidity FROM hours WHERE hour = ?1"},
         {&InsertHour, "INSERT INTO hours(hour, indoor, outdoor, pressure, humidity) VALUES(?1, ?2, ?3, ?4, ?5)"},
         {&UpdateHour, "UPDATE hours SET indoor = ?2, outdoor = ?3, pressure = ?4, humidity = ?5 WHERE hour = ?1"},
-        {&SelectSample, "SELECT reports, indoor, indoor_count, outdoor, outdoor_count, pressure, pressure_count,"
-                        " humidity, humidity_count FROM samples WHERE minute = ?1"},
-        {&PutSample, "INSERT OR REPLACE INTO samples(minute, reports, indoor, indoor_count, outdoor, outdoor_count,"
-                     " pressure, pressure_count, humidity, humidity_count)"
-                     " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"},
+        {&SelectSample,
+         "SELECT reports, indoor, indoor_count, outdoor, outdoor_count, pressure, pressure_count,"
+         " humidity, humidity_count FROM samples WHERE minute = ?1"},
+        {&PutSample,
+         "INSERT OR REPLACE INTO samples(minute, reports, indoor, indoor_count, outdoor, outdoor_count,"
+         " pressure, pressure_count, humidity, humidity_count)"
+         " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"},
         {&AddSampleHour,
          "INSERT INTO sample_hours(hour, indoor_sum, indoor_count, outdoor_sum, outdoor_count, pressure_sum,"
          " pressure_count, humidity_sum, humidity_count) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"
@@ -65,11 +67,13 @@ int TArchiveConnection::PrepareAll()
          " pressure_count = pressure_count + excluded.pressure_count,"
          " humidity_sum = humidity_sum + excluded.humidity_sum,"
          " humidity_count = humidity_count + excluded.humidity_count"},
-        {&HoursRange, "SELECT hour, indoor, outdoor, pressure, humidity FROM hours"
-                      " WHERE hour BETWEEN ?1 AND ?2 ORDER BY hour"},
-        {&SampleHoursRange, "SELECT hour, indoor_sum, indoor_count, outdoor_sum, outdoor_count, pressure_sum,"
-                            " pressure_count, humidity_sum, humidity_count FROM sample_hours"
-                            " WHERE hour BETWEEN ?1 AND ?2 ORDER BY hour"},
+        {&HoursRange,
+         "SELECT hour, indoor, outdoor, pressure, humidity FROM hours"
+         " WHERE hour BETWEEN ?1 AND ?2 ORDER BY hour"},
+        {&SampleHoursRange,
+         "SELECT hour, indoor_sum, indoor_count, outdoor_sum, outdoor_count, pressure_sum,"
+         " pressure_count, humidity_sum, humidity_count FROM sample_hours"
+         " WHERE hour BETWEEN ?1 AND ?2 ORDER BY hour"},
         {&GetSetting, "SELECT value FROM settings WHERE name = ?1"},
         {&PutSetting, "INSERT OR REPLACE INTO settings(name, value) VALUES(?1, ?2)"},
     };
@@ -112,7 +116,8 @@ QString ArchiveReason(int code, int systemError)
     case SQLITE_IOERR:
         if (systemError != 0)
             return gui::SystemReason(systemError);
-        return (code & 0xFF) == SQLITE_CANTOPEN ? QStringLiteral("файл не открывается") : QStringLiteral("ошибка ввода-вывода");
+        return (code & 0xFF) == SQLITE_CANTOPEN ? QStringLiteral("файл не открывается")
+                                                : QStringLiteral("ошибка ввода-вывода");
     default:
         return QString::fromUtf8(sqlite3_errstr(code));
     }

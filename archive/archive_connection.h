@@ -78,7 +78,6 @@ private:
     sqlite3_stmt* Handle = nullptr;
 };
 
-
 class TArchiveConnection
 {
 public:

@@ -40,7 +40,8 @@ QByteArray ArchiveCsv(const std::vector<TArchiveHour>& hours, THourKey first, TH
     QByteArray header = QStringLiteral("Дата и время").toUtf8();
     for (int q = 0; q < QuantityCount; ++q) {
         const auto quantity = static_cast<TQuantity>(q);
-        header += ',' + (QuantityTitle(quantity) + QStringLiteral(" (") + QuantityUnit(quantity) + QLatin1Char(')')).toUtf8();
+        header +=
+            ',' + (QuantityTitle(quantity) + QStringLiteral(" (") + QuantityUnit(quantity) + QLatin1Char(')')).toUtf8();
     }
     header += "\r\n";
     if (last < first)

@@ -78,12 +78,14 @@ TArchivePage::TArchivePage(QWidget* parent)
 
     PeriodGroup = Place(new gui::TRadioGroup(this), "PeriodGroup", {490, 22, 110, 100});
     PeriodGroup->setTitle(QStringLiteral("Период"));
-    PeriodGroup->SetItems({QStringLiteral("день"), QStringLiteral("неделя"), QStringLiteral("месяц"), QStringLiteral("год")});
+    PeriodGroup->SetItems(
+        {QStringLiteral("день"), QStringLiteral("неделя"), QStringLiteral("месяц"), QStringLiteral("год")});
     PeriodGroup->SetItemIndex(static_cast<int>(FKind));
     connect(PeriodGroup, &gui::TRadioGroup::Click, this,
             [this] { ShowPeriod(static_cast<TPeriodKind>(PeriodGroup->ItemIndex()), FAnchor); });
 
-    auto* stepLabel = Place(new QLabel(QStringLiteral("Назад, вперёд"), this), "PeriodUpDownLabel", {490, 127, 110, 14});
+    auto* stepLabel =
+        Place(new QLabel(QStringLiteral("Назад, вперёд"), this), "PeriodUpDownLabel", {490, 127, 110, 14});
     stepLabel->setFont(PageFont(11, false));
     PeriodUpDown = Place(new gui::TUpDown(this), "PeriodUpDown", {490, 142, 110, 17});
     PeriodUpDown->SetMin(0);
@@ -169,7 +171,8 @@ void TArchivePage::CreateChart()
     HourSeries = ArchiveChart->OwnSeries(std::make_unique<TBarSeries>());
     RangeSeries = ArchiveChart->OwnSeries(std::make_unique<TRangeBarSeries>());
     MeanSeries = ArchiveChart->OwnSeries(std::make_unique<TRangeBarSeries>());
-    for (TBarSeries* series : {HourSeries, static_cast<TBarSeries*>(RangeSeries), static_cast<TBarSeries*>(MeanSeries)}) {
+    for (TBarSeries* series :
+         {HourSeries, static_cast<TBarSeries*>(RangeSeries), static_cast<TBarSeries*>(MeanSeries)}) {
         series->SetColorEachPoint(true);
         series->SetShowInLegend(false);
         series->Marks().SetVisible(false);
@@ -240,10 +243,18 @@ void TArchivePage::Step(int steps)
 {
     QDate next = FAnchor;
     switch (FKind) {
-    case TPeriodKind::Day: next = FAnchor.addDays(steps); break;
-    case TPeriodKind::Week: next = FAnchor.addDays(7 * steps); break;
-    case TPeriodKind::Month: next = FAnchor.addMonths(steps); break;
-    case TPeriodKind::Year: next = FAnchor.addYears(steps); break;
+    case TPeriodKind::Day:
+        next = FAnchor.addDays(steps);
+        break;
+    case TPeriodKind::Week:
+        next = FAnchor.addDays(7 * steps);
+        break;
+    case TPeriodKind::Month:
+        next = FAnchor.addMonths(steps);
+        break;
+    case TPeriodKind::Year:
+        next = FAnchor.addYears(steps);
+        break;
     }
     if (next < EarliestDate || next > LatestDate)
         return;
@@ -368,7 +379,7 @@ QString TArchivePage::AxisLabel(double value) const
     case TPeriodKind::Week: {
         const QDate date = period.First.addDays(index);
         return QString::fromUtf8(DayOfWeekNames[date.dayOfWeek() - 1]) + QLatin1Char(' ') +
-               date.toString(QStringLiteral("dd.MM"));
+            date.toString(QStringLiteral("dd.MM"));
     }
     case TPeriodKind::Month:
         return QString::number(index + 1);
@@ -383,13 +394,19 @@ QString TArchivePage::SuggestedName(const QString& extension) const
     const TPeriod& period = FView.Period;
     QString name;
     switch (period.Kind) {
-    case TPeriodKind::Day: name = period.First.toString(QStringLiteral("yyyy-MM-dd")); break;
+    case TPeriodKind::Day:
+        name = period.First.toString(QStringLiteral("yyyy-MM-dd"));
+        break;
     case TPeriodKind::Week:
         name = period.First.toString(QStringLiteral("yyyy-MM-dd")) + QLatin1Char('-') +
-               period.Last.toString(QStringLiteral("yyyy-MM-dd"));
+            period.Last.toString(QStringLiteral("yyyy-MM-dd"));
         break;
-    case TPeriodKind::Month: name = period.First.toString(QStringLiteral("yyyy-MM")); break;
-    case TPeriodKind::Year: name = period.First.toString(QStringLiteral("yyyy")); break;
+    case TPeriodKind::Month:
+        name = period.First.toString(QStringLiteral("yyyy-MM"));
+        break;
+    case TPeriodKind::Year:
+        name = period.First.toString(QStringLiteral("yyyy"));
+        break;
     }
     return QStringLiteral("meteo-") + name + QLatin1Char('.') + extension;
 }

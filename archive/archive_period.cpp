@@ -80,7 +80,7 @@ QString PeriodText(const TPeriod& period)
         return period.First.toString(DateFormat) + QStringLiteral(" – ") + period.Last.toString(DateFormat);
     case TPeriodKind::Month:
         return QString::fromUtf8(MonthNames[period.First.month() - 1]) + QLatin1Char(' ') +
-               QString::number(period.First.year());
+            QString::number(period.First.year());
     case TPeriodKind::Year:
         return QString::number(period.First.year()) + QStringLiteral(" год");
     }
@@ -147,7 +147,8 @@ QString ValueText(TQuantity quantity, double value)
 
 QString StatisticsText(const TStatistics& statistics, TQuantity quantity)
 {
-    const QString hours = QStringLiteral("Часов с данными: %1 из %2").arg(statistics.HoursWithData).arg(statistics.HoursInPeriod);
+    const QString hours =
+        QStringLiteral("Часов с данными: %1 из %2").arg(statistics.HoursWithData).arg(statistics.HoursInPeriod);
     if (statistics.HoursWithData == 0)
         return QStringLiteral("Нет данных за этот период. ") + hours;
     return QStringLiteral("Мин. %1   Макс. %2   Среднее %3   %4")

@@ -97,18 +97,20 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::TryOpen()
     int rc = open(FPath.toUtf8(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     if (rc == SQLITE_OK)
         rc = connection->QueryInt("PRAGMA user_version", version);
-    const bool readOnly = folderError != 0 && info.isFile() &&
-                          ((rc & 0xFF) == SQLITE_CANTOPEN || (rc & 0xFF) == SQLITE_READONLY);
+    const bool readOnly =
+        folderError != 0 && info.isFile() && ((rc & 0xFF) == SQLITE_CANTOPEN || (rc & 0xFF) == SQLITE_READONLY);
     if (readOnly) {
         // A folder that takes no files (read-only media, a file system remounted after errors):
         // the archive is read as it stands, without the journal's index that could not be made.
-        rc = open("file:" + QUrl::toPercentEncoding(FPath, "/") + "?immutable=1", SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+        rc = open("file:" + QUrl::toPercentEncoding(FPath, "/") + "?immutable=1",
+                  SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
         if (rc == SQLITE_OK)
             rc = connection->QueryInt("PRAGMA user_version", version);
     }
     if (rc != SQLITE_OK && !IsDamage(rc))
-        return TOpenFailure{rc, folderError != 0 ? ArchiveReason(SQLITE_CANTOPEN, folderError)
-                                                 : ArchiveReason(rc, connection->SystemError()),
+        return TOpenFailure{rc,
+                            folderError != 0 ? ArchiveReason(SQLITE_CANTOPEN, folderError)
+                                             : ArchiveReason(rc, connection->SystemError()),
                             false};
 
     auto failure = [&connection](int code) {

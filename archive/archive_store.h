@@ -98,7 +98,6 @@ public:
     sqlite3* Connection() const;
 
 private:
-
     void Open();
     // Opens the file as it is; empty on success, else why it cannot serve as the archive.
     struct TOpenFailure

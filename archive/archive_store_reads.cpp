@@ -32,7 +32,8 @@ std::vector<TArchiveHour> TArchiveStore::Hours(THourKey first, THourKey last)
             for (int q = 0; q < QuantityCount; ++q) {
                 const std::int64_t count = c.SampleHoursRange.Int64(2 + 2 * q);
                 if (count > 0) {
-                    hour.Values[static_cast<std::size_t>(q)] = c.SampleHoursRange.Real(1 + 2 * q) / static_cast<double>(count);
+                    hour.Values[static_cast<std::size_t>(q)] =
+                        c.SampleHoursRange.Real(1 + 2 * q) / static_cast<double>(count);
                     any = true;
                 }
             }

@@ -15,10 +15,14 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b)
 QString QuantityTitle(TQuantity quantity)
 {
     switch (quantity) {
-    case TQuantity::IndoorTemperature: return QStringLiteral("Температура в доме");
-    case TQuantity::OutdoorTemperature: return QStringLiteral("Температура на улице");
-    case TQuantity::Pressure: return QStringLiteral("Атмосферное давление");
-    case TQuantity::Humidity: return QStringLiteral("Относительная влажность");
+    case TQuantity::IndoorTemperature:
+        return QStringLiteral("Температура в доме");
+    case TQuantity::OutdoorTemperature:
+        return QStringLiteral("Температура на улице");
+    case TQuantity::Pressure:
+        return QStringLiteral("Атмосферное давление");
+    case TQuantity::Humidity:
+        return QStringLiteral("Относительная влажность");
     }
     return {};
 }
@@ -27,9 +31,12 @@ QString QuantityUnit(TQuantity quantity)
 {
     switch (quantity) {
     case TQuantity::IndoorTemperature:
-    case TQuantity::OutdoorTemperature: return QStringLiteral("°C");
-    case TQuantity::Pressure: return QStringLiteral("мм рт.ст.");
-    case TQuantity::Humidity: return QStringLiteral("%");
+    case TQuantity::OutdoorTemperature:
+        return QStringLiteral("°C");
+    case TQuantity::Pressure:
+        return QStringLiteral("мм рт.ст.");
+    case TQuantity::Humidity:
+        return QStringLiteral("%");
     }
     return {};
 }

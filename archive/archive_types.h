@@ -36,7 +36,10 @@ THourKey HourOfMinute(TMinuteKey minute);
 
 // A missing value in the rows that come out: not a number.
 constexpr double MissingValue = std::numeric_limits<double>::quiet_NaN();
-inline bool HasValue(double value) { return !std::isnan(value); }
+inline bool HasValue(double value)
+{
+    return !std::isnan(value);
+}
 
 // One hour as the station logged it; a value the station did not have is empty.
 struct THourRecord

@@ -22,7 +22,8 @@ int TRangeBarSeries::AddRange(double x, double low, double high, TColor color)
 
 double TRangeBarSeries::LowValue(int index) const
 {
-    return index >= 0 && index < static_cast<int>(FLows.size()) ? FLows[static_cast<std::size_t>(index)] : YValue(index);
+    return index >= 0 && index < static_cast<int>(FLows.size()) ? FLows[static_cast<std::size_t>(index)]
+                                                                : YValue(index);
 }
 
 void TRangeBarSeries::ClearPoints()

@@ -92,7 +92,8 @@ void RunOnMainThread(const std::function<void()>& call)
         // for thread checkers, which do not see Qt's own lock.
         if (!queue.DrainPosted) {
             queue.DrainPosted = true;
-            QMetaObject::invokeMethod(QCoreApplication::instance(), [] { RunPendingHandOvers(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(), [] { RunPendingHandOvers(); }, Qt::QueuedConnection);
         }
         queue.MainWake.notify_all();
     }

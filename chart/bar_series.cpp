@@ -245,7 +245,8 @@ void TBarSeries::DrawBar(int index, int top, int bottom)
     }
     case TBarStyle::bsRectGradient: {
         // The bar colour at the bottom shading to white at the top, outlined afterwards.
-        canvas->Gradient(TChartRect{left, top, right, bottom}, FCurrentBarColor, clWhite, TGradientDirection::gdTopBottom);
+        canvas->Gradient(TChartRect{left, top, right, bottom}, FCurrentBarColor, clWhite,
+                         TGradientDirection::gdTopBottom);
         if (BarPen().Visible()) {
             canvas->SetBrushStyle(TBrushStyle::bsClear);
             DrawBarRectangle(FCurrentBarColor, left, top, right, bottom);

@@ -30,7 +30,8 @@ void TChartTitle::SetLine(int index, const QString& line)
     Changed();
 }
 
-TChart::TChart(QWidget* parent) : QWidget(parent)
+TChart::TChart(QWidget* parent)
+    : QWidget(parent)
 {
     AxisList[0] = std::make_unique<TChartAxis>(this, true, false);
     AxisList[1] = std::make_unique<TChartAxis>(this, true, true);
@@ -111,13 +112,15 @@ void TChart::RemoveSeries(TChartSeries* series)
 
 int TChart::ActiveSeriesCount() const
 {
-    return static_cast<int>(std::count_if(FSeriesList.begin(), FSeriesList.end(), [](TChartSeries* s) { return s->Active(); }));
+    return static_cast<int>(
+        std::count_if(FSeriesList.begin(), FSeriesList.end(), [](TChartSeries* s) { return s->Active(); }));
 }
 
 void TChart::SetChart3DPercent(int value)
 {
     if (value < 1 || value > 100)
-        throw ChartException(QStringLiteral("3D effect percent must be between %1 and %2").arg(1).arg(100).toStdString());
+        throw ChartException(
+            QStringLiteral("3D effect percent must be between %1 and %2").arg(1).arg(100).toStdString());
     Store(FChart3DPercent, value);
 }
 
@@ -253,7 +256,8 @@ void TChart::DrawBevel(TChartRect& rect, TPanelBevel bevel)
 {
     if (bevel == TPanelBevel::bvNone || bevel == TPanelBevel::bvSpace) {
         if (bevel == TPanelBevel::bvSpace)
-            rect = TChartRect{rect.Left + FBevelWidth, rect.Top + FBevelWidth, rect.Right - FBevelWidth, rect.Bottom - FBevelWidth};
+            rect = TChartRect{rect.Left + FBevelWidth, rect.Top + FBevelWidth, rect.Right - FBevelWidth,
+                              rect.Bottom - FBevelWidth};
         return;
     }
     const TColor light = bevel == TPanelBevel::bvRaised ? clBtnHighlight : clBtnShadow;
@@ -297,7 +301,8 @@ void TChart::LayoutTitlesAndLegend()
         DrawTitle(FFoot, false);
         return;
     }
-    const bool vertical = FLegend.Alignment() == TLegendAlignment::laLeft || FLegend.Alignment() == TLegendAlignment::laRight;
+    const bool vertical =
+        FLegend.Alignment() == TLegendAlignment::laLeft || FLegend.Alignment() == TLegendAlignment::laRight;
     if (vertical)
         DrawLegend();
     DrawTitle(FTitle, true);
@@ -355,8 +360,12 @@ void TChart::DrawTitle(TChartTitle& title, bool atTop)
         if (title.AdjustFrame()) {
             const int boxWidth = widest + w;
             switch (title.Alignment()) {
-            case TTitleAlignment::taLeftJustify: box.Right = box.Left + boxWidth; break;
-            case TTitleAlignment::taRightJustify: box.Left = box.Right - boxWidth; break;
+            case TTitleAlignment::taLeftJustify:
+                box.Right = box.Left + boxWidth;
+                break;
+            case TTitleAlignment::taRightJustify:
+                box.Left = box.Right - boxWidth;
+                break;
             case TTitleAlignment::taCenter: {
                 const int middle = (box.Left + box.Right) / 2;
                 box.Left = middle - boxWidth / 2;
@@ -375,9 +384,15 @@ void TChart::DrawTitle(TChartTitle& title, bool atTop)
         const int textWidth = FCanvas.TextWidth(line);
         int x = 0;
         switch (title.Alignment()) {
-        case TTitleAlignment::taLeftJustify: x = Plot.Left + f + w / 2; break;
-        case TTitleAlignment::taRightJustify: x = Plot.Right - f - textWidth - w / 2; break;
-        case TTitleAlignment::taCenter: x = (innerLeft + innerRight) / 2 - textWidth / 2; break;
+        case TTitleAlignment::taLeftJustify:
+            x = Plot.Left + f + w / 2;
+            break;
+        case TTitleAlignment::taRightJustify:
+            x = Plot.Right - f - textWidth - w / 2;
+            break;
+        case TTitleAlignment::taCenter:
+            x = (innerLeft + innerRight) / 2 - textWidth / 2;
+            break;
         }
         FCanvas.TextOut(x, innerTop + j * h, line);
     }
@@ -510,10 +525,18 @@ void TChart::DrawLegend()
 
     if (FLegend.ResizeChart()) {
         switch (alignment) {
-        case TLegendAlignment::laLeft: Plot.Left = box.Right + shadow + 5; break;
-        case TLegendAlignment::laRight: Plot.Right = box.Left - 5; break;
-        case TLegendAlignment::laTop: Plot.Top = box.Bottom + shadow + 5; break;
-        case TLegendAlignment::laBottom: Plot.Bottom = box.Top - 5; break;
+        case TLegendAlignment::laLeft:
+            Plot.Left = box.Right + shadow + 5;
+            break;
+        case TLegendAlignment::laRight:
+            Plot.Right = box.Left - 5;
+            break;
+        case TLegendAlignment::laTop:
+            Plot.Top = box.Bottom + shadow + 5;
+            break;
+        case TLegendAlignment::laBottom:
+            Plot.Bottom = box.Top - 5;
+            break;
         }
         FixPlotSize();
     }

@@ -104,7 +104,7 @@ public:
     void SetFirstValue(int value) { Assign(FFirstValue, value < 0 ? 0 : value); }
     TChartFont& Font() { return FFont; }
     TChartPen& Frame() { return FFrame; }
-    QRect LegendRect() const { return FLegendRect; } // empty when nothing was drawn
+    QRect LegendRect() const { return FLegendRect; }                   // empty when nothing was drawn
     const std::vector<QRect>& ItemRects() const { return FItemRects; } // of the last draw
     // The index of the legend item under the point as last drawn, -1 for none.
     int Clicked(int x, int y) const;
@@ -130,7 +130,10 @@ private:
 class TChartWall : public TChartObject
 {
 public:
-    explicit TChartWall(TColor color = clDefault) : FColor(color) {}
+    explicit TChartWall(TColor color = clDefault)
+        : FColor(color)
+    {
+    }
     TColor Color() const { return FColor; }
     void SetColor(TColor value) { Assign(FColor, value); }
     TChartBrush& Brush() { return FBrush; }

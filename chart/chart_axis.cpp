@@ -35,7 +35,10 @@ bool VerticalAngle(int angle)
 } // namespace
 
 TChartAxis::TChartAxis(TChart* chart, bool horizontal, bool otherSide, bool depth)
-    : Chart(chart), FHorizontal(horizontal), FOtherSide(otherSide), FDepth(depth)
+    : Chart(chart)
+    , FHorizontal(horizontal)
+    , FOtherSide(otherSide)
+    , FDepth(depth)
 {
     for (TChartObject* part : std::initializer_list<TChartObject*>{&FLabelsFont, &FAxis, &FGrid, &FTicks, &FTicksInner,
                                                                    &FMinorTicks, &FMinorGrid, &FTitle, &FTitle.Font()})
@@ -102,7 +105,8 @@ bool TChartAxis::Clicked(int x, int y) const
     const int depth = TickSpace() + (FLabels ? FLabelsSpace : 0);
     const int across = FHorizontal ? y : x;
     const int line = FAxisLinePos;
-    const int far = FHorizontal ? (FOtherSide ? line - depth : line + depth) : (FOtherSide ? line + depth : line - depth);
+    const int far =
+        FHorizontal ? (FOtherSide ? line - depth : line + depth) : (FOtherSide ? line + depth : line - depth);
     return across >= std::min(line, far) && across <= std::max(line, far);
 }
 
@@ -343,9 +347,8 @@ double TChartAxis::LabelStepForSize(int labelSize) const
 {
     int count = 1;
     if (labelSize > 0) {
-        const int distance = FLabelsSeparation <= 0
-                               ? labelSize
-                               : labelSize + RoundHalfEven(FLabelsSeparation * 0.01 * labelSize);
+        const int distance =
+            FLabelsSeparation <= 0 ? labelSize : labelSize + RoundHalfEven(FLabelsSeparation * 0.01 * labelSize);
         count = RoundHalfEven(static_cast<double>(FAxisLength) / distance);
     }
     return StepForLabelCount(count);
@@ -416,8 +419,8 @@ std::vector<double> TChartAxis::LabelValues(double step) const
     if (!(step > 0) || std::fabs(FEffectiveRange / step) >= MaxLabelCount)
         return values;
     double v = (FEffectiveMinimum == FEffectiveMaximum || !FRoundFirstLabel)
-                 ? FEffectiveMaximum
-                 : std::trunc(FEffectiveMaximum / step) * step;
+        ? FEffectiveMaximum
+        : std::trunc(FEffectiveMaximum / step) * step;
     const double upper = FEffectiveMaximum + LabelEndTolerance(FEffectiveMaximum, step);
     const double lower = FEffectiveMinimum - LabelEndTolerance(FEffectiveMinimum, step);
     while (v > upper) {
@@ -495,7 +498,8 @@ void TChartAxis::DrawLabel(int pixel, const QString& text)
         const QString joined = lines.join(QLatin1Char(' '));
         const int size = canvas.TextWidth(joined);
         if (FHorizontal)
-            canvas.RotatedTextOut(pixel, FOtherSide ? FLabelsPos - size / 2 : FLabelsPos + size / 2, joined, FLabelsAngle);
+            canvas.RotatedTextOut(pixel, FOtherSide ? FLabelsPos - size / 2 : FLabelsPos + size / 2, joined,
+                                  FLabelsAngle);
         else
             canvas.RotatedTextOut(FOtherSide ? FLabelsPos + h / 2 : FLabelsPos - h / 2, pixel, joined, FLabelsAngle);
         return;

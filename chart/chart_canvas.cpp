@@ -16,25 +16,38 @@ constexpr int DashDotDotRuns[] = {9, 3, 3, 3, 3, 3};
 TChartCanvas::TDashPattern PatternOf(TPenStyle style)
 {
     switch (style) {
-    case TPenStyle::psDash: return {DashRuns, 2};
-    case TPenStyle::psDot: return {DotRuns, 2};
-    case TPenStyle::psDashDot: return {DashDotRuns, 4};
-    case TPenStyle::psDashDotDot: return {DashDotDotRuns, 6};
-    default: return {nullptr, 0};
+    case TPenStyle::psDash:
+        return {DashRuns, 2};
+    case TPenStyle::psDot:
+        return {DotRuns, 2};
+    case TPenStyle::psDashDot:
+        return {DashDotRuns, 4};
+    case TPenStyle::psDashDotDot:
+        return {DashDotDotRuns, 6};
+    default:
+        return {nullptr, 0};
     }
 }
 
 Qt::BrushStyle QtPattern(TBrushStyle style)
 {
     switch (style) {
-    case TBrushStyle::bsSolid: return Qt::SolidPattern;
-    case TBrushStyle::bsClear: return Qt::NoBrush;
-    case TBrushStyle::bsHorizontal: return Qt::HorPattern;
-    case TBrushStyle::bsVertical: return Qt::VerPattern;
-    case TBrushStyle::bsFDiagonal: return Qt::FDiagPattern;
-    case TBrushStyle::bsBDiagonal: return Qt::BDiagPattern;
-    case TBrushStyle::bsCross: return Qt::CrossPattern;
-    case TBrushStyle::bsDiagCross: return Qt::DiagCrossPattern;
+    case TBrushStyle::bsSolid:
+        return Qt::SolidPattern;
+    case TBrushStyle::bsClear:
+        return Qt::NoBrush;
+    case TBrushStyle::bsHorizontal:
+        return Qt::HorPattern;
+    case TBrushStyle::bsVertical:
+        return Qt::VerPattern;
+    case TBrushStyle::bsFDiagonal:
+        return Qt::FDiagPattern;
+    case TBrushStyle::bsBDiagonal:
+        return Qt::BDiagPattern;
+    case TBrushStyle::bsCross:
+        return Qt::CrossPattern;
+    case TBrushStyle::bsDiagCross:
+        return Qt::DiagCrossPattern;
     }
     return Qt::SolidPattern;
 }
@@ -134,10 +147,14 @@ void TChartCanvas::ClearClip()
 std::uint32_t TChartCanvas::Combine(std::uint32_t destination, std::uint32_t pen) const
 {
     switch (FPenMode) {
-    case TPenMode::pmCopy: return pen;
-    case TPenMode::pmNotXor: return ~(pen ^ destination) | 0xFF000000u;
-    case TPenMode::pmXor: return (pen ^ destination) | 0xFF000000u;
-    case TPenMode::pmNot: return ~destination | 0xFF000000u;
+    case TPenMode::pmCopy:
+        return pen;
+    case TPenMode::pmNotXor:
+        return ~(pen ^ destination) | 0xFF000000u;
+    case TPenMode::pmXor:
+        return (pen ^ destination) | 0xFF000000u;
+    case TPenMode::pmNot:
+        return ~destination | 0xFF000000u;
     }
     return pen;
 }
@@ -313,7 +330,8 @@ void TChartCanvas::PatternFill(int left, int top, int right, int bottom)
         Painter = std::make_unique<QPainter>(Target);
     if (Clipped)
         Painter->setClipRect(Clip);
-    Painter->fillRect(QRect(left, top, right - left, bottom - top), QBrush(ToQColor(FBrushColor), QtPattern(FBrushStyle)));
+    Painter->fillRect(QRect(left, top, right - left, bottom - top),
+                      QBrush(ToQColor(FBrushColor), QtPattern(FBrushStyle)));
 }
 
 void TChartCanvas::Rectangle(int left, int top, int right, int bottom)
@@ -414,11 +432,12 @@ void TChartCanvas::SetFont(const TChartFont& font)
 {
     FontColor = font.Color();
     // Labels set the same font again and again: compare before building a key.
-    if (CurrentFont && CurrentFont->PixelSize == font.PixelSize() && CurrentFont->Bold == font.Bold()
-        && CurrentFont->Italic == font.Italic() && CurrentFont->Name == font.Name())
+    if (CurrentFont && CurrentFont->PixelSize == font.PixelSize() && CurrentFont->Bold == font.Bold() &&
+        CurrentFont->Italic == font.Italic() && CurrentFont->Name == font.Name())
         return;
-    const QString key = font.Name() + QLatin1Char('|') + QString::number(font.PixelSize())
-                      + (font.Bold() ? QLatin1String("|b") : QLatin1String("|")) + (font.Italic() ? QLatin1String("i") : QLatin1String(""));
+    const QString key = font.Name() + QLatin1Char('|') + QString::number(font.PixelSize()) +
+        (font.Bold() ? QLatin1String("|b") : QLatin1String("|")) +
+        (font.Italic() ? QLatin1String("i") : QLatin1String(""));
     auto found = Fonts.find(key);
     if (found == Fonts.end())
         found = Fonts.insert(key, std::make_shared<TFontEntry>(font));
@@ -547,7 +566,8 @@ void TChartCanvas::Gradient(TChartRect rect, TColor first, TColor second, TGradi
                 const int to = chart::MulDiv(i + 1, span, n) - row;
                 if (to <= 0 || from >= width)
                     continue;
-                FillRect(rect.Left + std::max(from, 0), y, rect.Left + std::min(to, width), y + 1, bandColor(n - 1 - i, n));
+                FillRect(rect.Left + std::max(from, 0), y, rect.Left + std::min(to, width), y + 1,
+                         bandColor(n - 1 - i, n));
             }
         }
         break;

@@ -41,9 +41,18 @@ constexpr TColor RGBColor(int red, int green, int blue)
 {
     return static_cast<TColor>((red & 0xFF) | ((green & 0xFF) << 8) | ((blue & 0xFF) << 16));
 }
-constexpr int RedOf(TColor color) { return color & 0xFF; }
-constexpr int GreenOf(TColor color) { return (color >> 8) & 0xFF; }
-constexpr int BlueOf(TColor color) { return (color >> 16) & 0xFF; }
+constexpr int RedOf(TColor color)
+{
+    return color & 0xFF;
+}
+constexpr int GreenOf(TColor color)
+{
+    return (color >> 8) & 0xFF;
+}
+constexpr int BlueOf(TColor color)
+{
+    return (color >> 16) & 0xFF;
+}
 
 // A plain colour for any value: system colours become the classic desktop scheme's colours (fixed
 // so that pictures do not depend on the desktop theme), other values keep their low three bytes.

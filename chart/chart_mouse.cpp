@@ -165,7 +165,8 @@ void TChart::CheckMouseDrag(Qt::MouseButton button, Qt::KeyboardModifiers modifi
         DrawZoomRectangle();
         update();
     }
-    if (FAllowPanning != TPanningMode::pmNone && button == PanMouseButton && (modifiers & PanModifiers) == PanModifiers) {
+    if (FAllowPanning != TPanningMode::pmNone && button == PanMouseButton &&
+        (modifiers & PanModifiers) == PanModifiers) {
         unsetCursor();
         FPanDrag.Activate(x, y);
     }
@@ -232,7 +233,7 @@ void TChart::PanAxes(bool horizontal, int from, int to, bool& panned)
     if (from == to)
         return;
     const bool allowed = FAllowPanning == TPanningMode::pmBoth ||
-                         FAllowPanning == (horizontal ? TPanningMode::pmHorizontal : TPanningMode::pmVertical);
+        FAllowPanning == (horizontal ? TPanningMode::pmHorizontal : TPanningMode::pmVertical);
     if (!allowed)
         return;
     // Every axis of the direction moves, drawn or not, so the content follows the mouse.
@@ -260,7 +261,8 @@ void TChart::MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers /*modifiers*/
         update();
         FZoomDrag.X1 = x;
         FZoomDrag.Y1 = y;
-        if (std::abs(FZoomDrag.X1 - FZoomDrag.X0) > ZoomThreshold && std::abs(FZoomDrag.Y1 - FZoomDrag.Y0) > ZoomThreshold) {
+        if (std::abs(FZoomDrag.X1 - FZoomDrag.X0) > ZoomThreshold &&
+            std::abs(FZoomDrag.Y1 - FZoomDrag.Y0) > ZoomThreshold) {
             if (FZoomDrag.X1 > FZoomDrag.X0 && FZoomDrag.Y1 > FZoomDrag.Y0)
                 ZoomToRect();
             else

@@ -4,8 +4,9 @@
 
 #include <algorithm>
 
-const TColor TChartSeries::DefaultPalette[16] = {clRed,    clGreen, clYellow, clBlue, clWhite,  clGray,   clFuchsia, clTeal,
-                                                 clNavy,   clMaroon, clLime,  clOlive, clPurple, clSilver, clAqua,    clBlack};
+const TColor TChartSeries::DefaultPalette[16] = {clRed,     clGreen,  clYellow, clBlue,   clWhite, clGray,
+                                                 clFuchsia, clTeal,   clNavy,   clMaroon, clLime,  clOlive,
+                                                 clPurple,  clSilver, clAqua,   clBlack};
 
 TSeriesMarks::TSeriesMarks()
 {
@@ -138,7 +139,8 @@ QString TChartSeries::PointLabel(int index) const
 
 bool TChartSeries::HasLabel(int index) const
 {
-    return index >= 0 && index < static_cast<int>(PointLabels.size()) && PointLabels[static_cast<std::size_t>(index)].has_value();
+    return index >= 0 && index < static_cast<int>(PointLabels.size()) &&
+        PointLabels[static_cast<std::size_t>(index)].has_value();
 }
 
 double TChartSeries::XValue(int index) const
@@ -346,7 +348,9 @@ void TChartSeries::DoAfterDrawValues()
         AfterDrawValues(this);
 }
 
-void TChartSeries::DoBeforeDrawChart() {}
+void TChartSeries::DoBeforeDrawChart()
+{
+}
 
 void TChartSeries::DoBeforeDrawValues()
 {
@@ -367,7 +371,9 @@ void TChartSeries::DrawAllPoints()
     }
 }
 
-void TChartSeries::DrawPoint(int /*index*/) {}
+void TChartSeries::DrawPoint(int /*index*/)
+{
+}
 
 QString TChartSeries::MarkText(int index) const
 {
@@ -377,20 +383,36 @@ QString TChartSeries::MarkText(int index) const
     const QString label = PointLabel(index);
     QString text;
     switch (FMarks.Style()) {
-    case TSeriesMarksStyle::smsValue: text = value; break;
-    case TSeriesMarksStyle::smsPercent: text = percent; break;
-    case TSeriesMarksStyle::smsLabel: text = label.isEmpty() ? value : label; break;
-    case TSeriesMarksStyle::smsLabelPercent: text = label.isEmpty() ? percent : label + QLatin1Char(' ') + percent; break;
-    case TSeriesMarksStyle::smsLabelValue: text = label.isEmpty() ? value : label + QLatin1Char(' ') + value; break;
-    case TSeriesMarksStyle::smsLegend: text = label.isEmpty() ? value : label; break;
-    case TSeriesMarksStyle::smsXValue: text = FormatFloat(FValueFormat, XValue(index)); break;
+    case TSeriesMarksStyle::smsValue:
+        text = value;
+        break;
+    case TSeriesMarksStyle::smsPercent:
+        text = percent;
+        break;
+    case TSeriesMarksStyle::smsLabel:
+        text = label.isEmpty() ? value : label;
+        break;
+    case TSeriesMarksStyle::smsLabelPercent:
+        text = label.isEmpty() ? percent : label + QLatin1Char(' ') + percent;
+        break;
+    case TSeriesMarksStyle::smsLabelValue:
+        text = label.isEmpty() ? value : label + QLatin1Char(' ') + value;
+        break;
+    case TSeriesMarksStyle::smsLegend:
+        text = label.isEmpty() ? value : label;
+        break;
+    case TSeriesMarksStyle::smsXValue:
+        text = FormatFloat(FValueFormat, XValue(index));
+        break;
     }
     if (OnGetMarkText)
         OnGetMarkText(const_cast<TChartSeries*>(this), index, text);
     return text;
 }
 
-void TChartSeries::DrawMark(int /*index*/) {}
+void TChartSeries::DrawMark(int /*index*/)
+{
+}
 
 void TChartSeries::CalcFirstLastVisibleIndex()
 {

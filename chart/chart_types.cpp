@@ -119,8 +119,8 @@ QString FormatFloat(const QString& format, double value)
         decimals.chop(1);
     while (decimals.size() < parsed.MinDecimals)
         decimals.append(QLatin1Char('0'));
-    const bool isZero = integerDigits.count(QLatin1Char('0')) == integerDigits.size()
-                     && decimals.count(QLatin1Char('0')) == decimals.size();
+    const bool isZero = integerDigits.count(QLatin1Char('0')) == integerDigits.size() &&
+        decimals.count(QLatin1Char('0')) == decimals.size();
 
     // Leading zeros beyond the format's minimum go; a "#" integer part shows nothing for 0.
     while (integerDigits.size() > parsed.MinIntegerDigits && integerDigits.startsWith(QLatin1Char('0')))

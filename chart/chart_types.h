@@ -72,7 +72,15 @@ struct TChartRect
     bool operator==(const TChartRect&) const = default;
 };
 
-enum class TGradientDirection { gdTopBottom, gdBottomTop, gdLeftRight, gdRightLeft, gdFromCenter, gdFromTopLeft, gdFromBottomLeft };
+enum class TGradientDirection {
+    gdTopBottom,
+    gdBottomTop,
+    gdLeftRight,
+    gdRightLeft,
+    gdFromCenter,
+    gdFromTopLeft,
+    gdFromBottomLeft
+};
 
 enum class TPenStyle { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear };
 enum class TPenMode { pmCopy, pmNotXor, pmXor, pmNot };
@@ -81,7 +89,10 @@ class TChartPen : public TChartObject
 {
 public:
     TChartPen(TColor color = clBlack, int width = 1, TPenStyle style = TPenStyle::psSolid, bool visible = true)
-        : FColor(color), FWidth(width), FStyle(style), FVisible(visible)
+        : FColor(color)
+        , FWidth(width)
+        , FStyle(style)
+        , FVisible(visible)
     {
     }
     TColor Color() const { return FColor; }
@@ -105,7 +116,11 @@ enum class TBrushStyle { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal
 class TChartBrush : public TChartObject
 {
 public:
-    TChartBrush(TColor color = clWhite, TBrushStyle style = TBrushStyle::bsSolid) : FColor(color), FStyle(style) {}
+    TChartBrush(TColor color = clWhite, TBrushStyle style = TBrushStyle::bsSolid)
+        : FColor(color)
+        , FStyle(style)
+    {
+    }
     TColor Color() const { return FColor; }
     TBrushStyle Style() const { return FStyle; }
     void SetColor(TColor value) { Assign(FColor, value); }
@@ -122,7 +137,9 @@ class TChartFont : public TChartObject
 {
 public:
     TChartFont(const QString& name = QStringLiteral("Arial"), int height = -11, TColor color = clBlack)
-        : FName(name), FHeight(height), FColor(color)
+        : FName(name)
+        , FHeight(height)
+        , FColor(color)
     {
     }
     const QString& Name() const { return FName; }

@@ -4,7 +4,9 @@
 
 #include <cmath>
 
-TChartValueList::TChartValueList(TChartSeries* owner, const QString& name) : FOwner(owner), FName(name)
+TChartValueList::TChartValueList(TChartSeries* owner, const QString& name)
+    : FOwner(owner)
+    , FName(name)
 {
     if (FOwner)
         FOwner->RegisterValueList(this);

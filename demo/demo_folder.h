@@ -1,6 +1,6 @@
 // The demo keeps its files apart from the program's: in "demo" inside the program's data folder
-// ($XDG_DATA_HOME/meteostation/demo, %LOCALAPPDATA%\meteostation\demo), wherever it is started from, so that the stand-in's history
-// can never take the place of a real station's "met.mtb".
+// ($XDG_DATA_HOME/meteostation/demo, %LOCALAPPDATA%\meteostation\demo), wherever it is started from, so that the
+// stand-in's history can never take the place of a real station's "met.mtb".
 #pragma once
 
 #include <QString>

@@ -71,7 +71,8 @@ void TStationControlWindow::ShowState()
     const bool plugged = FStation.Plugged();
     FStateLabel->setText(plugged ? QStringLiteral("Метеостанция подключена к компьютеру")
                                  : QStringLiteral("Метеостанция отключена от компьютера"));
-    FPlugButton->setText(plugged ? QStringLiteral("Отключить метеостанцию") : QStringLiteral("Подключить метеостанцию"));
+    FPlugButton->setText(plugged ? QStringLiteral("Отключить метеостанцию")
+                                 : QStringLiteral("Подключить метеостанцию"));
 }
 
 void TStationControlWindow::ApplyFaults()

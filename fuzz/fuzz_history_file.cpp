@@ -45,7 +45,7 @@ struct TExpected
     THistoryImage Image{};
     std::uint8_t Quantity = 0;
     bool BadPair = false;
-    int BadPairLine = 0; // 1-based line of the bad pair's first character
+    int BadPairLine = 0;   // 1-based line of the bad pair's first character
     std::size_t Pairs = 0; // converted
 };
 
@@ -114,7 +114,8 @@ void CheckAgainst(const TExpected& expected, const THistoryLoadResult& result, c
         Require(result.Outcome == THistoryLoadOutcome::Truncated, "cut text not reported");
         Require(!result.ImageComplete(), "image of a cut text taken as complete");
         Require(result.RecordsRead == static_cast<int>(expected.Pairs / HistoryRecordSize), "records read miscounted");
-        Require(result.Message.contains(QStringLiteral(": %1 из").arg(result.RecordsRead)), "cut message without the count");
+        Require(result.Message.contains(QStringLiteral(": %1 из").arg(result.RecordsRead)),
+                "cut message without the count");
     } else {
         Require(result.Outcome == THistoryLoadOutcome::Loaded, "good text not loaded");
         Require(result.Message.isEmpty(), "message after a good load");

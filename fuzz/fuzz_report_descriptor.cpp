@@ -162,7 +162,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(lengths[kind] == expected.Lengths[kind], "report length differs from the reference");
         // Never more data bytes than all items of the kind declare, and never a partial id byte.
         if (lengths[kind] > 0)
-            Require(std::uint64_t(lengths[kind] - 1) * 8 < expected.DeclaredBits[kind] + 8, "length beyond the declared bits");
+            Require(std::uint64_t(lengths[kind] - 1) * 8 < expected.DeclaredBits[kind] + 8,
+                    "length beyond the declared bits");
     }
 
     // The reads built on the input length stay within it.
@@ -175,7 +176,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         Require(frame.Offset + frame.Capacity == length, "frame does not fill the buffer");
         Require(frame.Offset == (numbered ? 0u : 1u), "frame offset wrong");
-        for (const std::size_t got : {std::size_t{0}, std::size_t{1}, frame.Capacity, frame.Capacity + 1, std::size_t{4096}}) {
+        for (const std::size_t got :
+             {std::size_t{0}, std::size_t{1}, frame.Capacity, frame.Capacity + 1, std::size_t{4096}}) {
             const std::uint32_t framed = FramedReadSize(frame, got);
             Require(framed <= length, "framed read longer than the buffer");
             Require(got == 0 ? framed == 0 : framed >= frame.Offset + 1, "framed read size wrong");

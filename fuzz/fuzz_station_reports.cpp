@@ -61,7 +61,11 @@ void Require(bool condition, const char* what)
 class TProgram
 {
 public:
-    TProgram(const std::uint8_t* data, std::size_t size) : Data(data), Size(size) {}
+    TProgram(const std::uint8_t* data, std::size_t size)
+        : Data(data)
+        , Size(size)
+    {
+    }
     bool AtEnd() const { return Pos >= Size; }
     std::uint8_t Next() { return Pos < Size ? Data[Pos++] : 0; }
 
@@ -76,7 +80,8 @@ class TRun
 public:
     TRun()
     {
-        Station = std::make_unique<simulator::TSimStation>(Platform, 11, simulator::TStationDateTime{2024, 3, 7, 14, 0, 0});
+        Station =
+            std::make_unique<simulator::TSimStation>(Platform, 11, simulator::TStationDateTime{2024, 3, 7, 14, 0, 0});
         Station->Model().FillPlausibleHistory(3, {2024, 3, 7, 13, 0, 0}, 5);
         // Plugged in before the window opens, as usually; a program unplugs it when it wants.
         Station->Plug();
@@ -173,7 +178,7 @@ private:
             return Form->Station.StationDevice == nullptr;
         const hidplatform::SimDeviceId id = Station->DeviceId();
         return Form->Station.StationDevice != nullptr && Platform.QueuedInputReports(id) == 0 &&
-               Platform.WaitingReads(id) > 0;
+            Platform.WaitingReads(id) > 0;
     }
 
     void Settle()
@@ -212,7 +217,7 @@ private:
             if (!active)
                 return button->text() == idle;
             return (s.BlockCount == 0 && button->text() == idle) ||
-                   button->text() == QString::number(HistoryProgressPercent(s.BlockCount)) + QLatin1Char('%');
+                button->text() == QString::number(HistoryProgressPercent(s.BlockCount)) + QLatin1Char('%');
         };
         Require(progress(f.Button1, s.DownloadActive == 1, QStringLiteral("Загрузить")), "download caption wrong");
         Require(progress(f.Button2, s.ClearActive == 1, QStringLiteral("Очистить")), "clear caption wrong");
@@ -228,14 +233,16 @@ private:
             for (const QPushButton* b : {f.Button1, f.Button2, f.Button4, f.Button5, f.Button6, f.Button7})
                 Require(!b->isEnabled(), "station button enabled without a station");
             Require(f.Button3->isEnabled(), "export disabled");
-            Require(!f.RadioGroup1->isEnabled() && f.RadioGroup1->ItemIndex() == -1, "settings items active without a station");
+            Require(!f.RadioGroup1->isEnabled() && f.RadioGroup1->ItemIndex() == -1,
+                    "settings items active without a station");
             Require(!running, "history operation without a station");
         } else {
             Require(s.StationDevice != nullptr && s.StationDevice->CheckedOut(), "plugged station not matched");
             Require(link == StationConnectedText || link == StationSilentText || link.startsWith(ReadErrorPrefix),
                     "link panel not connected");
             if (running) {
-                for (const QPushButton* b : {f.Button1, f.Button2, f.Button3, f.Button4, f.Button5, f.Button6, f.Button7})
+                for (const QPushButton* b :
+                     {f.Button1, f.Button2, f.Button3, f.Button4, f.Button5, f.Button6, f.Button7})
                     Require(!b->isEnabled(), "station button enabled during a history operation");
             } else {
                 for (const QPushButton* b : {f.Button1, f.Button2, f.Button3, f.Button6})

@@ -15,15 +15,16 @@ const std::vector<std::pair<QString, QStringList>>& Candidates()
 {
     static const std::vector<std::pair<QString, QStringList>> table = {
         {QStringLiteral("MS Sans Serif"),
-            {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                QStringLiteral("Arimo"), QStringLiteral("DejaVu Sans")}},
+         {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+          QStringLiteral("Arimo"), QStringLiteral("DejaVu Sans")}},
         {QStringLiteral("Times New Roman"),
-            {QStringLiteral("Liberation Serif"), QStringLiteral("Tinos"), QStringLiteral("DejaVu Serif")}},
+         {QStringLiteral("Liberation Serif"), QStringLiteral("Tinos"), QStringLiteral("DejaVu Serif")}},
         {QStringLiteral("Palatino Linotype"),
-            {QStringLiteral("TeX Gyre Pagella"), QStringLiteral("P052"), QStringLiteral("URW Palladio L"),
-                QStringLiteral("Palatino"), QStringLiteral("Book Antiqua"), QStringLiteral("Liberation Serif"),
-                QStringLiteral("DejaVu Serif")}},
-        {QStringLiteral("Arial"), {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("DejaVu Sans")}},
+         {QStringLiteral("TeX Gyre Pagella"), QStringLiteral("P052"), QStringLiteral("URW Palladio L"),
+          QStringLiteral("Palatino"), QStringLiteral("Book Antiqua"), QStringLiteral("Liberation Serif"),
+          QStringLiteral("DejaVu Serif")}},
+        {QStringLiteral("Arial"),
+         {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("DejaVu Sans")}},
     };
     return table;
 }

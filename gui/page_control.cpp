@@ -68,7 +68,7 @@ void TPageControl::SetActivePageIndex(int index)
 QRect TPageControl::PageRect() const
 {
     return QRect(PageMargin, PageTop, std::max(0, width() - 2 * PageMargin),
-        std::max(0, height() - PageTop - PageMargin));
+                 std::max(0, height() - PageTop - PageMargin));
 }
 
 void TPageControl::ShowPage(int index)

@@ -7,5 +7,8 @@
 class EControllerError : public std::runtime_error
 {
 public:
-    explicit EControllerError(const std::string& message) : std::runtime_error(message) {}
+    explicit EControllerError(const std::string& message)
+        : std::runtime_error(message)
+    {
+    }
 };

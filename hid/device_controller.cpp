@@ -10,19 +10,24 @@ constexpr int FirstNoticeParam = -1;
 // What the platform's notices carry.
 constexpr int PlatformNoticeParam = 0;
 
-bool Alive(const std::weak_ptr<void>& life) { return !life.expired(); }
+bool Alive(const std::weak_ptr<void>& life)
+{
+    return !life.expired();
+}
 
 } // namespace
 
 THidDeviceController::THidDeviceController(QObject* owner, hidplatform::Platform& platform)
-    : QObject(owner), Platform_(platform)
+    : QObject(owner)
+    , Platform_(platform)
 {
     LibraryLoaded = Platform_.Load();
     if (!LibraryLoaded)
         return;
     Platform_.SetDeviceChangeHandler([this] { HandleNotice(PlatformNoticeParam); });
     // Queued, so the first rescan runs from the event loop once the owner is set up.
-    QMetaObject::invokeMethod(this, [this] { HandleNotice(FirstNoticeParam); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { HandleNotice(FirstNoticeParam); }, Qt::QueuedConnection);
 }
 
 THidDeviceController::~THidDeviceController()
@@ -247,7 +252,8 @@ void THidDeviceController::SetOnDeviceData(const THidDataEvent& handler)
 
 void THidDeviceController::SetOnDeviceDataError(const THidDataErrorEvent& handler)
 {
-    PassHandlerToFollowers(OnDeviceDataError_, handler, &THidDevice::DataErrorHandler, &THidDevice::SetDataErrorHandler);
+    PassHandlerToFollowers(OnDeviceDataError_, handler, &THidDevice::DataErrorHandler,
+                           &THidDevice::SetDataErrorHandler);
 }
 
 void THidDeviceController::SetOnDeviceUnplug(const THidPlugEvent& handler)

@@ -10,7 +10,9 @@ using hidplatform::Handle;
 using hidplatform::InvalidHandle;
 using hidplatform::WaitResult;
 
-THidDeviceReadThread::THidDeviceReadThread(THidDevice& device) : Device(&device), Platform(device.Platform)
+THidDeviceReadThread::THidDeviceReadThread(THidDevice& device)
+    : Device(&device)
+    , Platform(device.Platform)
 {
     // The first query fills the device's capability cache here, on the main thread; the length
     // does not change while the device lives, so the thread keeps it.

@@ -15,7 +15,9 @@ constexpr std::size_t MaxProductNameUnits = 254;
 }
 
 THidDevice::THidDevice(hidplatform::Platform& platform, THidPnPInfo pnpInfo, THidDeviceController* controller)
-    : Platform(platform), Controller_(controller), PnPInfo_(std::move(pnpInfo))
+    : Platform(platform)
+    , Controller_(controller)
+    , PnPInfo_(std::move(pnpInfo))
 {
     if (controller != nullptr) {
         DataHandler_ = controller->OnDeviceData();

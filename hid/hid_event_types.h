@@ -15,7 +15,8 @@ using THidEnumerateEvent = TEvent<bool(THidDevice* HidDev, int Idx)>;
 using THidPlugEvent = TEvent<void(THidDevice* HidDev)>;
 // One input report: ReportID is byte 0, Data the bytes after it, Size their count.
 // Data is valid only during the call.
-using THidDataEvent = TEvent<void(THidDevice* HidDev, std::uint8_t ReportID, const std::uint8_t* Data, std::uint16_t Size)>;
+using THidDataEvent =
+    TEvent<void(THidDevice* HidDev, std::uint8_t ReportID, const std::uint8_t* Data, std::uint16_t Size)>;
 // A read could not be started; Error is the platform's error code.
 using THidDataErrorEvent = TEvent<void(THidDevice* HidDev, std::uint32_t Error)>;
 // Something changed; Sender is the controller.

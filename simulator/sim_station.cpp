@@ -11,7 +11,8 @@ namespace simulator {
 TStationDateTime CurrentDateTime()
 {
     const QDateTime now = QDateTime::currentDateTime();
-    return {now.date().year(), now.date().month(), now.date().day(), now.time().hour(), now.time().minute(), now.time().second()};
+    return {now.date().year(), now.date().month(),  now.date().day(),
+            now.time().hour(), now.time().minute(), now.time().second()};
 }
 
 TSimStation::TSimStation(hidplatform::SimPlatform& platform, std::uint32_t seed, TStationDateTime clock)

@@ -15,8 +15,7 @@ using namespace std::chrono;
 constexpr std::size_t OutMinimumLength = OutField::CommandCode + 1;
 constexpr std::int64_t MsPerDay = 86'400'000;
 
-enum : std::uint64_t
-{
+enum : std::uint64_t {
     SensorChannel = 101,
     GapDayChannel = 102,
     GapStartChannel = 103,
@@ -48,8 +47,8 @@ TValues Measure(const TWeather& w, const TMeasurement& m)
     v.Indoor = std::clamp(static_cast<int>(std::lround(w.Indoor)), 0, 254);
     v.Outdoor = std::clamp(static_cast<int>(std::lround(w.Outdoor)), -126, 127);
     v.Pressure = static_cast<int>(std::lround(w.Pressure)) + m.PressureCorrection - PressureCorrectionZero;
-    v.Humidity = std::clamp(static_cast<int>(std::lround(w.Humidity)) + m.HumidityCorrection - HumidityCorrectionZero,
-                            0, 100);
+    v.Humidity =
+        std::clamp(static_cast<int>(std::lround(w.Humidity)) + m.HumidityCorrection - HumidityCorrectionZero, 0, 100);
     return v;
 }
 
@@ -65,8 +64,8 @@ THistoryRecordBytes MakeRecord(std::uint32_t seed, TStationTime time, const TMea
     const HistoryRecord record{
         .IndoorTemp = m.IndoorPresent ? static_cast<std::uint8_t>(v.Indoor) : HistoryMissing,
         // sign and magnitude: 128 + magnitude below zero
-        .OutdoorTemp = !m.OutdoorPresent ? HistoryMissing
-                                         : static_cast<std::uint8_t>(v.Outdoor < 0 ? 128 - v.Outdoor : v.Outdoor),
+        .OutdoorTemp =
+            !m.OutdoorPresent ? HistoryMissing : static_cast<std::uint8_t>(v.Outdoor < 0 ? 128 - v.Outdoor : v.Outdoor),
         .PressureCode = m.PressureOn ? PressureCode(v.Pressure) : HistoryMissing,
         .HumidityPercent = m.HumidityOn ? static_cast<std::uint8_t>(v.Humidity) : HistoryMissing,
         .Hour = static_cast<std::uint8_t>(at.Hour),
@@ -104,7 +103,7 @@ bool TStationDateTime::IsValid() const
 {
     const year_month_day date{year{Year}, month{static_cast<unsigned>(Month)}, day{static_cast<unsigned>(Day)}};
     return Year >= 2000 && Year <= 2099 && Month >= 1 && Month <= 12 && Day >= 1 && date.ok() && Hour >= 0 &&
-           Hour <= 23 && Minute >= 0 && Minute <= 59 && Second >= 0 && Second <= 59;
+        Hour <= 23 && Minute >= 0 && Minute <= 59 && Second >= 0 && Second <= 59;
 }
 
 TStationTime TStationDateTime::ToTime() const
@@ -118,9 +117,12 @@ TStationDateTime TStationDateTime::FromTime(TStationTime time)
     const auto date = floor<days>(time);
     const year_month_day ymd{date};
     const hh_mm_ss<milliseconds> clock{time - date};
-    return {static_cast<int>(ymd.year()), static_cast<int>(static_cast<unsigned>(ymd.month())),
-            static_cast<int>(static_cast<unsigned>(ymd.day())), static_cast<int>(clock.hours().count()),
-            static_cast<int>(clock.minutes().count()), static_cast<int>(clock.seconds().count())};
+    return {static_cast<int>(ymd.year()),
+            static_cast<int>(static_cast<unsigned>(ymd.month())),
+            static_cast<int>(static_cast<unsigned>(ymd.day())),
+            static_cast<int>(clock.hours().count()),
+            static_cast<int>(clock.minutes().count()),
+            static_cast<int>(clock.seconds().count())};
 }
 
 TStationModel::TStationModel(std::uint32_t seed, TStationDateTime clock)
@@ -169,8 +171,12 @@ bool TStationModel::SensorPresent(TSensor sensor) const
 TInputReport TStationModel::ReadingsReport() const
 {
     const TStationDateTime at = Clock();
-    const TMeasurement m{SensorPresent(IndoorSensor), SensorPresent(OutdoorSensor), PressureOnValue,
-                         PressureCorrectionValue, HumidityOnValue, HumidityCorrectionValue};
+    const TMeasurement m{SensorPresent(IndoorSensor),
+                         SensorPresent(OutdoorSensor),
+                         PressureOnValue,
+                         PressureCorrectionValue,
+                         HumidityOnValue,
+                         HumidityCorrectionValue};
     const TValues v = Measure(WeatherAt(Seed, ClockTime), m);
 
     TInputReport r{};
@@ -203,8 +209,12 @@ TInputReport TStationModel::ReadingsReport() const
 
 THistoryRecordBytes TStationModel::RecordAt(TStationTime time) const
 {
-    const TMeasurement m{SensorPresent(IndoorSensor), SensorPresent(OutdoorSensor), PressureOnValue,
-                         PressureCorrectionValue, HumidityOnValue, HumidityCorrectionValue};
+    const TMeasurement m{SensorPresent(IndoorSensor),
+                         SensorPresent(OutdoorSensor),
+                         PressureOnValue,
+                         PressureCorrectionValue,
+                         HumidityOnValue,
+                         HumidityCorrectionValue};
     return MakeRecord(Seed, time, m);
 }
 

@@ -55,8 +55,7 @@ struct TStationDateTime
     friend bool operator==(const TStationDateTime&, const TStationDateTime&) = default;
 };
 
-enum class TTransferMode
-{
+enum class TTransferMode {
     Idle,
     Streaming,   // readings reports (code 1)
     Downloading, // history blocks (code 3)

@@ -7,15 +7,7 @@
 namespace simulator {
 namespace {
 
-enum Channel : std::uint64_t
-{
-    OutdoorSlow = 11,
-    OutdoorFast,
-    IndoorNoise,
-    PressureSlow,
-    PressureFast,
-    HumidityNoise
-};
+enum Channel : std::uint64_t { OutdoorSlow = 11, OutdoorFast, IndoorNoise, PressureSlow, PressureFast, HumidityNoise };
 
 // Smooth noise in [-1, 1]: random values at whole multiples of the period, cosine-blended between.
 double Noise(std::uint32_t seed, std::uint64_t channel, double hours, double periodHours)
@@ -65,8 +57,8 @@ TWeather WeatherAt(std::uint32_t seed, TStationTime time)
     const double season = 6 - 14 * std::cos(tau * (dayOfYear - 15) / 365.25);
     const double daily = std::cos(tau * (hourOfDay - 15) / 24);
     w.Outdoor = season + 5 * daily + 4 * Noise(seed, OutdoorSlow, hours, 18) + Noise(seed, OutdoorFast, hours, 3);
-    w.Indoor = std::clamp(22.5 + 1.2 * std::cos(tau * (hourOfDay - 19) / 24) + Noise(seed, IndoorNoise, hours, 8),
-                          20.0, 25.0);
+    w.Indoor =
+        std::clamp(22.5 + 1.2 * std::cos(tau * (hourOfDay - 19) / 24) + Noise(seed, IndoorNoise, hours, 8), 20.0, 25.0);
     w.Pressure = 755 + 14 * Noise(seed, PressureSlow, hours, 48) + 3 * Noise(seed, PressureFast, hours, 6);
     w.Humidity = std::clamp(68 - 14 * daily + 12 * Noise(seed, HumidityNoise, hours, 12), 15.0, 100.0);
     return w;

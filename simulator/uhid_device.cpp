@@ -57,25 +57,21 @@ bool TUhidDevice::ValidConfig(const TUhidDeviceConfig& config)
 
 bool TUhidDevice::Create(const TUhidDeviceConfig& config)
 {
-    if (Created())
-    {
+    if (Created()) {
         Fail(EBUSY);
         return false;
     }
-    if (!ValidConfig(config))
-    {
+    if (!ValidConfig(config)) {
         Fail(EINVAL);
         return false;
     }
     const int fd = ::open(UhidPath.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-    {
+    if (fd < 0) {
         Fail(errno);
         return false;
     }
     const int stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (stopFd < 0)
-    {
+    if (stopFd < 0) {
         Fail(errno);
         ::close(fd);
         return false;
@@ -101,8 +97,7 @@ bool TUhidDevice::Create(const TUhidDeviceConfig& config)
         std::lock_guard lock(WriteMutex);
         Fd = fd;
     }
-    if (!WriteEvent(event.get(), sizeof *event))
-    {
+    if (!WriteEvent(event.get(), sizeof *event)) {
         const int error = LastError();
         std::lock_guard lock(WriteMutex);
         Fd = -1;
@@ -139,8 +134,7 @@ void TUhidDevice::Destroy()
 
 bool TUhidDevice::SendInput(const std::uint8_t* data, std::size_t length)
 {
-    if (data == nullptr || length == 0 || length > UHID_DATA_MAX)
-    {
+    if (data == nullptr || length == 0 || length > UHID_DATA_MAX) {
         Fail(EINVAL);
         return false;
     }
@@ -157,20 +151,17 @@ bool TUhidDevice::WriteEvent(const void* event, std::size_t size)
 {
     std::lock_guard lock(WriteMutex);
     const int fd = Fd.load();
-    if (fd < 0)
-    {
+    if (fd < 0) {
         Fail(ENODEV);
         return false;
     }
-    for (;;)
-    {
+    for (;;) {
         const ssize_t n = ::write(fd, event, size);
         if (n == static_cast<ssize_t>(size))
             return true;
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && errno == EAGAIN)
-        {
+        if (n < 0 && errno == EAGAIN) {
             // uhid does not block writers today; should it ever, wait for room.
             pollfd pfd{fd, POLLOUT, 0};
             ::poll(&pfd, 1, 100);
@@ -184,8 +175,7 @@ bool TUhidDevice::WriteEvent(const void* event, std::size_t size)
 bool TUhidDevice::WaitStarted(std::chrono::milliseconds timeout) const
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!StartedFlag.load())
-    {
+    while (!StartedFlag.load()) {
         if (!Created() || std::chrono::steady_clock::now() >= deadline)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -197,45 +187,38 @@ void TUhidDevice::Run()
 {
     auto event = std::make_unique<uhid_event>();
     std::chrono::milliseconds sleep = TickHandler ? TickHandler() : std::chrono::milliseconds(1000);
-    for (;;)
-    {
+    for (;;) {
         pollfd fds[2] = {{Fd.load(), POLLIN, 0}, {StopFd, POLLIN, 0}};
-        const int timeout = static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, std::min<std::chrono::milliseconds::rep>(sleep.count(), 1000)));
+        const int timeout = static_cast<int>(
+            std::max<std::chrono::milliseconds::rep>(0, std::min<std::chrono::milliseconds::rep>(sleep.count(), 1000)));
         const int ready = ::poll(fds, 2, timeout);
-        if (ready < 0 && errno != EINTR)
-        {
+        if (ready < 0 && errno != EINTR) {
             Fail(errno);
             return;
         }
         if (fds[1].revents != 0)
             return;
-        if (ready > 0 && (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0)
-        {
+        if (ready > 0 && (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
             Fail(EIO);
             return;
         }
-        if (ready > 0 && (fds[0].revents & POLLIN) != 0)
-        {
+        if (ready > 0 && (fds[0].revents & POLLIN) != 0) {
             // Everything the kernel has queued, then the tick.
-            for (;;)
-            {
+            for (;;) {
                 const ssize_t n = ::read(fds[0].fd, event.get(), sizeof *event);
-                if (n < 0)
-                {
+                if (n < 0) {
                     if (errno != EAGAIN && errno != EINTR)
                         Fail(errno);
                     break;
                 }
-                if (n == 0)
-                {
+                if (n == 0) {
                     // End of file: not the kernel's uhid (which never ends a read so), nothing will come.
                     Fail(EIO);
                     return;
                 }
                 if (n < static_cast<ssize_t>(sizeof event->type))
                     break;
-                switch (event->type)
-                {
+                switch (event->type) {
                 case UHID_START:
                     StartedFlag = true;
                     break;
@@ -248,16 +231,14 @@ void TUhidDevice::Run()
                 case UHID_CLOSE:
                     OpenedFlag = false;
                     break;
-                case UHID_OUTPUT:
-                {
+                case UHID_OUTPUT: {
                     const std::size_t size = std::min<std::size_t>(event->u.output.size, UHID_DATA_MAX);
                     ++Outputs;
                     if (event->u.output.rtype == UHID_OUTPUT_REPORT && size > 0 && OutputHandler)
                         OutputHandler(event->u.output.data, size);
                     break;
                 }
-                case UHID_GET_REPORT:
-                {
+                case UHID_GET_REPORT: {
                     // No feature or input reports on request: refused, so the caller is not kept
                     // waiting for the kernel's time-out.
                     uhid_event reply{};
@@ -267,8 +248,7 @@ void TUhidDevice::Run()
                     WriteEvent(&reply, offsetof(uhid_event, u.get_report_reply.data));
                     break;
                 }
-                case UHID_SET_REPORT:
-                {
+                case UHID_SET_REPORT: {
                     uhid_event reply{};
                     reply.type = UHID_SET_REPORT_REPLY;
                     reply.u.set_report_reply.id = event->u.set_report.id;

@@ -22,7 +22,7 @@ namespace simulator {
 
 struct TUhidDeviceConfig
 {
-    std::string Name;        // UTF-8, at most 127 bytes (cut at a character boundary)
+    std::string Name;         // UTF-8, at most 127 bytes (cut at a character boundary)
     std::uint16_t Bus = 0x03; // BUS_USB
     std::uint32_t VendorID = 0;
     std::uint32_t ProductID = 0;

@@ -16,14 +16,11 @@ TUhidStation::TUhidStation(std::uint32_t seed, TStationDateTime clock, std::stri
     Model.SetInputReportHandler([this](const TInputReport& data) {
         if (!Device.Created())
             return; // unplugged: the report goes nowhere
-        if (Device.SendInput(data.data(), data.size()))
-        {
+        if (Device.SendInput(data.data(), data.size())) {
             ++SentTotal;
             if (Recording)
                 Sent.push_back(data);
-        }
-        else
-        {
+        } else {
             ++Lost;
         }
     });
@@ -56,8 +53,7 @@ void TUhidStation::CatchUp()
 {
     const auto now = std::chrono::steady_clock::now();
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - Last);
-    if (elapsed.count() > 0)
-    {
+    if (elapsed.count() > 0) {
         // Whole milliseconds only; the rest stays for the next call.
         Last += elapsed;
         Model.Advance(elapsed);
@@ -68,8 +64,7 @@ std::chrono::milliseconds TUhidStation::Tick()
 {
     std::lock_guard lock(Mutex);
     CatchUp();
-    switch (Model.Mode())
-    {
+    switch (Model.Mode()) {
     case TTransferMode::Idle:
         // Only the clock runs (hourly records): a coarse wake-up is enough.
         return std::chrono::milliseconds(1000);

@@ -38,7 +38,8 @@ void TForm1::ArchiveDownload()
 
 void TForm1::SampleReadings()
 {
-    if (const std::optional<archive::TSample> sample = LiveSampler.Add(Now(), ArchiveReadingOfReport(Station.ReportImage)))
+    if (const std::optional<archive::TSample> sample =
+            LiveSampler.Add(Now(), ArchiveReadingOfReport(Station.ReportImage)))
         StoreLiveSample(*sample);
 }
 
@@ -69,5 +70,6 @@ void TForm1::ShowArchiveMessage(const QString& message)
 {
     if (message.isEmpty() || Station.Closing == 1)
         return;
-    QMetaObject::invokeMethod(this, [message] { gui::ShowErrorBox(message); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [message] { gui::ShowErrorBox(message); }, Qt::QueuedConnection);
 }

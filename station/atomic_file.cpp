@@ -19,7 +19,10 @@ namespace {
 class TFileDescriptor
 {
 public:
-    explicit TFileDescriptor(int fd) : Fd(fd) {}
+    explicit TFileDescriptor(int fd)
+        : Fd(fd)
+    {
+    }
     ~TFileDescriptor()
     {
         if (Fd >= 0)
@@ -105,7 +108,6 @@ void SyncFolder(const QByteArray& folder)
 
 } // namespace
 
-
 TFileStart ReadFileStart(const QString& path, qsizetype limit)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
@@ -137,8 +139,8 @@ void ReplaceFileAtomically(const QString& path, const QByteArray& bytes)
     const QByteArray folder = QFile::encodeName(info.absolutePath());
     const QByteArray prefix = TemporaryPrefix(info);
     auto fail = [&shown](const QString& what, int error) {
-        throw EHistoryFileError(QStringLiteral("Не удалось записать файл «%1»: %2%3")
-                                    .arg(shown, what, gui::SystemReason(error)));
+        throw EHistoryFileError(
+            QStringLiteral("Не удалось записать файл «%1»: %2%3").arg(shown, what, gui::SystemReason(error)));
     };
 
     // First, so that a full disk gets back the room a killed save took.
@@ -151,7 +153,8 @@ void ReplaceFileAtomically(const QString& path, const QByteArray& bytes)
     QByteArray temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = folder + '/' + prefix + QByteArray::number(::getpid()) + '-' + QByteArray::number(++counter) + ".tmp";
+        temporary =
+            folder + '/' + prefix + QByteArray::number(::getpid()) + '-' + QByteArray::number(++counter) + ".tmp";
         fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
             if (errno != EEXIST)

@@ -15,7 +15,10 @@
 class EHistoryFileError : public std::runtime_error
 {
 public:
-    explicit EHistoryFileError(const QString& message) : std::runtime_error(message.toUtf8().toStdString()) {}
+    explicit EHistoryFileError(const QString& message)
+        : std::runtime_error(message.toUtf8().toStdString())
+    {
+    }
     QString Message() const { return QString::fromUtf8(what()); }
 };
 
@@ -31,8 +34,7 @@ inline QString ShownFileName(const QString& path)
     return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
 }
 
-enum class TFileReadOutcome
-{
+enum class TFileReadOutcome {
     Read,
     Missing, // there is no such file
     Failed   // Reason says why, in the user's language

@@ -32,7 +32,7 @@ bool StillNamed(int fd, const QByteArray& path)
     struct stat opened;
     struct stat named;
     return ::fstat(fd, &opened) == 0 && opened.st_nlink > 0 && ::stat(path.constData(), &named) == 0 &&
-           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+        opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
 
 } // namespace

@@ -14,8 +14,7 @@ inline const QString DataFolderLockName = QStringLiteral(".meteostation.lock");
 class TDataFolderLock
 {
 public:
-    enum class TState
-    {
+    enum class TState {
         Taken,         // this program holds the folder
         HeldElsewhere, // another program runs in the folder
         Unavailable    // no lock can be had there (a read-only folder): nothing can be written there either

@@ -67,9 +67,12 @@ std::uint8_t DaysInMonth(std::uint8_t month, std::uint8_t year)
     case 4:
     case 6:
     case 9:
-    case 11: return 30;
-    case 2: return (year & 3) == 0 ? 29 : 28;
-    default: return 31;
+    case 11:
+        return 30;
+    case 2:
+        return (year & 3) == 0 ? 29 : 28;
+    default:
+        return 31;
     }
 }
 
@@ -99,7 +102,7 @@ void NormalizeDay(TSelectedDate& date)
 QString DiagramDateText(const TSelectedDate& date)
 {
     return TwoDigitText(date.Day) + QLatin1Char('.') + TwoDigitText(date.Month) + QLatin1Char('.') +
-           TwoDigitText(date.Year);
+        TwoDigitText(date.Year);
 }
 
 bool DateBefore(const TSelectedDate& a, const TSelectedDate& b)

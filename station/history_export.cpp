@@ -111,4 +111,3 @@ void ExportHistoryText(const THistoryImage& image, const QString& path)
 {
     ReplaceFileAtomically(path, HistoryExportBytes(image));
 }
-

@@ -147,9 +147,9 @@ THistoryLoadResult LoadHistoryFile(THistoryState& state, const QString& path)
     if (start.Outcome == TFileReadOutcome::Missing)
         return {THistoryLoadOutcome::Missing, {}, 0};
     if (start.Outcome == TFileReadOutcome::Failed)
-        return THistoryLoadResult{THistoryLoadOutcome::Unreadable,
-                                  QStringLiteral("Не удалось прочитать файл «%1»: %2").arg(ShownFileName(path), start.Reason),
-                                  0};
+        return THistoryLoadResult{
+            THistoryLoadOutcome::Unreadable,
+            QStringLiteral("Не удалось прочитать файл «%1»: %2").arg(ShownFileName(path), start.Reason), 0};
     return ConvertHistoryText(start.Bytes, state.HistoryImage, state.DiagramQuantity, ShownFileName(path));
 }
 
@@ -177,4 +177,3 @@ void SaveHistoryFile(const THistoryState& state, const QString& path)
 {
     ReplaceFileAtomically(path, HistoryFileBytes(state.HistoryImage, state.DiagramQuantity));
 }
-

@@ -12,8 +12,7 @@
 inline const QString HistoryFileName = QStringLiteral("met.mtb");
 constexpr int HistoryFileSize = HistoryRecordCount * 18 + 2; // 73730
 
-enum class THistoryLoadOutcome
-{
+enum class THistoryLoadOutcome {
     Loaded,     // every record was converted (the quantity may be missing: it keeps its value)
     Missing,    // no file: the image is all 255, nothing to report
     Empty,      // a file without a single pair (0 bytes): no records, nothing to report
@@ -35,7 +34,7 @@ struct THistoryLoadResult
     bool ImageComplete() const
     {
         return Outcome == THistoryLoadOutcome::Loaded || Outcome == THistoryLoadOutcome::Missing ||
-               Outcome == THistoryLoadOutcome::Empty;
+            Outcome == THistoryLoadOutcome::Empty;
     }
 };
 

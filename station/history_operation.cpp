@@ -71,8 +71,7 @@ THistoryProgress THistoryOperation::TakeReport(const std::uint8_t* report)
     if (kind == THistoryOperationKind::None)
         return {};
     StallTimer.start();
-    if (kind == THistoryOperationKind::Download &&
-        !StoreHistoryBlock(History.HistoryImage, Station.BlockCount, report))
+    if (kind == THistoryOperationKind::Download && !StoreHistoryBlock(History.HistoryImage, Station.BlockCount, report))
         return {}; // cannot happen: the download ends at the last block
     const std::int32_t count = ++Station.BlockCount;
     if (count < HistoryBlockCount)

@@ -13,8 +13,7 @@
 
 class THidDevice;
 
-enum class THistoryOperationKind
-{
+enum class THistoryOperationKind {
     None,
     Download, // the station sends its memory as 512 blocks
     Clear,    // the station clears its memory and sends 512 progress reports
@@ -24,8 +23,8 @@ enum class THistoryOperationKind
 struct THistoryProgress
 {
     THistoryOperationKind Kind = THistoryOperationKind::None; // None: no operation took it
-    std::int32_t BlockCount = 0;                               // reports counted so far
-    bool Finished = false;                                     // the 512th: the operation has ended
+    std::int32_t BlockCount = 0;                              // reports counted so far
+    bool Finished = false;                                    // the 512th: the operation has ended
 };
 
 class THistoryOperation

@@ -23,8 +23,7 @@ struct TSelectedDate
 };
 
 // What the diagram shows; the stored byte may hold other values from a damaged file.
-enum TDiagramQuantity : std::uint8_t
-{
+enum TDiagramQuantity : std::uint8_t {
     IndoorTemperatureQuantity = 0,
     OutdoorTemperatureQuantity = 1,
     PressureQuantity = 2,

@@ -1,10 +1,10 @@
 // The station application's handlers: start-up and close, the input report dispatch, the display
 // refresh, the settings page and the control groups.
+#include "station/main_form.h"
 #include "gui/error_box.h"
 #include "gui/question_box.h"
 #include "hid/device_controller.h"
 #include "station/history_file.h"
-#include "station/main_form.h"
 #include "station/readings_text.h"
 
 #include <QCloseEvent>
@@ -120,7 +120,8 @@ void TForm1::FormCreate()
         if (!loaded.ImageComplete())
             message = gui::ErrorBoxText(message) + QLatin1Char(' ') + HistoryFileKeptText;
         // Shown once the window is up.
-        QMetaObject::invokeMethod(this, [message] { gui::ShowErrorBox(message); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [message] { gui::ShowErrorBox(message); }, Qt::QueuedConnection);
     }
     // A quantity the diagram does not know, from a damaged file, is set right by DrawDayDiagram.
     UpDown2->SetPosition(History.DiagramQuantity);
@@ -489,9 +490,10 @@ void TForm1::EnableStationButtons()
 
 void TForm1::DisableSettingControls()
 {
-    for (QWidget* control : std::initializer_list<QWidget*>{LabeledEdit1, LabeledEdit2, LabeledEdit3, LabeledEdit4,
-             LabeledEdit5, LabeledEdit6, LabeledEdit7, LabeledEdit8, UpDown3, UpDown4, UpDown5, UpDown6, Button4,
-             Button5, RadioButton1, RadioButton2, RadioButton3, RadioButton4, RadioButton5, RadioButton6, RadioButton7,
-             RadioButton8, RadioButton9, RadioButton10})
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             LabeledEdit1, LabeledEdit2, LabeledEdit3, LabeledEdit4, LabeledEdit5, LabeledEdit6,
+             LabeledEdit7, LabeledEdit8, UpDown3,      UpDown4,      UpDown5,      UpDown6,
+             Button4,      Button5,      RadioButton1, RadioButton2, RadioButton3, RadioButton4,
+             RadioButton5, RadioButton6, RadioButton7, RadioButton8, RadioButton9, RadioButton10})
         control->setEnabled(false);
 }

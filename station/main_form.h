@@ -67,7 +67,7 @@ public:
 
     // Diagram page.
     TChart* Chart1 = nullptr;
-    TBarSeries* Series1 = nullptr; // owned by Chart1
+    TBarSeries* Series1 = nullptr;   // owned by Chart1
     gui::TUpDown* UpDown1 = nullptr; // day stepper
     gui::TUpDown* UpDown2 = nullptr; // quantity selector
     QPushButton* Button1 = nullptr;  // history download
@@ -168,7 +168,8 @@ public:
     // The station link: the controller's handlers.
     bool HidDeviceController1Enumerate(THidDevice* HidDev, int Idx);
     void HidDeviceController1Arrival(THidDevice* HidDev);
-    void HidDeviceController1DeviceData(THidDevice* HidDev, std::uint8_t ReportID, const std::uint8_t* Data, std::uint16_t Size);
+    void HidDeviceController1DeviceData(THidDevice* HidDev, std::uint8_t ReportID, const std::uint8_t* Data,
+                                        std::uint16_t Size);
     void HidDeviceController1DeviceUnplug(THidDevice* HidDev);
     void HidDeviceController1DeviceDataError(THidDevice* HidDev, std::uint32_t Error);
 

@@ -179,8 +179,8 @@ void TForm1::CreateSettingsPage()
 
     RadioGroup1 = Place(new gui::TRadioGroup(page), "RadioGroup1", 388, 0, 193, 273);
     RadioGroup1->SetItems({QStringLiteral("Время, дата"), QStringLiteral("Коды датчиков"),
-        QStringLiteral("Атмосферное давление"), QStringLiteral("Относительная влажность"), QStringLiteral("Таймер"),
-        QStringLiteral("Сохранения")});
+                           QStringLiteral("Атмосферное давление"), QStringLiteral("Относительная влажность"),
+                           QStringLiteral("Таймер"), QStringLiteral("Сохранения")});
 
     GroupBox1 = MakeGroupBox(page, "GroupBox1", QString(), {16, 0, 73, 153});
     LabeledEdit1 = MakeLabeledEdit(GroupBox1, "LabeledEdit1", QStringLiteral("  Время"), {8, 24, 57, 21});
@@ -251,7 +251,8 @@ void TForm1::CreateArchivePage()
 {
     ArchivePage1 = Place(new TArchivePage(TabSheet5), "ArchivePage1", 0, 0, TabSheet5->width(), TabSheet5->height());
     ArchivePage1->SetToday([this] { return Now().date(); });
-    ArchivePage1->SetFileWriter([](const QString& path, const QByteArray& bytes) { ReplaceFileAtomically(path, bytes); });
+    ArchivePage1->SetFileWriter(
+        [](const QString& path, const QByteArray& bytes) { ReplaceFileAtomically(path, bytes); });
 }
 
 void TForm1::ConnectHandlers()

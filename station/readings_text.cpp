@@ -60,14 +60,14 @@ QString TwoDigitText(int value)
 
 QString StationTimeText(const TReportImage& image)
 {
-    return TwoDigitText(image[InField::ClockHours]) + QLatin1Char(':') + TwoDigitText(image[InField::ClockMinutes])
-        + QLatin1Char(':') + TwoDigitText(image[InField::ClockSeconds]);
+    return TwoDigitText(image[InField::ClockHours]) + QLatin1Char(':') + TwoDigitText(image[InField::ClockMinutes]) +
+        QLatin1Char(':') + TwoDigitText(image[InField::ClockSeconds]);
 }
 
 QString StationDateText(const TReportImage& image)
 {
-    return TwoDigitText(image[InField::ClockDay]) + QLatin1Char('.') + TwoDigitText(image[InField::ClockMonth])
-        + QLatin1Char('.') + TwoDigitText(image[InField::ClockYear]);
+    return TwoDigitText(image[InField::ClockDay]) + QLatin1Char('.') + TwoDigitText(image[InField::ClockMonth]) +
+        QLatin1Char('.') + TwoDigitText(image[InField::ClockYear]);
 }
 
 QString SensorCodeText(const TReportImage& image, int first)

@@ -3,8 +3,8 @@
 #include "gui/error_box.h"
 #include "hid/device_controller.h"
 #include "station/main_form.h"
-#include "station/readings_text.h"
 #include "station/protocol/station_identity.h"
+#include "station/readings_text.h"
 
 #include <algorithm>
 #include <array>
@@ -15,10 +15,9 @@ namespace {
 
 const QString NoAccessText = QStringLiteral("Нет доступа к метеостанции");
 const QString CommandNotSentText = QStringLiteral("Не удалось отправить команду метеостанции: ");
-const QString NoAccessHint = QStringLiteral(
-    "Метеостанция найдена, но открыть её может только администратор.\n"
-    "Установите правило udev из пакета программы (70-meteostation.rules),\n"
-    "затем отключите метеостанцию и подключите снова.");
+const QString NoAccessHint = QStringLiteral("Метеостанция найдена, но открыть её может только администратор.\n"
+                                            "Установите правило udev из пакета программы (70-meteostation.rules),\n"
+                                            "затем отключите метеостанцию и подключите снова.");
 
 } // namespace
 
@@ -30,7 +29,8 @@ void TForm1::CreateHidController(hidplatform::Platform& platform)
     HidDeviceController1->SetOnArrival(THidPlugEvent::Bind<&TForm1::HidDeviceController1Arrival>(this));
     HidDeviceController1->SetOnEnumerate(THidEnumerateEvent::Bind<&TForm1::HidDeviceController1Enumerate>(this));
     HidDeviceController1->SetOnDeviceData(THidDataEvent::Bind<&TForm1::HidDeviceController1DeviceData>(this));
-    HidDeviceController1->SetOnDeviceDataError(THidDataErrorEvent::Bind<&TForm1::HidDeviceController1DeviceDataError>(this));
+    HidDeviceController1->SetOnDeviceDataError(
+        THidDataErrorEvent::Bind<&TForm1::HidDeviceController1DeviceDataError>(this));
     HidDeviceController1->SetOnDeviceUnplug(THidPlugEvent::Bind<&TForm1::HidDeviceController1DeviceUnplug>(this));
     HidDeviceController1->Loaded();
 }

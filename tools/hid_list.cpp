@@ -1,8 +1,8 @@
 #include "tools/hid_list.h"
 
-#include "tools/hid_list_advice.h"
 #include "hid/device_controller.h"
 #include "station/protocol/station_identity.h"
+#include "tools/hid_list_advice.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

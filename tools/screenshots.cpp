@@ -97,12 +97,15 @@ int main(int argc, char** argv)
 
     ChoosePage(form, 1);
     form.Button1->click();
-    ok = RunUntil(station, [&] { return form.Station.DownloadActive == 0; }, 8ms) && ok;
+    ok = RunUntil(
+             station, [&] { return form.Station.DownloadActive == 0; }, 8ms) &&
+        ok;
     ok = Save(form, output, "page1-diagram.png") && ok;
 
     ChoosePage(form, 2);
     form.Button6->click();
-    RunUntil(station, [&] { return form.Station.SettingsLive == 1 && !form.LabeledEdit1->Text().isEmpty(); }, 500ms);
+    RunUntil(
+        station, [&] { return form.Station.SettingsLive == 1 && !form.LabeledEdit1->Text().isEmpty(); }, 500ms);
     form.RadioGroup1->Button(2)->click();
     ok = Save(form, output, "page2-settings.png") && ok;
 

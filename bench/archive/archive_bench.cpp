@@ -83,13 +83,14 @@ TArchiveStore& TenYears()
             sqlite3_reset(insert);
         }
         sqlite3_finalize(insert);
-        Require(sqlite3_exec(db,
-                             "INSERT INTO sample_hours SELECT minute / 60, sum(indoor * indoor_count), sum(indoor_count),"
-                             " sum(outdoor * outdoor_count), sum(outdoor_count), sum(pressure * pressure_count),"
-                             " sum(pressure_count), sum(humidity * humidity_count), sum(humidity_count)"
-                             " FROM samples GROUP BY minute / 60; COMMIT; PRAGMA wal_checkpoint(TRUNCATE)",
-                             nullptr, nullptr, nullptr) == SQLITE_OK,
-                "sample hours");
+        Require(
+            sqlite3_exec(db,
+                         "INSERT INTO sample_hours SELECT minute / 60, sum(indoor * indoor_count), sum(indoor_count),"
+                         " sum(outdoor * outdoor_count), sum(outdoor_count), sum(pressure * pressure_count),"
+                         " sum(pressure_count), sum(humidity * humidity_count), sum(humidity_count)"
+                         " FROM samples GROUP BY minute / 60; COMMIT; PRAGMA wal_checkpoint(TRUNCATE)",
+                         nullptr, nullptr, nullptr) == SQLITE_OK,
+            "sample hours");
         return s;
     }();
     return *store;
@@ -121,7 +122,9 @@ void PlainWrite(const QString& name, const QByteArray& bytes)
 {
     const std::string path = QDir(Folder().path()).filePath(name).toStdString();
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    Require(fd >= 0 && ::write(fd, bytes.constData(), static_cast<std::size_t>(bytes.size())) == bytes.size() && ::fsync(fd) == 0, "plain write");
+    Require(fd >= 0 && ::write(fd, bytes.constData(), static_cast<std::size_t>(bytes.size())) == bytes.size() &&
+                ::fsync(fd) == 0,
+            "plain write");
     ::close(fd);
 }
 

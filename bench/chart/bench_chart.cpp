@@ -62,7 +62,8 @@ int main(int argc, char** argv)
         for (std::size_t h = 0; h < values.size(); ++h)
             values[h] = (h % 5 == 2) ? 255 : static_cast<int>(h / 2) - 5;
         outdoor.ShowDay(QStringLiteral("Температура на улице"), values);
-        outdoor.Chart.RenderToImage().save(QString::fromLocal8Bit(file).replace(QStringLiteral(".png"), QStringLiteral("-2.png")));
+        outdoor.Chart.RenderToImage().save(
+            QString::fromLocal8Bit(file).replace(QStringLiteral(".png"), QStringLiteral("-2.png")));
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -66,14 +66,16 @@ void BM_ReportsThroughController(benchmark::State& state)
     THidDevice* station = nullptr;
     {
         THidDeviceController controller(nullptr, sim);
-        controller.SetOnDeviceData(THidDataEvent::FromCallable(
-            [&sink](THidDevice*, std::uint8_t, const std::uint8_t* data, std::uint16_t size) { sink.Take(data, size); }));
+        controller.SetOnDeviceData(
+            THidDataEvent::FromCallable([&sink](THidDevice*, std::uint8_t, const std::uint8_t* data,
+                                                std::uint16_t size) { sink.Take(data, size); }));
         controller.SetOnEnumerate(THidEnumerateEvent::FromCallable([&station](THidDevice* device, int) {
             if (device->CheckOut())
                 station = device;
             return true;
         }));
-        controller.SetOnArrival(THidPlugEvent::FromCallable([&controller](THidDevice*) { controller.EnumerateDevices(); }));
+        controller.SetOnArrival(
+            THidPlugEvent::FromCallable([&controller](THidDevice*) { controller.EnumerateDevices(); }));
         controller.Loaded();
         while (station == nullptr)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);

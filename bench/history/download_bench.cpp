@@ -40,8 +40,8 @@ void BM_BareHidPath(benchmark::State& state)
     THidDevice* station = nullptr;
     {
         THidDeviceController controller(nullptr, sim);
-        controller.SetOnDeviceData(THidDataEvent::FromCallable(
-            [&](THidDevice*, std::uint8_t, const std::uint8_t* data, std::uint16_t size) {
+        controller.SetOnDeviceData(
+            THidDataEvent::FromCallable([&](THidDevice*, std::uint8_t, const std::uint8_t* data, std::uint16_t size) {
                 std::memcpy(copy, data, std::min<std::size_t>(size, sizeof copy));
                 benchmark::DoNotOptimize(copy);
                 ++count;
@@ -51,7 +51,8 @@ void BM_BareHidPath(benchmark::State& state)
                 station = device;
             return true;
         }));
-        controller.SetOnArrival(THidPlugEvent::FromCallable([&controller](THidDevice*) { controller.EnumerateDevices(); }));
+        controller.SetOnArrival(
+            THidPlugEvent::FromCallable([&controller](THidDevice*) { controller.EnumerateDevices(); }));
         controller.Loaded();
         ProcessUntil([&] { return station != nullptr; });
 

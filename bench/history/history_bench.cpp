@@ -40,7 +40,8 @@ THistoryState FullState()
 void PlainWrite(const std::string& path, const QByteArray& bytes, bool flush)
 {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0 || ::write(fd, bytes.constData(), static_cast<std::size_t>(bytes.size())) != bytes.size() || (flush && ::fsync(fd) != 0))
+    if (fd < 0 || ::write(fd, bytes.constData(), static_cast<std::size_t>(bytes.size())) != bytes.size() ||
+        (flush && ::fsync(fd) != 0))
         std::abort();
     ::close(fd);
 }

@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdio>
@@ -20,7 +21,6 @@
 #include <cstring>
 #include <ctime>
 #include <vector>
-#include <algorithm>
 
 namespace {
 
@@ -166,8 +166,8 @@ void BM_BareHidPath(benchmark::State& state)
     {
         THidDeviceController controller(nullptr, sim);
         controller.SetDevThreadSleepTime(1);
-        controller.SetOnDeviceData(THidDataEvent::FromCallable(
-            [&](THidDevice*, std::uint8_t, const std::uint8_t* data, std::uint16_t size) {
+        controller.SetOnDeviceData(
+            THidDataEvent::FromCallable([&](THidDevice*, std::uint8_t, const std::uint8_t* data, std::uint16_t size) {
                 std::memcpy(copy, data, std::min<std::size_t>(size, sizeof copy));
                 benchmark::DoNotOptimize(copy);
                 counter.Tick();
@@ -177,7 +177,8 @@ void BM_BareHidPath(benchmark::State& state)
                 station = device;
             return true;
         }));
-        controller.SetOnArrival(THidPlugEvent::FromCallable([&controller](THidDevice*) { controller.EnumerateDevices(); }));
+        controller.SetOnArrival(
+            THidPlugEvent::FromCallable([&controller](THidDevice*) { controller.EnumerateDevices(); }));
         controller.Loaded();
         WaitUntil([&] { return station != nullptr; });
         RunBatches(state, Bare, [&] { return RunBatch(sim, id, counter); });

@@ -50,8 +50,7 @@ const char* CommonReason(int code)
 
 std::string TrimErrorText(std::string_view text)
 {
-    while (!text.empty())
-    {
+    while (!text.empty()) {
         const auto c = static_cast<unsigned char>(text.back());
         if (c != ' ' && c != '.' && c >= 0x20 && c != 0x7F)
             break;

@@ -43,15 +43,13 @@ struct Caps
     std::uint16_t FeatureReportByteLength = 0;
 };
 
-enum class Access
-{
-    ReadWrite,    // identification, writes
-    Identify,     // no access rights: identification only (may succeed where ReadWrite is denied)
+enum class Access {
+    ReadWrite,     // identification, writes
+    Identify,      // no access rights: identification only (may succeed where ReadWrite is denied)
     ReadOverlapped // used by one read thread at a time for BeginRead/WaitRead
 };
 
-enum class WaitResult
-{
+enum class WaitResult {
     Completed, // the read has ended (with data, with an error or because the device vanished)
     TimedOut,  // the slice passed
     Woken      // WakeRead was called

@@ -17,14 +17,14 @@ constexpr std::uint8_t HistoryMissing = NoValue;                         // a mi
 // One measurement hour. 255 in a byte means the value is missing.
 struct HistoryRecord
 {
-    std::uint8_t IndoorTemp;      // whole degrees Celsius, unsigned
-    std::uint8_t OutdoorTemp;     // sign and magnitude: 0..127 is +v, 128..254 is -(v - 128)
-    std::uint8_t PressureCode;    // PressureBase minus the pressure in mm Hg
+    std::uint8_t IndoorTemp;   // whole degrees Celsius, unsigned
+    std::uint8_t OutdoorTemp;  // sign and magnitude: 0..127 is +v, 128..254 is -(v - 128)
+    std::uint8_t PressureCode; // PressureBase minus the pressure in mm Hg
     std::uint8_t HumidityPercent;
-    std::uint8_t Hour;            // 0..23
+    std::uint8_t Hour; // 0..23
     std::uint8_t Day;
     std::uint8_t Month;
-    std::uint8_t Year;            // two digits, 16 is 2016
+    std::uint8_t Year; // two digits, 16 is 2016
 
     // All eight bytes 255.
     bool IsEmpty() const

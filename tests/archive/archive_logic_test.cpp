@@ -24,11 +24,11 @@ TEST(ArchiveRecords, OnlyRealDatesAndHoursBecomeHours)
         bool Real;
     };
     const TCase cases[] = {
-        {29, 2, 24, 0, true},    {29, 2, 23, 0, false},   {29, 2, 0, 5, true}, // 2000 was a leap year
-        {31, 4, 23, 1, false},   {30, 4, 23, 1, true},    {0, 1, 23, 1, false},   {32, 1, 23, 1, false},
-        {15, 13, 23, 1, false},  {15, 0, 23, 1, false},   {15, 6, 23, 24, false}, {15, 6, 23, 23, true},
-        {31, 12, 99, 23, true},  {1, 1, 100, 0, false},   {255, 6, 23, 1, false}, {15, 255, 23, 1, false},
-        {15, 6, 255, 1, false},  {15, 6, 23, 255, false},
+        {29, 2, 24, 0, true},   {29, 2, 23, 0, false},   {29, 2, 0, 5, true}, // 2000 was a leap year
+        {31, 4, 23, 1, false},  {30, 4, 23, 1, true},    {0, 1, 23, 1, false},   {32, 1, 23, 1, false},
+        {15, 13, 23, 1, false}, {15, 0, 23, 1, false},   {15, 6, 23, 24, false}, {15, 6, 23, 23, true},
+        {31, 12, 99, 23, true}, {1, 1, 100, 0, false},   {255, 6, 23, 1, false}, {15, 255, 23, 1, false},
+        {15, 6, 255, 1, false}, {15, 6, 23, 255, false},
     };
     THistoryImage image = EmptyImage();
     int slot = 0;
@@ -74,8 +74,8 @@ TEST(ArchiveRecords, ReadingsCountOnlyPresentValues)
         {16, 22, 16, 7, 0, 1, 130, 1, 45, {{V(22), V(-7), V(755), V(45)}}},
         {16, 22, 16, 7, 3, 1, 130, 1, 45, {{V(22), V(7), V(755), V(45)}}},
         {16, 0, 16, 0, 0, 1, 0, 1, 0, {{V(0), V(0), V(885), V(0)}}},
-        {17, 22, 15, 7, 1, 2, 130, 0, 45, {{None, None, None, None}}}, // markers say absent
-        {16, 255, 16, 255, 1, 1, 255, 1, 255, {{None, None, None, None}}}, // 255 is no value
+        {17, 22, 15, 7, 1, 2, 130, 0, 45, {{None, None, None, None}}},             // markers say absent
+        {16, 255, 16, 255, 1, 1, 255, 1, 255, {{None, None, None, None}}},         // 255 is no value
         {255, 255, 255, 255, 255, 255, 255, 255, 255, {{None, None, None, None}}}, // before any report
     };
     for (const TCase& c : cases) {
@@ -142,12 +142,48 @@ TEST(ArchivePeriods, ContainingSteppingAndTexts)
         QDate NextFirst, PreviousFirst;
     };
     const TCase cases[] = {
-        {TPeriodKind::Day, {2024, 2, 29}, {2024, 2, 29}, {2024, 2, 29}, QStringLiteral("29.02.2024"), {2024, 3, 1}, {2024, 2, 28}},
-        {TPeriodKind::Week, {2025, 11, 23}, {2025, 11, 17}, {2025, 11, 23}, QStringLiteral("17.11.2025 – 23.11.2025"), {2025, 11, 24}, {2025, 11, 10}},
-        {TPeriodKind::Week, {2025, 12, 31}, {2025, 12, 29}, {2026, 1, 4}, QStringLiteral("29.12.2025 – 04.01.2026"), {2026, 1, 5}, {2025, 12, 22}},
-        {TPeriodKind::Month, {2024, 2, 10}, {2024, 2, 1}, {2024, 2, 29}, QStringLiteral("февраль 2024"), {2024, 3, 1}, {2024, 1, 1}},
-        {TPeriodKind::Month, {2025, 12, 31}, {2025, 12, 1}, {2025, 12, 31}, QStringLiteral("декабрь 2025"), {2026, 1, 1}, {2025, 11, 1}},
-        {TPeriodKind::Year, {2024, 7, 4}, {2024, 1, 1}, {2024, 12, 31}, QStringLiteral("2024 год"), {2025, 1, 1}, {2023, 1, 1}},
+        {TPeriodKind::Day,
+         {2024, 2, 29},
+         {2024, 2, 29},
+         {2024, 2, 29},
+         QStringLiteral("29.02.2024"),
+         {2024, 3, 1},
+         {2024, 2, 28}},
+        {TPeriodKind::Week,
+         {2025, 11, 23},
+         {2025, 11, 17},
+         {2025, 11, 23},
+         QStringLiteral("17.11.2025 – 23.11.2025"),
+         {2025, 11, 24},
+         {2025, 11, 10}},
+        {TPeriodKind::Week,
+         {2025, 12, 31},
+         {2025, 12, 29},
+         {2026, 1, 4},
+         QStringLiteral("29.12.2025 – 04.01.2026"),
+         {2026, 1, 5},
+         {2025, 12, 22}},
+        {TPeriodKind::Month,
+         {2024, 2, 10},
+         {2024, 2, 1},
+         {2024, 2, 29},
+         QStringLiteral("февраль 2024"),
+         {2024, 3, 1},
+         {2024, 1, 1}},
+        {TPeriodKind::Month,
+         {2025, 12, 31},
+         {2025, 12, 1},
+         {2025, 12, 31},
+         QStringLiteral("декабрь 2025"),
+         {2026, 1, 1},
+         {2025, 11, 1}},
+        {TPeriodKind::Year,
+         {2024, 7, 4},
+         {2024, 1, 1},
+         {2024, 12, 31},
+         QStringLiteral("2024 год"),
+         {2025, 1, 1},
+         {2023, 1, 1}},
     };
     for (const TCase& c : cases) {
         const TPeriod period = PeriodContaining(c.Kind, c.Date);
@@ -172,10 +208,11 @@ TEST(ArchivePeriods, ViewsHoldTheHoursDaysAndStatistics)
     };
     const std::vector<TArchiveHour> hours = {
         hour(-1, 23, 99, 99), // the day before: outside every view below
-        hour(0, 0, 20, -5), hour(0, 6, 22, MissingValue), hour(0, 23, 21, -1),
+        hour(0, 0, 20, -5),   hour(0, 6, 22, MissingValue), hour(0, 23, 21, -1),
         hour(2, 12, 18.5, 3), hour(7, 0, 99, 99), // the next Monday: outside the week
     };
-    const TPeriodView day = BuildPeriodView(hours, PeriodContaining(TPeriodKind::Day, monday), TQuantity::OutdoorTemperature);
+    const TPeriodView day =
+        BuildPeriodView(hours, PeriodContaining(TPeriodKind::Day, monday), TQuantity::OutdoorTemperature);
     ASSERT_EQ(day.HourValues.size(), 24u);
     EXPECT_EQ(day.HourValues[0], -5);
     EXPECT_FALSE(HasValue(day.HourValues[6]));
@@ -185,7 +222,8 @@ TEST(ArchivePeriods, ViewsHoldTheHoursDaysAndStatistics)
     EXPECT_EQ(StatisticsText(day.Statistics, TQuantity::OutdoorTemperature),
               QStringLiteral("Мин. -5°C   Макс. -1°C   Среднее -3°C   Часов с данными: 2 из 24"));
 
-    const TPeriodView week = BuildPeriodView(hours, PeriodContaining(TPeriodKind::Week, monday), TQuantity::IndoorTemperature);
+    const TPeriodView week =
+        BuildPeriodView(hours, PeriodContaining(TPeriodKind::Week, monday), TQuantity::IndoorTemperature);
     ASSERT_EQ(week.Days.size(), 7u);
     EXPECT_EQ(week.Days[0].Hours, 3);
     EXPECT_EQ(week.Days[0].Minimum, 20);
@@ -197,7 +235,8 @@ TEST(ArchivePeriods, ViewsHoldTheHoursDaysAndStatistics)
     EXPECT_EQ(week.Statistics.HoursInPeriod, 168);
     EXPECT_EQ(StatisticsText(week.Statistics, TQuantity::IndoorTemperature),
               QStringLiteral("Мин. 18,5°C   Макс. 22°C   Среднее 20,4°C   Часов с данными: 4 из 168"));
-    EXPECT_EQ(StatisticsText(week.Statistics, TQuantity::Pressure).left(27), QStringLiteral("Мин. 18,5 мм рт.ст.   Макс."));
+    EXPECT_EQ(StatisticsText(week.Statistics, TQuantity::Pressure).left(27),
+              QStringLiteral("Мин. 18,5 мм рт.ст.   Макс."));
 
     const TPeriodView empty = BuildPeriodView({}, PeriodContaining(TPeriodKind::Year, monday), TQuantity::Humidity);
     EXPECT_EQ(empty.Days.size(), 365u);
@@ -237,13 +276,14 @@ TEST(ArchiveCsv, OneRowPerHourWithEmptyFieldsWhereNothingIsKnown)
     b.Hour = first + 2; // 2026-01-01 00:00, from live samples
     b.Values = {20.25, -0.04, MissingValue, 44.96};
     const QByteArray csv = ArchiveCsv({a, b}, first, first + 3);
-    EXPECT_EQ(csv, QStringLiteral("Дата и время,Температура в доме (°C),Температура на улице (°C),"
-                                  "Атмосферное давление (мм рт.ст.),Относительная влажность (%)\r\n"
-                                  "2025-12-31 22:00,21,-5,745,45\r\n"
-                                  "2025-12-31 23:00,,,,\r\n"
-                                  "2026-01-01 00:00,20.3,0,,45\r\n"
-                                  "2026-01-01 01:00,,,,\r\n")
-                       .toUtf8());
+    EXPECT_EQ(csv,
+              QStringLiteral("Дата и время,Температура в доме (°C),Температура на улице (°C),"
+                             "Атмосферное давление (мм рт.ст.),Относительная влажность (%)\r\n"
+                             "2025-12-31 22:00,21,-5,745,45\r\n"
+                             "2025-12-31 23:00,,,,\r\n"
+                             "2026-01-01 00:00,20.3,0,,45\r\n"
+                             "2026-01-01 01:00,,,,\r\n")
+                  .toUtf8());
     // Nothing before the first or after the last hour asked for; an empty range is the header alone.
     EXPECT_EQ(ArchiveCsv({a, b}, first + 1, first + 1).count('\n'), 2);
     EXPECT_EQ(ArchiveCsv({a}, first, first - 1).count('\n'), 1);

@@ -94,8 +94,7 @@ public:
             ::waitpid(Pid, &status, 0);
             Status = status;
         }
-        while (ReadSome()) {
-        }
+        while (ReadSome()) {}
         return *Status;
     }
     long Last(const std::string& word) const
@@ -154,8 +153,9 @@ void ExpectWholeMerges(const std::vector<THourRecord>& hours, long first, long n
 // Samples 0..count-1 of the crash loop, each whole, and the hourly sums agreeing with them.
 void ExpectWholeSamples(sqlite3* db, long count)
 {
-    sqlite3_stmt* s = Query(db, "SELECT minute, reports, indoor, indoor_count, outdoor, outdoor_count, pressure,"
-                                " pressure_count, humidity, humidity_count FROM samples ORDER BY minute");
+    sqlite3_stmt* s = Query(db,
+                            "SELECT minute, reports, indoor, indoor_count, outdoor, outdoor_count, pressure,"
+                            " pressure_count, humidity, humidity_count FROM samples ORDER BY minute");
     std::map<THourKey, std::array<double, 8>> sums;
     long n = 0;
     while (sqlite3_step(s) == SQLITE_ROW) {
@@ -174,8 +174,9 @@ void ExpectWholeSamples(sqlite3* db, long count)
     }
     sqlite3_finalize(s);
     EXPECT_EQ(n, count);
-    s = Query(db, "SELECT hour, indoor_sum, indoor_count, outdoor_sum, outdoor_count, pressure_sum, pressure_count,"
-                  " humidity_sum, humidity_count FROM sample_hours ORDER BY hour");
+    s = Query(db,
+              "SELECT hour, indoor_sum, indoor_count, outdoor_sum, outdoor_count, pressure_sum, pressure_count,"
+              " humidity_sum, humidity_count FROM sample_hours ORDER BY hour");
     std::size_t hours = 0;
     while (sqlite3_step(s) == SQLITE_ROW) {
         ++hours;
@@ -207,7 +208,8 @@ protected:
             ASSERT_TRUE(writer.WaitFor("begin"));
             const auto begun = std::chrono::steady_clock::now();
             ASSERT_TRUE(writer.WaitFor("done"));
-            changes.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - begun).count());
+            changes.push_back(
+                std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - begun).count());
             ASSERT_EQ(writer.Wait(), 0);
         }
         std::sort(changes.begin(), changes.end());
@@ -222,8 +224,7 @@ protected:
             ASSERT_TRUE(writer.WaitFor("begin")) << "kill " << i;
             const auto delay = std::chrono::duration<double, std::micro>(delays(random));
             const auto start = std::chrono::steady_clock::now();
-            while (std::chrono::steady_clock::now() - start < delay) {
-            }
+            while (std::chrono::steady_clock::now() - start < delay) {}
             writer.Kill();
             const int status = writer.Wait();
             ASSERT_TRUE(WIFSIGNALED(status)) << "kill " << i << ": the writer ended by itself, status " << status;
@@ -256,7 +257,8 @@ TEST_F(ArchiveKillLoop, EachMergeIsWholeOrAbsentAfterEveryKill)
         const std::vector<THourRecord> hours = archivetest::StationHours(store.Connection());
         const int newest = hours.empty() ? -1 : archivetest::VersionOfHour(hours.back());
         // The merge the kill interrupted went in whole or not at all.
-        EXPECT_TRUE(newest == begun || (newest == begun - 1 && done < begun)) << "begun " << begun << ", done " << done << ", found " << newest;
+        EXPECT_TRUE(newest == begun || (newest == begun - 1 && done < begun))
+            << "begun " << begun << ", done " << done << ", found " << newest;
         ExpectWholeMerges(hours, 0, newest);
         return newest == begun;
     });
@@ -268,7 +270,8 @@ TEST_F(ArchiveKillLoop, EachLiveSampleIsWholeOrAbsentAfterEveryKill)
         sqlite3_stmt* s = Query(store.Connection(), "SELECT count(*) FROM samples");
         const long count = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : -1;
         sqlite3_finalize(s);
-        EXPECT_TRUE(count == begun + 1 || (count == begun && done < begun)) << "begun " << begun << ", done " << done << ", found " << count;
+        EXPECT_TRUE(count == begun + 1 || (count == begun && done < begun))
+            << "begun " << begun << ", done " << done << ", found " << count;
         ExpectWholeSamples(store.Connection(), count);
         return count == begun + 1;
     });
@@ -292,9 +295,8 @@ TEST(ArchiveWriters, ThreeProgramsWritingAtOnceLoseNothing)
     ASSERT_EQ(store.Notice(), QString());
     EXPECT_EQ(IntegrityCheck(store.Connection()), QStringLiteral("ok"));
     std::vector<THourRecord> hours = archivetest::StationHours(store.Connection());
-    const auto split = std::find_if(hours.begin(), hours.end(), [](const THourRecord& h) {
-        return h.Hour - archivetest::CrashBase() >= 8 * 1000;
-    });
+    const auto split = std::find_if(hours.begin(), hours.end(),
+                                    [](const THourRecord& h) { return h.Hour - archivetest::CrashBase() >= 8 * 1000; });
     ExpectWholeMerges({hours.begin(), split}, 0, Merges - 1);
     ExpectWholeMerges({split, hours.end()}, 1000, 1000 + Merges - 1);
     ExpectWholeSamples(store.Connection(), Samples);

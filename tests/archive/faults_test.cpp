@@ -47,7 +47,8 @@ protected:
     QString Path() const { return Folder->File(ArchiveFileName); }
     QString Message(const QString& reason) const
     {
-        return QStringLiteral("Загруженная история не добавлена в архив «%1»: %2").arg(QDir::toNativeSeparators(Path()), reason);
+        return QStringLiteral("Загруженная история не добавлена в архив «%1»: %2")
+            .arg(QDir::toNativeSeparators(Path()), reason);
     }
 
     std::unique_ptr<safety::TMountedFolder> Folder;
@@ -101,9 +102,10 @@ TEST(ArchiveFaultNoFile, AReadOnlyFolderWithoutAnArchiveMeansNoArchive)
     ASSERT_TRUE(folder.MakeReadOnly());
     TArchiveStore store(folder.File(ArchiveFileName));
     EXPECT_FALSE(store.IsOpen());
-    EXPECT_EQ(store.Notice(), QStringLiteral("Архив «%1» не открывается: диск доступен только для чтения. "
-                                             "Программа работает без архива")
-                                  .arg(QDir::toNativeSeparators(folder.File(ArchiveFileName))));
+    EXPECT_EQ(store.Notice(),
+              QStringLiteral("Архив «%1» не открывается: диск доступен только для чтения. "
+                             "Программа работает без архива")
+                  .arg(QDir::toNativeSeparators(folder.File(ArchiveFileName))));
 }
 
 } // namespace

@@ -184,7 +184,8 @@ TEST_F(ArchivePage, ExportsTheShownPeriodAndRemembersTheFolder)
         throw std::runtime_error(("Не удалось записать файл «" + path + "»: нет прав на запись").toStdString());
     });
     EXPECT_FALSE(Page->ExportCsv(QStringLiteral("/x.csv")));
-    EXPECT_EQ(ErrorBoxes, std::vector<QString>{QStringLiteral("Не удалось записать файл «/x.csv»: нет прав на запись.")});
+    EXPECT_EQ(ErrorBoxes,
+              std::vector<QString>{QStringLiteral("Не удалось записать файл «/x.csv»: нет прав на запись.")});
 }
 
 TEST(ArchivePageWithoutArchive, SaysThereIsNoneAndOffersNoExport)

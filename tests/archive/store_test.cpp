@@ -107,7 +107,8 @@ TEST_F(ArchiveStore, TheCopyTheUserHadIsImportedOnceAndKeptAcrossRuns)
         EXPECT_TRUE(result.Ok);
         EXPECT_EQ(result.Added, HistoryRecordCount);
         EXPECT_TRUE(store.Imported());
-        EXPECT_EQ(store.SetSetting(QStringLiteral("last export folder"), QStringLiteral("/home/Пользователь")).Ok, true);
+        EXPECT_EQ(store.SetSetting(QStringLiteral("last export folder"), QStringLiteral("/home/Пользователь")).Ok,
+                  true);
     }
     TArchiveStore store(Path());
     EXPECT_TRUE(store.Imported());
@@ -152,11 +153,12 @@ TEST_F(ArchiveStore, LiveSamplesFillTheHoursTheStationHasNotLogged)
     EXPECT_FALSE(store.AddSample(sample((ten + 2) * 60, 0, {}, {})).Ok);
 
     sqlite3_stmt* s = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(store.Connection(),
-                                 "SELECT reports, indoor, indoor_count, outdoor, outdoor_count, pressure, pressure_count,"
-                                 " humidity, humidity_count FROM samples WHERE minute = ?",
-                                 -1, &s, nullptr),
-              SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_prepare_v2(store.Connection(),
+                           "SELECT reports, indoor, indoor_count, outdoor, outdoor_count, pressure, pressure_count,"
+                           " humidity, humidity_count FROM samples WHERE minute = ?",
+                           -1, &s, nullptr),
+        SQLITE_OK);
     sqlite3_bind_int64(s, 1, ten * 60 + 5);
     ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
     EXPECT_EQ(sqlite3_column_int(s, 0), 200);
@@ -194,14 +196,15 @@ void MakeArchive(const QString& path, int versions)
     TArchiveStore store(path);
     for (int v = 0; v < versions; ++v)
         ASSERT_TRUE(store.Merge(ArchiveHoursOfImage(archivetest::VersionImage(v * 600)).Hours).Ok);
-    ASSERT_EQ(sqlite3_exec(store.Connection(), "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(store.Connection(), "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr),
+              SQLITE_OK);
 }
 
 bool RawExec(const QString& path, const char* sql)
 {
     sqlite3* db = nullptr;
     const bool ok = sqlite3_open(QFile::encodeName(path).constData(), &db) == SQLITE_OK &&
-                    sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+        sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_close(db);
     return ok;
 }
@@ -273,8 +276,9 @@ TEST_F(ArchiveStore, AFileThatIsNoUsableArchiveIsRenamedAsideAndAFreshOneStarted
         ASSERT_GE(aside.size(), wasFile ? 2 : 1) << entries.join(' ').toStdString();
         EXPECT_TRUE(aside[0].startsWith(QStringLiteral("meteo-archive.damaged-")));
         EXPECT_TRUE(aside[0].endsWith(QStringLiteral(".sqlite")));
-        EXPECT_EQ(store.Notice(), QStringLiteral("Архив «%1» не читается: %2. Файл сохранён под именем «%3», начат новый архив")
-                                      .arg(QDir::toNativeSeparators(path), c.Reason, aside[0]));
+        EXPECT_EQ(store.Notice(),
+                  QStringLiteral("Архив «%1» не читается: %2. Файл сохранён под именем «%3», начат новый архив")
+                      .arg(QDir::toNativeSeparators(path), c.Reason, aside[0]));
         const QString asidePath = QDir(folder.Path()).filePath(aside[0]);
         if (c.KeepsBytes) {
             EXPECT_EQ(testsupport::ReadFileBytes(asidePath), before);
@@ -300,8 +304,10 @@ TEST_F(ArchiveStore, DamageFoundByAMergeMovesTheFileAsideAndTheMergeGoesIntoAFre
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(QFile::encodeName(Path()).constData(), &db), SQLITE_OK);
         sqlite3_stmt* s = nullptr;
-        const int rc = sqlite3_prepare_v2(db, "SELECT pageno FROM dbstat WHERE name = 'hours' AND pagetype = 'leaf'"
-                                              " ORDER BY path LIMIT 3", -1, &s, nullptr);
+        const int rc = sqlite3_prepare_v2(db,
+                                          "SELECT pageno FROM dbstat WHERE name = 'hours' AND pagetype = 'leaf'"
+                                          " ORDER BY path LIMIT 3",
+                                          -1, &s, nullptr);
         if (rc != SQLITE_OK) {
             sqlite3_close(db);
             GTEST_SKIP() << "this SQLite has no dbstat table";
@@ -325,7 +331,9 @@ TEST_F(ArchiveStore, DamageFoundByAMergeMovesTheFileAsideAndTheMergeGoesIntoAFre
     const TMergeResult result = store.Merge(ArchiveHoursOfImage(archivetest::VersionImage(0)).Hours);
     EXPECT_TRUE(result.Ok);
     EXPECT_EQ(result.Added, HistoryRecordCount);
-    EXPECT_TRUE(result.Message.startsWith(QStringLiteral("Архив «%1» не читается: файл повреждён. Файл сохранён под именем «meteo-archive.damaged-").arg(Shown())))
+    EXPECT_TRUE(result.Message.startsWith(
+        QStringLiteral("Архив «%1» не читается: файл повреждён. Файл сохранён под именем «meteo-archive.damaged-")
+            .arg(Shown())))
         << result.Message.toStdString();
     EXPECT_EQ(Entries(Folder.Path()).filter(QRegularExpression(QStringLiteral("\\.damaged-.*\\.sqlite$"))).size(), 1);
     EXPECT_EQ(StationHours(store.Connection()), ArchiveHoursOfImage(archivetest::VersionImage(0)).Hours);
@@ -349,11 +357,13 @@ TEST_F(ArchiveStore, TwoWritersOnOneArchiveWaitForEachOtherAndABusyOneSaysSo)
     ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
     const TMergeResult busy = second.Merge(ArchiveHoursOfImage(archivetest::VersionImage(2)).Hours);
     EXPECT_FALSE(busy.Ok);
-    EXPECT_EQ(busy.Message,
-              QStringLiteral("Загруженная история не добавлена в архив «%1»: архив занят другой программой").arg(Shown()));
+    EXPECT_EQ(
+        busy.Message,
+        QStringLiteral("Загруженная история не добавлена в архив «%1»: архив занят другой программой").arg(Shown()));
     const TWriteResult sample = second.AddSample(archivetest::NumberedSample(0));
     EXPECT_FALSE(sample.Ok);
-    EXPECT_EQ(sample.Message, QStringLiteral("Показания не записаны в архив «%1»: архив занят другой программой").arg(Shown()));
+    EXPECT_EQ(sample.Message,
+              QStringLiteral("Показания не записаны в архив «%1»: архив занят другой программой").arg(Shown()));
     // Reading goes on meanwhile.
     EXPECT_EQ(second.Holdings().Hours, 4096 + 8);
     ASSERT_EQ(sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
@@ -367,8 +377,9 @@ TEST_F(ArchiveStore, NoArchiveWhereNoneCanBeCreatedAndTheProgramGoesOn)
     const QString folder = QDir(Folder.Path()).filePath(QStringLiteral("missing"));
     TArchiveStore store(QDir(folder).filePath(ArchiveFileName));
     EXPECT_FALSE(store.IsOpen());
-    EXPECT_EQ(store.Notice(), QStringLiteral("Архив «%1» не открывается: папка не найдена. Программа работает без архива")
-                                  .arg(QDir::toNativeSeparators(QDir(folder).filePath(ArchiveFileName))));
+    EXPECT_EQ(store.Notice(),
+              QStringLiteral("Архив «%1» не открывается: папка не найдена. Программа работает без архива")
+                  .arg(QDir::toNativeSeparators(QDir(folder).filePath(ArchiveFileName))));
     EXPECT_FALSE(store.Merge({{1, {V(1), None, None, None}}}).Ok);
     EXPECT_EQ(store.Merge({}).Message, QString());
     EXPECT_TRUE(store.Hours(0, 100).empty());

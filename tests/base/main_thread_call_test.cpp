@@ -44,7 +44,8 @@ TEST(MainThreadCall, EventLoopServesHandOversAndExceptionsReturnToTheCaller)
         } catch (const std::runtime_error& error) {
             caught = error.what();
         }
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     });
     QTimer::singleShot(5000, [] { QCoreApplication::exit(1); });
     EXPECT_EQ(QCoreApplication::exec(), 0);

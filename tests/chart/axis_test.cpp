@@ -200,12 +200,12 @@ TEST(ChartAxis, LabelsReachBothEndsOfNegativePositiveAndZeroCrossingRanges)
     };
     const Case cases[] = {
         {-6, 6, 2, 7, 6, -6},
-        {-7, 5, 1, 13, 5, -7},           // an outdoor temperature day
+        {-7, 5, 1, 13, 5, -7}, // an outdoor temperature day
         {-10.5, -0.5, 0.5, 21, -0.5, -10.5},
         {-20, -2, 2, 10, -2, -20},
         {6, 14, 2, 5, 14, 6},
-        {0, 1.7, 0.1, 18, 1.7, 0},       // 17 × 0.1 lies just above 1.7
-        {-1.7, 0, 0.1, 18, 0, -1.7},     // and 17 steps down from 0 just below −1.7
+        {0, 1.7, 0.1, 18, 1.7, 0},   // 17 × 0.1 lies just above 1.7
+        {-1.7, 0, 0.1, 18, 0, -1.7}, // and 17 steps down from 0 just below −1.7
         {-3.4, -1.7, 0.1, 18, -1.7, -3.4},
     };
     TDiagramChart diagram;

@@ -28,9 +28,9 @@ int BarSizeAt(int axisLength, int seriesCount = 1)
 
 TEST(BarSeries, BarSizeFollowsTheAxisLength)
 {
-    EXPECT_EQ(BarSizeAt(450), 14); // 18 * 0.7 = 12.6 -> 13, odd -> 14
-    EXPECT_EQ(BarSizeAt(475), 14); // 19 -> 13.3 -> 13 -> 14
-    EXPECT_EQ(BarSizeAt(500), 14); // 20 -> 14
+    EXPECT_EQ(BarSizeAt(450), 14);   // 18 * 0.7 = 12.6 -> 13, odd -> 14
+    EXPECT_EQ(BarSizeAt(475), 14);   // 19 -> 13.3 -> 13 -> 14
+    EXPECT_EQ(BarSizeAt(500), 14);   // 20 -> 14
     EXPECT_EQ(BarSizeAt(450, 2), 6); // 13 div 2 = 6
 }
 

@@ -30,7 +30,7 @@ TEST(ChartMath, MulDivMultipliesFirstAndRoundsTheQuotient)
     EXPECT_EQ(MulDiv(2, 321, 100), 6);  // 6.42
     EXPECT_EQ(MulDiv(1, 321, 256), 1);  // 1.25
     EXPECT_EQ(MulDiv(255, 321, 256), 320);
-    EXPECT_EQ(MulDiv(1, 1, 2), 1);   // halves away from zero
+    EXPECT_EQ(MulDiv(1, 1, 2), 1); // halves away from zero
     EXPECT_EQ(MulDiv(-1, 1, 2), -1);
     EXPECT_EQ(MulDiv(3, -128, 255), -2);
     EXPECT_EQ(MulDiv(2000000000, 3, 2), std::numeric_limits<int>::max());

@@ -117,9 +117,9 @@ TEST(ChartPaint, BarsStandOnTheirHoursWithTheWidthOfTheAxisLength)
 
     const int x9 = bottom->ValueToPixel(9) - barSize / 2;
     const int top9 = left->ValueToPixel(25);
-    const int y = (top9 + chart.PlotBottom()) / 2; // the bars stand on 0, below the axis range
-    EXPECT_EQ(At(image, x9, y), Black);                // outline, left edge
-    EXPECT_EQ(At(image, x9 + barSize - 1, y), Black);  // outline, right edge
+    const int y = (top9 + chart.PlotBottom()) / 2;    // the bars stand on 0, below the axis range
+    EXPECT_EQ(At(image, x9, y), Black);               // outline, left edge
+    EXPECT_EQ(At(image, x9 + barSize - 1, y), Black); // outline, right edge
     EXPECT_EQ(At(image, x9 + 1, y), Blue);
     EXPECT_EQ(At(image, x9 + barSize - 2, y), Blue);
     EXPECT_NE(At(image, x9 - 1, y), Blue);

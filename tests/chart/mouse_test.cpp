@@ -169,7 +169,8 @@ TEST(ChartMouse, ClickEventsFindThePartAndMayCancelTheDrag)
     int seriesIndex = -1;
     int ownClicks = 0;
     diagram.Series->OnClick = [&](TChartSeries*, int index) { ownClicks += index == 9; };
-    chart.OnClickSeries = [&](TChart*, TChartSeries* series, int index, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
+    chart.OnClickSeries = [&](TChart*, TChartSeries* series, int index, Qt::MouseButton, Qt::KeyboardModifiers, int,
+                              int) {
         calls.push_back(QStringLiteral("series"));
         seriesIndex = series == diagram.Series ? index : -2;
     };

@@ -26,7 +26,7 @@ struct UpDownFixture : ::testing::Test
 {
     QWidget Window;
     TUpDown* UpDown = new TUpDown(&Window);
-    std::vector<int> Seen;   // positions seen by the click handler
+    std::vector<int> Seen; // positions seen by the click handler
     std::vector<TUDBtnType> Buttons;
 
     void SetUp() override
@@ -291,7 +291,8 @@ TEST(FontSubstitutes, WindowsFamiliesResolveToPresentFaces)
         const QString resolved = ResolvedFontFamily(QString::fromLatin1(family));
         EXPECT_FALSE(resolved.isEmpty()) << family;
     }
-    if (!QFontDatabase::hasFamily(QStringLiteral("Times New Roman")) && QFontDatabase::hasFamily(QStringLiteral("Liberation Serif"))) {
+    if (!QFontDatabase::hasFamily(QStringLiteral("Times New Roman")) &&
+        QFontDatabase::hasFamily(QStringLiteral("Liberation Serif"))) {
         EXPECT_EQ(ResolvedFontFamily(QStringLiteral("Times New Roman")), QStringLiteral("Liberation Serif"));
     }
 }

@@ -45,7 +45,9 @@ TEST_F(ControllerTest, RemovalsRunLastToFirstBeforeArrivalsWithUnplugBeforeRemov
     Sim.UnplugDevice(c);
     Sim.PlugDevice(Station("/dev/d"));
     ASSERT_TRUE(PumpUntil([&] { return !Log.empty() && Log.back() == "change"; }));
-    EXPECT_EQ(Log, (Strings{"unplug /dev/c", "removal /dev/c", "unplug /dev/a", "removal /dev/a", "arrival /dev/d", "change"}));
+    EXPECT_EQ(
+        Log,
+        (Strings{"unplug /dev/c", "removal /dev/c", "unplug /dev/a", "removal /dev/a", "arrival /dev/d", "change"}));
     ASSERT_EQ(Controller->DeviceCount(), 2);
     EXPECT_EQ(Controller->Device(0)->PnPInfo().DevicePath, "/dev/b");
     EXPECT_EQ(Controller->Device(1)->PnPInfo().DevicePath, "/dev/d");

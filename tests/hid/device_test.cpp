@@ -69,11 +69,12 @@ TEST_F(DeviceTest, NextReadStartsOnlyAfterTheHandlerReturned)
 {
     THidDevice* station = StartWithStation();
     ASSERT_NE(station, nullptr);
-    Controller->SetOnDeviceData(THidDataEvent::FromCallable([&](THidDevice*, std::uint8_t, const std::uint8_t*, std::uint16_t) {
-        // While the handler runs, the other queued report has not been taken.
-        EXPECT_EQ(Sim.QueuedInputReports(Id), Received.empty() ? 1u : 0u);
-        Received.emplace_back();
-    }));
+    Controller->SetOnDeviceData(
+        THidDataEvent::FromCallable([&](THidDevice*, std::uint8_t, const std::uint8_t*, std::uint16_t) {
+            // While the handler runs, the other queued report has not been taken.
+            EXPECT_EQ(Sim.QueuedInputReports(Id), Received.empty() ? 1u : 0u);
+            Received.emplace_back();
+        }));
     Sim.QueueInputReport(Id, Report(0, 1));
     Sim.QueueInputReport(Id, Report(0, 2));
     ASSERT_TRUE(PumpUntil([&] { return Received.size() == 2; }));
@@ -95,7 +96,8 @@ TEST_F(DeviceTest, RemovingTheDataHandlerStopsTheThreadAndSettingItRestartsIt)
     EXPECT_NE(station->ReadThread(), nullptr);
     ASSERT_TRUE(PumpUntil([&] { return Received.size() == 1; }));
     // A device with a handler of its own does not follow the controller.
-    station->SetDataHandler(THidDataEvent::FromCallable([](THidDevice*, std::uint8_t, const std::uint8_t*, std::uint16_t) {}));
+    station->SetDataHandler(
+        THidDataEvent::FromCallable([](THidDevice*, std::uint8_t, const std::uint8_t*, std::uint16_t) {}));
     Controller->SetOnDeviceData(nullptr);
     EXPECT_NE(station->ReadThread(), nullptr);
 }
@@ -130,21 +132,23 @@ TEST_F(DeviceTest, StopAndCheckInRunTheHandOverTheThreadWaitsOnAndReturnPromptly
     THidDevice* second = CheckOutPath("/dev/second");
     ASSERT_NE(second, nullptr);
     std::vector<std::string> calls;
-    second->SetDataHandler(THidDataEvent::FromCallable([&](THidDevice* d, std::uint8_t, const std::uint8_t* data, std::uint16_t) {
-        EXPECT_EQ(d, second);
-        calls.push_back("second " + std::to_string(data[0]));
-    }));
-    first->SetDataHandler(THidDataEvent::FromCallable([&](THidDevice* d, std::uint8_t, const std::uint8_t* data, std::uint16_t) {
-        EXPECT_EQ(d, first);
-        calls.push_back("first " + std::to_string(data[0]));
-        if (second != nullptr) {
-            Sim.QueueInputReport(secondId, Report(0, 2));
-            ASSERT_TRUE(WaitWithoutServing([&] { return Sim.QueuedInputReports(secondId) == 0; }));
-            EXPECT_TRUE(promptly([&] { Release(second); }));
-            second = nullptr;
-        }
-        calls.push_back("first done");
-    }));
+    second->SetDataHandler(
+        THidDataEvent::FromCallable([&](THidDevice* d, std::uint8_t, const std::uint8_t* data, std::uint16_t) {
+            EXPECT_EQ(d, second);
+            calls.push_back("second " + std::to_string(data[0]));
+        }));
+    first->SetDataHandler(
+        THidDataEvent::FromCallable([&](THidDevice* d, std::uint8_t, const std::uint8_t* data, std::uint16_t) {
+            EXPECT_EQ(d, first);
+            calls.push_back("first " + std::to_string(data[0]));
+            if (second != nullptr) {
+                Sim.QueueInputReport(secondId, Report(0, 2));
+                ASSERT_TRUE(WaitWithoutServing([&] { return Sim.QueuedInputReports(secondId) == 0; }));
+                EXPECT_TRUE(promptly([&] { Release(second); }));
+                second = nullptr;
+            }
+            calls.push_back("first done");
+        }));
     Sim.QueueInputReport(Id, Report(0, 1));
     ASSERT_TRUE(PumpUntil([&] { return second == nullptr; }));
     EXPECT_EQ(calls, (std::vector<std::string>{"first 1", "second 2", "first done"}));
@@ -157,11 +161,12 @@ TEST_F(DeviceTest, StopAndCheckInRunTheHandOverTheThreadWaitsOnAndReturnPromptly
     // The first station checked in while its report waits: delivered before the check-in ends,
     // also to a handler that finds the station unplugged meanwhile. The check-in then lets it
     // go alone, without asking its owner to (the owner is letting it go already).
-    first->SetDataHandler(THidDataEvent::FromCallable([&](THidDevice*, std::uint8_t, const std::uint8_t* data, std::uint16_t) {
-        calls.push_back("first " + std::to_string(data[0]));
-        Sim.UnplugDevice(Id);
-        Controller->DeviceChange();
-    }));
+    first->SetDataHandler(
+        THidDataEvent::FromCallable([&](THidDevice*, std::uint8_t, const std::uint8_t* data, std::uint16_t) {
+            calls.push_back("first " + std::to_string(data[0]));
+            Sim.UnplugDevice(Id);
+            Controller->DeviceChange();
+        }));
     calls.clear();
     Log.clear();
     Sim.QueueInputReport(Id, Report(0, 3));
@@ -178,10 +183,11 @@ TEST_F(DeviceTest, HandlerThatDropsOrDestroysItsDeviceDuringADeliveryDoesNotDead
     THidDevice* station = StartWithStation();
     ASSERT_NE(station, nullptr);
     int calls = 0;
-    station->SetDataHandler(THidDataEvent::FromCallable([&](THidDevice* d, std::uint8_t, const std::uint8_t*, std::uint16_t) {
-        ++calls;
-        Release(d);
-    }));
+    station->SetDataHandler(
+        THidDataEvent::FromCallable([&](THidDevice* d, std::uint8_t, const std::uint8_t*, std::uint16_t) {
+            ++calls;
+            Release(d);
+        }));
     Sim.QueueInputReport(Id, Report(0, 1));
     Sim.QueueInputReport(Id, Report(0, 2));
     ASSERT_TRUE(PumpUntil([&] { return calls == 1; }));
@@ -196,10 +202,11 @@ TEST_F(DeviceTest, ExceptionInTheHandlerEndsTheThreadUntilItIsRestarted)
 {
     THidDevice* station = StartWithStation();
     ASSERT_NE(station, nullptr);
-    station->SetDataHandler(THidDataEvent::FromCallable([&](THidDevice*, std::uint8_t, const std::uint8_t*, std::uint16_t) {
-        Received.emplace_back();
-        throw std::runtime_error("handler failed");
-    }));
+    station->SetDataHandler(
+        THidDataEvent::FromCallable([&](THidDevice*, std::uint8_t, const std::uint8_t*, std::uint16_t) {
+            Received.emplace_back();
+            throw std::runtime_error("handler failed");
+        }));
     Sim.QueueInputReport(Id, Report(0, 1));
     Sim.QueueInputReport(Id, Report(0, 2));
     ASSERT_TRUE(PumpUntil([&] { return station->ReadThread()->BodyEnded(); }));
@@ -279,7 +286,8 @@ TEST_F(DeviceTest, WritesCapsAndProductNameCache)
     THidDevice* station = StartWithStation(config);
     ASSERT_NE(station, nullptr);
     std::vector<std::uint8_t> seen;
-    Sim.SetOutputHandler(Id, [&](const std::uint8_t* report, std::size_t length) { seen.assign(report, report + length); });
+    Sim.SetOutputHandler(Id,
+                         [&](const std::uint8_t* report, std::size_t length) { seen.assign(report, report + length); });
     THidCaps caps;
     station->QueryCaps(caps);
     EXPECT_EQ(caps.InputReportByteLength, 65);
@@ -401,8 +409,8 @@ TEST(DeviceReadThread, StopBetweenTheStepsOfAReadLeavesNoReadOutstandingAndLoses
     THidDeviceController controller(nullptr, sim);
     int received = 0;
     int errors = 0;
-    const THidDataEvent onData = THidDataEvent::FromCallable(
-        [&](THidDevice*, std::uint8_t, const std::uint8_t*, std::uint16_t) { ++received; });
+    const THidDataEvent onData =
+        THidDataEvent::FromCallable([&](THidDevice*, std::uint8_t, const std::uint8_t*, std::uint16_t) { ++received; });
     controller.SetOnDeviceData(onData);
     controller.SetOnDeviceDataError(THidDataErrorEvent::FromCallable([&](THidDevice*, std::uint32_t) { ++errors; }));
     controller.Loaded();

@@ -71,8 +71,10 @@ protected:
     void CreateController(bool withDataHandler = true)
     {
         Controller = std::make_unique<THidDeviceController>(nullptr, Sim);
-        Controller->SetOnArrival(THidPlugEvent::FromCallable([this](THidDevice* d) { Log.push_back("arrival " + d->PnPInfo().DevicePath); }));
-        Controller->SetOnRemoval(THidPlugEvent::FromCallable([this](THidDevice* d) { Log.push_back("removal " + d->PnPInfo().DevicePath); }));
+        Controller->SetOnArrival(THidPlugEvent::FromCallable(
+            [this](THidDevice* d) { Log.push_back("arrival " + d->PnPInfo().DevicePath); }));
+        Controller->SetOnRemoval(THidPlugEvent::FromCallable(
+            [this](THidDevice* d) { Log.push_back("removal " + d->PnPInfo().DevicePath); }));
         Controller->SetOnDeviceUnplug(THidPlugEvent::FromCallable([this](THidDevice* d) {
             Log.push_back("unplug " + d->PnPInfo().DevicePath);
             if (DestroyOnUnplug)
@@ -93,10 +95,11 @@ protected:
 
     THidDataEvent DataHandler()
     {
-        return THidDataEvent::FromCallable([this](THidDevice*, std::uint8_t id, const std::uint8_t* data, std::uint16_t size) {
-            Received.push_back(std::vector<std::uint8_t>(data, data + size));
-            ReceivedIds.push_back(id);
-        });
+        return THidDataEvent::FromCallable(
+            [this](THidDevice*, std::uint8_t id, const std::uint8_t* data, std::uint16_t size) {
+                Received.push_back(std::vector<std::uint8_t>(data, data + size));
+                ReceivedIds.push_back(id);
+            });
     }
 
     // Checks out the device on `path` during an enumeration; the test then owns it.

@@ -15,8 +15,8 @@ TEST(ReportFraming, UnnumberedReportsLeaveRoomForTheIdByte)
     EXPECT_EQ(frame.Offset, 1u);
     EXPECT_EQ(frame.Capacity, 64u);
     EXPECT_EQ(FramedReadSize(frame, 64), 65u);
-    EXPECT_EQ(FramedReadSize(frame, 8), 9u); // a shorter report
-    EXPECT_EQ(FramedReadSize(frame, 0), 0u); // nothing read is no report, not a lone id byte
+    EXPECT_EQ(FramedReadSize(frame, 8), 9u);    // a shorter report
+    EXPECT_EQ(FramedReadSize(frame, 0), 0u);    // nothing read is no report, not a lone id byte
     EXPECT_EQ(FramedReadSize(frame, 100), 65u); // never more than the buffer
 
     EXPECT_FALSE(FrameRead(false, 1, frame)); // no room for data
@@ -48,18 +48,12 @@ TEST(ErrorText, CommonReasonsInRussianTheRestAsTheSystemSaysThem)
 {
     // Tests run under the C locale, where strerror speaks English.
     const std::pair<std::uint32_t, const char*> texts[] = {
-        {ENODEV, "Устройство отключено"},
-        {ESHUTDOWN, "Устройство отключено"},
-        {ENOENT, "Устройство не найдено"},
-        {EACCES, "Нет доступа к устройству"},
-        {EPERM, "Нет доступа к устройству"},
-        {EBUSY, "Устройство занято другой программой"},
-        {EIO, "Ошибка ввода-вывода"},
-        {EPIPE, "Устройство не принимает данные"},
-        {ETIMEDOUT, "Устройство не отвечает"},
-        {EPROTO, "Ошибка обмена данными с устройством"},
-        {EROFS, "Read-only file system"},
-        {123456, "Unknown error 123456"},
+        {ENODEV, "Устройство отключено"},      {ESHUTDOWN, "Устройство отключено"},
+        {ENOENT, "Устройство не найдено"},     {EACCES, "Нет доступа к устройству"},
+        {EPERM, "Нет доступа к устройству"},   {EBUSY, "Устройство занято другой программой"},
+        {EIO, "Ошибка ввода-вывода"},          {EPIPE, "Устройство не принимает данные"},
+        {ETIMEDOUT, "Устройство не отвечает"}, {EPROTO, "Ошибка обмена данными с устройством"},
+        {EROFS, "Read-only file system"},      {123456, "Unknown error 123456"},
         {0xFFFFFFFFu, "Unknown error -1"},
     };
     for (const auto& [code, text] : texts)

@@ -33,8 +33,7 @@ TEST(LinuxPlatform, LoadsUdevAndEnumeratesThePresentHidrawNodes)
     std::vector<PresentInterface> present(1);
     ASSERT_TRUE(platform.EnumeratePresent(present));
     std::error_code ec;
-    if (fs::is_empty("/sys/class/hidraw", ec) || ec)
-    {
+    if (fs::is_empty("/sys/class/hidraw", ec) || ec) {
         EXPECT_TRUE(present.empty()); // this machine has no HID device
     }
     for (const PresentInterface& device : present)
@@ -49,8 +48,7 @@ TEST(LinuxPlatform, LoadsUdevAndEnumeratesThePresentHidrawNodes)
 TEST(LinuxPlatform, WithoutLibudevNothingIsKeptAndNoDeviceIsFound)
 {
     // Missing altogether, and present but without the udev functions: both all or nothing.
-    for (const char* library : {"libudev-absent.so.1", "libm.so.6"})
-    {
+    for (const char* library : {"libudev-absent.so.1", "libm.so.6"}) {
         LinuxPlatform platform(library);
         EXPECT_FALSE(platform.Load()) << library;
         EXPECT_FALSE(platform.Loaded()) << library;
@@ -189,7 +187,8 @@ TEST(LinuxPlatform, UnreadableDescriptorGivesNoCapsAndNoReadHandle)
 {
     // A descriptor cut in the middle of an item.
     FakeStationNode station;
-    WriteFile(station.Hid / "report_descriptor", std::vector<std::uint8_t>{0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x26, 0xFF});
+    WriteFile(station.Hid / "report_descriptor",
+              std::vector<std::uint8_t>{0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x26, 0xFF});
     LinuxPlatform platform("libudev.so.1", station.Root.Path.string());
     const Handle handle = platform.Open(station.Path, Access::Identify);
     ASSERT_NE(handle, InvalidHandle); // still identifiable

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-using hidplatform::ParseReportDescriptor;
 using hidlinuxtest::LoadHex;
+using hidplatform::ParseReportDescriptor;
 
 namespace {
 
@@ -116,8 +116,7 @@ TEST(ReportDescriptor, MalformedDescriptorsFailWithTheOffendingOffset)
         {"absurd report", {0x77, 0xFF, 0xFF, 0xFF, 0xFF, 0x97, 0xFF, 0xFF, 0xFF, 0xFF, 0x81, 0x02}, 10},
         {"report beyond 16-bit length", {0x75, 0x08, 0x96, 0xFF, 0xFF, 0x81, 0x02}, 5},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         const auto result = Parse(c.Bytes);
         EXPECT_FALSE(result.Ok) << c.Name;
         EXPECT_FALSE(result.Error.empty()) << c.Name;
@@ -127,12 +126,10 @@ TEST(ReportDescriptor, MalformedDescriptorsFailWithTheOffendingOffset)
     // Every prefix of a real descriptor either parses or fails cleanly (the run is checked for
     // overruns by the sanitizer build).
     const auto composite = LoadHex("keyboard_composite.hex");
-    for (std::size_t n = 0; n < composite.size(); ++n)
-    {
+    for (std::size_t n = 0; n < composite.size(); ++n) {
         std::vector<std::uint8_t> prefix(composite.begin(), composite.begin() + static_cast<std::ptrdiff_t>(n));
         const auto result = Parse(prefix);
-        if (!result.Ok)
-        {
+        if (!result.Ok) {
             EXPECT_LE(result.ErrorOffset, n);
         }
     }

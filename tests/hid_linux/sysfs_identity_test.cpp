@@ -6,11 +6,11 @@
 #include <clocale>
 
 using namespace hidplatform;
+using hidlinuxtest::AddCharNode;
+using hidlinuxtest::AddUsbHidDevice;
 using hidlinuxtest::LoadHex;
 using hidlinuxtest::ScratchDirectory;
 using hidlinuxtest::WriteFile;
-using hidlinuxtest::AddCharNode;
-using hidlinuxtest::AddUsbHidDevice;
 namespace fs = std::filesystem;
 
 TEST(Uevent, ParsesKeyValueLines)
@@ -19,7 +19,7 @@ TEST(Uevent, ParsesKeyValueLines)
                                   "garbage line\n=no key\nMODALIAS=hid:b0003\n");
     EXPECT_EQ(keys.at("DRIVER"), "hid-generic");
     EXPECT_EQ(keys.at("HID_ID"), "0003:00002112:00001212");
-    EXPECT_EQ(keys.at("HID_NAME"), "A=B name"); // only the first '=' separates
+    EXPECT_EQ(keys.at("HID_NAME"), "A=B name");  // only the first '=' separates
     EXPECT_EQ(keys.at("MODALIAS"), "hid:b0003"); // last line without newline handling
     EXPECT_EQ(keys.size(), 4u);
     EXPECT_TRUE(ParseUevent("").empty());
@@ -60,7 +60,8 @@ TEST(Uevent, InstanceIsTheHexSuffixOfTheSysName)
     EXPECT_EQ(instance, 0x000Au);
     ASSERT_TRUE(InstanceFromSysName("0003:2112:1212.1F00A", instance)); // past four digits after many plugs
     EXPECT_EQ(instance, 0x1F00Au);
-    for (const char* bad : {"", "hidraw0", "0003:2112:1212.", ".000A", "0003:2112:1212.00G1", "0003:2112:1212.123456789"})
+    for (const char* bad :
+         {"", "hidraw0", "0003:2112:1212.", ".000A", "0003:2112:1212.00G1", "0003:2112:1212.123456789"})
         EXPECT_FALSE(InstanceFromSysName(bad, instance)) << bad;
 }
 
@@ -81,7 +82,6 @@ TEST(Uevent, BcdDeviceAndTextAttributes)
     EXPECT_EQ(DecodeSysfsText("ab\xF0\x9F\x98\x80", 3), u"ab");
     EXPECT_EQ(DecodeSysfsText("ab\xF0\x9F\x98\x80", 4), u"ab\U0001F600");
 }
-
 
 TEST(SysfsIdentity, StationOnUsbIsIdentifiedFromSysfsAlone)
 {
@@ -110,7 +110,8 @@ TEST(SysfsIdentity, StationOnUsbIsIdentifiedFromSysfsAlone)
 TEST(SysfsIdentity, UsbDeviceWithoutProductStringHasNone)
 {
     ScratchDirectory root;
-    const auto dir = AddUsbHidDevice(root.Path, "0003:2112:1212.000B", "HID_ID=0003:00002112:00001212\nHID_NAME=HID 2112:1212\n", "");
+    const auto dir = AddUsbHidDevice(root.Path, "0003:2112:1212.000B",
+                                     "HID_ID=0003:00002112:00001212\nHID_NAME=HID 2112:1212\n", "");
     HidIdentity identity;
     ASSERT_TRUE(ReadHidIdentity(dir.string(), identity));
     EXPECT_TRUE(identity.ProductString.empty());

@@ -19,8 +19,7 @@ inline std::vector<std::uint8_t> LoadHex(const std::string& name)
         throw std::runtime_error("missing test data " + name);
     std::vector<std::uint8_t> bytes;
     std::string line;
-    while (std::getline(file, line))
-    {
+    while (std::getline(file, line)) {
         line = line.substr(0, line.find('#'));
         std::istringstream words(line);
         std::string word;
@@ -78,8 +77,8 @@ inline std::filesystem::path AddUsbHidDevice(const std::filesystem::path& root, 
 }
 
 // A character device node of the HID device (a "hidraw" or an "input" one), as /sys/dev/char shows it.
-inline void AddCharNode(const std::filesystem::path& root, const std::filesystem::path& hid, const std::string& subsystem,
-                        unsigned major, unsigned minor)
+inline void AddCharNode(const std::filesystem::path& root, const std::filesystem::path& hid,
+                        const std::string& subsystem, unsigned major, unsigned minor)
 {
     namespace fs = std::filesystem;
     const fs::path node = hid / subsystem / (subsystem + std::to_string(minor));

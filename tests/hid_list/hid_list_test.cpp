@@ -71,7 +71,8 @@ TEST_F(HidListTest, UsableStationIsMarkedBesideOtherDevices)
     Sim.PlugDevice(Station("/dev/hidraw1"));
     EXPECT_EQ(Run(), 0) << Output;
 
-    EXPECT_EQ(Row("/dev/hidraw0"), "/dev/hidraw0  046d:c077       no          -        \"USB Optical Mouse\"") << Output;
+    EXPECT_EQ(Row("/dev/hidraw0"), "/dev/hidraw0  046d:c077       no          -        \"USB Optical Mouse\"")
+        << Output;
     EXPECT_EQ(Row("/dev/hidraw1"), "/dev/hidraw1  2112:1212       yes         yes      \"Метеостанция\"") << Output;
     EXPECT_TRUE(Says("2 HID devices.")) << Output;
     EXPECT_TRUE(Says("Station found: /dev/hidraw1, open for reading and writing")) << Output;
@@ -101,9 +102,9 @@ TEST_F(HidListTest, OneUsableStationOutweighsALockedOne)
 
 TEST_F(HidListTest, LookAlikesAreListedButNotMarked)
 {
-    Sim.PlugDevice(Device("/dev/hidraw0", 0x2112, 0x1213, u"Метеостанция"));  // right name, wrong product id
-    Sim.PlugDevice(Device("/dev/hidraw1", 0x2113, 0x1212, u"Метеостанция"));  // right name, wrong vendor id
-    Sim.PlugDevice(Device("/dev/hidraw2", 0x2112, 0x1212, u"метеостанция"));  // right ids, name differs in case
+    Sim.PlugDevice(Device("/dev/hidraw0", 0x2112, 0x1213, u"Метеостанция"));   // right name, wrong product id
+    Sim.PlugDevice(Device("/dev/hidraw1", 0x2113, 0x1212, u"Метеостанция"));   // right name, wrong vendor id
+    Sim.PlugDevice(Device("/dev/hidraw2", 0x2112, 0x1212, u"метеостанция"));   // right ids, name differs in case
     Sim.PlugDevice(Device("/dev/hidraw3", 0x2112, 0x1212, u"Метеостанция 2")); // right ids, longer name
     EXPECT_EQ(Run(), 1) << Output;
     for (const char* path : {"/dev/hidraw0", "/dev/hidraw1", "/dev/hidraw2", "/dev/hidraw3"}) {

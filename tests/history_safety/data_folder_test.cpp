@@ -7,14 +7,14 @@
 #include "station/history_file.h"
 #include "station/main_form.h"
 #include "station/one_window_per_folder.h"
-#include "tests/support/test_support.h"
 #include "tests/support/safety_support.h"
+#include "tests/support/test_support.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 #include <csignal>
+#include <gtest/gtest.h>
 #include <map>
 #include <sys/stat.h>
 #include <sys/wait.h>

@@ -5,13 +5,13 @@
 #include "hid/platform/sim/sim_platform.h"
 #include "station/history_file.h"
 #include "station/main_form.h"
-#include "tests/support/test_support.h"
 #include "tests/support/safety_support.h"
+#include "tests/support/test_support.h"
 
 #include <QDir>
 #include <QFile>
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <memory>
 #include <sys/file.h>
 #include <unistd.h>
@@ -172,25 +172,29 @@ TEST(StaleTemporaries, OnlyTemporariesOfTheSameFileThatNoRunHoldsAreRemoved)
     ASSERT_TRUE(folder.Entered());
     const QDir dir(folder.Path());
     auto make = [&dir](const QString& name) { return WriteFileBytes(dir.filePath(name), "part"); };
-    ASSERT_TRUE(make(QStringLiteral(".met.mtb.100-1.tmp")));  // left by a killed run
-    ASSERT_TRUE(make(QStringLiteral(".met.mtb.100-2.tmp")));  // another one
-    ASSERT_TRUE(make(QStringLiteral(".met.mtb.200-1.tmp")));  // a save running right now
-    ASSERT_TRUE(make(QStringLiteral(".met.txt.100-1.tmp")));  // another file's
-    ASSERT_TRUE(make(QStringLiteral("met.mtb.100-1.tmp")));   // not hidden: not ours
-    ASSERT_TRUE(make(QStringLiteral(".met.mtb.tmp.keep")));   // not ours
+    ASSERT_TRUE(make(QStringLiteral(".met.mtb.100-1.tmp"))); // left by a killed run
+    ASSERT_TRUE(make(QStringLiteral(".met.mtb.100-2.tmp"))); // another one
+    ASSERT_TRUE(make(QStringLiteral(".met.mtb.200-1.tmp"))); // a save running right now
+    ASSERT_TRUE(make(QStringLiteral(".met.txt.100-1.tmp"))); // another file's
+    ASSERT_TRUE(make(QStringLiteral("met.mtb.100-1.tmp")));  // not hidden: not ours
+    ASSERT_TRUE(make(QStringLiteral(".met.mtb.tmp.keep")));  // not ours
     ASSERT_TRUE(dir.mkdir(QStringLiteral(".met.mtb.300-1.tmp")));
-    ASSERT_EQ(::symlink("met.mtb.100-1.tmp", QFile::encodeName(dir.filePath(QStringLiteral(".met.mtb.400-1.tmp"))).constData()), 0);
+    ASSERT_EQ(::symlink("met.mtb.100-1.tmp",
+                        QFile::encodeName(dir.filePath(QStringLiteral(".met.mtb.400-1.tmp"))).constData()),
+              0);
 
-    const int running = ::open(QFile::encodeName(dir.filePath(QStringLiteral(".met.mtb.200-1.tmp"))).constData(), O_RDONLY);
+    const int running =
+        ::open(QFile::encodeName(dir.filePath(QStringLiteral(".met.mtb.200-1.tmp"))).constData(), O_RDONLY);
     ASSERT_GE(running, 0);
     ASSERT_EQ(::flock(running, LOCK_EX), 0);
     SaveHistoryFile(THistoryState{}, dir.filePath(HistoryFileName));
     ::close(running);
 
-    EXPECT_EQ(FolderEntries(folder.Path()),
-              (QStringList{QStringLiteral(".met.mtb.200-1.tmp"), QStringLiteral(".met.mtb.300-1.tmp"),
-                           QStringLiteral(".met.mtb.400-1.tmp"), QStringLiteral(".met.mtb.tmp.keep"),
-                           QStringLiteral(".met.txt.100-1.tmp"), HistoryFileName, QStringLiteral("met.mtb.100-1.tmp")}));
+    EXPECT_EQ(
+        FolderEntries(folder.Path()),
+        (QStringList{QStringLiteral(".met.mtb.200-1.tmp"), QStringLiteral(".met.mtb.300-1.tmp"),
+                     QStringLiteral(".met.mtb.400-1.tmp"), QStringLiteral(".met.mtb.tmp.keep"),
+                     QStringLiteral(".met.txt.100-1.tmp"), HistoryFileName, QStringLiteral("met.mtb.100-1.tmp")}));
     EXPECT_EQ(ReadFileBytes(dir.filePath(QStringLiteral("met.mtb.100-1.tmp"))), "part");
 }
 

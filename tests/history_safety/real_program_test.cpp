@@ -3,15 +3,15 @@
 // file or the new one, never a mix, and the next run starts from what is there.
 #include "archive/archive_store.h"
 #include "station/history_file.h"
-#include "tests/support/test_support.h"
 #include "tests/support/safety_support.h"
+#include "tests/support/test_support.h"
 
 #include <QDir>
-#include <gtest/gtest.h>
 #include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <random>
 #include <sys/wait.h>
 #include <vector>
@@ -96,10 +96,8 @@ TEST_F(RealProgram, CrashBeforeTheRenameKeepsTheOldFileAndTheNextRunStartsFromIt
     EXPECT_EQ(safety::FolderEntries(Folder.Path()), (QStringList{HistoryFileName, archive::ArchiveFileName}));
 }
 
-
 class KillLoop : public RealProgram
-{
-};
+{};
 
 TEST_F(KillLoop, EveryKillLeavesTheOldOrTheNewFileWhole)
 {
@@ -112,7 +110,8 @@ TEST_F(KillLoop, EveryKillLeavesTheOldOrTheNewFileWhole)
         const auto start = std::chrono::steady_clock::now();
         program.Signal(SIGTERM);
         ASSERT_EQ(program.Wait().value_or(-1), 0);
-        closeTimes.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+        closeTimes.push_back(
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
         ASSERT_EQ(ReadFileBytes(File()), NewBytes);
     }
     std::sort(closeTimes.begin(), closeTimes.end());
@@ -132,8 +131,7 @@ TEST_F(KillLoop, EveryKillLeavesTheOldOrTheNewFileWhole)
         ASSERT_TRUE(program.WaitUntilReady()) << "kill " << i;
         const auto start = std::chrono::steady_clock::now();
         program.Signal(SIGTERM);
-        while (std::chrono::steady_clock::now() - start < delay) {
-        }
+        while (std::chrono::steady_clock::now() - start < delay) {}
         program.Signal(SIGKILL);
         const auto status = program.Wait();
         ASSERT_TRUE(status.has_value());

@@ -75,9 +75,9 @@ TEST(StationModelStream, ReadingsReportFollowsTheInputLayout)
     s.Send(Command(1));
     const TInputReport r = s.Received.at(0);
     // clock, neutral corrections, both sensors present, pressure and humidity on, timer off, saving on
-    const std::pair<std::size_t, int> fixed[] = {{0, 14}, {1, 20}, {2, 30}, {3, 20}, {4, 5},  {5, 12}, {6, 16},
-                                         {7, 16}, {8, 16}, {28, 1}, {30, 10}, {31, 1}, {33, 25}, {34, 0},
-                                         {35, 0}, {36, 0}, {37, 1}};
+    const std::pair<std::size_t, int> fixed[] = {{0, 14},  {1, 20}, {2, 30}, {3, 20}, {4, 5},   {5, 12},
+                                                 {6, 16},  {7, 16}, {8, 16}, {28, 1}, {30, 10}, {31, 1},
+                                                 {33, 25}, {34, 0}, {35, 0}, {36, 0}, {37, 1}};
     for (const auto& [index, value] : fixed)
         EXPECT_EQ(r[index], value) << "byte " << index;
     const TSensorCode indoor = s.Model.SensorRomCode(IndoorSensor);
@@ -94,7 +94,8 @@ TEST(StationModelStream, ReadingsDriftPlausiblyOverAYear)
     int below = 0;
     double january = 0, july = 0;
     for (int hour = 0; hour < 365 * 24; hour += 3) {
-        model.SetClock(TStationDateTime::FromTime(TStationDateTime{2017, 1, 1, 0, 0, 0}.ToTime() + std::chrono::hours{hour}));
+        model.SetClock(
+            TStationDateTime::FromTime(TStationDateTime{2017, 1, 1, 0, 0, 0}.ToTime() + std::chrono::hours{hour}));
         const TInputReport r = model.ReadingsReport();
         ASSERT_TRUE(r[9] >= 20 && r[9] <= 25) << int(r[9]);
         ASSERT_FALSE(r[11] == 0 && r[10] == 0) << "zero is not below zero";

@@ -135,11 +135,11 @@ TEST_F(ArchiveWindow, ReadingsOfTheReadingsAndArchivePagesBecomeFiveMinuteSample
     ConnectStation();
     take();
     for (int i = 0; i < 3; ++i)
-        report(1); // 18:42 .. 18:44
+        report(1);      // 18:42 .. 18:44
     ClickTabChecked(4); // the stream goes on
     take();
-    report(1); // 18:45: the sample of 18:40 is written
-    report(2); // 18:47
+    report(1);          // 18:45: the sample of 18:40 is written
+    report(2);          // 18:47
     ClickTabChecked(1); // the stream stops: the sample of 18:45 is written
     take();
     clock = clock.addSecs(600);
@@ -213,9 +213,12 @@ TEST_F(ArchiveWindow, ADamagedArchiveIsToldAndPutAsideAndTheHistoryGoesOn)
     ASSERT_TRUE(PumpUntil([this] { return !ErrorBoxes.empty(); }));
     const QStringList aside = QDir(Folder.Path()).entryList({QStringLiteral("meteo-archive.damaged-*.sqlite")});
     ASSERT_EQ(aside.size(), 1);
-    EXPECT_EQ(ErrorBoxes, std::vector<QString>{QStringLiteral("Архив «%1» не читается: файл не является базой данных. "
-                                                              "Файл сохранён под именем «%2», начат новый архив.")
-                                                   .arg(QDir::toNativeSeparators(QDir(Folder.Path()).filePath(archive::ArchiveFileName)), aside[0])});
+    EXPECT_EQ(
+        ErrorBoxes,
+        std::vector<QString>{
+            QStringLiteral("Архив «%1» не читается: файл не является базой данных. "
+                           "Файл сохранён под именем «%2», начат новый архив.")
+                .arg(QDir::toNativeSeparators(QDir(Folder.Path()).filePath(archive::ArchiveFileName)), aside[0])});
     EXPECT_EQ(testsupport::ReadFileBytes(aside[0]), QByteArray(5000, 'x'));
 
     ClickTabChecked(1);
@@ -238,9 +241,11 @@ TEST_F(ArchiveWindow, AnArchiveBusyWithAnotherProgramIsToldAndTheDownloadStillCo
     EXPECT_EQ(Form->Station.HistoryComplete, 1);
     EXPECT_TRUE(Form->Button1->isEnabled());
     ASSERT_TRUE(PumpUntil([this] { return !ErrorBoxes.empty(); }));
-    EXPECT_EQ(ErrorBoxes, std::vector<QString>{QStringLiteral("Загруженная история не добавлена в архив «%1»: "
-                                                              "архив занят другой программой.")
-                                                   .arg(QDir::toNativeSeparators(QDir(Folder.Path()).filePath(archive::ArchiveFileName)))});
+    EXPECT_EQ(ErrorBoxes,
+              std::vector<QString>{
+                  QStringLiteral("Загруженная история не добавлена в архив «%1»: "
+                                 "архив занят другой программой.")
+                      .arg(QDir::toNativeSeparators(QDir(Folder.Path()).filePath(archive::ArchiveFileName)))});
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
     EXPECT_TRUE(StationHours(Form->Archive->Connection()).empty());

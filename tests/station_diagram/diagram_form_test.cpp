@@ -83,7 +83,7 @@ TEST_F(DiagramPage, PictureOfADay)
 
     // The plot area: framed at the top and the right, the axis line at the left and the bottom.
     const int midY = Left()->ValueToPixel(20.5); // between two grid lines
-    EXPECT_GT(chart.PlotTop(), 6);   // below the title
+    EXPECT_GT(chart.PlotTop(), 6);               // below the title
     EXPECT_EQ(chart.PlotRight(), 495);
     EXPECT_EQ(QColor(image.pixel(chart.PlotRight(), midY)), Black);
     EXPECT_EQ(QColor(image.pixel(chart.PlotLeft(), midY)), Black);

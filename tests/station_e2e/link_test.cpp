@@ -42,7 +42,7 @@ void ExpectStationControlsReset(TForm1& f)
     EXPECT_FALSE(f.RadioGroup1->isEnabled());
     EXPECT_EQ(f.RadioGroup1->ItemIndex(), -1);
     for (QWidget* w : std::initializer_list<QWidget*>{f.LabeledEdit1, f.LabeledEdit3, f.LabeledEdit8, f.UpDown3,
-             f.UpDown6, f.RadioButton1, f.RadioButton7, f.RadioButton10})
+                                                      f.UpDown6, f.RadioButton1, f.RadioButton7, f.RadioButton10})
         EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
 }
 
@@ -222,7 +222,8 @@ TEST_F(StationE2E, WindowDestroyedWithASupersededStationStillCheckedOut)
     simulator::TSimStation second(Platform, 8, StartClock());
     second.Plug();
     THidDevice* first = Form->Station.StationDevice;
-    ASSERT_TRUE(PumpUntil([&] { return Form->Station.StationDevice != first && Form->Station.StationDevice != nullptr; }));
+    ASSERT_TRUE(
+        PumpUntil([&] { return Form->Station.StationDevice != first && Form->Station.StationDevice != nullptr; }));
     ASSERT_TRUE(first->CheckedOut());
     Form.reset();
     EXPECT_EQ(Platform.OpenHandleCount(firstId), 0);
@@ -241,7 +242,8 @@ TEST_F(StationE2E, SecondStationTakesOverAndTheFirstOneGoesQuietly)
         toSecond.emplace_back(r, r + n);
         second.Model().HandleOutputReport(r, n);
     });
-    ASSERT_TRUE(PumpUntil([&] { return Form->Station.StationDevice != first && Form->Station.StationDevice != nullptr; }));
+    ASSERT_TRUE(
+        PumpUntil([&] { return Form->Station.StationDevice != first && Form->Station.StationDevice != nullptr; }));
     ASSERT_EQ(toSecond.size(), 1u);
     EXPECT_EQ(toSecond[0][19], 1);
     THidDevice* current = Form->Station.StationDevice;

@@ -63,10 +63,10 @@ TEST_F(StationPages, UnusualReportsInTheStreamGiveTheRightTexts)
 {
     ConnectStation();
     simulator::TInputReport r = Station->Model().ReadingsReport();
-    r[7] = 17, r[9] = 23;         // indoor status not exactly 16
+    r[7] = 17, r[9] = 23;            // indoor status not exactly 16
     r[8] = 16, r[10] = 0, r[11] = 0; // zero below zero has no sign
-    r[28] = 1, r[29] = 0;         // the lowest pressure byte
-    r[31] = 2, r[32] = 50;        // humidity flag not exactly 1
+    r[28] = 1, r[29] = 0;            // the lowest pressure byte
+    r[31] = 2, r[32] = 50;           // humidity flag not exactly 1
     ASSERT_TRUE(Inject(r));
     EXPECT_EQ(Form->Panel2->Caption(), IndoorPlaceholder);
     EXPECT_EQ(Form->Panel3->Caption(), QStringLiteral("Температура на улице: 0°C"));
@@ -121,9 +121,11 @@ TEST_F(StationPages, LoadFillsEveryControlThenTheClockAndCodesFollow)
     ASSERT_TRUE(Advance(1000));
     const simulator::TStationDateTime clock = Station->Model().Clock();
     EXPECT_EQ(clock.Hour, 9);
-    EXPECT_EQ(f.LabeledEdit1->Text(), QStringLiteral("%1:%2:%3").arg(clock.Hour, 2, 10, QLatin1Char('0'))
-                                          .arg(clock.Minute, 2, 10, QLatin1Char('0'))
-                                          .arg(clock.Second, 2, 10, QLatin1Char('0')));
+    EXPECT_EQ(f.LabeledEdit1->Text(),
+              QStringLiteral("%1:%2:%3")
+                  .arg(clock.Hour, 2, 10, QLatin1Char('0'))
+                  .arg(clock.Minute, 2, 10, QLatin1Char('0'))
+                  .arg(clock.Second, 2, 10, QLatin1Char('0')));
     EXPECT_EQ(f.LabeledEdit2->Text(), QStringLiteral("07.03.24"));
     auto hex = [](const simulator::TSensorCode& code) {
         QString text;

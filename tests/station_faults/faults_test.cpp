@@ -361,14 +361,13 @@ TEST_F(StationFaults, ReadThatCannotStartShowsWhyAndTheUnplugStillEndsTheLink)
 struct UnplugMoment
 {
     const char* Name;
-    int Page;          // where the user is
-    int Button;        // 1 download, 2 clear, 6 settings load, 0 none
-    int AfterReports;  // reports of the activity before the cable goes
+    int Page;         // where the user is
+    int Button;       // 1 download, 2 clear, 6 settings load, 0 none
+    int AfterReports; // reports of the activity before the cable goes
 };
 
 class UnplugAtAnyMoment : public StationFaults, public ::testing::WithParamInterface<UnplugMoment>
-{
-};
+{};
 
 TEST_P(UnplugAtAnyMoment, LeavesTheDisconnectedStateAndTheCopyWhole)
 {
@@ -422,6 +421,8 @@ INSTANTIATE_TEST_SUITE_P(Moments, UnplugAtAnyMoment,
                                            UnplugMoment{"DownloadHalfway", 1, 1, 256},
                                            UnplugMoment{"DownloadBeforeTheLastBlock", 1, 1, 511},
                                            UnplugMoment{"ClearStart", 1, 2, 1}, UnplugMoment{"ClearEnd", 1, 2, 511}),
-                         [](const ::testing::TestParamInfo<UnplugMoment>& moment) { return std::string(moment.param.Name); });
+                         [](const ::testing::TestParamInfo<UnplugMoment>& moment) {
+                             return std::string(moment.param.Name);
+                         });
 
 } // namespace

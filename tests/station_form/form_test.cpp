@@ -67,7 +67,10 @@ protected:
         QTabBar* tabs = Form->PageControl1->TabBar();
         QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(index).center());
     }
-    void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2)); }
+    void Click(QAbstractButton* button)
+    {
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+    }
     void ClickItem(int index) { Click(Form->RadioGroup1->Button(index)); }
     std::uint8_t Out(int index) const { return Form->Station.ReportImage[static_cast<size_t>(index)]; }
 
@@ -109,7 +112,7 @@ TEST_F(StationForm, OpensDisconnectedWithEveryStationControlOff)
     EXPECT_EQ(f.Station.SettingsLive, 0);
     // Every control is reachable by its layout name.
     for (const char* name : {"PageControl1", "TabSheet1", "TabSheet4", "Chart1", "UpDown1", "UpDown6", "LabeledEdit10",
-             "GroupBox6", "RadioButton10", "Memo1", "Panel5", "Button7"})
+                             "GroupBox6", "RadioButton10", "Memo1", "Panel5", "Button7"})
         EXPECT_NE(f.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
     EXPECT_EQ(f.Chart1->size(), QSize(505, 321));
     EXPECT_EQ(f.UpDown1->Position(), 50);
@@ -245,7 +248,11 @@ TEST_F(StationForm, SetBuildsTheWholeSettingsCommandForEachItem)
 {
     TForm1& f = *Form;
     LoadSettings(StationReport());
-    struct Case { int Item; std::uint8_t SettingItem; };
+    struct Case
+    {
+        int Item;
+        std::uint8_t SettingItem;
+    };
     for (Case c : {Case{0, 1}, Case{2, 4}, Case{3, 5}, Case{4, 6}, Case{5, 7}}) {
         ClickItem(c.Item);
         ASSERT_TRUE(f.Button7->isEnabled());

@@ -71,7 +71,7 @@ TEST(StationFormRender, LoadedSettingsPageAndLiveReadings)
     EXPECT_LT(metrics.horizontalAdvance(form.Panel4->Caption()), form.Panel4->width() - 4);
     EXPECT_LT(QFontMetrics(form.Panel1->font()).horizontalAdvance(form.Panel1->Caption()), form.Panel1->width() - 4);
     EXPECT_LT(QFontMetrics(form.LabeledEdit4->font()).horizontalAdvance(form.LabeledEdit4->Text()),
-        form.LabeledEdit4->width() - 4);
+              form.LabeledEdit4->width() - 4);
 }
 
 } // namespace

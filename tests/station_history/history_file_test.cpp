@@ -105,8 +105,8 @@ TEST_F(HistoryFile, EmptyFileIsNoRecordsAndACutOneNamesWhatWasRead)
     EXPECT_EQ(result.Outcome, THistoryLoadOutcome::Truncated);
     EXPECT_FALSE(result.ImageComplete());
     EXPECT_EQ(result.RecordsRead, 2);
-    EXPECT_EQ(result.Message, QStringLiteral("Файл «%1» неполный: прочитано записей: 2 из 4096")
-                                  .arg(QDir::toNativeSeparators(Path())));
+    EXPECT_EQ(result.Message,
+              QStringLiteral("Файл «%1» неполный: прочитано записей: 2 из 4096").arg(QDir::toNativeSeparators(Path())));
     THistoryImage expected = Filled(255);
     PutRecord(expected, 0, {0x00, 0x11, 0x22, 0x33, 0x44, 0x05, 0x0C, 0x10});
     PutRecord(expected, 1, {0x00, 0x11, 0x22, 0x33, 0x44, 0x06, 0x0C, 0x10});
@@ -178,8 +178,8 @@ TEST(HistoryText, EveryCharacterAtEveryPlaceOfAWholeLineIsJudgedAsAHexDigit)
             if (hex) {
                 const int digit = c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
                 std::uint8_t expected[8] = {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF};
-                expected[place / 2] = static_cast<std::uint8_t>(
-                    place % 2 ? (expected[place / 2] & 0xF0) | digit : (expected[place / 2] & 0x0F) | digit << 4);
+                expected[place / 2] = static_cast<std::uint8_t>(place % 2 ? (expected[place / 2] & 0xF0) | digit
+                                                                          : (expected[place / 2] & 0x0F) | digit << 4);
                 ASSERT_TRUE(std::equal(expected, expected + 8, image.begin())) << place << " " << c;
             } else {
                 // the pairs before the bad one are converted, the rest kept
@@ -197,8 +197,9 @@ TEST_F(HistoryFile, UnreadableFileGivesAnEmptyImageThatMustNotBeSavedOverIt)
     EXPECT_EQ(result.Outcome, THistoryLoadOutcome::Unreadable);
     EXPECT_FALSE(result.ImageComplete());
     EXPECT_EQ(state.HistoryImage, Filled(255));
-    EXPECT_EQ(result.Message, QStringLiteral("Не удалось прочитать файл «%1»: на его месте папка, а не файл")
-                                  .arg(QDir::toNativeSeparators(Path())));
+    EXPECT_EQ(result.Message,
+              QStringLiteral("Не удалось прочитать файл «%1»: на его месте папка, а не файл")
+                  .arg(QDir::toNativeSeparators(Path())));
 }
 
 TEST(HistoryExport, LinesFollowThePieceTable)
@@ -207,14 +208,16 @@ TEST(HistoryExport, LinesFollowThePieceTable)
     PutRecord(image, 3, {0x17, 0x85, 0x8C, 0x2D, 0x0E, 0x05, 0x0C, 0x10});
     PutRecord(image, 4, {0x15, 0x00, 0xFF, 0xFF, 0xFF, 0x05, 0x0C, 0x10});
     PutRecord(image, 9, {255, 255, 255, 50, 255, 255, 255, 255});
-    const QByteArray unit = "\xB0" "C  ";
+    const QByteArray unit = "\xB0"
+                            "C  ";
     const QByteArray mm = " \xEC\xEC \xF0\xF2.\xF1\xF2.  ";
-    EXPECT_EQ(HistoryExportBytes(image), "05.12.16 (14:00)   +23" + unit + " -5" + unit + "745" + mm + "45%\r\n" +
-                                             "05.12.16 (--:--)   +21" + unit + "  0" + unit + "---" + mm + "---%\r\n" +
-                                             "--.--.-- (--:--)   ---" + unit + "---" + unit + "---" + mm + "50%\r\n");
+    EXPECT_EQ(HistoryExportBytes(image),
+              "05.12.16 (14:00)   +23" + unit + " -5" + unit + "745" + mm + "45%\r\n" + "05.12.16 (--:--)   +21" +
+                  unit + "  0" + unit + "---" + mm + "---%\r\n" + "--.--.-- (--:--)   ---" + unit + "---" + unit +
+                  "---" + mm + "50%\r\n");
 
-    const std::pair<std::uint8_t, const char*> outdoor[] = {
-        {128, "  0"}, {137, " -9"}, {138, "-10"}, {9, " +9"}, {10, "+10"}, {127, "+127"}, {254, "-126"}};
+    const std::pair<std::uint8_t, const char*> outdoor[] = {{128, "  0"}, {137, " -9"},  {138, "-10"}, {9, " +9"},
+                                                            {10, "+10"},  {127, "+127"}, {254, "-126"}};
     for (const auto& [value, text] : outdoor) {
         THistoryImage one = Filled(255);
         PutRecord(one, 0, {1, value, 0, 100, 0, 1, 1, 0});

@@ -16,10 +16,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTabBar>
-#include <QToolButton>
 #include <QTest>
-#include <gtest/gtest.h>
+#include <QToolButton>
 #include <chrono>
+#include <gtest/gtest.h>
 #include <memory>
 #include <vector>
 
@@ -139,10 +139,7 @@ protected:
             EXPECT_FALSE(b->isEnabledTo(f.TabSheet2->parentWidget())) << b->objectName().toStdString();
     }
 
-    QString RecordsText() const
-    {
-        return QString::number(Station->Model().NextRecord()) + QStringLiteral(" (4096)");
-    }
+    QString RecordsText() const { return QString::number(Station->Model().NextRecord()) + QStringLiteral(" (4096)"); }
 
     testsupport::TFreshCurrentFolder Folder;
     hidplatform::SimPlatform Platform;
@@ -175,8 +172,9 @@ TEST_F(HistoryPage, DownloadShowsItsProgressThenTheNewestDay)
     captions.push_back(Form->Button1->text());
 
     ASSERT_EQ(captions.size(), 512u);
-    const std::vector<std::pair<int, const char*>> samples{
-        {1, "0%"}, {2, "0%"}, {3, "1%"}, {64, "12%"}, {192, "38%"}, {256, "50%"}, {320, "62%"}, {448, "88%"}, {511, "100%"}};
+    const std::vector<std::pair<int, const char*>> samples{{1, "0%"},    {2, "0%"},    {3, "1%"},
+                                                           {64, "12%"},  {192, "38%"}, {256, "50%"},
+                                                           {320, "62%"}, {448, "88%"}, {511, "100%"}};
     for (const auto& [blocks, text] : samples)
         EXPECT_EQ(captions[static_cast<std::size_t>(blocks - 1)], QString::fromLatin1(text)) << blocks;
     for (std::size_t i = 1; i + 1 < captions.size(); ++i)
@@ -365,7 +363,8 @@ TEST_F(HistoryPage, ReadingsOfAnEarlierStationDuringADownloadAreNoBlocks)
     second.Model().FillPlausibleHistory(30, HistoryEnd, 12);
     second.Model().SetBlockInterval(BlockStep);
     second.Plug();
-    ASSERT_TRUE(PumpUntil([&] { return Form->Station.StationDevice != first && Form->Station.StationDevice != nullptr; }));
+    ASSERT_TRUE(
+        PumpUntil([&] { return Form->Station.StationDevice != first && Form->Station.StationDevice != nullptr; }));
     ClickTab(1);
     // Both stations' answers to their match are in before the download starts.
     Drain();
@@ -419,7 +418,8 @@ TEST_F(HistoryPage, DamagedFilesAreToldKeptAsTheyAreAndTheWindowWorksOnWhatWasRe
 {
     const THistoryImage memory = Station->Model().HistoryMemory();
     const QString path = QDir::toNativeSeparators(QDir::current().absoluteFilePath(HistoryFileName));
-    const QString kept = QStringLiteral(" Файл останется без изменений, пока память метеостанции не будет загружена полностью.");
+    const QString kept =
+        QStringLiteral(" Файл останется без изменений, пока память метеостанции не будет загружена полностью.");
     THistoryImage empty;
     empty.fill(255);
     const THistoryImage small = SmallImage();
@@ -431,12 +431,12 @@ TEST_F(HistoryPage, DamagedFilesAreToldKeptAsTheyAreAndTheWindowWorksOnWhatWasRe
     struct TCase
     {
         const char* Name;
-        QByteArray Bytes;      // the file
-        bool Folder;           // a folder in the file's place instead
-        QString Told;          // the box, empty for none
-        THistoryImage Image;   // the copy the window works on
-        QString Records;       // «Сохранения»
-        QString Day;           // the diagram's day
+        QByteArray Bytes;    // the file
+        bool Folder;         // a folder in the file's place instead
+        QString Told;        // the box, empty for none
+        THistoryImage Image; // the copy the window works on
+        QString Records;     // «Сохранения»
+        QString Day;         // the diagram's day
     };
     const TCase cases[] = {
         // Cut short (a full disk, a copy broken off): 2778 whole records and two pairs of the next.
@@ -444,13 +444,23 @@ TEST_F(HistoryPage, DamagedFilesAreToldKeptAsTheyAreAndTheWindowWorksOnWhatWasRe
          QStringLiteral("Файл «%1» неполный: прочитано записей: 2778 из 4096.").arg(path) + kept, memory, RecordsText(),
          QStringLiteral("07.03.24")},
         // Nothing in it: no records, nothing lost.
-        {"Empty", {}, false, {}, empty, QStringLiteral("0 (4096)"), QDate::currentDate().toString(QStringLiteral("dd.MM.yy"))},
-        {"Folder", {}, true,
-         QStringLiteral("Не удалось прочитать файл «%1»: на его месте папка, а не файл.").arg(path) + kept, empty,
-         QStringLiteral("0 (4096)"), QDate::currentDate().toString(QStringLiteral("dd.MM.yy"))},
+        {"Empty",
+         {},
+         false,
+         {},
+         empty,
+         QStringLiteral("0 (4096)"),
+         QDate::currentDate().toString(QStringLiteral("dd.MM.yy"))},
+        {"Folder",
+         {},
+         true,
+         QStringLiteral("Не удалось прочитать файл «%1»: на его месте папка, а не файл.").arg(path) + kept,
+         empty,
+         QStringLiteral("0 (4096)"),
+         QDate::currentDate().toString(QStringLiteral("dd.MM.yy"))},
         {"BadPair", badPair, false,
-         QStringLiteral("Файл «%1», строка 3: «$Z9» не является шестнадцатеричным числом.").arg(path) + kept, twoRecords,
-         QStringLiteral("2 (4096)"), QStringLiteral("05.12.16")},
+         QStringLiteral("Файл «%1», строка 3: «$Z9» не является шестнадцатеричным числом.").arg(path) + kept,
+         twoRecords, QStringLiteral("2 (4096)"), QStringLiteral("05.12.16")},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -531,8 +541,9 @@ TEST_F(HistoryPage, UnwritableCopyAtCloseAsksAndNoKeepsTheWindowOpen)
     ASSERT_EQ(ErrorBoxes.size(), 1u);
     EXPECT_TRUE(ErrorBoxes[0].contains(QStringLiteral("met.mtb"))) << ErrorBoxes[0].toStdString();
     ASSERT_EQ(Questions.size(), 1u);
-    EXPECT_EQ(Questions[0],
-              QStringLiteral("Не удалось сохранить память метеостанции в файл met.mtb. Закрыть программу без сохранения?"));
+    EXPECT_EQ(
+        Questions[0],
+        QStringLiteral("Не удалось сохранить память метеостанции в файл met.mtb. Закрыть программу без сохранения?"));
     EXPECT_EQ(Form->Station.Closing, 0);
     EXPECT_NE(Form->Station.StationDevice, nullptr);
     // Still on the readings page: the stream was started again after the close's code 5.

@@ -22,8 +22,7 @@ using testsupport::PumpUntil;
 
 namespace {
 
-enum TPhase
-{
+enum TPhase {
     ReadingsPhase,
     DownloadPhase,
     ClearPhase,
@@ -32,7 +31,8 @@ enum TPhase
     MidStreamPhase, // the cable goes inside the station's sending, whatever it sends
     PhaseCount
 };
-const char* const PhaseNames[PhaseCount] = {"readings", "download", "clear", "settings load", "diagram page", "mid-stream"};
+const char* const PhaseNames[PhaseCount] = {"readings",      "download",     "clear",
+                                            "settings load", "diagram page", "mid-stream"};
 
 unsigned long EnvNumber(const char* name, unsigned long fallback)
 {
@@ -52,7 +52,8 @@ protected:
     void RefillHistory()
     {
         if (Station->Model().NextRecord() == 0)
-            Station->Model().FillPlausibleHistory(Random(1, 170), Station->Model().Clock(), static_cast<std::uint32_t>(Rng()));
+            Station->Model().FillPlausibleHistory(Random(1, 170), Station->Model().Clock(),
+                                                  static_cast<std::uint32_t>(Rng()));
     }
 
     void GoToPage(int page)
@@ -247,7 +248,8 @@ TEST_F(StationStorm, ThousandPlugCyclesAtRandomMomentsLeaveTheDocumentedStates)
     std::printf("  reports delivered %llu, lost to the cable %llu; unplugs inside the station's sending %llu\n",
                 static_cast<unsigned long long>(traffic.Sent), static_cast<unsigned long long>(traffic.Dropped),
                 static_cast<unsigned long long>(traffic.FaultUnplugs));
-    std::printf("  downloads started %d, finished whole %d; clears started %d\n", Downloads, DownloadsCompleted, Clears);
+    std::printf("  downloads started %d, finished whole %d; clears started %d\n", Downloads, DownloadsCompleted,
+                Clears);
     std::printf("  ms connecting %lld, in the activities %lld, until the unplug was handled %lld\n",
                 static_cast<long long>(Spent[0]), static_cast<long long>(Spent[1]), static_cast<long long>(Spent[2]));
     std::printf("  commands that found the cable gone: %d\n", errorBoxes);

@@ -73,7 +73,10 @@ protected:
     }
 
     bool Connected() const { return Form->Panel1->Caption() == StationConnectedText; }
-    bool WaitConnected() { return PumpUntil([this] { return Connected() && Form->Station.StationDevice != nullptr; }); }
+    bool WaitConnected()
+    {
+        return PumpUntil([this] { return Connected() && Form->Station.StationDevice != nullptr; });
+    }
     // The station's plugged in before or after the window: matched, streaming, first report shown.
     void ConnectStation()
     {

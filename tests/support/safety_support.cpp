@@ -151,8 +151,8 @@ TMountedFolder::~TMountedFolder()
 
 bool TMountedFolder::MakeReadOnly()
 {
-    return ::mount(nullptr, QFile::encodeName(FPath).constData(), nullptr, MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV,
-                   nullptr) == 0;
+    return ::mount(nullptr, QFile::encodeName(FPath).constData(), nullptr,
+                   MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV, nullptr) == 0;
 }
 
 bool TMountedFolder::Fill(qint64 leaveBytes)
@@ -237,8 +237,8 @@ TProgram::TProgram(const QString& folder, const TStart& start)
     ::posix_spawn_file_actions_addchdir_np(&actions, where.constData());
     ::posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     ::posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    const QByteArray errors = start.StandardErrorFile.isEmpty() ? QByteArray("/dev/null")
-                                                                : QFile::encodeName(start.StandardErrorFile);
+    const QByteArray errors =
+        start.StandardErrorFile.isEmpty() ? QByteArray("/dev/null") : QFile::encodeName(start.StandardErrorFile);
     ::posix_spawn_file_actions_addopen(&actions, 2, errors.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     char* argv[] = {const_cast<char*>(program.constData()), nullptr};
     pid_t pid = -1;

@@ -68,7 +68,9 @@ inline std::string DisconnectedProblem(const TForm1& f)
     if (f.Panel1->Caption() != StationDisconnectedText)
         return "Panel1 reads " + f.Panel1->Caption().toStdString();
     const std::pair<const gui::TPanel*, const QString*> panels[] = {{f.Panel2, &IndoorPlaceholder},
-        {f.Panel3, &OutdoorPlaceholder}, {f.Panel4, &PressurePlaceholder}, {f.Panel5, &HumidityPlaceholder}};
+                                                                    {f.Panel3, &OutdoorPlaceholder},
+                                                                    {f.Panel4, &PressurePlaceholder},
+                                                                    {f.Panel5, &HumidityPlaceholder}};
     for (const auto& [panel, text] : panels)
         if (panel->Caption() != *text)
             return Name(panel) + " reads " + panel->Caption().toStdString();
@@ -79,10 +81,11 @@ inline std::string DisconnectedProblem(const TForm1& f)
         return "Button3 (export) disabled";
     if (On(f.RadioGroup1) || f.RadioGroup1->ItemIndex() != -1)
         return "RadioGroup1 enabled or with an item";
-    for (const QWidget* w : std::initializer_list<const QWidget*>{f.LabeledEdit1, f.LabeledEdit2, f.LabeledEdit3,
-             f.LabeledEdit4, f.LabeledEdit5, f.LabeledEdit6, f.LabeledEdit7, f.LabeledEdit8, f.UpDown3, f.UpDown4,
-             f.UpDown5, f.UpDown6, f.RadioButton1, f.RadioButton2, f.RadioButton3, f.RadioButton4, f.RadioButton5,
-             f.RadioButton6, f.RadioButton7, f.RadioButton8, f.RadioButton9, f.RadioButton10})
+    for (const QWidget* w : std::initializer_list<const QWidget*>{
+             f.LabeledEdit1, f.LabeledEdit2, f.LabeledEdit3, f.LabeledEdit4, f.LabeledEdit5, f.LabeledEdit6,
+             f.LabeledEdit7, f.LabeledEdit8, f.UpDown3,      f.UpDown4,      f.UpDown5,      f.UpDown6,
+             f.RadioButton1, f.RadioButton2, f.RadioButton3, f.RadioButton4, f.RadioButton5, f.RadioButton6,
+             f.RadioButton7, f.RadioButton8, f.RadioButton9, f.RadioButton10})
         if (On(w))
             return Name(w) + " enabled without a station";
     return IdleHistoryProblem(f);

@@ -30,7 +30,10 @@ namespace {
 class TCountingPlatform : public hidplatform::Platform
 {
 public:
-    explicit TCountingPlatform(hidplatform::Platform& real) : Real(real) {}
+    explicit TCountingPlatform(hidplatform::Platform& real)
+        : Real(real)
+    {
+    }
 
     std::atomic<int> ReadStarts{0};
     std::atomic<int> FailedReadStarts{0};
@@ -38,8 +41,14 @@ public:
     bool Load() override { return Real.Load(); }
     void Unload() override { Real.Unload(); }
     bool Loaded() const override { return Real.Loaded(); }
-    bool EnumeratePresent(std::vector<hidplatform::PresentInterface>& out) override { return Real.EnumeratePresent(out); }
-    hidplatform::Handle Open(const std::string& path, hidplatform::Access access) override { return Real.Open(path, access); }
+    bool EnumeratePresent(std::vector<hidplatform::PresentInterface>& out) override
+    {
+        return Real.EnumeratePresent(out);
+    }
+    hidplatform::Handle Open(const std::string& path, hidplatform::Access access) override
+    {
+        return Real.Open(path, access);
+    }
     void Close(hidplatform::Handle handle) override { Real.Close(handle); }
     bool GetAttributes(hidplatform::Handle handle, hidplatform::Attributes& out) override
     {
@@ -55,7 +64,8 @@ public:
     }
     void FreePreparsedData(hidplatform::PreparsedData data) override { Real.FreePreparsedData(data); }
     bool GetCaps(hidplatform::PreparsedData data, hidplatform::Caps& out) override { return Real.GetCaps(data, out); }
-    bool Write(hidplatform::Handle handle, const std::uint8_t* buffer, std::size_t length, std::uint32_t& written) override
+    bool Write(hidplatform::Handle handle, const std::uint8_t* buffer, std::size_t length,
+               std::uint32_t& written) override
     {
         return Real.Write(handle, buffer, length, written);
     }
@@ -67,13 +77,19 @@ public:
             ++FailedReadStarts;
         return started;
     }
-    hidplatform::WaitResult WaitRead(hidplatform::Handle handle, int sliceMs) override { return Real.WaitRead(handle, sliceMs); }
+    hidplatform::WaitResult WaitRead(hidplatform::Handle handle, int sliceMs) override
+    {
+        return Real.WaitRead(handle, sliceMs);
+    }
     void WakeRead(hidplatform::Handle handle) override { Real.WakeRead(handle); }
     std::uint32_t CompletedReadSize(hidplatform::Handle handle) override { return Real.CompletedReadSize(handle); }
     void CancelRead(hidplatform::Handle handle) override { Real.CancelRead(handle); }
     std::uint32_t LastError() const override { return Real.LastError(); }
     std::string ErrorText(std::uint32_t code) const override { return Real.ErrorText(code); }
-    void SetDeviceChangeHandler(std::function<void()> handler) override { Real.SetDeviceChangeHandler(std::move(handler)); }
+    void SetDeviceChangeHandler(std::function<void()> handler) override
+    {
+        Real.SetDeviceChangeHandler(std::move(handler));
+    }
 
 private:
     hidplatform::Platform& Real;
@@ -85,7 +101,8 @@ private:
 class TStationSide
 {
 public:
-    explicit TStationSide(simulator::TStationModel& model) : Model(model)
+    explicit TStationSide(simulator::TStationModel& model)
+        : Model(model)
     {
         Model.SetInputReportHandler([this](const simulator::TInputReport& data) { Pending.push_back(data); });
     }
@@ -234,8 +251,8 @@ struct TProgramSide
             }
             return true;
         }));
-        Controller->SetOnDeviceData(
-            THidDataEvent::FromCallable([this](THidDevice* device, std::uint8_t id, const std::uint8_t* data, std::uint16_t size) {
+        Controller->SetOnDeviceData(THidDataEvent::FromCallable(
+            [this](THidDevice* device, std::uint8_t id, const std::uint8_t* data, std::uint16_t size) {
                 if (device != StationDevice)
                     ForeignReport = true;
                 TReport report{id, size, {}};
@@ -261,7 +278,7 @@ struct TProgramSide
     static bool IsStation(THidDevice* device)
     {
         return device->QueryProductName() == StationProductName && device->ProductID() == StationProductID &&
-               device->VendorID() == StationVendorID;
+            device->VendorID() == StationVendorID;
     }
 
     // The window's command: the report image (all 255 before any input) with id 0 and the code.
@@ -276,7 +293,7 @@ struct TProgramSide
         image[19] = code;
         std::uint32_t written = 0;
         return StationDevice->WriteReport(image.data(), caps.OutputReportByteLength, written) &&
-               written == caps.OutputReportByteLength;
+            written == caps.OutputReportByteLength;
     }
 };
 
@@ -297,7 +314,6 @@ bool ReceivedAsSent(const TProgramSide& program, std::size_t from, const std::ve
     }
     return true;
 }
-
 
 } // namespace
 
@@ -375,11 +391,12 @@ int main(int argc, char** argv)
     bool sameMemory = program.Received.size() == mark + HistoryBlockCount;
     for (std::size_t block = 0; sameMemory && block < HistoryBlockCount; ++block) {
         const auto& got = program.Received[mark + block];
-        sameMemory = got.Size == ReportSize &&
-                     std::memcmp(got.Data.data(), memory.data() + block * ReportSize, ReportSize) == 0;
+        sameMemory =
+            got.Size == ReportSize && std::memcmp(got.Data.data(), memory.data() + block * ReportSize, ReportSize) == 0;
     }
-    Check(sameMemory, "command 3: " + std::to_string(program.Received.size() - mark) +
-                          " blocks of 64 bytes, equal to the station's memory (" + Fixed(downloadSeconds) + " s)");
+    Check(sameMemory,
+          "command 3: " + std::to_string(program.Received.size() - mark) +
+              " blocks of 64 bytes, equal to the station's memory (" + Fixed(downloadSeconds) + " s)");
     Check(!program.ForeignReport, "every report came from the checked-out station");
 
     // ---- the diagnostic tool against the present station -------------------------------------------------
@@ -392,8 +409,10 @@ int main(int argc, char** argv)
         for (std::string line; std::getline(lines, line);)
             Info("hid-list | " + line);
         const std::string row = "/dev/" + hidraw + "  2112:1212       yes         yes      \"" + StationName + "\"";
-        Check(tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0 && output.find(row) != std::string::npos,
-              "meteostation-hid-list: exit " + std::to_string(tool.exitCode()) + ", station listed read-write and marked");
+        Check(tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0 &&
+                  output.find(row) != std::string::npos,
+              "meteostation-hid-list: exit " + std::to_string(tool.exitCode()) +
+                  ", station listed read-write and marked");
     }
 
     // ---- unplug while streaming ------------------------------------------------------------------------
@@ -429,7 +448,8 @@ int main(int argc, char** argv)
     Check(gadget.SetProduct(otherName) && gadget.Plug(), "plugged in with the product string " + otherName);
     PumpUntil([&] { return program.Arrivals > arrivalsBefore; }, 8000);
     Check(program.Arrivals == arrivalsBefore + 1 && program.StationDevice == nullptr &&
-              program.OfferedNames.size() == 1 && program.OfferedNames[0] == QString::fromStdString(otherName).toStdU16String(),
+              program.OfferedNames.size() == 1 &&
+              program.OfferedNames[0] == QString::fromStdString(otherName).toStdU16String(),
           "arrived on hot-plug, offered as \"" +
               (program.OfferedNames.empty() ? std::string("?") : Utf8(program.OfferedNames[0])) +
               "\" and not taken for the station");
@@ -445,7 +465,8 @@ int main(int argc, char** argv)
     PumpUntil([&] { return program.StationDevice != nullptr; }, 8000);
     Check(program.StationDevice != nullptr && program.StationDevice->PnPInfo().DeviceInstance != firstInstance,
           "hot-plug arrival: a new device object with a new DeviceInstance (" +
-              (program.StationDevice ? std::to_string(program.StationDevice->PnPInfo().DeviceInstance) : std::string("-")) +
+              (program.StationDevice ? std::to_string(program.StationDevice->PnPInfo().DeviceInstance)
+                                     : std::string("-")) +
               ") after " + Fixed(Seconds(phase)) + " s");
     if (program.StationDevice != nullptr) {
         const std::size_t from = program.Received.size();

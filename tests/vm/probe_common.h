@@ -15,13 +15,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <algorithm>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -29,7 +29,6 @@
 #include <vector>
 
 namespace probe {
-
 
 inline constexpr std::uint16_t StationVendor = 0x2112;
 inline constexpr std::uint16_t StationProduct = 0x1212;
@@ -41,40 +40,51 @@ inline const std::vector<std::uint8_t>& ReportDescriptor = ::StationReportDescri
 
 inline int Failures = 0;
 
-inline void Check(bool ok, const std::string& what) {
-  std::printf("%s: %s\n", ok ? "ok  " : "FAIL", what.c_str());
-  std::fflush(stdout);
-  if (!ok) ++Failures;
+inline void Check(bool ok, const std::string& what)
+{
+    std::printf("%s: %s\n", ok ? "ok  " : "FAIL", what.c_str());
+    std::fflush(stdout);
+    if (!ok)
+        ++Failures;
 }
 
-inline void Info(const std::string& text) {
-  std::printf("      %s\n", text.c_str());
-  std::fflush(stdout);
+inline void Info(const std::string& text)
+{
+    std::printf("      %s\n", text.c_str());
+    std::fflush(stdout);
 }
 
-inline std::string ErrorText(int error) { return std::string(std::strerror(error)) + " (errno " + std::to_string(error) + ")"; }
-
-inline std::optional<std::string> ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return std::nullopt;
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
+inline std::string ErrorText(int error)
+{
+    return std::string(std::strerror(error)) + " (errno " + std::to_string(error) + ")";
 }
 
-inline bool Exists(const std::string& path) {
-  struct stat st{};
-  return ::stat(path.c_str(), &st) == 0;
+inline std::optional<std::string> ReadFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return std::nullopt;
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
 }
 
-inline std::string Hex(const std::uint8_t* data, std::size_t size) {
-  std::string text;
-  char byte[4];
-  for (std::size_t i = 0; i < size; ++i) {
-    std::snprintf(byte, sizeof byte, i ? " %02X" : "%02X", data[i]);
-    text += byte;
-  }
-  return text;
+inline bool Exists(const std::string& path)
+{
+    struct stat st
+    {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+inline std::string Hex(const std::uint8_t* data, std::size_t size)
+{
+    std::string text;
+    char byte[4];
+    for (std::size_t i = 0; i < size; ++i) {
+        std::snprintf(byte, sizeof byte, i ? " %02X" : "%02X", data[i]);
+        text += byte;
+    }
+    return text;
 }
 
 // libudev, bound at run time the way the program's backend binds it.
@@ -84,151 +94,173 @@ struct udev_enumerate;
 struct udev_list_entry;
 struct udev_monitor;
 
-struct TUdev {
-  void* Library = nullptr;
-  udev* (*New)();
-  udev* (*Unref)(udev*);
-  udev_enumerate* (*EnumerateNew)(udev*);
-  int (*EnumerateAddMatchSubsystem)(udev_enumerate*, const char*);
-  int (*EnumerateAddMatchIsInitialized)(udev_enumerate*);
-  int (*EnumerateScanDevices)(udev_enumerate*);
-  udev_list_entry* (*EnumerateGetListEntry)(udev_enumerate*);
-  udev_enumerate* (*EnumerateUnref)(udev_enumerate*);
-  udev_list_entry* (*ListEntryGetNext)(udev_list_entry*);
-  const char* (*ListEntryGetName)(udev_list_entry*);
-  udev_device* (*DeviceNewFromSyspath)(udev*, const char*);
-  udev_device* (*DeviceUnref)(udev_device*);
-  const char* (*DeviceGetDevnode)(udev_device*);
-  const char* (*DeviceGetSysname)(udev_device*);
-  const char* (*DeviceGetAction)(udev_device*);
-  const char* (*DeviceGetPropertyValue)(udev_device*, const char*);
-  const char* (*DeviceGetSysattrValue)(udev_device*, const char*);
-  int (*DeviceGetIsInitialized)(udev_device*);
-  udev_device* (*DeviceGetParentWithSubsystemDevtype)(udev_device*, const char*, const char*);
-  udev_monitor* (*MonitorNewFromNetlink)(udev*, const char*);
-  int (*MonitorFilterAddMatchSubsystemDevtype)(udev_monitor*, const char*, const char*);
-  int (*MonitorEnableReceiving)(udev_monitor*);
-  int (*MonitorGetFd)(udev_monitor*);
-  udev_device* (*MonitorReceiveDevice)(udev_monitor*);
-  udev_monitor* (*MonitorUnref)(udev_monitor*);
+struct TUdev
+{
+    void* Library = nullptr;
+    udev* (*New)();
+    udev* (*Unref)(udev*);
+    udev_enumerate* (*EnumerateNew)(udev*);
+    int (*EnumerateAddMatchSubsystem)(udev_enumerate*, const char*);
+    int (*EnumerateAddMatchIsInitialized)(udev_enumerate*);
+    int (*EnumerateScanDevices)(udev_enumerate*);
+    udev_list_entry* (*EnumerateGetListEntry)(udev_enumerate*);
+    udev_enumerate* (*EnumerateUnref)(udev_enumerate*);
+    udev_list_entry* (*ListEntryGetNext)(udev_list_entry*);
+    const char* (*ListEntryGetName)(udev_list_entry*);
+    udev_device* (*DeviceNewFromSyspath)(udev*, const char*);
+    udev_device* (*DeviceUnref)(udev_device*);
+    const char* (*DeviceGetDevnode)(udev_device*);
+    const char* (*DeviceGetSysname)(udev_device*);
+    const char* (*DeviceGetAction)(udev_device*);
+    const char* (*DeviceGetPropertyValue)(udev_device*, const char*);
+    const char* (*DeviceGetSysattrValue)(udev_device*, const char*);
+    int (*DeviceGetIsInitialized)(udev_device*);
+    udev_device* (*DeviceGetParentWithSubsystemDevtype)(udev_device*, const char*, const char*);
+    udev_monitor* (*MonitorNewFromNetlink)(udev*, const char*);
+    int (*MonitorFilterAddMatchSubsystemDevtype)(udev_monitor*, const char*, const char*);
+    int (*MonitorEnableReceiving)(udev_monitor*);
+    int (*MonitorGetFd)(udev_monitor*);
+    udev_device* (*MonitorReceiveDevice)(udev_monitor*);
+    udev_monitor* (*MonitorUnref)(udev_monitor*);
 
-  template <typename F>
-  bool Bind(F& function, const char* name) {
-    function = reinterpret_cast<F>(::dlsym(Library, name));
-    return function != nullptr;
-  }
-
-  bool Load() {
-    Library = ::dlopen("libudev.so.1", RTLD_NOW | RTLD_LOCAL);
-    if (!Library) return false;
-    return Bind(New, "udev_new") && Bind(Unref, "udev_unref") && Bind(EnumerateNew, "udev_enumerate_new") &&
-           Bind(EnumerateAddMatchSubsystem, "udev_enumerate_add_match_subsystem") &&
-           Bind(EnumerateAddMatchIsInitialized, "udev_enumerate_add_match_is_initialized") &&
-           Bind(EnumerateScanDevices, "udev_enumerate_scan_devices") &&
-           Bind(EnumerateGetListEntry, "udev_enumerate_get_list_entry") &&
-           Bind(EnumerateUnref, "udev_enumerate_unref") && Bind(ListEntryGetNext, "udev_list_entry_get_next") &&
-           Bind(ListEntryGetName, "udev_list_entry_get_name") &&
-           Bind(DeviceNewFromSyspath, "udev_device_new_from_syspath") && Bind(DeviceUnref, "udev_device_unref") &&
-           Bind(DeviceGetDevnode, "udev_device_get_devnode") && Bind(DeviceGetSysname, "udev_device_get_sysname") &&
-           Bind(DeviceGetAction, "udev_device_get_action") &&
-           Bind(DeviceGetPropertyValue, "udev_device_get_property_value") &&
-           Bind(DeviceGetSysattrValue, "udev_device_get_sysattr_value") &&
-           Bind(DeviceGetIsInitialized, "udev_device_get_is_initialized") &&
-           Bind(DeviceGetParentWithSubsystemDevtype, "udev_device_get_parent_with_subsystem_devtype") &&
-           Bind(MonitorNewFromNetlink, "udev_monitor_new_from_netlink") &&
-           Bind(MonitorFilterAddMatchSubsystemDevtype, "udev_monitor_filter_add_match_subsystem_devtype") &&
-           Bind(MonitorEnableReceiving, "udev_monitor_enable_receiving") &&
-           Bind(MonitorGetFd, "udev_monitor_get_fd") && Bind(MonitorReceiveDevice, "udev_monitor_receive_device") &&
-           Bind(MonitorUnref, "udev_monitor_unref");
-  }
-
-  // Syspaths of the hidraw devices, optionally only those udev has initialised.
-  std::vector<std::string> Enumerate(udev* context, bool initialisedOnly) {
-    std::vector<std::string> paths;
-    udev_enumerate* e = EnumerateNew(context);
-    if (!e) return paths;
-    EnumerateAddMatchSubsystem(e, "hidraw");
-    if (initialisedOnly) EnumerateAddMatchIsInitialized(e);
-    if (EnumerateScanDevices(e) >= 0)
-      for (udev_list_entry* i = EnumerateGetListEntry(e); i; i = ListEntryGetNext(i)) paths.push_back(ListEntryGetName(i));
-    EnumerateUnref(e);
-    return paths;
-  }
-
-  udev_monitor* Monitor(udev* context, const char* source) {
-    udev_monitor* m = MonitorNewFromNetlink(context, source);
-    if (!m) return nullptr;
-    MonitorFilterAddMatchSubsystemDevtype(m, "hidraw", nullptr);
-    if (MonitorEnableReceiving(m) < 0) {
-      MonitorUnref(m);
-      return nullptr;
+    template <typename F>
+    bool Bind(F& function, const char* name)
+    {
+        function = reinterpret_cast<F>(::dlsym(Library, name));
+        return function != nullptr;
     }
-    return m;
-  }
 
-  // Every "action devnode" the monitor has queued, waiting up to timeoutMs for the first.
-  std::vector<std::string> Drain(udev_monitor* m, int timeoutMs) {
-    std::vector<std::string> events;
-    if (!m) return events;
-    pollfd pfd{MonitorGetFd(m), POLLIN, 0};
-    while (::poll(&pfd, 1, events.empty() ? timeoutMs : 50) > 0) {
-      udev_device* d = MonitorReceiveDevice(m);
-      if (!d) break;
-      const char* action = DeviceGetAction(d);
-      const char* node = DeviceGetDevnode(d);
-      events.push_back(std::string(action ? action : "?") + " " + (node ? node : "(no node)"));
-      DeviceUnref(d);
+    bool Load()
+    {
+        Library = ::dlopen("libudev.so.1", RTLD_NOW | RTLD_LOCAL);
+        if (!Library)
+            return false;
+        return Bind(New, "udev_new") && Bind(Unref, "udev_unref") && Bind(EnumerateNew, "udev_enumerate_new") &&
+            Bind(EnumerateAddMatchSubsystem, "udev_enumerate_add_match_subsystem") &&
+            Bind(EnumerateAddMatchIsInitialized, "udev_enumerate_add_match_is_initialized") &&
+            Bind(EnumerateScanDevices, "udev_enumerate_scan_devices") &&
+            Bind(EnumerateGetListEntry, "udev_enumerate_get_list_entry") &&
+            Bind(EnumerateUnref, "udev_enumerate_unref") && Bind(ListEntryGetNext, "udev_list_entry_get_next") &&
+            Bind(ListEntryGetName, "udev_list_entry_get_name") &&
+            Bind(DeviceNewFromSyspath, "udev_device_new_from_syspath") && Bind(DeviceUnref, "udev_device_unref") &&
+            Bind(DeviceGetDevnode, "udev_device_get_devnode") && Bind(DeviceGetSysname, "udev_device_get_sysname") &&
+            Bind(DeviceGetAction, "udev_device_get_action") &&
+            Bind(DeviceGetPropertyValue, "udev_device_get_property_value") &&
+            Bind(DeviceGetSysattrValue, "udev_device_get_sysattr_value") &&
+            Bind(DeviceGetIsInitialized, "udev_device_get_is_initialized") &&
+            Bind(DeviceGetParentWithSubsystemDevtype, "udev_device_get_parent_with_subsystem_devtype") &&
+            Bind(MonitorNewFromNetlink, "udev_monitor_new_from_netlink") &&
+            Bind(MonitorFilterAddMatchSubsystemDevtype, "udev_monitor_filter_add_match_subsystem_devtype") &&
+            Bind(MonitorEnableReceiving, "udev_monitor_enable_receiving") &&
+            Bind(MonitorGetFd, "udev_monitor_get_fd") && Bind(MonitorReceiveDevice, "udev_monitor_receive_device") &&
+            Bind(MonitorUnref, "udev_monitor_unref");
     }
-    return events;
-  }
+
+    // Syspaths of the hidraw devices, optionally only those udev has initialised.
+    std::vector<std::string> Enumerate(udev* context, bool initialisedOnly)
+    {
+        std::vector<std::string> paths;
+        udev_enumerate* e = EnumerateNew(context);
+        if (!e)
+            return paths;
+        EnumerateAddMatchSubsystem(e, "hidraw");
+        if (initialisedOnly)
+            EnumerateAddMatchIsInitialized(e);
+        if (EnumerateScanDevices(e) >= 0)
+            for (udev_list_entry* i = EnumerateGetListEntry(e); i; i = ListEntryGetNext(i))
+                paths.push_back(ListEntryGetName(i));
+        EnumerateUnref(e);
+        return paths;
+    }
+
+    udev_monitor* Monitor(udev* context, const char* source)
+    {
+        udev_monitor* m = MonitorNewFromNetlink(context, source);
+        if (!m)
+            return nullptr;
+        MonitorFilterAddMatchSubsystemDevtype(m, "hidraw", nullptr);
+        if (MonitorEnableReceiving(m) < 0) {
+            MonitorUnref(m);
+            return nullptr;
+        }
+        return m;
+    }
+
+    // Every "action devnode" the monitor has queued, waiting up to timeoutMs for the first.
+    std::vector<std::string> Drain(udev_monitor* m, int timeoutMs)
+    {
+        std::vector<std::string> events;
+        if (!m)
+            return events;
+        pollfd pfd{MonitorGetFd(m), POLLIN, 0};
+        while (::poll(&pfd, 1, events.empty() ? timeoutMs : 50) > 0) {
+            udev_device* d = MonitorReceiveDevice(m);
+            if (!d)
+                break;
+            const char* action = DeviceGetAction(d);
+            const char* node = DeviceGetDevnode(d);
+            events.push_back(std::string(action ? action : "?") + " " + (node ? node : "(no node)"));
+            DeviceUnref(d);
+        }
+        return events;
+    }
 };
 
-inline std::string Join(const std::vector<std::string>& items) {
-  std::string text;
-  for (const auto& i : items) text += (text.empty() ? "" : ", ") + i;
-  return text.empty() ? "(none)" : text;
+inline std::string Join(const std::vector<std::string>& items)
+{
+    std::string text;
+    for (const auto& i : items)
+        text += (text.empty() ? "" : ", ") + i;
+    return text.empty() ? "(none)" : text;
 }
 
 // The hidraw node whose HID device carries the station's ids, waiting for it to appear.
-inline std::string FindHidraw(int timeoutMs) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  do {
-    if (DIR* dir = ::opendir("/sys/class/hidraw")) {
-      std::string found;
-      while (dirent* entry = ::readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name.rfind("hidraw", 0) != 0) continue;
-        char target[PATH_MAX];
-        if (::realpath(("/sys/class/hidraw/" + name + "/device").c_str(), target) &&
-            std::string(target).find(":2112:1212.") != std::string::npos && Exists("/dev/" + name))
-          found = name;
-      }
-      ::closedir(dir);
-      if (!found.empty()) return found;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  } while (std::chrono::steady_clock::now() < deadline);
-  return {};
+inline std::string FindHidraw(int timeoutMs)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    do {
+        if (DIR* dir = ::opendir("/sys/class/hidraw")) {
+            std::string found;
+            while (dirent* entry = ::readdir(dir)) {
+                std::string name = entry->d_name;
+                if (name.rfind("hidraw", 0) != 0)
+                    continue;
+                char target[PATH_MAX];
+                if (::realpath(("/sys/class/hidraw/" + name + "/device").c_str(), target) &&
+                    std::string(target).find(":2112:1212.") != std::string::npos && Exists("/dev/" + name))
+                    found = name;
+            }
+            ::closedir(dir);
+            if (!found.empty())
+                return found;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return {};
 }
 
 // Prints every ancestor of the hidraw node with its subsystem; returns the ancestors' subsystems.
-inline std::vector<std::string> ShowParentChain(const std::string& hidraw) {
-  std::vector<std::string> subsystems;
-  char real[PATH_MAX];
-  if (!::realpath(("/sys/class/hidraw/" + hidraw).c_str(), real)) return subsystems;
-  Info(std::string("sysfs path: ") + real);
-  for (std::string path = real; path.size() > std::strlen("/sys/devices"); path = path.substr(0, path.rfind('/'))) {
-    char link[PATH_MAX];
-    std::string subsystem = "(none)";
-    if (::realpath((path + "/subsystem").c_str(), link)) subsystem = std::string(link).substr(std::string(link).rfind('/') + 1);
-    subsystems.push_back(subsystem);
-    std::string attributes;
-    for (const char* a : {"product", "manufacturer", "idVendor", "bcdDevice", "report_descriptor", "uevent"})
-      if (Exists(path + "/" + a)) attributes += std::string(" ") + a;
-    Info("  " + path.substr(path.rfind('/') + 1) + "  subsystem=" + subsystem + "  attributes:" +
-         (attributes.empty() ? " -" : attributes));
-  }
-  return subsystems;
+inline std::vector<std::string> ShowParentChain(const std::string& hidraw)
+{
+    std::vector<std::string> subsystems;
+    char real[PATH_MAX];
+    if (!::realpath(("/sys/class/hidraw/" + hidraw).c_str(), real))
+        return subsystems;
+    Info(std::string("sysfs path: ") + real);
+    for (std::string path = real; path.size() > std::strlen("/sys/devices"); path = path.substr(0, path.rfind('/'))) {
+        char link[PATH_MAX];
+        std::string subsystem = "(none)";
+        if (::realpath((path + "/subsystem").c_str(), link))
+            subsystem = std::string(link).substr(std::string(link).rfind('/') + 1);
+        subsystems.push_back(subsystem);
+        std::string attributes;
+        for (const char* a : {"product", "manufacturer", "idVendor", "bcdDevice", "report_descriptor", "uevent"})
+            if (Exists(path + "/" + a))
+                attributes += std::string(" ") + a;
+        Info("  " + path.substr(path.rfind('/') + 1) + "  subsystem=" + subsystem +
+             "  attributes:" + (attributes.empty() ? " -" : attributes));
+    }
+    return subsystems;
 }
 
-}  // namespace probe
+} // namespace probe

@@ -7,12 +7,12 @@
 
 #include <linux/uhid.h>
 
-#include <QTemporaryDir>
 #include <QFile>
-#include <gtest/gtest.h>
+#include <QTemporaryDir>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <thread>
 
 using simulator::TUhidDevice;

@@ -97,8 +97,8 @@ struct TProgramSide
             }
             return true;
         }));
-        Controller->SetOnDeviceData(
-            THidDataEvent::FromCallable([this](THidDevice* device, std::uint8_t id, const std::uint8_t* data, std::uint16_t size) {
+        Controller->SetOnDeviceData(THidDataEvent::FromCallable(
+            [this](THidDevice* device, std::uint8_t id, const std::uint8_t* data, std::uint16_t size) {
                 Received.push_back({device, id, std::vector<std::uint8_t>(data, data + size)});
             }));
         Controller->SetOnDeviceDataError(THidDataErrorEvent::FromCallable([this](THidDevice*, std::uint32_t error) {
@@ -138,7 +138,7 @@ struct TProgramSide
         image.resize(caps.OutputReportByteLength, 255);
         std::uint32_t written = 0;
         return device->WriteReport(image.data(), caps.OutputReportByteLength, written) &&
-               written == caps.OutputReportByteLength;
+            written == caps.OutputReportByteLength;
     }
 
     bool Command(std::uint8_t code, std::uint8_t item = 255, std::uint8_t setting = 255, std::uint8_t value = 255,
@@ -265,13 +265,15 @@ int main(int argc, char** argv)
     station.RecordSentReports(true);
     auto phase = Clock::now();
     const bool plugged = station.Plug();
-    Check(plugged, "station plugged in through /dev/uhid" + (plugged ? std::string() : ": " + ErrorText(station.LastError())));
+    Check(plugged,
+          "station plugged in through /dev/uhid" + (plugged ? std::string() : ": " + ErrorText(station.LastError())));
     Check(station.Uhid().WaitStarted(std::chrono::milliseconds(5000)), "UHID_START: a HID driver took the device");
     const std::string hidraw = FindHidraw(5000);
     Check(!hidraw.empty(), "hidraw node /dev/" + hidraw + " after " + Fixed(Seconds(phase)) + " s");
     if (hidraw.empty())
         return 1;
-    struct stat nodeStat{};
+    struct stat nodeStat
+    {};
     ::stat(("/dev/" + hidraw).c_str(), &nodeStat);
     char mode[8];
     std::snprintf(mode, sizeof mode, "%04o", nodeStat.st_mode & 07777);
@@ -281,8 +283,9 @@ int main(int argc, char** argv)
     // ---- without libudev --------------------------------------------------------------------------------
     phase = Clock::now();
     const int withoutUdev = WithUdevHidden([] { return RunSelf("--without-udev", 20000); });
-    Check(withoutUdev == 0, "without libudev: the controller is inert, nothing crashed (child status " +
-                                std::to_string(withoutUdev) + ", " + Fixed(Seconds(phase)) + " s)");
+    Check(withoutUdev == 0,
+          "without libudev: the controller is inert, nothing crashed (child status " + std::to_string(withoutUdev) +
+              ", " + Fixed(Seconds(phase)) + " s)");
 
     QCoreApplication app(argc, argv);
     hidplatform::LinuxPlatform platform;
@@ -308,8 +311,9 @@ int main(int argc, char** argv)
     // ---- no access rights ---------------------------------------------------------------------------------
     phase = Clock::now();
     const int unprivileged = RunSelf("--unprivileged", 20000);
-    Check(unprivileged == 0, "without access rights: identified through sysfs, ReadWriteGranted false (child status " +
-                                 std::to_string(unprivileged) + ", " + Fixed(Seconds(phase)) + " s)");
+    Check(unprivileged == 0,
+          "without access rights: identified through sysfs, ReadWriteGranted false (child status " +
+              std::to_string(unprivileged) + ", " + Fixed(Seconds(phase)) + " s)");
 
     // ---- readings -------------------------------------------------------------------------------------------
     phase = Clock::now();
@@ -320,28 +324,38 @@ int main(int argc, char** argv)
         const auto sent = station.SentReports();
         bool same = got.size() >= 10 && sent.size() >= 10;
         for (std::size_t i = 0; same && i < 10; ++i)
-            same = got[i].Id == 0 && got[i].Data.size() == 64 && std::equal(sent[i].begin(), sent[i].end(), got[i].Data.begin());
-        Check(same, "10 readings reports: id 0, 64 bytes, as the station sent them, in order (" + Fixed(Seconds(phase)) + " s)");
-        Check(!got.empty() && got[0].Data[7] == 16 && got[0].Data[33] == 25, "a readings report (indoor sensor present, humidity correction 25)");
+            same = got[i].Id == 0 && got[i].Data.size() == 64 &&
+                std::equal(sent[i].begin(), sent[i].end(), got[i].Data.begin());
+        Check(same,
+              "10 readings reports: id 0, 64 bytes, as the station sent them, in order (" + Fixed(Seconds(phase)) +
+                  " s)");
+        Check(!got.empty() && got[0].Data[7] == 16 && got[0].Data[33] == 25,
+              "a readings report (indoor sensor present, humidity correction 25)");
     }
 
     // ---- a settings command: humidity on, correction 30 ---------------------------------------------------
     const std::size_t beforeSetting = program.Received.size();
     Check(program.Command(2, 5, 1, 30, 12), "settings command written (item 5: humidity on, correction 30)");
-    PumpUntil([&] {
-        const auto got = program.From(device, beforeSetting);
-        return !got.empty() && got.back().Data[33] == 30;
-    }, 3000);
+    PumpUntil(
+        [&] {
+            const auto got = program.From(device, beforeSetting);
+            return !got.empty() && got.back().Data[33] == 30;
+        },
+        3000);
     const auto afterSetting = program.From(device, beforeSetting);
     Check(!afterSetting.empty() && afterSetting.back().Data[33] == 30 && afterSetting.back().Data[31] == 1 &&
-              station.WithModel([](simulator::TStationModel& m) { return m.HumidityCorrection() == 30 && m.HumidityOn(); }),
+              station.WithModel(
+                  [](simulator::TStationModel& m) { return m.HumidityCorrection() == 30 && m.HumidityOn(); }),
           "the station applied it and its readings show correction 30");
 
     Check(program.Command(5), "command 5 written");
-    PumpUntil([&] {
-        return station.WithModel([](simulator::TStationModel& m) { return m.Mode() == simulator::TTransferMode::Idle; }) &&
-               program.From(device).size() == station.SentCount();
-    }, 3000);
+    PumpUntil(
+        [&] {
+            return station.WithModel(
+                       [](simulator::TStationModel& m) { return m.Mode() == simulator::TTransferMode::Idle; }) &&
+                program.From(device).size() == station.SentCount();
+        },
+        3000);
     Pump(100);
     Check(program.From(device).size() == station.SentCount() && station.LostCount() == 0,
           "stream stopped; all " + std::to_string(station.SentCount()) + " reports sent arrived");
@@ -360,12 +374,14 @@ int main(int argc, char** argv)
         for (std::size_t block = 0; same && block < HistoryBlockCount; ++block) {
             const auto& report = got[mark + block];
             same = report.Id == 0 && report.Data.size() == 64 &&
-                   std::memcmp(report.Data.data(), memory.data() + block * 64, 64) == 0;
+                std::memcmp(report.Data.data(), memory.data() + block * 64, 64) == 0;
             firstBad = block;
         }
         Info("download: the station sent " + std::to_string(station.SentCount() - mark) + " blocks, the program got " +
-             std::to_string(got.size() - mark) + (same ? "" : ", first difference at block " + std::to_string(firstBad)));
-        Check(same, "command 3: 512 blocks, in order and equal to the station's memory (" + Fixed(downloadSeconds) + " s)");
+             std::to_string(got.size() - mark) +
+             (same ? "" : ", first difference at block " + std::to_string(firstBad)));
+        Check(same,
+              "command 3: 512 blocks, in order and equal to the station's memory (" + Fixed(downloadSeconds) + " s)");
     }
 
     // ---- a device with numbered reports --------------------------------------------------------------------
@@ -379,7 +395,8 @@ int main(int argc, char** argv)
     phase = Clock::now();
     Check(numbered.Create(NumberedConfig()), "numbered device created");
     PumpUntil([&] { return program.NumberedDevice != nullptr; }, 8000);
-    Check(program.NumberedDevice != nullptr, "it arrived through the monitor and was checked out (" + Fixed(Seconds(phase)) + " s)");
+    Check(program.NumberedDevice != nullptr,
+          "it arrived through the monitor and was checked out (" + Fixed(Seconds(phase)) + " s)");
     if (THidDevice* other = program.NumberedDevice) {
         THidCaps numberedCaps;
         other->QueryCaps(numberedCaps);
@@ -399,8 +416,9 @@ int main(int argc, char** argv)
         Check(got.size() == 2 && got[0].Id == 2 && got[0].Data == std::vector<std::uint8_t>(two + 1, two + 17) &&
                   got[1].Id == 1 && got[1].Data == std::vector<std::uint8_t>(one + 1, one + 9),
               "they arrive with ReportID 2 (16 bytes) and 1 (8 bytes), data intact" +
-                  (got.empty() ? std::string() : ": first has id " + std::to_string(got[0].Id) + ", " +
-                                                     std::to_string(got[0].Data.size()) + " bytes"));
+                  (got.empty() ? std::string()
+                               : ": first has id " + std::to_string(got[0].Id) + ", " +
+                           std::to_string(got[0].Data.size()) + " bytes"));
         std::uint32_t written = 0;
         const std::uint8_t outThree[5] = {3, 0x11, 0x22, 0x33, 0x44};
         const std::uint8_t outOne[9] = {1, 1, 2, 3, 4, 5, 6, 7, 8};
@@ -418,7 +436,8 @@ int main(int argc, char** argv)
     }
     numbered.Destroy();
     PumpUntil([&] { return program.NumberedUnplugs > 0; }, 5000);
-    Check(program.NumberedUnplugs == 1 && program.StationDevice == device, "numbered device unplugged, the station untouched");
+    Check(program.NumberedUnplugs == 1 && program.StationDevice == device,
+          "numbered device unplugged, the station untouched");
 
     // ---- unplug (UHID_DESTROY) and replug ------------------------------------------------------------------
     Check(program.Command(1), "command 1 again: streaming");
@@ -441,7 +460,8 @@ int main(int argc, char** argv)
     PumpUntil([&] { return program.StationDevice != nullptr; }, 8000);
     Check(program.StationDevice != nullptr && program.StationDevice->PnPInfo().DeviceInstance != firstInstance,
           "replug: a new device with a new instance (" +
-              (program.StationDevice ? std::to_string(program.StationDevice->PnPInfo().DeviceInstance) : std::string("-")) +
+              (program.StationDevice ? std::to_string(program.StationDevice->PnPInfo().DeviceInstance)
+                                     : std::string("-")) +
               ") through the monitor after " + Fixed(Seconds(phase)) + " s");
     if (program.StationDevice != nullptr) {
         const std::size_t from = program.Received.size();

@@ -38,7 +38,8 @@ int main(int argc, char** argv)
         return model.HistoryMemory();
     });
     const bool plugged = station.Plug();
-    Check(plugged, "station plugged in through /dev/uhid" + (plugged ? std::string() : ": " + ErrorText(station.LastError())));
+    Check(plugged,
+          "station plugged in through /dev/uhid" + (plugged ? std::string() : ": " + ErrorText(station.LastError())));
     Check(!FindHidraw(5000).empty(), "its hidraw node is there");
 
     hidplatform::LinuxPlatform platform;
@@ -51,14 +52,16 @@ int main(int argc, char** argv)
     form->show();
     auto phase = Clock::now();
     PumpUntil([&] { return form->Station.StationDevice != nullptr; }, 8000);
-    Check(form->Station.StationDevice != nullptr, "the window found and checked out the station (" + Fixed(Seconds(phase)) + " s)");
+    Check(form->Station.StationDevice != nullptr,
+          "the window found and checked out the station (" + Fixed(Seconds(phase)) + " s)");
     // The window asks for readings right after the check-out, and the station sends the first at once.
     const QString placeholder = form->Panel2->Caption();
     PumpUntil([&] { return form->Panel2->Caption() != placeholder; }, 3000);
     const std::size_t sentWhenShown = station.SentCount();
     Check(form->Panel2->Caption() != placeholder && sentWhenShown == 1,
-          "the first readings report was not lost: shown " + Fixed(Seconds(phase)) + " s after the start, when the station had sent " +
-              std::to_string(sentWhenShown) + " (" + form->Panel2->Caption().toStdString() + ")");
+          "the first readings report was not lost: shown " + Fixed(Seconds(phase)) +
+              " s after the start, when the station had sent " + std::to_string(sentWhenShown) + " (" +
+              form->Panel2->Caption().toStdString() + ")");
     Info("link panel: " + form->Panel1->Caption().toStdString());
 
     // The diagram page, then "Загрузить", as the user would.
@@ -87,12 +90,13 @@ int main(int argc, char** argv)
         for (std::size_t block = 0; block < HistoryBlockCount; ++block)
             if (std::memcmp(image.data() + block * 64, memory.data() + block * 64, 64) != 0 && ++count <= 8)
                 differing += " " + std::to_string(block) + " (" + Hex(image.data() + block * 64, 8) + " instead of " +
-                             Hex(memory.data() + block * 64, 8) + ")";
+                    Hex(memory.data() + block * 64, 8) + ")";
         if (count > 0)
             Info(std::to_string(count) + " block(s) differ:" + differing);
         Check(count == 0, "the window's copy equals the station's memory");
     }
-    Info("records: " + form->LabeledEdit10->Text().toStdString() + ", newest day " + form->LabeledEdit9->Text().toStdString());
+    Info("records: " + form->LabeledEdit10->Text().toStdString() + ", newest day " +
+         form->LabeledEdit9->Text().toStdString());
     const std::uint8_t quantity = form->History.DiagramQuantity;
 
     phase = Clock::now();

@@ -44,16 +44,19 @@ public:
         }
         const std::string function = dir + "/functions/hid.usb0";
         return MakeDir(dir) && WriteText(dir + "/idVendor", "0x2112") && WriteText(dir + "/idProduct", "0x1212") &&
-               WriteText(dir + "/bcdDevice", "0x0100") && MakeDir(dir + "/strings/0x409") && SetProduct(product) &&
-               MakeDir(dir + "/configs/c.1") && MakeDir(function) && WriteText(function + "/protocol", "0") &&
-               WriteText(function + "/subclass", "0") &&
-               WriteText(function + "/report_length", std::to_string(ReportSize)) &&
-               WriteText(function + "/report_desc", std::string(ReportDescriptor.begin(), ReportDescriptor.end())) &&
-               (::symlink(function.c_str(), (dir + "/configs/c.1/hid.usb0").c_str()) == 0 || errno == EEXIST);
+            WriteText(dir + "/bcdDevice", "0x0100") && MakeDir(dir + "/strings/0x409") && SetProduct(product) &&
+            MakeDir(dir + "/configs/c.1") && MakeDir(function) && WriteText(function + "/protocol", "0") &&
+            WriteText(function + "/subclass", "0") &&
+            WriteText(function + "/report_length", std::to_string(ReportSize)) &&
+            WriteText(function + "/report_desc", std::string(ReportDescriptor.begin(), ReportDescriptor.end())) &&
+            (::symlink(function.c_str(), (dir + "/configs/c.1/hid.usb0").c_str()) == 0 || errno == EEXIST);
     }
 
     // Strings can change only while the gadget is unplugged.
-    bool SetProduct(const std::string& text) { return WriteText(std::string(GadgetDir) + "/strings/0x409/product", text); }
+    bool SetProduct(const std::string& text)
+    {
+        return WriteText(std::string(GadgetDir) + "/strings/0x409/product", text);
+    }
     bool SetManufacturer(const std::string& text)
     {
         return WriteText(std::string(GadgetDir) + "/strings/0x409/manufacturer", text);

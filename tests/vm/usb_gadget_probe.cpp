@@ -8,165 +8,186 @@ using namespace probe;
 
 namespace {
 
-struct TUsbView {
-  std::string HidName;      // the HID device's sysfs name
-  std::string HidNameProp;  // HID_NAME
-  std::string Product;      // the USB device's product attribute
+struct TUsbView
+{
+    std::string HidName;     // the HID device's sysfs name
+    std::string HidNameProp; // HID_NAME
+    std::string Product;     // the USB device's product attribute
 };
 
 // What udev tells about the station's hidraw node and its HID and USB parents.
-TUsbView ShowUdevView(TUdev& lib, udev* context, const std::string& devnode) {
-  TUsbView view;
-  auto all = lib.Enumerate(context, false);
-  auto initialised = lib.Enumerate(context, true);
-  Info("udev enumeration of \"hidraw\": " + Join(all));
-  Info("udev enumeration of \"hidraw\", initialised only: " + Join(initialised));
-  Check(all.size() == 1, "udev enumeration finds the hidraw device without udevd");
-  if (all.empty()) return view;
-  udev_device* d = lib.DeviceNewFromSyspath(context, all.front().c_str());
-  if (!d) return view;
-  const char* node = lib.DeviceGetDevnode(d);
-  Check(node && devnode == node, std::string("udev devnode ") + (node ? node : "(none)"));
-  if (udev_device* hid = lib.DeviceGetParentWithSubsystemDevtype(d, "hid", nullptr)) {
-    view.HidName = lib.DeviceGetSysname(hid);
-    const char* name = lib.DeviceGetPropertyValue(hid, "HID_NAME");
-    const char* phys = lib.DeviceGetPropertyValue(hid, "HID_PHYS");
-    view.HidNameProp = name ? name : "";
-    Info("udev HID parent " + view.HidName + ": HID_NAME=" + view.HidNameProp + " HID_PHYS=" + (phys ? phys : ""));
-  }
-  udev_device* usb = lib.DeviceGetParentWithSubsystemDevtype(d, "usb", "usb_device");
-  Check(usb != nullptr, "udev parent usb/usb_device exists");
-  if (usb) {
-    auto attribute = [&](const char* name) {
-      const char* value = lib.DeviceGetSysattrValue(usb, name);
-      return std::string(value ? value : "(none)");
-    };
-    view.Product = attribute("product");
-    Info("udev USB parent " + std::string(lib.DeviceGetSysname(usb)) + ": product=" + view.Product + " manufacturer=" +
-         attribute("manufacturer") + " idVendor=" + attribute("idVendor") + " idProduct=" + attribute("idProduct") +
-         " bcdDevice=" + attribute("bcdDevice"));
-    Check(attribute("idVendor") == "2112" && attribute("idProduct") == "1212" && attribute("bcdDevice") == "0100",
-          "USB attributes idVendor 2112, idProduct 1212, bcdDevice 0100 (lower-case hex)");
-  }
-  lib.DeviceUnref(d);
-  return view;
+TUsbView ShowUdevView(TUdev& lib, udev* context, const std::string& devnode)
+{
+    TUsbView view;
+    auto all = lib.Enumerate(context, false);
+    auto initialised = lib.Enumerate(context, true);
+    Info("udev enumeration of \"hidraw\": " + Join(all));
+    Info("udev enumeration of \"hidraw\", initialised only: " + Join(initialised));
+    Check(all.size() == 1, "udev enumeration finds the hidraw device without udevd");
+    if (all.empty())
+        return view;
+    udev_device* d = lib.DeviceNewFromSyspath(context, all.front().c_str());
+    if (!d)
+        return view;
+    const char* node = lib.DeviceGetDevnode(d);
+    Check(node && devnode == node, std::string("udev devnode ") + (node ? node : "(none)"));
+    if (udev_device* hid = lib.DeviceGetParentWithSubsystemDevtype(d, "hid", nullptr)) {
+        view.HidName = lib.DeviceGetSysname(hid);
+        const char* name = lib.DeviceGetPropertyValue(hid, "HID_NAME");
+        const char* phys = lib.DeviceGetPropertyValue(hid, "HID_PHYS");
+        view.HidNameProp = name ? name : "";
+        Info("udev HID parent " + view.HidName + ": HID_NAME=" + view.HidNameProp + " HID_PHYS=" + (phys ? phys : ""));
+    }
+    udev_device* usb = lib.DeviceGetParentWithSubsystemDevtype(d, "usb", "usb_device");
+    Check(usb != nullptr, "udev parent usb/usb_device exists");
+    if (usb) {
+        auto attribute = [&](const char* name) {
+            const char* value = lib.DeviceGetSysattrValue(usb, name);
+            return std::string(value ? value : "(none)");
+        };
+        view.Product = attribute("product");
+        Info("udev USB parent " + std::string(lib.DeviceGetSysname(usb)) + ": product=" + view.Product +
+             " manufacturer=" + attribute("manufacturer") + " idVendor=" + attribute("idVendor") +
+             " idProduct=" + attribute("idProduct") + " bcdDevice=" + attribute("bcdDevice"));
+        Check(attribute("idVendor") == "2112" && attribute("idProduct") == "1212" && attribute("bcdDevice") == "0100",
+              "USB attributes idVendor 2112, idProduct 1212, bcdDevice 0100 (lower-case hex)");
+    }
+    lib.DeviceUnref(d);
+    return view;
 }
 
-int OpenWhenPresent(const std::string& path, int timeoutMs) {
-  for (int waited = 0;; waited += 20) {
-    int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0 || waited >= timeoutMs) return fd;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+int OpenWhenPresent(const std::string& path, int timeoutMs)
+{
+    for (int waited = 0;; waited += 20) {
+        int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0 || waited >= timeoutMs)
+            return fd;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
-ssize_t ReadWithin(int fd, std::uint8_t* buffer, std::size_t size, int timeoutMs) {
-  pollfd pfd{fd, POLLIN, 0};
-  return ::poll(&pfd, 1, timeoutMs) > 0 ? ::read(fd, buffer, size) : -1;
+ssize_t ReadWithin(int fd, std::uint8_t* buffer, std::size_t size, int timeoutMs)
+{
+    pollfd pfd{fd, POLLIN, 0};
+    return ::poll(&pfd, 1, timeoutMs) > 0 ? ::read(fd, buffer, size) : -1;
 }
 
-}  // namespace
+} // namespace
 
-int main() {
-  std::printf("USB gadget probe: %04x:%04x \"%s\" through dummy_hcd\n", StationVendor, StationProduct, StationName);
-  TUdev lib;
-  bool udevLoaded = lib.Load();
-  Check(udevLoaded, "libudev.so.1 loaded at run time");
-  udev* context = udevLoaded ? lib.New() : nullptr;
-  udev_monitor* monitor = context ? lib.Monitor(context, "kernel") : nullptr;
+int main()
+{
+    std::printf("USB gadget probe: %04x:%04x \"%s\" through dummy_hcd\n", StationVendor, StationProduct, StationName);
+    TUdev lib;
+    bool udevLoaded = lib.Load();
+    Check(udevLoaded, "libudev.so.1 loaded at run time");
+    udev* context = udevLoaded ? lib.New() : nullptr;
+    udev_monitor* monitor = context ? lib.Monitor(context, "kernel") : nullptr;
 
-  TUsbGadget gadget;
-  Check(gadget.Create(), "configfs HID gadget created");
-  Check(gadget.Plug(), "gadget bound to the dummy USB device controller (plugged in)");
-  std::string hidraw = FindHidraw(10000);
-  Check(!hidraw.empty(), "hidraw node appeared: /dev/" + (hidraw.empty() ? std::string("?") : hidraw));
-  if (hidraw.empty()) return 1;
-  std::string devnode = "/dev/" + hidraw;
+    TUsbGadget gadget;
+    Check(gadget.Create(), "configfs HID gadget created");
+    Check(gadget.Plug(), "gadget bound to the dummy USB device controller (plugged in)");
+    std::string hidraw = FindHidraw(10000);
+    Check(!hidraw.empty(), "hidraw node appeared: /dev/" + (hidraw.empty() ? std::string("?") : hidraw));
+    if (hidraw.empty())
+        return 1;
+    std::string devnode = "/dev/" + hidraw;
 
-  std::vector<std::string> chain = ShowParentChain(hidraw);
-  Check(std::find(chain.begin(), chain.end(), "usb") != chain.end(), "a USB device is among the ancestors");
-  char hidPath[PATH_MAX] = "";
-  ::realpath(("/sys/class/hidraw/" + hidraw + "/device").c_str(), hidPath);
-  auto uevent = ReadFile(std::string(hidPath) + "/uevent").value_or("");
-  std::istringstream lines(uevent);
-  for (std::string line; std::getline(lines, line);) Info("  uevent " + line);
+    std::vector<std::string> chain = ShowParentChain(hidraw);
+    Check(std::find(chain.begin(), chain.end(), "usb") != chain.end(), "a USB device is among the ancestors");
+    char hidPath[PATH_MAX] = "";
+    ::realpath(("/sys/class/hidraw/" + hidraw + "/device").c_str(), hidPath);
+    auto uevent = ReadFile(std::string(hidPath) + "/uevent").value_or("");
+    std::istringstream lines(uevent);
+    for (std::string line; std::getline(lines, line);)
+        Info("  uevent " + line);
 
-  TUsbView first;
-  if (context) {
-    first = ShowUdevView(lib, context, devnode);
-    Check(first.Product == StationName, std::string("USB product attribute is ") + StationName + " (UTF-8)");
-    Check(first.HidNameProp == StationName, "without a manufacturer string HID_NAME is the product alone");
-    auto events = lib.Drain(monitor, 1000);
-    Info("\"kernel\" monitor events: " + Join(events));
-    Check(!events.empty() && events.back() == "add " + devnode, "\"kernel\" monitor reports add " + devnode);
-  }
+    TUsbView first;
+    if (context) {
+        first = ShowUdevView(lib, context, devnode);
+        Check(first.Product == StationName, std::string("USB product attribute is ") + StationName + " (UTF-8)");
+        Check(first.HidNameProp == StationName, "without a manufacturer string HID_NAME is the product alone");
+        auto events = lib.Drain(monitor, 1000);
+        Info("\"kernel\" monitor events: " + Join(events));
+        Check(!events.empty() && events.back() == "add " + devnode, "\"kernel\" monitor reports add " + devnode);
+    }
 
-  int fd = OpenWhenPresent(devnode, 2000);
-  Check(fd >= 0, "open " + devnode + " read-write");
-  int gadgetFd = OpenWhenPresent("/dev/hidg0", 2000);
-  Check(gadgetFd >= 0, "open /dev/hidg0 (the station's side)");
-  if (fd < 0 || gadgetFd < 0) return 1;
+    int fd = OpenWhenPresent(devnode, 2000);
+    Check(fd >= 0, "open " + devnode + " read-write");
+    int gadgetFd = OpenWhenPresent("/dev/hidg0", 2000);
+    Check(gadgetFd >= 0, "open /dev/hidg0 (the station's side)");
+    if (fd < 0 || gadgetFd < 0)
+        return 1;
 
-  // Input: the station sends 64 bytes; hidraw reads them without an id byte.
-  std::uint8_t input[ReportSize];
-  for (std::size_t i = 0; i < ReportSize; ++i) input[i] = static_cast<std::uint8_t>(i * 5 + 2);
-  Check(::write(gadgetFd, input, sizeof input) == static_cast<ssize_t>(sizeof input), "64 bytes written to /dev/hidg0");
-  std::uint8_t buffer[256];
-  ssize_t got = ReadWithin(fd, buffer, sizeof buffer, 3000);
-  Info("hidraw read gave " + std::to_string(got) + " bytes" + (got > 0 ? ": " + Hex(buffer, std::min<std::size_t>(static_cast<std::size_t>(got), 8)) + " ..." : ""));
-  Check(got == static_cast<ssize_t>(ReportSize) && std::memcmp(buffer, input, ReportSize) == 0,
-        "input report read from hidraw: 64 bytes, no id byte, as sent");
+    // Input: the station sends 64 bytes; hidraw reads them without an id byte.
+    std::uint8_t input[ReportSize];
+    for (std::size_t i = 0; i < ReportSize; ++i)
+        input[i] = static_cast<std::uint8_t>(i * 5 + 2);
+    Check(::write(gadgetFd, input, sizeof input) == static_cast<ssize_t>(sizeof input),
+          "64 bytes written to /dev/hidg0");
+    std::uint8_t buffer[256];
+    ssize_t got = ReadWithin(fd, buffer, sizeof buffer, 3000);
+    Info("hidraw read gave " + std::to_string(got) + " bytes" +
+         (got > 0 ? ": " + Hex(buffer, std::min<std::size_t>(static_cast<std::size_t>(got), 8)) + " ..." : ""));
+    Check(got == static_cast<ssize_t>(ReportSize) && std::memcmp(buffer, input, ReportSize) == 0,
+          "input report read from hidraw: 64 bytes, no id byte, as sent");
 
-  // Output: id byte 0 and 64 bytes written to hidraw; the station receives the 64 bytes alone.
-  std::uint8_t output[ReportSize + 1];
-  output[0] = 0;
-  for (std::size_t i = 0; i < ReportSize; ++i) output[i + 1] = static_cast<std::uint8_t>(250 - i);
-  ssize_t written = ::write(fd, output, sizeof output);
-  Check(written == static_cast<ssize_t>(sizeof output), "write of id byte + 64 bytes to hidraw returns 65");
-  got = ReadWithin(gadgetFd, buffer, sizeof buffer, 3000);
-  Info("/dev/hidg0 read gave " + std::to_string(got) + " bytes" + (got > 0 ? ": " + Hex(buffer, std::min<std::size_t>(static_cast<std::size_t>(got), 8)) + " ..." : ""));
-  Check(got == static_cast<ssize_t>(ReportSize) && std::memcmp(buffer, output + 1, ReportSize) == 0,
-        "output report reaches the station as 64 bytes, id byte dropped");
+    // Output: id byte 0 and 64 bytes written to hidraw; the station receives the 64 bytes alone.
+    std::uint8_t output[ReportSize + 1];
+    output[0] = 0;
+    for (std::size_t i = 0; i < ReportSize; ++i)
+        output[i + 1] = static_cast<std::uint8_t>(250 - i);
+    ssize_t written = ::write(fd, output, sizeof output);
+    Check(written == static_cast<ssize_t>(sizeof output), "write of id byte + 64 bytes to hidraw returns 65");
+    got = ReadWithin(gadgetFd, buffer, sizeof buffer, 3000);
+    Info("/dev/hidg0 read gave " + std::to_string(got) + " bytes" +
+         (got > 0 ? ": " + Hex(buffer, std::min<std::size_t>(static_cast<std::size_t>(got), 8)) + " ..." : ""));
+    Check(got == static_cast<ssize_t>(ReportSize) && std::memcmp(buffer, output + 1, ReportSize) == 0,
+          "output report reaches the station as 64 bytes, id byte dropped");
 
-  // Unplug while the node is open.
-  Check(gadget.Unplug(), "gadget unbound (unplugged)");
-  pollfd pfd{fd, POLLIN, 0};
-  int ready = ::poll(&pfd, 1, 3000);
-  Info("poll after unplug: " + std::to_string(ready) + ", revents" + (pfd.revents & POLLIN ? " POLLIN" : "") +
-       (pfd.revents & POLLHUP ? " POLLHUP" : "") + (pfd.revents & POLLERR ? " POLLERR" : ""));
-  Check(ready == 1 && (pfd.revents & (POLLHUP | POLLERR)), "poll reports POLLHUP/POLLERR once the device is gone");
-  errno = 0;
-  got = ::read(fd, buffer, sizeof buffer);
-  Info("read after unplug: " + std::to_string(got) + (got < 0 ? ", " + ErrorText(errno) : ""));
-  errno = 0;
-  written = ::write(fd, output, sizeof output);
-  Info("write after unplug: " + std::to_string(written) + (written < 0 ? ", " + ErrorText(errno) : ""));
-  Check(got < 0 && written < 0, "read and write fail after unplug");
-  ::close(fd);
-  ::close(gadgetFd);
-  for (int i = 0; i < 150 && Exists(devnode); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  Check(!Exists(devnode), devnode + " removed by devtmpfs");
-  if (monitor) {
-    auto events = lib.Drain(monitor, 1000);
-    Info("\"kernel\" monitor events: " + Join(events));
-    Check(!events.empty() && events.back() == "remove " + devnode, "\"kernel\" monitor reports remove " + devnode);
-  }
+    // Unplug while the node is open.
+    Check(gadget.Unplug(), "gadget unbound (unplugged)");
+    pollfd pfd{fd, POLLIN, 0};
+    int ready = ::poll(&pfd, 1, 3000);
+    Info("poll after unplug: " + std::to_string(ready) + ", revents" + (pfd.revents & POLLIN ? " POLLIN" : "") +
+         (pfd.revents & POLLHUP ? " POLLHUP" : "") + (pfd.revents & POLLERR ? " POLLERR" : ""));
+    Check(ready == 1 && (pfd.revents & (POLLHUP | POLLERR)), "poll reports POLLHUP/POLLERR once the device is gone");
+    errno = 0;
+    got = ::read(fd, buffer, sizeof buffer);
+    Info("read after unplug: " + std::to_string(got) + (got < 0 ? ", " + ErrorText(errno) : ""));
+    errno = 0;
+    written = ::write(fd, output, sizeof output);
+    Info("write after unplug: " + std::to_string(written) + (written < 0 ? ", " + ErrorText(errno) : ""));
+    Check(got < 0 && written < 0, "read and write fail after unplug");
+    ::close(fd);
+    ::close(gadgetFd);
+    for (int i = 0; i < 150 && Exists(devnode); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    Check(!Exists(devnode), devnode + " removed by devtmpfs");
+    if (monitor) {
+        auto events = lib.Drain(monitor, 1000);
+        Info("\"kernel\" monitor events: " + Join(events));
+        Check(!events.empty() && events.back() == "remove " + devnode, "\"kernel\" monitor reports remove " + devnode);
+    }
 
-  // Plugged in again with a manufacturer string: HID_NAME joins both, the product attribute stays.
-  const std::string manufacturer = "Метео";
-  Check(gadget.SetManufacturer(manufacturer) && gadget.Plug(), "plugged in again with manufacturer " + manufacturer);
-  std::string again = FindHidraw(10000);
-  Check(!again.empty(), "hidraw node appeared again: /dev/" + again);
-  if (!again.empty() && context) {
-    TUsbView second = ShowUdevView(lib, context, "/dev/" + again);
-    Check(second.HidName != first.HidName, "new HID sequence number: " + first.HidName + " then " + second.HidName);
-    Check(second.HidNameProp == manufacturer + " " + StationName, "HID_NAME is \"manufacturer product\": " + second.HidNameProp);
-    Check(second.Product == StationName, "USB product attribute is still the product alone");
-  }
-  gadget.Unplug();
+    // Plugged in again with a manufacturer string: HID_NAME joins both, the product attribute stays.
+    const std::string manufacturer = "Метео";
+    Check(gadget.SetManufacturer(manufacturer) && gadget.Plug(), "plugged in again with manufacturer " + manufacturer);
+    std::string again = FindHidraw(10000);
+    Check(!again.empty(), "hidraw node appeared again: /dev/" + again);
+    if (!again.empty() && context) {
+        TUsbView second = ShowUdevView(lib, context, "/dev/" + again);
+        Check(second.HidName != first.HidName, "new HID sequence number: " + first.HidName + " then " + second.HidName);
+        Check(second.HidNameProp == manufacturer + " " + StationName,
+              "HID_NAME is \"manufacturer product\": " + second.HidNameProp);
+        Check(second.Product == StationName, "USB product attribute is still the product alone");
+    }
+    gadget.Unplug();
 
-  if (monitor) lib.MonitorUnref(monitor);
-  if (context) lib.Unref(context);
-  std::printf("USB gadget probe: %s\n", Failures == 0 ? "all checks hold" : (std::to_string(Failures) + " check(s) failed").c_str());
-  return Failures == 0 ? 0 : 1;
+    if (monitor)
+        lib.MonitorUnref(monitor);
+    if (context)
+        lib.Unref(context);
+    std::printf("USB gadget probe: %s\n",
+                Failures == 0 ? "all checks hold" : (std::to_string(Failures) + " check(s) failed").c_str());
+    return Failures == 0 ? 0 : 1;
 }

@@ -114,9 +114,11 @@ inline int RunSelf(const char* mode, int timeoutMs)
 inline std::vector<std::string> UdevLibraryFiles()
 {
     std::vector<std::string> files;
-    for (const char* dir : {"/lib/x86_64-linux-gnu", "/usr/lib/x86_64-linux-gnu", "/lib64", "/usr/lib64", "/lib", "/usr/lib"}) {
+    for (const char* dir :
+         {"/lib/x86_64-linux-gnu", "/usr/lib/x86_64-linux-gnu", "/lib64", "/usr/lib64", "/lib", "/usr/lib"}) {
         const std::string path = std::string(dir) + "/libudev.so.1";
-        struct stat st{};
+        struct stat st
+        {};
         if (::lstat(path.c_str(), &st) == 0)
             files.push_back(path);
     }

@@ -104,14 +104,12 @@ bool LinuxPlatform::Load()
 {
     if (Context != nullptr)
         return true;
-    if (!Udev.Load(UdevLibraryName.c_str()))
-    {
+    if (!Udev.Load(UdevLibraryName.c_str())) {
         SetLastError(ENOENT);
         return false;
     }
     Context = Udev.New();
-    if (Context == nullptr)
-    {
+    if (Context == nullptr) {
         SetLastError(errno != 0 ? errno : ENOMEM);
         Udev.Unload();
         return false;
@@ -141,32 +139,27 @@ bool LinuxPlatform::Loaded() const
 bool LinuxPlatform::EnumeratePresent(std::vector<PresentInterface>& out)
 {
     out.clear();
-    if (Context == nullptr)
-    {
+    if (Context == nullptr) {
         SetLastError(ENOSYS);
         return false;
     }
     udev_enumerate* enumerate = Udev.EnumerateNew(Context);
-    if (enumerate == nullptr)
-    {
+    if (enumerate == nullptr) {
         SetLastError(ENOMEM);
         return false;
     }
     bool ok = Udev.EnumerateAddMatchSubsystem(enumerate, "hidraw") >= 0;
     if (ok && UdevdRunning)
         ok = Udev.EnumerateAddMatchIsInitialized(enumerate) >= 0;
-    if (ok)
-    {
+    if (ok) {
         const int rc = Udev.EnumerateScanDevices(enumerate);
         ok = rc >= 0;
         if (!ok)
             SetLastError(-rc);
     }
-    if (ok)
-    {
+    if (ok) {
         for (udev_list_entry* entry = Udev.EnumerateGetListEntry(enumerate); entry != nullptr;
-             entry = Udev.ListEntryGetNext(entry))
-        {
+             entry = Udev.ListEntryGetNext(entry)) {
             udev_device* device = Udev.DeviceNewFromSyspath(Context, Udev.ListEntryGetName(entry));
             if (device == nullptr)
                 continue; // gone meanwhile
@@ -176,8 +169,7 @@ bool LinuxPlatform::EnumeratePresent(std::vector<PresentInterface>& out)
             const char* sysName = hid != nullptr ? Udev.DeviceGetSysname(hid) : nullptr;
             PresentInterface present;
             // A node without a HID parent or sequence number cannot be told apart across connections.
-            if (node != nullptr && sysName != nullptr && InstanceFromSysName(sysName, present.DeviceInstance))
-            {
+            if (node != nullptr && sysName != nullptr && InstanceFromSysName(sysName, present.DeviceInstance)) {
                 present.DevicePath = node;
                 out.push_back(std::move(present));
             }
@@ -191,13 +183,11 @@ bool LinuxPlatform::EnumeratePresent(std::vector<PresentInterface>& out)
 Handle LinuxPlatform::Open(const std::string& path, Access access)
 {
     struct stat st;
-    if (stat(path.c_str(), &st) != 0)
-    {
+    if (stat(path.c_str(), &st) != 0) {
         SetLastError(errno);
         return InvalidHandle;
     }
-    if (!S_ISCHR(st.st_mode))
-    {
+    if (!S_ISCHR(st.st_mode)) {
         SetLastError(ENODEV);
         return InvalidHandle;
     }
@@ -208,8 +198,7 @@ Handle LinuxPlatform::Open(const std::string& path, Access access)
         device->Fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
     else if (access == Access::ReadOverlapped)
         device->Fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (access != Access::Identify && device->Fd < 0)
-    {
+    if (access != Access::Identify && device->Fd < 0) {
         SetLastError(errno);
         return InvalidHandle;
     }
@@ -217,33 +206,28 @@ Handle LinuxPlatform::Open(const std::string& path, Access access)
     // Sysfs first: it answers without access rights to the node.
     const std::string hidDirectory = ResolveHidDirectory(SysRoot, major(st.st_rdev), minor(st.st_rdev));
     const bool identified = (!hidDirectory.empty() && ReadHidIdentity(hidDirectory, device->Identity)) ||
-                            (device->Fd >= 0 && IdentifyByIoctl(device->Fd, device->Identity));
-    if (!identified)
-    {
+        (device->Fd >= 0 && IdentifyByIoctl(device->Fd, device->Identity));
+    if (!identified) {
         SetLastError(ENODEV);
         return InvalidHandle;
     }
     if (!device->Identity.HasDescriptor && device->Fd >= 0)
         device->Identity.HasDescriptor = DescriptorByIoctl(device->Fd, device->Identity.ReportDescriptor);
-    if (device->Identity.HasDescriptor)
-    {
+    if (device->Identity.HasDescriptor) {
         const auto parsed =
             ParseReportDescriptor(device->Identity.ReportDescriptor.data(), device->Identity.ReportDescriptor.size());
         device->LayoutKnown = parsed.Ok;
         device->Layout = parsed.Layout;
     }
 
-    if (access == Access::ReadOverlapped)
-    {
+    if (access == Access::ReadOverlapped) {
         // Without the layout the id byte of a report cannot be placed.
-        if (!device->LayoutKnown)
-        {
+        if (!device->LayoutKnown) {
             SetLastError(EPROTO);
             return InvalidHandle;
         }
         device->Reader = std::make_unique<ReadChannel>(device->Fd, device->Layout.NumberedReports);
-        if (!device->Reader->Valid())
-        {
+        if (!device->Reader->Valid()) {
             SetLastError(errno);
             return InvalidHandle;
         }
@@ -259,8 +243,7 @@ Handle LinuxPlatform::AdoptDescriptorForTests(int fd, bool numberedReports)
     device->LayoutKnown = true;
     device->Layout.NumberedReports = numberedReports;
     device->Reader = std::make_unique<ReadChannel>(fd, numberedReports);
-    if (!device->Reader->Valid())
-    {
+    if (!device->Reader->Valid()) {
         SetLastError(errno);
         return InvalidHandle;
     }
@@ -282,8 +265,7 @@ std::shared_ptr<LinuxPlatform::OpenDevice> LinuxPlatform::Find(Handle handle)
 {
     std::lock_guard lock(HandlesMutex);
     const auto it = Handles.find(handle);
-    if (it == Handles.end())
-    {
+    if (it == Handles.end()) {
         SetLastError(EBADF);
         return nullptr;
     }
@@ -323,8 +305,7 @@ bool LinuxPlatform::GetProductString(Handle handle, std::u16string& out)
     const auto device = Find(handle);
     if (!device)
         return false;
-    if (device->Identity.ProductString.empty())
-    {
+    if (device->Identity.ProductString.empty()) {
         SetLastError(ENODATA);
         return false;
     }
@@ -337,8 +318,7 @@ bool LinuxPlatform::GetPreparsedData(Handle handle, PreparsedData& out)
     const auto device = Find(handle);
     if (!device)
         return false;
-    if (!device->LayoutKnown)
-    {
+    if (!device->LayoutKnown) {
         SetLastError(EPROTO);
         return false;
     }
@@ -363,8 +343,7 @@ void LinuxPlatform::FreePreparsedData(PreparsedData data)
 bool LinuxPlatform::GetCaps(PreparsedData data, Caps& out)
 {
     std::lock_guard lock(HandlesMutex);
-    if (LivePreparsedData.count(data) == 0)
-    {
+    if (LivePreparsedData.count(data) == 0) {
         SetLastError(EINVAL);
         return false;
     }
@@ -378,13 +357,11 @@ bool LinuxPlatform::Write(Handle handle, const std::uint8_t* buffer, std::size_t
     const auto device = Find(handle);
     if (!device)
         return false;
-    if (device->Fd < 0 || device->Mode != Access::ReadWrite)
-    {
+    if (device->Fd < 0 || device->Mode != Access::ReadWrite) {
         SetLastError(EBADF);
         return false;
     }
-    if (buffer == nullptr && length != 0)
-    {
+    if (buffer == nullptr && length != 0) {
         SetLastError(EINVAL);
         return false;
     }
@@ -392,8 +369,7 @@ bool LinuxPlatform::Write(Handle handle, const std::uint8_t* buffer, std::size_t
     do
         n = write(device->Fd, buffer, length);
     while (n < 0 && errno == EINTR);
-    if (n < 0)
-    {
+    if (n < 0) {
         SetLastError(errno);
         return false;
     }
@@ -406,14 +382,12 @@ bool LinuxPlatform::BeginRead(Handle handle, std::uint8_t* buffer, std::size_t l
     const auto device = Find(handle);
     if (!device)
         return false;
-    if (!device->Reader)
-    {
+    if (!device->Reader) {
         SetLastError(EBADF);
         return false;
     }
     const int error = device->Reader->Begin(buffer, length);
-    if (error != 0)
-    {
+    if (error != 0) {
         SetLastError(error);
         return false;
     }
@@ -481,14 +455,12 @@ void LinuxPlatform::StartMonitor()
     if (monitor == nullptr)
         return;
     if (Udev.MonitorFilterAddMatchSubsystemDevtype(monitor, "hidraw", nullptr) < 0 ||
-        Udev.MonitorEnableReceiving(monitor) < 0)
-    {
+        Udev.MonitorEnableReceiving(monitor) < 0) {
         Udev.MonitorUnref(monitor);
         return;
     }
     const int fd = Udev.MonitorGetFd(monitor);
-    if (fd < 0)
-    {
+    if (fd < 0) {
         Udev.MonitorUnref(monitor);
         return;
     }
@@ -512,8 +484,7 @@ void LinuxPlatform::DrainMonitor()
         return;
     // A plug-in or unplug comes as several events; all that are waiting make one notice.
     int events = 0;
-    while (udev_device* device = Udev.MonitorReceiveDevice(Monitor))
-    {
+    while (udev_device* device = Udev.MonitorReceiveDevice(Monitor)) {
         Udev.DeviceUnref(device);
         ++events;
     }

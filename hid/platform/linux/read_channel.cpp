@@ -68,9 +68,7 @@ static bool MeansVanished(int error)
 void ReadChannel::DrainWake()
 {
     std::uint64_t count;
-    while (read(WakeFd, &count, sizeof count) > 0)
-    {
-    }
+    while (read(WakeFd, &count, sizeof count) > 0) {}
 }
 
 WaitResult ReadChannel::Wait(int sliceMs, int& error)
@@ -78,12 +76,10 @@ WaitResult ReadChannel::Wait(int sliceMs, int& error)
     using Clock = std::chrono::steady_clock;
     error = 0;
     const auto deadline = Clock::now() + std::chrono::milliseconds(sliceMs > 0 ? sliceMs : 0);
-    for (;;)
-    {
+    for (;;) {
         {
             std::lock_guard lock(Mutex);
-            if (Closed.load())
-            {
+            if (Closed.load()) {
                 if (ReadState == State::Pending)
                     Finish(0);
                 return WaitResult::Completed;
@@ -95,8 +91,7 @@ WaitResult ReadChannel::Wait(int sliceMs, int& error)
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         pollfd fds[2] = {{Fd, POLLIN, 0}, {WakeFd, POLLIN, 0}};
         const int ready = poll(fds, 2, left > 0 ? static_cast<int>(left) : 0);
-        if (ready < 0)
-        {
+        if (ready < 0) {
             if (errno == EINTR)
                 continue;
             error = errno;
@@ -109,26 +104,22 @@ WaitResult ReadChannel::Wait(int sliceMs, int& error)
         if (Closed.load())
             continue; // handled at the top of the loop
 
-        if (fds[0].revents & POLLIN)
-        {
+        if (fds[0].revents & POLLIN) {
             std::lock_guard lock(Mutex);
             if (ReadState != State::Pending || Closed.load())
                 continue;
             const ssize_t n = read(Fd, Buffer + Frame.Offset, Frame.Capacity);
-            if (n > 0)
-            {
+            if (n > 0) {
                 Finish(FramedReadSize(Frame, static_cast<std::size_t>(n)));
                 return WaitResult::Completed;
             }
-            if (n == 0)
-            {
+            if (n == 0) {
                 // The other end is gone (a hidraw read never yields an empty report).
                 error = ENODEV;
                 FinishVanished();
                 return WaitResult::Completed;
             }
-            if (errno != EAGAIN && errno != EINTR)
-            {
+            if (errno != EAGAIN && errno != EINTR) {
                 error = errno;
                 if (MeansVanished(error))
                     FinishVanished();
@@ -136,9 +127,7 @@ WaitResult ReadChannel::Wait(int sliceMs, int& error)
                     Finish(0);
                 return WaitResult::Completed;
             }
-        }
-        else if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
-        {
+        } else if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
             // The device vanished.
             error = ENODEV;
             std::lock_guard lock(Mutex);
@@ -146,8 +135,7 @@ WaitResult ReadChannel::Wait(int sliceMs, int& error)
             return WaitResult::Completed;
         }
 
-        if (fds[1].revents & POLLIN)
-        {
+        if (fds[1].revents & POLLIN) {
             DrainWake();
             if (!Closed.load())
                 return WaitResult::Woken;

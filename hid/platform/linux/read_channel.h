@@ -39,12 +39,7 @@ public:
     void Cancel();
 
 private:
-    enum class State
-    {
-        Idle,
-        Pending,
-        Done
-    };
+    enum class State { Idle, Pending, Done };
 
     void Finish(std::uint32_t size); // with Mutex held
     void FinishVanished();           // with Mutex held

@@ -38,13 +38,7 @@ struct GlobalState
     std::uint32_t ReportId = 0;
 };
 
-enum Kind
-{
-    KindInput,
-    KindOutput,
-    KindFeature,
-    KindCount
-};
+enum Kind { KindInput, KindOutput, KindFeature, KindCount };
 
 DescriptorParseResult Fail(std::size_t offset, std::string error)
 {
@@ -69,13 +63,11 @@ DescriptorParseResult ParseReportDescriptor(const std::uint8_t* data, std::size_
     std::map<std::pair<int, std::uint32_t>, std::uint64_t> reportBits;
 
     std::size_t pos = 0;
-    while (pos < size)
-    {
+    while (pos < size) {
         const std::size_t itemOffset = pos;
         const std::uint8_t prefix = data[pos];
 
-        if (prefix == LongItemPrefix)
-        {
+        if (prefix == LongItemPrefix) {
             // Long items carry no report layout; skip them whole.
             if (size - pos < 3)
                 return Fail(itemOffset, "truncated long item");
@@ -98,10 +90,8 @@ DescriptorParseResult ParseReportDescriptor(const std::uint8_t* data, std::size_
             value |= static_cast<std::uint32_t>(data[pos + 1 + i]) << (8 * i);
         pos += 1 + dataSize;
 
-        if (type == TypeGlobal)
-        {
-            switch (tag)
-            {
+        if (type == TypeGlobal) {
+            switch (tag) {
             case GlobalReportSize:
                 state.ReportSize = value;
                 break;
@@ -128,12 +118,9 @@ DescriptorParseResult ParseReportDescriptor(const std::uint8_t* data, std::size_
             default:
                 break;
             }
-        }
-        else if (type == TypeMain)
-        {
+        } else if (type == TypeMain) {
             int kind = -1;
-            switch (tag)
-            {
+            switch (tag) {
             case MainInput:
                 kind = KindInput;
                 break;
@@ -154,8 +141,7 @@ DescriptorParseResult ParseReportDescriptor(const std::uint8_t* data, std::size_
             default:
                 break;
             }
-            if (kind >= 0)
-            {
+            if (kind >= 0) {
                 const std::uint64_t itemBits = static_cast<std::uint64_t>(state.ReportSize) * state.ReportCount;
                 std::uint64_t& bits = reportBits[{kind, state.ReportId}];
                 if (itemBits > MaxReportBits || bits + itemBits > MaxReportBits)
@@ -174,8 +160,7 @@ DescriptorParseResult ParseReportDescriptor(const std::uint8_t* data, std::size_
     result.Layout.NumberedReports = numbered;
     std::uint16_t* lengths[KindCount] = {&result.Layout.InputReportByteLength, &result.Layout.OutputReportByteLength,
                                          &result.Layout.FeatureReportByteLength};
-    for (const auto& [key, bits] : reportBits)
-    {
+    for (const auto& [key, bits] : reportBits) {
         // Whole bytes of data plus the id byte.
         const auto length = static_cast<std::uint16_t>((bits + 7) / 8 + 1);
         std::uint16_t& longest = *lengths[key.first];

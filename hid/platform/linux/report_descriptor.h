@@ -11,10 +11,10 @@ namespace hidplatform {
 
 struct ReportLayout
 {
-    std::uint16_t InputReportByteLength = 0;  // 0 when the device has no input report
+    std::uint16_t InputReportByteLength = 0; // 0 when the device has no input report
     std::uint16_t OutputReportByteLength = 0;
     std::uint16_t FeatureReportByteLength = 0;
-    bool NumberedReports = false;             // the descriptor assigns report ids
+    bool NumberedReports = false; // the descriptor assigns report ids
 };
 
 struct DescriptorParseResult

@@ -23,8 +23,7 @@ bool ReadAttribute(const fs::path& path, std::string& out)
         return false;
     out.clear();
     char chunk[4096];
-    while (file.read(chunk, sizeof chunk) || file.gcount() > 0)
-    {
+    while (file.read(chunk, sizeof chunk) || file.gcount() > 0) {
         out.append(chunk, static_cast<std::size_t>(file.gcount()));
         if (out.size() > MaxAttributeSize)
             return false;
@@ -37,8 +36,7 @@ bool ParseHex(std::string_view text, std::uint32_t& value)
     if (text.empty() || text.size() > 8)
         return false;
     std::uint32_t result = 0;
-    for (const char c : text)
-    {
+    for (const char c : text) {
         unsigned digit;
         if (c >= '0' && c <= '9')
             digit = static_cast<unsigned>(c - '0');
@@ -68,8 +66,7 @@ fs::path FindUsbDevice(const fs::path& hidDirectory)
     fs::path dir = fs::canonical(hidDirectory, ec);
     if (ec)
         return {};
-    for (int level = 0; level < 4 && dir.has_relative_path(); ++level)
-    {
+    for (int level = 0; level < 4 && dir.has_relative_path(); ++level) {
         dir = dir.parent_path();
         if (fs::exists(dir / "idVendor", ec))
             return dir;
@@ -82,8 +79,7 @@ fs::path FindUsbDevice(const fs::path& hidDirectory)
 std::map<std::string, std::string> ParseUevent(std::string_view text)
 {
     std::map<std::string, std::string> result;
-    while (!text.empty())
-    {
+    while (!text.empty()) {
         const std::size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
@@ -143,8 +139,7 @@ std::u16string DecodeSysfsText(std::string_view utf8, std::size_t maxUnits)
         utf8 = utf8.substr(0, zero);
     utf8 = TrimLineEnd(utf8);
     std::u16string text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())).toStdU16String();
-    if (text.size() > maxUnits)
-    {
+    if (text.size() > maxUnits) {
         std::size_t cut = maxUnits;
         // Do not leave half of a surrogate pair at the end.
         if (cut > 0 && text[cut - 1] >= 0xD800 && text[cut - 1] <= 0xDBFF)
@@ -180,8 +175,7 @@ bool ReadHidIdentity(const std::string& hidDirectory, HidIdentity& out)
         return false;
 
     std::string descriptor;
-    if (ReadAttribute(dir / "report_descriptor", descriptor))
-    {
+    if (ReadAttribute(dir / "report_descriptor", descriptor)) {
         identity.ReportDescriptor.assign(descriptor.begin(), descriptor.end());
         identity.HasDescriptor = true;
     }
@@ -189,16 +183,13 @@ bool ReadHidIdentity(const std::string& hidDirectory, HidIdentity& out)
     // A device that says it is on USB but has no USB device above it (made through uhid, as
     // virtual stand-ins and some tunnels are) has nothing better than HID_NAME either.
     const fs::path usb = identity.Bus == BusUsb ? FindUsbDevice(dir) : fs::path();
-    if (!usb.empty())
-    {
+    if (!usb.empty()) {
         std::string text;
         if (ReadAttribute(usb / "product", text))
             identity.ProductString = DecodeSysfsText(text);
         if (ReadAttribute(usb / "bcdDevice", text))
             ParseBcdDevice(text, identity.VersionNumber);
-    }
-    else
-    {
+    } else {
         // HID_NAME is "manufacturer product" joined: only good enough where the bus has nothing better.
         const auto name = keys.find("HID_NAME");
         if (name != keys.end())

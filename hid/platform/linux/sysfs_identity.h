@@ -20,7 +20,7 @@ struct HidIdentity
     std::uint16_t VendorID = 0;
     std::uint16_t ProductID = 0;
     std::uint16_t VersionNumber = 0;
-    std::u16string ProductString;           // empty when the device names none
+    std::u16string ProductString; // empty when the device names none
     std::vector<std::uint8_t> ReportDescriptor;
     bool HasDescriptor = false;
 };

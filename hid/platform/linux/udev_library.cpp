@@ -46,8 +46,7 @@ bool UdevLibrary::Load(const char* libraryName)
     Resolve(Module, "udev_monitor_enable_receiving", MonitorEnableReceiving, all);
     Resolve(Module, "udev_monitor_get_fd", MonitorGetFd, all);
     Resolve(Module, "udev_monitor_receive_device", MonitorReceiveDevice, all);
-    if (!all)
-    {
+    if (!all) {
         Unload();
         return false;
     }

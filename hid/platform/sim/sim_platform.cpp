@@ -113,7 +113,11 @@ struct SimPlatform::State
     }
 };
 
-SimPlatform::SimPlatform() : S(std::make_unique<State>()), NoticeContext(std::make_unique<QObject>()) {}
+SimPlatform::SimPlatform()
+    : S(std::make_unique<State>())
+    , NoticeContext(std::make_unique<QObject>())
+{
+}
 
 SimPlatform::~SimPlatform() = default;
 
@@ -318,7 +322,8 @@ Handle SimPlatform::Open(const std::string& path, Access access)
         return InvalidHandle;
     }
     const SimAccess mode = found->Config.Access;
-    const bool admitted = mode == SimAccess::ReadWrite || (mode == SimAccess::IdentifyOnly && access == Access::Identify);
+    const bool admitted =
+        mode == SimAccess::ReadWrite || (mode == SimAccess::IdentifyOnly && access == Access::Identify);
     if (!admitted) {
         Fail(EACCES);
         return InvalidHandle;
@@ -496,7 +501,8 @@ WaitResult SimPlatform::WaitRead(Handle handle, int sliceMs)
             result = WaitResult::Completed;
             break;
         }
-        if (device.Changed.wait_until(guard, deadline) == std::cv_status::timeout && std::chrono::steady_clock::now() >= deadline) {
+        if (device.Changed.wait_until(guard, deadline) == std::cv_status::timeout &&
+            std::chrono::steady_clock::now() >= deadline) {
             // One more look, so a change that came with the timeout is not missed.
             if (h->Wake || !device.Input.empty() || !device.Plugged || S->FindHandle(handle) == nullptr)
                 continue;

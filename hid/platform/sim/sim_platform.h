@@ -33,8 +33,7 @@ namespace hidplatform {
 
 using SimDeviceId = int;
 
-enum class SimAccess
-{
+enum class SimAccess {
     ReadWrite,    // opens for reading and writing
     IdentifyOnly, // read-write opening fails (EACCES), identification works, writes fail
     NoAccess      // every opening fails (EACCES): the controller leaves the device out
@@ -42,17 +41,17 @@ enum class SimAccess
 
 struct SimDeviceConfig
 {
-    std::string Path;                     // empty: "/dev/simhidN" with the device id
+    std::string Path; // empty: "/dev/simhidN" with the device id
     std::uint16_t VendorID = 0;
     std::uint16_t ProductID = 0;
     std::uint16_t VersionNumber = 0;
     std::optional<std::u16string> ProductString; // none: the query fails
-    std::uint16_t InputReportByteLength = 65;     // id byte included
-    std::uint16_t OutputReportByteLength = 65;    // id byte included; 0: writes fail
+    std::uint16_t InputReportByteLength = 65;    // id byte included
+    std::uint16_t OutputReportByteLength = 65;   // id byte included; 0: writes fail
     std::uint16_t FeatureReportByteLength = 0;
     SimAccess Access = SimAccess::ReadWrite;
-    bool AttributesFail = false;          // the attributes query fails (EIO)
-    bool CapsFail = false;                // the preparsed data cannot be obtained (EIO)
+    bool AttributesFail = false; // the attributes query fails (EIO)
+    bool CapsFail = false;       // the preparsed data cannot be obtained (EIO)
 };
 
 // What a device's output handler receives: the written bytes, id byte first.
