@@ -36,22 +36,22 @@ Report MakeReport(std::uint8_t seed)
     return report;
 }
 
-StandInDeviceSpec Spec(DWORD instance, USHORT vendor, USHORT product, const wchar_t* name)
+StandInDeviceDescription Description(DWORD instance, USHORT vendor, USHORT product, const wchar_t* name)
 {
-    StandInDeviceSpec spec{};
-    spec.Instance = instance;
-    spec.VendorID = vendor;
-    spec.ProductID = product;
-    spec.VersionNumber = 0x0100;
-    spec.ProductString = name;
-    spec.InputReportByteLength = 65;
-    spec.OutputReportByteLength = 65;
-    return spec;
+    StandInDeviceDescription description{};
+    description.Instance = instance;
+    description.VendorID = vendor;
+    description.ProductID = product;
+    description.VersionNumber = 0x0100;
+    description.ProductString = name;
+    description.InputReportByteLength = 65;
+    description.OutputReportByteLength = 65;
+    return description;
 }
 
-StandInDeviceSpec StationSpec(DWORD instance)
+StandInDeviceDescription StationDescription(DWORD instance)
 {
-    return Spec(instance, 0x2112, 0x1212, L"Метеостанция");
+    return Description(instance, 0x2112, 0x1212, L"Метеостанция");
 }
 
 // Runs the calling thread's message loop until nothing is waiting.
@@ -73,9 +73,9 @@ protected:
 
     void TearDown() override { StandInRemoveAll(); }
 
-    int Add(const StandInDeviceSpec& spec)
+    int Add(const StandInDeviceDescription& description)
     {
-        const int id = StandInAddDevice(&spec);
+        const int id = StandInAddDevice(&description);
         EXPECT_GE(id, 0);
         return id;
     }
@@ -113,15 +113,15 @@ TEST_F(StandInDevices, EnumerationListsTheInterfacesWhoseDetailCouldBeHadWithThe
     static_assert(sizeof(void*) == 4 ? sizeof(SP_DEVICE_INTERFACE_DATA) == 28 : sizeof(SP_DEVICE_INTERFACE_DATA) == 32);
     static_assert(sizeof(void*) == 4 ? sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == 5
                                      : sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == 8);
-    Add(StationSpec(7));
-    Add(Spec(8, 0x2112, 0x1212, L"Метеостанция 2"));
-    StandInDeviceSpec keyboard = Spec(9, 0x046D, 0xC31C, L"USB Keyboard");
+    Add(StationDescription(7));
+    Add(Description(8, 0x2112, 0x1212, L"Метеостанция 2"));
+    StandInDeviceDescription keyboard = Description(9, 0x046D, 0xC31C, L"USB Keyboard");
     keyboard.IdentifyOnly = TRUE;
     Add(keyboard);
-    StandInDeviceSpec failingDetail = Spec(10, 0x1234, 0x0001, L"Detail fails");
+    StandInDeviceDescription failingDetail = Description(10, 0x1234, 0x0001, L"Detail fails");
     failingDetail.FailDetail = TRUE;
     Add(failingDetail);
-    StandInDeviceSpec noSizeRefusal = Spec(11, 0x1234, 0x0002, L"Size query succeeds");
+    StandInDeviceDescription noSizeRefusal = Description(11, 0x1234, 0x0002, L"Size query succeeds");
     noSizeRefusal.DetailSizeWithoutError = TRUE;
     Add(noSizeRefusal);
 
@@ -148,18 +148,18 @@ TEST_F(StandInDevices, EnumerationListsTheInterfacesWhoseDetailCouldBeHadWithThe
 
 TEST_F(StandInDevices, IdentificationGivesAttributesProductStringAndCapsWithTheReportId)
 {
-    Add(StationSpec(7));
-    StandInDeviceSpec keyboard = Spec(9, 0x046D, 0xC31C, L"USB Keyboard");
+    Add(StationDescription(7));
+    StandInDeviceDescription keyboard = Description(9, 0x046D, 0xC31C, L"USB Keyboard");
     keyboard.IdentifyOnly = TRUE;
     Add(keyboard);
     const std::wstring longest(254, L'Ж');
-    Add(Spec(12, 0x1234, 0x0003, longest.c_str()));
+    Add(Description(12, 0x1234, 0x0003, longest.c_str()));
     const std::wstring tooLong(255, L'Ж');
-    Add(Spec(13, 0x1234, 0x0004, tooLong.c_str()));
-    StandInDeviceSpec silent = Spec(14, 0x1234, 0x0005, nullptr);
+    Add(Description(13, 0x1234, 0x0004, tooLong.c_str()));
+    StandInDeviceDescription silent = Description(14, 0x1234, 0x0005, nullptr);
     silent.FailPreparsedData = TRUE;
     Add(silent);
-    StandInDeviceSpec mute = Spec(15, 0x1234, 0x0006, L"No attributes");
+    StandInDeviceDescription mute = Description(15, 0x1234, 0x0006, L"No attributes");
     mute.FailAttributes = TRUE;
     Add(mute);
 
@@ -223,7 +223,7 @@ TEST_F(StandInDevices, IdentificationGivesAttributesProductStringAndCapsWithTheR
 
 TEST_F(StandInDevices, ReadsEndThroughTheCompletionRoutineWritesAreSynchronousAndCancelledReadsWriteNothing)
 {
-    const int station = Add(StationSpec(7));
+    const int station = Add(StationDescription(7));
     const std::string path = PathOf(7);
     const Handle reader = Platform.Open(path, Access::ReadOverlapped);
     const Handle main = Platform.Open(path, Access::ReadWrite);
@@ -311,7 +311,7 @@ TEST_F(StandInDevices, ReadsEndThroughTheCompletionRoutineWritesAreSynchronousAn
 
 TEST_F(StandInDevices, AVanishedDeviceEndsTheReadWithNoDataAndFailsReadStartsWritesAndQueries)
 {
-    const int station = Add(StationSpec(7));
+    const int station = Add(StationDescription(7));
     const std::string path = PathOf(7);
     const Handle reader = Platform.Open(path, Access::ReadOverlapped);
     const Handle main = Platform.Open(path, Access::ReadWrite);
@@ -347,7 +347,7 @@ TEST_F(StandInDevices, AVanishedDeviceEndsTheReadWithNoDataAndFailsReadStartsWri
     Platform.Close(main);
 
     // Broken handles of a device that is still listed: the same failures, and a fresh open works.
-    const int other = Add(StationSpec(8));
+    const int other = Add(StationDescription(8));
     const std::string otherPath = PathOf(8);
     const Handle otherReader = Platform.Open(otherPath, Access::ReadOverlapped);
     const Handle otherMain = Platform.Open(otherPath, Access::ReadWrite);
@@ -422,7 +422,7 @@ TEST(Loading, IsAllOrNothingAndTheSetupLibraryIsCountedAcrossUsers)
         EXPECT_FALSE(missing.Load());
     }
 
-    const int station = StandInAddDevice(&static_cast<const StandInDeviceSpec&>(StationSpec(7)));
+    const int station = StandInAddDevice(&static_cast<const StandInDeviceDescription&>(StationDescription(7)));
     ASSERT_GE(station, 0);
     WindowsPlatform first;
     WindowsPlatform second;

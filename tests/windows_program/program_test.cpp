@@ -140,14 +140,14 @@ public:
     // A new connection: a new device instance, announced as the system announces it.
     void Plug()
     {
-        StandInDeviceSpec spec{};
-        spec.Instance = ++Instance;
-        spec.VendorID = 0x2112;
-        spec.ProductID = 0x1212;
-        spec.ProductString = L"Метеостанция";
-        spec.InputReportByteLength = 65;
-        spec.OutputReportByteLength = 65;
-        Device = StandInAddDevice(&spec);
+        StandInDeviceDescription description{};
+        description.Instance = ++Instance;
+        description.VendorID = 0x2112;
+        description.ProductID = 0x1212;
+        description.ProductString = L"Метеостанция";
+        description.InputReportByteLength = 65;
+        description.OutputReportByteLength = 65;
+        Device = StandInAddDevice(&description);
         Received = 0;
         AnnounceNodeChange();
     }

@@ -52,7 +52,7 @@ struct Op
 
 struct Device
 {
-    StandInDeviceSpec Spec{};
+    StandInDeviceDescription Description{};
     std::wstring Product;
     bool HasProduct = false;
     std::string PipeName;
@@ -96,7 +96,7 @@ public:
     {
         while (static_cast<int>(device.Listening.size()) < ListeningInstances) {
             auto instance = std::make_shared<Instance>();
-            const DWORD direction = device.Spec.IdentifyOnly ? PIPE_ACCESS_OUTBOUND : PIPE_ACCESS_DUPLEX;
+            const DWORD direction = device.Description.IdentifyOnly ? PIPE_ACCESS_OUTBOUND : PIPE_ACCESS_DUPLEX;
             instance->Pipe = CreateNamedPipeA(device.PipeName.c_str(), direction | FILE_FLAG_OVERLAPPED,
                                               PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
                                               PIPE_UNLIMITED_INSTANCES, PipeBufferSize, PipeBufferSize, 0, nullptr);
@@ -175,7 +175,7 @@ private:
     {
         // The pipe of a device opened without access rights only goes outwards: nothing to read.
         const auto device = Devices.find(id);
-        if (device != Devices.end() && device->second.Spec.IdentifyOnly)
+        if (device != Devices.end() && device->second.Description.IdentifyOnly)
             return;
         auto* op = new Op{{}, OpKind::Read, id, instance, std::vector<std::uint8_t>(4096)};
         if (!ReadFile(instance->Pipe, op->Buffer.data(), static_cast<DWORD>(op->Buffer.size()), nullptr,
@@ -284,17 +284,17 @@ bool FindDevice(Server& server, int id, const std::function<void(Device&)>& acti
 
 } // namespace
 
-STANDIN_API int StandInAddDevice(const StandInDeviceSpec* spec)
+STANDIN_API int StandInAddDevice(const StandInDeviceDescription* description)
 {
     Server& server = TheServer();
-    return server.Call<int>([&server, spec] {
+    return server.Call<int>([&server, description] {
         const int id = server.NextId++;
         Device& device = server.Devices[id];
-        device.Spec = *spec;
-        device.HasProduct = spec->ProductString != nullptr;
+        device.Description = *description;
+        device.HasProduct = description->ProductString != nullptr;
         if (device.HasProduct)
-            device.Product = spec->ProductString;
-        device.Spec.ProductString = nullptr;
+            device.Product = description->ProductString;
+        device.Description.ProductString = nullptr;
         device.PipeName =
             "\\\\.\\pipe\\meteo-standin-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(id);
         if (!server.Listen(id, device)) {
@@ -394,15 +394,15 @@ STANDIN_API int StandInListedCount()
     });
 }
 
-STANDIN_API BOOL StandInListed(int index, StandInDeviceSpec* spec, char* path, std::size_t pathSize)
+STANDIN_API BOOL StandInListed(int index, StandInDeviceDescription* description, char* path, std::size_t pathSize)
 {
     Server& server = TheServer();
     return server.Call<bool>([&] {
         for (const auto& [id, device] : server.Devices) {
             if (!device.Listed || index-- > 0)
                 continue;
-            *spec = device.Spec;
-            spec->ProductString = device.HasProduct ? device.Product.c_str() : nullptr;
+            *description = device.Description;
+            description->ProductString = device.HasProduct ? device.Product.c_str() : nullptr;
             if (path != nullptr && pathSize > 0) {
                 std::strncpy(path, device.PipeName.c_str(), pathSize - 1);
                 path[pathSize - 1] = '\0';
@@ -413,7 +413,7 @@ STANDIN_API BOOL StandInListed(int index, StandInDeviceSpec* spec, char* path, s
     });
 }
 
-STANDIN_API BOOL StandInDeviceOfHandle(HANDLE handle, StandInDeviceSpec* spec)
+STANDIN_API BOOL StandInDeviceOfHandle(HANDLE handle, StandInDeviceDescription* description)
 {
     // A broken handle answers nothing, as a HID handle of a device that has gone. (A handle without
     // access rights may not peek at all; that says nothing about the device.)
@@ -440,8 +440,8 @@ STANDIN_API BOOL StandInDeviceOfHandle(HANDLE handle, StandInDeviceSpec* spec)
             return ERROR_INVALID_HANDLE;
         if (!it->second.Listed)
             return ERROR_DEVICE_NOT_CONNECTED;
-        *spec = it->second.Spec;
-        spec->ProductString = it->second.HasProduct ? it->second.Product.c_str() : nullptr;
+        *description = it->second.Description;
+        description->ProductString = it->second.HasProduct ? it->second.Product.c_str() : nullptr;
         return ERROR_SUCCESS;
     });
     if (error != ERROR_SUCCESS)

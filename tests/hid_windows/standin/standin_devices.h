@@ -16,7 +16,7 @@
 #define STANDIN_API extern "C" __declspec(dllimport)
 #endif
 
-struct StandInDeviceSpec
+struct StandInDeviceDescription
 {
     DWORD Instance;
     USHORT VendorID;
@@ -47,7 +47,7 @@ struct StandInCalls
     LONG LivePreparsedData;
 };
 
-STANDIN_API int StandInAddDevice(const StandInDeviceSpec* spec); // its id, or -1
+STANDIN_API int StandInAddDevice(const StandInDeviceDescription* description); // its id, or -1
 // The device goes: its open handles break and it is no longer listed.
 STANDIN_API void StandInRemoveDevice(int id);
 // Every open handle of the device breaks (its reads and writes fail); the device stays listed.
@@ -64,8 +64,8 @@ STANDIN_API StandInCalls StandInCallsSoFar();
 
 // For the stand-in libraries.
 STANDIN_API int StandInListedCount();
-STANDIN_API BOOL StandInListed(int index, StandInDeviceSpec* spec, char* path, std::size_t pathSize);
+STANDIN_API BOOL StandInListed(int index, StandInDeviceDescription* description, char* path, std::size_t pathSize);
 // The device a handle was opened on; false (with the system's error) when the handle is broken.
-STANDIN_API BOOL StandInDeviceOfHandle(HANDLE handle, StandInDeviceSpec* spec);
+STANDIN_API BOOL StandInDeviceOfHandle(HANDLE handle, StandInDeviceDescription* description);
 // The record of calls, updated by the stand-in libraries (on the thread that calls them).
 STANDIN_API StandInCalls* StandInCallRecord();

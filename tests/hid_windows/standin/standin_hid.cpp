@@ -33,53 +33,53 @@ void NTAPI HidD_GetHidGuid(LPGUID guid)
 BOOLEAN NTAPI HidD_GetAttributes(HANDLE device, PHIDD_ATTRIBUTES attributes)
 {
     StandInCallRecord()->AttributesSize = attributes->Size;
-    StandInDeviceSpec spec;
-    if (!StandInDeviceOfHandle(device, &spec))
+    StandInDeviceDescription description;
+    if (!StandInDeviceOfHandle(device, &description))
         return FALSE;
-    if (spec.FailAttributes) {
+    if (description.FailAttributes) {
         SetLastError(ERROR_GEN_FAILURE);
         return FALSE;
     }
-    attributes->VendorID = spec.VendorID;
-    attributes->ProductID = spec.ProductID;
-    attributes->VersionNumber = spec.VersionNumber;
+    attributes->VendorID = description.VendorID;
+    attributes->ProductID = description.ProductID;
+    attributes->VersionNumber = description.VersionNumber;
     return TRUE;
 }
 
 BOOLEAN NTAPI HidD_GetProductString(HANDLE device, PVOID buffer, ULONG length)
 {
     StandInCallRecord()->ProductStringBufferLength = length;
-    StandInDeviceSpec spec;
-    if (!StandInDeviceOfHandle(device, &spec))
+    StandInDeviceDescription description;
+    if (!StandInDeviceOfHandle(device, &description))
         return FALSE;
-    if (spec.ProductString == nullptr) {
+    if (description.ProductString == nullptr) {
         SetLastError(ERROR_GEN_FAILURE);
         return FALSE;
     }
     // The terminating zero only where there is room for it, as the system's library does.
-    const std::size_t bytes = std::wcslen(spec.ProductString) * sizeof(wchar_t);
+    const std::size_t bytes = std::wcslen(description.ProductString) * sizeof(wchar_t);
     if (length < bytes) {
         SetLastError(ERROR_INVALID_USER_BUFFER);
         return FALSE;
     }
-    std::memcpy(buffer, spec.ProductString, std::min<std::size_t>(length, bytes + sizeof(wchar_t)));
+    std::memcpy(buffer, description.ProductString, std::min<std::size_t>(length, bytes + sizeof(wchar_t)));
     return TRUE;
 }
 
 BOOLEAN NTAPI HidD_GetPreparsedData(HANDLE device, PHIDP_PREPARSED_DATA* data)
 {
-    StandInDeviceSpec spec;
-    if (!StandInDeviceOfHandle(device, &spec))
+    StandInDeviceDescription description;
+    if (!StandInDeviceOfHandle(device, &description))
         return FALSE;
-    if (spec.FailPreparsedData) {
+    if (description.FailPreparsedData) {
         SetLastError(ERROR_GEN_FAILURE);
         return FALSE;
     }
     auto* record = new _HIDP_PREPARSED_DATA{PreparsedMagic, {}};
     record->Caps.UsagePage = 0xFF00;
     record->Caps.Usage = 1;
-    record->Caps.InputReportByteLength = spec.InputReportByteLength;
-    record->Caps.OutputReportByteLength = spec.OutputReportByteLength;
+    record->Caps.InputReportByteLength = description.InputReportByteLength;
+    record->Caps.OutputReportByteLength = description.OutputReportByteLength;
     *data = record;
     ++StandInCallRecord()->LivePreparsedData;
     return TRUE;

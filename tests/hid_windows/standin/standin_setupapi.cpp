@@ -17,7 +17,7 @@ constexpr DWORD SetMagic = 0x5e7a51;
 
 struct Entry
 {
-    StandInDeviceSpec Spec;
+    StandInDeviceDescription Description;
     std::string Path;
 };
 
@@ -57,9 +57,9 @@ HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID* classGuid, PCSTR enumerator, HW
     }
     auto* set = new DeviceSet;
     char path[MAX_PATH];
-    StandInDeviceSpec spec;
-    for (int index = 0; StandInListed(index, &spec, path, sizeof path); ++index)
-        set->Entries.push_back({spec, path});
+    StandInDeviceDescription description;
+    for (int index = 0; StandInListed(index, &description, path, sizeof path); ++index)
+        set->Entries.push_back({description, path});
     ++calls.OpenSets;
     return set;
 }
@@ -104,7 +104,7 @@ BOOL WINAPI SetupDiGetDeviceInterfaceDetailA(HDEVINFO handle, PSP_DEVICE_INTERFA
     if (detail == nullptr) {
         if (requiredSize != nullptr)
             *requiredSize = needed;
-        return Fail(entry.Spec.DetailSizeWithoutError ? ERROR_INVALID_DATA : ERROR_INSUFFICIENT_BUFFER);
+        return Fail(entry.Description.DetailSizeWithoutError ? ERROR_INVALID_DATA : ERROR_INSUFFICIENT_BUFFER);
     }
     calls.DetailSize = detail->cbSize;
     if (detail->cbSize != sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A))
@@ -114,12 +114,12 @@ BOOL WINAPI SetupDiGetDeviceInterfaceDetailA(HDEVINFO handle, PSP_DEVICE_INTERFA
             *requiredSize = needed;
         return Fail(ERROR_INSUFFICIENT_BUFFER);
     }
-    if (entry.Spec.FailDetail)
+    if (entry.Description.FailDetail)
         return Fail(ERROR_NOT_FOUND);
     std::memcpy(detail->DevicePath, entry.Path.c_str(), entry.Path.size() + 1);
     if (info != nullptr) {
         info->ClassGuid = HidClass;
-        info->DevInst = entry.Spec.Instance;
+        info->DevInst = entry.Description.Instance;
     }
     return TRUE;
 }
