@@ -172,7 +172,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     THistoryImage folded = FoldedImage(data, size);
     THistoryImage changed = folded;
-    for (int r = 0; r < HistoryRecordCount; r += 2)
+    for (std::size_t r = 0; r < std::size_t{HistoryRecordCount}; r += 2)
         changed[8 * r] = static_cast<std::uint8_t>(changed[8 * r] ^ 1);
 
     std::map<std::int64_t, TValues> reference;
