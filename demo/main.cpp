@@ -6,13 +6,12 @@
 #include "gui/error_box.h"
 #include "gui/termination_signals.h"
 #include "station/one_window_per_folder.h"
+#include "station/program_identity.h"
 
 int main(int argc, char** argv)
 {
     gui::TApplication app(argc, argv);
-    gui::TApplication::setApplicationName(QStringLiteral("Метеостанция"));
-    gui::TApplication::setApplicationDisplayName(DemoTitle);
-    gui::TApplication::setDesktopFileName(QStringLiteral("meteostation-demo"));
+    SetProgramIdentity(QStringLiteral("meteostation-demo"), DemoTitle);
 
     QString problem;
     if (!EnterDemoDataFolder(problem)) {

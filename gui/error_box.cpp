@@ -30,7 +30,7 @@ void ShowErrorBox(const QString& message)
         Hook()(text);
         return;
     }
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text, QMessageBox::Ok);
     box.exec();
 }
 

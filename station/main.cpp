@@ -5,13 +5,12 @@
 #include "station/data_folder.h"
 #include "station/main_form.h"
 #include "station/one_window_per_folder.h"
+#include "station/program_identity.h"
 
 int main(int argc, char** argv)
 {
     gui::TApplication app(argc, argv);
-    gui::TApplication::setApplicationName(QStringLiteral("Метеостанция"));
-    gui::TApplication::setApplicationDisplayName(QStringLiteral("Метеостанция"));
-    gui::TApplication::setDesktopFileName(QStringLiteral("meteostation"));
+    SetProgramIdentity(QStringLiteral("meteostation"), QStringLiteral("Метеостанция"));
 
     QString problem;
     if (!EnterDataFolder(problem)) {

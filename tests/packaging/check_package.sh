@@ -25,7 +25,7 @@ done
 grep -q 'ATTRS{idVendor}=="2112", ATTRS{idProduct}=="1212", TAG+="uaccess"' "$scratch/root/usr/lib/udev/rules.d/70-meteostation.rules" \
   || fail "udev rule"
 grep -q '^Name=Метеостанция$' "$scratch/root/usr/share/applications/meteostation.desktop" || fail "desktop name"
-grep -q '^Categories=Utility;Science;$' "$scratch/root/usr/share/applications/meteostation.desktop" || fail "desktop categories"
+grep -q '^Categories=Utility;$' "$scratch/root/usr/share/applications/meteostation.desktop" || fail "desktop categories"
 grep -q '^Exec=meteostation-launcher meteostation$' "$scratch/root/usr/share/applications/meteostation.desktop" || fail "desktop Exec"
 # The demo keeps to a folder of its own, so it needs no launcher.
 grep -q '^Exec=meteostation-demo$' "$scratch/root/usr/share/applications/meteostation-demo.desktop" || fail "demo desktop Exec"
