@@ -1,5 +1,6 @@
 #!/bin/sh
-# Builds the .deb from the build folder, unpacks it into a scratch root and checks what lands where.
+# Builds the .deb from the build folder, unpacks it into a scratch root and checks what lands where,
+# that the programs are stripped and that lintian and desktop-file-validate find nothing to warn of.
 set -eu
 build=$1
 scratch=$(mktemp -d)
@@ -15,11 +16,15 @@ dpkg-deb -e "$deb" "$scratch/control"
 for f in usr/bin/meteostation usr/bin/meteostation-demo usr/bin/meteostation-launcher usr/bin/meteostation-hid-list \
          usr/share/applications/meteostation.desktop usr/share/applications/meteostation-demo.desktop \
          usr/share/icons/hicolor/scalable/apps/meteostation.svg \
-         usr/lib/udev/rules.d/70-meteostation.rules usr/share/doc/meteostation/README.md; do
+         usr/lib/udev/rules.d/70-meteostation.rules usr/share/doc/meteostation/README.md \
+         usr/share/doc/meteostation/copyright usr/share/doc/meteostation/changelog.gz usr/share/man/man1/meteostation.1.gz; do
   [ -e "$scratch/root/$f" ] || fail "missing /$f"
 done
 for f in usr/bin/meteostation usr/bin/meteostation-demo usr/bin/meteostation-launcher usr/bin/meteostation-hid-list; do
   [ -x "$scratch/root/$f" ] || fail "/$f is not executable"
+done
+for f in usr/bin/meteostation usr/bin/meteostation-demo usr/bin/meteostation-hid-list; do
+  file -b "$scratch/root/$f" | grep -q ', stripped' || fail "/$f is not stripped: $(file -b "$scratch/root/$f")"
 done
 
 grep -q 'ATTRS{idVendor}=="2112", ATTRS{idProduct}=="1212", TAG+="uaccess"' "$scratch/root/usr/lib/udev/rules.d/70-meteostation.rules" \
@@ -29,10 +34,11 @@ grep -q '^Categories=Utility;$' "$scratch/root/usr/share/applications/meteostati
 grep -q '^Exec=meteostation-launcher meteostation$' "$scratch/root/usr/share/applications/meteostation.desktop" || fail "desktop Exec"
 # The demo keeps to a folder of its own, so it needs no launcher.
 grep -q '^Exec=meteostation-demo$' "$scratch/root/usr/share/applications/meteostation-demo.desktop" || fail "demo desktop Exec"
-if command -v desktop-file-validate >/dev/null 2>&1; then
-  desktop-file-validate "$scratch/root/usr/share/applications/meteostation.desktop"
-  desktop-file-validate "$scratch/root/usr/share/applications/meteostation-demo.desktop"
-fi
+for f in meteostation meteostation-demo; do
+  grep -q "^StartupWMClass=$f\$" "$scratch/root/usr/share/applications/$f.desktop" || fail "$f.desktop: window class"
+  out=$(desktop-file-validate "$scratch/root/usr/share/applications/$f.desktop" 2>&1) || fail "$f.desktop: $out"
+  [ -z "$out" ] || fail "$f.desktop: $out"
+done
 
 depends=$(dpkg-deb -f "$deb" Depends)
 for d in libudev1 libqt6widgets6 libqt6gui6 libqt6core6; do
@@ -40,5 +46,7 @@ for d in libudev1 libqt6widgets6 libqt6gui6 libqt6core6; do
 done
 grep -q 'udevadm control --reload-rules' "$scratch/control/postinst" || fail "postinst does not reload the udev rules"
 [ -x "$scratch/control/postinst" ] || fail "postinst not executable"
+# Errors and warnings fail; what lintian merely mentions (I:) is left to it.
+lintian --fail-on error,warning "$deb" >"$scratch/lintian.log" 2>&1 || { cat "$scratch/lintian.log"; fail "lintian"; }
 echo "package OK: $(basename "$deb")"
 echo "Depends: $depends"
