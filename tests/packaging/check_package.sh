@@ -1,8 +1,10 @@
 #!/bin/sh
 # Builds the .deb from the build folder, unpacks it into a scratch root and checks what lands where,
-# that the programs are stripped and that lintian and desktop-file-validate find nothing to warn of.
+# that the programs are stripped, that lintian and desktop-file-validate find nothing to warn of, and
+# the packaged demo's window class and icon.
 set -eu
 build=$1
+here=$(cd "$(dirname "$0")" && pwd)
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
@@ -46,6 +48,8 @@ for d in libudev1 libqt6widgets6 libqt6gui6 libqt6core6; do
 done
 grep -q 'udevadm control --reload-rules' "$scratch/control/postinst" || fail "postinst does not reload the udev rules"
 [ -x "$scratch/control/postinst" ] || fail "postinst not executable"
+xvfb-run -a sh "$here/check_window_identity.sh" "$scratch/root/usr/bin/meteostation-demo" "$scratch" ||
+  fail "window identity"
 # Errors and warnings fail; what lintian merely mentions (I:) is left to it.
 lintian --fail-on error,warning "$deb" >"$scratch/lintian.log" 2>&1 || { cat "$scratch/lintian.log"; fail "lintian"; }
 echo "package OK: $(basename "$deb")"
