@@ -20,7 +20,7 @@ namespace probe {
 using Clock = std::chrono::steady_clock;
 
 // Runs the event loop (the read threads' hand-overs, the udev notices) until done() holds.
-inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
+inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = EventDeadlineMs)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done()) {
