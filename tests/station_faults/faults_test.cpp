@@ -61,9 +61,6 @@ protected:
     void Start()
     {
         CreateForm();
-        // Like the stream's silence, a stall is only ever the test's doing (StallEnded), never a
-        // busy machine's.
-        Form->SetHistoryStallTimeout(std::numeric_limits<int>::max());
         ConnectStation();
         ASSERT_EQ(Form->History.HistoryImage, UserImage());
     }
@@ -82,8 +79,9 @@ protected:
     {
         return PumpUntil([this] { return Form->Station.DownloadActive == 0 && Form->Station.ClearActive == 0; });
     }
-    // The running operation ends by its stall: the station's reports so far are handled and it
-    // sends nothing more while its time stands, so the stall timer, restarted short, runs out.
+    // The running operation ends by its stall, which only a test brings: the station's reports so
+    // far are handled and it sends nothing more while its time stands, so the stall timer,
+    // restarted short, runs out.
     bool StallEnded()
     {
         if (!Settle())
