@@ -44,7 +44,7 @@
 namespace {
 
 constexpr int MaxSteps = 64;
-constexpr int SettleTimeoutMs = 3000;
+constexpr int SettleTimeoutMs = 10000; // far beyond need: a busy machine is no finding
 
 [[noreturn]] void Fail(const char* what)
 {

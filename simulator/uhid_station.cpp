@@ -52,12 +52,19 @@ TUhidDeviceConfig TUhidStation::DeviceConfig()
 void TUhidStation::CatchUp()
 {
     const auto now = std::chrono::steady_clock::now();
-    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - Last);
-    if (elapsed.count() > 0) {
-        // Whole milliseconds only; the rest stays for the next call.
-        Last += elapsed;
-        Model.Advance(elapsed);
-    }
+    auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - Last);
+    if (elapsed.count() <= 0)
+        return;
+    // Whole milliseconds only; the rest stays for the next call.
+    Last += elapsed;
+    // A station whose host stood still (a guest system paused on a busy machine) does not send all
+    // the blocks that fell due meanwhile at once when it goes on: that burst would overflow the
+    // kernel's buffer of a reader that is slow to catch up. Within a transfer a wake-up lets at most
+    // a few blocks' time pass; the station's clock falls behind by the rest.
+    const bool transfer = Model.Mode() == TTransferMode::Downloading || Model.Mode() == TTransferMode::Clearing;
+    if (transfer && Model.BlockInterval().count() > 0)
+        elapsed = std::min(elapsed, MaxBlocksPerWakeUp * Model.BlockInterval());
+    Model.Advance(elapsed);
 }
 
 std::chrono::milliseconds TUhidStation::Tick()

@@ -5,7 +5,8 @@
 //
 // The model lives on the device's thread: output reports go to it there, its input reports go out
 // as they are due, and its clock follows the real time for as long as the object lives, plugged in
-// or not. Other threads reach it through WithModel.
+// or not (but for the time a long pause in a transfer skips; see CatchUp). Other threads reach it
+// through WithModel.
 #pragma once
 
 #include "simulator/station_model.h"
@@ -59,6 +60,8 @@ public:
     const TUhidDevice& Uhid() const { return Device; }
 
 private:
+    static constexpr int MaxBlocksPerWakeUp = 8;
+
     std::chrono::milliseconds Tick();
     void CatchUp(); // the model's clock to now (with the lock held)
 

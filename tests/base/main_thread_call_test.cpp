@@ -47,7 +47,11 @@ TEST(MainThreadCall, EventLoopServesHandOversAndExceptionsReturnToTheCaller)
         QMetaObject::invokeMethod(
             QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     });
-    QTimer::singleShot(5000, [] { QCoreApplication::exit(1); });
+    // A safety net only: the loop ends as soon as the worker is done.
+    QTimer hung;
+    hung.setSingleShot(true);
+    QObject::connect(&hung, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    hung.start(60000);
     EXPECT_EQ(QCoreApplication::exec(), 0);
     worker.join();
     EXPECT_EQ(calls, 100);
@@ -57,16 +61,23 @@ TEST(MainThreadCall, EventLoopServesHandOversAndExceptionsReturnToTheCaller)
 TEST(MainThreadCall, WaitingForAWorkerThatIsBlockedInAHandOverDoesNotDeadlock)
 {
     std::atomic<bool> ended{false};
+    std::atomic<int> checks{0};
     std::thread worker([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        // The main thread has looked twice and found nothing to do: it is about to wait, or waits.
+        while (checks.load() < 2)
+            std::this_thread::yield();
         base::RunOnMainThread([] {});
         ended = true;
         base::WakeMainThreadWaiters();
     });
     const auto start = std::chrono::steady_clock::now();
-    base::WaitServingHandOvers([&] { return ended.load(); });
+    base::WaitServingHandOvers([&] {
+        ++checks;
+        return ended.load();
+    });
     worker.join();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    // A deadlock would hang here for good; anything slow would be a wait on something else.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
 TEST(MainThreadCall, CalledOnTheMainThreadRunsAtOnce)

@@ -1,5 +1,6 @@
 #include "chart/chart_math.h"
 #include "tests/support/diagram_chart.h"
+#include "tests/support/test_support.h"
 
 #include <QFontMetrics>
 #include <QTest>
@@ -185,9 +186,9 @@ TEST(ChartPaint, ChangesInOneEventGiveOnePaint)
     TDiagramChart diagram;
     TChart& chart = diagram.Chart;
     chart.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return chart.DrawCount() > 0 && !chart.Dirty(); }));
-    QTest::qWait(20);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart, testsupport::EventDeadlineMs));
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return chart.DrawCount() > 0 && !chart.Dirty(); }));
+    ASSERT_TRUE(testsupport::PumpPosted());
     const int draws = chart.DrawCount();
     const int paints = chart.PaintCount();
 
@@ -195,8 +196,8 @@ TEST(ChartPaint, ChangesInOneEventGiveOnePaint)
     chart.SetMarginTop(3);
     EXPECT_TRUE(chart.Dirty());
     EXPECT_EQ(chart.DrawCount(), draws); // nothing is drawn inside the event
-    ASSERT_TRUE(QTest::qWaitFor([&] { return chart.PaintCount() > paints; }));
-    QTest::qWait(20);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return chart.PaintCount() > paints; }));
+    ASSERT_TRUE(testsupport::PumpPosted());
     EXPECT_EQ(chart.DrawCount(), draws + 1);
     EXPECT_FALSE(chart.Dirty());
 
@@ -206,7 +207,7 @@ TEST(ChartPaint, ChangesInOneEventGiveOnePaint)
     EXPECT_FALSE(chart.Dirty());
     const int paintsBefore = chart.PaintCount();
     chart.update();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return chart.PaintCount() > paintsBefore; }));
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return chart.PaintCount() > paintsBefore; }));
     EXPECT_EQ(chart.DrawCount(), draws + 1);
 }
 

@@ -1,4 +1,5 @@
 #include "tests/support/diagram_chart.h"
+#include "tests/support/test_support.h"
 
 #include <QApplication>
 #include <QTest>
@@ -17,7 +18,7 @@ struct TShownDiagram : TDiagramChart
         values[3] = 255;
         ShowDay(QStringLiteral("Температура в доме"), values);
         Chart.show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&Chart));
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&Chart, testsupport::EventDeadlineMs));
         Chart.RenderToImage();
     }
 

@@ -1,7 +1,6 @@
 #include "hid_test_support.h"
 
 #include <QEventLoop>
-#include <QTimer>
 
 using hidplatform::SimAccess;
 using hidtest::ControllerTest;
@@ -165,9 +164,10 @@ TEST_F(ControllerTest, NoticeDuringARescanIsDroppedNotQueued)
         Log.push_back("arrival " + d->PnPInfo().DevicePath);
         if (d->PnPInfo().DevicePath == "/dev/a") {
             Sim.PlugDevice(Station("/dev/b"));
-            // The handler runs a nested event loop: the notice arrives while the rescan runs.
+            // The handler runs a nested event loop: the notice arrives while the rescan runs. The
+            // quit is posted after the notice, so the loop ends only once the notice is delivered.
             QEventLoop nested;
-            QTimer::singleShot(20, &nested, &QEventLoop::quit);
+            QMetaObject::invokeMethod(&nested, &QEventLoop::quit, Qt::QueuedConnection);
             nested.exec();
         }
     }));

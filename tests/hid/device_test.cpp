@@ -228,13 +228,13 @@ TEST_F(DeviceTest, FailedReadStartsRaiseErrorsButPauseOneSliceEach)
     Controller->SetOnDeviceData(DataHandler());
     ASSERT_TRUE(PumpUntil([&] { return DataErrors >= 3; }));
     EXPECT_EQ(LastDataError, static_cast<std::uint32_t>(EIO));
+    // A few more tries: however busy the machine, each took a slice, so they took that long.
     const auto start = std::chrono::steady_clock::now();
     const int before = Sim.ReadStarts(Id);
-    PumpUntil([] { return false; }, 200);
+    ASSERT_TRUE(PumpUntil([&] { return Sim.ReadStarts(Id) - before >= 5; }));
     const double elapsed = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     const int starts = Sim.ReadStarts(Id) - before;
     EXPECT_LE(starts, elapsed / 40 + 2); // one try per slice, not a spin
-    EXPECT_GE(starts, 2);
     // Reads start again once the device admits them.
     Sim.SetReadStartFailure(Id, 0);
     Sim.QueueInputReport(Id, Report(0, 3));

@@ -29,7 +29,7 @@ inline void Flush()
 
 // Waits until `done` holds without running the event loop, so the read threads' hand-overs stay
 // waiting; false when it still does not after `timeoutMs`.
-inline bool WaitWithoutServing(const std::function<bool()>& done, int timeoutMs = 10000)
+inline bool WaitWithoutServing(const std::function<bool()>& done, int timeoutMs = testsupport::EventDeadlineMs)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done()) {

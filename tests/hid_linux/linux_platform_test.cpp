@@ -286,18 +286,17 @@ TEST(LinuxPlatformRead, WakeEndsTheCurrentOrTheNextWaitAtOnce)
     EXPECT_EQ(fake.Platform.WaitRead(fake.Read, 60000), WaitResult::Woken);
 
     // During the wait, from another thread; a wait that ignored the wake would take a minute.
-    std::atomic<bool> waiting{false};
+    const std::atomic<pid_t> waiter{gettid()};
+    std::atomic<bool> polled{false};
     std::thread waker([&] {
-        while (!waiting.load())
-            std::this_thread::yield();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        polled = hidlinuxtest::WaitUntilPolling(waiter);
         fake.Platform.WakeRead(fake.Read);
     });
-    waiting = true;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(fake.Platform.WaitRead(fake.Read, 60000), WaitResult::Woken);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
     waker.join();
+    EXPECT_TRUE(polled); // the wake came during the wait
 
     // The read is still outstanding and the wake is used up.
     EXPECT_EQ(fake.Platform.WaitRead(fake.Read, 10), WaitResult::TimedOut);
@@ -313,17 +312,15 @@ TEST(LinuxPlatformRead, CloseWhileAReaderWaitsEndsTheReadWithNoData)
     std::memset(buffer, 0xAA, sizeof buffer);
     ASSERT_TRUE(fake.Platform.BeginRead(fake.Read, buffer, sizeof buffer));
 
-    std::atomic<bool> started{false};
+    std::atomic<pid_t> readerId{0};
     WaitResult result = WaitResult::TimedOut;
     std::uint32_t size = 99;
     std::thread reader([&] {
-        started = true;
+        readerId = gettid();
         result = fake.Platform.WaitRead(fake.Read, 60000);
         size = fake.Platform.CompletedReadSize(fake.Read);
     });
-    while (!started.load())
-        std::this_thread::yield();
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(hidlinuxtest::WaitUntilPolling(readerId)); // the close comes during the wait
     fake.Platform.Close(fake.Read);
     reader.join();
 

@@ -1,13 +1,18 @@
 // Shared helpers of the Linux backend tests: descriptors kept as commented hex text, scratch
-// directories for fake sysfs trees.
+// directories for fake sysfs trees, a look at what another thread waits in.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/syscall.h>
+#include <sys/types.h>
+#include <thread>
 #include <vector>
 
 namespace hidlinuxtest {
@@ -88,6 +93,24 @@ inline void AddCharNode(const std::filesystem::path& root, const std::filesystem
     fs::create_directory_symlink(hid, node / "device");
     fs::create_directories(root / "dev/char");
     fs::create_directory_symlink(node, root / "dev/char" / (std::to_string(major) + ":" + std::to_string(minor)));
+}
+
+// Waits until the thread `tid` of this process (0: not started yet) sleeps in poll, as a read's
+// wait does, so what follows lands during that wait; false when it does not within 10 s. Runs no
+// event loop, so any thread may wait so.
+inline bool WaitUntilPolling(const std::atomic<pid_t>& tid)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+        long number = -1;
+        if (tid.load() != 0) // the system call the thread is blocked in comes first
+            std::ifstream("/proc/self/task/" + std::to_string(tid.load()) + "/syscall") >> number;
+        if (number == SYS_poll || number == SYS_ppoll)
+            return true;
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::yield();
+    }
 }
 
 } // namespace hidlinuxtest

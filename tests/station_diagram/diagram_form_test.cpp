@@ -313,7 +313,7 @@ TEST_F(DiagramPage, ZoomOfTheHoursOutlivesDayStepsUntilRestored)
     Show(day, IndoorTemperatureQuantity);
     form.PageControl1->SetActivePageIndex(1);
     form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form, testsupport::EventDeadlineMs));
     TChart& chart = *form.Chart1;
     chart.RenderToImage();
 
@@ -384,7 +384,7 @@ TEST_F(DiagramPage, PageShowsTheChartBesideItsControls)
     Show(day, PressureQuantity);
     form.PageControl1->SetActivePageIndex(1);
     form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form, testsupport::EventDeadlineMs));
     const QImage page = form.grab().toImage();
     if (const QByteArray file = qgetenv("METEO_DIAGRAM_PNG"); !file.isEmpty())
         page.save(QString::fromLocal8Bit(file));

@@ -80,7 +80,7 @@ TEST_F(StationE2E, HotPlugUnplugAndReplug)
 {
     CreateForm();
     // The controller's first scan (of no devices) runs from the event loop.
-    QTest::qWait(50);
+    ASSERT_TRUE(testsupport::PumpPosted());
     EXPECT_EQ(Form->Panel1->Caption(), StationDisconnectedText);
 
     PlugStation();
@@ -140,7 +140,7 @@ TEST_F(StationE2E, DevicesWithTheNameOrTheIdsAloneAreNeverTaken)
         Platform.SetOutputHandler(ids.back(), capture);
     }
     ASSERT_TRUE(PumpUntil([this] { return Form->HidDeviceController1->DeviceCount() == 5; }));
-    QTest::qWait(30);
+    ASSERT_TRUE(testsupport::PumpPosted());
     EXPECT_EQ(Form->Station.StationDevice, nullptr);
     EXPECT_EQ(Form->Panel1->Caption(), StationDisconnectedText);
     EXPECT_TRUE(written.empty());
@@ -158,8 +158,7 @@ TEST_F(StationE2E, StationThatCanOnlyBeIdentifiedIsNotAnnouncedAsConnected)
     config.Access = hidplatform::SimAccess::IdentifyOnly;
     const hidplatform::SimDeviceId id = Platform.PlugDevice(config);
     ASSERT_TRUE(PumpUntil([this] { return Form->Station.StationDevice != nullptr; }));
-    QTest::qWait(30);
-    EXPECT_EQ(Form->Panel1->Caption(), QStringLiteral("Нет доступа к метеостанции"));
+    ASSERT_TRUE(PumpUntil([this] { return Form->Panel1->Caption() == QStringLiteral("Нет доступа к метеостанции"); }));
     EXPECT_TRUE(Form->Panel1->toolTip().contains(QStringLiteral("70-meteostation.rules")));
     EXPECT_EQ(Form->Station.StationDevice->ReadThread(), nullptr);
     EXPECT_EQ(Platform.ReadStarts(id), 0);
@@ -258,7 +257,7 @@ TEST_F(StationE2E, SecondStationTakesOverAndTheFirstOneGoesQuietly)
     EXPECT_EQ(Form->HidDeviceController1->Device(0), current);
     EXPECT_EQ(Platform.OpenHandleCount(firstId), 0);
     const int readStarts = Platform.ReadStarts(firstId);
-    QTest::qWait(50);
+    ASSERT_TRUE(testsupport::PumpPosted());
     EXPECT_EQ(Platform.ReadStarts(firstId), readStarts);
     EXPECT_EQ(Form->Station.StationDevice, current);
     EXPECT_EQ(Form->Panel1->Caption(), StationConnectedText);

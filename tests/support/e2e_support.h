@@ -57,8 +57,10 @@ protected:
         Form = std::make_unique<TForm1>(Platform);
         Form->SetClock([] { return QDateTime(QDate(2025, 11, 23), QTime(18, 42, 9)); });
         // The station's time runs only when a test advances it, so on a busy machine a test may
-        // well take seconds between two reports; the tests of that notice shorten it again.
+        // well take seconds between two reports or two history blocks: the "no data" notice and
+        // the stall of a download or clear come only when a test shortens their time-outs.
         Form->SetStreamSilenceTimeout(std::numeric_limits<int>::max());
+        Form->SetHistoryStallTimeout(std::numeric_limits<int>::max());
         Form->show();
     }
 

@@ -12,13 +12,18 @@
 #include <QThread>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <ostream>
 
 namespace testsupport {
 
+// How long a test waits for what it expects: far beyond need, so a busy machine never fails a
+// test; every wait ends as soon as the event has come.
+inline constexpr int EventDeadlineMs = 10000;
+
 // Runs the event loop, and with it the read threads' hand-overs to the main thread, until `done`
 // holds; false when it still does not after `timeoutMs`.
-inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 10000)
+inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = EventDeadlineMs)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done()) {
@@ -28,6 +33,16 @@ inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 10000)
         QThread::usleep(200);
     }
     return true;
+}
+
+// Runs the event loop until everything posted to the main thread before the call has been
+// delivered: a call queued now runs after all of it. For checks that something did not happen.
+inline bool PumpPosted(int timeoutMs = EventDeadlineMs)
+{
+    const auto reached = std::make_shared<bool>(false);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [reached] { *reached = true; }, Qt::QueuedConnection);
+    return PumpUntil([reached] { return *reached; }, timeoutMs);
 }
 
 // An empty temporary folder made the current one for the object's lifetime; the folder that was

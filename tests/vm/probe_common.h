@@ -40,6 +40,24 @@ inline const std::vector<std::uint8_t>& ReportDescriptor = ::StationReportDescri
 
 inline int Failures = 0;
 
+// How long a probe waits for anything the kernel, the station or the program should do: far
+// beyond need, since the guest runs under software emulation on a machine that may be busy. Every
+// wait ends as soon as what it waits for has come.
+inline constexpr int EventDeadlineMs = 30000;
+
+// Checks `done` every few milliseconds until it holds; false when it still does not after timeoutMs.
+template <typename Done>
+bool WaitUntil(Done done, int timeoutMs = EventDeadlineMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
 inline void Check(bool ok, const std::string& what)
 {
     std::printf("%s: %s\n", ok ? "ok  " : "FAIL", what.c_str());
@@ -186,14 +204,22 @@ struct TUdev
         return m;
     }
 
-    // Every "action devnode" the monitor has queued, waiting up to timeoutMs for the first.
-    std::vector<std::string> Drain(udev_monitor* m, int timeoutMs)
+    // Every "action devnode" the monitor has queued, waiting up to timeoutMs for the event `until`
+    // (for the first event when none is named), then taking what follows within 50 ms.
+    std::vector<std::string> Drain(udev_monitor* m, const std::string& until = {}, int timeoutMs = EventDeadlineMs)
     {
         std::vector<std::string> events;
         if (!m)
             return events;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         pollfd pfd{MonitorGetFd(m), POLLIN, 0};
-        while (::poll(&pfd, 1, events.empty() ? timeoutMs : 50) > 0) {
+        for (;;) {
+            const bool waiting =
+                until.empty() ? events.empty() : std::find(events.begin(), events.end(), until) == events.end();
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (::poll(&pfd, 1, waiting ? static_cast<int>(std::max<long>(left.count(), 0)) : 50) <= 0)
+                break;
             udev_device* d = MonitorReceiveDevice(m);
             if (!d)
                 break;
@@ -215,12 +241,14 @@ inline std::string Join(const std::vector<std::string>& items)
 }
 
 // The hidraw node whose HID device carries the station's ids, waiting for it to appear.
-inline std::string FindHidraw(int timeoutMs)
+inline std::string FindHidraw(int timeoutMs = EventDeadlineMs)
 {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    do {
-        if (DIR* dir = ::opendir("/sys/class/hidraw")) {
-            std::string found;
+    std::string found;
+    WaitUntil(
+        [&] {
+            DIR* dir = ::opendir("/sys/class/hidraw");
+            if (!dir)
+                return false;
             while (dirent* entry = ::readdir(dir)) {
                 std::string name = entry->d_name;
                 if (name.rfind("hidraw", 0) != 0)
@@ -231,12 +259,10 @@ inline std::string FindHidraw(int timeoutMs)
                     found = name;
             }
             ::closedir(dir);
-            if (!found.empty())
-                return found;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    } while (std::chrono::steady_clock::now() < deadline);
-    return {};
+            return !found.empty();
+        },
+        timeoutMs);
+    return found;
 }
 
 // Prints every ancestor of the hidraw node with its subsystem; returns the ancestors' subsystems.

@@ -23,12 +23,10 @@ public:
     bool Open()
     {
         // /dev/uhid appears through devtmpfs once the module has registered it.
-        for (int i = 0; i < 50 && Fd < 0; ++i) {
+        return WaitUntil([this] {
             Fd = ::open("/dev/uhid", O_RDWR | O_CLOEXEC);
-            if (Fd < 0)
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return Fd >= 0;
+            return Fd >= 0;
+        });
     }
 
     bool Create()
@@ -146,9 +144,9 @@ int main()
         return 1;
     }
     Check(station.Create(), "UHID_CREATE2 accepted");
-    Check(station.WaitFor(UHID_START, 5000).has_value(), "UHID_START (a HID driver bound the device)");
+    Check(station.WaitFor(UHID_START, EventDeadlineMs).has_value(), "UHID_START (a HID driver bound the device)");
 
-    std::string hidraw = FindHidraw(5000);
+    std::string hidraw = FindHidraw();
     Check(!hidraw.empty(), "hidraw node appeared: /dev/" + (hidraw.empty() ? std::string("?") : hidraw));
     if (hidraw.empty())
         return 1;
@@ -219,11 +217,11 @@ int main()
                 lib.DeviceUnref(d);
             }
         }
-        auto kernelEvents = lib.Drain(kernelMonitor, 1000);
+        auto kernelEvents = lib.Drain(kernelMonitor, "add " + devnode);
         Info("\"kernel\" monitor events: " + Join(kernelEvents));
         Check(kernelEvents.size() == 1 && kernelEvents.front() == "add " + devnode,
               "\"kernel\" monitor reports add " + devnode);
-        Info("\"udev\" monitor events: " + Join(lib.Drain(udevMonitor, 200)));
+        Info("\"udev\" monitor events: " + Join(lib.Drain(udevMonitor, {}, 200)));
     }
 
     // The hidraw interface.
@@ -237,7 +235,7 @@ int main()
     char mode[8];
     std::snprintf(mode, sizeof mode, "%04o", st.st_mode & 07777);
     Info(devnode + " mode " + mode + " owner " + std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid));
-    Check(station.WaitFor(UHID_OPEN, 2000).has_value(), "UHID_OPEN after the hidraw node was opened");
+    Check(station.WaitFor(UHID_OPEN, EventDeadlineMs).has_value(), "UHID_OPEN after the hidraw node was opened");
 
     hidraw_devinfo info{};
     Check(::ioctl(fd, HIDIOCGRAWINFO, &info) == 0 && info.bustype == BUS_USB &&
@@ -263,7 +261,7 @@ int main()
     Check(station.Input(input, sizeof input), "UHID_INPUT2 of 64 bytes accepted");
     pollfd pfd{fd, POLLIN, 0};
     std::uint8_t buffer[256];
-    ssize_t got = ::poll(&pfd, 1, 2000) > 0 ? ::read(fd, buffer, sizeof buffer) : -1;
+    ssize_t got = ::poll(&pfd, 1, EventDeadlineMs) > 0 ? ::read(fd, buffer, sizeof buffer) : -1;
     Info("hidraw read gave " + std::to_string(got) + " bytes" +
          (got > 0 ? ": " + Hex(buffer, std::min<std::size_t>(static_cast<std::size_t>(got), 8)) + " ..." : ""));
     Check(got == static_cast<ssize_t>(ReportSize) && std::memcmp(buffer, input, ReportSize) == 0,
@@ -277,7 +275,7 @@ int main()
     ssize_t written = ::write(fd, output, sizeof output);
     Check(written == static_cast<ssize_t>(sizeof output),
           "write of id byte + 64 bytes to hidraw returns 65" + (written < 0 ? ": " + ErrorText(errno) : ""));
-    auto out = station.WaitFor(UHID_OUTPUT, 2000);
+    auto out = station.WaitFor(UHID_OUTPUT, EventDeadlineMs);
     Check(out.has_value(), "UHID_OUTPUT arrived");
     if (out) {
         Info("UHID_OUTPUT size " + std::to_string(out->u.output.size) + ", rtype " +
@@ -291,7 +289,7 @@ int main()
     // Unplug while the node is open: what a reader sees.
     Check(station.Destroy(), "UHID_DESTROY accepted");
     pfd = {fd, POLLIN, 0};
-    int ready = ::poll(&pfd, 1, 2000);
+    int ready = ::poll(&pfd, 1, EventDeadlineMs);
     Info("poll after unplug: " + std::to_string(ready) + ", revents" + (pfd.revents & POLLIN ? " POLLIN" : "") +
          (pfd.revents & POLLHUP ? " POLLHUP" : "") + (pfd.revents & POLLERR ? " POLLERR" : ""));
     Check(ready == 1 && (pfd.revents & (POLLHUP | POLLERR)), "poll reports POLLHUP/POLLERR once the device is gone");
@@ -304,18 +302,17 @@ int main()
     Info("write after unplug: " + std::to_string(written) + (written < 0 ? ", " + ErrorText(errno) : ""));
     Check(written < 0, "write fails after unplug");
     ::close(fd);
-    for (int i = 0; i < 100 && Exists(devnode); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    WaitUntil([&] { return !Exists(devnode); });
     Check(!Exists(devnode), devnode + " removed by devtmpfs");
     if (context) {
-        auto events = lib.Drain(kernelMonitor, 1000);
+        auto events = lib.Drain(kernelMonitor, "remove " + devnode);
         Info("\"kernel\" monitor events: " + Join(events));
         Check(!events.empty() && events.back() == "remove " + devnode, "\"kernel\" monitor reports remove " + devnode);
     }
 
     // Plugged in again: a new HID sequence number, so a new instance.
     Check(station.Create(), "second UHID_CREATE2 accepted");
-    std::string again = FindHidraw(5000);
+    std::string again = FindHidraw();
     char againPath[PATH_MAX] = "";
     if (!again.empty())
         ::realpath(("/sys/class/hidraw/" + again + "/device").c_str(), againPath);

@@ -190,7 +190,7 @@ int Unprivileged(int argc, char** argv)
         return 1;
     ::setenv("XDG_RUNTIME_DIR", "/tmp", 1);
     QCoreApplication app(argc, argv);
-    const std::string node = "/dev/" + FindHidraw(2000);
+    const std::string node = "/dev/" + FindHidraw();
     const int fd = ::open(node.c_str(), O_RDWR | O_CLOEXEC);
     Check(fd < 0 && errno == EACCES, node + " cannot be opened here (" + (fd < 0 ? ErrorText(errno) : "opened") + ")");
     if (fd >= 0)
@@ -198,7 +198,7 @@ int Unprivileged(int argc, char** argv)
     hidplatform::LinuxPlatform platform;
     TProgramSide program;
     program.Create(platform);
-    PumpUntil([&] { return program.Rescans > 0; }, 5000);
+    PumpUntil([&] { return program.Rescans > 0; });
     Check(program.StationDevice != nullptr, "the station is found and matched through sysfs");
     if (THidDevice* device = program.StationDevice) {
         Check(device->QueryProductName() == StationProductName && device->VendorID() == StationVendorID &&
@@ -267,8 +267,9 @@ int main(int argc, char** argv)
     const bool plugged = station.Plug();
     Check(plugged,
           "station plugged in through /dev/uhid" + (plugged ? std::string() : ": " + ErrorText(station.LastError())));
-    Check(station.Uhid().WaitStarted(std::chrono::milliseconds(5000)), "UHID_START: a HID driver took the device");
-    const std::string hidraw = FindHidraw(5000);
+    Check(station.Uhid().WaitStarted(std::chrono::milliseconds(EventDeadlineMs)),
+          "UHID_START: a HID driver took the device");
+    const std::string hidraw = FindHidraw();
     Check(!hidraw.empty(), "hidraw node /dev/" + hidraw + " after " + Fixed(Seconds(phase)) + " s");
     if (hidraw.empty())
         return 1;
@@ -282,7 +283,7 @@ int main(int argc, char** argv)
 
     // ---- without libudev --------------------------------------------------------------------------------
     phase = Clock::now();
-    const int withoutUdev = WithUdevHidden([] { return RunSelf("--without-udev", 20000); });
+    const int withoutUdev = WithUdevHidden([] { return RunSelf("--without-udev", 4 * EventDeadlineMs); });
     Check(withoutUdev == 0,
           "without libudev: the controller is inert, nothing crashed (child status " + std::to_string(withoutUdev) +
               ", " + Fixed(Seconds(phase)) + " s)");
@@ -295,7 +296,7 @@ int main(int argc, char** argv)
           "controller loaded the Linux backend, udev monitor active");
 
     // ---- found at start ---------------------------------------------------------------------------------
-    PumpUntil([&] { return program.Rescans > 0; }, 5000);
+    PumpUntil([&] { return program.Rescans > 0; });
     Check(program.StationDevice != nullptr && program.StationArrivalRescan == 0,
           "station arrived at the first rescan and was checked out");
     if (program.StationDevice == nullptr)
@@ -305,12 +306,12 @@ int main(int argc, char** argv)
     Info("device " + device->PnPInfo().DevicePath + ", instance " + std::to_string(firstInstance));
     // uhid takes a version, but neither sysfs nor the hidraw ioctls tell it.
     CheckStationIdentity(*device, 0, "HID_NAME; no USB device above a uhid device, so no version either");
-    PumpUntil([&] { return station.Uhid().Opened(); }, 2000);
+    PumpUntil([&] { return station.Uhid().Opened(); });
     Check(station.Uhid().Opened(), "UHID_OPEN: the station knows a reader has it open");
 
     // ---- no access rights ---------------------------------------------------------------------------------
     phase = Clock::now();
-    const int unprivileged = RunSelf("--unprivileged", 20000);
+    const int unprivileged = RunSelf("--unprivileged", 4 * EventDeadlineMs);
     Check(unprivileged == 0,
           "without access rights: identified through sysfs, ReadWriteGranted false (child status " +
               std::to_string(unprivileged) + ", " + Fixed(Seconds(phase)) + " s)");
@@ -318,7 +319,7 @@ int main(int argc, char** argv)
     // ---- readings -------------------------------------------------------------------------------------------
     phase = Clock::now();
     Check(program.Command(1), "command 1 written");
-    PumpUntil([&] { return program.From(device).size() >= 10; }, 5000);
+    PumpUntil([&] { return program.From(device).size() >= 10; });
     {
         const auto got = program.From(device);
         const auto sent = station.SentReports();
@@ -336,12 +337,10 @@ int main(int argc, char** argv)
     // ---- a settings command: humidity on, correction 30 ---------------------------------------------------
     const std::size_t beforeSetting = program.Received.size();
     Check(program.Command(2, 5, 1, 30, 12), "settings command written (item 5: humidity on, correction 30)");
-    PumpUntil(
-        [&] {
-            const auto got = program.From(device, beforeSetting);
-            return !got.empty() && got.back().Data[33] == 30;
-        },
-        3000);
+    PumpUntil([&] {
+        const auto got = program.From(device, beforeSetting);
+        return !got.empty() && got.back().Data[33] == 30;
+    });
     const auto afterSetting = program.From(device, beforeSetting);
     Check(!afterSetting.empty() && afterSetting.back().Data[33] == 30 && afterSetting.back().Data[31] == 1 &&
               station.WithModel(
@@ -349,13 +348,11 @@ int main(int argc, char** argv)
           "the station applied it and its readings show correction 30");
 
     Check(program.Command(5), "command 5 written");
-    PumpUntil(
-        [&] {
-            return station.WithModel(
-                       [](simulator::TStationModel& m) { return m.Mode() == simulator::TTransferMode::Idle; }) &&
-                program.From(device).size() == station.SentCount();
-        },
-        3000);
+    PumpUntil([&] {
+        return station.WithModel(
+                   [](simulator::TStationModel& m) { return m.Mode() == simulator::TTransferMode::Idle; }) &&
+            program.From(device).size() == station.SentCount();
+    });
     Pump(100);
     Check(program.From(device).size() == station.SentCount() && station.LostCount() == 0,
           "stream stopped; all " + std::to_string(station.SentCount()) + " reports sent arrived");
@@ -364,7 +361,7 @@ int main(int argc, char** argv)
     const std::size_t mark = program.From(device).size();
     phase = Clock::now();
     Check(program.Command(3), "command 3 written");
-    PumpUntil([&] { return program.From(device).size() >= mark + HistoryBlockCount; }, 20000);
+    PumpUntil([&] { return program.From(device).size() >= mark + HistoryBlockCount; });
     const double downloadSeconds = Seconds(phase);
     Pump(100);
     {
@@ -394,7 +391,7 @@ int main(int argc, char** argv)
     });
     phase = Clock::now();
     Check(numbered.Create(NumberedConfig()), "numbered device created");
-    PumpUntil([&] { return program.NumberedDevice != nullptr; }, 8000);
+    PumpUntil([&] { return program.NumberedDevice != nullptr; });
     Check(program.NumberedDevice != nullptr,
           "it arrived through the monitor and was checked out (" + Fixed(Seconds(phase)) + " s)");
     if (THidDevice* other = program.NumberedDevice) {
@@ -411,7 +408,7 @@ int main(int argc, char** argv)
         // check-out must arrive all the same.
         const std::size_t before = program.Received.size();
         Check(numbered.SendInput(two, sizeof two) && numbered.SendInput(one, sizeof one), "input reports 2 and 1 sent");
-        PumpUntil([&] { return program.From(other, before).size() >= 2; }, 3000);
+        PumpUntil([&] { return program.From(other, before).size() >= 2; });
         const auto got = program.From(other, before);
         Check(got.size() == 2 && got[0].Id == 2 && got[0].Data == std::vector<std::uint8_t>(two + 1, two + 17) &&
                   got[1].Id == 1 && got[1].Data == std::vector<std::uint8_t>(one + 1, one + 9),
@@ -425,9 +422,7 @@ int main(int argc, char** argv)
         Check(other->WriteReport(outThree, sizeof outThree, written) && written == sizeof outThree &&
                   other->WriteReport(outOne, sizeof outOne, written) && written == sizeof outOne,
               "output reports 3 (4 bytes) and 1 (8 bytes) written");
-        const auto deadline = Clock::now() + std::chrono::seconds(3);
-        while (numbered.OutputReportCount() < 2 && Clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        WaitUntil([&] { return numbered.OutputReportCount() >= 2; });
         std::lock_guard lock(outputsMutex);
         Check(outputs.size() == 2 && outputs[0] == std::vector<std::uint8_t>(outThree, outThree + 5) &&
                   outputs[1] == std::vector<std::uint8_t>(outOne, outOne + 9),
@@ -435,18 +430,18 @@ int main(int argc, char** argv)
                   (outputs.empty() ? std::string() : ": " + Hex(outputs[0].data(), outputs[0].size())));
     }
     numbered.Destroy();
-    PumpUntil([&] { return program.NumberedUnplugs > 0; }, 5000);
+    PumpUntil([&] { return program.NumberedUnplugs > 0; });
     Check(program.NumberedUnplugs == 1 && program.StationDevice == device,
           "numbered device unplugged, the station untouched");
 
     // ---- unplug (UHID_DESTROY) and replug ------------------------------------------------------------------
     Check(program.Command(1), "command 1 again: streaming");
     const std::size_t beforeUnplug = program.Received.size();
-    PumpUntil([&] { return program.Received.size() >= beforeUnplug + 3; }, 3000);
+    PumpUntil([&] { return program.Received.size() >= beforeUnplug + 3; });
     const int errorsBefore = program.DataErrors;
     phase = Clock::now();
     station.Unplug();
-    PumpUntil([&] { return program.StationUnplugs > 0; }, 5000);
+    PumpUntil([&] { return program.StationUnplugs > 0; });
     Check(program.StationUnplugs == 1 && program.StationDevice == nullptr,
           "UHID_DESTROY reached OnDeviceUnplug (" + Fixed(Seconds(phase)) + " s)");
     Info("data-error events on the way: " + std::to_string(program.DataErrors - errorsBefore) +
@@ -457,7 +452,7 @@ int main(int argc, char** argv)
 
     phase = Clock::now();
     Check(station.Plug(), "station plugged in again");
-    PumpUntil([&] { return program.StationDevice != nullptr; }, 8000);
+    PumpUntil([&] { return program.StationDevice != nullptr; });
     Check(program.StationDevice != nullptr && program.StationDevice->PnPInfo().DeviceInstance != firstInstance,
           "replug: a new device with a new instance (" +
               (program.StationDevice ? std::to_string(program.StationDevice->PnPInfo().DeviceInstance)
@@ -466,7 +461,7 @@ int main(int argc, char** argv)
     if (program.StationDevice != nullptr) {
         const std::size_t from = program.Received.size();
         Check(program.Command(1), "command 1 to the new device");
-        PumpUntil([&] { return program.From(program.StationDevice, from).size() >= 3; }, 5000);
+        PumpUntil([&] { return program.From(program.StationDevice, from).size() >= 3; });
         const auto got = program.From(program.StationDevice, from);
         const auto sent = station.SentReports();
         Check(got.size() >= 3 && sent.size() >= 3 && std::equal(sent[0].begin(), sent[0].end(), got[0].Data.begin()),

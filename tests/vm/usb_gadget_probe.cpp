@@ -56,14 +56,14 @@ TUsbView ShowUdevView(TUdev& lib, udev* context, const std::string& devnode)
     return view;
 }
 
-int OpenWhenPresent(const std::string& path, int timeoutMs)
+int OpenWhenPresent(const std::string& path)
 {
-    for (int waited = 0;; waited += 20) {
-        int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-        if (fd >= 0 || waited >= timeoutMs)
-            return fd;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    int fd = -1;
+    WaitUntil([&] {
+        fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        return fd >= 0;
+    });
+    return fd;
 }
 
 ssize_t ReadWithin(int fd, std::uint8_t* buffer, std::size_t size, int timeoutMs)
@@ -86,7 +86,7 @@ int main()
     TUsbGadget gadget;
     Check(gadget.Create(), "configfs HID gadget created");
     Check(gadget.Plug(), "gadget bound to the dummy USB device controller (plugged in)");
-    std::string hidraw = FindHidraw(10000);
+    std::string hidraw = FindHidraw();
     Check(!hidraw.empty(), "hidraw node appeared: /dev/" + (hidraw.empty() ? std::string("?") : hidraw));
     if (hidraw.empty())
         return 1;
@@ -106,14 +106,14 @@ int main()
         first = ShowUdevView(lib, context, devnode);
         Check(first.Product == StationName, std::string("USB product attribute is ") + StationName + " (UTF-8)");
         Check(first.HidNameProp == StationName, "without a manufacturer string HID_NAME is the product alone");
-        auto events = lib.Drain(monitor, 1000);
+        auto events = lib.Drain(monitor, "add " + devnode);
         Info("\"kernel\" monitor events: " + Join(events));
         Check(!events.empty() && events.back() == "add " + devnode, "\"kernel\" monitor reports add " + devnode);
     }
 
-    int fd = OpenWhenPresent(devnode, 2000);
+    int fd = OpenWhenPresent(devnode);
     Check(fd >= 0, "open " + devnode + " read-write");
-    int gadgetFd = OpenWhenPresent("/dev/hidg0", 2000);
+    int gadgetFd = OpenWhenPresent("/dev/hidg0");
     Check(gadgetFd >= 0, "open /dev/hidg0 (the station's side)");
     if (fd < 0 || gadgetFd < 0)
         return 1;
@@ -125,7 +125,7 @@ int main()
     Check(::write(gadgetFd, input, sizeof input) == static_cast<ssize_t>(sizeof input),
           "64 bytes written to /dev/hidg0");
     std::uint8_t buffer[256];
-    ssize_t got = ReadWithin(fd, buffer, sizeof buffer, 3000);
+    ssize_t got = ReadWithin(fd, buffer, sizeof buffer, EventDeadlineMs);
     Info("hidraw read gave " + std::to_string(got) + " bytes" +
          (got > 0 ? ": " + Hex(buffer, std::min<std::size_t>(static_cast<std::size_t>(got), 8)) + " ..." : ""));
     Check(got == static_cast<ssize_t>(ReportSize) && std::memcmp(buffer, input, ReportSize) == 0,
@@ -138,7 +138,7 @@ int main()
         output[i + 1] = static_cast<std::uint8_t>(250 - i);
     ssize_t written = ::write(fd, output, sizeof output);
     Check(written == static_cast<ssize_t>(sizeof output), "write of id byte + 64 bytes to hidraw returns 65");
-    got = ReadWithin(gadgetFd, buffer, sizeof buffer, 3000);
+    got = ReadWithin(gadgetFd, buffer, sizeof buffer, EventDeadlineMs);
     Info("/dev/hidg0 read gave " + std::to_string(got) + " bytes" +
          (got > 0 ? ": " + Hex(buffer, std::min<std::size_t>(static_cast<std::size_t>(got), 8)) + " ..." : ""));
     Check(got == static_cast<ssize_t>(ReportSize) && std::memcmp(buffer, output + 1, ReportSize) == 0,
@@ -147,7 +147,7 @@ int main()
     // Unplug while the node is open.
     Check(gadget.Unplug(), "gadget unbound (unplugged)");
     pollfd pfd{fd, POLLIN, 0};
-    int ready = ::poll(&pfd, 1, 3000);
+    int ready = ::poll(&pfd, 1, EventDeadlineMs);
     Info("poll after unplug: " + std::to_string(ready) + ", revents" + (pfd.revents & POLLIN ? " POLLIN" : "") +
          (pfd.revents & POLLHUP ? " POLLHUP" : "") + (pfd.revents & POLLERR ? " POLLERR" : ""));
     Check(ready == 1 && (pfd.revents & (POLLHUP | POLLERR)), "poll reports POLLHUP/POLLERR once the device is gone");
@@ -160,11 +160,10 @@ int main()
     Check(got < 0 && written < 0, "read and write fail after unplug");
     ::close(fd);
     ::close(gadgetFd);
-    for (int i = 0; i < 150 && Exists(devnode); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    WaitUntil([&] { return !Exists(devnode); });
     Check(!Exists(devnode), devnode + " removed by devtmpfs");
     if (monitor) {
-        auto events = lib.Drain(monitor, 1000);
+        auto events = lib.Drain(monitor, "remove " + devnode);
         Info("\"kernel\" monitor events: " + Join(events));
         Check(!events.empty() && events.back() == "remove " + devnode, "\"kernel\" monitor reports remove " + devnode);
     }
@@ -172,7 +171,7 @@ int main()
     // Plugged in again with a manufacturer string: HID_NAME joins both, the product attribute stays.
     const std::string manufacturer = "Метео";
     Check(gadget.SetManufacturer(manufacturer) && gadget.Plug(), "plugged in again with manufacturer " + manufacturer);
-    std::string again = FindHidraw(10000);
+    std::string again = FindHidraw();
     Check(!again.empty(), "hidraw node appeared again: /dev/" + again);
     if (!again.empty() && context) {
         TUsbView second = ShowUdevView(lib, context, "/dev/" + again);

@@ -1,16 +1,18 @@
 // What the programs that run inside the kernel VM share beyond probe_common.h: the event loop pump,
-// timing, and a way to run this same program again as a child process with other rights or
-// another library path, with a time limit.
+// timing, the backend with its reads counted, and a way to run this same program again as a child
+// process with other rights or another library path, with a time limit.
 #pragma once
 
 #include "tests/vm/probe_common.h"
 
 #include "hid/hid_device.h"
+#include "hid/platform/hid_platform.h"
 #include "station/protocol/station_identity.h"
 
 #include <QCoreApplication>
 #include <QThread>
 
+#include <atomic>
 #include <csignal>
 #include <functional>
 #include <sys/wait.h>
@@ -20,7 +22,7 @@ namespace probe {
 using Clock = std::chrono::steady_clock;
 
 // Runs the event loop (the read threads' hand-overs, the udev notices) until done() holds.
-inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
+inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = EventDeadlineMs)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done()) {
@@ -31,6 +33,83 @@ inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
     }
     return true;
 }
+
+// The real backend with every read start and every read that brought a report counted: to see
+// whether a read thread spins, and when the program has taken all a station sent.
+class TCountingPlatform : public hidplatform::Platform
+{
+public:
+    explicit TCountingPlatform(hidplatform::Platform& real)
+        : Real(real)
+    {
+    }
+
+    std::atomic<int> ReadStarts{0};
+    std::atomic<int> FailedReadStarts{0};
+    std::atomic<int> ReportsRead{0};
+
+    bool Load() override { return Real.Load(); }
+    void Unload() override { Real.Unload(); }
+    bool Loaded() const override { return Real.Loaded(); }
+    bool EnumeratePresent(std::vector<hidplatform::PresentInterface>& out) override
+    {
+        return Real.EnumeratePresent(out);
+    }
+    hidplatform::Handle Open(const std::string& path, hidplatform::Access access) override
+    {
+        return Real.Open(path, access);
+    }
+    void Close(hidplatform::Handle handle) override { Real.Close(handle); }
+    bool GetAttributes(hidplatform::Handle handle, hidplatform::Attributes& out) override
+    {
+        return Real.GetAttributes(handle, out);
+    }
+    bool GetProductString(hidplatform::Handle handle, std::u16string& out) override
+    {
+        return Real.GetProductString(handle, out);
+    }
+    bool GetPreparsedData(hidplatform::Handle handle, hidplatform::PreparsedData& out) override
+    {
+        return Real.GetPreparsedData(handle, out);
+    }
+    void FreePreparsedData(hidplatform::PreparsedData data) override { Real.FreePreparsedData(data); }
+    bool GetCaps(hidplatform::PreparsedData data, hidplatform::Caps& out) override { return Real.GetCaps(data, out); }
+    bool Write(hidplatform::Handle handle, const std::uint8_t* buffer, std::size_t length,
+               std::uint32_t& written) override
+    {
+        return Real.Write(handle, buffer, length, written);
+    }
+    bool BeginRead(hidplatform::Handle handle, std::uint8_t* buffer, std::size_t length) override
+    {
+        ++ReadStarts;
+        const bool started = Real.BeginRead(handle, buffer, length);
+        if (!started)
+            ++FailedReadStarts;
+        return started;
+    }
+    hidplatform::WaitResult WaitRead(hidplatform::Handle handle, int sliceMs) override
+    {
+        return Real.WaitRead(handle, sliceMs);
+    }
+    void WakeRead(hidplatform::Handle handle) override { Real.WakeRead(handle); }
+    std::uint32_t CompletedReadSize(hidplatform::Handle handle) override
+    {
+        const std::uint32_t size = Real.CompletedReadSize(handle);
+        if (size > 0)
+            ++ReportsRead;
+        return size;
+    }
+    void CancelRead(hidplatform::Handle handle) override { Real.CancelRead(handle); }
+    std::uint32_t LastError() const override { return Real.LastError(); }
+    std::string ErrorText(std::uint32_t code) const override { return Real.ErrorText(code); }
+    void SetDeviceChangeHandler(std::function<void()> handler) override
+    {
+        Real.SetDeviceChangeHandler(std::move(handler));
+    }
+
+private:
+    hidplatform::Platform& Real;
+};
 
 inline std::string Utf8(const std::u16string& text)
 {
