@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,7 +39,8 @@ public:
     int LastError() const { return Device.LastError(); }
 
     // The model under the station's lock, its clock brought up to now, from any thread. `f` must not
-    // call back into the station.
+    // call back into the station, nor start sending: the device's thread sleeps until the next
+    // report it knows of is due, so commands reach the station through the device.
     template <typename F>
     auto WithModel(F&& f)
     {
@@ -59,7 +61,9 @@ public:
     const TUhidDevice& Uhid() const { return Device; }
 
 private:
-    std::chrono::milliseconds Tick();
+    // The model's clock to now and its due reports sent; then how long the device's thread may
+    // sleep: until the next report is due, or until a command when nothing is.
+    std::optional<std::chrono::milliseconds> Tick();
     void CatchUp(); // the model's clock to now (with the lock held)
 
     TUhidDevice Device;
