@@ -2,7 +2,7 @@
 // pass of the event loop would otherwise be painted after each one, thousands of times a second,
 // though no screen shows more than its frames. The first change after a quiet frame is painted at
 // once; changes that follow within the frame are painted together once the frame has passed, so
-// the last change always reaches the screen.
+// the last change always reaches the screen (a repaint() asked for within the frame waits too).
 #pragma once
 
 #include <QElapsedTimer>
