@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <optional>
 
 namespace gui {
 
@@ -23,9 +24,13 @@ public:
     // Pixels between the label's bottom and the edit's top.
     static constexpr int LabelSpacing = 3;
 
-    QString Text() const { return text(); }
-    void SetText(const QString& value) { setText(value); }
-    void Clear() { clear(); }
+    // The edit's text. A text given while the edit is hidden is the edit's text at once (Text()
+    // returns it), but the edit lays it out only once it is shown or painted: a settings page
+    // behind another page follows every report of the station without laying out texts nobody
+    // sees. The text the edit already has is not set again.
+    QString Text() const { return FHiddenText ? *FHiddenText : text(); }
+    void SetText(const QString& value);
+    void Clear();
 
 protected:
     bool event(QEvent* event) override;
@@ -34,8 +39,11 @@ protected:
 
 private:
     void PlaceLabel();
+    // The text given while hidden, laid out now.
+    void TakeHiddenText();
 
     QPointer<QLabel> FLabel;
+    std::optional<QString> FHiddenText; // given while hidden, not laid out yet
 };
 
 } // namespace gui

@@ -4,6 +4,8 @@
 
 #include <QDateTime>
 #include <algorithm>
+#include <climits>
+#include <optional>
 #include <vector>
 
 namespace simulator {
@@ -21,19 +23,18 @@ TSimStation::TSimStation(hidplatform::SimPlatform& platform, std::uint32_t seed,
 {
     // The transport's part: report id 0 in front of the station's 64 data bytes.
     StationModel.SetInputReportHandler([this](const TInputReport& data) { Transmit(data); });
-    QObject::connect(&Ticker, &QTimer::timeout, [this] {
-        // Whole milliseconds of real time not yet handed to the model.
-        const std::chrono::milliseconds now(Elapsed.elapsed());
-        const std::chrono::milliseconds step = now - Consumed;
-        Consumed = now;
-        if (step.count() > 0)
-            StationModel.Advance(step);
+    Wake.setSingleShot(true);
+    // Reports leave on the millisecond they are due, as the station's own timer sends them.
+    Wake.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&Wake, &QTimer::timeout, [this] {
+        CatchUp();
+        SleepUntilDue();
     });
 }
 
 TSimStation::~TSimStation()
 {
-    StopClock();
+    Wake.stop();
     Unplug();
 }
 
@@ -55,7 +56,10 @@ void TSimStation::Plug()
         return;
     Device = Platform.PlugDevice(DeviceConfig());
     Platform.SetOutputHandler(Device, [this](const std::uint8_t* report, std::size_t length) {
+        // A command acts at the station's present: its clock first comes up to now.
+        CatchUp();
         StationModel.HandleOutputReport(report, length);
+        SleepUntilDue();
     });
     ApplyPlatformFaults();
 }
@@ -128,16 +132,48 @@ void TSimStation::ApplyPlatformFaults()
     Platform.SetReadStartFailure(Device, FaultSet.ReadStartError);
 }
 
-void TSimStation::StartClock(std::chrono::milliseconds tick)
+void TSimStation::Advance(std::chrono::milliseconds elapsed)
+{
+    StationModel.Advance(elapsed);
+    SleepUntilDue();
+}
+
+void TSimStation::StartClock()
 {
     Elapsed.start();
     Consumed = std::chrono::milliseconds(0);
-    Ticker.start(static_cast<int>(tick.count()));
+    SleepUntilDue();
 }
 
 void TSimStation::StopClock()
 {
-    Ticker.stop();
+    CatchUp();
+    Wake.stop();
+    Elapsed.invalidate();
+}
+
+void TSimStation::CatchUp()
+{
+    if (!Elapsed.isValid())
+        return;
+    // Whole milliseconds; the rest waits for the next call.
+    const std::chrono::milliseconds now(Elapsed.elapsed());
+    const std::chrono::milliseconds step = now - Consumed;
+    Consumed = now;
+    if (step.count() > 0)
+        StationModel.Advance(step);
+}
+
+void TSimStation::SleepUntilDue()
+{
+    if (!Elapsed.isValid())
+        return;
+    const std::optional<std::chrono::milliseconds> due = StationModel.UntilNextReport();
+    if (!due) {
+        Wake.stop();
+        return;
+    }
+    Wake.start(static_cast<int>(std::min<std::chrono::milliseconds::rep>(due->count(), INT_MAX)));
 }
 
 } // namespace simulator

@@ -3,7 +3,8 @@
 // program writes go to the model; the model's input reports are queued for the device's reads.
 //
 // Time passes for the model only through Advance, or, once StartClock has been called, with the
-// real time measured by a timer on the main thread.
+// real time: the station sleeps until its next report is due (a timer on the main thread), and
+// the program's commands bring its clock up to now before they act.
 #pragma once
 
 #include "hid/platform/sim/sim_platform.h"
@@ -82,9 +83,11 @@ public:
     const TStationFaults& Faults() const { return FaultSet; }
     const TStationTraffic& Traffic() const { return TrafficCounts; }
 
-    void Advance(std::chrono::milliseconds elapsed) { StationModel.Advance(elapsed); }
-    // Real time from now on, measured every `tick` on the main thread's event loop.
-    void StartClock(std::chrono::milliseconds tick = std::chrono::milliseconds(20));
+    void Advance(std::chrono::milliseconds elapsed);
+    // Real time from now on, on the main thread's event loop. While it runs, Model() shows the
+    // station as of its last report or command.
+    void StartClock();
+    // Brings the clock up to now and stops it there.
     void StopClock();
 
 private:
@@ -93,12 +96,16 @@ private:
     void Transmit(const TInputReport& data);
     void QueueGarbage();
     void ApplyPlatformFaults();
+    // The real time not yet handed to the model, while the clock runs.
+    void CatchUp();
+    // The wake-up for the next report due, while the clock runs.
+    void SleepUntilDue();
 
     hidplatform::SimPlatform& Platform;
     TStationModel StationModel;
     hidplatform::SimDeviceId Device = NoDevice;
-    QTimer Ticker;
-    QElapsedTimer Elapsed;
+    QTimer Wake;
+    QElapsedTimer Elapsed; // valid while the clock runs
     std::chrono::milliseconds Consumed{0};
     TStationFaults FaultSet;
     TStationTraffic TrafficCounts;

@@ -356,6 +356,13 @@ void TStationModel::Advance(milliseconds elapsed)
     }
 }
 
+std::optional<milliseconds> TStationModel::UntilNextReport() const
+{
+    if (Transfer == TTransferMode::Idle)
+        return std::nullopt;
+    return std::max(Due - Now, milliseconds{0});
+}
+
 void TStationModel::RunClock(milliseconds elapsed)
 {
     if (elapsed <= milliseconds{0})

@@ -30,6 +30,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace simulator {
 
@@ -79,6 +80,12 @@ public:
     // Receives every input report. The handler must not call back into the model.
     void SetInputReportHandler(TInputReportHandler handler) { InputReportHandler = std::move(handler); }
 
+    // How long from the model's present until the next report of the stream, download or clear is
+    // due (0 when it is due now); none while nothing is being sent. Between reports only the clock
+    // runs and full hours are logged, which one Advance catches up on in time order, so a transport
+    // may sleep until then (or until the next command, when nothing is due).
+    std::optional<std::chrono::milliseconds> UntilNextReport() const;
+
     void SetStreamInterval(std::chrono::milliseconds interval); // at least 1 ms; default 1 s
     void SetBlockInterval(std::chrono::milliseconds interval);  // 0 sends all 512 at once; default 8 ms
     std::chrono::milliseconds StreamInterval() const { return StreamPeriod; }
@@ -125,7 +132,6 @@ private:
     void RunClock(std::chrono::milliseconds elapsed);
     void LogRecord(TStationTime hour);
     bool SensorPresent(TSensor sensor) const;
-    std::chrono::milliseconds NextDue() const;
 
     std::uint32_t Seed;
     TInputReportHandler InputReportHandler;

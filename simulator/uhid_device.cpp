@@ -2,7 +2,9 @@
 
 #include <linux/uhid.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -183,14 +185,21 @@ bool TUhidDevice::WaitStarted(std::chrono::milliseconds timeout) const
     return true;
 }
 
+int TUhidDevice::Tick()
+{
+    const std::optional<std::chrono::milliseconds> sleep = TickHandler ? TickHandler() : std::nullopt;
+    // No time-out (-1) when nothing is due: the kernel's requests and the stop wake the thread.
+    if (!sleep)
+        return -1;
+    return static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(sleep->count(), 0, INT_MAX));
+}
+
 void TUhidDevice::Run()
 {
     auto event = std::make_unique<uhid_event>();
-    std::chrono::milliseconds sleep = TickHandler ? TickHandler() : std::chrono::milliseconds(1000);
+    int timeout = Tick();
     for (;;) {
         pollfd fds[2] = {{Fd.load(), POLLIN, 0}, {StopFd, POLLIN, 0}};
-        const int timeout = static_cast<int>(
-            std::max<std::chrono::milliseconds::rep>(0, std::min<std::chrono::milliseconds::rep>(sleep.count(), 1000)));
         const int ready = ::poll(fds, 2, timeout);
         if (ready < 0 && errno != EINTR) {
             Fail(errno);
@@ -261,7 +270,7 @@ void TUhidDevice::Run()
                 }
             }
         }
-        sleep = TickHandler ? TickHandler() : std::chrono::milliseconds(1000);
+        timeout = Tick();
     }
 }
 

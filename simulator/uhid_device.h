@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,8 +37,8 @@ public:
     // Called on the device's thread with the report as the host wrote it (report id first).
     using TOutputHandler = std::function<void(const std::uint8_t* report, std::size_t length)>;
     // Called on the device's thread after every wake-up; returns how long the thread may sleep
-    // before it must be called again.
-    using TTickHandler = std::function<std::chrono::milliseconds()>;
+    // before it must be called again, or none when only the kernel (or a stop) need wake it.
+    using TTickHandler = std::function<std::optional<std::chrono::milliseconds>()>;
 
     explicit TUhidDevice(std::string uhidPath = "/dev/uhid");
     ~TUhidDevice(); // destroys the device (an unplug)
@@ -80,6 +81,8 @@ public:
 
 private:
     void Run();
+    // Calls the tick handler; the time-out of the next wait on the descriptors.
+    int Tick();
     bool WriteEvent(const void* event, std::size_t size);
     void Fail(int error) { LastErrorCode = error; }
 

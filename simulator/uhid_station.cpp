@@ -67,21 +67,11 @@ void TUhidStation::CatchUp()
     Model.Advance(elapsed);
 }
 
-std::chrono::milliseconds TUhidStation::Tick()
+std::optional<std::chrono::milliseconds> TUhidStation::Tick()
 {
     std::lock_guard lock(Mutex);
     CatchUp();
-    switch (Model.Mode()) {
-    case TTransferMode::Idle:
-        // Only the clock runs (hourly records): a coarse wake-up is enough.
-        return std::chrono::milliseconds(1000);
-    case TTransferMode::Streaming:
-        return std::min(Model.StreamInterval(), std::chrono::milliseconds(10));
-    case TTransferMode::Downloading:
-    case TTransferMode::Clearing:
-        break;
-    }
-    return std::max(Model.BlockInterval(), std::chrono::milliseconds(1));
+    return Model.UntilNextReport();
 }
 
 bool TUhidStation::Plug()

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,8 @@ public:
     int LastError() const { return Device.LastError(); }
 
     // The model under the station's lock, its clock brought up to now, from any thread. `f` must not
-    // call back into the station.
+    // call back into the station, nor start sending: the device's thread sleeps until the next
+    // report it knows of is due, so commands reach the station through the device.
     template <typename F>
     auto WithModel(F&& f)
     {
@@ -62,7 +64,9 @@ public:
 private:
     static constexpr int MaxBlocksPerWakeUp = 8;
 
-    std::chrono::milliseconds Tick();
+    // The model's clock to now and its due reports sent; then how long the device's thread may
+    // sleep: until the next report is due, or until a command when nothing is.
+    std::optional<std::chrono::milliseconds> Tick();
     void CatchUp(); // the model's clock to now (with the lock held)
 
     TUhidDevice Device;

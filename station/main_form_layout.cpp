@@ -3,6 +3,7 @@
 #include "chart/bar_series.h"
 #include "chart/chart.h"
 #include "gui/font_substitutes.h"
+#include "gui/repaint_pacing.h"
 #include "station/day_chart.h"
 #include "station/history_file.h"
 #include "station/main_form.h"
@@ -112,6 +113,8 @@ TForm1::TForm1(hidplatform::Platform& platform, QWidget* parent)
     // The window fits its content: the client area is the page control.
     move(379, 218);
     setFixedSize(PageControl1->size());
+    // A station that sends in bursts would otherwise have the window painted after every report.
+    new gui::TRepaintPacing(this);
     HistoryOperation.SetStallHandler([this](THistoryOperationKind kind) { HistoryOperationStalled(kind); });
     StreamSilenceTimer = new QTimer(this);
     StreamSilenceTimer->setObjectName(QStringLiteral("StreamSilenceTimer"));

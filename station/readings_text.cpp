@@ -1,5 +1,7 @@
 #include "station/readings_text.h"
 
+#include <cstddef>
+
 const QString IndoorPlaceholder = QStringLiteral("Температура в доме: -----°C");
 const QString OutdoorPlaceholder = QStringLiteral("Температура на улице: -----°C");
 const QString PressurePlaceholder = QStringLiteral("Атмосферное давление: ----- мм рт.ст.");
@@ -10,11 +12,55 @@ const QString StationConnectedText = QStringLiteral("Метеостанция п
 const QString ReadErrorPrefix = QStringLiteral("Ошибка чтения:");
 const QString StationSilentText = QStringLiteral("Нет данных от метеостанции");
 
+namespace {
+
+// The texts follow every report of the stream, so they are put together piece by piece in place
+// rather than through a format string.
+void AppendNumber(QString& text, int value, int minimumDigits = 1)
+{
+    if (value < 0)
+        text += QLatin1Char('-');
+    unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+    char16_t digits[10];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char16_t>(u'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0 || count < minimumDigits);
+    while (count > 0)
+        text += QChar(digits[--count]);
+}
+
+QString NumberText(QStringView before, int value, QStringView after)
+{
+    QString text;
+    text.reserve(before.size() + 11 + after.size());
+    text += before;
+    AppendNumber(text, value);
+    text += after;
+    return text;
+}
+
+// Three clock fields as "aa<separator>bb<separator>cc".
+QString ClockFieldsText(const TReportImage& image, int first, int second, int third, QChar separator)
+{
+    QString text;
+    text.reserve(11);
+    AppendNumber(text, image[static_cast<std::size_t>(first)], 2);
+    text += separator;
+    AppendNumber(text, image[static_cast<std::size_t>(second)], 2);
+    text += separator;
+    AppendNumber(text, image[static_cast<std::size_t>(third)], 2);
+    return text;
+}
+
+} // namespace
+
 QString IndoorTemperatureText(const TReportImage& image)
 {
     if (image[InField::IndoorStatus] != TemperaturePresent)
         return IndoorPlaceholder;
-    return QStringLiteral("Температура в доме: +%1°C").arg(image[InField::IndoorTemperature]);
+    return NumberText(u"Температура в доме: +", image[InField::IndoorTemperature], u"°C");
 }
 
 QString OutdoorTemperatureText(const TReportImage& image)
@@ -24,22 +70,23 @@ QString OutdoorTemperatureText(const TReportImage& image)
     const int magnitude = image[InField::OutdoorTemperature];
     if (magnitude == 0)
         return QStringLiteral("Температура на улице: 0°C");
-    const QChar sign = image[InField::OutdoorSign] == OutdoorBelowZero ? QLatin1Char('-') : QLatin1Char('+');
-    return QStringLiteral("Температура на улице: %1%2°C").arg(sign).arg(magnitude);
+    if (image[InField::OutdoorSign] == OutdoorBelowZero)
+        return NumberText(u"Температура на улице: -", magnitude, u"°C");
+    return NumberText(u"Температура на улице: +", magnitude, u"°C");
 }
 
 QString PressureText(const TReportImage& image)
 {
     if (image[InField::PressureOn] != MarkerOn)
         return PressurePlaceholder;
-    return QStringLiteral("Атмосферное давление: %1 мм рт.ст.").arg(PressureBase - image[InField::PressureRaw]);
+    return NumberText(u"Атмосферное давление: ", PressureBase - image[InField::PressureRaw], u" мм рт.ст.");
 }
 
 QString HumidityText(const TReportImage& image)
 {
     if (image[InField::HumidityOn] != MarkerOn)
         return HumidityPlaceholder;
-    return QStringLiteral("Относительная влажность: %1%").arg(image[InField::Humidity]);
+    return NumberText(u"Относительная влажность: ", image[InField::Humidity], u"%");
 }
 
 QString CorrectionText(int value, int zeroPoint)
@@ -53,21 +100,19 @@ QString CorrectionText(int value, int zeroPoint)
 
 QString TwoDigitText(int value)
 {
-    if (value >= 0 && value < 10)
-        return QStringLiteral("0%1").arg(value);
-    return QString::number(value);
+    QString text;
+    AppendNumber(text, value, value < 0 ? 1 : 2);
+    return text;
 }
 
 QString StationTimeText(const TReportImage& image)
 {
-    return TwoDigitText(image[InField::ClockHours]) + QLatin1Char(':') + TwoDigitText(image[InField::ClockMinutes]) +
-        QLatin1Char(':') + TwoDigitText(image[InField::ClockSeconds]);
+    return ClockFieldsText(image, InField::ClockHours, InField::ClockMinutes, InField::ClockSeconds, QLatin1Char(':'));
 }
 
 QString StationDateText(const TReportImage& image)
 {
-    return TwoDigitText(image[InField::ClockDay]) + QLatin1Char('.') + TwoDigitText(image[InField::ClockMonth]) +
-        QLatin1Char('.') + TwoDigitText(image[InField::ClockYear]);
+    return ClockFieldsText(image, InField::ClockDay, InField::ClockMonth, InField::ClockYear, QLatin1Char('.'));
 }
 
 QString SensorCodeText(const TReportImage& image, int first)

@@ -1,9 +1,12 @@
 // The readings and settings pages fed by the stand-in station's stream: texts from unusual reports,
-// the settings load, every "Установить", the sensor codes, and the codes sent on page changes.
+// the settings load, every "Установить", the sensor codes, the codes sent on page changes, and a
+// burst of reports.
 #include "tests/support/e2e_support.h"
 
+#include <QImage>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 
 namespace e2e {
 namespace {
@@ -275,6 +278,102 @@ TEST_F(StationPages, ReadAndClearOfASensorCodeReachTheStation)
     ASSERT_TRUE(Advance(1000));
     EXPECT_EQ(f.LabeledEdit4->Text(), QStringLiteral("FFFFFFFFFFFFFFFF"));
     EXPECT_EQ(f.Panel2->Caption(), IndoorPlaceholder);
+}
+
+// What the screen shows of a control: its part of the window as last painted.
+QImage OnScreen(QWidget* control)
+{
+    QWidget* window = control->window();
+    const QRect place(control->mapTo(window, QPoint(0, 0)), control->size());
+    return window->screen()->grabWindow(window->winId()).toImage().copy(place).convertToFormat(QImage::Format_RGB32);
+}
+
+// The control as it would be painted now.
+QImage AsPainted(QWidget* control)
+{
+    return control->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+class TPaintCount : public QObject
+{
+public:
+    explicit TPaintCount(QWidget* widget) { widget->installEventFilter(this); }
+    int Count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        Count += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
+TEST_F(StationPages, BurstReachesBothHalvesAndOnlyChangedTextsAreSetAgain)
+{
+    ConnectStation();
+    LoadSettings();
+    TForm1& f = *Form;
+    ASSERT_TRUE(Advance(1000));
+    // The user selects the indoor code to copy it: the reports that follow, whose code is the
+    // same, leave the selection alone while the clock runs on.
+    ClickItem(1);
+    f.LabeledEdit4->selectAll();
+    const QString before = f.LabeledEdit1->Text();
+    ASSERT_TRUE(Advance(2000));
+    EXPECT_NE(f.LabeledEdit1->Text(), before);
+    EXPECT_EQ(f.LabeledEdit4->selectedText(), f.LabeledEdit4->Text());
+
+    // 300 reports at once on the readings page, each different from the one before, the last
+    // with a new indoor code; the settings page behind follows them too.
+    ClickTab(0);
+    ASSERT_TRUE(Settle());
+    simulator::TInputReport r = Station->Model().ReadingsReport();
+    for (int i = 0; i < 300; ++i) {
+        r[2] = static_cast<std::uint8_t>(i % 60);
+        r[9] = static_cast<std::uint8_t>(10 + i % 20);
+        r[10] = static_cast<std::uint8_t>(i % 30), r[11] = static_cast<std::uint8_t>(i % 2);
+        r[29] = static_cast<std::uint8_t>(100 + i % 50);
+        r[32] = static_cast<std::uint8_t>(i % 100);
+        r[13] = static_cast<std::uint8_t>(i == 299 ? 0xAB : r[13]);
+        TReport report(r.size() + 1, 0);
+        std::copy(r.begin(), r.end(), report.begin() + 1);
+        ASSERT_TRUE(Platform.QueueInputReport(Station->DeviceId(), std::move(report)));
+    }
+    ASSERT_TRUE(Settle());
+    TReportImage last;
+    std::copy(r.begin(), r.end(), last.begin());
+    const std::vector<std::pair<gui::TPanel*, QString>> panels = {{f.Panel2, IndoorTemperatureText(last)},
+                                                                  {f.Panel3, OutdoorTemperatureText(last)},
+                                                                  {f.Panel4, PressureText(last)},
+                                                                  {f.Panel5, HumidityText(last)}};
+    const std::vector<std::pair<gui::TLabeledEdit*, QString>> edits = {
+        {f.LabeledEdit1, StationTimeText(last)},
+        {f.LabeledEdit2, StationDateText(last)},
+        {f.LabeledEdit4, SensorCodeText(last, InField::IndoorSensorCode)},
+        {f.LabeledEdit5, SensorCodeText(last, InField::OutdoorSensorCode)}};
+    for (const auto& [panel, text] : panels)
+        EXPECT_EQ(panel->Caption(), text) << panel->objectName().toStdString();
+    for (const auto& [edit, text] : edits)
+        EXPECT_EQ(edit->Text(), text) << edit->objectName().toStdString();
+    EXPECT_EQ(f.LabeledEdit4->Text().mid(2, 2), QStringLiteral("AB"));
+    // The screen comes to show the last report's values.
+    for (const auto& [panel, text] : panels)
+        EXPECT_TRUE(PumpUntil([panel] { return OnScreen(panel) == AsPainted(panel); }))
+            << panel->objectName().toStdString();
+
+    // One more report in which only the humidity changed: it lands, and only its panel is painted.
+    TPaintCount indoorPaints(f.Panel2);
+    TPaintCount humidityPaints(f.Panel5);
+    r[32] = 77;
+    ASSERT_TRUE(Inject(r));
+    EXPECT_EQ(f.Panel5->Caption(), QStringLiteral("Относительная влажность: 77%"));
+    EXPECT_TRUE(PumpUntil([&] { return humidityPaints.Count > 0 && OnScreen(f.Panel5) == AsPainted(f.Panel5); }));
+    EXPECT_EQ(indoorPaints.Count, 0);
+
+    // Back on the settings page the edits show what they hold.
+    ClickTab(2);
+    for (const auto& [edit, text] : edits)
+        EXPECT_EQ(edit->text(), text) << edit->objectName().toStdString();
 }
 
 TEST_F(StationPages, PageChangesSendOnlyStreamOrQuiet)

@@ -1,0 +1,40 @@
+#include "gui/repaint_pacing.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QWidget>
+
+namespace gui {
+
+TRepaintPacing::TRepaintPacing(QWidget* window)
+    : QObject(window)
+    , Window(window)
+{
+    HeldRepaint.setSingleShot(true);
+    HeldRepaint.setTimerType(Qt::PreciseTimer);
+    connect(&HeldRepaint, &QTimer::timeout, this, &TRepaintPacing::PaintHeld);
+    window->installEventFilter(this);
+}
+
+bool TRepaintPacing::eventFilter(QObject* watched, QEvent* event)
+{
+    // Qt asks a window to bring its screen up to date with an update request; the widgets that
+    // changed meanwhile stay marked, so one later request paints all of them.
+    if (watched != Window || event->type() != QEvent::UpdateRequest)
+        return false;
+    if (SinceRepaint.isValid() && SinceRepaint.elapsed() < FrameMs) {
+        if (!HeldRepaint.isActive())
+            HeldRepaint.start(static_cast<int>(FrameMs - SinceRepaint.elapsed()));
+        return true;
+    }
+    HeldRepaint.stop();
+    SinceRepaint.start();
+    return false;
+}
+
+void TRepaintPacing::PaintHeld()
+{
+    QCoreApplication::postEvent(Window, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+}
+
+} // namespace gui
