@@ -204,11 +204,16 @@ void TBarSeries::DrawPoint(int index)
     FCurrentBarColor = color;
     if (color == clNone)
         return;
-    FBarRect.Left = XPixel(index);
-    FBarRect.Right = FBarRect.Left + FBarSize;
+    PlaceBar(index, XPixel(index));
+    DrawBar(index, std::min(FBarRect.Top, FBarRect.Bottom), std::max(FBarRect.Top, FBarRect.Bottom));
+}
+
+void TBarSeries::PlaceBar(int index, int left)
+{
+    FBarRect.Left = left;
+    FBarRect.Right = left + FBarSize;
     FBarRect.Top = YPixel(index);
     FBarRect.Bottom = BarEndPixel(index);
-    DrawBar(index, std::min(FBarRect.Top, FBarRect.Bottom), std::max(FBarRect.Top, FBarRect.Bottom));
 }
 
 bool TBarSeries::PlainBars()
@@ -246,10 +251,7 @@ void TBarSeries::DrawAllPoints()
         FCurrentBarColor = color;
         if (color == clNone)
             continue;
-        FBarRect.Left = horizontal->ValueToPixel(XValue(index)) + offset;
-        FBarRect.Right = FBarRect.Left + FBarSize;
-        FBarRect.Top = YPixel(index);
-        FBarRect.Bottom = BarEndPixel(index);
+        PlaceBar(index, horizontal->ValueToPixel(XValue(index)) + offset);
         const int top = std::min(FBarRect.Top, FBarRect.Bottom);
         const int bottom = std::max(FBarRect.Top, FBarRect.Bottom);
         const bool line = FBarRect.Left == FBarRect.Right || top == bottom;

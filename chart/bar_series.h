@@ -102,6 +102,8 @@ public:
 
 private:
     void PrepareBarCanvas(TColor color);
+    // FBarRect of a point whose bar's left edge is known.
+    void PlaceBar(int index, int left);
     // A bar without width or height is a line in its own colour, whatever the pen.
     void UseLinePen();
     // From a point's X pixel to the left edge of its bar.
