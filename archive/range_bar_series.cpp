@@ -32,18 +32,10 @@ void TRangeBarSeries::ClearPoints()
     TBarSeries::ClearPoints();
 }
 
-void TRangeBarSeries::DrawPoint(int index)
+int TRangeBarSeries::BarEndPixel(int index) const
 {
-    const TColor color = PointColor(index);
-    FCurrentBarColor = color;
     TChartAxis* axis = GetVertAxis();
-    if (color == clNone || axis == nullptr)
-        return;
-    FBarRect.Left = XPixel(index);
-    FBarRect.Right = FBarRect.Left + FBarSize;
-    FBarRect.Top = YPixel(index);
-    FBarRect.Bottom = axis->ValueToPixel(LowValue(index));
-    DrawBar(index, std::min(FBarRect.Top, FBarRect.Bottom), std::max(FBarRect.Top, FBarRect.Bottom));
+    return axis != nullptr ? axis->ValueToPixel(LowValue(index)) : 0;
 }
 
 double TRangeBarSeries::LowestY() const

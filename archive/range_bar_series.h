@@ -15,7 +15,7 @@ public:
     int AddRange(double x, double low, double high, TColor color = clDefault);
     double LowValue(int index) const;
     void ClearPoints() override;
-    void DrawPoint(int index) override;
+    int BarEndPixel(int index) const override;
     double LowestY() const override;
 
 private:

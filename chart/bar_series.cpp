@@ -41,30 +41,32 @@ double TCustomBarSeries::BaseValue(int /*index*/) const
 
 TBarSeries::TBarSeries() = default;
 
-std::vector<const TBarSeries*> TBarSeries::SameClassSeries() const
+template <class Visit>
+void TBarSeries::ForEachSameClass(Visit visit) const
 {
-    std::vector<const TBarSeries*> result;
     if (!ParentChart())
-        return result;
+        return;
     for (TChartSeries* series : ParentChart()->SeriesList())
         if (series->Active() && typeid(*series) == typeid(*this))
-            result.push_back(static_cast<const TBarSeries*>(series));
-    return result;
+            visit(static_cast<const TBarSeries*>(series));
 }
 
 int TBarSeries::SameClassBarCount() const
 {
-    return static_cast<int>(SameClassSeries().size());
+    int count = 0;
+    ForEachSameClass([&count](const TBarSeries*) { ++count; });
+    return count;
 }
 
 int TBarSeries::BarOrderPosition() const
 {
     int position = 1;
-    for (const TBarSeries* series : SameClassSeries()) {
-        if (series == this)
-            break;
-        ++position;
-    }
+    bool found = false;
+    ForEachSameClass([&](const TBarSeries* series) {
+        found = found || series == this;
+        if (!found)
+            ++position;
+    });
     return position;
 }
 
@@ -77,11 +79,13 @@ void TBarSeries::ComputeBarSize()
     int n = PointCount();
     int k = 1;
     if (ParentChart() && MultiBar() == TMultiBar::mbSide) {
-        const auto same = SameClassSeries();
-        k = std::max<int>(1, static_cast<int>(same.size()));
+        int series = 0;
         n = -1;
-        for (const TBarSeries* series : same)
-            n = std::max(n, series->PointCount());
+        ForEachSameClass([&](const TBarSeries* same) {
+            ++series;
+            n = std::max(n, same->PointCount());
+        });
+        k = std::max(1, series);
     }
     if (ParentChart() && ParentChart()->MaxPointsPerPage() > 0)
         n = ParentChart()->MaxPointsPerPage();
@@ -103,30 +107,45 @@ void TBarSeries::ComputeBarSize()
     FBarSize = width;
 }
 
+int TBarSeries::BarOffset() const
+{
+    int offset = 0;
+    if (MultiBar() == TMultiBar::mbSide) {
+        int count = 0;
+        int position = 0;
+        ForEachSameClass([&](const TBarSeries* series) {
+            ++count;
+            if (series == this)
+                position = count;
+        });
+        if (position == 0)
+            position = count + 1;
+        offset = RoundHalfEven((position - count * 0.5 - 1) * FBarSize);
+    } else {
+        offset = -(FBarSize / 2);
+    }
+    if (OffsetPercent() != 0)
+        offset += RoundHalfEven(OffsetPercent() * FBarSize * 0.01);
+    return offset;
+}
+
 int TBarSeries::XPixel(int index) const
 {
     TChartAxis* axis = GetHorizAxis();
     if (!axis)
         return 0;
-    int x = axis->ValueToPixel(XValue(index));
-    if (MultiBar() == TMultiBar::mbSide)
-        x += RoundHalfEven((BarOrderPosition() - SameClassBarCount() * 0.5 - 1) * FBarSize);
-    else
-        x -= FBarSize / 2;
-    if (OffsetPercent() != 0)
-        x += RoundHalfEven(OffsetPercent() * FBarSize * 0.01);
-    return x;
+    return axis->ValueToPixel(XValue(index)) + BarOffset();
 }
 
 double TBarSeries::SameClassSum(int index, bool onlyBefore) const
 {
     double sum = 0.0;
-    for (const TBarSeries* series : SameClassSeries()) {
-        if (onlyBefore && series == this)
-            break;
-        if (index < series->PointCount())
+    bool reached = false;
+    ForEachSameClass([&](const TBarSeries* series) {
+        reached = reached || (onlyBefore && series == this);
+        if (!reached && index < series->PointCount())
             sum += series->YValue(index);
-    }
+    });
     return sum;
 }
 
@@ -185,11 +204,118 @@ void TBarSeries::DrawPoint(int index)
     FCurrentBarColor = color;
     if (color == clNone)
         return;
-    FBarRect.Left = XPixel(index);
-    FBarRect.Right = FBarRect.Left + FBarSize;
-    FBarRect.Top = YPixel(index);
-    FBarRect.Bottom = OriginPixel(index);
+    PlaceBar(index, XPixel(index));
     DrawBar(index, std::min(FBarRect.Top, FBarRect.Bottom), std::max(FBarRect.Top, FBarRect.Bottom));
+}
+
+void TBarSeries::PlaceBar(int index, int left)
+{
+    FBarRect.Left = left;
+    FBarRect.Right = left + FBarSize;
+    FBarRect.Top = YPixel(index);
+    FBarRect.Bottom = BarEndPixel(index);
+}
+
+bool TBarSeries::PlainBars()
+{
+    const TPenStyle lineStyle = BarPen().Visible() ? BarPen().Style() : TPenStyle::psClear;
+    return BarStyle() == TBarStyle::bsRectangle && !OnGetBarStyle && BarBrush().Style() == TBrushStyle::bsSolid &&
+        BarPen().Width() <= 1 && (lineStyle == TPenStyle::psSolid || lineStyle == TPenStyle::psClear) &&
+        FBarSize >= 0 && Canvas() && GetHorizAxis() && GetVertAxis();
+}
+
+// Dense bars share pixel columns. Where bars are plain fills, the bars of one column are gathered
+// and the column is filled once: each pixel takes the colour of the last bar over it, as it
+// would if every bar were drawn in turn. Bars with an outline are drawn one by one, in turn.
+void TBarSeries::DrawAllPoints()
+{
+    if (FirstVisibleIndex() < 0 || !PlainBars()) {
+        TChartSeries::DrawAllPoints();
+        return;
+    }
+    TChartAxis* horizontal = GetHorizAxis();
+    const int offset = BarOffset();
+    const bool outlined = BarPen().Visible() && BarPen().Style() != TPenStyle::psClear;
+    const bool forward = DrawForward();
+    const int first = FirstVisibleIndex();
+    const int last = LastVisibleIndex();
+    int columnLeft = 0;
+    int columnRight = 0;
+    // The last bar filled here rather than drawn in turn, if any, and whether it was a line.
+    TColor lastFilled = clNone;
+    bool lastWasLine = false;
+    FColumn.clear();
+    for (int step = 0; step <= last - first; ++step) {
+        const int index = forward ? first + step : last - step;
+        const TColor color = PointColor(index);
+        FCurrentBarColor = color;
+        if (color == clNone)
+            continue;
+        PlaceBar(index, horizontal->ValueToPixel(XValue(index)) + offset);
+        const int top = std::min(FBarRect.Top, FBarRect.Bottom);
+        const int bottom = std::max(FBarRect.Top, FBarRect.Bottom);
+        const bool line = FBarRect.Left == FBarRect.Right || top == bottom;
+        if (outlined && !line) {
+            FillColumn(columnLeft, columnRight);
+            DrawBar(index, top, bottom);
+            lastFilled = clNone;
+            continue;
+        }
+        lastFilled = color;
+        lastWasLine = line;
+        // A bar without width is a column of its rows, one without height a row of its width.
+        const int right = FBarRect.Left == FBarRect.Right ? FBarRect.Left + 1 : FBarRect.Right;
+        const int rowsEnd = top == bottom && FBarRect.Left != FBarRect.Right ? top + 1 : bottom;
+        if (top == rowsEnd)
+            continue;
+        if (FBarRect.Left != columnLeft || right != columnRight) {
+            FillColumn(columnLeft, columnRight);
+            columnLeft = FBarRect.Left;
+            columnRight = right;
+        }
+        FColumn.push_back({top, rowsEnd, color});
+    }
+    FillColumn(columnLeft, columnRight);
+    // The canvas as the last bar drawn in turn would leave it, for what draws after the bars.
+    if (lastFilled != clNone) {
+        PrepareBarCanvas(lastFilled);
+        if (lastWasLine)
+            UseLinePen();
+    }
+}
+
+void TBarSeries::FillColumn(int left, int right)
+{
+    TChartCanvas* canvas = Canvas();
+    // The last bar first: each bar fills only the rows that no later bar covers.
+    FCovered.clear();
+    for (auto bar = FColumn.rbegin(); bar != FColumn.rend(); ++bar) {
+        int from = bar->Top;
+        auto covered = FCovered.begin();
+        for (; covered != FCovered.end() && covered->first < bar->Bottom; ++covered) {
+            if (covered->second <= from)
+                continue;
+            if (covered->first > from)
+                canvas->FillRect(left, from, right, covered->first, bar->Color);
+            from = covered->second;
+        }
+        if (from < bar->Bottom)
+            canvas->FillRect(left, from, right, bar->Bottom, bar->Color);
+        // Its rows join the covered ones, merged with those they overlap or touch.
+        int top = bar->Top;
+        int bottom = bar->Bottom;
+        covered = FCovered.begin();
+        while (covered != FCovered.end() && covered->second < top)
+            ++covered;
+        auto merged = covered;
+        while (merged != FCovered.end() && merged->first <= bottom) {
+            top = std::min(top, merged->first);
+            bottom = std::max(bottom, merged->second);
+            ++merged;
+        }
+        FCovered.insert(FCovered.erase(covered, merged), {top, bottom});
+    }
+    FColumn.clear();
 }
 
 void TBarSeries::PrepareBarCanvas(TColor color)
@@ -198,6 +324,14 @@ void TBarSeries::PrepareBarCanvas(TColor color)
     canvas->SetPen(BarPen());
     const TColor background = BarBrush().Color() == clDefault ? ParentChart()->Color() : BarBrush().Color();
     ParentChart()->SetBrushForFill(color, BarBrush().Style(), background);
+}
+
+void TBarSeries::UseLinePen()
+{
+    TChartCanvas* canvas = Canvas();
+    canvas->SetPenColor(canvas->BrushColor());
+    if (canvas->PenStyle() == TPenStyle::psClear)
+        canvas->SetPenStyle(TPenStyle::psSolid);
 }
 
 void TBarSeries::DrawBar(int index, int top, int bottom)
@@ -269,9 +403,7 @@ void TBarSeries::DrawBarRectangle(TColor /*color*/, int left, int top, int right
         const bool noHeight = top == bottom;
         if (noWidth || noHeight) {
             // A bar without area still shows as a line of its own colour.
-            canvas->SetPenColor(canvas->BrushColor());
-            if (canvas->PenStyle() == TPenStyle::psClear)
-                canvas->SetPenStyle(TPenStyle::psSolid);
+            UseLinePen();
             canvas->Line(left, top, right, bottom);
         } else if (canvas->PenWidth() > std::abs(right - left) || canvas->PenWidth() > std::abs(bottom - top)) {
             // Thinner than its pen: an outline in the bar's colour, no fill.
@@ -389,8 +521,8 @@ TChartRect TBarSeries::PointBarRect(int index) const
 {
     const int left = XPixel(index);
     const int top = YPixel(index);
-    const int origin = OriginPixel(index);
-    return TChartRect{left, std::min(top, origin), left + FBarSize, std::max(top, origin)};
+    const int end = BarEndPixel(index);
+    return TChartRect{left, std::min(top, end), left + FBarSize, std::max(top, end)};
 }
 
 int TBarSeries::Clicked(int x, int y) const

@@ -4,6 +4,9 @@
 
 #include "chart/chart_series.h"
 
+#include <utility>
+#include <vector>
+
 enum class TBarStyle { bsRectangle, bsPyramid, bsInvPyramid, bsCilinder, bsEllipse, bsArrow, bsRectGradient };
 enum class TMultiBar { mbNone, mbSide, mbStacked, mbStacked100 };
 
@@ -76,6 +79,10 @@ public:
     int XPixel(int index) const override;
     int YPixel(int index) const override;
     int OriginPixel(int index) const;
+    // The pixel where a point's bar ends opposite its value: the origin, unless a kind of bar has
+    // an end of its own.
+    virtual int BarEndPixel(int index) const { return OriginPixel(index); }
+    void DrawAllPoints() override;
     void DrawPoint(int index) override;
     virtual void DrawBar(int index, int top, int bottom);
     void DrawBarRectangle(TColor color, int left, int top, int right, int bottom);
@@ -95,7 +102,20 @@ public:
 
 private:
     void PrepareBarCanvas(TColor color);
-    std::vector<const TBarSeries*> SameClassSeries() const;
+    // FBarRect of a point whose bar's left edge is known.
+    void PlaceBar(int index, int left);
+    // A bar without width or height is a line in its own colour, whatever the pen.
+    void UseLinePen();
+    // From a point's X pixel to the left edge of its bar.
+    int BarOffset() const;
+    // True when the bars are plain rectangles: no other shape, a solid brush, a pen at most a pixel
+    // wide that draws lines solid. Such a bar without an outline is just a fill of its colour.
+    bool PlainBars();
+    // Fills the bars gathered in FColumn, which share the pixel columns left..right - 1.
+    void FillColumn(int left, int right);
+    // Calls visit for each active series of exactly this class in the chart, in the chart's order.
+    template <class Visit>
+    void ForEachSameClass(Visit visit) const;
     // The same point's values of the active series of this class, all or those before this one.
     double SameClassSum(int index, bool onlyBefore) const;
     double StackedBelow(int index) const;
@@ -103,4 +123,15 @@ private:
     double StackedTop(int index) const;
 
     int FCustomBarWidth = 0;
+
+    // The rows of one bar in a pixel column (bottom exclusive), kept between paints to save
+    // allocations, and the rows later bars already cover.
+    struct TColumnBar
+    {
+        int Top;
+        int Bottom;
+        TColor Color;
+    };
+    std::vector<TColumnBar> FColumn;
+    std::vector<std::pair<int, int>> FCovered;
 };

@@ -5,8 +5,23 @@
 #include <QPen>
 #include <algorithm>
 #include <utility>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
+
+// A run of pixels of one value, four a store where the processor has SSE2 (every x86-64 one does):
+// -O2 leaves such a loop at one pixel a store, and the background's full rows are most of a repaint.
+void FillRow(std::uint32_t* from, std::uint32_t* to, std::uint32_t pixel)
+{
+#if defined(__SSE2__)
+    const __m128i four = _mm_set1_epi32(static_cast<int>(pixel));
+    for (; to - from >= 4; from += 4)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(from), four);
+#endif
+    std::fill(from, to, pixel);
+}
 
 constexpr int DashRuns[] = {18, 6};
 constexpr int DotRuns[] = {3, 3};
@@ -183,7 +198,7 @@ void TChartCanvas::Span(int left, int top, int right, int bottom, std::uint32_t 
     }
     for (int y = top; y < bottom; ++y) {
         std::uint32_t* row = Bits + y * Stride;
-        std::fill(row + left, row + right, pixel);
+        FillRow(row + left, row + right, pixel);
     }
 }
 

@@ -10,20 +10,24 @@
 namespace chart {
 
 // Nearest integer, halves to the even neighbour; NaN gives 0, out-of-range values saturate.
+// Inside the int range it truncates and looks at the remainder, which is exact there, so it needs
+// neither floor nor fmod: it runs three times for every bar of a chart.
 inline int RoundHalfEven(double value)
 {
+    if (value > static_cast<double>(std::numeric_limits<int>::min()) &&
+        value < static_cast<double>(std::numeric_limits<int>::max())) {
+        const int whole = static_cast<int>(value);
+        const double fraction = value - whole;
+        const bool odd = (whole & 1) != 0;
+        if (fraction > 0.5 || (fraction == 0.5 && odd))
+            return whole + 1;
+        if (fraction < -0.5 || (fraction == -0.5 && odd))
+            return whole - 1;
+        return whole;
+    }
     if (std::isnan(value))
         return 0;
-    const double floorValue = std::floor(value);
-    const double fraction = value - floorValue;
-    double rounded = floorValue;
-    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(floorValue, 2.0) != 0.0))
-        rounded = floorValue + 1.0;
-    if (rounded >= static_cast<double>(std::numeric_limits<int>::max()))
-        return std::numeric_limits<int>::max();
-    if (rounded <= static_cast<double>(std::numeric_limits<int>::min()))
-        return std::numeric_limits<int>::min();
-    return static_cast<int>(rounded);
+    return value > 0 ? std::numeric_limits<int>::max() : std::numeric_limits<int>::min();
 }
 
 // a * b / c in 64 bits, rounded to the nearest integer (halves away from zero). A zero divisor

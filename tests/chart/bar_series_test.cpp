@@ -5,6 +5,61 @@
 
 namespace {
 
+// Each bar drawn in turn by DrawPoint, without gathering the bars of a pixel column.
+template <class Bars>
+class TInTurn : public Bars
+{
+public:
+    void DrawAllPoints() override { TChartSeries::DrawAllPoints(); }
+};
+
+// Bars that float from a few units below their value to it, so that a pixel column holds bars
+// with rows apart.
+class TFloatingBars : public TBarSeries
+{
+public:
+    int BarEndPixel(int index) const override { return GetVertAxis()->ValueToPixel(YValue(index) - 3 - index % 4); }
+};
+
+struct TDenseCase
+{
+    const char* Name;
+    int Bars;
+    int Series;
+    TMultiBar Multi;
+    bool Pen;
+    bool Floating;
+    bool Inverted;
+};
+
+// The chart of a case with its bars of one class: a mix of values below, at and above the origin,
+// of colours that change within a pixel column, and of points left out.
+template <class Bars, class Floating>
+QImage DenseChart(const TDenseCase& c)
+{
+    TChart chart;
+    chart.resize(505, 321);
+    chart.SetView3D(false);
+    chart.BottomAxis()->SetMinMax(-1, c.Bars);
+    chart.BottomAxis()->SetInverted(c.Inverted);
+    chart.LeftAxis()->SetMinMax(-20, c.Multi == TMultiBar::mbSide || c.Multi == TMultiBar::mbNone ? 20 : 40);
+    if (c.Multi == TMultiBar::mbStacked100)
+        chart.LeftAxis()->SetMinMax(-100, 100);
+    for (int s = 0; s < c.Series; ++s) {
+        TBarSeries* bars = c.Floating ? static_cast<TBarSeries*>(chart.OwnSeries(std::make_unique<Floating>()))
+                                      : chart.OwnSeries(std::make_unique<Bars>());
+        bars->SetColorEachPoint(true);
+        bars->Marks().SetVisible(false);
+        bars->SetMultiBar(c.Multi);
+        bars->BarPen().SetVisible(c.Pen);
+        for (int i = 0; i < c.Bars; ++i) {
+            const TColor color = i % 11 == 3 ? clNone : (i % 7 == 0 ? clRed : (s == 0 ? clBlue : clGreen));
+            bars->AddPoint(i, (i * 37 + s * 5) % 23 - 8, QString(), color);
+        }
+    }
+    return chart.RenderToImage().copy();
+}
+
 int BarSizeAt(int axisLength, int seriesCount = 1)
 {
     TChart chart;
@@ -122,4 +177,37 @@ TEST(BarSeries, VisibleRangeFollowsTheBottomAxis)
     chart.BottomAxis()->SetMinMax(30, 40);
     chart.RenderToImage();
     EXPECT_EQ(bars->FirstVisibleIndex(), -1);
+}
+
+// Bars that fall on the same pixel columns are filled once a column; the picture stays the one
+// that drawing every bar in turn gives.
+TEST(BarSeries, DenseBarsShowWhatDrawingEachBarInTurnShows)
+{
+    const TDenseCase cases[] = {
+        {"24,000 bars with outlines", 24000, 1, TMultiBar::mbSide, true, false, false},
+        {"24,000 bars without outlines", 24000, 1, TMultiBar::mbSide, false, false, false},
+        {"240 bars two pixels wide", 240, 1, TMultiBar::mbSide, true, false, false},
+        {"240 bars two pixels wide without outlines", 240, 1, TMultiBar::mbSide, false, false, false},
+        {"2,400 bars of two series side by side", 2400, 2, TMultiBar::mbSide, false, false, false},
+        {"2,400 bars of two series stacked", 2400, 2, TMultiBar::mbStacked, false, false, false},
+        {"2,400 bars of two series stacked to 100 %", 2400, 2, TMultiBar::mbStacked100, true, false, false},
+        {"3,000 floating bars", 3000, 1, TMultiBar::mbNone, false, true, false},
+        {"3,000 floating bars on an inverted axis", 3000, 1, TMultiBar::mbNone, true, true, true},
+        {"2,400 bars on an inverted axis", 2400, 1, TMultiBar::mbSide, false, false, true},
+    };
+    for (const TDenseCase& c : cases) {
+        const QImage gathered = DenseChart<TBarSeries, TFloatingBars>(c);
+        const QImage inTurn = DenseChart<TInTurn<TBarSeries>, TInTurn<TFloatingBars>>(c);
+        ASSERT_EQ(gathered.size(), inTurn.size());
+        int differing = 0;
+        int blue = 0;
+        for (int y = 0; y < gathered.height(); ++y) {
+            for (int x = 0; x < gathered.width(); ++x) {
+                differing += gathered.pixel(x, y) != inTurn.pixel(x, y) ? 1 : 0;
+                blue += gathered.pixel(x, y) == qRgb(0, 0, 255) ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(differing, 0) << c.Name;
+        EXPECT_GT(blue, 1000) << c.Name << ": not two empty plots";
+    }
 }

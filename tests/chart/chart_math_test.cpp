@@ -1,7 +1,9 @@
 #include "chart/chart_math.h"
 #include "chart/chart_types.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
+#include <iomanip>
 #include <limits>
 
 using chart::MulDiv;
@@ -22,6 +24,50 @@ TEST(ChartMath, RoundHalfEvenTakesTheEvenNeighbourOfAHalf)
     EXPECT_EQ(RoundHalfEven(std::numeric_limits<double>::quiet_NaN()), 0);
     EXPECT_EQ(RoundHalfEven(1e300), std::numeric_limits<int>::max());
     EXPECT_EQ(RoundHalfEven(-1e300), std::numeric_limits<int>::min());
+}
+
+// Edges of the int range, of the halves and of the signs, where a rounding without floor could
+// slip by one.
+TEST(ChartMath, RoundHalfEvenHoldsAtTheEdgesOfHalvesSignsAndRange)
+{
+    constexpr int Max = std::numeric_limits<int>::max();
+    constexpr int Min = std::numeric_limits<int>::min();
+    const double justBelowHalf = std::nextafter(0.5, 0.0);
+    const double justAboveHalf = std::nextafter(0.5, 1.0);
+    const struct
+    {
+        double Value;
+        int Expected;
+    } cases[] = {
+        {-0.0, 0},
+        {justBelowHalf, 0},
+        {justAboveHalf, 1},
+        {-justBelowHalf, 0},
+        {-justAboveHalf, -1},
+        {std::nextafter(2.5, 3.0), 3},
+        {std::nextafter(-2.5, -3.0), -3},
+        {-3.5, -4},
+        {-4.5, -4},
+        {1e-300, 0},
+        {-1e-300, 0},
+        {1000000001.5, 1000000002},
+        {-1000000001.5, -1000000002},
+        {2147483646.4, 2147483646},
+        {2147483646.5, 2147483646},
+        {2147483646.6, Max},
+        {2147483647.0, Max},
+        {2147483647.5, Max},
+        {-2147483647.4, -2147483647},
+        {-2147483647.5, Min},
+        {-2147483648.0, Min},
+        {-2147483648.5, Min},
+        {4503599627370497.0, Max},
+        {std::numeric_limits<double>::infinity(), Max},
+        {-std::numeric_limits<double>::infinity(), Min},
+        {-std::numeric_limits<double>::quiet_NaN(), 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(RoundHalfEven(c.Value), c.Expected) << std::setprecision(17) << c.Value;
 }
 
 TEST(ChartMath, MulDivMultipliesFirstAndRoundsTheQuotient)
