@@ -12,7 +12,9 @@
 #include "station/readings_text.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
+#include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
 #include <benchmark/benchmark.h>
@@ -225,6 +227,9 @@ int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     gui::TApplication app(argc, argv);
+    // The window keeps its files (the archive, "met.mtb") in the current directory: not the caller's.
+    QTemporaryDir folder;
+    QDir::setCurrent(folder.path());
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
