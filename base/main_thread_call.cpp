@@ -3,10 +3,13 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <thread>
 
 namespace base {
 namespace {
@@ -15,8 +18,11 @@ struct HandOver
 {
     const std::function<void()>* Call = nullptr;
     std::exception_ptr Error;
-    bool Done = false;
+    bool Done = false;                  // with the queue's lock held
+    std::atomic<bool> Finished = false; // the same, for a worker that looks without the lock
 };
+
+constexpr std::chrono::microseconds SpinBeforeSleeping{50};
 
 // One queue for the whole program; every worker that hands over waits on its own entry.
 struct HandOverQueue
@@ -51,6 +57,7 @@ void RunOne(HandOver* entry)
     HandOverQueue& queue = Queue();
     std::lock_guard guard(queue.Lock);
     entry->Done = true;
+    entry->Finished.store(true, std::memory_order_release);
     queue.WorkerWake.notify_all();
 }
 
@@ -97,6 +104,11 @@ void RunOnMainThread(const std::function<void()>& call)
         }
         queue.MainWake.notify_all();
     }
+    // A report's handler is usually done within microseconds: look for a while before sleeping,
+    // since waking a sleeping thread on another processor costs more than most handlers.
+    const auto spinEnd = std::chrono::steady_clock::now() + SpinBeforeSleeping;
+    while (!entry.Finished.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < spinEnd)
+        std::this_thread::yield();
     {
         std::unique_lock guard(queue.Lock);
         queue.WorkerWake.wait(guard, [&] { return entry.Done; });
