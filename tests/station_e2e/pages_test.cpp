@@ -357,9 +357,11 @@ TEST_F(StationPages, BurstReachesBothHalvesAndOnlyChangedTextsAreSetAgain)
         EXPECT_EQ(edit->Text(), text) << edit->objectName().toStdString();
     EXPECT_EQ(f.LabeledEdit4->Text().mid(2, 2), QStringLiteral("AB"));
     // The screen comes to show the last report's values.
-    for (const auto& [panel, text] : panels)
+    for (const auto& entry : panels) {
+        const auto panel = entry.first;
         EXPECT_TRUE(PumpUntil([panel] { return OnScreen(panel) == AsPainted(panel); }))
             << panel->objectName().toStdString();
+    }
 
     // One more report in which only the humidity changed: it lands, and only its panel is painted.
     TPaintCount indoorPaints(f.Panel2);
