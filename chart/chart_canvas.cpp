@@ -13,12 +13,16 @@ namespace {
 
 // A run of pixels of one value, four a store where the processor has SSE2 (every x86-64 one does):
 // -O2 leaves such a loop at one pixel a store, and the background's full rows are most of a repaint.
+// The stores are aligned to 16 bytes: rows of an odd width start anywhere, and a store that
+// straddles two cache lines costs several.
 void FillRow(std::uint32_t* from, std::uint32_t* to, std::uint32_t pixel)
 {
 #if defined(__SSE2__)
+    for (; from < to && reinterpret_cast<std::uintptr_t>(from) % 16 != 0; ++from)
+        *from = pixel;
     const __m128i four = _mm_set1_epi32(static_cast<int>(pixel));
     for (; to - from >= 4; from += 4)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(from), four);
+        _mm_store_si128(reinterpret_cast<__m128i*>(from), four);
 #endif
     std::fill(from, to, pixel);
 }
@@ -108,6 +112,7 @@ void TChartCanvas::Begin(QImage& image)
     Clip = image.rect();
     Clipped = false;
     PainterFontSet = false;
+    PainterTextColor.reset();
 }
 
 void TChartCanvas::End()
@@ -240,17 +245,26 @@ void TChartCanvas::StyledPixels(qsizetype start, qsizetype step, int visibleFrom
     const std::uint32_t pen = ToPixel(FPenColor);
     const std::uint32_t back = ToPixel(FBackColor);
     const bool copy = FPenMode == TPenMode::pmCopy;
-    int i = 0;
-    for (int run = 0; i < visibleTo; run = (run + 1) % pattern.Count) {
+    // Grid lines are dotted and a run is three pixels long: the loop keeps to adds and compares.
+    int run = 0;
+    for (int i = 0; i < visibleTo;) {
         const int end = std::min(visibleTo, i + pattern.Runs[run]);
-        const bool on = run % 2 == 0;
-        if (on || !FBackTransparent) {
+        const bool on = (run & 1) == 0;
+        if ((on || !FBackTransparent) && end > visibleFrom) {
             const std::uint32_t pixel = on ? pen : back;
-            std::uint32_t* target = Bits + (start + std::max(i, visibleFrom) * step);
-            for (int k = std::max(i, visibleFrom); k < end; ++k, target += step)
-                *target = copy ? pixel : Combine(*target, pixel);
+            const int from = std::max(i, visibleFrom);
+            std::uint32_t* target = Bits + (start + from * step);
+            if (copy) {
+                for (int k = from; k < end; ++k, target += step)
+                    *target = pixel;
+            } else {
+                for (int k = from; k < end; ++k, target += step)
+                    *target = Combine(*target, pixel);
+            }
         }
         i = end;
+        if (++run == pattern.Count)
+            run = 0;
     }
 }
 
@@ -394,6 +408,7 @@ void TChartCanvas::PreparePainterPen()
 {
     if (!Painter)
         Painter = std::make_unique<QPainter>(Target);
+    PainterTextColor.reset();
     if (Clipped)
         Painter->setClipRect(Clip);
     if (FPenStyle == TPenStyle::psClear) {
@@ -460,15 +475,26 @@ void TChartCanvas::SetFont(const TChartFont& font)
     PainterFontSet = false;
 }
 
+std::size_t TChartCanvas::TTextHash::operator()(const QString& text) const
+{
+    return std::hash<std::u16string_view>{}(
+        std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())));
+}
+
+TChartCanvas::TTextEntry& TChartCanvas::TextEntry(TFontEntry& font, const QString& text)
+{
+    // Numbers of ever new ranges would pile up in a program that runs for months.
+    if (font.Texts.size() >= MaxTextsPerFont && !font.Texts.contains(text))
+        font.Texts.clear();
+    TTextEntry& entry = font.Texts[text];
+    if (entry.Width < 0)
+        entry.Width = font.Metrics.horizontalAdvance(text);
+    return entry;
+}
+
 int TChartCanvas::TextWidth(const QString& text)
 {
-    TFontEntry& entry = CurrentFontEntry();
-    auto found = entry.Widths.constFind(text);
-    if (found != entry.Widths.constEnd())
-        return found.value();
-    const int width = entry.Metrics.horizontalAdvance(text);
-    entry.Widths.insert(text, width);
-    return width;
+    return TextEntry(CurrentFontEntry(), text).Width;
 }
 
 int TChartCanvas::FontHeight()
@@ -480,31 +506,31 @@ void TChartCanvas::TextOut(int x, int y, const QString& text, TTextHAlign hAlign
 {
     if (!Target || text.isEmpty())
         return;
-    TFontEntry& entry = CurrentFontEntry();
-    if (hAlign != TTextHAlign::Left) {
-        const int width = TextWidth(text);
-        x -= hAlign == TTextHAlign::Right ? width : width / 2;
-    }
+    TFontEntry& font = CurrentFontEntry();
+    TTextEntry& entry = TextEntry(font, text);
+    if (hAlign != TTextHAlign::Left)
+        x -= hAlign == TTextHAlign::Right ? entry.Width : entry.Width / 2;
     if (vAlign == TTextVAlign::Bottom)
-        y -= entry.Height;
+        y -= font.Height;
     if (!Painter)
         Painter = std::make_unique<QPainter>(Target);
     if (Clipped)
         Painter->setClipRect(Clip);
     if (!PainterFontSet) {
-        Painter->setFont(entry.Font);
+        Painter->setFont(font.Font);
         PainterFontSet = true;
     }
-    Painter->setPen(ToQColor(FontColor));
-    auto found = entry.Texts.find(text);
-    if (found == entry.Texts.end()) {
-        QStaticText staticText(text);
-        staticText.setTextFormat(Qt::PlainText);
-        staticText.setPerformanceHint(QStaticText::AggressiveCaching);
-        staticText.prepare(QTransform(), entry.Font);
-        found = entry.Texts.insert(text, staticText);
+    if (PainterTextColor != FontColor) {
+        Painter->setPen(ToQColor(FontColor));
+        PainterTextColor = FontColor;
     }
-    Painter->drawStaticText(QPoint(x, y), found.value());
+    if (!entry.Laid) {
+        entry.Laid.emplace(text);
+        entry.Laid->setTextFormat(Qt::PlainText);
+        entry.Laid->setPerformanceHint(QStaticText::AggressiveCaching);
+        entry.Laid->prepare(QTransform(), font.Font);
+    }
+    Painter->drawStaticText(QPoint(x, y), *entry.Laid);
 }
 
 void TChartCanvas::RotatedTextOut(int x, int y, const QString& text, int angle)
@@ -525,6 +551,7 @@ void TChartCanvas::RotatedTextOut(int x, int y, const QString& text, int angle)
     Painter->drawText(QPoint(-width / 2, entry.Metrics.ascent() - entry.Metrics.height() / 2), text);
     Painter->restore();
     PainterFontSet = false;
+    PainterTextColor.reset();
 }
 
 void TChartCanvas::Gradient(TChartRect rect, TColor first, TColor second, TGradientDirection direction)
@@ -533,59 +560,84 @@ void TChartCanvas::Gradient(TChartRect rect, TColor first, TColor second, TGradi
         std::swap(rect.Left, rect.Right);
     if (rect.Top > rect.Bottom)
         std::swap(rect.Top, rect.Bottom);
+    if (direction == TGradientDirection::gdFromTopLeft || direction == TGradientDirection::gdFromBottomLeft) {
+        DiagonalGradient(rect, first, second, direction);
+        return;
+    }
+    // The panel's background is the same gradient at every repaint: its bands are worked out once
+    // (three colour and two edge divisions each, for up to 256 bands) and then only filled.
+    const TGradientKey key{rect, first, second, direction};
+    if (LastGradient != key) {
+        LastGradient = key;
+        GradientBands.clear();
+        const TColor a = ColorToRGB(first);
+        const TColor b = ColorToRGB(second);
+        const int red = RedOf(a), green = GreenOf(a), blue = BlueOf(a);
+        const int dRed = RedOf(b) - red, dGreen = GreenOf(b) - green, dBlue = BlueOf(b) - blue;
+        auto bandColor = [&](int i, int n) {
+            return RGBColor((red + chart::MulDiv(i, dRed, n - 1)) & 0xFF,
+                            (green + chart::MulDiv(i, dGreen, n - 1)) & 0xFF,
+                            (blue + chart::MulDiv(i, dBlue, n - 1)) & 0xFF);
+        };
+        const int width = rect.Width();
+        const int height = rect.Height();
+        switch (direction) {
+        case TGradientDirection::gdTopBottom:
+        case TGradientDirection::gdBottomTop: {
+            const int n = std::min(height, 256);
+            for (int i = 0; i < n; ++i)
+                GradientBands.push_back({{rect.Left, rect.Bottom - chart::MulDiv(i + 1, height, n), rect.Right,
+                                          rect.Bottom - chart::MulDiv(i, height, n)},
+                                         bandColor(i, n)});
+            break;
+        }
+        case TGradientDirection::gdLeftRight:
+        case TGradientDirection::gdRightLeft: {
+            const int n = std::min(width, 256);
+            for (int i = 0; i < n; ++i)
+                GradientBands.push_back({{rect.Right - chart::MulDiv(i + 1, width, n), rect.Top,
+                                          rect.Right - chart::MulDiv(i, width, n), rect.Bottom},
+                                         bandColor(i, n)});
+            break;
+        }
+        default: {
+            // Rings from the border (first colour) inwards to the centre (second colour).
+            const int rings = std::max(1, std::min(std::min(width, height) / 2, 256));
+            for (int i = 0; i < rings; ++i) {
+                const int inset = chart::MulDiv(i, std::min(width, height) / 2, rings);
+                GradientBands.push_back(
+                    {{rect.Left + inset, rect.Top + inset, rect.Right - inset, rect.Bottom - inset}, bandColor(i, rings)});
+            }
+            break;
+        }
+        }
+    }
+    for (const TGradientBand& band : GradientBands)
+        FillRect(band.Rect.Left, band.Rect.Top, band.Rect.Right, band.Rect.Bottom, band.Color);
+}
+
+// Diagonal sweep: each row is split into bands whose colour follows x + y.
+void TChartCanvas::DiagonalGradient(TChartRect rect, TColor first, TColor second, TGradientDirection direction)
+{
     const TColor a = ColorToRGB(first);
     const TColor b = ColorToRGB(second);
     const int red = RedOf(a), green = GreenOf(a), blue = BlueOf(a);
     const int dRed = RedOf(b) - red, dGreen = GreenOf(b) - green, dBlue = BlueOf(b) - blue;
-    auto bandColor = [&](int i, int n) {
-        return RGBColor((red + chart::MulDiv(i, dRed, n - 1)) & 0xFF, (green + chart::MulDiv(i, dGreen, n - 1)) & 0xFF,
-                        (blue + chart::MulDiv(i, dBlue, n - 1)) & 0xFF);
-    };
     const int width = rect.Width();
     const int height = rect.Height();
-    switch (direction) {
-    case TGradientDirection::gdTopBottom:
-    case TGradientDirection::gdBottomTop: {
-        const int n = std::min(height, 256);
-        for (int i = 0; i < n; ++i)
-            FillRect(rect.Left, rect.Bottom - chart::MulDiv(i + 1, height, n), rect.Right,
-                     rect.Bottom - chart::MulDiv(i, height, n), bandColor(i, n));
-        break;
-    }
-    case TGradientDirection::gdLeftRight:
-    case TGradientDirection::gdRightLeft: {
-        const int n = std::min(width, 256);
-        for (int i = 0; i < n; ++i)
-            FillRect(rect.Right - chart::MulDiv(i + 1, width, n), rect.Top, rect.Right - chart::MulDiv(i, width, n),
-                     rect.Bottom, bandColor(i, n));
-        break;
-    }
-    case TGradientDirection::gdFromCenter: {
-        // Rings from the border (first colour) inwards to the centre (second colour).
-        const int rings = std::max(1, std::min(std::min(width, height) / 2, 256));
-        for (int i = 0; i < rings; ++i) {
-            const int inset = chart::MulDiv(i, std::min(width, height) / 2, rings);
-            FillRect(rect.Left + inset, rect.Top + inset, rect.Right - inset, rect.Bottom - inset, bandColor(i, rings));
+    const int span = width + height;
+    const int n = std::max(1, std::min(span, 256));
+    for (int y = rect.Top; y < rect.Bottom; ++y) {
+        const int row = direction == TGradientDirection::gdFromTopLeft ? y - rect.Top : rect.Bottom - 1 - y;
+        for (int i = 0; i < n; ++i) {
+            const int from = chart::MulDiv(i, span, n) - row;
+            const int to = chart::MulDiv(i + 1, span, n) - row;
+            if (to <= 0 || from >= width)
+                continue;
+            const int k = n - 1 - i;
+            FillRect(rect.Left + std::max(from, 0), y, rect.Left + std::min(to, width), y + 1,
+                     RGBColor((red + chart::MulDiv(k, dRed, n - 1)) & 0xFF, (green + chart::MulDiv(k, dGreen, n - 1)) & 0xFF,
+                              (blue + chart::MulDiv(k, dBlue, n - 1)) & 0xFF));
         }
-        break;
-    }
-    case TGradientDirection::gdFromTopLeft:
-    case TGradientDirection::gdFromBottomLeft: {
-        // Diagonal sweep: each row is split into bands whose colour follows x + y.
-        const int span = width + height;
-        const int n = std::max(1, std::min(span, 256));
-        for (int y = rect.Top; y < rect.Bottom; ++y) {
-            const int row = direction == TGradientDirection::gdFromTopLeft ? y - rect.Top : rect.Bottom - 1 - y;
-            for (int i = 0; i < n; ++i) {
-                const int from = chart::MulDiv(i, span, n) - row;
-                const int to = chart::MulDiv(i + 1, span, n) - row;
-                if (to <= 0 || from >= width)
-                    continue;
-                FillRect(rect.Left + std::max(from, 0), y, rect.Left + std::min(to, width), y + 1,
-                         bandColor(n - 1 - i, n));
-            }
-        }
-        break;
-    }
     }
 }

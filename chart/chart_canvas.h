@@ -15,6 +15,10 @@
 #include <QStaticText>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 enum class TTextHAlign { Left, Center, Right };
 enum class TTextVAlign { Top, Bottom };
@@ -99,6 +103,7 @@ private:
     void StyledHLine(int x1, int x2, int y);
     void StyledVLine(int x, int y1, int y2);
     void PatternFill(int left, int top, int right, int bottom);
+    void DiagonalGradient(TChartRect rect, TColor first, TColor second, TGradientDirection direction);
     void PreparePainterPen();
     void PreparePainterBrush();
     TFontEntry& CurrentFontEntry();
@@ -120,7 +125,35 @@ private:
     bool FBackTransparent = false;
     TColor FBackColor = clWhite;
 
-    // Fonts by key, each with its metrics and the laid-out texts drawn with it.
+    // The bands of the last straight or ring gradient drawn, and what they were worked out for.
+    struct TGradientKey
+    {
+        TChartRect Rect;
+        TColor First = 0;
+        TColor Second = 0;
+        TGradientDirection Direction = TGradientDirection::gdTopBottom;
+        bool operator==(const TGradientKey&) const = default;
+    };
+    struct TGradientBand
+    {
+        TChartRect Rect;
+        TColor Color;
+    };
+    std::optional<TGradientKey> LastGradient;
+    std::vector<TGradientBand> GradientBands;
+
+    // A text's width and, once drawn, its layout. Labels are looked up twice a repaint each, and
+    // their few characters hash faster this way than through qHash.
+    struct TTextEntry
+    {
+        int Width = -1;
+        std::optional<QStaticText> Laid;
+    };
+    struct TTextHash
+    {
+        std::size_t operator()(const QString& text) const;
+    };
+    // Fonts by key, each with its metrics and the texts drawn with it.
     struct TFontEntry
     {
         QString Name;
@@ -130,12 +163,14 @@ private:
         QFont Font;
         QFontMetrics Metrics;
         int Height;
-        QHash<QString, int> Widths;
-        QHash<QString, QStaticText> Texts;
+        std::unordered_map<QString, TTextEntry, TTextHash> Texts;
         explicit TFontEntry(const TChartFont& font);
     };
+    static constexpr std::size_t MaxTextsPerFont = 4096;
+    TTextEntry& TextEntry(TFontEntry& font, const QString& text);
     QHash<QString, std::shared_ptr<TFontEntry>> Fonts;
     TFontEntry* CurrentFont = nullptr;
     TColor FontColor = clBlack;
     bool PainterFontSet = false;
+    std::optional<TColor> PainterTextColor; // the painter's pen while it is a text colour
 };
