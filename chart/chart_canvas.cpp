@@ -4,6 +4,7 @@
 
 #include <QPen>
 #include <algorithm>
+#include <cstring>
 #include <utility>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -485,11 +486,25 @@ TChartCanvas::TTextEntry& TChartCanvas::TextEntry(TFontEntry& font, const QStrin
 {
     // Numbers of ever new ranges would pile up in a program that runs for months.
     if (font.Texts.size() >= MaxTextsPerFont && !font.Texts.contains(text))
-        font.Texts.clear();
+        ForgetTexts(font);
     TTextEntry& entry = font.Texts[text];
-    if (entry.Width < 0)
+    if (entry.Width < 0) {
         entry.Width = font.Metrics.horizontalAdvance(text);
+        // Where the glyphs may put ink, from the top left of the text; antialiasing reaches a
+        // pixel or so past the outlines.
+        entry.Ink = font.Metrics.boundingRect(text)
+                        .translated(0, font.Metrics.ascent())
+                        .adjusted(-InkMargin, -InkMargin, InkMargin, InkMargin);
+    }
     return entry;
+}
+
+void TChartCanvas::ForgetTexts(TFontEntry& font)
+{
+    for (const auto& [text, entry] : font.Texts)
+        for (const TTextStamp& stamp : entry.Stamps)
+            StampPixels -= StampSize(stamp.Area);
+    font.Texts.clear();
 }
 
 int TChartCanvas::TextWidth(const QString& text)
@@ -512,6 +527,29 @@ void TChartCanvas::TextOut(int x, int y, const QString& text, TTextHAlign hAlign
         x -= hAlign == TTextHAlign::Right ? entry.Width : entry.Width / 2;
     if (vAlign == TTextVAlign::Bottom)
         y -= font.Height;
+    // A text drawn where it was drawn before, over the same pixels, gives the same pixels again.
+    const QRect area = entry.Ink.translated(x, y).intersected(Target->rect());
+    const bool stampable = Bits && !area.isEmpty() && Clip.contains(area);
+    TTextStamp* stamp = nullptr;
+    if (stampable) {
+        for (TTextStamp& known : entry.Stamps)
+            if (known.X == x && known.Y == y && known.Color == FontColor && known.Area == area) {
+                stamp = &known;
+                break;
+            }
+        if (stamp && stamp->Usable && SamePixels(area, stamp->Before)) {
+            PutPixels(area, stamp->After);
+            return;
+        }
+    }
+    std::vector<std::uint32_t> before;
+    std::vector<std::uint32_t> surrounding;
+    const QRect margin = area.adjusted(-StampCheckMargin, -StampCheckMargin, StampCheckMargin, StampCheckMargin)
+                             .intersected(Clip);
+    if (stampable) {
+        TakePixels(area, before);
+        TakePixels(margin, surrounding);
+    }
     if (!Painter)
         Painter = std::make_unique<QPainter>(Target);
     if (Clipped)
@@ -531,6 +569,80 @@ void TChartCanvas::TextOut(int x, int y, const QString& text, TTextHAlign hAlign
         entry.Laid->prepare(QTransform(), font.Font);
     }
     Painter->drawStaticText(QPoint(x, y), *entry.Laid);
+    if (!stampable)
+        return;
+    if (!stamp) {
+        if (StampPixels > MaxStampPixels)
+            ForgetStamps();
+        if (entry.Stamps.size() >= MaxStampsPerText) {
+            StampPixels -= StampSize(entry.Stamps.front().Area);
+            entry.Stamps.erase(entry.Stamps.begin());
+        }
+        stamp = &entry.Stamps.emplace_back();
+        stamp->X = x;
+        stamp->Y = y;
+        stamp->Color = FontColor;
+        stamp->Area = area;
+        StampPixels += StampSize(area);
+    }
+    stamp->Before = std::move(before);
+    TakePixels(area, stamp->After);
+    // A glyph reaching past the measured ink would be lost from the stamp: such a text is drawn
+    // every time.
+    stamp->Usable = OnlyInsideChanged(margin, surrounding, area);
+}
+
+// Pixels a stamp of the area keeps: before and after.
+std::size_t TChartCanvas::StampSize(const QRect& area)
+{
+    return 2 * static_cast<std::size_t>(area.width()) * static_cast<std::size_t>(area.height());
+}
+
+bool TChartCanvas::SamePixels(const QRect& area, const std::vector<std::uint32_t>& pixels) const
+{
+    const std::size_t width = static_cast<std::size_t>(area.width());
+    const std::uint32_t* kept = pixels.data();
+    for (int y = area.top(); y <= area.bottom(); ++y, kept += width)
+        if (std::memcmp(Bits + y * Stride + area.left(), kept, width * sizeof(std::uint32_t)) != 0)
+            return false;
+    return true;
+}
+
+void TChartCanvas::TakePixels(const QRect& area, std::vector<std::uint32_t>& pixels) const
+{
+    const std::size_t width = static_cast<std::size_t>(area.width());
+    pixels.resize(width * static_cast<std::size_t>(area.height()));
+    std::uint32_t* kept = pixels.data();
+    for (int y = area.top(); y <= area.bottom(); ++y, kept += width)
+        std::memcpy(kept, Bits + y * Stride + area.left(), width * sizeof(std::uint32_t));
+}
+
+void TChartCanvas::PutPixels(const QRect& area, const std::vector<std::uint32_t>& pixels)
+{
+    const std::size_t width = static_cast<std::size_t>(area.width());
+    const std::uint32_t* kept = pixels.data();
+    for (int y = area.top(); y <= area.bottom(); ++y, kept += width)
+        std::memcpy(Bits + y * Stride + area.left(), kept, width * sizeof(std::uint32_t));
+}
+
+// Whether the pixels of `outer` that lie outside `inner` still hold what `kept` took of them.
+bool TChartCanvas::OnlyInsideChanged(const QRect& outer, const std::vector<std::uint32_t>& kept,
+                                     const QRect& inner) const
+{
+    const std::uint32_t* pixel = kept.data();
+    for (int y = outer.top(); y <= outer.bottom(); ++y)
+        for (int x = outer.left(); x <= outer.right(); ++x, ++pixel)
+            if (!inner.contains(x, y) && Bits[y * Stride + x] != *pixel)
+                return false;
+    return true;
+}
+
+void TChartCanvas::ForgetStamps()
+{
+    for (const std::shared_ptr<TFontEntry>& font : std::as_const(Fonts))
+        for (auto& [text, entry] : font->Texts)
+            entry.Stamps.clear();
+    StampPixels = 0;
 }
 
 void TChartCanvas::RotatedTextOut(int x, int y, const QString& text, int angle)

@@ -142,12 +142,27 @@ private:
     std::optional<TGradientKey> LastGradient;
     std::vector<TGradientBand> GradientBands;
 
-    // A text's width and, once drawn, its layout. Labels are looked up twice a repaint each, and
-    // their few characters hash faster this way than through qHash.
+    // A text as drawn at (X, Y) in a colour: the pixels of its ink area before and after. Drawing
+    // it there again over the same pixels only copies the "after" pixels back: Qt's text drawing
+    // was most of a repaint, and the same labels are drawn at every one.
+    struct TTextStamp
+    {
+        int X = 0;
+        int Y = 0;
+        TColor Color = 0;
+        QRect Area;
+        std::vector<std::uint32_t> Before;
+        std::vector<std::uint32_t> After;
+        bool Usable = false;
+    };
+    // A text's width, ink area and, once drawn, its layout and stamps. Labels are looked up twice
+    // a repaint each, and their few characters hash faster this way than through qHash.
     struct TTextEntry
     {
         int Width = -1;
+        QRect Ink; // relative to the text's top left
         std::optional<QStaticText> Laid;
+        std::vector<TTextStamp> Stamps;
     };
     struct TTextHash
     {
@@ -167,7 +182,19 @@ private:
         explicit TFontEntry(const TChartFont& font);
     };
     static constexpr std::size_t MaxTextsPerFont = 4096;
+    static constexpr std::size_t MaxStampsPerText = 4;
+    static constexpr std::size_t MaxStampPixels = 1 << 20; // 4 MB of kept pixels at most
+    static constexpr int InkMargin = 2;
+    static constexpr int StampCheckMargin = 3;
     TTextEntry& TextEntry(TFontEntry& font, const QString& text);
+    void ForgetTexts(TFontEntry& font);
+    void ForgetStamps();
+    static std::size_t StampSize(const QRect& area);
+    bool SamePixels(const QRect& area, const std::vector<std::uint32_t>& pixels) const;
+    void TakePixels(const QRect& area, std::vector<std::uint32_t>& pixels) const;
+    void PutPixels(const QRect& area, const std::vector<std::uint32_t>& pixels);
+    bool OnlyInsideChanged(const QRect& outer, const std::vector<std::uint32_t>& kept, const QRect& inner) const;
+    std::size_t StampPixels = 0; // kept by all stamps, before and after
     QHash<QString, std::shared_ptr<TFontEntry>> Fonts;
     TFontEntry* CurrentFont = nullptr;
     TColor FontColor = clBlack;

@@ -4,6 +4,9 @@
 
 #include <QFontMetrics>
 #include <QTest>
+#include <functional>
+#include <utility>
+#include <vector>
 #include <gtest/gtest.h>
 
 namespace {
@@ -246,4 +249,38 @@ TEST(ChartPaint, SqueezedChartKeepsAPlotArea)
     EXPECT_GE(diagram.Chart.PlotHeight(), 1);
     diagram.Chart.resize(0, 0);
     EXPECT_TRUE(diagram.Chart.RenderToImage().isNull());
+}
+
+// The chart keeps what it worked out in one repaint for the next (the gradient's bands, each text's
+// pixels where it was drawn): after any change, a repaint must give the picture a new chart gives.
+TEST(ChartPaint, RepaintAfterAChangeEqualsAFirstPaint)
+{
+    using TChange = std::function<void(TDiagramChart&)>;
+    const std::vector<std::pair<const char*, TChange>> changes = {
+        {"nothing", [](TDiagramChart&) {}},
+        {"gradient colour under the texts", [](TDiagramChart& d) { d.Chart.Gradient().SetStartColor(clYellow); }},
+        {"gradient direction", [](TDiagramChart& d) { d.Chart.Gradient().SetDirection(TGradientDirection::gdFromCenter); }},
+        {"no gradient", [](TDiagramChart& d) { d.Chart.Gradient().SetVisible(false); }},
+        {"title colour", [](TDiagramChart& d) { d.Chart.Title().Font().SetColor(clRed); }},
+        {"labels' colour", [](TDiagramChart& d) { d.Chart.LeftAxis()->LabelsFont().SetColor(clRed); }},
+        {"other values and labels", [](TDiagramChart& d) { d.ShowDay(QStringLiteral("Влажность"), Day(40)); }},
+        {"bars' marks over the grid", [](TDiagramChart& d) { d.Series->Marks().SetVisible(true); }},
+        {"size", [](TDiagramChart& d) { d.Chart.resize(480, 300); }},
+        {"labels turned", [](TDiagramChart& d) { d.Chart.BottomAxis()->SetLabelsAngle(90); }},
+    };
+    std::array<int, 24> first{};
+    for (std::size_t h = 0; h < first.size(); ++h)
+        first[h] = 748 + static_cast<int>(h * 7 % 11);
+    for (const auto& [name, change] : changes) {
+        TDiagramChart repainted;
+        repainted.ShowDay(QStringLiteral("Атмосферное давление"), first);
+        repainted.Chart.RenderToImage();
+        change(repainted);
+        const QImage second = repainted.Chart.RenderToImage();
+
+        TDiagramChart fresh;
+        fresh.ShowDay(QStringLiteral("Атмосферное давление"), first);
+        change(fresh);
+        EXPECT_TRUE(second == fresh.Chart.RenderToImage()) << name;
+    }
 }
