@@ -144,7 +144,7 @@ private:
 
     // A text as drawn at (X, Y) in a colour: the pixels of its ink area before and after. Drawing
     // it there again over the same pixels only copies the "after" pixels back: Qt's text drawing
-    // was most of a repaint, and the same labels are drawn at every one.
+    // took a fifth of a repaint, and every repaint draws the same title and labels.
     struct TTextStamp
     {
         int X = 0;
