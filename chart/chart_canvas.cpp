@@ -544,8 +544,8 @@ void TChartCanvas::TextOut(int x, int y, const QString& text, TTextHAlign hAlign
     }
     std::vector<std::uint32_t> before;
     std::vector<std::uint32_t> surrounding;
-    const QRect margin = area.adjusted(-StampCheckMargin, -StampCheckMargin, StampCheckMargin, StampCheckMargin)
-                             .intersected(Clip);
+    const QRect margin =
+        area.adjusted(-StampCheckMargin, -StampCheckMargin, StampCheckMargin, StampCheckMargin).intersected(Clip);
     if (stampable) {
         TakePixels(area, before);
         TakePixels(margin, surrounding);
@@ -717,8 +717,8 @@ void TChartCanvas::Gradient(TChartRect rect, TColor first, TColor second, TGradi
             const int rings = std::max(1, std::min(std::min(width, height) / 2, 256));
             for (int i = 0; i < rings; ++i) {
                 const int inset = chart::MulDiv(i, std::min(width, height) / 2, rings);
-                GradientBands.push_back(
-                    {{rect.Left + inset, rect.Top + inset, rect.Right - inset, rect.Bottom - inset}, bandColor(i, rings)});
+                GradientBands.push_back({{rect.Left + inset, rect.Top + inset, rect.Right - inset, rect.Bottom - inset},
+                                         bandColor(i, rings)});
             }
             break;
         }
@@ -748,7 +748,8 @@ void TChartCanvas::DiagonalGradient(TChartRect rect, TColor first, TColor second
                 continue;
             const int k = n - 1 - i;
             FillRect(rect.Left + std::max(from, 0), y, rect.Left + std::min(to, width), y + 1,
-                     RGBColor((red + chart::MulDiv(k, dRed, n - 1)) & 0xFF, (green + chart::MulDiv(k, dGreen, n - 1)) & 0xFF,
+                     RGBColor((red + chart::MulDiv(k, dRed, n - 1)) & 0xFF,
+                              (green + chart::MulDiv(k, dGreen, n - 1)) & 0xFF,
                               (blue + chart::MulDiv(k, dBlue, n - 1)) & 0xFF));
         }
     }

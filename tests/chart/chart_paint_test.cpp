@@ -5,9 +5,9 @@
 #include <QFontMetrics>
 #include <QTest>
 #include <functional>
+#include <gtest/gtest.h>
 #include <utility>
 #include <vector>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -259,7 +259,8 @@ TEST(ChartPaint, RepaintAfterAChangeEqualsAFirstPaint)
     const std::vector<std::pair<const char*, TChange>> changes = {
         {"nothing", [](TDiagramChart&) {}},
         {"gradient colour under the texts", [](TDiagramChart& d) { d.Chart.Gradient().SetStartColor(clYellow); }},
-        {"gradient direction", [](TDiagramChart& d) { d.Chart.Gradient().SetDirection(TGradientDirection::gdFromCenter); }},
+        {"gradient direction",
+         [](TDiagramChart& d) { d.Chart.Gradient().SetDirection(TGradientDirection::gdFromCenter); }},
         {"no gradient", [](TDiagramChart& d) { d.Chart.Gradient().SetVisible(false); }},
         {"title colour", [](TDiagramChart& d) { d.Chart.Title().Font().SetColor(clRed); }},
         {"labels' colour", [](TDiagramChart& d) { d.Chart.LeftAxis()->LabelsFont().SetColor(clRed); }},
