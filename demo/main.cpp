@@ -4,6 +4,7 @@
 #include "demo/demo_folder.h"
 #include "demo/demo_setup.h"
 #include "gui/error_box.h"
+#include "gui/qt_texts.h"
 #include "gui/termination_signals.h"
 #include "station/one_window_per_folder.h"
 #include "station/program_identity.h"
@@ -12,6 +13,7 @@ int main(int argc, char** argv)
 {
     gui::TApplication app(argc, argv);
     SetProgramIdentity(QStringLiteral("meteostation-demo"), DemoTitle);
+    gui::UseRussianQtTexts();
 
     QString problem;
     if (!EnterDemoDataFolder(problem)) {

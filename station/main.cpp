@@ -1,5 +1,6 @@
 // meteostation: the program for the weather station on this computer's USB.
 #include "gui/error_box.h"
+#include "gui/qt_texts.h"
 #include "gui/termination_signals.h"
 #include "hid/platform/host_platform.h"
 #include "station/data_folder.h"
@@ -11,6 +12,7 @@ int main(int argc, char** argv)
 {
     gui::TApplication app(argc, argv);
     SetProgramIdentity(QStringLiteral("meteostation"), QStringLiteral("Метеостанция"));
+    gui::UseRussianQtTexts();
 
     QString problem;
     if (!EnterDataFolder(problem)) {

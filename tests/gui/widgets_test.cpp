@@ -3,19 +3,25 @@
 #include "gui/labeled_edit.h"
 #include "gui/page_control.h"
 #include "gui/panel.h"
+#include "gui/qt_texts.h"
 #include "gui/radio_group.h"
 #include "gui/up_down.h"
 
+#include <QDialogButtonBox>
 #include <QFontDatabase>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPointer>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
+#include <memory>
 #include <vector>
 
 using namespace gui;
@@ -298,3 +304,18 @@ TEST(FontSubstitutes, WindowsFamiliesResolveToPresentFaces)
 }
 
 } // namespace
+
+// Qt's own texts around the program's: the buttons of its boxes and dialogs, the edit fields' menu.
+TEST(QtTexts, QtsButtonsAndEditMenuSpeakRussian)
+{
+    ASSERT_TRUE(UseRussianQtTexts());
+    QDialogButtonBox buttons(QDialogButtonBox::Save | QDialogButtonBox::Cancel);
+    EXPECT_EQ(buttons.button(QDialogButtonBox::Save)->text(), QStringLiteral("Сохранить"));
+    EXPECT_EQ(buttons.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Отмена"));
+    QLineEdit edit(QStringLiteral("753"));
+    const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+    QStringList texts; // with their shortcuts after a tab
+    for (const QAction* action : menu->actions())
+        texts << action->text().section(QLatin1Char('\t'), 0, 0);
+    EXPECT_TRUE(texts.contains(QStringLiteral("&Копировать"))) << texts.join(QLatin1Char('|')).toStdString();
+}
