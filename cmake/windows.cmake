@@ -16,3 +16,12 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 function(meteo_static_runtime target)
   target_link_options(${target} PRIVATE -static)
 endfunction()
+
+# The program's icon in Explorer, the taskbar and shortcuts: packaging/windows/meteostation.ico,
+# made of packaging/icons (icotool -c from icoutils; PNG entries from 64 pixels up, where Windows
+# reads them). Qt sets the window's icon from its resources as on Linux.
+function(meteo_windows_icon target)
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_icon.rc)
+  file(CONFIGURE OUTPUT ${rc} CONTENT "1 ICON \"${PROJECT_SOURCE_DIR}/packaging/windows/meteostation.ico\"\n")
+  target_sources(${target} PRIVATE ${rc})
+endfunction()

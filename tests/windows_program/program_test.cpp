@@ -30,6 +30,7 @@
 #include <QScreen>
 #include <QTabBar>
 #include <QTimer>
+#include <QTranslator>
 
 #include <gtest/gtest.h>
 
@@ -37,6 +38,7 @@
 
 #include <dbt.h>
 #include <knownfolders.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <vector>
@@ -279,6 +281,17 @@ TEST(ProgramUnderWine, TheShippedProgramsStartShowTheirWindowsAndCloseIntoTheUse
     const QString data = UserDataFolder();
     ASSERT_FALSE(data.isEmpty());
     QDir(data).removeRecursively();
+
+    // Explorer, the taskbar and shortcuts show the icon the program file carries; Qt's own texts
+    // come in Russian from beside the programs.
+    const QDir installed(qEnvironmentVariable("METEO_INSTALLED"));
+    QTranslator qtTexts;
+    EXPECT_TRUE(qtTexts.load(QStringLiteral("qtbase_ru"), installed.filePath(QStringLiteral("translations"))));
+    for (const QString name : {QStringLiteral("meteostation.exe"), QStringLiteral("meteostation-demo.exe")}) {
+        const QString path = QDir::toNativeSeparators(installed.filePath(name));
+        EXPECT_GT(ExtractIconExW(reinterpret_cast<const wchar_t*>(path.utf16()), -1, nullptr, nullptr, 0), 0u)
+            << name.toStdString();
+    }
 
     // The demo's window changes once the stand-in station is plugged in and streams.
     RunShippedProgram(QStringLiteral("meteostation-demo.exe"), QStringLiteral("shipped-demo.png"), [] {
