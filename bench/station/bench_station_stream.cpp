@@ -10,6 +10,7 @@
 #include "simulator/sim_station.h"
 #include "station/main_form.h"
 #include "station/readings_text.h"
+#include "tests/support/paint_counter.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -130,22 +131,6 @@ double RunBatch(hidplatform::SimPlatform& sim, hidplatform::SimDeviceId id, Coun
     counter.Loop = nullptr;
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
-
-// Counts the paints of one widget.
-class TPaintCounter : public QObject
-{
-public:
-    explicit TPaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-    int Count = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++Count;
-        return false;
-    }
-};
 
 void WaitUntil(const std::function<bool()>& done)
 {

@@ -2,6 +2,7 @@
 // the settings load, every "Установить", the sensor codes, the codes sent on page changes, and a
 // burst of reports.
 #include "tests/support/e2e_support.h"
+#include "tests/support/paint_counter.h"
 
 #include <QImage>
 #include <QPushButton>
@@ -294,20 +295,6 @@ QImage AsPainted(QWidget* control)
     return control->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
-class TPaintCount : public QObject
-{
-public:
-    explicit TPaintCount(QWidget* widget) { widget->installEventFilter(this); }
-    int Count = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        Count += event->type() == QEvent::Paint ? 1 : 0;
-        return false;
-    }
-};
-
 TEST_F(StationPages, BurstReachesBothHalvesAndOnlyChangedTextsAreSetAgain)
 {
     ConnectStation();
@@ -364,8 +351,8 @@ TEST_F(StationPages, BurstReachesBothHalvesAndOnlyChangedTextsAreSetAgain)
     }
 
     // One more report in which only the humidity changed: it lands, and only its panel is painted.
-    TPaintCount indoorPaints(f.Panel2);
-    TPaintCount humidityPaints(f.Panel5);
+    TPaintCounter indoorPaints(f.Panel2);
+    TPaintCounter humidityPaints(f.Panel5);
     r[32] = 77;
     ASSERT_TRUE(Inject(r));
     EXPECT_EQ(f.Panel5->Caption(), QStringLiteral("Относительная влажность: 77%"));
