@@ -63,8 +63,13 @@ QDateTime RetryTime(const TExchangeResult& result, const QDateTime& now)
     const qint64 delay = header.toLongLong(&seconds);
     if (!at.isValid() && seconds && delay >= 0)
         at = now.addSecs(delay);
-    if (!at.isValid() && !header.isEmpty())
-        at = QDateTime::fromString(QString::fromLatin1(header), Qt::RFC2822Date);
+    if (!at.isValid() && !header.isEmpty()) {
+        // An HTTP date ends in "GMT", which Qt's RFC 2822 reading does not take.
+        QString date = QString::fromLatin1(header);
+        if (date.endsWith(QLatin1String(" GMT")))
+            date = date.chopped(3) + QLatin1String("+0000");
+        at = QDateTime::fromString(date, Qt::RFC2822Date);
+    }
     if (!at.isValid())
         at = now.addSecs(DefaultRetryAfter.count());
     return std::clamp(at.toUTC(), now, now.addSecs(LongestRetryAfter.count()));

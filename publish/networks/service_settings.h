@@ -15,15 +15,15 @@ struct TServiceSettings
     TServiceKind Kind = TServiceKind::NarodmonTcp;
     // Narodmon: the device id (normally a MAC address); WU, PWSweather, Windy: the station id;
     // WOW: the site id; CWOP: the CW number or call sign; «свой адрес»: whatever {id} should be.
-    QString StationId;
+    QString StationId{};
     // The station key or password, from the password store; never written into a message.
-    QString Key;
+    QString Key{};
     // 0: the service's default. Below the service's minimum it is raised to the minimum.
     int IntervalMinutes = 0;
     // Points the service at another address (a stand-in); empty for the service's own.
-    QString EndpointOverride;
+    QString EndpointOverride{};
     // «Свой адрес» only.
-    QString UrlTemplate;
+    QString UrlTemplate{};
 };
 
 int EffectiveIntervalMinutes(const TServiceSettings& settings);

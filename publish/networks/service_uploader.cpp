@@ -227,9 +227,13 @@ void TServiceUploader::CountWaiting()
         FState.Waiting = waiting.Count;
 }
 
-QDateTime TServiceUploader::FirstStart(const QDateTime& now) const
+QDateTime TServiceUploader::FirstStart(const QDateTime& now)
 {
-    return now.addSecs(-Seconds(std::min(FirstStartLookBack, FFacts.AcceptsPast)));
+    // Kept until a position is written, so that a service that has not yet got through loses no
+    // reading while it waits.
+    if (!FFirstStart.isValid())
+        FFirstStart = now.addSecs(-Seconds(std::min(FirstStartLookBack, FFacts.AcceptsPast)));
+    return FFirstStart;
 }
 
 void TServiceUploader::ScheduleAt(QDateTime when)

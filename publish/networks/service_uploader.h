@@ -82,7 +82,7 @@ private:
     bool Advance(const QDateTime& sentUpTo);
     void CountWaiting();
     // Where a service never sent before starts.
-    QDateTime FirstStart(const QDateTime& now) const;
+    QDateTime FirstStart(const QDateTime& now);
     void ScheduleAt(QDateTime when);
     void ScheduleRegular(bool moreWaiting);
     void Fail(const QString& reason);
@@ -102,6 +102,7 @@ private:
     // Raised by Stop and ChangeSettings: a reply to an older request is not taken.
     quint64 FGeneration = 0;
     QDateTime FLastAttemptStart;
+    QDateTime FFirstStart;
     std::chrono::seconds FBackOff{0};
 };
 
