@@ -2,7 +2,7 @@
 // success, a refused key (also PWSweather's «ERROR» in a 200), 429 with its time, 500, a hang,
 // garbage, narodmon's error text; and no message ever shows the key.
 #include "publish/networks/reply_verdict.h"
-#include "tests/publish_networks/upload_rig.h"
+#include "tests/support/upload_rig.h"
 
 #include <gtest/gtest.h>
 

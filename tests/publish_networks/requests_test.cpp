@@ -6,7 +6,7 @@
 #include "publish/networks/query_text.h"
 #include "publish/networks/service_endpoint.h"
 #include "publish/networks/url_template.h"
-#include "tests/publish_networks/upload_rig.h"
+#include "tests/support/upload_rig.h"
 
 #include <gtest/gtest.h>
 

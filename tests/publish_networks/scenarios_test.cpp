@@ -3,7 +3,7 @@
 // that stops only its own service, a queue position that cannot be written, a reading from the
 // future, and the back-off's steps.
 #include "publish/networks/narodmon_packet.h"
-#include "tests/publish_networks/upload_rig.h"
+#include "tests/support/upload_rig.h"
 
 #include <QRegularExpression>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-// What the upload tests share: the stand-ins for every service on 127.0.0.1, readings and queue
-// positions in memory, a clock the test moves, the real network exchange, and an uploader per
-// service pointed at its stand-in.
+// What the upload tests and benchmark share: the stand-ins for every service on 127.0.0.1,
+// readings and queue positions in memory, a clock the test moves, the real network exchange, and
+// an uploader per service pointed at its stand-in.
 #pragma once
 
 #include "publish/networks/memory_queue.h"
