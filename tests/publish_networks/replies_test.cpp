@@ -2,8 +2,10 @@
 // success, a refused key (also PWSweather's «ERROR» in a 200), 429 with its time, 500, a hang,
 // garbage, narodmon's error text; and no message ever shows the key.
 #include "publish/networks/reply_verdict.h"
+#include "publish/networks/upload_clock.h"
 #include "tests/support/upload_rig.h"
 
+#include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 namespace uploadtest {
@@ -153,6 +155,56 @@ TEST(PublishReplies, TheUploaderActsOnEachReplyOverTheNetwork)
         }
         EXPECT_EQ(state.Rejected, row.NarodmonReply.startsWith("ERROR") ? 1 : 0);
     }
+}
+
+TEST(PublishReplies, ARefusedConnectionAndAFailedHandshakeAreRetriedAndSaidInRussian)
+{
+    TUploadRig rig;
+    QTcpServer closed; // a port that was free a moment ago and has nobody listening now
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const quint16 freePort = closed.serverPort();
+    closed.close();
+    QTcpServer plain; // answers TLS in plain text
+    ASSERT_TRUE(plain.listen(QHostAddress::LocalHost));
+    QObject::connect(&plain, &QTcpServer::newConnection, [&plain] {
+        QTcpSocket* socket = plain.nextPendingConnection();
+        socket->write("HTTP/1.1 400 Bad Request\r\n\r\n");
+        socket->disconnectFromHost();
+    });
+    const std::vector<std::pair<QString, QString>> table{
+        {QStringLiteral("http://127.0.0.1:%1/update").arg(freePort), QStringLiteral("сервер отказал в соединении")},
+        {QStringLiteral("https://127.0.0.1:%1/update").arg(plain.serverPort()),
+         QStringLiteral("не удалось установить защищённое соединение")},
+    };
+    rig.Source.Add(FrostReading(Start.addSecs(-60)));
+    for (const auto& [endpoint, reason] : table) {
+        TServiceSettings settings = rig.SettingsFor(WeatherUnderground);
+        settings.EndpointOverride = endpoint;
+        auto uploader = rig.Uploader(settings);
+        const QDateTime attempt = rig.Clock.NextAlarm();
+        ASSERT_TRUE(rig.Step(*uploader));
+        EXPECT_TRUE(uploader->State().LastError.contains(reason)) << uploader->State().LastError.toStdString();
+        EXPECT_EQ(attempt.secsTo(uploader->State().NextAttempt), FirstBackOff.count());
+        EXPECT_EQ(rig.Positions.Writes, 0);
+    }
+}
+
+TEST(PublishReplies, TheSystemClocksAlarmFiresOnceAndNotWhenCancelled)
+{
+    int fired = 0;
+    TSystemClock clock;
+    const auto alarm = clock.NewAlarm([&] { ++fired; });
+    alarm->Set(clock.NowUtc().addSecs(-5));
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return fired == 1; }));
+    alarm->Set(clock.NowUtc().addMSecs(20));
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return fired == 2; }));
+    alarm->Set(clock.NowUtc().addMSecs(1));
+    alarm->Cancel();
+    ASSERT_TRUE(testsupport::PumpPosted());
+    QElapsedTimer waited;
+    waited.start();
+    testsupport::PumpUntil([&] { return waited.elapsed() > 50; });
+    EXPECT_EQ(fired, 2);
 }
 
 } // namespace

@@ -133,6 +133,16 @@ TEST(PublishScenarios, CwopGetsOnlyThePresentThroughAnOutageAndNothingTwice)
     const auto dealt =
         std::count_if(readings.begin(), readings.end(), [&](const QDateTime& t) { return t <= position; });
     EXPECT_EQ(state.Sent + state.Skipped, dealt) << "every reading sent or counted as skipped";
+    const TStateTexts texts = StateTexts(state);
+    EXPECT_EQ(
+        texts.Waiting,
+        QStringLiteral("Ждут отправки: 0; пропущено (сервис не принимает старых показаний): %1").arg(state.Skipped));
+    EXPECT_EQ(texts.LastSuccess,
+              QStringLiteral("Последняя удачная отправка: ") +
+                  state.LastSuccess.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm")));
+    EXPECT_TRUE(texts.LastError.startsWith(QStringLiteral("Последняя ошибка (")));
+    EXPECT_FALSE(texts.LastError.contains(QStringLiteral("Следующая попытка")))
+        << "the error is older than the success";
 }
 
 TEST(PublishScenarios, ARefusedKeyStopsOnlyItsOwnServiceUntilTheKeyChanges)
