@@ -12,6 +12,8 @@ void TMemoryReadingSource::Add(const TPublishReading& reading)
 
 TSourceReadings TMemoryReadingSource::ReadingsAfter(const QDateTime& after, int limit)
 {
+    if (FailReads)
+        return {false, QStringLiteral("архив недоступен"), {}};
     TSourceReadings result;
     auto it = after.isValid() ? FReadings.upper_bound(after.toUTC()) : FReadings.begin();
     for (; it != FReadings.end() && static_cast<int>(result.Readings.size()) < limit; ++it)
@@ -21,6 +23,8 @@ TSourceReadings TMemoryReadingSource::ReadingsAfter(const QDateTime& after, int 
 
 TSourceCount TMemoryReadingSource::CountAfter(const QDateTime& after)
 {
+    if (FailReads)
+        return {false, QStringLiteral("архив недоступен"), 0};
     const auto from = after.isValid() ? FReadings.upper_bound(after.toUTC()) : FReadings.begin();
     return {true, {}, static_cast<qint64>(std::distance(from, FReadings.end()))};
 }

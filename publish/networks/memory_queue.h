@@ -1,5 +1,5 @@
 // The readings and queue positions kept in memory: for tests, the benchmark, and a program run
-// without an archive. The position store can be told to fail, as a full disk would make it.
+// without an archive. Both can be told to fail, as a damaged archive or a full disk would make them.
 #pragma once
 
 #include "publish/networks/upload_queue.h"
@@ -15,6 +15,8 @@ public:
     void Add(const TPublishReading& reading);
     TSourceReadings ReadingsAfter(const QDateTime& after, int limit) override;
     TSourceCount CountAfter(const QDateTime& after) override;
+    // While true, every read fails, as a locked or damaged archive would.
+    bool FailReads = false;
 
 private:
     std::map<QDateTime, TPublishReading> FReadings;

@@ -93,7 +93,7 @@ void TServiceUploader::Attempt()
 
     const TPositionRead position = FParts.Positions.Position(key);
     if (!position.Ok) {
-        StopWith(QStringLiteral("не удалось прочитать, докуда отправлены показания: %1").arg(position.Message));
+        BackOff(QStringLiteral("не удалось прочитать, докуда отправлены показания: %1").arg(position.Message));
         return;
     }
     // Readings dated at or before `oldest` are too old for the service.
@@ -104,7 +104,7 @@ void TServiceUploader::Attempt()
         const TSourceCount all = FParts.Source.CountAfter(from);
         const TSourceCount recent = FParts.Source.CountAfter(oldest);
         if (!all.Ok || !recent.Ok) {
-            Fail(QStringLiteral("не удалось прочитать архив: %1").arg(all.Ok ? recent.Message : all.Message));
+            BackOff(QStringLiteral("не удалось прочитать архив: %1").arg(all.Ok ? recent.Message : all.Message));
             return;
         }
         sending.Skipped = all.Count - recent.Count;
@@ -114,7 +114,7 @@ void TServiceUploader::Attempt()
     TSourceReadings batch =
         FParts.Source.ReadingsAfter(from, FFacts.OnlyNewest ? PresentReadLimit : FFacts.ReadingsPerRequest);
     if (!batch.Ok) {
-        Fail(QStringLiteral("не удалось прочитать архив: %1").arg(batch.Message));
+        BackOff(QStringLiteral("не удалось прочитать архив: %1").arg(batch.Message));
         return;
     }
     auto& readings = batch.Readings;
@@ -182,8 +182,7 @@ void TServiceUploader::Replied(const TSending& sending, const TExchangeResult& r
             FState.LastSuccess = now;
         } else {
             FState.Rejected += sending.Readings;
-            FState.LastErrorAt = now;
-            FState.LastError = Scrubbed(verdict.Reason);
+            Fail(verdict.Reason);
         }
         FBackOff = std::chrono::seconds(0);
         CountWaiting();
@@ -204,10 +203,15 @@ void TServiceUploader::Replied(const TSending& sending, const TExchangeResult& r
         Fail(verdict.Reason);
         ScheduleAt(verdict.RetryAt);
     } else {
-        FBackOff = std::min(FBackOff.count() == 0 ? FirstBackOff : FBackOff * 2, LongestBackOff);
-        Fail(verdict.Reason);
-        ScheduleAt(now.addSecs(Seconds(FBackOff)));
+        BackOff(verdict.Reason);
     }
+}
+
+void TServiceUploader::BackOff(const QString& reason)
+{
+    FBackOff = std::min(FBackOff.count() == 0 ? FirstBackOff : FBackOff * 2, LongestBackOff);
+    Fail(reason);
+    ScheduleAt(Now().addSecs(Seconds(FBackOff)));
 }
 
 bool TServiceUploader::Advance(const QDateTime& sentUpTo)

@@ -15,7 +15,8 @@
 //   429               the next attempt at the time the service named;
 //   anything else     (5xx, time-out, refused connection, garbage) a back-off from 30 s doubling
 //                     to 30 minutes.
-// A position that cannot be read or written stops the service with a message; nothing is lost.
+// An archive that cannot be read is tried again on the same back-off; a queue position that
+// cannot be written stops the service with a message. Either way nothing is lost.
 #pragma once
 
 #include "publish/networks/exchange.h"
@@ -86,6 +87,8 @@ private:
     void ScheduleAt(QDateTime when);
     void ScheduleRegular(bool moreWaiting);
     void Fail(const QString& reason);
+    // Tries again after the next step of the back-off.
+    void BackOff(const QString& reason);
     void StopWith(const QString& reason);
     QString Scrubbed(const QString& text) const;
     QDateTime Now() const;

@@ -212,6 +212,21 @@ TEST(PublishScenarios, AQueuePositionThatCannotBeWrittenStopsTheServiceAndLosesN
     }
 }
 
+TEST(PublishScenarios, AnArchiveThatCannotBeReadIsTriedAgainLater)
+{
+    TUploadRig rig;
+    rig.Source.Add(FrostReading(Start.addSecs(-60)));
+    rig.Source.FailReads = true;
+    auto uploader = rig.Uploader(TServiceKind::WeatherUnderground);
+    const QDateTime attempt = rig.Clock.NextAlarm();
+    ASSERT_TRUE(rig.Step(*uploader));
+    EXPECT_EQ(attempt.secsTo(uploader->State().NextAttempt), FirstBackOff.count());
+    EXPECT_TRUE(uploader->State().LastError.contains(QStringLiteral("не удалось прочитать архив: архив недоступен")));
+    rig.Source.FailReads = false;
+    ASSERT_TRUE(rig.Step(*uploader));
+    EXPECT_EQ(uploader->State().Sent, 1);
+}
+
 TEST(PublishScenarios, AReadingFromTheFutureWaitsForItsTime)
 {
     TUploadRig rig;
