@@ -10,35 +10,73 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto Week = std::chrono::seconds(7 * 24h);
-
+// Rows name only what differs from the defaults in service_catalog.h.
 const std::array<TServiceFacts, 8>& Table()
 {
     static const std::array<TServiceFacts, 8> table{{
         // Sending more often than once a minute gets a narodmon device banned; one TCP packet may
         // carry many past readings, each with its own time, within 4 KB.
-        {TServiceKind::NarodmonTcp, "narodmon", QStringLiteral("Народный мониторинг"), TTransport::NarodmonTcp,
-         "METEO_NARODMON_TCP_URL", "tcp://narodmon.ru:8283", 1, 5, 60s, Week, false, false, 200},
-        {TServiceKind::NarodmonHttp, "narodmon", QStringLiteral("Народный мониторинг"), TTransport::HttpGet,
-         "METEO_NARODMON_URL", "https://narodmon.ru/get", 1, 5, 60s, Week, false, false, 1},
-        {TServiceKind::WeatherUnderground, "wunderground", QStringLiteral("Weather Underground"), TTransport::HttpGet,
-         "METEO_WUNDERGROUND_URL", "https://weatherstation.wunderground.com/weatherstation/updateweatherstation.php", 1,
-         5, 0s, Week, false, false, 1},
+        {.Kind = TServiceKind::NarodmonTcp,
+         .PositionKey = "narodmon",
+         .Title = QStringLiteral("Народный мониторинг"),
+         .Transport = TTransport::NarodmonTcp,
+         .EnvironmentVariable = "METEO_NARODMON_TCP_URL",
+         .DefaultEndpoint = "tcp://narodmon.ru:8283",
+         .Spacing = 60s,
+         .ReadingsPerRequest = 200},
+        {.Kind = TServiceKind::NarodmonHttp,
+         .PositionKey = "narodmon",
+         .Title = QStringLiteral("Народный мониторинг"),
+         .EnvironmentVariable = "METEO_NARODMON_URL",
+         .DefaultEndpoint = "https://narodmon.ru/get",
+         .Spacing = 60s},
+        {.Kind = TServiceKind::WeatherUnderground,
+         .PositionKey = "wunderground",
+         .Title = QStringLiteral("Weather Underground"),
+         .EnvironmentVariable = "METEO_WUNDERGROUND_URL",
+         .DefaultEndpoint = "https://weatherstation.wunderground.com/weatherstation/updateweatherstation.php"},
         // At most one upload per station every 5 minutes: too slow to ever catch up, so the present only.
-        {TServiceKind::Windy, "windy", QStringLiteral("Windy"), TTransport::HttpGet, "METEO_WINDY_URL",
-         "https://stations.windy.com/api/v2/observation/update", 5, 5, 300s, PresentAge, true, false, 1},
-        // WOW answers a repeated reading with 429 as well as a rate limit: a short pause between
-        // catch-up requests keeps the two apart.
-        {TServiceKind::Wow, "wow", QStringLiteral("WOW (Met Office)"), TTransport::HttpGet, "METEO_WOW_URL",
-         "https://wow.metoffice.gov.uk/automaticreading", 5, 5, 2s, Week, false, false, 1},
+        {.Kind = TServiceKind::Windy,
+         .PositionKey = "windy",
+         .Title = QStringLiteral("Windy"),
+         .EnvironmentVariable = "METEO_WINDY_URL",
+         .DefaultEndpoint = "https://stations.windy.com/api/v2/observation/update",
+         .MinimumIntervalMinutes = 5,
+         .Spacing = 300s,
+         .AcceptsPast = PresentAge,
+         .OnlyNewest = true},
+        // Every 5 minutes is the custom. WOW answers a repeated reading with 429 as well as a rate
+        // limit: a short pause between catch-up requests keeps the two apart.
+        {.Kind = TServiceKind::Wow,
+         .PositionKey = "wow",
+         .Title = QStringLiteral("WOW (Met Office)"),
+         .EnvironmentVariable = "METEO_WOW_URL",
+         .DefaultEndpoint = "https://wow.metoffice.gov.uk/automaticreading",
+         .MinimumIntervalMinutes = 5,
+         .Spacing = 2s},
         // The documented address is plain HTTP; the key must not cross the net in clear, so HTTPS.
-        {TServiceKind::PwsWeather, "pwsweather", QStringLiteral("PWSweather"), TTransport::HttpGet,
-         "METEO_PWSWEATHER_URL", "https://www.pwsweather.com/pwsupdate/pwsupdate.php", 5, 5, 0s, Week, false, false, 1},
-        // Not more than one packet per 5 minutes, 10 suggested; no past readings at all.
-        {TServiceKind::Cwop, "cwop", QStringLiteral("CWOP"), TTransport::AprsIs, "METEO_CWOP_URL",
-         "tcp://cwop.aprs.net:14580", 5, 10, 300s, PresentAge, true, true, 1, 20s},
-        {TServiceKind::OwnAddress, "own", QStringLiteral("Свой адрес"), TTransport::HttpGet, "", "", 1, 5, 0s, Week,
-         false, false, 1},
+        {.Kind = TServiceKind::PwsWeather,
+         .PositionKey = "pwsweather",
+         .Title = QStringLiteral("PWSweather"),
+         .EnvironmentVariable = "METEO_PWSWEATHER_URL",
+         .DefaultEndpoint = "https://www.pwsweather.com/pwsupdate/pwsupdate.php",
+         .MinimumIntervalMinutes = 5},
+        // Not more than one packet per 5 minutes, 10 suggested, away from the 5-minute marks; no
+        // past readings at all.
+        {.Kind = TServiceKind::Cwop,
+         .PositionKey = "cwop",
+         .Title = QStringLiteral("CWOP"),
+         .Transport = TTransport::AprsIs,
+         .EnvironmentVariable = "METEO_CWOP_URL",
+         .DefaultEndpoint = "tcp://cwop.aprs.net:14580",
+         .MinimumIntervalMinutes = 5,
+         .DefaultIntervalMinutes = 10,
+         .Spacing = 300s,
+         .AcceptsPast = PresentAge,
+         .OnlyNewest = true,
+         .PositionBeforeSending = true,
+         .QuietAroundMarks = 20s},
+        {.Kind = TServiceKind::OwnAddress, .PositionKey = "own", .Title = QStringLiteral("Свой адрес")},
     }};
     return table;
 }
