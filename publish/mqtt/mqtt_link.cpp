@@ -121,23 +121,23 @@ private:
     {
         if (Config && SameLink(*Config, config))
             return;
-        const TMqttSettings& next = config.Settings;
         // Entities the owner no longer wants, or that move to other topics, go from the broker.
         const bool removeConfigs = Config && Config->Settings.Discovery &&
-            (!next.Discovery || next.DiscoveryPrefix != Config->Settings.DiscoveryPrefix ||
+            (!config.Settings.Discovery || config.Settings.DiscoveryPrefix != Config->Settings.DiscoveryPrefix ||
              config.Identity.StationId != Config->Identity.StationId);
         Goodbye(removeConfigs);
         Config = std::move(config);
+        const TMqttSettings& settings = Config->Settings;
         Backoff = Timings.FirstRetry;
         const QDateTime lastSent = Status.LastSent;
         Status = {};
         Status.LastSent = lastSent;
-        Status.Broker = BrokerName(next);
-        if (const QString problem = MqttSettingsProblem(next, !Config->Password.isEmpty()); !problem.isEmpty()) {
+        Status.Broker = BrokerName(settings);
+        if (const QString problem = MqttSettingsProblem(settings, !Config->Password.isEmpty()); !problem.isEmpty()) {
             Phase = TPhase::Idle;
             Status.State = TMqttState::Invalid;
             Status.Reason = problem;
-        } else if (!next.Enabled) {
+        } else if (!settings.Enabled) {
             Phase = TPhase::Idle;
             Status.State = TMqttState::Off;
         } else {
