@@ -191,8 +191,9 @@ private:
         Emit();
         const QByteArray host = settings.Host.toUtf8();
         errno = 0;
-        const int rc = mosquitto_connect_async(Client, host.constData(), settings.Port,
-                                               static_cast<int>(Timings.KeepAlive.count()));
+        const int rc = mosquitto_connect_async(
+            Client, host.constData(), settings.Port,
+            static_cast<int>(std::max<std::chrono::seconds::rep>(5, Timings.KeepAlive.count())));
         const int error = errno;
         if (rc != MOSQ_ERR_SUCCESS) {
             Fail(MqttFailureReason(rc, error, CertificateRejected, settings.Host));

@@ -28,15 +28,18 @@ struct TMqttLinkConfig
 struct TMqttTimings
 {
     std::chrono::milliseconds ConnackTimeout{10000}; // a broker that took the connection and is silent
-    std::chrono::seconds KeepAlive{30};
+    std::chrono::seconds KeepAlive{30};              // libmosquitto takes no less than 5
+
     std::chrono::milliseconds FirstRetry{1000};
     std::chrono::milliseconds LastRetry{60000};
     // Home automation that has just started gets the configs after a short random pause, so that
     // it is not flooded by every device at once.
     std::chrono::milliseconds BirthDelayMin{1000};
     std::chrono::milliseconds BirthDelayMax{3000};
-    std::chrono::milliseconds Slice{100};    // the longest the link's thread takes to see a request
-    std::chrono::milliseconds Goodbye{2000}; // for «offline» to go out before a disconnect
+    std::chrono::milliseconds Slice{100}; // the longest the link's thread takes to see a request
+    // For «offline» to go out before a disconnect: milliseconds to a broker that works, and all
+    // the window waits for when it closes while the broker hangs.
+    std::chrono::milliseconds Goodbye{1000};
 };
 
 class TMqttLink
@@ -45,7 +48,7 @@ public:
     using TStatusSink = std::function<void(const TMqttStatus&)>;
 
     explicit TMqttLink(TStatusSink sink, const TMqttTimings& timings = {});
-    // Says «offline» and disconnects, waiting no longer than the goodbye time and a little more; a
+    // Says «offline» and disconnects, waiting no longer than the goodbye time and two slices; a
     // thread still stuck in the system (a name look-up) is left to end by itself.
     ~TMqttLink();
     TMqttLink(const TMqttLink&) = delete;

@@ -19,7 +19,9 @@ QString ErrnoReason(int code)
     case ECONNRESET:
     case EPIPE:
     case ECONNABORTED:
-        return QStringLiteral("брокер разорвал соединение");
+        // Whether the broker's end closed or reset depends on the moment: to the owner both are
+        // the same break.
+        return QStringLiteral("связь с брокером прервалась");
     case ETIMEDOUT:
         return QStringLiteral("брокер не отвечает");
     case ENETUNREACH:

@@ -162,7 +162,7 @@ TEST(MqttBroker, DiscoveryStatesAndTheBrokersUpsAndDowns)
     // The broker killed in the middle of the session.
     broker.Kill();
     ASSERT_TRUE(WaitForState(publisher, TMqttState::Waiting));
-    EXPECT_FALSE(publisher.Status().Reason.isEmpty());
+    EXPECT_EQ(publisher.Status().Reason, "связь с брокером прервалась");
     // No state the page was told ever carried the password.
     for (const TMqttStatus& status : told)
         EXPECT_FALSE(MqttStatusText(status, {}).contains(TMqttBroker::Password));

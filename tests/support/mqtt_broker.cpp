@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <csignal>
 #include <mosquitto.h>
 #include <pwd.h>
 #include <unistd.h>
@@ -138,9 +139,22 @@ void TMqttBroker::Kill()
 {
     if (!Process)
         return;
+    Thaw();
     Process->kill();
     Process->waitForFinished(EventDeadlineMs);
     Process.reset();
+}
+
+void TMqttBroker::Freeze()
+{
+    if (Process)
+        ::kill(static_cast<pid_t>(Process->processId()), SIGSTOP);
+}
+
+void TMqttBroker::Thaw()
+{
+    if (Process)
+        ::kill(static_cast<pid_t>(Process->processId()), SIGCONT);
 }
 
 struct TMqttWatcher::TState

@@ -42,6 +42,9 @@ public:
     bool Start(const TTestCertificates* certificates = nullptr);
     void Stop(); // SIGTERM, waited for
     void Kill(); // SIGKILL, waited for
+    // SIGSTOP and SIGCONT: a broker that holds its connections and answers nothing meanwhile.
+    void Freeze();
+    void Thaw();
     // The TLS listener's port when the broker has TLS, otherwise the plain one.
     int Port() const { return Tls ? FTlsPort : FPort; }
     // A plain listener, with or without TLS beside it.
