@@ -159,6 +159,16 @@ TEST(MqttBroker, DiscoveryStatesAndTheBrokersUpsAndDowns)
             EXPECT_TRUE(newcomer.SeenOn(topic).empty()) << topic.toStdString();
     }
 
+    // Publishing turned off says «offline» itself: no last will is needed for a clean goodbye.
+    from = afterRestart.Count();
+    settings.Enabled = false;
+    publisher.Apply(settings, TMqttBroker::Password);
+    EXPECT_TRUE(afterRestart.WaitFor(AvailabilityTopic, [](const TMqttSeen& s) { return s.Payload == "offline"; }, from));
+    ASSERT_TRUE(WaitForState(publisher, TMqttState::Off));
+    settings.Enabled = true;
+    publisher.Apply(settings, TMqttBroker::Password);
+    ASSERT_TRUE(WaitForState(publisher, TMqttState::Connected));
+
     // The broker killed in the middle of the session.
     broker.Kill();
     ASSERT_TRUE(WaitForState(publisher, TMqttState::Waiting));
