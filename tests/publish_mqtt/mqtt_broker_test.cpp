@@ -163,7 +163,8 @@ TEST(MqttBroker, DiscoveryStatesAndTheBrokersUpsAndDowns)
     from = afterRestart.Count();
     settings.Enabled = false;
     publisher.Apply(settings, TMqttBroker::Password);
-    EXPECT_TRUE(afterRestart.WaitFor(AvailabilityTopic, [](const TMqttSeen& s) { return s.Payload == "offline"; }, from));
+    EXPECT_TRUE(afterRestart.WaitFor(
+        AvailabilityTopic, [](const TMqttSeen& s) { return s.Payload == "offline"; }, from));
     ASSERT_TRUE(WaitForState(publisher, TMqttState::Off));
     settings.Enabled = true;
     publisher.Apply(settings, TMqttBroker::Password);
