@@ -5,10 +5,12 @@
 #include "tests/support/mqtt_broker.h"
 #include "tests/support/test_support.h"
 
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -55,6 +57,24 @@ QJsonObject Json(const QByteArray& payload)
 bool WaitForState(const TMqttPublisher& publisher, TMqttState state)
 {
     return testsupport::PumpUntil([&] { return publisher.Status().State == state; }, 30000);
+}
+
+// New settings make the publisher connect anew: waits for a Connecting and then a Connected among
+// the states it tells from now on.
+bool WaitForReconnection(const std::vector<TMqttStatus>& told)
+{
+    const std::size_t from = told.size();
+    return testsupport::PumpUntil(
+        [&] {
+            bool connecting = false;
+            for (std::size_t i = from; i < told.size(); ++i) {
+                connecting = connecting || told[i].State == TMqttState::Connecting;
+                if (connecting && told[i].State == TMqttState::Connected)
+                    return true;
+            }
+            return false;
+        },
+        30000);
 }
 
 // Whether the watcher has seen, from message `from` on, each config topic with a payload
@@ -106,6 +126,36 @@ TEST(MqttBroker, DiscoveryStatesAndTheBrokersUpsAndDowns)
     }));
     ASSERT_TRUE(testsupport::PumpUntil([&] { return publisher.Status().LastSent.isValid(); }));
 
+    // With an interval of a second, readings every 50 ms give a state a second, and the last
+    // one of them goes out too.
+    std::size_t from = watcher.Count();
+    settings.IntervalSeconds = 1;
+    publisher.Apply(settings, TMqttBroker::Password);
+    ASSERT_TRUE(WaitForReconnection(told));
+    QElapsedTimer feeding;
+    feeding.start();
+    int fed = 0;
+    QTimer feed;
+    QObject::connect(&feed, &QTimer::timeout, [&] {
+        publisher.Publish({100.0 + fed, {}, 749, {}, time.addSecs(2 + fed)});
+        if (++fed == 30)
+            feed.stop();
+    });
+    feed.start(50);
+    ASSERT_TRUE(watcher.WaitFor(
+        StateTopic, [](const TMqttSeen& s) { return Json(s.Payload)["indoor_temperature"].toInt() == 129; }, from));
+    const std::vector<TMqttSeen> seen = watcher.Seen();
+    const auto states = std::count_if(seen.begin() + static_cast<std::ptrdiff_t>(from), seen.end(),
+                                      [](const TMqttSeen& s) { return s.Topic == StateTopic; });
+    // The state the reconnection repeats, one a second, and the newest.
+    EXPECT_LE(states, 2 + feeding.elapsed() / 1000) << feeding.elapsed() << " ms";
+    settings.IntervalSeconds = 0;
+    publisher.Apply(settings, TMqttBroker::Password);
+    ASSERT_TRUE(WaitForReconnection(told));
+    publisher.Publish({23, {}, 749, {}, time.addSecs(40)});
+    ASSERT_TRUE(watcher.WaitFor(
+        StateTopic, [](const TMqttSeen& s) { return Json(s.Payload)["indoor_temperature"].toInt() == 23; }, from));
+
     // Everything a newcomer needs is retained: configs, availability, the newest state.
     {
         TMqttWatcher newcomer(broker.Port());
@@ -114,12 +164,12 @@ TEST(MqttBroker, DiscoveryStatesAndTheBrokersUpsAndDowns)
         EXPECT_TRUE(
             newcomer.WaitFor(AvailabilityTopic, [](const TMqttSeen& s) { return s.Retain && s.Payload == "online"; }));
         EXPECT_TRUE(newcomer.WaitFor(StateTopic, [](const TMqttSeen& s) {
-            return s.Retain && Json(s.Payload)["indoor_temperature"].toInt() == 21;
+            return s.Retain && Json(s.Payload)["indoor_temperature"].toInt() == 23;
         }));
     }
 
     // Home Assistant says it started: the configs come again.
-    std::size_t from = watcher.Count();
+    from = watcher.Count();
     watcher.Publish("homeassistant/status", "online");
     EXPECT_TRUE(WaitForAllConfigs(watcher, IsConfig, from));
 
