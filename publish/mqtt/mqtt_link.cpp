@@ -12,6 +12,7 @@
 #include <mosquitto.h>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 namespace publish {
 

@@ -302,6 +302,7 @@ TEST(MqttBroker, AKilledProgramLeavesItsLastWill)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("METEO_MQTT_PASSWORD", TMqttBroker::Password);
     helper.setProcessEnvironment(environment);
+    testsupport::EndWithTestProgram(helper);
     helper.start(QStringLiteral(MQTT_PUBLISHER_HELPER), {QString::number(broker.Port()), TMqttBroker::User, StationId});
     ASSERT_TRUE(watcher.WaitFor(StateTopic, [](const TMqttSeen&) { return true; }))
         << helper.readAllStandardError().toStdString();

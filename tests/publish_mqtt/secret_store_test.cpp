@@ -2,6 +2,7 @@
 // Secret Service, and no bus at all): the password goes to the user-only file, comes back, goes
 // away, and is never anywhere else.
 #include "publish/secret_store.h"
+#include "tests/support/mqtt_broker.h"
 #include "tests/support/test_support.h"
 
 #include <QDirIterator>
@@ -112,6 +113,7 @@ QByteArray StartBus(QProcess& bus, const QString& folder)
   </policy>
 </busconfig>
 )");
+    testsupport::EndWithTestProgram(bus);
     bus.start(QStringLiteral("dbus-daemon"), {"--config-file=" + config, "--nofork", "--print-address=1"});
     if (!testsupport::PumpUntil([&] { return bus.canReadLine() || bus.state() == QProcess::NotRunning; }))
         return {};
@@ -157,6 +159,7 @@ TEST(SecretStoreKeyring, WithAPasswordStoreThePasswordLivesThereAlone)
 
     QProcess keyring;
     keyring.setProcessChannelMode(QProcess::MergedChannels);
+    testsupport::EndWithTestProgram(keyring);
     keyring.start(QStringLiteral("gnome-keyring-daemon"), {"--foreground", "--components=secrets", "--unlock"});
     ASSERT_TRUE(keyring.waitForStarted()) << keyring.errorString().toStdString();
     keyring.write("keyring-password\n");

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <mosquitto.h>
 #include <pwd.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace testsupport {
@@ -34,6 +35,11 @@ bool Listens(int port)
 }
 
 } // namespace
+
+void EndWithTestProgram(QProcess& process)
+{
+    process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
+}
 
 int FreeLocalPort()
 {
@@ -110,6 +116,7 @@ bool TMqttBroker::Start(const TTestCertificates* certificates)
     }
     Process = std::make_unique<QProcess>();
     Process->setProcessChannelMode(QProcess::MergedChannels);
+    EndWithTestProgram(*Process);
     Process->start(QStringLiteral("/usr/sbin/mosquitto"), {"-c", configFile});
     Process->waitForStarted(EventDeadlineMs);
     const bool listening =

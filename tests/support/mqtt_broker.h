@@ -60,6 +60,10 @@ private:
     std::unique_ptr<QProcess> Process;
 };
 
+// Makes the process `process` starts end when this test program ends, even by a crash, so that
+// no broker, bus or helper outlives the test that started it.
+void EndWithTestProgram(QProcess& process);
+
 // A free TCP port of 127.0.0.1 (free when asked: the test binds it soon after).
 int FreeLocalPort();
 
