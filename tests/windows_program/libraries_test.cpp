@@ -125,7 +125,7 @@ TEST(QtNetwork, FetchesOverHttpAndHasSchannel)
     // The TLS backend is a plugin in the folder's tls/: without it Qt knows no https at all.
     EXPECT_TRUE(QSslSocket::availableBackends().contains(QStringLiteral("schannel")))
         << QSslSocket::availableBackends().join(QStringLiteral(", ")).toStdString();
-    EXPECT_EQ(QSslSocket::activeBackend(), QStringLiteral("schannel"));
+    EXPECT_EQ(QSslSocket::activeBackend().toStdString(), "schannel");
     EXPECT_TRUE(QSslSocket::supportsSsl());
     // A TLS greeting to a server that speaks plain HTTP: Schannel starts the handshake and it fails.
     const QNetworkReply::NetworkError tlsError =
