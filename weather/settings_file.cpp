@@ -132,79 +132,88 @@ QString Flush(QSettings& file, const QString& path)
     return QStringLiteral("Не удалось сохранить настройки в файл «%1»: %2.").arg(Shown(path), reason);
 }
 
-} // namespace
-
-TLoaded<TAlarmSettings> LoadAlarmSettings(const QString& path)
+// Reads one group of the file with `read`, which lists the keys it could not take in `bad`.
+template <typename TSettings, typename TRead>
+TLoaded<TSettings> LoadGroup(const QString& path, const QString& group, TRead read)
 {
-    TLoaded<TAlarmSettings> loaded;
+    TLoaded<TSettings> loaded;
     QSettings file(path, QSettings::IniFormat);
     const QString readProblem = ReadProblem(file, path);
     if (file.status() == QSettings::AccessError) {
         loaded.Problem = readProblem;
         return loaded;
     }
-    file.beginGroup(AlarmsGroup);
+    file.beginGroup(group);
     QStringList bad;
-    ReadFields<TAlarmSettings>(file, AlarmSwitches, AlarmThresholds, loaded.Settings, bad);
-    // Bounds each fine alone may still leave no room between them.
-    if (!AlarmSettingsProblems(loaded.Settings).isEmpty()) {
-        const TAlarmSettings defaults;
-        loaded.Settings.HumidityLowPercent = defaults.HumidityLowPercent;
-        loaded.Settings.HumidityHighPercent = defaults.HumidityHighPercent;
-        bad << QStringLiteral("humidity_low") << QStringLiteral("humidity_high");
-    }
+    read(file, loaded.Settings, bad);
     loaded.Problem = readProblem.isEmpty() ? BadValuesProblem(bad, path) : readProblem;
     return loaded;
 }
 
+// Writes one group of the file with `write`; the other groups stay as they are.
+template <typename TWrite>
+QString SaveGroup(const QString& path, const QString& group, TWrite write)
+{
+    QSettings file(path, QSettings::IniFormat);
+    file.beginGroup(group);
+    write(file);
+    file.endGroup();
+    return Flush(file, path);
+}
+
+} // namespace
+
+TLoaded<TAlarmSettings> LoadAlarmSettings(const QString& path)
+{
+    return LoadGroup<TAlarmSettings>(
+        path, AlarmsGroup, [](QSettings& file, TAlarmSettings& settings, QStringList& bad) {
+            ReadFields<TAlarmSettings>(file, AlarmSwitches, AlarmThresholds, settings, bad);
+            // Bounds each fine alone may still leave no room between them.
+            if (!AlarmSettingsProblems(settings).isEmpty()) {
+                const TAlarmSettings defaults;
+                settings.HumidityLowPercent = defaults.HumidityLowPercent;
+                settings.HumidityHighPercent = defaults.HumidityHighPercent;
+                bad << QStringLiteral("humidity_low") << QStringLiteral("humidity_high");
+            }
+        });
+}
+
 TLoaded<TForecastSettings> LoadForecastSettings(const QString& path)
 {
-    TLoaded<TForecastSettings> loaded;
-    QSettings file(path, QSettings::IniFormat);
-    const QString readProblem = ReadProblem(file, path);
-    if (file.status() == QSettings::AccessError) {
-        loaded.Problem = readProblem;
-        return loaded;
-    }
-    file.beginGroup(ForecastGroup);
-    QStringList bad;
-    ReadFields<TForecastSettings>(file, {}, ForecastNumbers, loaded.Settings, bad);
-    if (const QVariant value = file.value(QLatin1String(HemisphereKey)); value.isValid()) {
-        const QString text = value.toString().trimmed().toLower();
-        if (text == NorthName || text == SouthName)
-            loaded.Settings.Hemisphere = text == NorthName ? THemisphere::North : THemisphere::South;
-        else
-            bad << QLatin1String(HemisphereKey);
-    }
-    loaded.Problem = readProblem.isEmpty() ? BadValuesProblem(bad, path) : readProblem;
-    return loaded;
+    return LoadGroup<TForecastSettings>(
+        path, ForecastGroup, [](QSettings& file, TForecastSettings& settings, QStringList& bad) {
+            ReadFields<TForecastSettings>(file, {}, ForecastNumbers, settings, bad);
+            if (const QVariant value = file.value(QLatin1String(HemisphereKey)); value.isValid()) {
+                const QString text = value.toString().trimmed().toLower();
+                if (text == NorthName || text == SouthName)
+                    settings.Hemisphere = text == NorthName ? THemisphere::North : THemisphere::South;
+                else
+                    bad << QLatin1String(HemisphereKey);
+            }
+        });
 }
 
 QString SaveAlarmSettings(const TAlarmSettings& settings, const QString& path)
 {
     if (const QStringList problems = AlarmSettingsProblems(settings); !problems.isEmpty())
         return problems.join(QLatin1Char(' '));
-    QSettings file(path, QSettings::IniFormat);
-    file.beginGroup(AlarmsGroup);
-    for (const auto& field : AlarmSwitches)
-        file.setValue(QLatin1String(field.Key), settings.*field.Member);
-    for (const auto& field : AlarmThresholds)
-        file.setValue(QLatin1String(field.Key), settings.*field.Member);
-    file.endGroup();
-    return Flush(file, path);
+    return SaveGroup(path, AlarmsGroup, [&settings](QSettings& file) {
+        for (const auto& field : AlarmSwitches)
+            file.setValue(QLatin1String(field.Key), settings.*field.Member);
+        for (const auto& field : AlarmThresholds)
+            file.setValue(QLatin1String(field.Key), settings.*field.Member);
+    });
 }
 
 QString SaveForecastSettings(const TForecastSettings& settings, const QString& path)
 {
     if (const QString problem = ForecastSettingsProblem(settings); !problem.isEmpty())
         return problem;
-    QSettings file(path, QSettings::IniFormat);
-    file.beginGroup(ForecastGroup);
-    for (const auto& field : ForecastNumbers)
-        file.setValue(QLatin1String(field.Key), settings.*field.Member);
-    file.setValue(QLatin1String(HemisphereKey), settings.Hemisphere == THemisphere::North ? NorthName : SouthName);
-    file.endGroup();
-    return Flush(file, path);
+    return SaveGroup(path, ForecastGroup, [&settings](QSettings& file) {
+        for (const auto& field : ForecastNumbers)
+            file.setValue(QLatin1String(field.Key), settings.*field.Member);
+        file.setValue(QLatin1String(HemisphereKey), settings.Hemisphere == THemisphere::North ? NorthName : SouthName);
+    });
 }
 
 } // namespace weather
