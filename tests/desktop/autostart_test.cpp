@@ -3,6 +3,7 @@
 // desktop switched off counting as off, and folders that cannot be written told plainly.
 #include "desktop/autostart.h"
 #include "desktop/desktop_entry_exec.h"
+#include "desktop/windows_command_line.h"
 #include "tests/support/safety_support.h"
 #include "tests/support/test_support.h"
 
@@ -94,6 +95,27 @@ TEST(Autostart, ExecLineKeepsEveryArgument)
     ASSERT_TRUE(back.has_value());
     EXPECT_EQ(*back, QStringList{QStringLiteral("/opt/a b/prog")} + arguments);
     EXPECT_FALSE(desktop::ExecArguments(QStringLiteral("\"unclosed quote")).has_value());
+}
+
+TEST(Autostart, RunKeyCommandLineKeepsEveryArgument)
+{
+    const QString program =
+        QStringLiteral("C:\\Users\\Анна Петрова\\AppData\\Local\\Programs\\meteostation\\meteostation.exe");
+    const QStringList arguments{
+        QStringLiteral("--tray"),     QStringLiteral("two words"),      QStringLiteral(""),
+        QStringLiteral("say \"hi\""), QStringLiteral("C:\\my files\\"), QStringLiteral("a\\\"b"),
+        QStringLiteral("tab\there")};
+    const QString line = desktop::WindowsCommandLine(program, arguments);
+    EXPECT_EQ(line,
+              QStringLiteral("\"%1\" --tray \"two words\" \"\" \"say \\\"hi\\\"\" \"C:\\my files\\\\\" "
+                             "\"a\\\\\\\"b\" \"tab\there\"")
+                  .arg(program));
+    EXPECT_EQ(desktop::SplitWindowsCommandLine(line), QStringList{program} + arguments);
+    // As a user may type it: extra spaces, a quote that opens mid-argument, backslashes before
+    // ordinary letters.
+    EXPECT_EQ(
+        desktop::SplitWindowsCommandLine(QStringLiteral("  C:\\a\\prog.exe   --x=\"1 2\"  \\\\server ")),
+        (QStringList{QStringLiteral("C:\\a\\prog.exe"), QStringLiteral("--x=1 2"), QStringLiteral("\\\\server")}));
 }
 
 TEST(Autostart, FoldersThatCannotBeWrittenAreTold)
