@@ -107,7 +107,7 @@ wait "$program" 2>/dev/null || true
 
 # A second installation upgrades in place: the data and the autostart entry stay.
 "$wine" reg add "$run_key" /v meteostation /d "\"$windows_programs\\meteostation.exe\" --tray" /f >/dev/null 2>&1
-cp "$data/met.mtb" "$prefix/met.mtb.before"
+cp "$data/met.mtb" "$prefix/met.mtb.before" || fail "no history in the data folder to keep"
 check "a second installation upgrades in place" run_and_wait "$installer" /S
 check "... keeping the data" cmp -s "$data/met.mtb" "$prefix/met.mtb.before"
 check "... keeping the autostart entry" test -n "$(reg_value "$run_key" meteostation)"
