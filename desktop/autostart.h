@@ -19,10 +19,14 @@ struct TAutostartEntry
     QStringList Arguments;
 };
 
+// The program's option to start hidden in the tray («в трее»), as an autostart entry passes it.
+inline const QString StartInTrayArgument = QStringLiteral("--tray");
+
 struct TAutostartState
 {
     bool Enabled = false;
     QStringList Arguments; // of the entry found, e.g. the option to start in the tray
+    bool StartsInTray() const { return Enabled && Arguments.contains(StartInTrayArgument); }
 };
 
 TAutostartState ReadAutostart(const QString& name);

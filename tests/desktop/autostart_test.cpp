@@ -61,12 +61,14 @@ TEST(Autostart, EntryWrittenReadBackAndRemoved)
     const auto state = desktop::ReadAutostart(QStringLiteral("meteostation"));
     EXPECT_TRUE(state.Enabled);
     EXPECT_EQ(state.Arguments, (QStringList{QStringLiteral("meteostation"), QStringLiteral("--tray")}));
+    EXPECT_TRUE(state.StartsInTray());
 
     // Written again without the tray option: replaced whole, no temporary left beside it.
     auto plain = Entry(QStringLiteral("/usr/bin/meteostation-launcher"));
     plain.Arguments = QStringList{QStringLiteral("meteostation")};
     EXPECT_EQ(desktop::EnableAutostart(plain), QString());
     EXPECT_EQ(desktop::ReadAutostart(QStringLiteral("meteostation")).Arguments, plain.Arguments);
+    EXPECT_FALSE(desktop::ReadAutostart(QStringLiteral("meteostation")).StartsInTray());
     EXPECT_EQ(QDir(scratch.Path() + QStringLiteral("/config/autostart")).entryList(QDir::Files | QDir::Hidden),
               QStringList{QStringLiteral("meteostation.desktop")});
 
