@@ -1,11 +1,12 @@
 // The desktop layer's Windows side under wine: the autostart value under the user's Run key
-// written, read back and removed, and the tray balloon's notifier telling when there is no tray
-// icon to show a balloon from.
+// written, read back and removed, and the tray balloon's notifier: shown from a tray icon, and
+// told when there is no tray icon to show a balloon from.
 #include "desktop/autostart.h"
 #include "desktop/desktop_notifier.h"
 #include "tests/support/test_support.h"
 
 #include <QApplication>
+#include <QPixmap>
 #include <QSettings>
 #include <QSystemTrayIcon>
 #include <gtest/gtest.h>
@@ -41,6 +42,26 @@ TEST(WindowsDesktop, AutostartValueUnderTheRunKey)
     EXPECT_EQ(desktop::DisableAutostart(name), QString());
     EXPECT_FALSE(desktop::ReadAutostart(name).Enabled);
     EXPECT_FALSE(QSettings(RunKey, QSettings::NativeFormat).contains(name));
+}
+
+TEST(WindowsDesktop, BalloonFromTheTrayIcon)
+{
+    ASSERT_TRUE(QSystemTrayIcon::isSystemTrayAvailable());
+    QPixmap picture(16, 16);
+    picture.fill(Qt::blue);
+    QSystemTrayIcon tray{QIcon(picture)};
+    tray.show();
+    const auto notifier = desktop::CreateDesktopNotifier(QStringLiteral("meteostation"), {}, &tray);
+    QStringList shown;
+    QStringList failures;
+    QObject::connect(notifier.get(), &desktop::TDesktopNotifier::NotificationShown,
+                     [&shown](const QString& key) { shown << key; });
+    QObject::connect(notifier.get(), &desktop::TDesktopNotifier::NotificationFailed,
+                     [&failures](const QString& reason) { failures << reason; });
+    notifier->Notify(QStringLiteral("frost"), QStringLiteral("Заморозок"), QStringLiteral("На улице −1 °C."));
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return !shown.isEmpty() || !failures.isEmpty(); }));
+    EXPECT_EQ(shown, QStringList{QStringLiteral("frost")});
+    EXPECT_TRUE(failures.isEmpty()) << failures.join(QLatin1Char(' ')).toStdString();
 }
 
 TEST(WindowsDesktop, BalloonWithoutATrayIconIsTold)
