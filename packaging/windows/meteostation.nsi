@@ -32,6 +32,7 @@ Name "${PRODUCT} ${VERSION}"
 Caption "Установка программы «${PRODUCT}» ${VERSION}"
 UninstallCaption "Удаление программы «${PRODUCT}»"
 OutFile "${OUTFILE}"
+BrandingText "${PRODUCT} ${VERSION}"
 RequestExecutionLevel user
 InstallDir "$LOCALAPPDATA\Programs\meteostation"
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
