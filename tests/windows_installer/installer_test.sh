@@ -84,11 +84,12 @@ check "the installed programs start, show their windows and close" test "$status
 check "the program wrote its history into the data folder" test -f "$data/met.mtb"
 
 # While the program runs: no uninstall, no installation. Its lock file in the data folder says
-# when it has started.
+# when it has started. Wine starts a Qt program slowly on a busy machine: the wait ends as soon as
+# the lock is there or the program has gone, and otherwise only after five minutes.
 "$wine" "$windows_programs\\meteostation.exe" &
 program=$!
 waited=0
-while [ ! -f "$data/.meteostation.lock" ] && [ $waited -lt 600 ]; do
+while [ ! -f "$data/.meteostation.lock" ] && kill -0 "$program" 2>/dev/null && [ $waited -lt 3000 ]; do
   sleep 0.1
   waited=$((waited + 1))
 done
