@@ -1,6 +1,6 @@
 #include "station/atomic_file.h"
 
-#include "gui/system_reason.h"
+#include "base/system_reason.h"
 
 #include <QDir>
 #include <QFile>
@@ -52,7 +52,7 @@ QString ReadReason(int error)
     case EISDIR:
         return QStringLiteral("на его месте папка, а не файл");
     default:
-        return gui::SystemReason(error);
+        return base::SystemReason(error);
     }
 }
 
@@ -140,7 +140,7 @@ void ReplaceFileAtomically(const QString& path, const QByteArray& bytes)
     const QByteArray prefix = TemporaryPrefix(info);
     auto fail = [&shown](const QString& what, int error) {
         throw EHistoryFileError(
-            QStringLiteral("Не удалось записать файл «%1»: %2%3").arg(shown, what, gui::SystemReason(error)));
+            QStringLiteral("Не удалось записать файл «%1»: %2%3").arg(shown, what, base::SystemReason(error)));
     };
 
     // First, so that a full disk gets back the room a killed save took.

@@ -1,6 +1,6 @@
 #include "station/atomic_file.h"
 
-#include "gui/system_reason.h"
+#include "base/system_reason.h"
 
 #include <QFile>
 #include <cerrno>
@@ -61,18 +61,18 @@ QString SystemReason(DWORD error)
     switch (error) {
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-        return gui::SystemReason(ENOSPC);
+        return base::SystemReason(ENOSPC);
     case ERROR_WRITE_PROTECT:
-        return gui::SystemReason(EROFS);
+        return base::SystemReason(EROFS);
     case ERROR_ACCESS_DENIED:
-        return gui::SystemReason(EACCES);
+        return base::SystemReason(EACCES);
     case ERROR_FILE_TOO_LARGE:
-        return gui::SystemReason(EFBIG);
+        return base::SystemReason(EFBIG);
     case ERROR_CRC:
     case ERROR_IO_DEVICE:
-        return gui::SystemReason(EIO);
+        return base::SystemReason(EIO);
     case ERROR_PATH_NOT_FOUND:
-        return gui::SystemReason(ENOENT);
+        return base::SystemReason(ENOENT);
     default:
         return SystemText(error);
     }

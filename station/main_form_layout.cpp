@@ -1,9 +1,9 @@
 // The window's layout: every control with its name, place, caption, font and initial state.
-#include "archive/archive_page.h"
 #include "chart/bar_series.h"
 #include "chart/chart.h"
 #include "gui/font_substitutes.h"
 #include "gui/repaint_pacing.h"
+#include "station/archive_page.h"
 #include "station/day_chart.h"
 #include "station/history_file.h"
 #include "station/main_form.h"

@@ -6,9 +6,9 @@
 //     query alone and the chart drawn alone;
 //   - the CSV export of all ten years, goal 2 s, beside a plain flushed write of the same bytes.
 #include "archive/archive_csv.h"
-#include "archive/archive_page.h"
 #include "archive/archive_store.h"
 #include "chart/chart.h"
+#include "station/archive_page.h"
 #include "station/archive_records.h"
 #include "station/history_file.h"
 

@@ -3,12 +3,12 @@
 // CSV and PNG written where the user chose, the folder remembered with the archive; and the page
 // of a program without an archive.
 #include "archive/archive_csv.h"
-#include "archive/archive_page.h"
-#include "archive/range_bar_series.h"
 #include "chart/chart.h"
 #include "gui/error_box.h"
 #include "gui/radio_group.h"
 #include "gui/up_down.h"
+#include "station/archive_page.h"
+#include "station/range_bar_series.h"
 #include "tests/support/archive_support.h"
 
 #include <QDateEdit>

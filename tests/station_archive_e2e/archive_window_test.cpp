@@ -3,9 +3,9 @@
 // and a download again leave the first download's hours in the archive; the readings of pages 0
 // and 4 become 5-minute samples; the copy of "met.mtb" is imported once; and trouble with the
 // archive is told without holding up anything of "met.mtb".
-#include "archive/archive_page.h"
 #include "archive/archive_period.h"
 #include "gui/error_box.h"
+#include "station/archive_page.h"
 #include "station/archive_records.h"
 #include "station/history_file.h"
 #include "tests/support/archive_support.h"

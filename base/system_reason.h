@@ -4,8 +4,8 @@
 
 #include <QString>
 
-namespace gui {
+namespace base {
 
 QString SystemReason(int error);
 
-} // namespace gui
+} // namespace base

@@ -1,4 +1,4 @@
-#include "archive/range_bar_series.h"
+#include "station/range_bar_series.h"
 
 #include "chart/chart_axis.h"
 

@@ -1,9 +1,9 @@
-#include "gui/system_reason.h"
+#include "base/system_reason.h"
 
 #include <cerrno>
 #include <cstring>
 
-namespace gui {
+namespace base {
 
 QString SystemReason(int error)
 {
@@ -30,4 +30,4 @@ QString SystemReason(int error)
     }
 }
 
-} // namespace gui
+} // namespace base

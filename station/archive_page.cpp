@@ -1,12 +1,12 @@
-#include "archive/archive_page.h"
+#include "station/archive_page.h"
 
 #include "archive/archive_csv.h"
-#include "archive/range_bar_series.h"
 #include "chart/bar_series.h"
 #include "chart/chart.h"
 #include "gui/error_box.h"
 #include "gui/radio_group.h"
 #include "gui/up_down.h"
+#include "station/range_bar_series.h"
 
 #include <QBuffer>
 #include <QDateEdit>
