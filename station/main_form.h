@@ -250,6 +250,8 @@ private:
     void RefreshSettings();
     // An item other than "Коды датчиков" is selected, so "Установить" has something to send.
     bool SettableItemSelected() const;
+    // "Коды датчиков" is selected, so "Считать" and "Очистить" may read and clear a code.
+    bool SensorCodesSelected() const;
 
     // The history page's share of an input report (page 1 only): a download block or a clear's
     // progress.
