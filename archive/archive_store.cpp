@@ -263,7 +263,7 @@ const QString SettingFailedText = QStringLiteral("Настройка не зап
 
 bool SameValues(const TStatement& row, const THourRecord& hour)
 {
-    for (int q = 0; q < QuantityCount; ++q)
+    for (int q = 0; q < base::QuantityCount; ++q)
         if (row.Int(q) != hour.Values[static_cast<std::size_t>(q)])
             return false;
     return true;
@@ -327,7 +327,7 @@ TMergeResult TArchiveStore::RunMerge(const std::vector<THourRecord>& hours, bool
                 continue;
             write->Reset();
             write->Bind(1, hour.Hour);
-            for (int q = 0; q < QuantityCount; ++q)
+            for (int q = 0; q < base::QuantityCount; ++q)
                 write->Bind(2 + q, hour.Values[static_cast<std::size_t>(q)]);
             rc = write->Step();
             write->Reset();
@@ -379,7 +379,7 @@ TWriteResult TArchiveStore::AddSample(const TSample& sample)
         rc = c.SelectSample.Step();
         if (rc == SQLITE_ROW) {
             combined.Reports += static_cast<int>(c.SelectSample.Int64(0));
-            for (int q = 0; q < QuantityCount; ++q) {
+            for (int q = 0; q < base::QuantityCount; ++q) {
                 const auto i = static_cast<std::size_t>(q);
                 const double oldMean = c.SelectSample.Real(1 + 2 * q);
                 const int oldCount = static_cast<int>(c.SelectSample.Int64(2 + 2 * q));
@@ -397,7 +397,7 @@ TWriteResult TArchiveStore::AddSample(const TSample& sample)
         c.PutSample.Reset();
         c.PutSample.Bind(1, combined.Start);
         c.PutSample.Bind(2, static_cast<std::int64_t>(combined.Reports));
-        for (int q = 0; q < QuantityCount; ++q) {
+        for (int q = 0; q < base::QuantityCount; ++q) {
             const auto i = static_cast<std::size_t>(q);
             c.PutSample.BindReal(3 + 2 * q, combined.Count[i] > 0 ? combined.Mean[i] : MissingValue);
             c.PutSample.Bind(4 + 2 * q, static_cast<std::int64_t>(combined.Count[i]));
@@ -410,7 +410,7 @@ TWriteResult TArchiveStore::AddSample(const TSample& sample)
         // The hour's sums grow by this sample alone.
         c.AddSampleHour.Reset();
         c.AddSampleHour.Bind(1, HourOfMinute(sample.Start));
-        for (int q = 0; q < QuantityCount; ++q) {
+        for (int q = 0; q < base::QuantityCount; ++q) {
             const auto i = static_cast<std::size_t>(q);
             const bool has = sample.Count[i] > 0 && HasValue(sample.Mean[i]);
             sqlite3_bind_double(*c.AddSampleHour, 2 + 2 * q, has ? sample.Mean[i] * sample.Count[i] : 0.0);

@@ -18,8 +18,8 @@ void TForm1::OpenArchive(bool loadedWhole)
         if (!hours.Hours.empty())
             ShowArchiveMessage(Archive->Import(hours.Hours).Message);
     }
-    if (History.DiagramQuantity <= HumidityQuantity)
-        ArchivePage1->SetQuantity(static_cast<archive::TQuantity>(History.DiagramQuantity));
+    if (const std::optional<base::TQuantity> quantity = base::QuantityOfNumber(History.DiagramQuantity))
+        ArchivePage1->SetQuantity(*quantity);
     ArchivePage1->SetStore(Archive->IsOpen() ? Archive.get() : nullptr);
 }
 

@@ -71,10 +71,10 @@ TArchivePage::TArchivePage(QWidget* parent)
 
     QuantityUpDown = Place(new gui::TUpDown(this), "QuantityUpDown", {490, 0, 110, 17});
     QuantityUpDown->SetMin(0);
-    QuantityUpDown->SetMax(QuantityCount - 1);
+    QuantityUpDown->SetMax(base::QuantityCount - 1);
     QuantityUpDown->SetWrap(true);
     connect(QuantityUpDown, &gui::TUpDown::Click, this,
-            [this] { SetQuantity(static_cast<TQuantity>(QuantityUpDown->Position())); });
+            [this] { SetQuantity(static_cast<base::TQuantity>(QuantityUpDown->Position())); });
 
     PeriodGroup = Place(new gui::TRadioGroup(this), "PeriodGroup", {490, 22, 110, 100});
     PeriodGroup->setTitle(QStringLiteral("Период"));
@@ -261,7 +261,7 @@ void TArchivePage::Step(int steps)
     ShowPeriod(FKind, next);
 }
 
-void TArchivePage::SetQuantity(TQuantity quantity)
+void TArchivePage::SetQuantity(base::TQuantity quantity)
 {
     FQuantity = quantity;
     QuantityUpDown->SetPosition(static_cast<int>(quantity));
@@ -301,7 +301,7 @@ void TArchivePage::Draw()
 void TArchivePage::DrawChart()
 {
     const TPeriodView& view = FView;
-    ArchiveChart->Title().SetLine(0, QuantityTitle(FQuantity) + QStringLiteral(" — ") + PeriodText(view.Period));
+    ArchiveChart->Title().SetLine(0, base::QuantityTitle(FQuantity) + QStringLiteral(" — ") + PeriodText(view.Period));
     HourSeries->ClearPoints();
     RangeSeries->ClearPoints();
     MeanSeries->ClearPoints();

@@ -57,11 +57,11 @@ public:
     void SetLastMerge(const QString& summary);
     // One period forth (1) or back (-1); never before 2000 or after 2099.
     void Step(int steps);
-    void SetQuantity(archive::TQuantity quantity);
+    void SetQuantity(base::TQuantity quantity);
 
     archive::TPeriodKind PeriodKind() const { return FKind; }
     QDate Anchor() const { return FAnchor; }
-    archive::TQuantity Quantity() const { return FQuantity; }
+    base::TQuantity Quantity() const { return FQuantity; }
     const archive::TPeriodView& View() const { return FView; }
 
     // "Экспорт CSV…" and "Сохранить PNG…": the dialog in the last folder used, then the file.
@@ -105,7 +105,7 @@ private:
     TSaveDialog FSaveDialog;
     archive::TPeriodKind FKind = archive::TPeriodKind::Day;
     QDate FAnchor;
-    archive::TQuantity FQuantity = archive::TQuantity::IndoorTemperature;
+    base::TQuantity FQuantity = base::TQuantity::IndoorTemperature;
     archive::TPeriodView FView;
     std::vector<archive::TArchiveHour> FHours; // of the period shown
     bool FStale = true;

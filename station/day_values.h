@@ -17,16 +17,9 @@ using THourValues = std::array<std::int16_t, DayHours>;
 constexpr TSelectedDate FirstDiagramDate{31, 12, 15};
 constexpr TSelectedDate LastDiagramDate{31, 12, 99};
 
-// The chart title of a quantity; empty for a quantity other than 0..3.
-QString DiagramTitle(std::uint8_t quantity);
-
-// The value shown for a stored byte of the quantity: outdoor temperature in sign and magnitude,
-// pressure as PressureBase minus the code; 255 stays 255.
-std::int16_t ShownValue(std::uint8_t quantity, std::uint8_t stored);
-
 // The values of every hour of the day, HourMissing where no record has one; a later record for an
 // hour replaces an earlier one.
-THourValues DayHourValues(const THistoryImage& image, const TSelectedDate& date, std::uint8_t quantity);
+THourValues DayHourValues(const THistoryImage& image, const TSelectedDate& date, base::TQuantity quantity);
 
 // The left axis' ends for the values: one beyond the largest and the smallest value, 0..0 for a
 // day without values.

@@ -79,23 +79,23 @@ QByteArray HistoryExportBytes(const THistoryImage& image)
             putNumber(rec.IndoorTemp);
         }
         putBytes(Degrees);
-        const std::uint8_t v = rec.OutdoorTemp;
-        if (v == HistoryMissing) {
+        const std::optional<int> outdoor = rec.Value(base::TQuantity::OutdoorTemperature);
+        if (!outdoor) {
             put("---", 3);
-        } else if (v == 0 || v == 128) {
+        } else if (*outdoor == 0) {
             put("  0", 3);
-        } else if (v <= 127) {
-            putText(v < 10 ? " +" : "+");
-            putNumber(v);
+        } else if (*outdoor > 0) {
+            putText(*outdoor < 10 ? " +" : "+");
+            putNumber(*outdoor);
         } else {
-            putText(v - 128 < 10 ? " -" : "-");
-            putNumber(v - 128);
+            putText(-*outdoor < 10 ? " -" : "-");
+            putNumber(-*outdoor);
         }
         putBytes(Degrees);
-        if (rec.PressureCode == HistoryMissing)
-            put("---", 3);
+        if (const std::optional<int> pressure = rec.Value(base::TQuantity::Pressure))
+            putNumber(*pressure);
         else
-            putNumber(PressureBase - rec.PressureCode);
+            put("---", 3);
         putBytes(Millimetres);
         if (rec.HumidityPercent == HistoryMissing)
             put("---", 3);

@@ -2,7 +2,7 @@
 // bytes holding 0 or 1 and are tested for exactly 1.
 #pragma once
 
-#include "station/protocol/report_layout.h"
+#include "protocol/report_layout.h"
 
 #include <cstdint>
 

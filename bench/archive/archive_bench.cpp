@@ -107,8 +107,8 @@ THistoryImage Download(bool changed)
         const auto w = Weather(hour);
         std::uint8_t* out = image.data() + 8 * r;
         out[0] = static_cast<std::uint8_t>(w[0] + (changed ? 1 : 0));
-        out[1] = static_cast<std::uint8_t>(w[1] >= 0 ? w[1] : 128 - w[1]);
-        out[2] = static_cast<std::uint8_t>(885 - w[2]);
+        out[1] = EncodeOutdoorTemperature(w[1]);
+        out[2] = EncodePressure(w[2]);
         out[3] = static_cast<std::uint8_t>(w[3]);
         out[4] = static_cast<std::uint8_t>(HourOfDay(hour));
         out[5] = static_cast<std::uint8_t>(date.day());
@@ -182,7 +182,7 @@ TArchivePage& Page()
         auto* p = new TArchivePage;
         p->resize(607, 326);
         p->SetStore(&TenYears());
-        p->SetQuantity(TQuantity::OutdoorTemperature);
+        p->SetQuantity(base::TQuantity::OutdoorTemperature);
         return p;
     }();
     return *page;

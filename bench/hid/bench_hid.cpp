@@ -4,8 +4,8 @@
 #include "base/main_thread_call.h"
 #include "hid/device_controller.h"
 #include "hid/platform/sim/sim_platform.h"
+#include "protocol/station_identity.h"
 #include "simulator/sim_station.h"
-#include "station/protocol/station_identity.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -117,7 +117,7 @@ TEST_F(ArchivePage, TheUserStepsThroughDaysWeeksMonthsAndYears)
 
     // The outdoor temperature of a month, then of the year.
     QTest::mouseClick(Page->QuantityUpDown->RightButton(), Qt::LeftButton);
-    EXPECT_EQ(Page->Quantity(), TQuantity::OutdoorTemperature);
+    EXPECT_EQ(Page->Quantity(), base::TQuantity::OutdoorTemperature);
     QTest::mouseClick(Page->PeriodGroup->Button(2), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(Page->View().Period, PeriodContaining(TPeriodKind::Month, QDate(2025, 11, 10)));
     EXPECT_EQ(Page->RangeSeries->PointCount(), 30);

@@ -10,8 +10,8 @@
 
 #include "hid/device_controller.h"
 #include "hid/platform/linux/linux_platform.h"
+#include "protocol/station_identity.h"
 #include "simulator/station_model.h"
-#include "station/protocol/station_identity.h"
 
 #include <QCoreApplication>
 #include <QProcess>

@@ -2,7 +2,7 @@
 // check reporting, sysfs helpers and libudev bound at run time the way the program's backend binds it.
 #pragma once
 
-#include "station/protocol/station_identity.h"
+#include "protocol/station_identity.h"
 
 #include <linux/hidraw.h>
 #include <linux/input.h>

@@ -15,9 +15,9 @@
 
 #include "hid/device_controller.h"
 #include "hid/platform/linux/linux_platform.h"
+#include "protocol/station_identity.h"
 #include "simulator/uhid_device.h"
 #include "simulator/uhid_station.h"
-#include "station/protocol/station_identity.h"
 
 #include <grp.h>
 

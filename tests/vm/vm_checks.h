@@ -7,7 +7,7 @@
 
 #include "hid/hid_device.h"
 #include "hid/platform/hid_platform.h"
-#include "station/protocol/station_identity.h"
+#include "protocol/station_identity.h"
 
 #include <QCoreApplication>
 #include <QThread>

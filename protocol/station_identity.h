@@ -2,7 +2,7 @@
 // report descriptor it gives the system (one 64-byte input and one 64-byte output report).
 #pragma once
 
-#include "station/protocol/report_layout.h"
+#include "protocol/report_layout.h"
 
 #include <cstdint>
 #include <string>

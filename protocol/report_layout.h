@@ -3,6 +3,7 @@
 // in place with image byte i = output report byte i.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -99,8 +100,18 @@ enum TSensorSelect : std::uint8_t {
     OutdoorSensor = 1,
 };
 
-// Pressure in mm of mercury is this minus the pressure byte.
+// Pressure in mm of mercury is this minus the pressure byte, in readings reports and history
+// records alike.
 constexpr int PressureBase = 885;
+constexpr int DecodePressure(std::uint8_t code)
+{
+    return PressureBase - code;
+}
+// The byte of a pressure: beyond what the byte holds, the nearest code, never the 255 marker.
+constexpr std::uint8_t EncodePressure(int mmHg)
+{
+    return static_cast<std::uint8_t>(std::clamp(PressureBase - mmHg, 0, 254));
+}
 
 // Corrections are offsets with a fixed zero point; the settings page shows the signed difference.
 constexpr int ClockCorrectionZero = 20;
