@@ -1,7 +1,7 @@
 #include "archive/archive_store.h"
 
 #include "archive/archive_connection.h"
-#include "archive/archive_files.h"
+#include "os/file_calls.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -79,7 +79,7 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::TryOpen()
     if (!info.absoluteDir().exists())
         folderError = ENOENT;
     else
-        folderError = FolderWriteError(info.absolutePath());
+        folderError = os::FolderWriteError(info.absolutePath());
 
     std::unique_ptr<TArchiveConnection> connection;
     auto open = [&](const QByteArray& name, int flags) {
@@ -195,7 +195,7 @@ QString TArchiveStore::MoveAside(const QString& reason)
         if (free)
             aside = folder.filePath(name);
     }
-    if (const int error = RenameFile(FPath, aside); error != 0) {
+    if (const int error = os::RenameFile(FPath, aside); error != 0) {
         FNotice = QStringLiteral("Архив «%1» не читается: %2, а переименовать его не удаётся: %3. "
                                  "Программа работает без архива")
                       .arg(FShownPath, reason, ArchiveReason(SQLITE_IOERR, error));
@@ -204,7 +204,7 @@ QString TArchiveStore::MoveAside(const QString& reason)
     // The journal belongs to the damaged file: left here, it would be taken into the fresh archive.
     for (const QString& suffix : companions)
         if (QFileInfo::exists(FPath + suffix))
-            RenameFile(FPath + suffix, aside + suffix);
+            os::RenameFile(FPath + suffix, aside + suffix);
     FNotice = QStringLiteral("Архив «%1» не читается: %2. Файл сохранён под именем «%3», начат новый архив")
                   .arg(FShownPath, reason, QFileInfo(aside).fileName());
     return aside;

@@ -10,10 +10,10 @@ QByteArray Cp1251(const QString& text)
 {
     QStringEncoder encoder("windows-1251");
     if (!encoder.isValid())
-        throw EHistoryFileError(QStringLiteral("Кодировка windows-1251 недоступна"));
+        throw os::EFileError(QStringLiteral("Кодировка windows-1251 недоступна"));
     QByteArray bytes = encoder.encode(text);
     if (encoder.hasError())
-        throw EHistoryFileError(QStringLiteral("Текст «%1» не записывается в кодировке windows-1251").arg(text));
+        throw os::EFileError(QStringLiteral("Текст «%1» не записывается в кодировке windows-1251").arg(text));
     return bytes;
 }
 
@@ -109,5 +109,5 @@ QByteArray HistoryExportBytes(const THistoryImage& image)
 
 void ExportHistoryText(const THistoryImage& image, const QString& path)
 {
-    ReplaceFileAtomically(path, HistoryExportBytes(image));
+    os::ReplaceFileAtomically(path, HistoryExportBytes(image));
 }

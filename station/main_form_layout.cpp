@@ -255,7 +255,7 @@ void TForm1::CreateArchivePage()
     ArchivePage1 = Place(new TArchivePage(TabSheet5), "ArchivePage1", 0, 0, TabSheet5->width(), TabSheet5->height());
     ArchivePage1->SetToday([this] { return Now().date(); });
     ArchivePage1->SetFileWriter(
-        [](const QString& path, const QByteArray& bytes) { ReplaceFileAtomically(path, bytes); });
+        [](const QString& path, const QByteArray& bytes) { os::ReplaceFileAtomically(path, bytes); });
 }
 
 void TForm1::ConnectHandlers()

@@ -234,7 +234,7 @@ void BM_CsvExportOfTenYears(benchmark::State& st)
     qsizetype size = 0;
     for (auto _ : st) {
         const QByteArray csv = ArchiveCsv(store.Hours(first, last), first, last);
-        ReplaceFileAtomically(path, csv);
+        os::ReplaceFileAtomically(path, csv);
         size = csv.size();
     }
     st.SetBytesProcessed(st.iterations() * size);

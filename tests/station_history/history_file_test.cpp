@@ -268,7 +268,7 @@ TEST_F(HistoryFileFailure, WriteFailingMidwayLeavesTheOldFileWhole)
     std::string message;
     try {
         SaveHistoryFile(State, Path());
-    } catch (const EHistoryFileError& error) {
+    } catch (const os::EFileError& error) {
         message = error.what();
     }
     ::setrlimit(RLIMIT_FSIZE, &old);
@@ -285,12 +285,12 @@ TEST_F(HistoryFileFailure, MissingFolderOrADirectoryInTheWayIsReported)
     try {
         SaveHistoryFile(State, Path(QStringLiteral("no-such-folder/met.mtb")));
         ADD_FAILURE() << "no error";
-    } catch (const EHistoryFileError& error) {
+    } catch (const os::EFileError& error) {
         EXPECT_TRUE(QString::fromUtf8(error.what()).contains(QStringLiteral("no-such-folder")));
         EXPECT_TRUE(QString::fromUtf8(error.what()).contains(QStringLiteral("папка не найдена")));
     }
     ASSERT_TRUE(QDir(Folder.path()).mkpath(QStringLiteral("met.txt/inside")));
-    EXPECT_THROW(ExportHistoryText(Filled(0), Path(HistoryExportFileName)), EHistoryFileError);
+    EXPECT_THROW(ExportHistoryText(Filled(0), Path(HistoryExportFileName)), os::EFileError);
     EXPECT_TRUE(QDir(Path(HistoryExportFileName)).exists(QStringLiteral("inside")));
     EXPECT_EQ(QDir(Folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               (QStringList{HistoryFileName, HistoryExportFileName}));

@@ -1,7 +1,7 @@
 // Writing a file so that a crash, a full disk or a killed program never leaves it half written:
 // the new bytes go to a temporary file beside it, flushed to disk, then renamed over it; and
-// reading the start of a file. Each system has its implementation (atomic_file.cpp for POSIX,
-// atomic_file_windows.cpp). Also the error the history's files report.
+// reading the start of a file. Each system has its implementation (atomic_file_posix.cpp,
+// atomic_file_windows.cpp). Also the error both report.
 #pragma once
 
 #include <QByteArray>
@@ -10,12 +10,14 @@
 #include <QString>
 #include <stdexcept>
 
-// A file of the history could not be read or written. what() is the Russian message (UTF-8) that
-// names the file and the system's reason, ready for the standard error box.
-class EHistoryFileError : public std::runtime_error
+namespace os {
+
+// A file could not be read or written. what() is the Russian message (UTF-8) that names the file
+// and the system's reason, ready for the standard error box.
+class EFileError : public std::runtime_error
 {
 public:
-    explicit EHistoryFileError(const QString& message)
+    explicit EFileError(const QString& message)
         : std::runtime_error(message.toUtf8().toStdString())
     {
     }
@@ -24,7 +26,7 @@ public:
 
 // Writes `bytes` to `path` through a temporary file in the same folder (".<name>.<pid>-<n>.tmp"),
 // flushed to disk and renamed over the target; the target keeps its permissions. Throws
-// EHistoryFileError, leaving the target untouched and no temporary file behind. Temporaries of
+// EFileError, leaving the target untouched and no temporary file behind. Temporaries of
 // the same target that a killed run left behind are removed first.
 void ReplaceFileAtomically(const QString& path, const QByteArray& bytes);
 
@@ -49,3 +51,5 @@ struct TFileStart
 
 // The first `limit` bytes of the file (all of a shorter one).
 TFileStart ReadFileStart(const QString& path, qsizetype limit);
+
+} // namespace os

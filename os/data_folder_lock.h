@@ -9,6 +9,8 @@
 #include <QString>
 #include <cstdint>
 
+namespace os {
+
 inline const QString DataFolderLockName = QStringLiteral(".meteostation.lock");
 
 class TDataFolderLock
@@ -39,3 +41,5 @@ private:
     std::int64_t FHolder = 0;
     std::intptr_t Fd = -1; // the system's handle of the locked file
 };
+
+} // namespace os

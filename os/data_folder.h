@@ -6,8 +6,12 @@
 
 #include <QString>
 
+namespace os {
+
 QString ProgramDataFolder();
 
 // Makes the current directory the program's data folder where the system does not do that; false,
 // with the reason for the user, when the folder cannot be made or entered.
 bool EnterDataFolder(QString& problem);
+
+} // namespace os

@@ -1,10 +1,12 @@
-#include "station/data_folder_lock.h"
+#include "os/data_folder_lock.h"
 
 #include <QDir>
 #include <cstdlib>
 #include <string>
 
 #include <windows.h>
+
+namespace os {
 
 namespace {
 
@@ -75,3 +77,5 @@ TDataFolderLock::~TDataFolderLock()
     DeleteFileW(QDir::toNativeSeparators(QDir(FFolder).filePath(DataFolderLockName)).toStdWString().c_str());
     CloseHandle(file);
 }
+
+} // namespace os

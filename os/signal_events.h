@@ -6,11 +6,11 @@
 
 class QObject;
 
-namespace base {
+namespace os {
 
 // From now on every `signal` runs `action` on the main thread, from the event loop, as long as
 // `context` lives. A later call for the same signal replaces the action. Main thread only, with
 // the application object made.
 void OnSignal(int signal, QObject* context, std::function<void()> action);
 
-} // namespace base
+} // namespace os

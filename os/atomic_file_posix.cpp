@@ -1,4 +1,4 @@
-#include "station/atomic_file.h"
+#include "os/atomic_file.h"
 
 #include "base/system_reason.h"
 
@@ -12,6 +12,8 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace os {
 
 namespace {
 
@@ -139,7 +141,7 @@ void ReplaceFileAtomically(const QString& path, const QByteArray& bytes)
     const QByteArray folder = QFile::encodeName(info.absolutePath());
     const QByteArray prefix = TemporaryPrefix(info);
     auto fail = [&shown](const QString& what, int error) {
-        throw EHistoryFileError(
+        throw EFileError(
             QStringLiteral("Не удалось записать файл «%1»: %2%3").arg(shown, what, base::SystemReason(error)));
     };
 
@@ -204,3 +206,5 @@ void ReplaceFileAtomically(const QString& path, const QByteArray& bytes)
     ::close(descriptor.Release());
     SyncFolder(folder);
 }
+
+} // namespace os

@@ -1,4 +1,6 @@
-#include "station/data_folder.h"
+#include "os/data_folder.h"
+
+namespace os {
 
 // The launcher has started the program in its data folder (or the user started it where they want
 // its files): nothing to do.
@@ -6,3 +8,5 @@ bool EnterDataFolder(QString&)
 {
     return true;
 }
+
+} // namespace os

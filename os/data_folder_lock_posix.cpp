@@ -1,4 +1,4 @@
-#include "station/data_folder_lock.h"
+#include "os/data_folder_lock.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +9,8 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace os {
 
 namespace {
 
@@ -79,3 +81,5 @@ TDataFolderLock::~TDataFolderLock()
     ::unlink(QFile::encodeName(QDir(FFolder).filePath(DataFolderLockName)).constData());
     ::close(static_cast<int>(Fd));
 }
+
+} // namespace os

@@ -1,6 +1,8 @@
-#include "station/data_folder.h"
+#include "os/data_folder.h"
 
 #include <QDir>
+
+namespace os {
 
 bool EnterDataFolder(QString& problem)
 {
@@ -10,3 +12,5 @@ bool EnterDataFolder(QString& problem)
     problem = QStringLiteral("Не удалось открыть папку данных «%1»").arg(QDir::toNativeSeparators(folder));
     return false;
 }
+
+} // namespace os

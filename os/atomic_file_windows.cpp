@@ -1,4 +1,4 @@
-#include "station/atomic_file.h"
+#include "os/atomic_file.h"
 
 #include "base/system_reason.h"
 
@@ -7,6 +7,8 @@
 #include <string>
 
 #include <windows.h>
+
+namespace os {
 
 namespace {
 
@@ -141,8 +143,7 @@ void ReplaceFileAtomically(const QString& path, const QByteArray& bytes)
     const std::wstring target = Native(path);
     const std::wstring prefix = TemporaryPrefix(info);
     auto fail = [&shown](const QString& what, DWORD error) {
-        throw EHistoryFileError(
-            QStringLiteral("Не удалось записать файл «%1»: %2%3").arg(shown, what, SystemReason(error)));
+        throw EFileError(QStringLiteral("Не удалось записать файл «%1»: %2%3").arg(shown, what, SystemReason(error)));
     };
 
     // First, so that a full disk gets back the room a killed save took.
@@ -194,3 +195,5 @@ void ReplaceFileAtomically(const QString& path, const QByteArray& bytes)
         fail(QStringLiteral("не удаётся заменить его: "), error);
     }
 }
+
+} // namespace os

@@ -1,9 +1,11 @@
-#include "archive/archive_files.h"
+#include "os/file_calls.h"
 
 #include <QDir>
 #include <cerrno>
 #include <cstdio>
 #include <io.h>
+
+namespace os {
 
 namespace {
 
@@ -24,3 +26,5 @@ int RenameFile(const QString& from, const QString& to)
 {
     return _wrename(Native(from).c_str(), Native(to).c_str()) != 0 ? errno : 0;
 }
+
+} // namespace os

@@ -1,4 +1,4 @@
-#include "base/signal_events.h"
+#include "os/signal_events.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -9,7 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace base {
+namespace os {
 namespace {
 
 // [0] is written by the handler, [1] read by the event loop.
@@ -74,4 +74,4 @@ void OnSignal(int signal, QObject* context, std::function<void()> action)
     ::sigaction(signal, &handler, nullptr);
 }
 
-} // namespace base
+} // namespace os

@@ -1,11 +1,13 @@
-#include "gui/bring_forward.h"
+#include "os/system_requests.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QSessionManager>
 
 #include <windows.h>
 
-namespace gui {
+namespace os {
 
 namespace {
 
@@ -23,9 +25,12 @@ public:
     {
         if (eventType != "windows_generic_MSG" || static_cast<const MSG*>(message)->message != BringForwardMessage())
             return false;
-        BringWindowsForward();
+        if (Action)
+            Action();
         return true;
     }
+
+    std::function<void()> Action;
 };
 
 struct TProcessWindows
@@ -36,9 +41,18 @@ struct TProcessWindows
 
 } // namespace
 
-void BringForwardOnRequest()
+// Windows sends no signals: the end of the session (log-off, shut-down) is the request to end, and
+// the system waits for the answer to it before it ends the process.
+void OnTerminationRequest(QObject* context, std::function<void()> action)
+{
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, context,
+                     [action = std::move(action)](QSessionManager&) { action(); });
+}
+
+void OnBringForwardRequest(std::function<void()> action)
 {
     static TBringForwardFilter filter;
+    filter.Action = std::move(action);
     QCoreApplication::instance()->installNativeEventFilter(&filter);
 }
 
@@ -62,4 +76,4 @@ bool RequestBringForward(std::int64_t processId)
     return windows.Found;
 }
 
-} // namespace gui
+} // namespace os
