@@ -275,4 +275,6 @@ void TForm1::ConnectHandlers()
     connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
     connect(Button6, &QPushButton::clicked, this, &TForm1::Button6Click);
     connect(Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
+    // The settings page fills its clock, date and codes as it is shown (settings_page.cpp).
+    TabSheet3->installEventFilter(this);
 }

@@ -4,6 +4,7 @@
 #include "station/readings_text.h"
 
 #include <QDateTime>
+#include <QEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <vector>
@@ -35,12 +36,11 @@ void TForm1::RefreshSettings()
 {
     const TReportImage& image = Station.ReportImage;
     if (Station.SettingsLive == 1) {
-        // Each text replaces the edit's whole content; emptying it first would only lay the
-        // edit out twice with every report.
-        LabeledEdit1->SetText(StationTimeText(image));
-        LabeledEdit2->SetText(StationDateText(image));
-        LabeledEdit4->SetText(SensorCodeText(image, InField::IndoorSensorCode));
-        LabeledEdit5->SetText(SensorCodeText(image, InField::OutdoorSensorCode));
+        // Behind another page the texts wait for the page to be shown: laying them out with every
+        // report would cost the readings page its speed.
+        Station.SettingsReport = image;
+        if (TabSheet3->isVisibleTo(PageControl1))
+            ShowStationClockAndCodes();
     }
     if (Station.SettingsLoadRequest == 1) {
         Station.ClockCorrection = image[InField::ClockCorrection];
@@ -64,6 +64,24 @@ void TForm1::RefreshSettings()
         (image[InField::SavingOn] == MarkerOn ? RadioButton9 : RadioButton10)->setChecked(true);
         Station.SettingsLoadRequest = 0;
     }
+}
+
+void TForm1::ShowStationClockAndCodes()
+{
+    // Each text replaces the edit's whole content; emptying it first would only lay the edit out
+    // twice with every report.
+    const TReportImage& report = Station.SettingsReport;
+    LabeledEdit1->SetText(StationTimeText(report));
+    LabeledEdit2->SetText(StationDateText(report));
+    LabeledEdit4->SetText(SensorCodeText(report, InField::IndoorSensorCode));
+    LabeledEdit5->SetText(SensorCodeText(report, InField::OutdoorSensorCode));
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == TabSheet3 && event->type() == QEvent::ShowToParent && Station.SettingsLive == 1)
+        ShowStationClockAndCodes();
+    return QWidget::eventFilter(watched, event);
 }
 
 bool TForm1::SettableItemSelected() const
