@@ -65,6 +65,38 @@ void TArchiveStore::Open()
 std::optional<TArchiveStore::TOpenFailure> TArchiveStore::TryOpen()
 {
     FConnection.reset();
+    std::unique_ptr<TArchiveConnection> connection;
+    std::int64_t version = 0;
+    bool readOnly = false;
+    std::optional<TOpenFailure> failure = OpenFile(connection, version, readOnly);
+    if (!failure)
+        failure = CheckSchema(*connection, version, readOnly);
+    if (!failure)
+        failure = MigrateSchema(*connection, version);
+    if (!failure)
+        failure = PrepareStatements(*connection);
+    if (failure)
+        return failure;
+    FConnection = std::move(connection);
+    return std::nullopt;
+}
+
+TArchiveStore::TOpenFailure TArchiveStore::Failure(TArchiveConnection& connection, int code)
+{
+    if (IsDamage(code))
+        connection.LeaveFileAsItIs();
+    return TOpenFailure{code, ArchiveReason(code, connection.SystemError()), IsDamage(code)};
+}
+
+TArchiveStore::TOpenFailure TArchiveStore::Damage(TArchiveConnection& connection, const QString& reason)
+{
+    connection.LeaveFileAsItIs();
+    return TOpenFailure{SQLITE_ERROR, reason, true};
+}
+
+std::optional<TArchiveStore::TOpenFailure> TArchiveStore::OpenFile(std::unique_ptr<TArchiveConnection>& connection,
+                                                                   std::int64_t& version, bool& readOnly)
+{
     const QFileInfo info(FPath);
     if (info.exists() || info.isSymLink()) {
         if (info.isDir())
@@ -75,13 +107,8 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::TryOpen()
 
     // Whether the folder takes new files: SQLite's own error after a failed creation is that of
     // its last try, which says little.
-    int folderError = 0;
-    if (!info.absoluteDir().exists())
-        folderError = ENOENT;
-    else
-        folderError = os::FolderWriteError(info.absolutePath());
+    const int folderError = info.absoluteDir().exists() ? os::FolderWriteError(info.absolutePath()) : ENOENT;
 
-    std::unique_ptr<TArchiveConnection> connection;
     auto open = [&](const QByteArray& name, int flags) {
         connection = std::make_unique<TArchiveConnection>();
         int rc = sqlite3_open_v2(name.constData(), &connection->Db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -93,12 +120,10 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::TryOpen()
     };
     // The first read of the file: its header and schema. Garbage and truncated files show here.
     // SQLite takes file names as UTF-8 on every system.
-    std::int64_t version = 0;
     int rc = open(FPath.toUtf8(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     if (rc == SQLITE_OK)
         rc = connection->QueryInt("PRAGMA user_version", version);
-    const bool readOnly =
-        folderError != 0 && info.isFile() && ((rc & 0xFF) == SQLITE_CANTOPEN || (rc & 0xFF) == SQLITE_READONLY);
+    readOnly = folderError != 0 && info.isFile() && ((rc & 0xFF) == SQLITE_CANTOPEN || (rc & 0xFF) == SQLITE_READONLY);
     if (readOnly) {
         // A folder that takes no files (read-only media, a file system remounted after errors):
         // the archive is read as it stands, without the journal's index that could not be made.
@@ -112,67 +137,71 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::TryOpen()
                             folderError != 0 ? ArchiveReason(SQLITE_CANTOPEN, folderError)
                                              : ArchiveReason(rc, connection->SystemError()),
                             false};
-
-    auto failure = [&connection](int code) {
-        if (IsDamage(code))
-            connection->LeaveFileAsItIs();
-        return TOpenFailure{code, ArchiveReason(code, connection->SystemError()), IsDamage(code)};
-    };
-    auto damaged = [&connection](const QString& reason) {
-        connection->LeaveFileAsItIs();
-        return TOpenFailure{SQLITE_ERROR, reason, true};
-    };
     if (rc != SQLITE_OK)
-        return failure(rc);
+        return Failure(*connection, rc);
+    return std::nullopt;
+}
+
+std::optional<TArchiveStore::TOpenFailure> TArchiveStore::CheckSchema(TArchiveConnection& connection,
+                                                                      std::int64_t version, bool readOnly)
+{
     if (version > ArchiveSchemaVersion)
-        return damaged(QStringLiteral("архив записан более новой версией программы (версия %1)").arg(version));
+        return Damage(connection,
+                      QStringLiteral("архив записан более новой версией программы (версия %1)").arg(version));
     if (!readOnly) {
-        rc = connection->Exec("PRAGMA journal_mode=WAL");
+        const int rc = connection.Exec("PRAGMA journal_mode=WAL");
         if (IsDamage(rc))
-            return failure(rc);
-        connection->Exec("PRAGMA synchronous=FULL");
+            return Failure(connection, rc);
+        connection.Exec("PRAGMA synchronous=FULL");
     }
+    return std::nullopt;
+}
 
-    if (version < ArchiveSchemaVersion) {
-        rc = connection->Exec("BEGIN IMMEDIATE");
-        if (rc != SQLITE_OK)
-            return failure(rc);
-        // Another program may have made the archive while this one waited for the lock.
-        rc = connection->QueryInt("PRAGMA user_version", version);
-        std::int64_t objects = 0;
-        if (rc == SQLITE_OK && version == 0)
-            rc = connection->QueryInt("SELECT count(*) FROM sqlite_master", objects);
-        if (rc == SQLITE_OK && version == 0 && objects > 0) {
-            connection->RollBackIfOpen();
-            return damaged(QStringLiteral("это база данных другой программы"));
-        }
-        if (rc == SQLITE_OK && version == 0) {
-            rc = connection->CreateSchema();
-        }
-        if (rc == SQLITE_OK)
-            rc = connection->Exec("COMMIT");
-        if (rc != SQLITE_OK) {
-            connection->RollBackIfOpen();
-            return failure(rc);
-        }
+std::optional<TArchiveStore::TOpenFailure> TArchiveStore::MigrateSchema(TArchiveConnection& connection,
+                                                                        std::int64_t version)
+{
+    if (version >= ArchiveSchemaVersion)
+        return std::nullopt;
+    int rc = connection.Exec("BEGIN IMMEDIATE");
+    if (rc != SQLITE_OK)
+        return Failure(connection, rc);
+    // Another program may have made the archive while this one waited for the lock.
+    rc = connection.QueryInt("PRAGMA user_version", version);
+    std::int64_t objects = 0;
+    if (rc == SQLITE_OK && version == 0)
+        rc = connection.QueryInt("SELECT count(*) FROM sqlite_master", objects);
+    if (rc == SQLITE_OK && version == 0 && objects > 0) {
+        connection.RollBackIfOpen();
+        return Damage(connection, QStringLiteral("это база данных другой программы"));
     }
+    if (rc == SQLITE_OK && version == 0)
+        rc = connection.CreateSchema();
+    if (rc == SQLITE_OK)
+        rc = connection.Exec("COMMIT");
+    if (rc != SQLITE_OK) {
+        connection.RollBackIfOpen();
+        return Failure(connection, rc);
+    }
+    return std::nullopt;
+}
 
-    rc = connection->PrepareAll();
+std::optional<TArchiveStore::TOpenFailure> TArchiveStore::PrepareStatements(TArchiveConnection& connection)
+{
+    int rc = connection.PrepareAll();
     if (rc != SQLITE_OK) {
         if (IsDamage(rc))
-            return failure(rc);
-        return damaged(QStringLiteral("в файле нет таблиц архива"));
+            return Failure(connection, rc);
+        return Damage(connection, QStringLiteral("в файле нет таблиц архива"));
     }
     // Each table once, so that a file damaged in its middle shows itself now rather than at the
     // first download.
     for (const char* sql : {"SELECT max(hour) FROM hours", "SELECT max(minute) FROM samples",
                             "SELECT max(hour) FROM sample_hours", "SELECT count(*) FROM settings"}) {
         std::int64_t ignored = 0;
-        rc = connection->QueryInt(sql, ignored);
+        rc = connection.QueryInt(sql, ignored);
         if (rc != SQLITE_OK)
-            return failure(rc);
+            return Failure(connection, rc);
     }
-    FConnection = std::move(connection);
     return std::nullopt;
 }
 
