@@ -17,27 +17,6 @@ THourValues DayHourValues(const THistoryImage& image, const TSelectedDate& date,
     return values;
 }
 
-TDayRange DayRange(const THourValues& values)
-{
-    TDayRange range;
-    int largest = -100;
-    int smallest = 1000;
-    for (const std::int16_t v : values) {
-        if (v == HourMissing)
-            continue;
-        ++range.Count;
-        largest = std::max<int>(largest, v);
-        smallest = std::min<int>(smallest, v);
-    }
-    if (range.Count == 0) {
-        largest = -1;
-        smallest = 1;
-    }
-    range.Maximum = largest + 1;
-    range.Minimum = smallest - 1;
-    return range;
-}
-
 std::uint8_t DaysInMonth(std::uint8_t month, std::uint8_t year)
 {
     switch (month) {
