@@ -62,7 +62,7 @@ TPeriod StepPeriod(const TPeriod& period, int steps)
     case TPeriodKind::Day:
         return PeriodContaining(period.Kind, period.First.addDays(steps));
     case TPeriodKind::Week:
-        return PeriodContaining(period.Kind, period.First.addDays(7 * steps));
+        return PeriodContaining(period.Kind, period.First.addDays(qint64{7} * steps));
     case TPeriodKind::Month:
         return PeriodContaining(period.Kind, period.First.addMonths(steps));
     case TPeriodKind::Year:
