@@ -4,6 +4,7 @@
 // date and codes live), beside the bare HID path (the same device, controller and read thread with
 // a handler that only copies the 64 bytes), measured in the same run. Every report changes every
 // text. Also how often the readings panels were painted. Run offscreen (QT_QPA_PLATFORM=offscreen).
+#include "bench/support/bare_hid_path.h"
 #include "gui/error_box.h"
 #include "hid/device_controller.h"
 #include "hid/platform/sim/sim_platform.h"
@@ -178,32 +179,16 @@ void BM_WholeProgramOnReadingsPage(benchmark::State& state)
 
 void BM_BareHidPath(benchmark::State& state)
 {
-    hidplatform::SimPlatform sim;
-    const hidplatform::SimDeviceId id = sim.PlugDevice(simulator::TSimStation::DeviceConfig());
     Counter counter;
     std::uint8_t copy[64] = {};
-    THidDevice* station = nullptr;
-    {
-        THidDeviceController controller(nullptr, sim);
-        controller.SetDevThreadSleepTime(1);
-        controller.SetOnDeviceData(
-            THidDataEvent::FromCallable([&](THidDevice*, std::uint8_t, const std::uint8_t* data, std::uint16_t size) {
-                std::memcpy(copy, data, std::min<std::size_t>(size, sizeof copy));
-                benchmark::DoNotOptimize(copy);
-                counter.Tick();
-            }));
-        controller.SetOnEnumerate(THidEnumerateEvent::FromCallable([&station](THidDevice* device, int) {
-            if (device->CheckOut())
-                station = device;
-            return true;
-        }));
-        controller.SetOnArrival(
-            THidPlugEvent::FromCallable([&controller](THidDevice*) { controller.EnumerateDevices(); }));
-        controller.Loaded();
-        WaitUntil([&] { return station != nullptr; });
-        RunBatches(state, Bare, [&] { return RunBatch(sim, id, counter); });
-        delete station;
-    }
+    benchsupport::TBareHidPath path(
+        [&](const std::uint8_t* data, std::uint16_t size) {
+            std::memcpy(copy, data, std::min<std::size_t>(size, sizeof copy));
+            benchmark::DoNotOptimize(copy);
+            counter.Tick();
+        },
+        1);
+    RunBatches(state, Bare, [&] { return RunBatch(path.Platform(), path.Device(), counter); });
 }
 
 BENCHMARK(BM_BareHidPath)->Unit(benchmark::kMillisecond)->MinTime(2.0);

@@ -1,5 +1,6 @@
 #include "station/history_export.h"
 #include "station/history_file.h"
+#include "tests/support/history_images.h"
 #include "tests/support/test_support.h"
 
 #include <QDir>
@@ -14,13 +15,9 @@
 
 namespace {
 
+using testsupport::PutRecord;
 using testsupport::ReadFileBytes;
 using testsupport::WriteFileBytes;
-
-void PutRecord(THistoryImage& image, int r, std::array<std::uint8_t, 8> bytes)
-{
-    std::copy(bytes.begin(), bytes.end(), image.begin() + 8 * r);
-}
 
 THistoryImage Filled(std::uint8_t value)
 {

@@ -5,18 +5,6 @@
 
 namespace archivetest {
 
-THistoryImage EmptyImage()
-{
-    THistoryImage image;
-    image.fill(HistoryMissing);
-    return image;
-}
-
-void PutRecord(THistoryImage& image, int slot, const std::array<std::uint8_t, 8>& bytes)
-{
-    std::copy(bytes.begin(), bytes.end(), image.begin() + slot * HistoryRecordSize);
-}
-
 archive::THourKey CrashBase()
 {
     return archive::HourKey(QDate(2020, 1, 1), 0);
