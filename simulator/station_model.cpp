@@ -322,7 +322,8 @@ void TStationModel::SendNextTransferReport()
         return;
     case TTransferMode::Downloading: {
         TInputReport block;
-        std::copy_n(Snapshot.begin() + BlockIndex * ReportImageSize, ReportImageSize, block.begin());
+        std::copy_n(Snapshot.begin() + static_cast<std::ptrdiff_t>(BlockIndex) * ReportImageSize, ReportImageSize,
+                    block.begin());
         Send(block);
         break;
     }
