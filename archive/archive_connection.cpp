@@ -1,7 +1,7 @@
 #include "archive/archive_connection.h"
 
 #include "archive/archive_store.h"
-#include "gui/system_reason.h"
+#include "base/system_reason.h"
 
 #include <string>
 #include <utility>
@@ -115,7 +115,7 @@ QString ArchiveReason(int code, int systemError)
     case SQLITE_CANTOPEN:
     case SQLITE_IOERR:
         if (systemError != 0)
-            return gui::SystemReason(systemError);
+            return base::SystemReason(systemError);
         return (code & 0xFF) == SQLITE_CANTOPEN ? QStringLiteral("файл не открывается")
                                                 : QStringLiteral("ошибка ввода-вывода");
     default:

@@ -38,10 +38,11 @@ void PutValue(char*& out, double value)
 QByteArray ArchiveCsv(const std::vector<TArchiveHour>& hours, THourKey first, THourKey last)
 {
     QByteArray header = QStringLiteral("Дата и время").toUtf8();
-    for (int q = 0; q < QuantityCount; ++q) {
-        const auto quantity = static_cast<TQuantity>(q);
-        header +=
-            ',' + (QuantityTitle(quantity) + QStringLiteral(" (") + QuantityUnit(quantity) + QLatin1Char(')')).toUtf8();
+    for (int q = 0; q < base::QuantityCount; ++q) {
+        const auto quantity = static_cast<base::TQuantity>(q);
+        header += ',' +
+            (base::QuantityTitle(quantity) + QStringLiteral(" (") + base::QuantityUnit(quantity) + QLatin1Char(')'))
+                .toUtf8();
     }
     header += "\r\n";
     if (last < first)
@@ -79,7 +80,7 @@ QByteArray ArchiveCsv(const std::vector<TArchiveHour>& hours, THourKey first, TH
         while (next != hours.end() && next->Hour < hour)
             ++next;
         const bool has = next != hours.end() && next->Hour == hour;
-        for (int q = 0; q < QuantityCount; ++q) {
+        for (int q = 0; q < base::QuantityCount; ++q) {
             *out++ = ',';
             if (has)
                 PutValue(out, next->Values[static_cast<std::size_t>(q)]);

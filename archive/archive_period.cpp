@@ -62,7 +62,7 @@ TPeriod StepPeriod(const TPeriod& period, int steps)
     case TPeriodKind::Day:
         return PeriodContaining(period.Kind, period.First.addDays(steps));
     case TPeriodKind::Week:
-        return PeriodContaining(period.Kind, period.First.addDays(7 * steps));
+        return PeriodContaining(period.Kind, period.First.addDays(qint64{7} * steps));
     case TPeriodKind::Month:
         return PeriodContaining(period.Kind, period.First.addMonths(steps));
     case TPeriodKind::Year:
@@ -87,7 +87,7 @@ QString PeriodText(const TPeriod& period)
     return {};
 }
 
-TPeriodView BuildPeriodView(const std::vector<TArchiveHour>& hours, const TPeriod& period, TQuantity quantity)
+TPeriodView BuildPeriodView(const std::vector<TArchiveHour>& hours, const TPeriod& period, base::TQuantity quantity)
 {
     TPeriodView view;
     view.Period = period;
@@ -130,22 +130,22 @@ TPeriodView BuildPeriodView(const std::vector<TArchiveHour>& hours, const TPerio
     return view;
 }
 
-QString ValueText(TQuantity quantity, double value)
+QString ValueText(base::TQuantity quantity, double value)
 {
     const QString number = Number(value);
     switch (quantity) {
-    case TQuantity::IndoorTemperature:
-    case TQuantity::OutdoorTemperature:
+    case base::TQuantity::IndoorTemperature:
+    case base::TQuantity::OutdoorTemperature:
         return number + QStringLiteral("°C");
-    case TQuantity::Pressure:
+    case base::TQuantity::Pressure:
         return number + QStringLiteral(" мм рт.ст.");
-    case TQuantity::Humidity:
+    case base::TQuantity::Humidity:
         return number + QStringLiteral("%");
     }
     return number;
 }
 
-QString StatisticsText(const TStatistics& statistics, TQuantity quantity)
+QString StatisticsText(const TStatistics& statistics, base::TQuantity quantity)
 {
     const QString hours =
         QStringLiteral("Часов с данными: %1 из %2").arg(statistics.HoursWithData).arg(statistics.HoursInPeriod);

@@ -52,20 +52,20 @@ struct TStatistics
 struct TPeriodView
 {
     TPeriod Period;
-    TQuantity Quantity = TQuantity::IndoorTemperature;
+    base::TQuantity Quantity = base::TQuantity::IndoorTemperature;
     std::vector<double> HourValues; // a day: its 24 hours, MissingValue where missing
     std::vector<TDaySummary> Days;  // a week, month or year: one per day
     TStatistics Statistics;
 };
 
 // The view of one quantity over the period from the archive's hours (any order, any range).
-TPeriodView BuildPeriodView(const std::vector<TArchiveHour>& hours, const TPeriod& period, TQuantity quantity);
+TPeriodView BuildPeriodView(const std::vector<TArchiveHour>& hours, const TPeriod& period, base::TQuantity quantity);
 
 // A value as the window writes it: «-5°C», «745 мм рт.ст.», «45%», one decimal where it has one
 // (with a comma), none where it is whole.
-QString ValueText(TQuantity quantity, double value);
+QString ValueText(base::TQuantity quantity, double value);
 // «Мин. -5°C   Макс. 12°C   Среднее 3,4°C   Часов с данными: 160 из 168».
-QString StatisticsText(const TStatistics& statistics, TQuantity quantity);
+QString StatisticsText(const TStatistics& statistics, base::TQuantity quantity);
 // «В архиве 1 415 часов с 05.10.2026», or that the archive is empty.
 QString HoldingsText(const THoldings& holdings);
 // «Последняя загрузка: новых часов 24, расхождений 2, пропущено записей с неверной датой 3»: what a merge of a

@@ -1,7 +1,7 @@
 #include "archive/archive_store.h"
 
 #include "archive/archive_connection.h"
-#include "archive/archive_files.h"
+#include "os/file_calls.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -65,6 +65,38 @@ void TArchiveStore::Open()
 std::optional<TArchiveStore::TOpenFailure> TArchiveStore::TryOpen()
 {
     FConnection.reset();
+    std::unique_ptr<TArchiveConnection> connection;
+    std::int64_t version = 0;
+    bool readOnly = false;
+    std::optional<TOpenFailure> failure = OpenFile(connection, version, readOnly);
+    if (!failure)
+        failure = CheckSchema(*connection, version, readOnly);
+    if (!failure)
+        failure = MigrateSchema(*connection, version);
+    if (!failure)
+        failure = PrepareStatements(*connection);
+    if (failure)
+        return failure;
+    FConnection = std::move(connection);
+    return std::nullopt;
+}
+
+TArchiveStore::TOpenFailure TArchiveStore::Failure(TArchiveConnection& connection, int code)
+{
+    if (IsDamage(code))
+        connection.LeaveFileAsItIs();
+    return TOpenFailure{code, ArchiveReason(code, connection.SystemError()), IsDamage(code)};
+}
+
+TArchiveStore::TOpenFailure TArchiveStore::Damage(TArchiveConnection& connection, const QString& reason)
+{
+    connection.LeaveFileAsItIs();
+    return TOpenFailure{SQLITE_ERROR, reason, true};
+}
+
+std::optional<TArchiveStore::TOpenFailure> TArchiveStore::OpenFile(std::unique_ptr<TArchiveConnection>& connection,
+                                                                   std::int64_t& version, bool& readOnly)
+{
     const QFileInfo info(FPath);
     if (info.exists() || info.isSymLink()) {
         if (info.isDir())
@@ -75,13 +107,8 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::TryOpen()
 
     // Whether the folder takes new files: SQLite's own error after a failed creation is that of
     // its last try, which says little.
-    int folderError = 0;
-    if (!info.absoluteDir().exists())
-        folderError = ENOENT;
-    else
-        folderError = FolderWriteError(info.absolutePath());
+    const int folderError = info.absoluteDir().exists() ? os::FolderWriteError(info.absolutePath()) : ENOENT;
 
-    std::unique_ptr<TArchiveConnection> connection;
     auto open = [&](const QByteArray& name, int flags) {
         connection = std::make_unique<TArchiveConnection>();
         int rc = sqlite3_open_v2(name.constData(), &connection->Db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -93,12 +120,10 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::TryOpen()
     };
     // The first read of the file: its header and schema. Garbage and truncated files show here.
     // SQLite takes file names as UTF-8 on every system.
-    std::int64_t version = 0;
     int rc = open(FPath.toUtf8(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     if (rc == SQLITE_OK)
         rc = connection->QueryInt("PRAGMA user_version", version);
-    const bool readOnly =
-        folderError != 0 && info.isFile() && ((rc & 0xFF) == SQLITE_CANTOPEN || (rc & 0xFF) == SQLITE_READONLY);
+    readOnly = folderError != 0 && info.isFile() && ((rc & 0xFF) == SQLITE_CANTOPEN || (rc & 0xFF) == SQLITE_READONLY);
     if (readOnly) {
         // A folder that takes no files (read-only media, a file system remounted after errors):
         // the archive is read as it stands, without the journal's index that could not be made.
@@ -112,67 +137,71 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::TryOpen()
                             folderError != 0 ? ArchiveReason(SQLITE_CANTOPEN, folderError)
                                              : ArchiveReason(rc, connection->SystemError()),
                             false};
-
-    auto failure = [&connection](int code) {
-        if (IsDamage(code))
-            connection->LeaveFileAsItIs();
-        return TOpenFailure{code, ArchiveReason(code, connection->SystemError()), IsDamage(code)};
-    };
-    auto damaged = [&connection](const QString& reason) {
-        connection->LeaveFileAsItIs();
-        return TOpenFailure{SQLITE_ERROR, reason, true};
-    };
     if (rc != SQLITE_OK)
-        return failure(rc);
+        return Failure(*connection, rc);
+    return std::nullopt;
+}
+
+std::optional<TArchiveStore::TOpenFailure> TArchiveStore::CheckSchema(TArchiveConnection& connection,
+                                                                      std::int64_t version, bool readOnly)
+{
     if (version > ArchiveSchemaVersion)
-        return damaged(QStringLiteral("архив записан более новой версией программы (версия %1)").arg(version));
+        return Damage(connection,
+                      QStringLiteral("архив записан более новой версией программы (версия %1)").arg(version));
     if (!readOnly) {
-        rc = connection->Exec("PRAGMA journal_mode=WAL");
+        const int rc = connection.Exec("PRAGMA journal_mode=WAL");
         if (IsDamage(rc))
-            return failure(rc);
-        connection->Exec("PRAGMA synchronous=FULL");
+            return Failure(connection, rc);
+        connection.Exec("PRAGMA synchronous=FULL");
     }
+    return std::nullopt;
+}
 
-    if (version < ArchiveSchemaVersion) {
-        rc = connection->Exec("BEGIN IMMEDIATE");
-        if (rc != SQLITE_OK)
-            return failure(rc);
-        // Another program may have made the archive while this one waited for the lock.
-        rc = connection->QueryInt("PRAGMA user_version", version);
-        std::int64_t objects = 0;
-        if (rc == SQLITE_OK && version == 0)
-            rc = connection->QueryInt("SELECT count(*) FROM sqlite_master", objects);
-        if (rc == SQLITE_OK && version == 0 && objects > 0) {
-            connection->RollBackIfOpen();
-            return damaged(QStringLiteral("это база данных другой программы"));
-        }
-        if (rc == SQLITE_OK && version == 0) {
-            rc = connection->CreateSchema();
-        }
-        if (rc == SQLITE_OK)
-            rc = connection->Exec("COMMIT");
-        if (rc != SQLITE_OK) {
-            connection->RollBackIfOpen();
-            return failure(rc);
-        }
+std::optional<TArchiveStore::TOpenFailure> TArchiveStore::MigrateSchema(TArchiveConnection& connection,
+                                                                        std::int64_t version)
+{
+    if (version >= ArchiveSchemaVersion)
+        return std::nullopt;
+    int rc = connection.Exec("BEGIN IMMEDIATE");
+    if (rc != SQLITE_OK)
+        return Failure(connection, rc);
+    // Another program may have made the archive while this one waited for the lock.
+    rc = connection.QueryInt("PRAGMA user_version", version);
+    std::int64_t objects = 0;
+    if (rc == SQLITE_OK && version == 0)
+        rc = connection.QueryInt("SELECT count(*) FROM sqlite_master", objects);
+    if (rc == SQLITE_OK && version == 0 && objects > 0) {
+        connection.RollBackIfOpen();
+        return Damage(connection, QStringLiteral("это база данных другой программы"));
     }
+    if (rc == SQLITE_OK && version == 0)
+        rc = connection.CreateSchema();
+    if (rc == SQLITE_OK)
+        rc = connection.Exec("COMMIT");
+    if (rc != SQLITE_OK) {
+        connection.RollBackIfOpen();
+        return Failure(connection, rc);
+    }
+    return std::nullopt;
+}
 
-    rc = connection->PrepareAll();
+std::optional<TArchiveStore::TOpenFailure> TArchiveStore::PrepareStatements(TArchiveConnection& connection)
+{
+    int rc = connection.PrepareAll();
     if (rc != SQLITE_OK) {
         if (IsDamage(rc))
-            return failure(rc);
-        return damaged(QStringLiteral("в файле нет таблиц архива"));
+            return Failure(connection, rc);
+        return Damage(connection, QStringLiteral("в файле нет таблиц архива"));
     }
     // Each table once, so that a file damaged in its middle shows itself now rather than at the
     // first download.
     for (const char* sql : {"SELECT max(hour) FROM hours", "SELECT max(minute) FROM samples",
                             "SELECT max(hour) FROM sample_hours", "SELECT count(*) FROM settings"}) {
         std::int64_t ignored = 0;
-        rc = connection->QueryInt(sql, ignored);
+        rc = connection.QueryInt(sql, ignored);
         if (rc != SQLITE_OK)
-            return failure(rc);
+            return Failure(connection, rc);
     }
-    FConnection = std::move(connection);
     return std::nullopt;
 }
 
@@ -195,7 +224,7 @@ QString TArchiveStore::MoveAside(const QString& reason)
         if (free)
             aside = folder.filePath(name);
     }
-    if (const int error = RenameFile(FPath, aside); error != 0) {
+    if (const int error = os::RenameFile(FPath, aside); error != 0) {
         FNotice = QStringLiteral("Архив «%1» не читается: %2, а переименовать его не удаётся: %3. "
                                  "Программа работает без архива")
                       .arg(FShownPath, reason, ArchiveReason(SQLITE_IOERR, error));
@@ -204,7 +233,7 @@ QString TArchiveStore::MoveAside(const QString& reason)
     // The journal belongs to the damaged file: left here, it would be taken into the fresh archive.
     for (const QString& suffix : companions)
         if (QFileInfo::exists(FPath + suffix))
-            RenameFile(FPath + suffix, aside + suffix);
+            os::RenameFile(FPath + suffix, aside + suffix);
     FNotice = QStringLiteral("Архив «%1» не читается: %2. Файл сохранён под именем «%3», начат новый архив")
                   .arg(FShownPath, reason, QFileInfo(aside).fileName());
     return aside;
@@ -263,7 +292,7 @@ const QString SettingFailedText = QStringLiteral("Настройка не зап
 
 bool SameValues(const TStatement& row, const THourRecord& hour)
 {
-    for (int q = 0; q < QuantityCount; ++q)
+    for (int q = 0; q < base::QuantityCount; ++q)
         if (row.Int(q) != hour.Values[static_cast<std::size_t>(q)])
             return false;
     return true;
@@ -327,7 +356,7 @@ TMergeResult TArchiveStore::RunMerge(const std::vector<THourRecord>& hours, bool
                 continue;
             write->Reset();
             write->Bind(1, hour.Hour);
-            for (int q = 0; q < QuantityCount; ++q)
+            for (int q = 0; q < base::QuantityCount; ++q)
                 write->Bind(2 + q, hour.Values[static_cast<std::size_t>(q)]);
             rc = write->Step();
             write->Reset();
@@ -379,7 +408,7 @@ TWriteResult TArchiveStore::AddSample(const TSample& sample)
         rc = c.SelectSample.Step();
         if (rc == SQLITE_ROW) {
             combined.Reports += static_cast<int>(c.SelectSample.Int64(0));
-            for (int q = 0; q < QuantityCount; ++q) {
+            for (int q = 0; q < base::QuantityCount; ++q) {
                 const auto i = static_cast<std::size_t>(q);
                 const double oldMean = c.SelectSample.Real(1 + 2 * q);
                 const int oldCount = static_cast<int>(c.SelectSample.Int64(2 + 2 * q));
@@ -397,7 +426,7 @@ TWriteResult TArchiveStore::AddSample(const TSample& sample)
         c.PutSample.Reset();
         c.PutSample.Bind(1, combined.Start);
         c.PutSample.Bind(2, static_cast<std::int64_t>(combined.Reports));
-        for (int q = 0; q < QuantityCount; ++q) {
+        for (int q = 0; q < base::QuantityCount; ++q) {
             const auto i = static_cast<std::size_t>(q);
             c.PutSample.BindReal(3 + 2 * q, combined.Count[i] > 0 ? combined.Mean[i] : MissingValue);
             c.PutSample.Bind(4 + 2 * q, static_cast<std::int64_t>(combined.Count[i]));
@@ -410,7 +439,7 @@ TWriteResult TArchiveStore::AddSample(const TSample& sample)
         // The hour's sums grow by this sample alone.
         c.AddSampleHour.Reset();
         c.AddSampleHour.Bind(1, HourOfMinute(sample.Start));
-        for (int q = 0; q < QuantityCount; ++q) {
+        for (int q = 0; q < base::QuantityCount; ++q) {
             const auto i = static_cast<std::size_t>(q);
             const bool has = sample.Count[i] > 0 && HasValue(sample.Mean[i]);
             sqlite3_bind_double(*c.AddSampleHour, 2 + 2 * q, has ? sample.Mean[i] * sample.Count[i] : 0.0);

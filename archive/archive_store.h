@@ -107,6 +107,20 @@ private:
         bool Damaged = false; // the file is there but is no usable archive: rename it aside
     };
     std::optional<TOpenFailure> TryOpen();
+    // The steps of an opening. The file as it is, its schema version, and whether it could only be
+    // read (its folder takes no files).
+    std::optional<TOpenFailure> OpenFile(std::unique_ptr<TArchiveConnection>& connection, std::int64_t& version,
+                                         bool& readOnly);
+    // A schema this program knows, and the journal set up for writing.
+    std::optional<TOpenFailure> CheckSchema(TArchiveConnection& connection, std::int64_t version, bool readOnly);
+    // An empty file, or one of an older schema, brought to this program's schema.
+    std::optional<TOpenFailure> MigrateSchema(TArchiveConnection& connection, std::int64_t version);
+    // Every statement prepared and each table read once.
+    std::optional<TOpenFailure> PrepareStatements(TArchiveConnection& connection);
+    // Why the file cannot serve, after an SQLite result or as found by the program; a damaged file
+    // is left as it is, for its move aside.
+    static TOpenFailure Failure(TArchiveConnection& connection, int code);
+    static TOpenFailure Damage(TArchiveConnection& connection, const QString& reason);
     // Moves the file and its journal aside; the name it got, or empty (FNotice then says why).
     QString MoveAside(const QString& reason);
     // After a change met a damaged file: aside with it, a fresh archive, and the change again.

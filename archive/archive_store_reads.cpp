@@ -29,7 +29,7 @@ std::vector<TArchiveHour> TArchiveStore::Hours(THourKey first, THourKey last)
         hour.Hour = std::min(stationHour, sampleHour);
         bool any = false;
         if (sampleHour == hour.Hour) {
-            for (int q = 0; q < QuantityCount; ++q) {
+            for (int q = 0; q < base::QuantityCount; ++q) {
                 const std::int64_t count = c.SampleHoursRange.Int64(2 + 2 * q);
                 if (count > 0) {
                     hour.Values[static_cast<std::size_t>(q)] =
@@ -41,7 +41,7 @@ std::vector<TArchiveHour> TArchiveStore::Hours(THourKey first, THourKey last)
         }
         // The station's own value of the hour wins over the live samples'.
         if (stationHour == hour.Hour) {
-            for (int q = 0; q < QuantityCount; ++q) {
+            for (int q = 0; q < base::QuantityCount; ++q) {
                 if (const std::optional<int> value = c.HoursRange.Int(1 + q)) {
                     hour.Values[static_cast<std::size_t>(q)] = *value;
                     any = true;

@@ -12,35 +12,6 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b)
 
 } // namespace
 
-QString QuantityTitle(TQuantity quantity)
-{
-    switch (quantity) {
-    case TQuantity::IndoorTemperature:
-        return QStringLiteral("Температура в доме");
-    case TQuantity::OutdoorTemperature:
-        return QStringLiteral("Температура на улице");
-    case TQuantity::Pressure:
-        return QStringLiteral("Атмосферное давление");
-    case TQuantity::Humidity:
-        return QStringLiteral("Относительная влажность");
-    }
-    return {};
-}
-
-QString QuantityUnit(TQuantity quantity)
-{
-    switch (quantity) {
-    case TQuantity::IndoorTemperature:
-    case TQuantity::OutdoorTemperature:
-        return QStringLiteral("°C");
-    case TQuantity::Pressure:
-        return QStringLiteral("мм рт.ст.");
-    case TQuantity::Humidity:
-        return QStringLiteral("%");
-    }
-    return {};
-}
-
 THourKey HourKey(const QDate& date, int hour)
 {
     Q_ASSERT(date.isValid()); // an invalid date's Julian day is the lowest int64

@@ -3,6 +3,8 @@
 // (°C, mm Hg, %), so nothing here knows how the station encodes them.
 #pragma once
 
+#include "base/quantity.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QString>
@@ -13,14 +15,6 @@
 #include <optional>
 
 namespace archive {
-
-enum class TQuantity : int { IndoorTemperature = 0, OutdoorTemperature = 1, Pressure = 2, Humidity = 3 };
-constexpr int QuantityCount = 4;
-
-// "Температура в доме" and the like, as the diagram page names them.
-QString QuantityTitle(TQuantity quantity);
-// "°C", "мм рт.ст.", "%".
-QString QuantityUnit(TQuantity quantity);
 
 // An hour and a minute of the wall clock (no time zone, no daylight saving), counted from
 // 1 January 2000, 00:00. The station's clock knows no more than that.
@@ -45,7 +39,7 @@ inline bool HasValue(double value)
 struct THourRecord
 {
     THourKey Hour = 0;
-    std::array<std::optional<int>, QuantityCount> Values{};
+    std::array<std::optional<int>, base::QuantityCount> Values{};
     friend bool operator==(const THourRecord&, const THourRecord&) = default;
 };
 
@@ -54,14 +48,14 @@ struct THourRecord
 struct TArchiveHour
 {
     THourKey Hour = 0;
-    std::array<double, QuantityCount> Values{MissingValue, MissingValue, MissingValue, MissingValue};
-    double Value(TQuantity quantity) const { return Values[static_cast<std::size_t>(quantity)]; }
+    std::array<double, base::QuantityCount> Values{MissingValue, MissingValue, MissingValue, MissingValue};
+    double Value(base::TQuantity quantity) const { return Values[static_cast<std::size_t>(quantity)]; }
 };
 
 // One reading of the live stream; a value the station did not send is empty.
 struct TReading
 {
-    std::array<std::optional<int>, QuantityCount> Values{};
+    std::array<std::optional<int>, base::QuantityCount> Values{};
 };
 
 // The live stream of one 5-minute interval: per quantity the mean of the readings that had it and
@@ -70,8 +64,8 @@ struct TSample
 {
     TMinuteKey Start = 0; // the interval's first minute, a multiple of 5
     int Reports = 0;
-    std::array<double, QuantityCount> Mean{MissingValue, MissingValue, MissingValue, MissingValue};
-    std::array<int, QuantityCount> Count{};
+    std::array<double, base::QuantityCount> Mean{MissingValue, MissingValue, MissingValue, MissingValue};
+    std::array<int, base::QuantityCount> Count{};
 };
 
 constexpr int SampleMinutes = 5;

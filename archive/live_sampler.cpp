@@ -16,7 +16,7 @@ std::optional<TSample> TLiveSampler::Add(const QDateTime& time, const TReading& 
         closed = Flush();
     FStart = start;
     ++FReports;
-    for (std::size_t q = 0; q < QuantityCount; ++q) {
+    for (std::size_t q = 0; q < base::QuantityCount; ++q) {
         if (!reading.Values[q])
             continue;
         FSums[q] += *reading.Values[q];
@@ -32,7 +32,7 @@ std::optional<TSample> TLiveSampler::Flush()
     TSample sample;
     sample.Start = FStart;
     sample.Reports = FReports;
-    for (std::size_t q = 0; q < QuantityCount; ++q) {
+    for (std::size_t q = 0; q < base::QuantityCount; ++q) {
         sample.Count[q] = FCounts[q];
         if (FCounts[q] > 0)
             sample.Mean[q] = static_cast<double>(FSums[q]) / FCounts[q];

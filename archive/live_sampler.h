@@ -25,8 +25,8 @@ public:
 private:
     TMinuteKey FStart = 0;
     int FReports = 0;
-    std::array<std::int64_t, QuantityCount> FSums{};
-    std::array<int, QuantityCount> FCounts{};
+    std::array<std::int64_t, base::QuantityCount> FSums{};
+    std::array<int, base::QuantityCount> FCounts{};
 };
 
 // The first minute of the 5-minute interval that holds `time`.

@@ -320,8 +320,34 @@ void TChart::DrawTitle(TChartTitle& title, bool atTop)
     FCanvas.SetFont(title.Font());
     const int h = FCanvas.FontHeight();
     const int w = FCanvas.TextWidth(QStringLiteral("W"));
+    UseTitleBrush(title);
 
-    // Box brush.
+    const bool frame = title.Frame().Visible() && title.Frame().Color() != clDefault;
+    const int f = frame ? title.Frame().Width() : 0;
+    if (frame)
+        FCanvas.SetPen(title.Frame());
+    else
+        FCanvas.SetPen(clBlack, TPenStyle::psClear);
+
+    const int innerTop = atTop ? Plot.Top + f : Plot.Bottom - f - lines * h;
+    TChartRect box{Plot.Left, innerTop - f, Plot.Right, innerTop + lines * h + f};
+    if (frame || FCanvas.BrushStyle() != TBrushStyle::bsClear) {
+        if (title.AdjustFrame())
+            FitTitleBox(title, box, w);
+        FCanvas.Rectangle(box.Left, box.Top, box.Right, box.Bottom);
+    }
+    title.FTitleRect = QRect(box.Left, box.Top, box.Width(), box.Height());
+    DrawTitleLines(title, innerTop, f, w);
+
+    if (atTop)
+        Plot.Top = innerTop + lines * h + f + 5;
+    else
+        Plot.Bottom = innerTop - f - 5;
+    FixPlotSize();
+}
+
+void TChart::UseTitleBrush(TChartTitle& title)
+{
     const TChartBrush& brush = title.Brush();
     if (title.Color() == clDefault) {
         if (brush.Style() != TBrushStyle::bsSolid) {
@@ -340,55 +366,46 @@ void TChart::DrawTitle(TChartTitle& title, bool atTop)
     } else {
         FCanvas.SetBrush(title.Color(), TBrushStyle::bsSolid);
     }
+}
 
-    const bool frame = title.Frame().Visible() && title.Frame().Color() != clDefault;
-    const int f = frame ? title.Frame().Width() : 0;
-    if (frame)
-        FCanvas.SetPen(title.Frame());
-    else
-        FCanvas.SetPen(clBlack, TPenStyle::psClear);
-
-    const int innerLeft = Plot.Left + f;
-    const int innerRight = Plot.Right - f;
-    const int innerTop = atTop ? Plot.Top + f : Plot.Bottom - f - lines * h;
-    TChartRect box{innerLeft - f, innerTop - f, innerRight + f, innerTop + lines * h + f};
-
+void TChart::FitTitleBox(const TChartTitle& title, TChartRect& box, int charWidth)
+{
     int widest = 0;
     for (const QString& line : title.Text())
         widest = std::max(widest, FCanvas.TextWidth(line));
-    if (frame || FCanvas.BrushStyle() != TBrushStyle::bsClear) {
-        if (title.AdjustFrame()) {
-            const int boxWidth = widest + w;
-            switch (title.Alignment()) {
-            case TTitleAlignment::taLeftJustify:
-                box.Right = box.Left + boxWidth;
-                break;
-            case TTitleAlignment::taRightJustify:
-                box.Left = box.Right - boxWidth;
-                break;
-            case TTitleAlignment::taCenter: {
-                const int middle = (box.Left + box.Right) / 2;
-                box.Left = middle - boxWidth / 2;
-                box.Right = middle + boxWidth / 2;
-                break;
-            }
-            }
-        }
-        FCanvas.Rectangle(box.Left, box.Top, box.Right, box.Bottom);
+    const int boxWidth = widest + charWidth;
+    switch (title.Alignment()) {
+    case TTitleAlignment::taLeftJustify:
+        box.Right = box.Left + boxWidth;
+        break;
+    case TTitleAlignment::taRightJustify:
+        box.Left = box.Right - boxWidth;
+        break;
+    case TTitleAlignment::taCenter: {
+        const int middle = (box.Left + box.Right) / 2;
+        box.Left = middle - boxWidth / 2;
+        box.Right = middle + boxWidth / 2;
+        break;
     }
-    title.FTitleRect = QRect(box.Left, box.Top, box.Width(), box.Height());
+    }
+}
 
+void TChart::DrawTitleLines(const TChartTitle& title, int innerTop, int frameWidth, int charWidth)
+{
+    const int h = FCanvas.FontHeight();
+    const int innerLeft = Plot.Left + frameWidth;
+    const int innerRight = Plot.Right - frameWidth;
     FCanvas.SetBackTransparent(true);
-    for (int j = 0; j < lines; ++j) {
+    for (int j = 0; j < static_cast<int>(title.Text().size()); ++j) {
         const QString& line = title.Text()[j];
         const int textWidth = FCanvas.TextWidth(line);
         int x = 0;
         switch (title.Alignment()) {
         case TTitleAlignment::taLeftJustify:
-            x = Plot.Left + f + w / 2;
+            x = innerLeft + charWidth / 2;
             break;
         case TTitleAlignment::taRightJustify:
-            x = Plot.Right - f - textWidth - w / 2;
+            x = innerRight - textWidth - charWidth / 2;
             break;
         case TTitleAlignment::taCenter:
             x = (innerLeft + innerRight) / 2 - textWidth / 2;
@@ -397,12 +414,6 @@ void TChart::DrawTitle(TChartTitle& title, bool atTop)
         FCanvas.TextOut(x, innerTop + j * h, line);
     }
     FCanvas.SetBackTransparent(false);
-
-    if (atTop)
-        Plot.Top = innerTop + lines * h + f + 5;
-    else
-        Plot.Bottom = innerTop - f - 5;
-    FixPlotSize();
 }
 
 int TChart::LegendItemCount(TChartSeries*& valueSeries) const
@@ -440,16 +451,34 @@ void TChart::DrawLegend()
     FLegend.FLegendRect = QRect();
     FLegend.FItemRects.clear();
     TChartSeries* valueSeries = nullptr;
-    const int items = LegendItemCount(valueSeries);
-    if (items == 0)
+    if (LegendItemCount(valueSeries) == 0)
         return; // an empty legend takes no room
+    const std::vector<TLegendEntry> entries = LegendEntries(valueSeries);
 
-    struct TItem
-    {
-        QString Text;
-        TColor Color;
-    };
-    std::vector<TItem> entries;
+    FCanvas.SetFont(FLegend.Font());
+    const int h = FCanvas.FontHeight();
+    int widest = 0;
+    for (const TLegendEntry& entry : entries)
+        widest = std::max(widest, FCanvas.TextWidth(entry.Text));
+    const int itemWidth = 4 + FLegend.ColorWidth() + 4 + widest + 4;
+    const TLegendPlace place = PlaceLegend(static_cast<int>(entries.size()), itemWidth, h);
+    const TChartRect& box = place.Box;
+
+    const int shadow = FLegend.ShadowSize();
+    if (shadow > 0)
+        FCanvas.FillRect(box.Left + shadow, box.Top + shadow, box.Right + shadow, box.Bottom + shadow, clGray);
+    FCanvas.SetPen(FLegend.Frame());
+    FCanvas.SetBrush(FLegend.Color(), TBrushStyle::bsSolid);
+    FCanvas.Rectangle(box.Left, box.Top, box.Right, box.Bottom);
+    DrawLegendItems(entries, place, itemWidth);
+    FLegend.FLegendRect = QRect(box.Left, box.Top, box.Width(), box.Height());
+    if (FLegend.ResizeChart())
+        MakeRoomForLegend(box);
+}
+
+std::vector<TChart::TLegendEntry> TChart::LegendEntries(TChartSeries* valueSeries) const
+{
+    std::vector<TLegendEntry> entries;
     if (valueSeries) {
         for (int i = FLegend.FirstValue(); i < valueSeries->PointCount(); ++i) {
             QString text = FormatFloat(valueSeries->ValueFormat(), valueSeries->YValue(i));
@@ -458,61 +487,56 @@ void TChart::DrawLegend()
                 text += QLatin1Char(' ') + label;
             entries.push_back({text, valueSeries->PointColor(i)});
         }
-    } else {
-        int number = 0;
-        for (TChartSeries* series : FSeriesList) {
-            ++number;
-            if (!series->Active() || !series->ShowInLegend())
-                continue;
-            const QString title = series->Title().isEmpty() ? QStringLiteral("Series%1").arg(number) : series->Title();
-            entries.push_back({title, series->SeriesColor()});
-        }
+        return entries;
     }
+    int number = 0;
+    for (TChartSeries* series : FSeriesList) {
+        ++number;
+        if (!series->Active() || !series->ShowInLegend())
+            continue;
+        const QString title = series->Title().isEmpty() ? QStringLiteral("Series%1").arg(number) : series->Title();
+        entries.push_back({title, series->SeriesColor()});
+    }
+    return entries;
+}
 
-    FCanvas.SetFont(FLegend.Font());
-    const int h = FCanvas.FontHeight();
-    int widest = 0;
-    for (const TItem& item : entries)
-        widest = std::max(widest, FCanvas.TextWidth(item.Text));
-    const int symbol = FLegend.ColorWidth();
-    const int itemWidth = 4 + symbol + 4 + widest + 4;
-    const int shadow = FLegend.ShadowSize();
+TChart::TLegendPlace TChart::PlaceLegend(int entries, int itemWidth, int lineHeight) const
+{
+    TLegendPlace place;
     const TLegendAlignment alignment = FLegend.Alignment();
-    const bool vertical = alignment == TLegendAlignment::laLeft || alignment == TLegendAlignment::laRight;
-
-    int columns = 1;
-    int rows = 0;
-    TChartRect box;
-    if (vertical) {
+    place.Vertical = alignment == TLegendAlignment::laLeft || alignment == TLegendAlignment::laRight;
+    TChartRect& box = place.Box;
+    if (place.Vertical) {
         const int top = Plot.Top + MulDiv(FLegend.TopPos(), Plot.Height, 100);
-        rows = std::min(static_cast<int>(entries.size()), std::max(1, (Plot.Bottom - top - 4) / std::max(1, h)));
+        place.Rows = std::min(entries, std::max(1, (Plot.Bottom - top - 4) / std::max(1, lineHeight)));
         box.Top = top;
-        box.Bottom = top + rows * h + 4;
+        box.Bottom = top + place.Rows * lineHeight + 4;
         box.Left = alignment == TLegendAlignment::laLeft ? Plot.Left : Plot.Right - itemWidth;
         box.Right = box.Left + itemWidth;
     } else {
-        columns = std::max(1, std::min(static_cast<int>(entries.size()), (Plot.Width - 4) / std::max(1, itemWidth)));
-        rows = std::min(FLegend.MaxNumRows(), (static_cast<int>(entries.size()) + columns - 1) / columns);
-        rows = std::max(rows, 1);
-        const int boxWidth = columns * itemWidth + 4;
+        place.Columns = std::max(1, std::min(entries, (Plot.Width - 4) / std::max(1, itemWidth)));
+        place.Rows = std::min(FLegend.MaxNumRows(), (entries + place.Columns - 1) / place.Columns);
+        place.Rows = std::max(place.Rows, 1);
+        const int boxWidth = place.Columns * itemWidth + 4;
         box.Left = Plot.CenterX - boxWidth / 2;
         box.Right = box.Left + boxWidth;
-        box.Top = alignment == TLegendAlignment::laTop ? Plot.Top : Plot.Bottom - (rows * h + 4);
-        box.Bottom = box.Top + rows * h + 4;
+        box.Top = alignment == TLegendAlignment::laTop ? Plot.Top : Plot.Bottom - (place.Rows * lineHeight + 4);
+        box.Bottom = box.Top + place.Rows * lineHeight + 4;
     }
+    return place;
+}
 
-    if (shadow > 0)
-        FCanvas.FillRect(box.Left + shadow, box.Top + shadow, box.Right + shadow, box.Bottom + shadow, clGray);
-    FCanvas.SetPen(FLegend.Frame());
-    FCanvas.SetBrush(FLegend.Color(), TBrushStyle::bsSolid);
-    FCanvas.Rectangle(box.Left, box.Top, box.Right, box.Bottom);
-    const int shown = std::min(static_cast<int>(entries.size()), rows * columns);
+void TChart::DrawLegendItems(const std::vector<TLegendEntry>& entries, const TLegendPlace& place, int itemWidth)
+{
+    const int h = FCanvas.FontHeight();
+    const int symbol = FLegend.ColorWidth();
+    const int shown = std::min(static_cast<int>(entries.size()), place.Rows * place.Columns);
     for (int i = 0; i < shown; ++i) {
-        const int column = vertical ? 0 : i % columns;
-        const int row = vertical ? i : i / columns;
-        const int x = box.Left + 2 + column * itemWidth;
-        const int y = box.Top + 2 + row * h;
-        const TItem& entry = entries[static_cast<std::size_t>(i)];
+        const int column = place.Vertical ? 0 : i % place.Columns;
+        const int row = place.Vertical ? i : i / place.Columns;
+        const int x = place.Box.Left + 2 + column * itemWidth;
+        const int y = place.Box.Top + 2 + row * h;
+        const TLegendEntry& entry = entries[static_cast<std::size_t>(i)];
         if (entry.Color != clNone) {
             FCanvas.SetPen(clBlack);
             FCanvas.SetBrush(entry.Color == clDefault ? clRed : entry.Color, TBrushStyle::bsSolid);
@@ -521,25 +545,26 @@ void TChart::DrawLegend()
         FCanvas.TextOut(x + 4 + symbol + 4, y, entry.Text);
         FLegend.FItemRects.push_back(QRect(x, y, itemWidth, h));
     }
-    FLegend.FLegendRect = QRect(box.Left, box.Top, box.Width(), box.Height());
+}
 
-    if (FLegend.ResizeChart()) {
-        switch (alignment) {
-        case TLegendAlignment::laLeft:
-            Plot.Left = box.Right + shadow + 5;
-            break;
-        case TLegendAlignment::laRight:
-            Plot.Right = box.Left - 5;
-            break;
-        case TLegendAlignment::laTop:
-            Plot.Top = box.Bottom + shadow + 5;
-            break;
-        case TLegendAlignment::laBottom:
-            Plot.Bottom = box.Top - 5;
-            break;
-        }
-        FixPlotSize();
+void TChart::MakeRoomForLegend(const TChartRect& box)
+{
+    const int shadow = FLegend.ShadowSize();
+    switch (FLegend.Alignment()) {
+    case TLegendAlignment::laLeft:
+        Plot.Left = box.Right + shadow + 5;
+        break;
+    case TLegendAlignment::laRight:
+        Plot.Right = box.Left - 5;
+        break;
+    case TLegendAlignment::laTop:
+        Plot.Top = box.Bottom + shadow + 5;
+        break;
+    case TLegendAlignment::laBottom:
+        Plot.Bottom = box.Top - 5;
+        break;
     }
+    FixPlotSize();
 }
 
 void TChart::LayoutAxes()

@@ -381,8 +381,31 @@ private:
     void DrawBevel(TChartRect& rect, TPanelBevel bevel);
     void LayoutTitlesAndLegend();
     void DrawTitle(TChartTitle& title, bool atTop);
+    void UseTitleBrush(TChartTitle& title);
+    // The box of an adjusted frame: as wide as the widest line, placed as the lines are aligned.
+    void FitTitleBox(const TChartTitle& title, TChartRect& box, int charWidth);
+    void DrawTitleLines(const TChartTitle& title, int innerTop, int frameWidth, int charWidth);
+    // The legend: a text and a colour per entry, in a box of rows and columns.
+    struct TLegendEntry
+    {
+        QString Text;
+        TColor Color;
+    };
+    struct TLegendPlace
+    {
+        TChartRect Box;
+        int Rows = 0;
+        int Columns = 1;
+        bool Vertical = false;
+    };
     void DrawLegend();
     int LegendItemCount(TChartSeries*& valueSeries) const;
+    // One entry per value of the series whose values the legend shows, else one per active series.
+    std::vector<TLegendEntry> LegendEntries(TChartSeries* valueSeries) const;
+    TLegendPlace PlaceLegend(int entries, int itemWidth, int lineHeight) const;
+    void DrawLegendItems(const std::vector<TLegendEntry>& entries, const TLegendPlace& place, int itemWidth);
+    // The plot area without the legend's box, when the legend resizes the chart.
+    void MakeRoomForLegend(const TChartRect& box);
     void LayoutAxes();
     void ApplySeriesMargins();
     void DrawBackWall();

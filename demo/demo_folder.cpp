@@ -1,6 +1,6 @@
 #include "demo/demo_folder.h"
 
-#include "station/data_folder.h"
+#include "os/data_folder.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,7 +9,7 @@
 
 QString DemoDataFolder()
 {
-    return QDir(ProgramDataFolder()).filePath(QStringLiteral("demo"));
+    return QDir(os::ProgramDataFolder()).filePath(QStringLiteral("demo"));
 }
 
 bool EnterDemoDataFolder(QString& problem)

@@ -80,9 +80,9 @@ TCounts ReferenceMerge(const THistoryImage& image, std::map<std::int64_t, TValue
         if (b[0] != 255)
             values[0] = b[0];
         if (b[1] != 255)
-            values[1] = b[1] <= 127 ? b[1] : 128 - b[1];
+            values[1] = DecodeOutdoorTemperature(b[1]);
         if (b[2] != 255)
-            values[2] = 885 - b[2];
+            values[2] = DecodePressure(b[2]);
         if (b[3] != 255)
             values[3] = b[3];
         const std::int64_t key = HourNumber(year, month, day, hour);

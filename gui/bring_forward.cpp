@@ -1,9 +1,16 @@
 #include "gui/bring_forward.h"
 
+#include "os/system_requests.h"
+
 #include <QApplication>
 #include <QWidget>
 
 namespace gui {
+
+void BringForwardOnRequest()
+{
+    os::OnBringForwardRequest([] { BringWindowsForward(); });
+}
 
 void BringWindowsForward()
 {

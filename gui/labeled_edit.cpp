@@ -35,32 +35,13 @@ void TLabeledEdit::SetCaption(const QString& caption)
 
 void TLabeledEdit::SetText(const QString& value)
 {
-    if (value == Text())
-        return;
-    if (!isVisible()) {
-        if (value == text())
-            FHiddenText.reset();
-        else
-            FHiddenText = value;
-        return;
-    }
-    FHiddenText.reset();
-    setText(value);
+    if (value != text())
+        setText(value);
 }
 
 void TLabeledEdit::Clear()
 {
-    FHiddenText.reset();
     clear();
-}
-
-void TLabeledEdit::TakeHiddenText()
-{
-    if (!FHiddenText)
-        return;
-    const QString value = std::move(*FHiddenText);
-    FHiddenText.reset();
-    setText(value);
 }
 
 void TLabeledEdit::PlaceLabel()
@@ -78,9 +59,6 @@ bool TLabeledEdit::event(QEvent* event)
         FLabel->setVisible(parentWidget() && isVisibleTo(parentWidget()));
         PlaceLabel();
     }
-    // Shown, or painted while hidden (a picture of the page): the text must be the edit's own.
-    if (event->type() == QEvent::Show || event->type() == QEvent::Paint)
-        TakeHiddenText();
     const bool handled = QLineEdit::event(event);
     if (FLabel && (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent))
         FLabel->setVisible(event->type() == QEvent::ShowToParent);

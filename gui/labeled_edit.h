@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
-#include <optional>
 
 namespace gui {
 
@@ -24,11 +23,9 @@ public:
     // Pixels between the label's bottom and the edit's top.
     static constexpr int LabelSpacing = 3;
 
-    // The edit's text. A text given while the edit is hidden is the edit's text at once (Text()
-    // returns it), but the edit lays it out only once it is shown or painted: a settings page
-    // behind another page follows every report of the station without laying out texts nobody
-    // sees. The text the edit already has is not set again.
-    QString Text() const { return FHiddenText ? *FHiddenText : text(); }
+    // The edit's text, the same that Qt's text() gives. The text the edit already has is not set
+    // again, so a page may give its texts with every report of the station.
+    QString Text() const { return text(); }
     void SetText(const QString& value);
     void Clear();
 
@@ -39,11 +36,8 @@ protected:
 
 private:
     void PlaceLabel();
-    // The text given while hidden, laid out now.
-    void TakeHiddenText();
 
     QPointer<QLabel> FLabel;
-    std::optional<QString> FHiddenText; // given while hidden, not laid out yet
 };
 
 } // namespace gui

@@ -7,7 +7,7 @@ class QWidget;
 
 namespace gui {
 
-// From now on SIGTERM and SIGINT close `window` from the event loop.
+// From now on the request to end closes `window` from the event loop.
 void CloseOnTerminationSignals(QWidget* window);
 
 } // namespace gui

@@ -1,6 +1,6 @@
 #include "simulator/sim_station.h"
 
-#include "station/protocol/station_identity.h"
+#include "protocol/station_identity.h"
 
 #include <QDateTime>
 #include <algorithm>

@@ -1,5 +1,5 @@
 // The stand-in station on a virtual HID device: the station model behind the simulated platform,
-// presenting itself exactly as the real station does on USB (station/protocol/station_identity.h). Output reports the
+// presenting itself exactly as the real station does on USB (protocol/station_identity.h). Output reports the
 // program writes go to the model; the model's input reports are queued for the device's reads.
 //
 // Time passes for the model only through Advance, or, once StartClock has been called, with the

@@ -52,22 +52,17 @@ TValues Measure(const TWeather& w, const TMeasurement& m)
     return v;
 }
 
-std::uint8_t PressureCode(int pressure)
-{
-    return static_cast<std::uint8_t>(std::clamp(PressureBase - pressure, 0, 254));
-}
-
 THistoryRecordBytes MakeRecord(std::uint32_t seed, TStationTime time, const TMeasurement& m)
 {
     const TValues v = Measure(WeatherAt(seed, time), m);
     const TStationDateTime at = TStationDateTime::FromTime(time);
+    auto value = [](bool present, int measured) { return present ? std::optional<int>(measured) : std::nullopt; };
+    using base::TQuantity;
     const HistoryRecord record{
-        .IndoorTemp = m.IndoorPresent ? static_cast<std::uint8_t>(v.Indoor) : HistoryMissing,
-        // sign and magnitude: 128 + magnitude below zero
-        .OutdoorTemp =
-            !m.OutdoorPresent ? HistoryMissing : static_cast<std::uint8_t>(v.Outdoor < 0 ? 128 - v.Outdoor : v.Outdoor),
-        .PressureCode = m.PressureOn ? PressureCode(v.Pressure) : HistoryMissing,
-        .HumidityPercent = m.HumidityOn ? static_cast<std::uint8_t>(v.Humidity) : HistoryMissing,
+        .IndoorTemp = EncodeRecordValue(TQuantity::IndoorTemperature, value(m.IndoorPresent, v.Indoor)),
+        .OutdoorTemp = EncodeRecordValue(TQuantity::OutdoorTemperature, value(m.OutdoorPresent, v.Outdoor)),
+        .PressureCode = EncodeRecordValue(TQuantity::Pressure, value(m.PressureOn, v.Pressure)),
+        .HumidityPercent = EncodeRecordValue(TQuantity::Humidity, value(m.HumidityOn, v.Humidity)),
         .Hour = static_cast<std::uint8_t>(at.Hour),
         .Day = static_cast<std::uint8_t>(at.Day),
         .Month = static_cast<std::uint8_t>(at.Month),
@@ -195,7 +190,7 @@ TInputReport TStationModel::ReadingsReport() const
     std::copy(Codes[IndoorSensor].begin(), Codes[IndoorSensor].end(), r.begin() + InField::IndoorSensorCode);
     std::copy(Codes[OutdoorSensor].begin(), Codes[OutdoorSensor].end(), r.begin() + InField::OutdoorSensorCode);
     r[InField::PressureOn] = PressureOnValue ? MarkerOn : MarkerOff;
-    r[InField::PressureRaw] = PressureOnValue ? PressureCode(v.Pressure) : NoValue;
+    r[InField::PressureRaw] = PressureOnValue ? EncodePressure(v.Pressure) : NoValue;
     r[InField::PressureCorrection] = PressureCorrectionValue;
     r[InField::HumidityOn] = HumidityOnValue ? MarkerOn : MarkerOff;
     r[InField::Humidity] = HumidityOnValue ? static_cast<std::uint8_t>(v.Humidity) : NoValue;
@@ -327,7 +322,8 @@ void TStationModel::SendNextTransferReport()
         return;
     case TTransferMode::Downloading: {
         TInputReport block;
-        std::copy_n(Snapshot.begin() + BlockIndex * ReportImageSize, ReportImageSize, block.begin());
+        std::copy_n(Snapshot.begin() + static_cast<std::ptrdiff_t>(BlockIndex) * ReportImageSize, ReportImageSize,
+                    block.begin());
         Send(block);
         break;
     }

@@ -22,8 +22,8 @@
 // Everything follows from the seed and from the time driven through Advance, so tests repeat.
 #pragma once
 
+#include "protocol/history_layout.h"
 #include "simulator/station_weather.h"
-#include "station/protocol/history_layout.h"
 
 #include <array>
 #include <chrono>

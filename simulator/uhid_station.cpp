@@ -1,6 +1,6 @@
 #include "simulator/uhid_station.h"
 
-#include "station/protocol/station_identity.h"
+#include "protocol/station_identity.h"
 
 #include <QString>
 #include <algorithm>

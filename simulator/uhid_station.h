@@ -1,6 +1,6 @@
 // The stand-in station as a real HID device of the running kernel (through uhid, Linux only): the
 // same station model as on the simulated platform, presenting itself as the station does on USB
-// (station/protocol/station_identity.h), so the program finds it through udev and talks to it
+// (protocol/station_identity.h), so the program finds it through udev and talks to it
 // through hidraw.
 //
 // The model lives on the device's thread: output reports go to it there, its input reports go out

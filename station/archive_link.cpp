@@ -1,9 +1,9 @@
 // The window's side of the weather archive: opening it at start-up with the first start's import
 // of the copy from "met.mtb", merging every complete download, sampling the readings of pages 0, 2
 // and 4, and telling the user what went wrong without holding up anything else.
-#include "archive/archive_page.h"
 #include "archive/archive_period.h"
 #include "gui/error_box.h"
+#include "station/archive_page.h"
 #include "station/archive_records.h"
 #include "station/history_file.h"
 #include "station/main_form.h"
@@ -18,8 +18,8 @@ void TForm1::OpenArchive(bool loadedWhole)
         if (!hours.Hours.empty())
             ShowArchiveMessage(Archive->Import(hours.Hours).Message);
     }
-    if (History.DiagramQuantity <= HumidityQuantity)
-        ArchivePage1->SetQuantity(static_cast<archive::TQuantity>(History.DiagramQuantity));
+    if (const std::optional<base::TQuantity> quantity = base::QuantityOfNumber(History.DiagramQuantity))
+        ArchivePage1->SetQuantity(*quantity);
     ArchivePage1->SetStore(Archive->IsOpen() ? Archive.get() : nullptr);
 }
 

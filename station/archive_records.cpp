@@ -1,14 +1,6 @@
 #include "station/archive_records.h"
 
-#include "station/day_values.h"
-
 #include <QDate>
-
-// A record's value bytes, the diagram's quantities and the archive's are in the same order.
-static_assert(static_cast<int>(archive::TQuantity::IndoorTemperature) == IndoorTemperatureQuantity);
-static_assert(static_cast<int>(archive::TQuantity::OutdoorTemperature) == OutdoorTemperatureQuantity);
-static_assert(static_cast<int>(archive::TQuantity::Pressure) == PressureQuantity);
-static_assert(static_cast<int>(archive::TQuantity::Humidity) == HumidityQuantity);
 
 std::optional<archive::THourKey> ArchiveHourOfRecord(const HistoryRecord& record)
 {
@@ -37,12 +29,8 @@ TImageHours ArchiveHoursOfImage(const THistoryImage& image)
         }
         archive::THourRecord& out = result.Hours.emplace_back();
         out.Hour = *hour;
-        const std::uint8_t* bytes = image.data() + static_cast<std::size_t>(r) * HistoryRecordSize;
-        for (int q = 0; q < archive::QuantityCount; ++q) {
-            const std::int16_t value = ShownValue(static_cast<std::uint8_t>(q), bytes[q]);
-            if (value != HourMissing)
-                out.Values[static_cast<std::size_t>(q)] = value;
-        }
+        for (const base::TQuantity quantity : base::Quantities)
+            out.Values[static_cast<std::size_t>(base::QuantityNumber(quantity))] = record.Value(quantity);
     }
     return result;
 }
@@ -50,18 +38,18 @@ TImageHours ArchiveHoursOfImage(const THistoryImage& image)
 archive::TReading ArchiveReadingOfReport(const TReportImage& image)
 {
     archive::TReading reading;
-    auto put = [&reading](archive::TQuantity quantity, bool present, std::uint8_t byte, int value) {
+    auto put = [&reading](base::TQuantity quantity, bool present, std::uint8_t byte, int value) {
         if (present && byte != NoValue)
             reading.Values[static_cast<std::size_t>(quantity)] = value;
     };
     const std::uint8_t indoor = image[InField::IndoorTemperature];
-    put(archive::TQuantity::IndoorTemperature, image[InField::IndoorStatus] == TemperaturePresent, indoor, indoor);
+    put(base::TQuantity::IndoorTemperature, image[InField::IndoorStatus] == TemperaturePresent, indoor, indoor);
     const std::uint8_t outdoor = image[InField::OutdoorTemperature];
-    put(archive::TQuantity::OutdoorTemperature, image[InField::OutdoorStatus] == TemperaturePresent, outdoor,
+    put(base::TQuantity::OutdoorTemperature, image[InField::OutdoorStatus] == TemperaturePresent, outdoor,
         image[InField::OutdoorSign] == OutdoorBelowZero ? -outdoor : outdoor);
     const std::uint8_t pressure = image[InField::PressureRaw];
-    put(archive::TQuantity::Pressure, image[InField::PressureOn] == MarkerOn, pressure, PressureBase - pressure);
+    put(base::TQuantity::Pressure, image[InField::PressureOn] == MarkerOn, pressure, DecodePressure(pressure));
     const std::uint8_t humidity = image[InField::Humidity];
-    put(archive::TQuantity::Humidity, image[InField::HumidityOn] == MarkerOn, humidity, humidity);
+    put(base::TQuantity::Humidity, image[InField::HumidityOn] == MarkerOn, humidity, humidity);
     return reading;
 }

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "archive/archive_types.h"
+#include "protocol/report_layout.h"
 #include "station/history_state.h"
-#include "station/protocol/report_layout.h"
 
 #include <vector>
 

@@ -3,7 +3,7 @@
 // light green gradient behind a framed plot area.
 #pragma once
 
-#include "station/day_values.h"
+#include "station/day_hours.h"
 
 class TBarSeries;
 class TChart;

@@ -14,14 +14,16 @@ void TForm1::DrawDayDiagram()
 {
     // The diagram knows four quantities; anything else is the first, on the selector too, so the
     // title, the bars and the saved choice agree.
-    if (History.DiagramQuantity > HumidityQuantity) {
-        History.DiagramQuantity = IndoorTemperatureQuantity;
-        UpDown2->SetPosition(IndoorTemperatureQuantity);
+    const std::optional<base::TQuantity> stored = base::QuantityOfNumber(History.DiagramQuantity);
+    const base::TQuantity quantity = stored.value_or(base::TQuantity::IndoorTemperature);
+    if (!stored) {
+        History.DiagramQuantity = static_cast<std::uint8_t>(base::QuantityNumber(quantity));
+        UpDown2->SetPosition(History.DiagramQuantity);
     }
-    Chart1->Title().SetLine(0, DiagramTitle(History.DiagramQuantity));
+    Chart1->Title().SetLine(0, base::QuantityTitle(quantity));
     LabeledEdit9->SetText(DiagramDateText(History.SelectedDate));
 
-    HourValues = DayHourValues(History.HistoryImage, History.SelectedDate, History.DiagramQuantity);
+    HourValues = DayHourValues(History.HistoryImage, History.SelectedDate, quantity);
     ShowDayBars(*Chart1, *Series1, HourValues);
 }
 

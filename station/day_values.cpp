@@ -1,64 +1,20 @@
 #include "station/day_values.h"
 
-#include "archive/archive_types.h"
 #include "station/readings_text.h"
 
 #include <algorithm>
 
-QString DiagramTitle(std::uint8_t quantity)
-{
-    // The diagram's quantities are the archive's, in the same order (archive_records.cpp).
-    if (quantity > HumidityQuantity)
-        return QString();
-    return archive::QuantityTitle(static_cast<archive::TQuantity>(quantity));
-}
-
-std::int16_t ShownValue(std::uint8_t quantity, std::uint8_t stored)
-{
-    if (stored == HistoryMissing)
-        return HourMissing;
-    if (quantity == OutdoorTemperatureQuantity && stored > 127)
-        return static_cast<std::int16_t>(128 - stored);
-    if (quantity == PressureQuantity)
-        return static_cast<std::int16_t>(PressureBase - stored);
-    return stored;
-}
-
-THourValues DayHourValues(const THistoryImage& image, const TSelectedDate& date, std::uint8_t quantity)
+THourValues DayHourValues(const THistoryImage& image, const TSelectedDate& date, base::TQuantity quantity)
 {
     THourValues values;
     values.fill(HourMissing);
-    if (quantity > HumidityQuantity)
-        return values;
     for (int r = 0; r < HistoryRecordCount; ++r) {
-        const std::uint8_t* record = image.data() + static_cast<std::size_t>(r) * HistoryRecordSize;
-        const HistoryRecord fields = HistoryRecordAt(image, r);
-        if (fields.Day != date.Day || fields.Month != date.Month || fields.Year != date.Year || fields.Hour >= DayHours)
+        const HistoryRecord record = HistoryRecordAt(image, r);
+        if (record.Day != date.Day || record.Month != date.Month || record.Year != date.Year || record.Hour >= DayHours)
             continue;
-        values[fields.Hour] = ShownValue(quantity, record[quantity]);
+        values[record.Hour] = static_cast<std::int16_t>(record.Value(quantity).value_or(HourMissing));
     }
     return values;
-}
-
-TDayRange DayRange(const THourValues& values)
-{
-    TDayRange range;
-    int largest = -100;
-    int smallest = 1000;
-    for (const std::int16_t v : values) {
-        if (v == HourMissing)
-            continue;
-        ++range.Count;
-        largest = std::max<int>(largest, v);
-        smallest = std::min<int>(smallest, v);
-    }
-    if (range.Count == 0) {
-        largest = -1;
-        smallest = 1;
-    }
-    range.Maximum = largest + 1;
-    range.Minimum = smallest - 1;
-    return range;
 }
 
 std::uint8_t DaysInMonth(std::uint8_t month, std::uint8_t year)

@@ -1,42 +1,22 @@
 // What the daily diagram shows, apart from the window: the 24 hourly values of one quantity for one
-// day of the history image, the day's range, the calendar steps and the texts.
+// day of the history image, the calendar steps and the texts.
 #pragma once
 
+#include "station/day_hours.h"
 #include "station/history_state.h"
 
 #include <QString>
 #include <array>
 #include <cstdint>
 
-constexpr int DayHours = 24;
-constexpr std::int16_t HourMissing = 255; // an hour without a value
-using THourValues = std::array<std::int16_t, DayHours>;
-
 // The earliest and the latest day the diagram steps to: before 2016 the station did not exist, and
 // a two-digit year ends with 99.
 constexpr TSelectedDate FirstDiagramDate{31, 12, 15};
 constexpr TSelectedDate LastDiagramDate{31, 12, 99};
 
-// The chart title of a quantity; empty for a quantity other than 0..3.
-QString DiagramTitle(std::uint8_t quantity);
-
-// The value shown for a stored byte of the quantity: outdoor temperature in sign and magnitude,
-// pressure as PressureBase minus the code; 255 stays 255.
-std::int16_t ShownValue(std::uint8_t quantity, std::uint8_t stored);
-
 // The values of every hour of the day, HourMissing where no record has one; a later record for an
 // hour replaces an earlier one.
-THourValues DayHourValues(const THistoryImage& image, const TSelectedDate& date, std::uint8_t quantity);
-
-// The left axis' ends for the values: one beyond the largest and the smallest value, 0..0 for a
-// day without values.
-struct TDayRange
-{
-    int Count = 0;
-    int Minimum = 0;
-    int Maximum = 0;
-};
-TDayRange DayRange(const THourValues& values);
+THourValues DayHourValues(const THistoryImage& image, const TSelectedDate& date, base::TQuantity quantity);
 
 // Days of the month for a two-digit year (every year divisible by 4 is a leap year); 31 for a
 // month outside 1..12, which only a damaged record gives.

@@ -2,6 +2,7 @@
 
 #include <QStringEncoder>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -10,12 +11,113 @@ QByteArray Cp1251(const QString& text)
 {
     QStringEncoder encoder("windows-1251");
     if (!encoder.isValid())
-        throw EHistoryFileError(QStringLiteral("Кодировка windows-1251 недоступна"));
+        throw os::EFileError(QStringLiteral("Кодировка windows-1251 недоступна"));
     QByteArray bytes = encoder.encode(text);
     if (encoder.hasError())
-        throw EHistoryFileError(QStringLiteral("Текст «%1» не записывается в кодировке windows-1251").arg(text));
+        throw os::EFileError(QStringLiteral("Текст «%1» не записывается в кодировке windows-1251").arg(text));
     return bytes;
 }
+
+// Writes the export's lines into a buffer made long enough beforehand: the export of a whole
+// memory is written in one pass, without a QString per line.
+class TExportWriter
+{
+public:
+    TExportWriter(char* out, const QByteArray& degrees, const QByteArray& millimetres)
+        : Out(out)
+        , Degrees(degrees)
+        , Millimetres(millimetres)
+    {
+    }
+
+    char* End() const { return Out; }
+
+    // «05.12.16 (14:00)   +23°C   -5°C  745 мм рт.ст.  45%» and CR LF.
+    void PutRecordLine(const HistoryRecord& rec)
+    {
+        PutDatePart(rec.Day);
+        *Out++ = '.';
+        PutDatePart(rec.Month);
+        *Out++ = '.';
+        PutDatePart(rec.Year);
+        if (rec.Hour == HistoryMissing) {
+            PutText(" (--:--)   ");
+        } else {
+            Put(" (", 2);
+            PutTwoDigits(rec.Hour);
+            PutText(":00)   ");
+        }
+        if (const std::optional<int> indoor = rec.Value(base::TQuantity::IndoorTemperature)) {
+            *Out++ = '+';
+            PutNumber(*indoor);
+        } else {
+            Put("---", 3);
+        }
+        PutBytes(Degrees);
+        PutOutdoorTemperature(rec.Value(base::TQuantity::OutdoorTemperature));
+        PutBytes(Degrees);
+        PutValue(rec.Value(base::TQuantity::Pressure));
+        PutBytes(Millimetres);
+        PutValue(rec.Value(base::TQuantity::Humidity));
+        Put("%\r\n", 3);
+    }
+
+private:
+    void Put(const char* piece, std::size_t length)
+    {
+        std::memcpy(Out, piece, length);
+        Out += length;
+    }
+    void PutText(const char* piece) { Put(piece, std::strlen(piece)); }
+    void PutBytes(const QByteArray& piece) { Put(piece.constData(), static_cast<std::size_t>(piece.size())); }
+    void PutNumber(int value) // 0..999
+    {
+        if (value >= 100)
+            *Out++ = static_cast<char>('0' + value / 100);
+        if (value >= 10)
+            *Out++ = static_cast<char>('0' + value / 10 % 10);
+        *Out++ = static_cast<char>('0' + value % 10);
+    }
+    void PutTwoDigits(std::uint8_t value)
+    {
+        if (value < 10)
+            *Out++ = '0';
+        PutNumber(value);
+    }
+    void PutDatePart(std::uint8_t value)
+    {
+        if (value == HistoryMissing)
+            Put("--", 2);
+        else
+            PutTwoDigits(value);
+    }
+    void PutValue(const std::optional<int>& value)
+    {
+        if (value)
+            PutNumber(*value);
+        else
+            Put("---", 3);
+    }
+    // Three places wide with its sign: "  0", " +5", "-12", "---".
+    void PutOutdoorTemperature(const std::optional<int>& celsius)
+    {
+        if (!celsius) {
+            Put("---", 3);
+        } else if (*celsius == 0) {
+            Put("  0", 3);
+        } else if (*celsius > 0) {
+            PutText(*celsius < 10 ? " +" : "+");
+            PutNumber(*celsius);
+        } else {
+            PutText(-*celsius < 10 ? " -" : "-");
+            PutNumber(-*celsius);
+        }
+    }
+
+    char* Out;
+    const QByteArray& Degrees;
+    const QByteArray& Millimetres;
+};
 
 } // namespace
 
@@ -29,85 +131,17 @@ QByteArray HistoryExportBytes(const THistoryImage& image)
     for (int r = 0; r < HistoryRecordCount; ++r)
         lines += HistoryRecordAt(image, r).IsEmpty() ? 0 : 1;
     QByteArray text(lines * LongestLine, Qt::Uninitialized);
-    char* out = text.data();
-
-    auto put = [&out](const char* piece, std::size_t length) {
-        std::memcpy(out, piece, length);
-        out += length;
-    };
-    auto putText = [&put](const char* piece) { put(piece, std::strlen(piece)); };
-    auto putBytes = [&put](const QByteArray& piece) { put(piece.constData(), static_cast<std::size_t>(piece.size())); };
-    auto putNumber = [&out](int value) { // 0..999
-        if (value >= 100)
-            *out++ = static_cast<char>('0' + value / 100);
-        if (value >= 10)
-            *out++ = static_cast<char>('0' + value / 10 % 10);
-        *out++ = static_cast<char>('0' + value % 10);
-    };
-    auto putTwoDigits = [&](std::uint8_t value) {
-        if (value < 10)
-            *out++ = '0';
-        putNumber(value);
-    };
-    auto putDatePart = [&](std::uint8_t value) {
-        if (value == HistoryMissing)
-            put("--", 2);
-        else
-            putTwoDigits(value);
-    };
-
+    TExportWriter out(text.data(), Degrees, Millimetres);
     for (int r = 0; r < HistoryRecordCount; ++r) {
         const HistoryRecord rec = HistoryRecordAt(image, r);
-        if (rec.IsEmpty())
-            continue;
-        putDatePart(rec.Day);
-        *out++ = '.';
-        putDatePart(rec.Month);
-        *out++ = '.';
-        putDatePart(rec.Year);
-        if (rec.Hour == HistoryMissing) {
-            putText(" (--:--)   ");
-        } else {
-            put(" (", 2);
-            putTwoDigits(rec.Hour);
-            putText(":00)   ");
-        }
-        if (rec.IndoorTemp == HistoryMissing) {
-            put("---", 3);
-        } else {
-            *out++ = '+';
-            putNumber(rec.IndoorTemp);
-        }
-        putBytes(Degrees);
-        const std::uint8_t v = rec.OutdoorTemp;
-        if (v == HistoryMissing) {
-            put("---", 3);
-        } else if (v == 0 || v == 128) {
-            put("  0", 3);
-        } else if (v <= 127) {
-            putText(v < 10 ? " +" : "+");
-            putNumber(v);
-        } else {
-            putText(v - 128 < 10 ? " -" : "-");
-            putNumber(v - 128);
-        }
-        putBytes(Degrees);
-        if (rec.PressureCode == HistoryMissing)
-            put("---", 3);
-        else
-            putNumber(PressureBase - rec.PressureCode);
-        putBytes(Millimetres);
-        if (rec.HumidityPercent == HistoryMissing)
-            put("---", 3);
-        else
-            putNumber(rec.HumidityPercent);
-        put("%\r\n", 3);
+        if (!rec.IsEmpty())
+            out.PutRecordLine(rec);
     }
-    text.truncate(out - text.constData());
+    text.truncate(out.End() - text.constData());
     return text;
 }
 
 void ExportHistoryText(const THistoryImage& image, const QString& path)
 {
-    ReplaceFileAtomically(path, HistoryExportBytes(image));
+    os::ReplaceFileAtomically(path, HistoryExportBytes(image));
 }

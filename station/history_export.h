@@ -2,7 +2,7 @@
 // non-empty record, in memory order. It lives in the current directory unless a path is given.
 #pragma once
 
-#include "station/atomic_file.h"
+#include "os/atomic_file.h"
 #include "station/history_state.h"
 
 #include <QByteArray>
@@ -13,5 +13,5 @@ inline const QString HistoryExportFileName = QStringLiteral("met.txt");
 // The export's bytes.
 QByteArray HistoryExportBytes(const THistoryImage& image);
 
-// Writes the export, replaced atomically like the history file. Throws EHistoryFileError.
+// Writes the export, replaced atomically like the history file. Throws os::EFileError.
 void ExportHistoryText(const THistoryImage& image, const QString& path = HistoryExportFileName);

@@ -143,14 +143,14 @@ THistoryLoadResult LoadHistoryFile(THistoryState& state, const QString& path)
 {
     // Whatever the file does not reach is an empty record, never one dated 00.00.00.
     state.HistoryImage.fill(HistoryMissing);
-    const TFileStart start = ReadFileStart(path, LongestUsefulText);
-    if (start.Outcome == TFileReadOutcome::Missing)
+    const os::TFileStart start = os::ReadFileStart(path, LongestUsefulText);
+    if (start.Outcome == os::TFileReadOutcome::Missing)
         return {THistoryLoadOutcome::Missing, {}, 0};
-    if (start.Outcome == TFileReadOutcome::Failed)
+    if (start.Outcome == os::TFileReadOutcome::Failed)
         return THistoryLoadResult{
             THistoryLoadOutcome::Unreadable,
-            QStringLiteral("Не удалось прочитать файл «%1»: %2").arg(ShownFileName(path), start.Reason), 0};
-    return ConvertHistoryText(start.Bytes, state.HistoryImage, state.DiagramQuantity, ShownFileName(path));
+            QStringLiteral("Не удалось прочитать файл «%1»: %2").arg(os::ShownFileName(path), start.Reason), 0};
+    return ConvertHistoryText(start.Bytes, state.HistoryImage, state.DiagramQuantity, os::ShownFileName(path));
 }
 
 QByteArray HistoryFileBytes(const THistoryImage& image, std::uint8_t quantity)
@@ -175,5 +175,5 @@ QByteArray HistoryFileBytes(const THistoryImage& image, std::uint8_t quantity)
 
 void SaveHistoryFile(const THistoryState& state, const QString& path)
 {
-    ReplaceFileAtomically(path, HistoryFileBytes(state.HistoryImage, state.DiagramQuantity));
+    os::ReplaceFileAtomically(path, HistoryFileBytes(state.HistoryImage, state.DiagramQuantity));
 }

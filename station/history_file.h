@@ -3,7 +3,7 @@
 // bytes). It lives in the current directory unless a path is given.
 #pragma once
 
-#include "station/atomic_file.h"
+#include "os/atomic_file.h"
 #include "station/history_state.h"
 
 #include <QByteArray>
@@ -53,5 +53,5 @@ THistoryLoadResult ConvertHistoryText(const QByteArray& text, THistoryImage& ima
 QByteArray HistoryFileBytes(const THistoryImage& image, std::uint8_t quantity);
 
 // Replaces the history file atomically (temporary file beside it, flushed to disk, renamed over
-// it): on any failure the old file stays whole and EHistoryFileError is thrown.
+// it): on any failure the old file stays whole and os::EFileError is thrown.
 void SaveHistoryFile(const THistoryState& state, const QString& path = HistoryFileName);

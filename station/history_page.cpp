@@ -109,7 +109,7 @@ void TForm1::Button3Click()
     const QString path = QFileInfo(HistoryExportFileName).absoluteFilePath();
     try {
         ExportHistoryText(History.HistoryImage, path);
-    } catch (const EHistoryFileError& error) {
+    } catch (const os::EFileError& error) {
         gui::ShowErrorBox(error.Message());
         return;
     }
@@ -176,7 +176,7 @@ bool TForm1::SaveHistoryAtClose()
     try {
         SaveHistoryFile(History);
         return true;
-    } catch (const EHistoryFileError& error) {
+    } catch (const os::EFileError& error) {
         // The window is not closing while the user decides; an unplug meanwhile is shown as usual.
         Station.Closing = 0;
         gui::ShowErrorBox(error.Message());

@@ -33,7 +33,7 @@ THistoryScan ScanHistory(const THistoryImage& image, const QDate& today)
     if (date.Year > 99)
         date = {31, 12, 99};
 
-    scan.RecordCountText = QString::number(scan.RecordCount) + QStringLiteral(" (4096)");
+    scan.RecordCountText = QStringLiteral("%1 (%2)").arg(scan.RecordCount).arg(HistoryRecordCount);
     return scan;
 }
 

@@ -2,7 +2,7 @@
 // it shows, and what is derived from them (record count, newest day).
 #pragma once
 
-#include "station/protocol/history_layout.h"
+#include "protocol/history_layout.h"
 
 #include <QDate>
 #include <QString>
@@ -22,19 +22,13 @@ struct TSelectedDate
     friend bool operator==(const TSelectedDate&, const TSelectedDate&) = default;
 };
 
-// What the diagram shows; the stored byte may hold other values from a damaged file.
-enum TDiagramQuantity : std::uint8_t {
-    IndoorTemperatureQuantity = 0,
-    OutdoorTemperatureQuantity = 1,
-    PressureQuantity = 2,
-    HumidityQuantity = 3
-};
-
 // The history state, one for the whole run, owned by the window.
 struct THistoryState
 {
     THistoryImage HistoryImage{}; // all 0 until the history file is loaded
-    std::uint8_t DiagramQuantity = IndoorTemperatureQuantity;
+    // What the diagram shows: a quantity's number (base::TQuantity), as "met.mtb" stores it; a
+    // damaged file may give another.
+    std::uint8_t DiagramQuantity = 0;
     TSelectedDate SelectedDate{};
     std::uint32_t RecordCount = 0; // records with a date
 };

@@ -3,7 +3,7 @@
 #include "gui/qt_texts.h"
 #include "gui/termination_signals.h"
 #include "hid/platform/host_platform.h"
-#include "station/data_folder.h"
+#include "os/data_folder.h"
 #include "station/main_form.h"
 #include "station/one_window_per_folder.h"
 #include "station/program_identity.h"
@@ -15,7 +15,7 @@ int main(int argc, char** argv)
     gui::UseRussianQtTexts();
 
     QString problem;
-    if (!EnterDataFolder(problem)) {
+    if (!os::EnterDataFolder(problem)) {
         gui::ShowErrorBox(problem);
         return 1;
     }

@@ -215,6 +215,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // The settings page being shown: its clock, date and codes from the last readings report.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateReadingsPage();
@@ -248,8 +250,11 @@ private:
     void ShowPlaceholders();
     void RefreshReadings();
     void RefreshSettings();
+    void ShowStationClockAndCodes();
     // An item other than "Коды датчиков" is selected, so "Установить" has something to send.
     bool SettableItemSelected() const;
+    // "Коды датчиков" is selected, so "Считать" and "Очистить" may read and clear a code.
+    bool SensorCodesSelected() const;
 
     // The history page's share of an input report (page 1 only): a download block or a clear's
     // progress.

@@ -1,9 +1,9 @@
 // The window's layout: every control with its name, place, caption, font and initial state.
-#include "archive/archive_page.h"
 #include "chart/bar_series.h"
 #include "chart/chart.h"
 #include "gui/font_substitutes.h"
 #include "gui/repaint_pacing.h"
+#include "station/archive_page.h"
 #include "station/day_chart.h"
 #include "station/history_file.h"
 #include "station/main_form.h"
@@ -255,7 +255,7 @@ void TForm1::CreateArchivePage()
     ArchivePage1 = Place(new TArchivePage(TabSheet5), "ArchivePage1", 0, 0, TabSheet5->width(), TabSheet5->height());
     ArchivePage1->SetToday([this] { return Now().date(); });
     ArchivePage1->SetFileWriter(
-        [](const QString& path, const QByteArray& bytes) { ReplaceFileAtomically(path, bytes); });
+        [](const QString& path, const QByteArray& bytes) { os::ReplaceFileAtomically(path, bytes); });
 }
 
 void TForm1::ConnectHandlers()
@@ -275,4 +275,6 @@ void TForm1::ConnectHandlers()
     connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
     connect(Button6, &QPushButton::clicked, this, &TForm1::Button6Click);
     connect(Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
+    // The settings page fills its clock, date and codes as it is shown (settings_page.cpp).
+    TabSheet3->installEventFilter(this);
 }

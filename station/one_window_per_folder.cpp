@@ -2,6 +2,7 @@
 
 #include "gui/bring_forward.h"
 #include "gui/termination_signals.h"
+#include "os/system_requests.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,12 +16,12 @@ QString AlreadyRunningText(const QString& folder)
         .arg(QDir::toNativeSeparators(folder));
 }
 
-std::unique_ptr<TDataFolderLock> ClaimCurrentFolder()
+std::unique_ptr<os::TDataFolderLock> ClaimCurrentFolder()
 {
     // Before the lock: once it is ours, a second start may send its request.
     gui::BringForwardOnRequest();
-    auto lock = std::make_unique<TDataFolderLock>(QDir::currentPath());
-    if (lock->State() != TDataFolderLock::TState::HeldElsewhere)
+    auto lock = std::make_unique<os::TDataFolderLock>(QDir::currentPath());
+    if (lock->State() != os::TDataFolderLock::TState::HeldElsewhere)
         return lock;
 
     const QString text = AlreadyRunningText(lock->Folder());
@@ -30,6 +31,6 @@ std::unique_ptr<TDataFolderLock> ClaimCurrentFolder()
     gui::CloseOnTerminationSignals(&box);
     box.exec();
     // Only now: brought forward at once, the open window could cover this box.
-    gui::RequestBringForward(lock->HolderProcessId());
+    os::RequestBringForward(lock->HolderProcessId());
     return nullptr;
 }

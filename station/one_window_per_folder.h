@@ -3,7 +3,7 @@
 // file.
 #pragma once
 
-#include "station/data_folder_lock.h"
+#include "os/data_folder_lock.h"
 
 #include <QString>
 #include <memory>
@@ -16,4 +16,4 @@ QString AlreadyRunningText(const QString& folder);
 // folder, tells the user so (a box, closed by its button or by SIGTERM, and the same text on
 // standard error), asks that program to bring its window forward, and returns null: the caller
 // ends at once. A folder where no lock can be had is used without one.
-std::unique_ptr<TDataFolderLock> ClaimCurrentFolder();
+std::unique_ptr<os::TDataFolderLock> ClaimCurrentFolder();

@@ -79,7 +79,7 @@ QString PressureText(const TReportImage& image)
 {
     if (image[InField::PressureOn] != MarkerOn)
         return PressurePlaceholder;
-    return NumberText(u"Атмосферное давление: ", PressureBase - image[InField::PressureRaw], u" мм рт.ст.");
+    return NumberText(u"Атмосферное давление: ", DecodePressure(image[InField::PressureRaw]), u" мм рт.ст.");
 }
 
 QString HumidityText(const TReportImage& image)

@@ -1,7 +1,7 @@
 // Texts of the readings panels and the settings page, made from the report image.
 #pragma once
 
-#include "station/protocol/report_layout.h"
+#include "protocol/report_layout.h"
 
 #include <QString>
 #include <cstdint>

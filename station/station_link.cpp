@@ -2,8 +2,8 @@
 // reports, and letting it go when it is unplugged.
 #include "gui/error_box.h"
 #include "hid/device_controller.h"
+#include "protocol/station_identity.h"
 #include "station/main_form.h"
-#include "station/protocol/station_identity.h"
 #include "station/readings_text.h"
 
 #include <algorithm>

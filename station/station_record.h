@@ -2,7 +2,7 @@
 // bytes holding 0 or 1 and are tested for exactly 1.
 #pragma once
 
-#include "station/protocol/report_layout.h"
+#include "protocol/report_layout.h"
 
 #include <cstdint>
 
@@ -25,6 +25,9 @@ struct TStationRecord
     std::uint8_t ClearActive = 0;
     std::uint8_t SettingsLoadRequest = 0; // one-shot: the next refresh loads the settings page
     std::uint8_t SettingsLive = 0;        // the clock, date and sensor codes follow every refresh
+    // The last readings report while they follow: the settings page shows its clock, date and
+    // codes when it is shown (ReportImage holds each command sent since).
+    TReportImage SettingsReport{};
     std::uint8_t ReadCodeRequest = 0;
     std::uint8_t ClearCodeRequest = 0;
 

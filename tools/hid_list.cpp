@@ -1,7 +1,7 @@
 #include "tools/hid_list.h"
 
 #include "hid/device_controller.h"
-#include "station/protocol/station_identity.h"
+#include "protocol/station_identity.h"
 #include "tools/hid_list_advice.h"
 
 #include <QCoreApplication>

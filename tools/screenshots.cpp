@@ -3,10 +3,10 @@
 // history are fixed, so the pictures only change when the program does.
 //
 //   meteostation-screenshots <folder>
-#include "archive/archive_page.h"
 #include "gui/error_box.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "simulator/sim_station.h"
+#include "station/archive_page.h"
 #include "station/main_form.h"
 
 #include <QDeadlineTimer>

@@ -6,9 +6,9 @@
 //     query alone and the chart drawn alone;
 //   - the CSV export of all ten years, goal 2 s, beside a plain flushed write of the same bytes.
 #include "archive/archive_csv.h"
-#include "archive/archive_page.h"
 #include "archive/archive_store.h"
 #include "chart/chart.h"
+#include "station/archive_page.h"
 #include "station/archive_records.h"
 #include "station/history_file.h"
 
@@ -107,8 +107,8 @@ THistoryImage Download(bool changed)
         const auto w = Weather(hour);
         std::uint8_t* out = image.data() + 8 * r;
         out[0] = static_cast<std::uint8_t>(w[0] + (changed ? 1 : 0));
-        out[1] = static_cast<std::uint8_t>(w[1] >= 0 ? w[1] : 128 - w[1]);
-        out[2] = static_cast<std::uint8_t>(885 - w[2]);
+        out[1] = EncodeOutdoorTemperature(w[1]);
+        out[2] = EncodePressure(w[2]);
         out[3] = static_cast<std::uint8_t>(w[3]);
         out[4] = static_cast<std::uint8_t>(HourOfDay(hour));
         out[5] = static_cast<std::uint8_t>(date.day());
@@ -182,7 +182,7 @@ TArchivePage& Page()
         auto* p = new TArchivePage;
         p->resize(607, 326);
         p->SetStore(&TenYears());
-        p->SetQuantity(TQuantity::OutdoorTemperature);
+        p->SetQuantity(base::TQuantity::OutdoorTemperature);
         return p;
     }();
     return *page;
@@ -234,7 +234,7 @@ void BM_CsvExportOfTenYears(benchmark::State& st)
     qsizetype size = 0;
     for (auto _ : st) {
         const QByteArray csv = ArchiveCsv(store.Hours(first, last), first, last);
-        ReplaceFileAtomically(path, csv);
+        os::ReplaceFileAtomically(path, csv);
         size = csv.size();
     }
     st.SetBytesProcessed(st.iterations() * size);

@@ -2,10 +2,8 @@
 // main thread -> a data handler that copies the 64 bytes), beside the bare hand-over from a plain
 // thread as the baseline, measured in the same run.
 #include "base/main_thread_call.h"
-#include "hid/device_controller.h"
-#include "hid/platform/sim/sim_platform.h"
-#include "simulator/sim_station.h"
-#include "station/protocol/station_identity.h"
+#include "bench/support/bare_hid_path.h"
+#include "protocol/station_identity.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -14,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -58,37 +57,15 @@ double ReportsPerSecond(benchmark::State& state, Sink& sink, Deliver deliver)
 
 void BM_ReportsThroughController(benchmark::State& state)
 {
-    hidplatform::SimPlatform sim;
-    hidplatform::SimDeviceConfig config = simulator::TSimStation::DeviceConfig();
-    config.Path = "/dev/station";
-    const hidplatform::SimDeviceId id = sim.PlugDevice(config);
     Sink sink;
-    THidDevice* station = nullptr;
-    {
-        THidDeviceController controller(nullptr, sim);
-        controller.SetOnDeviceData(
-            THidDataEvent::FromCallable([&sink](THidDevice*, std::uint8_t, const std::uint8_t* data,
-                                                std::uint16_t size) { sink.Take(data, size); }));
-        controller.SetOnEnumerate(THidEnumerateEvent::FromCallable([&station](THidDevice* device, int) {
-            if (device->CheckOut())
-                station = device;
-            return true;
-        }));
-        controller.SetOnArrival(
-            THidPlugEvent::FromCallable([&controller](THidDevice*) { controller.EnumerateDevices(); }));
-        controller.Loaded();
-        while (station == nullptr)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-
-        std::vector<std::uint8_t> report(StationReportByteLength, 0x5a);
-        report[0] = 0;
-        PathRate = ReportsPerSecond(state, sink, [&](QEventLoop& loop) {
-            for (int i = 0; i < Batch; ++i)
-                sim.QueueInputReport(id, report);
-            loop.exec();
-        });
-        delete station;
-    }
+    benchsupport::TBareHidPath path([&sink](const std::uint8_t* data, std::uint16_t size) { sink.Take(data, size); });
+    std::vector<std::uint8_t> report(StationReportByteLength, 0x5a);
+    report[0] = 0;
+    PathRate = ReportsPerSecond(state, sink, [&](QEventLoop& loop) {
+        for (int i = 0; i < Batch; ++i)
+            path.Platform().QueueInputReport(path.Device(), report);
+        loop.exec();
+    });
 }
 
 void BM_BareHandOverBaseline(benchmark::State& state)

@@ -3,8 +3,8 @@
 // takes them: read thread, hand-over, the window's data handler, progress caption, and at the end
 // the rescan and the diagram's date), beside the bare HID path (the same virtual device, the
 // controller, the read thread and a handler that only copies the 64 bytes), in the same run.
+#include "bench/support/bare_hid_path.h"
 #include "gui/error_box.h"
-#include "hid/device_controller.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "simulator/sim_station.h"
 #include "station/main_form.h"
@@ -33,45 +33,27 @@ void ProcessUntil(const std::function<bool()>& done)
 
 void BM_BareHidPath(benchmark::State& state)
 {
-    hidplatform::SimPlatform sim;
-    const hidplatform::SimDeviceId id = sim.PlugDevice(simulator::TSimStation::DeviceConfig());
     std::uint8_t copy[64] = {};
     int count = 0;
-    THidDevice* station = nullptr;
-    {
-        THidDeviceController controller(nullptr, sim);
-        controller.SetOnDeviceData(
-            THidDataEvent::FromCallable([&](THidDevice*, std::uint8_t, const std::uint8_t* data, std::uint16_t size) {
-                std::memcpy(copy, data, std::min<std::size_t>(size, sizeof copy));
-                benchmark::DoNotOptimize(copy);
-                ++count;
-            }));
-        controller.SetOnEnumerate(THidEnumerateEvent::FromCallable([&station](THidDevice* device, int) {
-            if (device->CheckOut())
-                station = device;
-            return true;
-        }));
-        controller.SetOnArrival(
-            THidPlugEvent::FromCallable([&controller](THidDevice*) { controller.EnumerateDevices(); }));
-        controller.Loaded();
-        ProcessUntil([&] { return station != nullptr; });
-
-        std::vector<std::uint8_t> report(65, 0x5a);
-        report[0] = 0;
-        double seconds = 0;
-        for (auto _ : state) {
-            const int target = count + Blocks;
-            const auto start = std::chrono::steady_clock::now();
-            for (int i = 0; i < Blocks; ++i)
-                sim.QueueInputReport(id, report);
-            ProcessUntil([&] { return count == target; });
-            seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        }
-        state.SetItemsProcessed(state.iterations() * Blocks);
-        BareRate = seconds > 0 ? state.iterations() * Blocks / seconds : 0;
-        state.counters["reports_per_s"] = BareRate;
-        delete station;
+    benchsupport::TBareHidPath path([&](const std::uint8_t* data, std::uint16_t size) {
+        std::memcpy(copy, data, std::min<std::size_t>(size, sizeof copy));
+        benchmark::DoNotOptimize(copy);
+        ++count;
+    });
+    std::vector<std::uint8_t> report(65, 0x5a);
+    report[0] = 0;
+    double seconds = 0;
+    for (auto _ : state) {
+        const int target = count + Blocks;
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < Blocks; ++i)
+            path.Platform().QueueInputReport(path.Device(), report);
+        ProcessUntil([&] { return count == target; });
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
+    state.SetItemsProcessed(state.iterations() * Blocks);
+    BareRate = seconds > 0 ? state.iterations() * Blocks / seconds : 0;
+    state.counters["reports_per_s"] = BareRate;
 }
 
 void BM_DownloadThroughWindow(benchmark::State& state)

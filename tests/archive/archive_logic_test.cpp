@@ -212,18 +212,18 @@ TEST(ArchivePeriods, ViewsHoldTheHoursDaysAndStatistics)
         hour(2, 12, 18.5, 3), hour(7, 0, 99, 99), // the next Monday: outside the week
     };
     const TPeriodView day =
-        BuildPeriodView(hours, PeriodContaining(TPeriodKind::Day, monday), TQuantity::OutdoorTemperature);
+        BuildPeriodView(hours, PeriodContaining(TPeriodKind::Day, monday), base::TQuantity::OutdoorTemperature);
     ASSERT_EQ(day.HourValues.size(), 24u);
     EXPECT_EQ(day.HourValues[0], -5);
     EXPECT_FALSE(HasValue(day.HourValues[6]));
     EXPECT_EQ(day.HourValues[23], -1);
     EXPECT_EQ(day.Statistics.HoursWithData, 2);
     EXPECT_EQ(day.Statistics.HoursInPeriod, 24);
-    EXPECT_EQ(StatisticsText(day.Statistics, TQuantity::OutdoorTemperature),
+    EXPECT_EQ(StatisticsText(day.Statistics, base::TQuantity::OutdoorTemperature),
               QStringLiteral("Мин. -5°C   Макс. -1°C   Среднее -3°C   Часов с данными: 2 из 24"));
 
     const TPeriodView week =
-        BuildPeriodView(hours, PeriodContaining(TPeriodKind::Week, monday), TQuantity::IndoorTemperature);
+        BuildPeriodView(hours, PeriodContaining(TPeriodKind::Week, monday), base::TQuantity::IndoorTemperature);
     ASSERT_EQ(week.Days.size(), 7u);
     EXPECT_EQ(week.Days[0].Hours, 3);
     EXPECT_EQ(week.Days[0].Minimum, 20);
@@ -233,14 +233,15 @@ TEST(ArchivePeriods, ViewsHoldTheHoursDaysAndStatistics)
     EXPECT_EQ(week.Days[2].Mean, 18.5);
     EXPECT_EQ(week.Statistics.HoursWithData, 4);
     EXPECT_EQ(week.Statistics.HoursInPeriod, 168);
-    EXPECT_EQ(StatisticsText(week.Statistics, TQuantity::IndoorTemperature),
+    EXPECT_EQ(StatisticsText(week.Statistics, base::TQuantity::IndoorTemperature),
               QStringLiteral("Мин. 18,5°C   Макс. 22°C   Среднее 20,4°C   Часов с данными: 4 из 168"));
-    EXPECT_EQ(StatisticsText(week.Statistics, TQuantity::Pressure).left(27),
+    EXPECT_EQ(StatisticsText(week.Statistics, base::TQuantity::Pressure).left(27),
               QStringLiteral("Мин. 18,5 мм рт.ст.   Макс."));
 
-    const TPeriodView empty = BuildPeriodView({}, PeriodContaining(TPeriodKind::Year, monday), TQuantity::Humidity);
+    const TPeriodView empty =
+        BuildPeriodView({}, PeriodContaining(TPeriodKind::Year, monday), base::TQuantity::Humidity);
     EXPECT_EQ(empty.Days.size(), 365u);
-    EXPECT_EQ(StatisticsText(empty.Statistics, TQuantity::Humidity),
+    EXPECT_EQ(StatisticsText(empty.Statistics, base::TQuantity::Humidity),
               QStringLiteral("Нет данных за этот период. Часов с данными: 0 из 8760"));
 }
 

@@ -163,7 +163,7 @@ void ExpectWholeSamples(sqlite3* db, long count)
         EXPECT_EQ(sqlite3_column_int64(s, 0), expected.Start);
         EXPECT_EQ(sqlite3_column_int(s, 1), expected.Reports);
         auto& hour = sums[HourOfMinute(expected.Start)];
-        for (int q = 0; q < QuantityCount; ++q) {
+        for (int q = 0; q < base::QuantityCount; ++q) {
             const auto i = static_cast<std::size_t>(q);
             EXPECT_DOUBLE_EQ(sqlite3_column_double(s, 2 + 2 * q), expected.Mean[i]);
             EXPECT_EQ(sqlite3_column_int(s, 3 + 2 * q), expected.Count[i]);

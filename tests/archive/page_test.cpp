@@ -3,12 +3,12 @@
 // CSV and PNG written where the user chose, the folder remembered with the archive; and the page
 // of a program without an archive.
 #include "archive/archive_csv.h"
-#include "archive/archive_page.h"
-#include "archive/range_bar_series.h"
 #include "chart/chart.h"
 #include "gui/error_box.h"
 #include "gui/radio_group.h"
 #include "gui/up_down.h"
+#include "station/archive_page.h"
+#include "station/range_bar_series.h"
 #include "tests/support/archive_support.h"
 
 #include <QDateEdit>
@@ -117,7 +117,7 @@ TEST_F(ArchivePage, TheUserStepsThroughDaysWeeksMonthsAndYears)
 
     // The outdoor temperature of a month, then of the year.
     QTest::mouseClick(Page->QuantityUpDown->RightButton(), Qt::LeftButton);
-    EXPECT_EQ(Page->Quantity(), TQuantity::OutdoorTemperature);
+    EXPECT_EQ(Page->Quantity(), base::TQuantity::OutdoorTemperature);
     QTest::mouseClick(Page->PeriodGroup->Button(2), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(Page->View().Period, PeriodContaining(TPeriodKind::Month, QDate(2025, 11, 10)));
     EXPECT_EQ(Page->RangeSeries->PointCount(), 30);

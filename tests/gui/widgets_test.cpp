@@ -187,6 +187,12 @@ TEST(LabeledEdit, LabelSitsAboveAndFollowsTheEdit)
     EXPECT_EQ(edit.Text(), QStringLiteral("+5"));
     edit.Clear();
     EXPECT_TRUE(edit.Text().isEmpty());
+    // Hidden, the edit's text is still what Qt reads of it.
+    window.hide();
+    edit.SetText(QStringLiteral("-3"));
+    EXPECT_EQ(edit.text(), QStringLiteral("-3"));
+    window.show();
+    edit.Clear();
 
     edit.setEnabled(false);
     EXPECT_FALSE(label->isEnabled());

@@ -3,7 +3,7 @@
 // the demo keeps to a folder of its own.
 #include "archive/archive_store.h"
 #include "hid/platform/sim/sim_platform.h"
-#include "station/data_folder_lock.h"
+#include "os/data_folder_lock.h"
 #include "station/history_file.h"
 #include "station/main_form.h"
 #include "station/one_window_per_folder.h"
@@ -65,7 +65,8 @@ TEST(DataFolders, OneWindowPerFolderAKilledProgramsLockTakenOverAndTheDemoKeptAp
 
     TProgram first(folder, program);
     ASSERT_TRUE(first.WaitUntilReady());
-    EXPECT_EQ(FolderEntries(folder), (QStringList{DataFolderLockName, HistoryFileName} + safety::OpenArchiveFiles()));
+    EXPECT_EQ(FolderEntries(folder),
+              (QStringList{os::DataFolderLockName, HistoryFileName} + safety::OpenArchiveFiles()));
     const TFolderState before = Snapshot(folder);
 
     // The menu entry clicked twice: the second start says so and leaves every file as it was.
@@ -104,7 +105,7 @@ TEST(DataFolders, OneWindowPerFolderAKilledProgramsLockTakenOverAndTheDemoKeptAp
     // loads the user's file and saves it at close.
     first.Signal(SIGKILL);
     ASSERT_TRUE(first.Wait().has_value());
-    EXPECT_TRUE(QFile::exists(QDir(folder).filePath(DataFolderLockName)));
+    EXPECT_TRUE(QFile::exists(QDir(folder).filePath(os::DataFolderLockName)));
     TProgram next(folder, program);
     ASSERT_TRUE(next.WaitUntilReady());
     next.Signal(SIGTERM);
@@ -126,11 +127,11 @@ TEST(DataFolders, ASecondStartBringsTheFirstWindowForward)
     // This test program is the first start, as the program's own start makes it.
     const auto lock = ClaimCurrentFolder();
     ASSERT_NE(lock, nullptr);
-    ASSERT_EQ(lock->State(), TDataFolderLock::TState::Taken);
+    ASSERT_EQ(lock->State(), os::TDataFolderLock::TState::Taken);
     // The lock is the folder's: even a second claim from this same program finds it taken.
     {
-        const TDataFolderLock again(folder.Path());
-        EXPECT_EQ(again.State(), TDataFolderLock::TState::HeldElsewhere);
+        const os::TDataFolderLock again(folder.Path());
+        EXPECT_EQ(again.State(), os::TDataFolderLock::TState::HeldElsewhere);
         EXPECT_EQ(again.HolderProcessId(), ::getpid());
     }
     hidplatform::SimPlatform platform;
@@ -143,7 +144,7 @@ TEST(DataFolders, ASecondStartBringsTheFirstWindowForward)
     second.Signal(SIGTERM);
     EXPECT_EQ(ExitCode(second.Wait()), 1);
     EXPECT_TRUE(PumpUntil([&form] { return !form.isMinimized(); }, 20000));
-    EXPECT_EQ(FolderEntries(folder.Path()), QStringList{DataFolderLockName} + safety::OpenArchiveFiles());
+    EXPECT_EQ(FolderEntries(folder.Path()), QStringList{os::DataFolderLockName} + safety::OpenArchiveFiles());
 }
 
 } // namespace

@@ -36,7 +36,7 @@ QString SaveError(const THistoryState& state, const QString& path)
 {
     try {
         SaveHistoryFile(state, path);
-    } catch (const EHistoryFileError& error) {
+    } catch (const os::EFileError& error) {
         return error.Message();
     }
     return {};

@@ -66,19 +66,23 @@ TEST(SimStationClock, SleepsBetweenReportsYetActsOnCommandsAtOnceAtItsPresentTim
         return received.size() >= 6;
     }));
 
-    // A download from the middle of the stream: every block, in order, at the blocks' own pace.
+    // A download from the middle of the stream: every block, in order, at the blocks' own pace. A
+    // busy machine may hold the test past the stream's interval: the readings report then due
+    // leaves ahead of the command, and only such reports may come before the blocks.
     received.clear();
     ASSERT_TRUE(command(3));
     ASSERT_TRUE(testsupport::PumpUntil([&] {
         readQueued();
-        return received.size() >= Blocks;
+        return station.Model().Mode() == TTransferMode::Idle && received.size() >= Blocks;
     }));
-    ASSERT_EQ(received.size(), Blocks);
+    const std::size_t first = received.size() - Blocks;
+    for (std::size_t late = 0; late < first; ++late)
+        EXPECT_EQ(received[late][InField::PressureOn], station.Model().ReadingsReport()[InField::PressureOn])
+            << "report " << late << " before the blocks is no readings report";
     for (std::size_t block = 0; block < Blocks; ++block)
-        ASSERT_TRUE(std::equal(received[block].begin(), received[block].end(),
+        ASSERT_TRUE(std::equal(received[first + block].begin(), received[first + block].end(),
                                memory.begin() + static_cast<std::ptrdiff_t>(block * ReportImageSize)))
             << "block " << block;
-    EXPECT_EQ(station.Model().Mode(), TTransferMode::Idle);
 
     // Asked for the stream again, it answers at once.
     received.clear();

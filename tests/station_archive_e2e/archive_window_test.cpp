@@ -3,9 +3,9 @@
 // and a download again leave the first download's hours in the archive; the readings of pages 0
 // and 4 become 5-minute samples; the copy of "met.mtb" is imported once; and trouble with the
 // archive is told without holding up anything of "met.mtb".
-#include "archive/archive_page.h"
 #include "archive/archive_period.h"
 #include "gui/error_box.h"
+#include "station/archive_page.h"
 #include "station/archive_records.h"
 #include "station/history_file.h"
 #include "tests/support/archive_support.h"
@@ -166,7 +166,7 @@ TEST_F(ArchiveWindow, ReadingsOfTheReadingsAndArchivePagesBecomeFiveMinuteSample
         ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
         EXPECT_EQ(sqlite3_column_int64(s, 0), hour * 60 + start);
         EXPECT_EQ(sqlite3_column_int(s, 1), static_cast<int>(taken.size()));
-        for (int q = 0; q < archive::QuantityCount; ++q) {
+        for (int q = 0; q < base::QuantityCount; ++q) {
             double sum = 0;
             int count = 0;
             for (const archive::TReading& reading : taken) {
@@ -192,7 +192,7 @@ TEST_F(ArchiveWindow, TheCopyInMetMtbIsImportedAtTheFirstStartOnly)
     CreateForm();
     EXPECT_TRUE(Form->Archive->Imported());
     EXPECT_EQ(StationHours(Form->Archive->Connection()), Merged({copy}));
-    EXPECT_EQ(Form->ArchivePage1->Quantity(), archive::TQuantity::Pressure);
+    EXPECT_EQ(Form->ArchivePage1->Quantity(), base::TQuantity::Pressure);
     EXPECT_TRUE(Form->close());
     Form.reset();
 

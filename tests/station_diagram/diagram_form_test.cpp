@@ -45,11 +45,11 @@ protected:
         record[7] = date.Year;
     }
 
-    void Show(TSelectedDate date, std::uint8_t quantity)
+    void Show(TSelectedDate date, base::TQuantity quantity)
     {
         Form->History.SelectedDate = date;
-        Form->History.DiagramQuantity = quantity;
-        Form->UpDown2->SetPosition(quantity);
+        Form->History.DiagramQuantity = static_cast<std::uint8_t>(base::QuantityNumber(quantity));
+        Form->UpDown2->SetPosition(Form->History.DiagramQuantity);
         Form->DrawDayDiagram();
     }
 
@@ -74,7 +74,7 @@ TEST_F(DiagramPage, PictureOfADay)
     for (int h = 0; h < 24; ++h)
         if (h != 7)
             Put(h, {static_cast<std::uint8_t>(18 + h % 5), 0, 0, 0}, h, day);
-    Show(day, IndoorTemperatureQuantity);
+    Show(day, base::TQuantity::IndoorTemperature);
     TChart& chart = *form.Chart1;
     const QImage image = chart.RenderToImage().copy();
     ASSERT_EQ(image.size(), QSize(505, 321));
@@ -122,7 +122,7 @@ TEST_F(DiagramPage, MissingHourIsARedLineAtZero)
     Put(0, {0, 5, 0, 0}, 2, day);
     Put(1, {0, 133, 0, 0}, 3, day);
     Put(2, {0, 128, 0, 0}, 4, day);
-    Show(day, OutdoorTemperatureQuantity);
+    Show(day, base::TQuantity::OutdoorTemperature);
     EXPECT_EQ(Left()->Minimum(), -6);
     EXPECT_EQ(Left()->Maximum(), 6);
     ASSERT_EQ(form.Series1->PointCount(), 24);
@@ -148,7 +148,7 @@ TEST_F(DiagramPage, MissingHourIsARedLineAtZero)
 TEST_F(DiagramPage, DayWithoutValuesIsTwentyFourRedPiecesAcrossTheMiddle)
 {
     TForm1& form = MakeForm();
-    Show(Date(1, 2, 17), HumidityQuantity);
+    Show(Date(1, 2, 17), base::TQuantity::Humidity);
     EXPECT_EQ(form.Chart1->Title().Text().value(0), QStringLiteral("Относительная влажность"));
     EXPECT_EQ(Left()->Minimum(), 0);
     EXPECT_EQ(Left()->Maximum(), 0);
@@ -169,7 +169,7 @@ TEST_F(DiagramPage, SingleValueAndPressure)
     TForm1& form = MakeForm();
     const TSelectedDate day = Date(7, 3, 24);
     Put(10, {21, 0, 140, 0}, 12, day);
-    Show(day, IndoorTemperatureQuantity);
+    Show(day, base::TQuantity::IndoorTemperature);
     EXPECT_EQ(Left()->Minimum(), 20);
     EXPECT_EQ(Left()->Maximum(), 22);
     int blue = 0;
@@ -181,16 +181,16 @@ TEST_F(DiagramPage, SingleValueAndPressure)
 
     QTest::mouseClick(form.UpDown2->RightButton(), Qt::LeftButton); // 0 -> 1
     QTest::mouseClick(form.UpDown2->RightButton(), Qt::LeftButton); // 1 -> 2
-    EXPECT_EQ(form.History.DiagramQuantity, PressureQuantity);
+    EXPECT_EQ(form.History.DiagramQuantity, base::QuantityNumber(base::TQuantity::Pressure));
     EXPECT_EQ(form.Chart1->Title().Text().value(0), QStringLiteral("Атмосферное давление"));
     EXPECT_EQ(form.Series1->YValue(12), 745);
     EXPECT_EQ(Left()->Minimum(), 744);
     EXPECT_EQ(Left()->Maximum(), 746);
     QTest::mouseClick(form.UpDown2->RightButton(), Qt::LeftButton);
     QTest::mouseClick(form.UpDown2->RightButton(), Qt::LeftButton); // wraps 3 -> 0
-    EXPECT_EQ(form.History.DiagramQuantity, IndoorTemperatureQuantity);
+    EXPECT_EQ(form.History.DiagramQuantity, base::QuantityNumber(base::TQuantity::IndoorTemperature));
     QTest::mouseClick(form.UpDown2->LeftButton(), Qt::LeftButton); // wraps 0 -> 3
-    EXPECT_EQ(form.History.DiagramQuantity, HumidityQuantity);
+    EXPECT_EQ(form.History.DiagramQuantity, base::QuantityNumber(base::TQuantity::Humidity));
     EXPECT_EQ(form.Chart1->Title().Text().value(0), QStringLiteral("Относительная влажность"));
 }
 
@@ -201,7 +201,7 @@ TEST_F(DiagramPage, LaterRecordForAnHourWinsAndTheDateText)
     Put(100, {20, 0, 0, 0}, 8, day);
     Put(200, {24, 0, 0, 0}, 8, day);
     Put(300, {30, 0, 0, 0}, 8, Date(5, 2, 17)); // another month
-    Show(day, IndoorTemperatureQuantity);
+    Show(day, base::TQuantity::IndoorTemperature);
     EXPECT_EQ(form.Series1->YValue(8), 24);
     EXPECT_EQ(form.HourValues[8], 24);
     EXPECT_EQ(form.HourValues[9], HourMissing);
@@ -310,7 +310,7 @@ TEST_F(DiagramPage, ZoomOfTheHoursOutlivesDayStepsUntilRestored)
         Put(h, {static_cast<std::uint8_t>(20 + h % 3), 0, 0, 0}, h, day);
         Put(100 + h, {static_cast<std::uint8_t>(10 + h % 4), 0, 0, 0}, h, Date(11, 5, 17));
     }
-    Show(day, IndoorTemperatureQuantity);
+    Show(day, base::TQuantity::IndoorTemperature);
     form.PageControl1->SetActivePageIndex(1);
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form, testsupport::EventDeadlineMs));
@@ -359,7 +359,7 @@ TEST_F(DiagramPage, RedrawAfterAScrolledLeftAxisNeverRefusesTheRange)
     TForm1& form = MakeForm();
     const TSelectedDate day = Date(10, 5, 17);
     Put(0, {20, 0, 0, 0}, 3, day);
-    Show(day, IndoorTemperatureQuantity);
+    Show(day, base::TQuantity::IndoorTemperature);
     // The wheel or a pan can leave the left axis anywhere, here wholly above 1000.
     Left()->SetMinMax(2000, 3000);
     EXPECT_NO_THROW(form.DrawDayDiagram());
@@ -381,7 +381,7 @@ TEST_F(DiagramPage, PageShowsTheChartBesideItsControls)
     for (int h = 0; h < 24; ++h)
         if (h != 3 && h != 17)
             Put(h, {21, 133, pressure[h], 45}, h, day);
-    Show(day, PressureQuantity);
+    Show(day, base::TQuantity::Pressure);
     form.PageControl1->SetActivePageIndex(1);
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form, testsupport::EventDeadlineMs));

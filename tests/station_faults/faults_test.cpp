@@ -4,6 +4,7 @@
 #include "gui/error_box.h"
 #include "station/history_file.h"
 #include "tests/support/e2e_support.h"
+#include "tests/support/history_images.h"
 #include "tests/support/window_state.h"
 
 #include <QPushButton>
@@ -13,22 +14,10 @@
 using namespace std::chrono_literals;
 using testsupport::PumpUntil;
 using testsupport::ReadFileBytes;
+using testsupport::SmallHistoryImage;
 using testsupport::WriteFileBytes;
 
 namespace {
-
-// Three records of 5 December 2016 and the rest empty: the user's history before each test.
-THistoryImage UserImage()
-{
-    THistoryImage image;
-    image.fill(255);
-    const std::uint8_t records[3][8] = {{0x17, 0x85, 0x8C, 0x2D, 0x0E, 0x05, 0x0C, 0x10},
-                                        {0x15, 0x00, 0xFF, 0xFF, 0x0F, 0x05, 0x0C, 0x10},
-                                        {0x16, 0x03, 0x8B, 0x30, 0x10, 0x05, 0x0C, 0x10}};
-    for (int r = 0; r < 3; ++r)
-        std::copy(records[r], records[r] + 8, image.begin() + r * 8);
-    return image;
-}
 
 const QString DownloadStalled =
     QStringLiteral("Метеостанция перестала отвечать, загрузка памяти прервана. Копия истории осталась прежней.");
@@ -46,7 +35,8 @@ protected:
     {
         e2e::StationE2E::SetUp();
         gui::SetErrorBoxHook([this](const QString& text) { ErrorBoxes.push_back(text); });
-        UserFile = HistoryFileBytes(UserImage(), 2);
+        // The user's history before each test.
+        UserFile = HistoryFileBytes(SmallHistoryImage(), 2);
         ASSERT_TRUE(WriteFileBytes(HistoryFileName, UserFile));
         Station->Model().FillPlausibleHistory(40, {2024, 3, 7, 13, 0, 0}, 5);
         Station->Model().SetBlockInterval(0ms);
@@ -62,7 +52,7 @@ protected:
     {
         CreateForm();
         ConnectStation();
-        ASSERT_EQ(Form->History.HistoryImage, UserImage());
+        ASSERT_EQ(Form->History.HistoryImage, SmallHistoryImage());
     }
     void ToDiagrams()
     {
@@ -105,7 +95,7 @@ protected:
     // The copy is the user's, and closing writes the user's file back unchanged.
     void ExpectUserHistoryKept()
     {
-        EXPECT_EQ(Form->History.HistoryImage, UserImage());
+        EXPECT_EQ(Form->History.HistoryImage, SmallHistoryImage());
         EXPECT_EQ(Form->Station.HistoryComplete, 1);
         EXPECT_TRUE(Form->close());
         EXPECT_EQ(ReadFileBytes(HistoryFileName), UserFile);
@@ -229,7 +219,7 @@ TEST_F(StationFaults, DownloadWhoseStreamStopsKeepsTheCopyAndSaysSo)
     ASSERT_EQ(ErrorBoxes.size(), 1u);
     EXPECT_EQ(ErrorBoxes[0], DownloadStalled);
     EXPECT_EQ(windowstate::ConnectedProblem(*Form), "");
-    EXPECT_EQ(Form->History.HistoryImage, UserImage());
+    EXPECT_EQ(Form->History.HistoryImage, SmallHistoryImage());
     EXPECT_EQ(Form->LabeledEdit10->Text(), QStringLiteral("3 (4096)"));
     // The station is told to stop, so a late rest of the transfer cannot come.
     EXPECT_EQ(LastCode(), 5);
@@ -287,7 +277,7 @@ TEST_F(StationFaults, FailingWritesAreToldForEveryButtonAndNeverLockThePageOrTou
     }
     EXPECT_EQ(Platform.FailedWrites(Station->DeviceId()), failed + 2);
     EXPECT_EQ(ErrorBoxes, std::vector<QString>(2, notSent));
-    EXPECT_EQ(Form->History.HistoryImage, UserImage());
+    EXPECT_EQ(Form->History.HistoryImage, SmallHistoryImage());
     EXPECT_EQ(Form->Station.HistoryComplete, 1);
 
     // The writes work again: the download goes through.
@@ -365,7 +355,7 @@ TEST_F(StationFaults, ReadThatCannotStartShowsWhyAndTheUnplugStillEndsTheLink)
     ClickEnabled(Form->Button1);
     ASSERT_TRUE(OperationEnded());
     EXPECT_EQ(ErrorBoxes, std::vector<QString>{DownloadStalled});
-    EXPECT_EQ(Form->History.HistoryImage, UserImage());
+    EXPECT_EQ(Form->History.HistoryImage, SmallHistoryImage());
 
     Station->Unplug();
     ASSERT_TRUE(PumpUntil([this] { return Form->Station.StationDevice == nullptr; }));
@@ -414,7 +404,7 @@ TEST_P(UnplugAtAnyMoment, LeavesTheDisconnectedStateAndTheCopyWhole)
         told = {ClearUnplugged};
     EXPECT_TRUE(PumpUntil([&] { return ErrorBoxes.size() >= told.size(); }, 20000));
     EXPECT_EQ(ErrorBoxes, told);
-    EXPECT_EQ(Form->History.HistoryImage, UserImage());
+    EXPECT_EQ(Form->History.HistoryImage, SmallHistoryImage());
     EXPECT_EQ(Platform.OpenHandleCount(Station->DeviceId()), 0);
 
     // Back again, the station is matched as ever and nothing of the cut activity lingers.
@@ -423,7 +413,7 @@ TEST_P(UnplugAtAnyMoment, LeavesTheDisconnectedStateAndTheCopyWhole)
     ASSERT_TRUE(WaitConnected());
     ASSERT_TRUE(Advance(1000));
     EXPECT_EQ(windowstate::ConnectedProblem(*Form), "");
-    EXPECT_EQ(Form->History.HistoryImage, UserImage());
+    EXPECT_EQ(Form->History.HistoryImage, SmallHistoryImage());
     if (Form->PageControl1->ActivePageIndex() != 1) {
         EXPECT_EQ(Readings(), ReadingsOf(Station->Model().ReadingsReport()));
     }

@@ -1,5 +1,6 @@
 #include "station/history_export.h"
 #include "station/history_file.h"
+#include "tests/support/history_images.h"
 #include "tests/support/test_support.h"
 
 #include <QDir>
@@ -14,13 +15,9 @@
 
 namespace {
 
+using testsupport::PutRecord;
 using testsupport::ReadFileBytes;
 using testsupport::WriteFileBytes;
-
-void PutRecord(THistoryImage& image, int r, std::array<std::uint8_t, 8> bytes)
-{
-    std::copy(bytes.begin(), bytes.end(), image.begin() + 8 * r);
-}
 
 THistoryImage Filled(std::uint8_t value)
 {
@@ -268,7 +265,7 @@ TEST_F(HistoryFileFailure, WriteFailingMidwayLeavesTheOldFileWhole)
     std::string message;
     try {
         SaveHistoryFile(State, Path());
-    } catch (const EHistoryFileError& error) {
+    } catch (const os::EFileError& error) {
         message = error.what();
     }
     ::setrlimit(RLIMIT_FSIZE, &old);
@@ -285,12 +282,12 @@ TEST_F(HistoryFileFailure, MissingFolderOrADirectoryInTheWayIsReported)
     try {
         SaveHistoryFile(State, Path(QStringLiteral("no-such-folder/met.mtb")));
         ADD_FAILURE() << "no error";
-    } catch (const EHistoryFileError& error) {
+    } catch (const os::EFileError& error) {
         EXPECT_TRUE(QString::fromUtf8(error.what()).contains(QStringLiteral("no-such-folder")));
         EXPECT_TRUE(QString::fromUtf8(error.what()).contains(QStringLiteral("папка не найдена")));
     }
     ASSERT_TRUE(QDir(Folder.path()).mkpath(QStringLiteral("met.txt/inside")));
-    EXPECT_THROW(ExportHistoryText(Filled(0), Path(HistoryExportFileName)), EHistoryFileError);
+    EXPECT_THROW(ExportHistoryText(Filled(0), Path(HistoryExportFileName)), os::EFileError);
     EXPECT_TRUE(QDir(Path(HistoryExportFileName)).exists(QStringLiteral("inside")));
     EXPECT_EQ(QDir(Folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               (QStringList{HistoryFileName, HistoryExportFileName}));

@@ -8,6 +8,7 @@
 #include "station/history_export.h"
 #include "station/history_file.h"
 #include "station/main_form.h"
+#include "tests/support/history_images.h"
 #include "tests/support/test_support.h"
 
 #include <QDir>
@@ -26,6 +27,7 @@
 using namespace std::chrono_literals;
 using testsupport::PumpUntil;
 using testsupport::ReadFileBytes;
+using testsupport::SmallHistoryImage;
 using testsupport::WriteFileBytes;
 
 namespace {
@@ -34,19 +36,6 @@ namespace {
 const simulator::TStationDateTime StationClock{2024, 3, 7, 14, 30, 0};
 const simulator::TStationDateTime HistoryEnd{2024, 3, 7, 14, 0, 0};
 constexpr auto BlockStep = 10ms;
-
-// A small history: three records of 5 December 2016 and the rest empty.
-THistoryImage SmallImage()
-{
-    THistoryImage image;
-    image.fill(255);
-    const std::uint8_t records[3][8] = {{0x17, 0x85, 0x8C, 0x2D, 0x0E, 0x05, 0x0C, 0x10},
-                                        {0x15, 0x00, 0xFF, 0xFF, 0x0F, 0x05, 0x0C, 0x10},
-                                        {0x16, 0x03, 0x8B, 0x30, 0x10, 0x05, 0x0C, 0x10}};
-    for (int r = 0; r < 3; ++r)
-        std::copy(records[r], records[r] + 8, image.begin() + r * 8);
-    return image;
-}
 
 class HistoryPage : public ::testing::Test
 {
@@ -215,7 +204,7 @@ TEST_F(HistoryPage, ClosingAfterADownloadWritesACopyThatReadsBackByteForByte)
 
 TEST_F(HistoryPage, ClearLeavesTheCopyAsItWasAndCountsItAgain)
 {
-    ASSERT_TRUE(WriteFileBytes(HistoryFileName, HistoryFileBytes(SmallImage(), 2)));
+    ASSERT_TRUE(WriteFileBytes(HistoryFileName, HistoryFileBytes(SmallHistoryImage(), 2)));
     OpenWindow();
     EXPECT_EQ(Form->LabeledEdit10->Text(), QStringLiteral("3 (4096)"));
     EXPECT_EQ(Form->LabeledEdit9->Text(), QStringLiteral("05.12.16"));
@@ -239,7 +228,7 @@ TEST_F(HistoryPage, ClearLeavesTheCopyAsItWasAndCountsItAgain)
 
     TForm1& f = *Form;
     EXPECT_EQ(f.Button2->text(), QStringLiteral("Очистить"));
-    EXPECT_EQ(f.History.HistoryImage, SmallImage());
+    EXPECT_EQ(f.History.HistoryImage, SmallHistoryImage());
     EXPECT_EQ(f.Station.HistoryComplete, 1);
     EXPECT_EQ(f.Station.BlockCount, 0);
     EXPECT_EQ(f.LabeledEdit10->Text(), QStringLiteral("3 (4096)"));
@@ -248,12 +237,12 @@ TEST_F(HistoryPage, ClearLeavesTheCopyAsItWasAndCountsItAgain)
     EXPECT_EQ(Station->Model().NextRecord(), 0u); // the station's memory is empty now
 
     EXPECT_TRUE(f.close());
-    EXPECT_EQ(ReadFileBytes(HistoryFileName), HistoryFileBytes(SmallImage(), 2));
+    EXPECT_EQ(ReadFileBytes(HistoryFileName), HistoryFileBytes(SmallHistoryImage(), 2));
 }
 
 TEST_F(HistoryPage, UnplugDuringADownloadEndsItAndLeavesTheCopyAsItWas)
 {
-    const QByteArray original = HistoryFileBytes(SmallImage(), 3);
+    const QByteArray original = HistoryFileBytes(SmallHistoryImage(), 3);
     ASSERT_TRUE(WriteFileBytes(HistoryFileName, original));
     OpenWindow();
     PlugStation();
@@ -262,7 +251,7 @@ TEST_F(HistoryPage, UnplugDuringADownloadEndsItAndLeavesTheCopyAsItWas)
     ASSERT_TRUE(PumpUntil([&] { return Form->Station.BlockCount == 1; }));
     for (std::int32_t k = 2; k <= 100; ++k)
         NextBlock(k);
-    ASSERT_NE(Form->History.HistoryImage, SmallImage());
+    ASSERT_NE(Form->History.HistoryImage, SmallHistoryImage());
 
     Station->Unplug();
     ASSERT_TRUE(PumpUntil([&] { return Form->Station.StationDevice == nullptr; }));
@@ -270,7 +259,7 @@ TEST_F(HistoryPage, UnplugDuringADownloadEndsItAndLeavesTheCopyAsItWas)
     EXPECT_EQ(f.Station.DownloadActive, 0);
     EXPECT_EQ(f.Station.BlockCount, 0);
     EXPECT_EQ(f.Station.HistoryComplete, 1);
-    EXPECT_EQ(f.History.HistoryImage, SmallImage());
+    EXPECT_EQ(f.History.HistoryImage, SmallHistoryImage());
     EXPECT_EQ(f.Button1->text(), QStringLiteral("Загрузить"));
     EXPECT_TRUE(f.PageControl1->isEnabled());
     EXPECT_EQ(f.Panel1->Caption(), QStringLiteral("Метеостанция отключена"));
@@ -285,7 +274,7 @@ TEST_F(HistoryPage, UnplugDuringADownloadEndsItAndLeavesTheCopyAsItWas)
     Station->Advance(5s);
     Drain();
     EXPECT_EQ(f.PageControl1->ActivePageIndex(), 1);
-    EXPECT_EQ(f.History.HistoryImage, SmallImage());
+    EXPECT_EQ(f.History.HistoryImage, SmallHistoryImage());
     EXPECT_EQ(f.Station.BlockCount, 0);
     EXPECT_EQ(f.Button1->text(), QStringLiteral("Загрузить"));
     EXPECT_TRUE(f.Button1->isEnabled());
@@ -297,7 +286,7 @@ TEST_F(HistoryPage, UnplugDuringADownloadEndsItAndLeavesTheCopyAsItWas)
 
 TEST_F(HistoryPage, ClosingDuringADownloadKeepsTheFileAsItWas)
 {
-    const QByteArray original = HistoryFileBytes(SmallImage(), 2);
+    const QByteArray original = HistoryFileBytes(SmallHistoryImage(), 2);
     ASSERT_TRUE(WriteFileBytes(HistoryFileName, original));
     OpenWindow();
     PlugStation();
@@ -401,7 +390,7 @@ TEST_F(HistoryPage, StartUpWithoutAFileShowsNoRecordsAndTodayAndClosingWritesThe
 
 TEST_F(HistoryPage, StartUpTakesAQuantityBeyondTheDiagramsAsTheFirst)
 {
-    QByteArray bytes = HistoryFileBytes(SmallImage(), 0);
+    QByteArray bytes = HistoryFileBytes(SmallHistoryImage(), 0);
     bytes.chop(2);
     bytes += "07";
     ASSERT_TRUE(WriteFileBytes(HistoryFileName, bytes));
@@ -422,10 +411,10 @@ TEST_F(HistoryPage, DamagedFilesAreToldKeptAsTheyAreAndTheWindowWorksOnWhatWasRe
         QStringLiteral(" Файл останется без изменений, пока память метеостанции не будет загружена полностью.");
     THistoryImage empty;
     empty.fill(255);
-    const THistoryImage small = SmallImage();
+    const THistoryImage small = SmallHistoryImage();
     THistoryImage twoRecords = empty;
     std::copy(small.begin(), small.begin() + 16, twoRecords.begin());
-    QByteArray badPair = HistoryFileBytes(SmallImage(), 1);
+    QByteArray badPair = HistoryFileBytes(SmallHistoryImage(), 1);
     badPair.replace(2 * 18, 2, "Z9"); // first pair of line 3
 
     struct TCase
@@ -515,7 +504,7 @@ TEST_F(HistoryPage, DamagedFilesAreToldKeptAsTheyAreAndTheWindowWorksOnWhatWasRe
 
 TEST_F(HistoryPage, AFullDownloadAfterABadPairIsSavedAgain)
 {
-    QByteArray bytes = HistoryFileBytes(SmallImage(), 1);
+    QByteArray bytes = HistoryFileBytes(SmallHistoryImage(), 1);
     bytes[5] = 'g';
     ASSERT_TRUE(WriteFileBytes(HistoryFileName, bytes));
     OpenWindow();

@@ -5,18 +5,6 @@
 
 namespace archivetest {
 
-THistoryImage EmptyImage()
-{
-    THistoryImage image;
-    image.fill(HistoryMissing);
-    return image;
-}
-
-void PutRecord(THistoryImage& image, int slot, const std::array<std::uint8_t, 8>& bytes)
-{
-    std::copy(bytes.begin(), bytes.end(), image.begin() + slot * HistoryRecordSize);
-}
-
 archive::THourKey CrashBase()
 {
     return archive::HourKey(QDate(2020, 1, 1), 0);
@@ -56,7 +44,7 @@ archive::TSample NumberedSample(int n)
     archive::TSample sample;
     sample.Start = SampleBase() + archive::SampleMinutes * n;
     sample.Reports = 300;
-    for (int q = 0; q < archive::QuantityCount; ++q) {
+    for (int q = 0; q < base::QuantityCount; ++q) {
         sample.Count[static_cast<std::size_t>(q)] = 290 + q;
         sample.Mean[static_cast<std::size_t>(q)] = (n % 50) + 0.25 * q;
     }
@@ -86,7 +74,7 @@ std::vector<archive::THourRecord> StationHours(sqlite3* db)
     while (sqlite3_step(statement) == SQLITE_ROW) {
         archive::THourRecord& hour = hours.emplace_back();
         hour.Hour = sqlite3_column_int64(statement, 0);
-        for (int q = 0; q < archive::QuantityCount; ++q)
+        for (int q = 0; q < base::QuantityCount; ++q)
             if (sqlite3_column_type(statement, 1 + q) != SQLITE_NULL)
                 hour.Values[static_cast<std::size_t>(q)] = sqlite3_column_int(statement, 1 + q);
     }

@@ -5,6 +5,7 @@
 
 #include "archive/archive_types.h"
 #include "station/history_state.h"
+#include "tests/support/history_images.h"
 #include "tests/support/test_support.h"
 
 #include <QString>
@@ -24,8 +25,8 @@ inline std::optional<int> V(int value)
 }
 inline constexpr std::nullopt_t None = std::nullopt;
 
-THistoryImage EmptyImage();
-void PutRecord(THistoryImage& image, int slot, const std::array<std::uint8_t, 8>& bytes);
+using testsupport::EmptyImage;
+using testsupport::PutRecord;
 
 // The crash loop's merge number `version`: 4096 dated records from CrashBase + 8 × version hours
 // on, every value telling the version, so an hour shows which merge wrote it last.

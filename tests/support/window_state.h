@@ -38,7 +38,7 @@ inline std::string HistoryCountersProblem(const TForm1& f)
         return "a running download with the copy marked complete";
     if (f.History.RecordCount > HistoryRecordCount)
         return "RecordCount beyond 4096";
-    if (f.History.DiagramQuantity > HumidityQuantity)
+    if (!base::QuantityOfNumber(f.History.DiagramQuantity))
         return "DiagramQuantity beyond 3";
     return {};
 }

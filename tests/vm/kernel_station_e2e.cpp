@@ -10,8 +10,8 @@
 
 #include "hid/device_controller.h"
 #include "hid/platform/linux/linux_platform.h"
+#include "protocol/station_identity.h"
 #include "simulator/station_model.h"
-#include "station/protocol/station_identity.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -244,55 +244,25 @@ bool ReceivedAsSent(const TProgramSide& program, std::size_t from, const std::ve
     return true;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// The station found at the first rescan through OnArrival, identified and checked out; null when
+// it was not.
+THidDevice* CheckFoundAtStart(TProgramSide& program)
 {
-    const auto started = Clock::now();
-    QCoreApplication app(argc, argv);
-    const QString hidListTool = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
-    std::printf("Station end to end: USB gadget %04x:%04x \"%s\", controller over the Linux backend\n", StationVendor,
-                StationProduct, StationName);
-
-    // The station: plausible history, a quick readings stream, a block every 4 ms. hidraw keeps 64
-    // reports per reader; blocks sent as fast as the dummy controller takes them (about one per ms)
-    // outrun a reader that hands each one to the main thread, and on a loaded host some are lost.
-    simulator::TStationModel model(11, {2016, 5, 14, 12, 0, 0});
-    model.FillPlausibleHistory(90, {2016, 5, 14, 11, 0, 0}, 5);
-    model.SetStreamInterval(std::chrono::milliseconds(40));
-    model.SetBlockInterval(std::chrono::milliseconds(4));
-    const simulator::THistoryMemory memory = model.HistoryMemory();
-    TStationSide station(model);
-
-    TUsbGadget gadget;
-    Check(gadget.Create(), "configfs HID gadget created");
-    Check(gadget.Plug(), "gadget plugged in before the program starts");
-    const std::string hidraw = FindHidraw();
-    Check(!hidraw.empty(), "hidraw node appeared: /dev/" + hidraw);
-    if (hidraw.empty())
-        return 1;
-    Check(station.Start(), "station model runs on /dev/hidg0");
-
-    hidplatform::LinuxPlatform linuxPlatform;
-    TCountingPlatform platform(linuxPlatform);
-    TProgramSide program;
-    program.Create(platform);
-    Check(program.Controller->HidLibraryLoaded(), "controller loaded the Linux backend (libudev.so.1)");
-    Check(linuxPlatform.MonitorActive(), "udev monitor active (\"kernel\" source, no udevd here)");
-
-    // ---- arrival at the first rescan ---------------------------------------------------------------
     PumpUntil([&] { return program.Rescans > 0; });
     Check(program.Rescans == 1 && program.StationDevice != nullptr && program.StationArrivalRescan == 0,
           "station arrived through OnArrival at the first rescan and was checked out");
-    if (program.StationDevice == nullptr)
-        return 1;
     THidDevice* device = program.StationDevice;
-    const std::uint32_t firstInstance = device->PnPInfo().DeviceInstance;
-    Info("device " + device->PnPInfo().DevicePath + ", instance " + std::to_string(firstInstance));
+    if (device == nullptr)
+        return nullptr;
+    Info("device " + device->PnPInfo().DevicePath + ", instance " + std::to_string(device->PnPInfo().DeviceInstance));
     CheckStationIdentity(*device, 0x0100, "the USB device's product attribute, UTF-8");
+    return device;
+}
 
-    // ---- readings stream -----------------------------------------------------------------------------
-    auto phase = Clock::now();
+// Readings after command 1, all of them in order once command 5 has stopped the stream.
+void CheckReadings(TProgramSide& program, TStationSide& station)
+{
+    const auto phase = Clock::now();
     Check(program.Send(1), "command 1 written (65 bytes)");
     PumpUntil([&] { return program.Received.size() >= 10; });
     Check(ReceivedAsSent(program, 0, station.SentReports(), 0, 10),
@@ -307,10 +277,13 @@ int main(int argc, char** argv)
     Check(station.Quiet() && program.Received.size() == station.SentCount(),
           "stream stopped; all " + std::to_string(station.SentCount()) + " reports sent arrived, in order: " +
               (ReceivedAsSent(program, 0, station.SentReports(), 0, station.SentCount()) ? "yes" : "no"));
+}
 
-    // ---- history download ------------------------------------------------------------------------------
+// Command 3: 512 blocks equal to the station's memory, all from the checked-out station.
+void CheckDownload(TProgramSide& program, TStationSide& station, const simulator::THistoryMemory& memory)
+{
     const std::size_t mark = program.Received.size();
-    phase = Clock::now();
+    const auto phase = Clock::now();
     Check(program.Send(3), "command 3 written");
     PumpUntil([&] { return program.Received.size() >= mark + HistoryBlockCount; });
     Info("download: the station sent " + std::to_string(station.SentCount()) + " reports, the program received " +
@@ -327,24 +300,30 @@ int main(int argc, char** argv)
           "command 3: " + std::to_string(program.Received.size() - mark) +
               " blocks of 64 bytes, equal to the station's memory (" + Fixed(downloadSeconds) + " s)");
     Check(!program.ForeignReport, "every report came from the checked-out station");
+}
 
-    // ---- the diagnostic tool against the present station -------------------------------------------------
-    if (!hidListTool.isEmpty()) {
-        QProcess tool;
-        tool.start(hidListTool, {});
-        PumpUntil([&] { return tool.state() == QProcess::NotRunning; });
-        const std::string output = tool.readAllStandardOutput().toStdString();
-        std::istringstream lines(output);
-        for (std::string line; std::getline(lines, line);)
-            Info("hid-list | " + line);
-        const std::string row = "/dev/" + hidraw + "  2112:1212       yes         yes      \"" + StationName + "\"";
-        Check(tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0 &&
-                  output.find(row) != std::string::npos,
-              "meteostation-hid-list: exit " + std::to_string(tool.exitCode()) +
-                  ", station listed read-write and marked");
-    }
+// meteostation-hid-list lists the present station read-write and marks it.
+void CheckHidListTool(const QString& tool, const std::string& hidraw)
+{
+    QProcess process;
+    process.start(tool, {});
+    PumpUntil([&] { return process.state() == QProcess::NotRunning; });
+    const std::string output = process.readAllStandardOutput().toStdString();
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);)
+        Info("hid-list | " + line);
+    const std::string row = "/dev/" + hidraw + "  2112:1212       yes         yes      \"" + StationName + "\"";
+    Check(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0 &&
+              output.find(row) != std::string::npos,
+          "meteostation-hid-list: exit " + std::to_string(process.exitCode()) +
+              ", station listed read-write and marked");
+}
 
-    // ---- unplug while streaming ------------------------------------------------------------------------
+// Unplugged while streaming: the read thread does not spin on the vanished device, the unplug
+// handler fires, and after the check-in no read runs.
+void CheckUnplug(TProgramSide& program, TUsbGadget& gadget, TCountingPlatform& platform,
+                 hidplatform::LinuxPlatform& linuxPlatform)
+{
     Check(program.Send(1), "command 1 again: streaming");
     const std::size_t beforeUnplug = program.Received.size();
     PumpUntil([&] { return program.Received.size() >= beforeUnplug + 3; });
@@ -368,9 +347,11 @@ int main(int argc, char** argv)
     Pump(300);
     Check(platform.ReadStarts.load() == startsAfterCheckIn && program.Controller->DeviceCount() == 0,
           "after the check-in no read runs and the controller lists nothing");
-    station.Stop();
+}
 
-    // ---- a look-alike: the station's ids, another product string --------------------------------------
+// A look-alike: the station's ids with another product string arrives and goes, never taken.
+void CheckLookAlike(TProgramSide& program, TUsbGadget& gadget)
+{
     const std::string otherName = "Другое устройство";
     const int arrivalsBefore = program.Arrivals;
     program.OfferedNames.clear();
@@ -386,9 +367,12 @@ int main(int argc, char** argv)
     Check(gadget.Unplug(), "look-alike unplugged");
     PumpUntil([&] { return program.Removals > removalsBefore; });
     Check(program.Removals == removalsBefore + 1 && program.Controller->DeviceCount() == 0, "look-alike removed");
+}
 
-    // ---- plugged in again ----------------------------------------------------------------------------
-    phase = Clock::now();
+// Plugged in again: a new device object with a new instance, whose readings arrive.
+void CheckReplug(TProgramSide& program, TUsbGadget& gadget, TStationSide& station, std::uint32_t firstInstance)
+{
+    const auto phase = Clock::now();
     Check(gadget.SetProduct(StationName) && gadget.Plug(), "station plugged in again");
     Check(station.Start(), "station model runs on /dev/hidg0 again");
     PumpUntil([&] { return program.StationDevice != nullptr; });
@@ -405,12 +389,48 @@ int main(int argc, char** argv)
         delete program.StationDevice; // check-in
         program.StationDevice = nullptr;
     }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const auto started = Clock::now();
+    QCoreApplication app(argc, argv);
+    const QString hidListTool = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    std::printf("Station end to end: USB gadget %04x:%04x \"%s\", controller over the Linux backend\n", StationVendor,
+                StationProduct, StationName);
+    simulator::TStationModel model(StationSeed, StationClock);
+    const simulator::THistoryMemory memory = SetUpStation(model);
+    TStationSide station(model);
+
+    TUsbGadget gadget;
+    Check(gadget.Create(), "configfs HID gadget created");
+    Check(gadget.Plug(), "gadget plugged in before the program starts");
+    const std::string hidraw = CheckHidrawNode();
+    if (hidraw.empty())
+        return 1;
+    Check(station.Start(), "station model runs on /dev/hidg0");
+
+    hidplatform::LinuxPlatform linuxPlatform;
+    TCountingPlatform platform(linuxPlatform);
+    TProgramSide program;
+    program.Create(platform);
+    CheckControllerLoaded(*program.Controller, linuxPlatform.MonitorActive());
+    THidDevice* device = CheckFoundAtStart(program);
+    if (device == nullptr)
+        return 1;
+    const std::uint32_t firstInstance = device->PnPInfo().DeviceInstance;
+    CheckReadings(program, station);
+    CheckDownload(program, station, memory);
+    if (!hidListTool.isEmpty())
+        CheckHidListTool(hidListTool, hidraw);
+    CheckUnplug(program, gadget, platform, linuxPlatform);
+    station.Stop();
+    CheckLookAlike(program, gadget);
+    CheckReplug(program, gadget, station, firstInstance);
     station.Stop();
     gadget.Unplug();
     program.Controller.reset();
-
-    std::printf("Station end to end: %s in %s s\n",
-                Failures == 0 ? "all checks hold" : (std::to_string(Failures) + " check(s) failed").c_str(),
-                Fixed(Seconds(started)).c_str());
-    return Failures == 0 ? 0 : 1;
+    return Verdict("Station end to end", " in " + Fixed(Seconds(started)) + " s");
 }

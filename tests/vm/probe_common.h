@@ -2,7 +2,7 @@
 // check reporting, sysfs helpers and libudev bound at run time the way the program's backend binds it.
 #pragma once
 
-#include "station/protocol/station_identity.h"
+#include "protocol/station_identity.h"
 
 #include <linux/hidraw.h>
 #include <linux/input.h>
@@ -287,6 +287,104 @@ inline std::vector<std::string> ShowParentChain(const std::string& hidraw)
              "  attributes:" + (attributes.empty() ? " -" : attributes));
     }
     return subsystems;
+}
+
+// The start of the probes: libudev bound at run time with a context and a monitor on the
+// "kernel" source (and on the "udev" source when asked); all empty when the library cannot be had.
+// Released when the probe ends.
+struct TUdevStart
+{
+    TUdev Lib;
+    udev* Context = nullptr;
+    udev_monitor* KernelMonitor = nullptr;
+    udev_monitor* UdevMonitor = nullptr;
+
+    explicit TUdevStart(bool udevSourceToo = false)
+    {
+        const bool loaded = Lib.Load();
+        Check(loaded, std::string("libudev.so.1 loaded at run time") + (loaded ? "" : std::string(": ") + ::dlerror()));
+        Context = loaded ? Lib.New() : nullptr;
+        KernelMonitor = Context ? Lib.Monitor(Context, "kernel") : nullptr;
+        UdevMonitor = Context && udevSourceToo ? Lib.Monitor(Context, "udev") : nullptr;
+    }
+    ~TUdevStart()
+    {
+        if (KernelMonitor)
+            Lib.MonitorUnref(KernelMonitor);
+        if (UdevMonitor)
+            Lib.MonitorUnref(UdevMonitor);
+        if (Context)
+            Lib.Unref(Context);
+    }
+    TUdevStart(const TUdevStart&) = delete;
+    TUdevStart& operator=(const TUdevStart&) = delete;
+};
+
+// The station's hidraw node once it has come, checked; empty when it did not.
+inline std::string CheckHidrawNode()
+{
+    const std::string hidraw = FindHidraw();
+    Check(!hidraw.empty(), "hidraw node appeared: /dev/" + (hidraw.empty() ? std::string("?") : hidraw));
+    return hidraw;
+}
+
+// The sysfs folder of the HID device above a hidraw node; empty when the link leads nowhere.
+inline std::string HidDeviceFolder(const std::string& hidraw)
+{
+    char path[PATH_MAX] = "";
+    if (::realpath(("/sys/class/hidraw/" + hidraw + "/device").c_str(), path) == nullptr)
+        return {};
+    return path;
+}
+
+// Prints the lines of a sysfs uevent file; its text, empty when it cannot be read.
+inline std::string ShowUevent(const std::string& folder)
+{
+    const std::string uevent = ReadFile(folder + "/uevent").value_or("");
+    std::istringstream lines(uevent);
+    for (std::string line; std::getline(lines, line);)
+        Info("  uevent " + line);
+    return uevent;
+}
+
+// The device has gone while its node is open: poll tells so, reads and writes fail.
+inline void CheckOpenNodeAfterUnplug(int fd, const std::uint8_t* output, std::size_t size)
+{
+    pollfd pfd{fd, POLLIN, 0};
+    const int ready = ::poll(&pfd, 1, EventDeadlineMs);
+    Info("poll after unplug: " + std::to_string(ready) + ", revents" + (pfd.revents & POLLIN ? " POLLIN" : "") +
+         (pfd.revents & POLLHUP ? " POLLHUP" : "") + (pfd.revents & POLLERR ? " POLLERR" : ""));
+    Check(ready == 1 && (pfd.revents & (POLLHUP | POLLERR)), "poll reports POLLHUP/POLLERR once the device is gone");
+    std::uint8_t buffer[256];
+    errno = 0;
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    Info("read after unplug: " + std::to_string(got) + (got < 0 ? ", " + ErrorText(errno) : ""));
+    Check(got < 0, "read fails after unplug");
+    errno = 0;
+    const ssize_t written = ::write(fd, output, size);
+    Info("write after unplug: " + std::to_string(written) + (written < 0 ? ", " + ErrorText(errno) : ""));
+    Check(written < 0, "write fails after unplug");
+}
+
+// The node is gone from devtmpfs, and the "kernel" monitor told of it.
+inline void CheckNodeRemoved(TUdevStart& udev, const std::string& devnode)
+{
+    WaitUntil([&] { return !Exists(devnode); });
+    Check(!Exists(devnode), devnode + " removed by devtmpfs");
+    if (!udev.Context)
+        return;
+    const std::vector<std::string> events = udev.Lib.Drain(udev.KernelMonitor, "remove " + devnode);
+    Info("\"kernel\" monitor events: " + Join(events));
+    Check(!events.empty() && events.back() == "remove " + devnode, "\"kernel\" monitor reports remove " + devnode);
+}
+
+// The last line of every probe, and its exit status: 0 when every check held.
+inline int Verdict(const std::string& probe, const std::string& after = {})
+{
+    std::printf("%s: %s%s\n", probe.c_str(),
+                Failures == 0 ? "all checks hold" : (std::to_string(Failures) + " check(s) failed").c_str(),
+                after.c_str());
+    return Failures == 0 ? 0 : 1;
 }
 
 } // namespace probe

@@ -1,9 +1,9 @@
 // The uhid station's parts that need no kernel with uhid: the events it writes (against a plain file
 // standing in for /dev/uhid, read back and decoded), the checks on its configuration, and its
 // failures where /dev/uhid is missing. The real device is checked inside the VM.
+#include "protocol/station_identity.h"
 #include "simulator/uhid_device.h"
 #include "simulator/uhid_station.h"
-#include "station/protocol/station_identity.h"
 
 #include <linux/uhid.h>
 

@@ -118,6 +118,142 @@ private:
     int Fd = -1;
 };
 
+// sysfs as the backend sees it: the HID device above the node, its uevent and descriptor. The HID
+// device's name.
+std::string CheckSysfsView(const std::string& hidraw)
+{
+    const std::vector<std::string> chain = ShowParentChain(hidraw);
+    const bool usbParent = std::find(chain.begin(), chain.end(), "usb") != chain.end();
+    Info(std::string("USB device among the ancestors: ") +
+         (usbParent ? "yes" : "no (the product string comes only from HID_NAME)"));
+    const std::string hidDir = HidDeviceFolder(hidraw);
+    Check(!hidDir.empty(), "hidraw device link leads to the HID device");
+    const std::string hidName = hidDir.substr(hidDir.rfind('/') + 1);
+    Check(hidName.rfind("0003:2112:1212.", 0) == 0, "HID device name " + hidName + " (bus:vendor:product.sequence)");
+    const auto uevent = ReadFile(hidDir + "/uevent");
+    Check(uevent.has_value(), "HID device uevent readable");
+    if (uevent) {
+        ShowUevent(hidDir);
+        Check(uevent->find("HID_ID=0003:00002112:00001212\n") != std::string::npos,
+              "uevent HID_ID=0003:00002112:00001212");
+        Check(uevent->find(std::string("HID_NAME=") + StationName + "\n") != std::string::npos,
+              std::string("uevent HID_NAME=") + StationName + " (UTF-8 kept as it is)");
+    }
+    const auto descriptor = ReadFile(hidDir + "/report_descriptor");
+    Check(descriptor && std::vector<std::uint8_t>(descriptor->begin(), descriptor->end()) == ReportDescriptor,
+          "sysfs report_descriptor equals the descriptor given (" +
+              std::to_string(descriptor ? descriptor->size() : 0) + " bytes)");
+    std::string hidrawUevent = ReadFile("/sys/class/hidraw/" + hidraw + "/uevent").value_or("?");
+    std::replace(hidrawUevent.begin(), hidrawUevent.end(), '\n', ' ');
+    Info("hidraw uevent: " + hidrawUevent);
+    return hidName;
+}
+
+// udev without udevd: enumeration, properties, the initialised filter and the notices.
+void CheckUdevView(TUdevStart& udev, const std::string& devnode, const std::string& hidName)
+{
+    TUdev& lib = udev.Lib;
+    const auto all = lib.Enumerate(udev.Context, false);
+    const auto initialised = lib.Enumerate(udev.Context, true);
+    Info("udev enumeration of \"hidraw\": " + Join(all));
+    Info("udev enumeration of \"hidraw\", initialised only: " + Join(initialised));
+    Check(all.size() == 1, "udev enumeration finds the hidraw device without udevd");
+    if (initialised.empty())
+        Info("NOTE: with no udevd, udev_enumerate_add_match_is_initialized hides every hidraw device");
+    if (udev_device* d = all.empty() ? nullptr : lib.DeviceNewFromSyspath(udev.Context, all.front().c_str())) {
+        const char* node = lib.DeviceGetDevnode(d);
+        Check(node && devnode == node, std::string("udev devnode ") + (node ? node : "(none)"));
+        Info("udev_device_get_is_initialized: " + std::to_string(lib.DeviceGetIsInitialized(d)));
+        udev_device* hid = lib.DeviceGetParentWithSubsystemDevtype(d, "hid", nullptr);
+        Check(hid && hidName == lib.DeviceGetSysname(hid), "udev parent of subsystem \"hid\" is " + hidName);
+        if (hid) {
+            const char* name = lib.DeviceGetPropertyValue(hid, "HID_NAME");
+            const char* id = lib.DeviceGetPropertyValue(hid, "HID_ID");
+            Check(name && std::string(name) == StationName,
+                  std::string("udev property HID_NAME=") + (name ? name : "(none)"));
+            Info(std::string("udev property HID_ID=") + (id ? id : "(none)"));
+        }
+        udev_device* usb = lib.DeviceGetParentWithSubsystemDevtype(d, "usb", "usb_device");
+        Info(std::string("udev parent usb/usb_device: ") + (usb ? lib.DeviceGetSysname(usb) : "none"));
+        lib.DeviceUnref(d);
+    }
+    const auto kernelEvents = lib.Drain(udev.KernelMonitor, "add " + devnode);
+    Info("\"kernel\" monitor events: " + Join(kernelEvents));
+    Check(kernelEvents.size() == 1 && kernelEvents.front() == "add " + devnode,
+          "\"kernel\" monitor reports add " + devnode);
+    Info("\"udev\" monitor events: " + Join(lib.Drain(udev.UdevMonitor, {}, 200)));
+}
+
+// The hidraw ioctls: raw info, name and report descriptor.
+void CheckHidrawIoctls(int fd)
+{
+    hidraw_devinfo info{};
+    Check(::ioctl(fd, HIDIOCGRAWINFO, &info) == 0 && info.bustype == BUS_USB &&
+              static_cast<std::uint16_t>(info.vendor) == StationVendor &&
+              static_cast<std::uint16_t>(info.product) == StationProduct,
+          "HIDIOCGRAWINFO bus 3, vendor 2112, product 1212");
+    char name[256] = "";
+    const int nameLength = ::ioctl(fd, HIDIOCGRAWNAME(sizeof name), name);
+    Check(nameLength > 0 && std::string(name) == StationName, std::string("HIDIOCGRAWNAME ") + name);
+    int descriptorSize = 0;
+    hidraw_report_descriptor rd{};
+    bool rdOk = ::ioctl(fd, HIDIOCGRDESCSIZE, &descriptorSize) == 0 &&
+        descriptorSize == static_cast<int>(ReportDescriptor.size());
+    rd.size = static_cast<std::uint32_t>(descriptorSize);
+    rdOk = rdOk && ::ioctl(fd, HIDIOCGRDESC, &rd) == 0 &&
+        std::memcmp(rd.value, ReportDescriptor.data(), ReportDescriptor.size()) == 0;
+    Check(rdOk, "HIDIOCGRDESCSIZE/HIDIOCGRDESC give the descriptor");
+}
+
+// Reports both ways: 64 data bytes in, 64 bytes out of the read (hidraw puts no id byte before
+// unnumbered reports); id byte 0 and 64 bytes written, all 65 handed over by uhid. The output
+// report written.
+std::vector<std::uint8_t> CheckReports(int fd, TUhidDevice& station)
+{
+    std::uint8_t input[ReportSize];
+    for (std::size_t i = 0; i < ReportSize; ++i)
+        input[i] = static_cast<std::uint8_t>(i * 3 + 1);
+    Check(station.Input(input, sizeof input), "UHID_INPUT2 of 64 bytes accepted");
+    pollfd pfd{fd, POLLIN, 0};
+    std::uint8_t buffer[256];
+    const ssize_t got = ::poll(&pfd, 1, EventDeadlineMs) > 0 ? ::read(fd, buffer, sizeof buffer) : -1;
+    Info("hidraw read gave " + std::to_string(got) + " bytes" +
+         (got > 0 ? ": " + Hex(buffer, std::min<std::size_t>(static_cast<std::size_t>(got), 8)) + " ..." : ""));
+    Check(got == static_cast<ssize_t>(ReportSize) && std::memcmp(buffer, input, ReportSize) == 0,
+          "input report read from hidraw: 64 bytes, no id byte, as sent");
+
+    std::vector<std::uint8_t> output(ReportSize + 1);
+    output[0] = 0;
+    for (std::size_t i = 0; i < ReportSize; ++i)
+        output[i + 1] = static_cast<std::uint8_t>(200 - i);
+    const ssize_t written = ::write(fd, output.data(), output.size());
+    Check(written == static_cast<ssize_t>(output.size()),
+          "write of id byte + 64 bytes to hidraw returns 65" + (written < 0 ? ": " + ErrorText(errno) : ""));
+    const auto out = station.WaitFor(UHID_OUTPUT, EventDeadlineMs);
+    Check(out.has_value(), "UHID_OUTPUT arrived");
+    if (out) {
+        Info("UHID_OUTPUT size " + std::to_string(out->u.output.size) + ", rtype " +
+             std::to_string(out->u.output.rtype) +
+             ", data: " + Hex(out->u.output.data, std::min<std::size_t>(out->u.output.size, 8)) + " ...");
+        Check(out->u.output.size == output.size() && out->u.output.rtype == UHID_OUTPUT_REPORT &&
+                  std::memcmp(out->u.output.data, output.data(), output.size()) == 0,
+              "UHID_OUTPUT carries the 65 bytes as written, id byte 0 first");
+    }
+    return output;
+}
+
+// Plugged in again: a new HID sequence number, so a new instance.
+void CheckReplug(TUhidDevice& station, const std::string& firstHidName)
+{
+    Check(station.Create(), "second UHID_CREATE2 accepted");
+    const std::string again = FindHidraw();
+    const std::string againPath = again.empty() ? std::string() : HidDeviceFolder(again);
+    const std::string againName = againPath.substr(againPath.rfind('/') + 1);
+    Info("second connection: /dev/" + again + " on " + againName);
+    Check(!againName.empty() && againName != firstHidName, "the second connection has a new HID sequence number");
+    station.Destroy();
+}
+
 } // namespace
 
 int main()
@@ -125,17 +261,11 @@ int main()
     std::printf("uhid probe: kernel HID path for %04x:%04x \"%s\"\n", StationVendor, StationProduct, StationName);
     Info(std::string("/run/udev/control ") +
          (Exists("/run/udev/control") ? "exists (udevd runs)" : "is missing (no udevd)"));
-
-    TUdev lib;
-    bool udevLoaded = lib.Load();
-    Check(udevLoaded,
-          std::string("libudev.so.1 loaded at run time") + (udevLoaded ? "" : std::string(": ") + ::dlerror()));
-    udev* context = udevLoaded ? lib.New() : nullptr;
-    udev_monitor* kernelMonitor = context ? lib.Monitor(context, "kernel") : nullptr;
-    udev_monitor* udevMonitor = context ? lib.Monitor(context, "udev") : nullptr;
-    if (udevLoaded) {
-        Check(kernelMonitor != nullptr, "udev monitor on the \"kernel\" source");
-        Info(std::string("udev monitor on the \"udev\" source: ") + (udevMonitor ? "created" : "cannot be created"));
+    TUdevStart udev(true);
+    if (udev.Context) {
+        Check(udev.KernelMonitor != nullptr, "udev monitor on the \"kernel\" source");
+        Info(std::string("udev monitor on the \"udev\" source: ") +
+             (udev.UdevMonitor ? "created" : "cannot be created"));
     }
 
     TUhidDevice station;
@@ -145,87 +275,15 @@ int main()
     }
     Check(station.Create(), "UHID_CREATE2 accepted");
     Check(station.WaitFor(UHID_START, EventDeadlineMs).has_value(), "UHID_START (a HID driver bound the device)");
-
-    std::string hidraw = FindHidraw();
-    Check(!hidraw.empty(), "hidraw node appeared: /dev/" + (hidraw.empty() ? std::string("?") : hidraw));
+    const std::string hidraw = CheckHidrawNode();
     if (hidraw.empty())
         return 1;
-    std::string devnode = "/dev/" + hidraw;
+    const std::string devnode = "/dev/" + hidraw;
+    const std::string hidName = CheckSysfsView(hidraw);
+    if (udev.Context)
+        CheckUdevView(udev, devnode, hidName);
 
-    // sysfs as the backend sees it.
-    std::vector<std::string> chain = ShowParentChain(hidraw);
-    bool usbParent = false;
-    for (const auto& s : chain)
-        usbParent = usbParent || s == "usb";
-    Info(std::string("USB device among the ancestors: ") +
-         (usbParent ? "yes" : "no (the product string comes only from HID_NAME)"));
-    char hidPath[PATH_MAX] = "";
-    Check(::realpath(("/sys/class/hidraw/" + hidraw + "/device").c_str(), hidPath) != nullptr,
-          "hidraw device link leads to the HID device");
-    std::string hidDir = hidPath;
-    std::string hidName = hidDir.substr(hidDir.rfind('/') + 1);
-    Check(hidName.rfind("0003:2112:1212.", 0) == 0, "HID device name " + hidName + " (bus:vendor:product.sequence)");
-    auto uevent = ReadFile(hidDir + "/uevent");
-    Check(uevent.has_value(), "HID device uevent readable");
-    if (uevent) {
-        std::istringstream lines(*uevent);
-        for (std::string line; std::getline(lines, line);)
-            Info("  uevent " + line);
-        Check(uevent->find("HID_ID=0003:00002112:00001212\n") != std::string::npos,
-              "uevent HID_ID=0003:00002112:00001212");
-        Check(uevent->find(std::string("HID_NAME=") + StationName + "\n") != std::string::npos,
-              std::string("uevent HID_NAME=") + StationName + " (UTF-8 kept as it is)");
-    }
-    auto descriptor = ReadFile(hidDir + "/report_descriptor");
-    Check(descriptor && std::vector<std::uint8_t>(descriptor->begin(), descriptor->end()) == ReportDescriptor,
-          "sysfs report_descriptor equals the descriptor given (" +
-              std::to_string(descriptor ? descriptor->size() : 0) + " bytes)");
-    Info("hidraw uevent: " + [&] {
-        auto text = ReadFile("/sys/class/hidraw/" + hidraw + "/uevent").value_or("?");
-        for (auto& c : text)
-            if (c == '\n')
-                c = ' ';
-        return text;
-    }());
-
-    // udev without udevd: enumeration, properties, the initialised filter and the notices.
-    if (context) {
-        auto all = lib.Enumerate(context, false);
-        auto initialised = lib.Enumerate(context, true);
-        Info("udev enumeration of \"hidraw\": " + Join(all));
-        Info("udev enumeration of \"hidraw\", initialised only: " + Join(initialised));
-        Check(all.size() == 1, "udev enumeration finds the hidraw device without udevd");
-        if (initialised.empty())
-            Info("NOTE: with no udevd, udev_enumerate_add_match_is_initialized hides every hidraw device");
-        if (!all.empty()) {
-            udev_device* d = lib.DeviceNewFromSyspath(context, all.front().c_str());
-            if (d) {
-                const char* node = lib.DeviceGetDevnode(d);
-                Check(node && devnode == node, std::string("udev devnode ") + (node ? node : "(none)"));
-                Info("udev_device_get_is_initialized: " + std::to_string(lib.DeviceGetIsInitialized(d)));
-                udev_device* hid = lib.DeviceGetParentWithSubsystemDevtype(d, "hid", nullptr);
-                Check(hid && hidName == lib.DeviceGetSysname(hid), "udev parent of subsystem \"hid\" is " + hidName);
-                if (hid) {
-                    const char* name = lib.DeviceGetPropertyValue(hid, "HID_NAME");
-                    const char* id = lib.DeviceGetPropertyValue(hid, "HID_ID");
-                    Check(name && std::string(name) == StationName,
-                          std::string("udev property HID_NAME=") + (name ? name : "(none)"));
-                    Info(std::string("udev property HID_ID=") + (id ? id : "(none)"));
-                }
-                udev_device* usb = lib.DeviceGetParentWithSubsystemDevtype(d, "usb", "usb_device");
-                Info(std::string("udev parent usb/usb_device: ") + (usb ? lib.DeviceGetSysname(usb) : "none"));
-                lib.DeviceUnref(d);
-            }
-        }
-        auto kernelEvents = lib.Drain(kernelMonitor, "add " + devnode);
-        Info("\"kernel\" monitor events: " + Join(kernelEvents));
-        Check(kernelEvents.size() == 1 && kernelEvents.front() == "add " + devnode,
-              "\"kernel\" monitor reports add " + devnode);
-        Info("\"udev\" monitor events: " + Join(lib.Drain(udevMonitor, {}, 200)));
-    }
-
-    // The hidraw interface.
-    int fd = ::open(devnode.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(devnode.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     Check(fd >= 0, "open " + devnode + " read-write" + (fd < 0 ? ": " + ErrorText(errno) : ""));
     if (fd < 0)
         return 1;
@@ -236,98 +294,14 @@ int main()
     std::snprintf(mode, sizeof mode, "%04o", st.st_mode & 07777);
     Info(devnode + " mode " + mode + " owner " + std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid));
     Check(station.WaitFor(UHID_OPEN, EventDeadlineMs).has_value(), "UHID_OPEN after the hidraw node was opened");
+    CheckHidrawIoctls(fd);
+    const std::vector<std::uint8_t> output = CheckReports(fd, station);
 
-    hidraw_devinfo info{};
-    Check(::ioctl(fd, HIDIOCGRAWINFO, &info) == 0 && info.bustype == BUS_USB &&
-              static_cast<std::uint16_t>(info.vendor) == StationVendor &&
-              static_cast<std::uint16_t>(info.product) == StationProduct,
-          "HIDIOCGRAWINFO bus 3, vendor 2112, product 1212");
-    char name[256] = "";
-    int nameLength = ::ioctl(fd, HIDIOCGRAWNAME(sizeof name), name);
-    Check(nameLength > 0 && std::string(name) == StationName, std::string("HIDIOCGRAWNAME ") + name);
-    int descriptorSize = 0;
-    hidraw_report_descriptor rd{};
-    bool rdOk = ::ioctl(fd, HIDIOCGRDESCSIZE, &descriptorSize) == 0 &&
-        descriptorSize == static_cast<int>(ReportDescriptor.size());
-    rd.size = static_cast<std::uint32_t>(descriptorSize);
-    rdOk = rdOk && ::ioctl(fd, HIDIOCGRDESC, &rd) == 0 &&
-        std::memcmp(rd.value, ReportDescriptor.data(), ReportDescriptor.size()) == 0;
-    Check(rdOk, "HIDIOCGRDESCSIZE/HIDIOCGRDESC give the descriptor");
-
-    // Input: 64 data bytes in, 64 bytes out of the read (hidraw puts no id byte before unnumbered reports).
-    std::uint8_t input[ReportSize];
-    for (std::size_t i = 0; i < ReportSize; ++i)
-        input[i] = static_cast<std::uint8_t>(i * 3 + 1);
-    Check(station.Input(input, sizeof input), "UHID_INPUT2 of 64 bytes accepted");
-    pollfd pfd{fd, POLLIN, 0};
-    std::uint8_t buffer[256];
-    ssize_t got = ::poll(&pfd, 1, EventDeadlineMs) > 0 ? ::read(fd, buffer, sizeof buffer) : -1;
-    Info("hidraw read gave " + std::to_string(got) + " bytes" +
-         (got > 0 ? ": " + Hex(buffer, std::min<std::size_t>(static_cast<std::size_t>(got), 8)) + " ..." : ""));
-    Check(got == static_cast<ssize_t>(ReportSize) && std::memcmp(buffer, input, ReportSize) == 0,
-          "input report read from hidraw: 64 bytes, no id byte, as sent");
-
-    // Output: report id 0 then 64 data bytes written; uhid hands over all 65, id byte first.
-    std::uint8_t output[ReportSize + 1];
-    output[0] = 0;
-    for (std::size_t i = 0; i < ReportSize; ++i)
-        output[i + 1] = static_cast<std::uint8_t>(200 - i);
-    ssize_t written = ::write(fd, output, sizeof output);
-    Check(written == static_cast<ssize_t>(sizeof output),
-          "write of id byte + 64 bytes to hidraw returns 65" + (written < 0 ? ": " + ErrorText(errno) : ""));
-    auto out = station.WaitFor(UHID_OUTPUT, EventDeadlineMs);
-    Check(out.has_value(), "UHID_OUTPUT arrived");
-    if (out) {
-        Info("UHID_OUTPUT size " + std::to_string(out->u.output.size) + ", rtype " +
-             std::to_string(out->u.output.rtype) +
-             ", data: " + Hex(out->u.output.data, std::min<std::size_t>(out->u.output.size, 8)) + " ...");
-        Check(out->u.output.size == sizeof output && out->u.output.rtype == UHID_OUTPUT_REPORT &&
-                  std::memcmp(out->u.output.data, output, sizeof output) == 0,
-              "UHID_OUTPUT carries the 65 bytes as written, id byte 0 first");
-    }
-
-    // Unplug while the node is open: what a reader sees.
+    // Unplugged while the node is open: what a reader sees.
     Check(station.Destroy(), "UHID_DESTROY accepted");
-    pfd = {fd, POLLIN, 0};
-    int ready = ::poll(&pfd, 1, EventDeadlineMs);
-    Info("poll after unplug: " + std::to_string(ready) + ", revents" + (pfd.revents & POLLIN ? " POLLIN" : "") +
-         (pfd.revents & POLLHUP ? " POLLHUP" : "") + (pfd.revents & POLLERR ? " POLLERR" : ""));
-    Check(ready == 1 && (pfd.revents & (POLLHUP | POLLERR)), "poll reports POLLHUP/POLLERR once the device is gone");
-    errno = 0;
-    got = ::read(fd, buffer, sizeof buffer);
-    Info("read after unplug: " + std::to_string(got) + (got < 0 ? ", " + ErrorText(errno) : ""));
-    Check(got < 0, "read fails after unplug");
-    errno = 0;
-    written = ::write(fd, output, sizeof output);
-    Info("write after unplug: " + std::to_string(written) + (written < 0 ? ", " + ErrorText(errno) : ""));
-    Check(written < 0, "write fails after unplug");
+    CheckOpenNodeAfterUnplug(fd, output.data(), output.size());
     ::close(fd);
-    WaitUntil([&] { return !Exists(devnode); });
-    Check(!Exists(devnode), devnode + " removed by devtmpfs");
-    if (context) {
-        auto events = lib.Drain(kernelMonitor, "remove " + devnode);
-        Info("\"kernel\" monitor events: " + Join(events));
-        Check(!events.empty() && events.back() == "remove " + devnode, "\"kernel\" monitor reports remove " + devnode);
-    }
-
-    // Plugged in again: a new HID sequence number, so a new instance.
-    Check(station.Create(), "second UHID_CREATE2 accepted");
-    std::string again = FindHidraw();
-    char againPath[PATH_MAX] = "";
-    if (!again.empty())
-        ::realpath(("/sys/class/hidraw/" + again + "/device").c_str(), againPath);
-    std::string againName = std::string(againPath).substr(std::string(againPath).rfind('/') + 1);
-    Info("second connection: /dev/" + again + " on " + againName);
-    Check(!againName.empty() && againName != hidName, "the second connection has a new HID sequence number");
-    station.Destroy();
-
-    if (kernelMonitor)
-        lib.MonitorUnref(kernelMonitor);
-    if (udevMonitor)
-        lib.MonitorUnref(udevMonitor);
-    if (context)
-        lib.Unref(context);
-    std::printf("uhid probe: %s\n",
-                Failures == 0 ? "all checks hold" : (std::to_string(Failures) + " check(s) failed").c_str());
-    return Failures == 0 ? 0 : 1;
+    CheckNodeRemoved(udev, devnode);
+    CheckReplug(station, hidName);
+    return Verdict("uhid probe");
 }

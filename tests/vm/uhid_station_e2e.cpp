@@ -15,9 +15,9 @@
 
 #include "hid/device_controller.h"
 #include "hid/platform/linux/linux_platform.h"
+#include "protocol/station_identity.h"
 #include "simulator/uhid_device.h"
 #include "simulator/uhid_station.h"
-#include "station/protocol/station_identity.h"
 
 #include <grp.h>
 
@@ -241,29 +241,10 @@ int WithUdevHidden(const std::function<int()>& run)
     return status;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// The station plugged in before the program starts, with its hidraw node; false when none came.
+bool PlugStationFirst(simulator::TUhidStation& station)
 {
-    if (argc > 1 && std::strcmp(argv[1], "--without-udev") == 0)
-        return WithoutUdev(argc, argv);
-    if (argc > 1 && std::strcmp(argv[1], "--unprivileged") == 0)
-        return Unprivileged(argc, argv);
-
-    const auto started = Clock::now();
-    std::printf("uhid station end to end: \"%s\" on /dev/uhid, controller over the Linux backend\n", StationName);
-
-    // ---- the station, plugged in before the program starts ---------------------------------------------
-    // Blocks every 4 ms: hidraw keeps at most 64 reports per reader, and a faster burst outruns it.
-    simulator::TUhidStation station(11, {2016, 5, 14, 12, 0, 0});
-    const simulator::THistoryMemory memory = station.WithModel([&](simulator::TStationModel& model) {
-        model.FillPlausibleHistory(90, {2016, 5, 14, 11, 0, 0}, 5);
-        model.SetStreamInterval(std::chrono::milliseconds(40));
-        model.SetBlockInterval(std::chrono::milliseconds(4));
-        return model.HistoryMemory();
-    });
-    station.RecordSentReports(true);
-    auto phase = Clock::now();
+    const auto phase = Clock::now();
     const bool plugged = station.Plug();
     Check(plugged,
           "station plugged in through /dev/uhid" + (plugged ? std::string() : ": " + ErrorText(station.LastError())));
@@ -272,7 +253,7 @@ int main(int argc, char** argv)
     const std::string hidraw = FindHidraw();
     Check(!hidraw.empty(), "hidraw node /dev/" + hidraw + " after " + Fixed(Seconds(phase)) + " s");
     if (hidraw.empty())
-        return 1;
+        return false;
     struct stat nodeStat
     {};
     ::stat(("/dev/" + hidraw).c_str(), &nodeStat);
@@ -280,66 +261,57 @@ int main(int argc, char** argv)
     std::snprintf(mode, sizeof mode, "%04o", nodeStat.st_mode & 07777);
     Info("/dev/" + hidraw + " mode " + mode + ", owner " + std::to_string(nodeStat.st_uid) + ":" +
          std::to_string(nodeStat.st_gid));
+    return true;
+}
 
-    // ---- without libudev --------------------------------------------------------------------------------
-    phase = Clock::now();
-    const int withoutUdev = WithUdevHidden([] { return RunSelf("--without-udev", 4 * EventDeadlineMs); });
-    Check(withoutUdev == 0,
-          "without libudev: the controller is inert, nothing crashed (child status " + std::to_string(withoutUdev) +
-              ", " + Fixed(Seconds(phase)) + " s)");
+// A child process of this program in `mode`, with every libudev.so.1 moved aside when asked.
+void CheckChild(const char* mode, bool hideUdev, const std::string& what)
+{
+    const auto phase = Clock::now();
+    auto run = [mode] { return RunSelf(mode, 4 * EventDeadlineMs); };
+    const int status = hideUdev ? WithUdevHidden(run) : run();
+    Check(status == 0, what + " (child status " + std::to_string(status) + ", " + Fixed(Seconds(phase)) + " s)");
+}
 
-    QCoreApplication app(argc, argv);
-    hidplatform::LinuxPlatform platform;
-    TProgramSide program;
-    program.Create(platform);
-    Check(program.Controller->HidLibraryLoaded() && platform.MonitorActive(),
-          "controller loaded the Linux backend, udev monitor active");
-
-    // ---- found at start ---------------------------------------------------------------------------------
+// The station found at the first rescan, identified and checked out; null when it was not.
+THidDevice* CheckFoundAtStart(TProgramSide& program, simulator::TUhidStation& station)
+{
     PumpUntil([&] { return program.Rescans > 0; });
     Check(program.StationDevice != nullptr && program.StationArrivalRescan == 0,
           "station arrived at the first rescan and was checked out");
-    if (program.StationDevice == nullptr)
-        return 1;
     THidDevice* device = program.StationDevice;
-    const std::uint32_t firstInstance = device->PnPInfo().DeviceInstance;
-    Info("device " + device->PnPInfo().DevicePath + ", instance " + std::to_string(firstInstance));
+    if (device == nullptr)
+        return nullptr;
+    Info("device " + device->PnPInfo().DevicePath + ", instance " + std::to_string(device->PnPInfo().DeviceInstance));
     // uhid takes a version, but neither sysfs nor the hidraw ioctls tell it.
     CheckStationIdentity(*device, 0, "HID_NAME; no USB device above a uhid device, so no version either");
     PumpUntil([&] { return station.Uhid().Opened(); });
     Check(station.Uhid().Opened(), "UHID_OPEN: the station knows a reader has it open");
+    return device;
+}
 
-    // ---- no access rights ---------------------------------------------------------------------------------
-    phase = Clock::now();
-    const int unprivileged = RunSelf("--unprivileged", 4 * EventDeadlineMs);
-    Check(unprivileged == 0,
-          "without access rights: identified through sysfs, ReadWriteGranted false (child status " +
-              std::to_string(unprivileged) + ", " + Fixed(Seconds(phase)) + " s)");
-
-    // ---- readings -------------------------------------------------------------------------------------------
-    phase = Clock::now();
+// Readings after command 1, then a settings command (humidity on, correction 30), then quiet.
+void CheckReadingsAndSetting(TProgramSide& program, simulator::TUhidStation& station, THidDevice* device)
+{
+    const auto phase = Clock::now();
     Check(program.Command(1), "command 1 written");
     PumpUntil([&] { return program.From(device).size() >= 10; });
-    {
-        const auto got = program.From(device);
-        const auto sent = station.SentReports();
-        bool same = got.size() >= 10 && sent.size() >= 10;
-        for (std::size_t i = 0; same && i < 10; ++i)
-            same = got[i].Id == 0 && got[i].Data.size() == 64 &&
-                std::equal(sent[i].begin(), sent[i].end(), got[i].Data.begin());
-        Check(same,
-              "10 readings reports: id 0, 64 bytes, as the station sent them, in order (" + Fixed(Seconds(phase)) +
-                  " s)");
-        Check(!got.empty() && got[0].Data[7] == 16 && got[0].Data[33] == 25,
-              "a readings report (indoor sensor present, humidity correction 25)");
-    }
+    const auto got = program.From(device);
+    const auto sent = station.SentReports();
+    bool same = got.size() >= 10 && sent.size() >= 10;
+    for (std::size_t i = 0; same && i < 10; ++i)
+        same = got[i].Id == 0 && got[i].Data.size() == 64 &&
+            std::equal(sent[i].begin(), sent[i].end(), got[i].Data.begin());
+    Check(same,
+          "10 readings reports: id 0, 64 bytes, as the station sent them, in order (" + Fixed(Seconds(phase)) + " s)");
+    Check(!got.empty() && got[0].Data[7] == 16 && got[0].Data[33] == 25,
+          "a readings report (indoor sensor present, humidity correction 25)");
 
-    // ---- a settings command: humidity on, correction 30 ---------------------------------------------------
     const std::size_t beforeSetting = program.Received.size();
     Check(program.Command(2, 5, 1, 30, 12), "settings command written (item 5: humidity on, correction 30)");
     PumpUntil([&] {
-        const auto got = program.From(device, beforeSetting);
-        return !got.empty() && got.back().Data[33] == 30;
+        const auto after = program.From(device, beforeSetting);
+        return !after.empty() && after.back().Data[33] == 30;
     });
     const auto afterSetting = program.From(device, beforeSetting);
     Check(!afterSetting.empty() && afterSetting.back().Data[33] == 30 && afterSetting.back().Data[31] == 1 &&
@@ -356,32 +328,75 @@ int main(int argc, char** argv)
     Pump(100);
     Check(program.From(device).size() == station.SentCount() && station.LostCount() == 0,
           "stream stopped; all " + std::to_string(station.SentCount()) + " reports sent arrived");
+}
 
-    // ---- history download ------------------------------------------------------------------------------
+// Command 3: the 512 blocks in order and equal to the station's memory.
+void CheckDownload(TProgramSide& program, simulator::TUhidStation& station, THidDevice* device,
+                   const simulator::THistoryMemory& memory)
+{
     const std::size_t mark = program.From(device).size();
-    phase = Clock::now();
+    const auto phase = Clock::now();
     Check(program.Command(3), "command 3 written");
     PumpUntil([&] { return program.From(device).size() >= mark + HistoryBlockCount; });
     const double downloadSeconds = Seconds(phase);
     Pump(100);
-    {
-        const auto got = program.From(device);
-        bool same = got.size() == mark + HistoryBlockCount;
-        std::size_t firstBad = 0;
-        for (std::size_t block = 0; same && block < HistoryBlockCount; ++block) {
-            const auto& report = got[mark + block];
-            same = report.Id == 0 && report.Data.size() == 64 &&
-                std::memcmp(report.Data.data(), memory.data() + block * 64, 64) == 0;
-            firstBad = block;
-        }
-        Info("download: the station sent " + std::to_string(station.SentCount() - mark) + " blocks, the program got " +
-             std::to_string(got.size() - mark) +
-             (same ? "" : ", first difference at block " + std::to_string(firstBad)));
-        Check(same,
-              "command 3: 512 blocks, in order and equal to the station's memory (" + Fixed(downloadSeconds) + " s)");
+    const auto got = program.From(device);
+    bool same = got.size() == mark + HistoryBlockCount;
+    std::size_t firstBad = 0;
+    for (std::size_t block = 0; same && block < HistoryBlockCount; ++block) {
+        const auto& report = got[mark + block];
+        same = report.Id == 0 && report.Data.size() == 64 &&
+            std::memcmp(report.Data.data(), memory.data() + block * 64, 64) == 0;
+        firstBad = block;
     }
+    Info("download: the station sent " + std::to_string(station.SentCount() - mark) + " blocks, the program got " +
+         std::to_string(got.size() - mark) + (same ? "" : ", first difference at block " + std::to_string(firstBad)));
+    Check(same, "command 3: 512 blocks, in order and equal to the station's memory (" + Fixed(downloadSeconds) + " s)");
+}
 
-    // ---- a device with numbered reports --------------------------------------------------------------------
+// Reports of the numbered device both ways, the id byte first.
+void CheckNumberedReports(TProgramSide& program, THidDevice* other, simulator::TUhidDevice& numbered,
+                          std::mutex& outputsMutex, const std::vector<std::vector<std::uint8_t>>& outputs)
+{
+    THidCaps numberedCaps;
+    other->QueryCaps(numberedCaps);
+    Check(numberedCaps.InputReportByteLength == 17 && numberedCaps.OutputReportByteLength == 9,
+          "report lengths " + std::to_string(numberedCaps.InputReportByteLength) + "/" +
+              std::to_string(numberedCaps.OutputReportByteLength) + " (largest report plus the id byte)");
+    std::uint8_t two[17] = {2};
+    for (int i = 1; i < 17; ++i)
+        two[i] = static_cast<std::uint8_t>(0xA0 + i);
+    std::uint8_t one[9] = {1, 9, 8, 7, 6, 5, 4, 3, 2};
+    // hidraw keeps reports only for handles that are open: the first one sent right after the
+    // check-out must arrive all the same.
+    const std::size_t before = program.Received.size();
+    Check(numbered.SendInput(two, sizeof two) && numbered.SendInput(one, sizeof one), "input reports 2 and 1 sent");
+    PumpUntil([&] { return program.From(other, before).size() >= 2; });
+    const auto got = program.From(other, before);
+    Check(got.size() == 2 && got[0].Id == 2 && got[0].Data == std::vector<std::uint8_t>(two + 1, two + 17) &&
+              got[1].Id == 1 && got[1].Data == std::vector<std::uint8_t>(one + 1, one + 9),
+          "they arrive with ReportID 2 (16 bytes) and 1 (8 bytes), data intact" +
+              (got.empty() ? std::string()
+                           : ": first has id " + std::to_string(got[0].Id) + ", " + std::to_string(got[0].Data.size()) +
+                       " bytes"));
+    std::uint32_t written = 0;
+    const std::uint8_t outThree[5] = {3, 0x11, 0x22, 0x33, 0x44};
+    const std::uint8_t outOne[9] = {1, 1, 2, 3, 4, 5, 6, 7, 8};
+    Check(other->WriteReport(outThree, sizeof outThree, written) && written == sizeof outThree &&
+              other->WriteReport(outOne, sizeof outOne, written) && written == sizeof outOne,
+          "output reports 3 (4 bytes) and 1 (8 bytes) written");
+    WaitUntil([&] { return numbered.OutputReportCount() >= 2; });
+    std::lock_guard lock(outputsMutex);
+    Check(outputs.size() == 2 && outputs[0] == std::vector<std::uint8_t>(outThree, outThree + 5) &&
+              outputs[1] == std::vector<std::uint8_t>(outOne, outOne + 9),
+          "the device gets them id byte first, as written" +
+              (outputs.empty() ? std::string() : ": " + Hex(outputs[0].data(), outputs[0].size())));
+}
+
+// A second device, with numbered reports: arrival through the monitor, reports, and its unplug,
+// which leaves the station alone.
+void CheckNumberedDevice(TProgramSide& program, THidDevice* device)
+{
     simulator::TUhidDevice numbered;
     std::mutex outputsMutex;
     std::vector<std::vector<std::uint8_t>> outputs;
@@ -389,57 +404,29 @@ int main(int argc, char** argv)
         std::lock_guard lock(outputsMutex);
         outputs.emplace_back(report, report + length);
     });
-    phase = Clock::now();
+    const auto phase = Clock::now();
     Check(numbered.Create(NumberedConfig()), "numbered device created");
     PumpUntil([&] { return program.NumberedDevice != nullptr; });
     Check(program.NumberedDevice != nullptr,
           "it arrived through the monitor and was checked out (" + Fixed(Seconds(phase)) + " s)");
-    if (THidDevice* other = program.NumberedDevice) {
-        THidCaps numberedCaps;
-        other->QueryCaps(numberedCaps);
-        Check(numberedCaps.InputReportByteLength == 17 && numberedCaps.OutputReportByteLength == 9,
-              "report lengths " + std::to_string(numberedCaps.InputReportByteLength) + "/" +
-                  std::to_string(numberedCaps.OutputReportByteLength) + " (largest report plus the id byte)");
-        std::uint8_t two[17] = {2};
-        for (int i = 1; i < 17; ++i)
-            two[i] = static_cast<std::uint8_t>(0xA0 + i);
-        std::uint8_t one[9] = {1, 9, 8, 7, 6, 5, 4, 3, 2};
-        // hidraw keeps reports only for handles that are open: the first one sent right after the
-        // check-out must arrive all the same.
-        const std::size_t before = program.Received.size();
-        Check(numbered.SendInput(two, sizeof two) && numbered.SendInput(one, sizeof one), "input reports 2 and 1 sent");
-        PumpUntil([&] { return program.From(other, before).size() >= 2; });
-        const auto got = program.From(other, before);
-        Check(got.size() == 2 && got[0].Id == 2 && got[0].Data == std::vector<std::uint8_t>(two + 1, two + 17) &&
-                  got[1].Id == 1 && got[1].Data == std::vector<std::uint8_t>(one + 1, one + 9),
-              "they arrive with ReportID 2 (16 bytes) and 1 (8 bytes), data intact" +
-                  (got.empty() ? std::string()
-                               : ": first has id " + std::to_string(got[0].Id) + ", " +
-                           std::to_string(got[0].Data.size()) + " bytes"));
-        std::uint32_t written = 0;
-        const std::uint8_t outThree[5] = {3, 0x11, 0x22, 0x33, 0x44};
-        const std::uint8_t outOne[9] = {1, 1, 2, 3, 4, 5, 6, 7, 8};
-        Check(other->WriteReport(outThree, sizeof outThree, written) && written == sizeof outThree &&
-                  other->WriteReport(outOne, sizeof outOne, written) && written == sizeof outOne,
-              "output reports 3 (4 bytes) and 1 (8 bytes) written");
-        WaitUntil([&] { return numbered.OutputReportCount() >= 2; });
-        std::lock_guard lock(outputsMutex);
-        Check(outputs.size() == 2 && outputs[0] == std::vector<std::uint8_t>(outThree, outThree + 5) &&
-                  outputs[1] == std::vector<std::uint8_t>(outOne, outOne + 9),
-              "the device gets them id byte first, as written" +
-                  (outputs.empty() ? std::string() : ": " + Hex(outputs[0].data(), outputs[0].size())));
-    }
+    if (THidDevice* other = program.NumberedDevice)
+        CheckNumberedReports(program, other, numbered, outputsMutex, outputs);
     numbered.Destroy();
     PumpUntil([&] { return program.NumberedUnplugs > 0; });
     Check(program.NumberedUnplugs == 1 && program.StationDevice == device,
           "numbered device unplugged, the station untouched");
+}
 
-    // ---- unplug (UHID_DESTROY) and replug ------------------------------------------------------------------
+// UHID_DESTROY while streaming reaches the unplug handler; plugged in again, the station is a new
+// device whose readings arrive.
+void CheckUnplugAndReplug(TProgramSide& program, simulator::TUhidStation& station, hidplatform::LinuxPlatform& platform,
+                          std::uint32_t firstInstance)
+{
     Check(program.Command(1), "command 1 again: streaming");
     const std::size_t beforeUnplug = program.Received.size();
     PumpUntil([&] { return program.Received.size() >= beforeUnplug + 3; });
     const int errorsBefore = program.DataErrors;
-    phase = Clock::now();
+    auto phase = Clock::now();
     station.Unplug();
     PumpUntil([&] { return program.StationUnplugs > 0; });
     Check(program.StationUnplugs == 1 && program.StationDevice == nullptr,
@@ -469,11 +456,42 @@ int main(int argc, char** argv)
         delete program.StationDevice;
         program.StationDevice = nullptr;
     }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc > 1 && std::strcmp(argv[1], "--without-udev") == 0)
+        return WithoutUdev(argc, argv);
+    if (argc > 1 && std::strcmp(argv[1], "--unprivileged") == 0)
+        return Unprivileged(argc, argv);
+
+    const auto started = Clock::now();
+    std::printf("uhid station end to end: \"%s\" on /dev/uhid, controller over the Linux backend\n", StationName);
+    simulator::TUhidStation station(StationSeed, StationClock);
+    const simulator::THistoryMemory memory =
+        station.WithModel([](simulator::TStationModel& model) { return SetUpStation(model); });
+    station.RecordSentReports(true);
+    if (!PlugStationFirst(station))
+        return 1;
+    CheckChild("--without-udev", true, "without libudev: the controller is inert, nothing crashed");
+
+    QCoreApplication app(argc, argv);
+    hidplatform::LinuxPlatform platform;
+    TProgramSide program;
+    program.Create(platform);
+    CheckControllerLoaded(*program.Controller, platform.MonitorActive());
+    THidDevice* device = CheckFoundAtStart(program, station);
+    if (device == nullptr)
+        return 1;
+    const std::uint32_t firstInstance = device->PnPInfo().DeviceInstance;
+    CheckChild("--unprivileged", false, "without access rights: identified through sysfs, ReadWriteGranted false");
+    CheckReadingsAndSetting(program, station, device);
+    CheckDownload(program, station, device, memory);
+    CheckNumberedDevice(program, device);
+    CheckUnplugAndReplug(program, station, platform, firstInstance);
     station.Unplug();
     program.Controller.reset();
-
-    std::printf("uhid station end to end: %s in %s s\n",
-                Failures == 0 ? "all checks hold" : (std::to_string(Failures) + " check(s) failed").c_str(),
-                Fixed(Seconds(started)).c_str());
-    return Failures == 0 ? 0 : 1;
+    return Verdict("uhid station end to end", " in " + Fixed(Seconds(started)) + " s");
 }

@@ -133,8 +133,5 @@ int main(int argc, char** argv)
           "the station was told to be quiet");
     station.Unplug();
 
-    std::printf("uhid window end to end: %s in %s s\n",
-                Failures == 0 ? "all checks hold" : (std::to_string(Failures) + " check(s) failed").c_str(),
-                Fixed(Seconds(started)).c_str());
-    return Failures == 0 ? 0 : 1;
+    return Verdict("uhid window end to end", " in " + Fixed(Seconds(started)) + " s");
 }

@@ -72,53 +72,10 @@ ssize_t ReadWithin(int fd, std::uint8_t* buffer, std::size_t size, int timeoutMs
     return ::poll(&pfd, 1, timeoutMs) > 0 ? ::read(fd, buffer, size) : -1;
 }
 
-} // namespace
-
-int main()
+// Reports both ways: the station's 64 bytes read from hidraw without an id byte; id byte 0 and 64
+// bytes written to hidraw reach the station as the 64 bytes alone. The output report written.
+std::vector<std::uint8_t> CheckReports(int fd, int gadgetFd)
 {
-    std::printf("USB gadget probe: %04x:%04x \"%s\" through dummy_hcd\n", StationVendor, StationProduct, StationName);
-    TUdev lib;
-    bool udevLoaded = lib.Load();
-    Check(udevLoaded, "libudev.so.1 loaded at run time");
-    udev* context = udevLoaded ? lib.New() : nullptr;
-    udev_monitor* monitor = context ? lib.Monitor(context, "kernel") : nullptr;
-
-    TUsbGadget gadget;
-    Check(gadget.Create(), "configfs HID gadget created");
-    Check(gadget.Plug(), "gadget bound to the dummy USB device controller (plugged in)");
-    std::string hidraw = FindHidraw();
-    Check(!hidraw.empty(), "hidraw node appeared: /dev/" + (hidraw.empty() ? std::string("?") : hidraw));
-    if (hidraw.empty())
-        return 1;
-    std::string devnode = "/dev/" + hidraw;
-
-    std::vector<std::string> chain = ShowParentChain(hidraw);
-    Check(std::find(chain.begin(), chain.end(), "usb") != chain.end(), "a USB device is among the ancestors");
-    char hidPath[PATH_MAX] = "";
-    ::realpath(("/sys/class/hidraw/" + hidraw + "/device").c_str(), hidPath);
-    auto uevent = ReadFile(std::string(hidPath) + "/uevent").value_or("");
-    std::istringstream lines(uevent);
-    for (std::string line; std::getline(lines, line);)
-        Info("  uevent " + line);
-
-    TUsbView first;
-    if (context) {
-        first = ShowUdevView(lib, context, devnode);
-        Check(first.Product == StationName, std::string("USB product attribute is ") + StationName + " (UTF-8)");
-        Check(first.HidNameProp == StationName, "without a manufacturer string HID_NAME is the product alone");
-        auto events = lib.Drain(monitor, "add " + devnode);
-        Info("\"kernel\" monitor events: " + Join(events));
-        Check(!events.empty() && events.back() == "add " + devnode, "\"kernel\" monitor reports add " + devnode);
-    }
-
-    int fd = OpenWhenPresent(devnode);
-    Check(fd >= 0, "open " + devnode + " read-write");
-    int gadgetFd = OpenWhenPresent("/dev/hidg0");
-    Check(gadgetFd >= 0, "open /dev/hidg0 (the station's side)");
-    if (fd < 0 || gadgetFd < 0)
-        return 1;
-
-    // Input: the station sends 64 bytes; hidraw reads them without an id byte.
     std::uint8_t input[ReportSize];
     for (std::size_t i = 0; i < ReportSize; ++i)
         input[i] = static_cast<std::uint8_t>(i * 5 + 2);
@@ -131,62 +88,79 @@ int main()
     Check(got == static_cast<ssize_t>(ReportSize) && std::memcmp(buffer, input, ReportSize) == 0,
           "input report read from hidraw: 64 bytes, no id byte, as sent");
 
-    // Output: id byte 0 and 64 bytes written to hidraw; the station receives the 64 bytes alone.
-    std::uint8_t output[ReportSize + 1];
+    std::vector<std::uint8_t> output(ReportSize + 1);
     output[0] = 0;
     for (std::size_t i = 0; i < ReportSize; ++i)
         output[i + 1] = static_cast<std::uint8_t>(250 - i);
-    ssize_t written = ::write(fd, output, sizeof output);
-    Check(written == static_cast<ssize_t>(sizeof output), "write of id byte + 64 bytes to hidraw returns 65");
+    const ssize_t written = ::write(fd, output.data(), output.size());
+    Check(written == static_cast<ssize_t>(output.size()), "write of id byte + 64 bytes to hidraw returns 65");
     got = ReadWithin(gadgetFd, buffer, sizeof buffer, EventDeadlineMs);
     Info("/dev/hidg0 read gave " + std::to_string(got) + " bytes" +
          (got > 0 ? ": " + Hex(buffer, std::min<std::size_t>(static_cast<std::size_t>(got), 8)) + " ..." : ""));
-    Check(got == static_cast<ssize_t>(ReportSize) && std::memcmp(buffer, output + 1, ReportSize) == 0,
+    Check(got == static_cast<ssize_t>(ReportSize) && std::memcmp(buffer, output.data() + 1, ReportSize) == 0,
           "output report reaches the station as 64 bytes, id byte dropped");
+    return output;
+}
 
-    // Unplug while the node is open.
-    Check(gadget.Unplug(), "gadget unbound (unplugged)");
-    pollfd pfd{fd, POLLIN, 0};
-    int ready = ::poll(&pfd, 1, EventDeadlineMs);
-    Info("poll after unplug: " + std::to_string(ready) + ", revents" + (pfd.revents & POLLIN ? " POLLIN" : "") +
-         (pfd.revents & POLLHUP ? " POLLHUP" : "") + (pfd.revents & POLLERR ? " POLLERR" : ""));
-    Check(ready == 1 && (pfd.revents & (POLLHUP | POLLERR)), "poll reports POLLHUP/POLLERR once the device is gone");
-    errno = 0;
-    got = ::read(fd, buffer, sizeof buffer);
-    Info("read after unplug: " + std::to_string(got) + (got < 0 ? ", " + ErrorText(errno) : ""));
-    errno = 0;
-    written = ::write(fd, output, sizeof output);
-    Info("write after unplug: " + std::to_string(written) + (written < 0 ? ", " + ErrorText(errno) : ""));
-    Check(got < 0 && written < 0, "read and write fail after unplug");
-    ::close(fd);
-    ::close(gadgetFd);
-    WaitUntil([&] { return !Exists(devnode); });
-    Check(!Exists(devnode), devnode + " removed by devtmpfs");
-    if (monitor) {
-        auto events = lib.Drain(monitor, "remove " + devnode);
-        Info("\"kernel\" monitor events: " + Join(events));
-        Check(!events.empty() && events.back() == "remove " + devnode, "\"kernel\" monitor reports remove " + devnode);
-    }
-
-    // Plugged in again with a manufacturer string: HID_NAME joins both, the product attribute stays.
+// Plugged in again with a manufacturer string: HID_NAME joins both, the product attribute stays.
+void CheckManufacturerReplug(TUsbGadget& gadget, TUdevStart& udev, const TUsbView& first)
+{
     const std::string manufacturer = "Метео";
     Check(gadget.SetManufacturer(manufacturer) && gadget.Plug(), "plugged in again with manufacturer " + manufacturer);
-    std::string again = FindHidraw();
+    const std::string again = FindHidraw();
     Check(!again.empty(), "hidraw node appeared again: /dev/" + again);
-    if (!again.empty() && context) {
-        TUsbView second = ShowUdevView(lib, context, "/dev/" + again);
+    if (!again.empty() && udev.Context) {
+        const TUsbView second = ShowUdevView(udev.Lib, udev.Context, "/dev/" + again);
         Check(second.HidName != first.HidName, "new HID sequence number: " + first.HidName + " then " + second.HidName);
         Check(second.HidNameProp == manufacturer + " " + StationName,
               "HID_NAME is \"manufacturer product\": " + second.HidNameProp);
         Check(second.Product == StationName, "USB product attribute is still the product alone");
     }
     gadget.Unplug();
+}
 
-    if (monitor)
-        lib.MonitorUnref(monitor);
-    if (context)
-        lib.Unref(context);
-    std::printf("USB gadget probe: %s\n",
-                Failures == 0 ? "all checks hold" : (std::to_string(Failures) + " check(s) failed").c_str());
-    return Failures == 0 ? 0 : 1;
+} // namespace
+
+int main()
+{
+    std::printf("USB gadget probe: %04x:%04x \"%s\" through dummy_hcd\n", StationVendor, StationProduct, StationName);
+    TUdevStart udev;
+
+    TUsbGadget gadget;
+    Check(gadget.Create(), "configfs HID gadget created");
+    Check(gadget.Plug(), "gadget bound to the dummy USB device controller (plugged in)");
+    const std::string hidraw = CheckHidrawNode();
+    if (hidraw.empty())
+        return 1;
+    const std::string devnode = "/dev/" + hidraw;
+    const std::vector<std::string> chain = ShowParentChain(hidraw);
+    Check(std::find(chain.begin(), chain.end(), "usb") != chain.end(), "a USB device is among the ancestors");
+    ShowUevent(HidDeviceFolder(hidraw));
+
+    TUsbView first;
+    if (udev.Context) {
+        first = ShowUdevView(udev.Lib, udev.Context, devnode);
+        Check(first.Product == StationName, std::string("USB product attribute is ") + StationName + " (UTF-8)");
+        Check(first.HidNameProp == StationName, "without a manufacturer string HID_NAME is the product alone");
+        const auto events = udev.Lib.Drain(udev.KernelMonitor, "add " + devnode);
+        Info("\"kernel\" monitor events: " + Join(events));
+        Check(!events.empty() && events.back() == "add " + devnode, "\"kernel\" monitor reports add " + devnode);
+    }
+
+    const int fd = OpenWhenPresent(devnode);
+    Check(fd >= 0, "open " + devnode + " read-write");
+    const int gadgetFd = OpenWhenPresent("/dev/hidg0");
+    Check(gadgetFd >= 0, "open /dev/hidg0 (the station's side)");
+    if (fd < 0 || gadgetFd < 0)
+        return 1;
+    const std::vector<std::uint8_t> output = CheckReports(fd, gadgetFd);
+
+    // Unplugged while the node is open.
+    Check(gadget.Unplug(), "gadget unbound (unplugged)");
+    CheckOpenNodeAfterUnplug(fd, output.data(), output.size());
+    ::close(fd);
+    ::close(gadgetFd);
+    CheckNodeRemoved(udev, devnode);
+    CheckManufacturerReplug(gadget, udev, first);
+    return Verdict("USB gadget probe");
 }

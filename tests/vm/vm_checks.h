@@ -5,9 +5,11 @@
 
 #include "tests/vm/probe_common.h"
 
+#include "hid/device_controller.h"
 #include "hid/hid_device.h"
 #include "hid/platform/hid_platform.h"
-#include "station/protocol/station_identity.h"
+#include "protocol/station_identity.h"
+#include "simulator/station_model.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -134,6 +136,27 @@ inline void CheckStationIdentity(THidDevice& device, std::uint16_t version, cons
               std::to_string(caps.OutputReportByteLength) + " from the descriptor");
     Check(device.CheckedOut() && device.ReadWriteGranted() && device.ReadThread() != nullptr,
           "checked out, read-write, read thread running");
+}
+
+// The stand-in station of the end-to-end probes: seed 11, its clock at 14.05.2016 12:00, plausible
+// history up to the hour before, a quick readings stream and a block every 4 ms. hidraw keeps 64
+// reports per reader; blocks sent as fast as the transport takes them would outrun a reader that
+// hands each one to the main thread. Returns its history memory.
+inline constexpr std::uint32_t StationSeed = 11;
+inline const simulator::TStationDateTime StationClock{2016, 5, 14, 12, 0, 0};
+inline simulator::THistoryMemory SetUpStation(simulator::TStationModel& model)
+{
+    model.FillPlausibleHistory(90, {2016, 5, 14, 11, 0, 0}, 5);
+    model.SetStreamInterval(std::chrono::milliseconds(40));
+    model.SetBlockInterval(std::chrono::milliseconds(4));
+    return model.HistoryMemory();
+}
+
+// The controller of a probe has bound the Linux backend, whose udev monitor runs.
+inline void CheckControllerLoaded(THidDeviceController& controller, bool monitorActive)
+{
+    Check(controller.HidLibraryLoaded(), "controller loaded the Linux backend (libudev.so.1)");
+    Check(monitorActive, "udev monitor active (\"kernel\" source, no udevd here)");
 }
 
 inline void Pump(int ms)

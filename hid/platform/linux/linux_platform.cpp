@@ -90,14 +90,10 @@ LinuxPlatform::LinuxPlatform(std::string udevLibrary, std::string sysRoot)
 LinuxPlatform::~LinuxPlatform()
 {
     Unload();
-    std::lock_guard lock(HandlesMutex);
-    for (auto& [handle, device] : Handles)
+    for (const std::shared_ptr<OpenDevice>& device : Handles.TakeAll())
         if (device->Reader)
             device->Reader->Close();
-    Handles.clear();
-    for (const void* data : LivePreparsedData)
-        delete static_cast<const PreparsedBlock*>(data);
-    LivePreparsedData.clear();
+    Handles.ReleaseAllPreparsed([](PreparsedData data) { delete static_cast<const PreparsedBlock*>(data); });
 }
 
 bool LinuxPlatform::Load()
@@ -255,34 +251,22 @@ Handle LinuxPlatform::AdoptDescriptorForTests(int fd, bool numberedReports)
 
 Handle LinuxPlatform::Register(std::shared_ptr<OpenDevice> device)
 {
-    std::lock_guard lock(HandlesMutex);
-    const Handle handle = NextHandle++;
-    Handles.emplace(handle, std::move(device));
-    return handle;
+    return Handles.Add(std::move(device));
 }
 
 std::shared_ptr<LinuxPlatform::OpenDevice> LinuxPlatform::Find(Handle handle)
 {
-    std::lock_guard lock(HandlesMutex);
-    const auto it = Handles.find(handle);
-    if (it == Handles.end()) {
+    std::shared_ptr<OpenDevice> device = Handles.Find(handle);
+    if (!device)
         SetLastError(EBADF);
-        return nullptr;
-    }
-    return it->second;
+    return device;
 }
 
 void LinuxPlatform::Close(Handle handle)
 {
-    std::shared_ptr<OpenDevice> device;
-    {
-        std::lock_guard lock(HandlesMutex);
-        const auto it = Handles.find(handle);
-        if (it == Handles.end())
-            return;
-        device = std::move(it->second);
-        Handles.erase(it);
-    }
+    const std::shared_ptr<OpenDevice> device = Handles.Take(handle);
+    if (!device)
+        return;
     // A reader waiting on the handle wakes with no data; it still holds the device, so the
     // descriptor is closed only when it lets go.
     if (device->Reader)
@@ -326,29 +310,24 @@ bool LinuxPlatform::GetPreparsedData(Handle handle, PreparsedData& out)
     block->Value.InputReportByteLength = device->Layout.InputReportByteLength;
     block->Value.OutputReportByteLength = device->Layout.OutputReportByteLength;
     block->Value.FeatureReportByteLength = device->Layout.FeatureReportByteLength;
-    std::lock_guard lock(HandlesMutex);
-    LivePreparsedData.insert(block);
+    Handles.AddPreparsed(block);
     out = block;
     return true;
 }
 
 void LinuxPlatform::FreePreparsedData(PreparsedData data)
 {
-    std::lock_guard lock(HandlesMutex);
     // Only what this backend handed out, and only once.
-    if (LivePreparsedData.erase(data) != 0)
-        delete static_cast<const PreparsedBlock*>(data);
+    Handles.ReleasePreparsed(data, [](PreparsedData live) { delete static_cast<const PreparsedBlock*>(live); });
 }
 
 bool LinuxPlatform::GetCaps(PreparsedData data, Caps& out)
 {
-    std::lock_guard lock(HandlesMutex);
-    if (LivePreparsedData.count(data) == 0) {
-        SetLastError(EINVAL);
-        return false;
-    }
-    out = static_cast<const PreparsedBlock*>(data)->Value;
-    return true;
+    if (Handles.UsePreparsed(data,
+                             [&out](PreparsedData live) { out = static_cast<const PreparsedBlock*>(live)->Value; }))
+        return true;
+    SetLastError(EINVAL);
+    return false;
 }
 
 bool LinuxPlatform::Write(Handle handle, const std::uint8_t* buffer, std::size_t length, std::uint32_t& written)

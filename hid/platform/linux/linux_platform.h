@@ -3,14 +3,12 @@
 // reports.
 #pragma once
 
+#include "hid/platform/handle_table.h"
 #include "hid/platform/hid_platform.h"
 #include "hid/platform/linux/udev_library.h"
 
 #include <memory>
-#include <mutex>
-#include <set>
 #include <string>
-#include <unordered_map>
 
 class QSocketNotifier;
 
@@ -79,10 +77,7 @@ private:
     std::unique_ptr<QSocketNotifier> MonitorNotifier;
     std::function<void()> ChangeHandler;
 
-    std::mutex HandlesMutex;
-    std::unordered_map<Handle, std::shared_ptr<OpenDevice>> Handles;
-    Handle NextHandle = 1;
-    std::set<const void*> LivePreparsedData;
+    THandleTable<OpenDevice> Handles;
 };
 
 } // namespace hidplatform

@@ -180,12 +180,9 @@ WindowsPlatform::WindowsPlatform(std::string setupLibrary, std::string hidLibrar
 
 WindowsPlatform::~WindowsPlatform()
 {
-    std::vector<std::shared_ptr<OpenDevice>> devices;
+    std::vector<std::shared_ptr<OpenDevice>> devices = Handles.TakeAll();
     {
-        std::lock_guard lock(HandlesMutex);
-        for (auto& [handle, device] : Handles)
-            devices.push_back(std::move(device));
-        Handles.clear();
+        std::lock_guard lock(ReadsMutex);
         // A reader still waiting wakes to a closed handle; the system may still write into the
         // record of its read, so that record is kept for the rest of the run.
         for (auto& [thread, read] : OutstandingReads) {
@@ -193,11 +190,11 @@ WindowsPlatform::~WindowsPlatform()
             new std::shared_ptr<OpenDevice>(std::move(read.Device));
         }
         OutstandingReads.clear();
-        if (Hid.HidLibraryLoaded())
-            for (PreparsedData data : LivePreparsedData)
-                Hid.FreePreparsedData(static_cast<PHIDP_PREPARSED_DATA>(const_cast<void*>(data)));
-        LivePreparsedData.clear();
     }
+    Handles.ReleaseAllPreparsed([this](PreparsedData data) {
+        if (Hid.HidLibraryLoaded())
+            Hid.FreePreparsedData(static_cast<PHIDP_PREPARSED_DATA>(const_cast<void*>(data)));
+    });
     for (const auto& device : devices) {
         device->Closed = true;
         device->Wake();
@@ -309,21 +306,15 @@ Handle WindowsPlatform::Open(const std::string& path, Access access)
     auto device = std::make_shared<OpenDevice>();
     device->File = file;
     device->Mode = access;
-    std::lock_guard lock(HandlesMutex);
-    const Handle handle = NextHandle++;
-    Handles.emplace(handle, std::move(device));
-    return handle;
+    return Handles.Add(std::move(device));
 }
 
 std::shared_ptr<WindowsPlatform::OpenDevice> WindowsPlatform::Find(Handle handle)
 {
-    std::lock_guard lock(HandlesMutex);
-    const auto it = Handles.find(handle);
-    if (it == Handles.end()) {
+    std::shared_ptr<OpenDevice> device = Handles.Find(handle);
+    if (!device)
         SetError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    return it->second;
+    return device;
 }
 
 std::shared_ptr<WindowsPlatform::OpenDevice> WindowsPlatform::FindForQuery(Handle handle)
@@ -338,7 +329,7 @@ std::shared_ptr<WindowsPlatform::OpenDevice> WindowsPlatform::FindForQuery(Handl
 std::shared_ptr<WindowsPlatform::OpenDevice> WindowsPlatform::FindForReader(Handle handle)
 {
     {
-        std::lock_guard lock(HandlesMutex);
+        std::lock_guard lock(ReadsMutex);
         const auto it = OutstandingReads.find(GetCurrentThreadId());
         if (it != OutstandingReads.end() && it->second.Id == handle)
             return it->second.Device;
@@ -349,7 +340,7 @@ std::shared_ptr<WindowsPlatform::OpenDevice> WindowsPlatform::FindForReader(Hand
 void WindowsPlatform::SetOutstandingRead(OutstandingRead read)
 {
     std::shared_ptr<OpenDevice> released; // let go of outside the lock: it may close the handle
-    std::lock_guard lock(HandlesMutex);
+    std::lock_guard lock(ReadsMutex);
     if (read.Device) {
         OutstandingReads[GetCurrentThreadId()] = std::move(read);
     } else {
@@ -363,15 +354,9 @@ void WindowsPlatform::SetOutstandingRead(OutstandingRead read)
 
 void WindowsPlatform::Close(Handle handle)
 {
-    std::shared_ptr<OpenDevice> device;
-    {
-        std::lock_guard lock(HandlesMutex);
-        const auto it = Handles.find(handle);
-        if (it == Handles.end())
-            return;
-        device = std::move(it->second);
-        Handles.erase(it);
-    }
+    const std::shared_ptr<OpenDevice> device = Handles.Take(handle);
+    if (!device)
+        return;
     // A reader waiting on the handle wakes and ends its read; it holds the device until then, so
     // the system handle is closed when it lets go.
     device->Closed = true;
@@ -422,36 +407,41 @@ bool WindowsPlatform::GetPreparsedData(Handle handle, PreparsedData& out)
         KeepLastError();
         return false;
     }
-    std::lock_guard lock(HandlesMutex);
-    LivePreparsedData.insert(data);
+    Handles.AddPreparsed(data);
     out = data;
     return true;
 }
 
 void WindowsPlatform::FreePreparsedData(PreparsedData data)
 {
-    std::lock_guard lock(HandlesMutex);
     // Only what this backend handed out, and only once.
-    if (LivePreparsedData.erase(data) != 0 && Hid.HidLibraryLoaded())
-        Hid.FreePreparsedData(static_cast<PHIDP_PREPARSED_DATA>(const_cast<void*>(data)));
+    Handles.ReleasePreparsed(data, [this](PreparsedData live) {
+        if (Hid.HidLibraryLoaded())
+            Hid.FreePreparsedData(static_cast<PHIDP_PREPARSED_DATA>(const_cast<void*>(live)));
+    });
 }
 
 bool WindowsPlatform::GetCaps(PreparsedData data, Caps& out)
 {
-    std::lock_guard lock(HandlesMutex);
-    if (LivePreparsedData.count(data) == 0 || !Hid.HidLibraryLoaded()) {
-        SetError(ERROR_INVALID_PARAMETER);
+    DWORD error = ERROR_INVALID_PARAMETER;
+    Handles.UsePreparsed(data, [&](PreparsedData live) {
+        if (!Hid.HidLibraryLoaded())
+            return;
+        HIDP_CAPS caps{};
+        static_assert(sizeof caps == 64);
+        if (Hid.GetCaps(static_cast<PHIDP_PREPARSED_DATA>(const_cast<void*>(live)), &caps) != HIDP_STATUS_SUCCESS) {
+            error = ERROR_INVALID_DATA;
+            return;
+        }
+        out.InputReportByteLength = caps.InputReportByteLength;
+        out.OutputReportByteLength = caps.OutputReportByteLength;
+        out.FeatureReportByteLength = caps.FeatureReportByteLength;
+        error = ERROR_SUCCESS;
+    });
+    if (error != ERROR_SUCCESS) {
+        SetError(error);
         return false;
     }
-    HIDP_CAPS caps{};
-    static_assert(sizeof caps == 64);
-    if (Hid.GetCaps(static_cast<PHIDP_PREPARSED_DATA>(const_cast<void*>(data)), &caps) != HIDP_STATUS_SUCCESS) {
-        SetError(ERROR_INVALID_DATA);
-        return false;
-    }
-    out.InputReportByteLength = caps.InputReportByteLength;
-    out.OutputReportByteLength = caps.OutputReportByteLength;
-    out.FeatureReportByteLength = caps.FeatureReportByteLength;
     return true;
 }
 

@@ -4,12 +4,12 @@
 // notices. Reports are framed with their id byte by the system already.
 #pragma once
 
+#include "hid/platform/handle_table.h"
 #include "hid/platform/hid_platform.h"
 #include "hid/platform/windows/hid_library.h"
 
 #include <memory>
 #include <mutex>
-#include <set>
 #include <string>
 #include <unordered_map>
 
@@ -85,11 +85,9 @@ private:
     };
     void SetOutstandingRead(OutstandingRead read);
 
-    std::mutex HandlesMutex;
-    std::unordered_map<Handle, std::shared_ptr<OpenDevice>> Handles;
+    THandleTable<OpenDevice> Handles;
+    std::mutex ReadsMutex;
     std::unordered_map<DWORD, OutstandingRead> OutstandingReads; // by thread id
-    Handle NextHandle = 1;
-    std::set<PreparsedData> LivePreparsedData;
 };
 
 } // namespace hidplatform

@@ -1,0 +1,210 @@
+#include "os/atomic_file.h"
+
+#include "base/system_reason.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace os {
+
+namespace {
+
+// An open file descriptor, closed with its owner.
+class TFileDescriptor
+{
+public:
+    explicit TFileDescriptor(int fd)
+        : Fd(fd)
+    {
+    }
+    ~TFileDescriptor()
+    {
+        if (Fd >= 0)
+            ::close(Fd);
+    }
+    TFileDescriptor(const TFileDescriptor&) = delete;
+    TFileDescriptor& operator=(const TFileDescriptor&) = delete;
+    int Get() const { return Fd; }
+    int Release()
+    {
+        const int fd = Fd;
+        Fd = -1;
+        return fd;
+    }
+
+private:
+    int Fd;
+};
+
+// The reasons a read meets in practice; the rest as a save gives them.
+QString ReadReason(int error)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("нет прав на чтение");
+    case EISDIR:
+        return QStringLiteral("на его месте папка, а не файл");
+    default:
+        return base::SystemReason(error);
+    }
+}
+
+// Temporary files of a replacement are named ".<target>.<pid>-<n>.tmp" beside the target.
+QByteArray TemporaryPrefix(const QFileInfo& info)
+{
+    return QFile::encodeName(QStringLiteral(".") + info.fileName() + QStringLiteral("."));
+}
+
+// Removes the temporaries that earlier replacements of the same target left behind when their
+// program was killed or lost power before the rename. A live writer holds a lock on its
+// temporary from creation to rename, so a temporary whose lock can be taken has no owner.
+void RemoveStaleTemporaries(const QByteArray& folder, const QByteArray& prefix)
+{
+    DIR* dir = ::opendir(folder.constData());
+    if (dir == nullptr)
+        return;
+    const int dirFd = ::dirfd(dir);
+    static constexpr char Suffix[] = ".tmp";
+    constexpr std::size_t SuffixLength = sizeof Suffix - 1;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::size_t length = std::strlen(entry->d_name);
+        if (length <= static_cast<std::size_t>(prefix.size()) + SuffixLength ||
+            std::strncmp(entry->d_name, prefix.constData(), static_cast<std::size_t>(prefix.size())) != 0 ||
+            std::strcmp(entry->d_name + length - SuffixLength, Suffix) != 0)
+            continue;
+        const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        TFileDescriptor descriptor(fd);
+        struct stat opened;
+        if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0)
+            continue;
+        // Only the file that was locked: the name may have been taken over meanwhile.
+        struct stat named;
+        if (::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == opened.st_dev &&
+            named.st_ino == opened.st_ino)
+            ::unlinkat(dirFd, entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
+// Makes a finished rename survive a power loss; where the folder cannot be synced the file
+// system gives no such promise anyway.
+void SyncFolder(const QByteArray& folder)
+{
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+TFileStart ReadFileStart(const QString& path, qsizetype limit)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {errno == ENOENT ? TFileReadOutcome::Missing : TFileReadOutcome::Failed, {}, ReadReason(errno)};
+    TFileDescriptor descriptor(fd);
+    QByteArray text(limit, Qt::Uninitialized);
+    qsizetype used = 0;
+    while (used < text.size()) {
+        const ssize_t got = ::read(fd, text.data() + used, static_cast<std::size_t>(text.size() - used));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return {TFileReadOutcome::Failed, {}, ReadReason(errno)};
+        }
+        if (got == 0)
+            break;
+        used += got;
+    }
+    text.truncate(used);
+    return {TFileReadOutcome::Read, text, {}};
+}
+
+void ReplaceFileAtomically(const QString& path, const QByteArray& bytes)
+{
+    const QFileInfo info(path);
+    const QString shown = ShownFileName(path);
+    const QByteArray target = QFile::encodeName(info.absoluteFilePath());
+    const QByteArray folder = QFile::encodeName(info.absolutePath());
+    const QByteArray prefix = TemporaryPrefix(info);
+    auto fail = [&shown](const QString& what, int error) {
+        throw EFileError(
+            QStringLiteral("Не удалось записать файл «%1»: %2%3").arg(shown, what, base::SystemReason(error)));
+    };
+
+    // First, so that a full disk gets back the room a killed save took.
+    RemoveStaleTemporaries(folder, prefix);
+
+    // A hidden name beside the target, so the rename stays within one file system. The lock
+    // marks the temporary as in use for the clean-up of other runs; one that was cleaned up
+    // between its creation and the lock (no links left) is given up for a new one.
+    static unsigned counter = 0;
+    QByteArray temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary =
+            folder + '/' + prefix + QByteArray::number(::getpid()) + '-' + QByteArray::number(++counter) + ".tmp";
+        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno != EEXIST)
+                fail(QStringLiteral("временный файл не создаётся: "), errno);
+            continue;
+        }
+        struct stat created;
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &created) != 0 || created.st_nlink == 0) {
+            ::close(fd);
+            fd = -1;
+        }
+    }
+    if (fd < 0)
+        fail(QStringLiteral("временный файл не создаётся: "), EEXIST);
+
+    TFileDescriptor descriptor(fd);
+    auto failAndRemove = [&](const QString& what, int error) {
+        ::unlink(temporary.constData());
+        ::close(descriptor.Release());
+        fail(what, error);
+    };
+
+    struct stat old;
+    if (::stat(target.constData(), &old) == 0 && S_ISREG(old.st_mode))
+        ::fchmod(fd, old.st_mode & 07777);
+
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, static_cast<std::size_t>(left));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            failAndRemove({}, errno);
+        }
+        data += written;
+        left -= written;
+    }
+    // Whole on disk before it takes the target's name: after a crash the name holds the old
+    // file or the new one, never a part.
+    if (::fsync(fd) != 0)
+        failAndRemove({}, errno);
+    if (::rename(temporary.constData(), target.constData()) != 0)
+        failAndRemove(QStringLiteral("не удаётся заменить его: "), errno);
+    // The data were synced above, so a late error of the close loses nothing; the close also
+    // ends the lock.
+    ::close(descriptor.Release());
+    SyncFolder(folder);
+}
+
+} // namespace os

@@ -1,0 +1,17 @@
+// The program keeps its files in its current directory, which must be the user's data folder for
+// the program: $XDG_DATA_HOME/meteostation on Linux, %LOCALAPPDATA%\meteostation on Windows. On Linux
+// the launcher starts the program there; Windows starts programs in their own folder, so there the
+// program enters the folder itself.
+#pragma once
+
+#include <QString>
+
+namespace os {
+
+QString ProgramDataFolder();
+
+// Makes the current directory the program's data folder where the system does not do that; false,
+// with the reason for the user, when the folder cannot be made or entered.
+bool EnterDataFolder(QString& problem);
+
+} // namespace os

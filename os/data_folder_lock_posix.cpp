@@ -1,0 +1,85 @@
+#include "os/data_folder_lock.h"
+
+#include <QDir>
+#include <QFile>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <string>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace os {
+
+namespace {
+
+// The holder writes its process id into the file once it has the lock; a reader finds it there
+// while the lock is held.
+std::int64_t ReadProcessId(int fd)
+{
+    char text[32] = {};
+    const ssize_t got = ::pread(fd, text, sizeof text - 1, 0);
+    if (got <= 0)
+        return 0;
+    char* end = nullptr;
+    const long long id = std::strtoll(text, &end, 10);
+    return end != text && id > 0 ? id : 0;
+}
+
+// Whether `fd` is still the file named `path`: a program that was closing may have removed it
+// between our open and our lock.
+bool StillNamed(int fd, const QByteArray& path)
+{
+    struct stat opened;
+    struct stat named;
+    return ::fstat(fd, &opened) == 0 && opened.st_nlink > 0 && ::stat(path.constData(), &named) == 0 &&
+        opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
+} // namespace
+
+TDataFolderLock::TDataFolderLock(const QString& folder)
+    : FFolder(QDir(folder).absolutePath())
+{
+    const QByteArray path = QFile::encodeName(QDir(FFolder).filePath(DataFolderLockName));
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+        // Someone else's lock file in a shared folder can still be locked through a reading handle.
+        if (fd < 0 && (errno == EACCES || errno == EPERM))
+            fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0)
+            return; // Unavailable
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EWOULDBLOCK) {
+                FState = TState::HeldElsewhere;
+                FHolder = ReadProcessId(fd);
+            }
+            ::close(fd);
+            return;
+        }
+        if (!StillNamed(fd, path)) {
+            ::close(fd);
+            continue;
+        }
+        // Ours: left by a program that ended (however it ended), or new.
+        const std::string id = std::to_string(::getpid()) + '\n';
+        if (::ftruncate(fd, 0) == 0) {
+            [[maybe_unused]] const ssize_t written = ::pwrite(fd, id.data(), id.size(), 0);
+        }
+        Fd = fd;
+        FState = TState::Taken;
+        return;
+    }
+}
+
+TDataFolderLock::~TDataFolderLock()
+{
+    if (Fd < 0)
+        return;
+    // Removed while still locked, so no other start can take a file that is about to go.
+    ::unlink(QFile::encodeName(QDir(FFolder).filePath(DataFolderLockName)).constData());
+    ::close(static_cast<int>(Fd));
+}
+
+} // namespace os

@@ -1,0 +1,478 @@
+#include "station/archive_page.h"
+
+#include "archive/archive_csv.h"
+#include "chart/bar_series.h"
+#include "chart/chart.h"
+#include "gui/error_box.h"
+#include "gui/radio_group.h"
+#include "gui/up_down.h"
+#include "station/range_bar_series.h"
+
+#include <QBuffer>
+#include <QDateEdit>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
+#include <QSaveFile>
+#include <cmath>
+#include <stdexcept>
+
+using namespace archive;
+
+namespace {
+
+const QString LastFolderSetting = QStringLiteral("last export folder");
+const QDate EarliestDate(2000, 1, 1);
+const QDate LatestDate(2099, 12, 31);
+constexpr int UpDownCentre = 50;
+const TColor RangeColor = RGBColor(120, 160, 235);
+
+const char* const DayOfWeekNames[] = {"пн", "вт", "ср", "чт", "пт", "сб", "вс"};
+const char* const MonthShortNames[] = {"янв", "фев", "мар", "апр", "май", "июн",
+                                       "июл", "авг", "сен", "окт", "ноя", "дек"};
+
+QFont PageFont(int pixelHeight, bool bold)
+{
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(pixelHeight);
+    font.setBold(bold);
+    return font;
+}
+
+template <class T>
+T* Place(T* control, const char* name, QRect place)
+{
+    control->setObjectName(QString::fromLatin1(name));
+    control->setGeometry(place);
+    return control;
+}
+
+void WriteWithSaveFile(const QString& path, const QByteArray& bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw std::runtime_error(QStringLiteral("Не удалось записать файл «%1»: %2")
+                                     .arg(QDir::toNativeSeparators(path), file.errorString())
+                                     .toUtf8()
+                                     .toStdString());
+}
+
+} // namespace
+
+TArchivePage::TArchivePage(QWidget* parent)
+    : QWidget(parent)
+    , FToday([] { return QDate::currentDate(); })
+    , FWriter(WriteWithSaveFile)
+{
+    setObjectName(QStringLiteral("ArchivePage"));
+    CreateChart();
+
+    QuantityUpDown = Place(new gui::TUpDown(this), "QuantityUpDown", {490, 0, 110, 17});
+    QuantityUpDown->SetMin(0);
+    QuantityUpDown->SetMax(base::QuantityCount - 1);
+    QuantityUpDown->SetWrap(true);
+    connect(QuantityUpDown, &gui::TUpDown::Click, this,
+            [this] { SetQuantity(static_cast<base::TQuantity>(QuantityUpDown->Position())); });
+
+    PeriodGroup = Place(new gui::TRadioGroup(this), "PeriodGroup", {490, 22, 110, 100});
+    PeriodGroup->setTitle(QStringLiteral("Период"));
+    PeriodGroup->SetItems(
+        {QStringLiteral("день"), QStringLiteral("неделя"), QStringLiteral("месяц"), QStringLiteral("год")});
+    PeriodGroup->SetItemIndex(static_cast<int>(FKind));
+    connect(PeriodGroup, &gui::TRadioGroup::Click, this,
+            [this] { ShowPeriod(static_cast<TPeriodKind>(PeriodGroup->ItemIndex()), FAnchor); });
+
+    auto* stepLabel =
+        Place(new QLabel(QStringLiteral("Назад, вперёд"), this), "PeriodUpDownLabel", {490, 127, 110, 14});
+    stepLabel->setFont(PageFont(11, false));
+    PeriodUpDown = Place(new gui::TUpDown(this), "PeriodUpDown", {490, 142, 110, 17});
+    PeriodUpDown->SetMin(0);
+    PeriodUpDown->SetMax(2 * UpDownCentre);
+    PeriodUpDown->SetPosition(UpDownCentre);
+    connect(PeriodUpDown, &gui::TUpDown::Click, this, [this](gui::TUDBtnType button) {
+        // Re-centred after every press, so that a press is never refused at an end.
+        PeriodUpDown->SetPosition(UpDownCentre);
+        Step(button == gui::TUDBtnType::btNext ? 1 : -1);
+    });
+
+    auto* dateLabel = Place(new QLabel(QStringLiteral("Перейти к дате"), this), "DateEditLabel", {490, 166, 110, 14});
+    dateLabel->setFont(PageFont(11, false));
+    DateEdit = Place(new QDateEdit(this), "DateEdit", {490, 181, 110, 21});
+    DateEdit->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+    DateEdit->setCalendarPopup(true);
+    DateEdit->setDateRange(EarliestDate, LatestDate);
+    connect(DateEdit, &QDateEdit::dateChanged, this, [this](const QDate& date) {
+        if (!FUpdatingControls)
+            ShowPeriod(FKind, date);
+    });
+
+    ExportButton = Place(new QPushButton(QStringLiteral("Экспорт CSV…"), this), "ExportButton", {490, 222, 110, 25});
+    connect(ExportButton, &QPushButton::clicked, this, &TArchivePage::ExportCsvClick);
+    PngButton = Place(new QPushButton(QStringLiteral("Сохранить PNG…"), this), "PngButton", {490, 254, 110, 25});
+    connect(PngButton, &QPushButton::clicked, this, &TArchivePage::SavePngClick);
+
+    StatisticsLabel = Place(new QLabel(this), "StatisticsLabel", {4, 264, 482, 17});
+    HoldingsLabel = Place(new QLabel(this), "HoldingsLabel", {4, 282, 596, 17});
+    LastMergeLabel = Place(new QLabel(this), "LastMergeLabel", {4, 300, 596, 17});
+    for (QLabel* label : {StatisticsLabel, HoldingsLabel, LastMergeLabel})
+        label->setFont(PageFont(11, true));
+
+    FAnchor = FToday();
+}
+
+TArchivePage::~TArchivePage() = default;
+
+void TArchivePage::CreateChart()
+{
+    ArchiveChart = Place(new TChart(this), "ArchiveChart", {0, 0, 485, 262});
+    ArchiveChart->SetMarginLeft(2);
+    ArchiveChart->SetMarginTop(2);
+    ArchiveChart->SetMarginRight(2);
+    ArchiveChart->SetMarginBottom(2);
+    ArchiveChart->Gradient().SetVisible(true);
+    ArchiveChart->Gradient().SetEndColor(8454016);
+    ArchiveChart->Title().Font().SetName(QStringLiteral("Arial"));
+    ArchiveChart->Title().Font().SetHeight(-14);
+    ArchiveChart->Title().Font().SetColor(clBlue);
+    ArchiveChart->Title().SetText(QStringList{QString()});
+    ArchiveChart->Legend().SetVisible(false);
+    ArchiveChart->BackWall().Brush().SetColor(clWhite);
+    ArchiveChart->SetView3D(false);
+    ArchiveChart->SetBevelWidth(0);
+    for (TChartAxis* axis : {ArchiveChart->BottomAxis(), ArchiveChart->LeftAxis()}) {
+        axis->SetAutomatic(false);
+        axis->SetAutomaticMaximum(false);
+        axis->SetAutomaticMinimum(false);
+        axis->SetExactDateTime(false);
+        axis->LabelsFont().SetName(QStringLiteral("Arial"));
+        axis->LabelsFont().SetHeight(-12);
+        axis->LabelsFont().SetBold(true);
+        axis->SetMinorTickCount(0);
+        axis->SetMinorTickLength(0);
+        axis->SetTickLength(2);
+    }
+    TChartAxis* bottom = ArchiveChart->BottomAxis();
+    bottom->SetLabelsOnAxis(false);
+    bottom->SetIncrement(1);
+    // Plain numbers, so the label event can read the value back from the text.
+    bottom->SetAxisValuesFormat(QStringLiteral("0.###"));
+    ArchiveChart->OnGetAxisLabel = [this](TChartAxis* axis, TChartSeries*, int, QString& text) {
+        if (axis != ArchiveChart->BottomAxis())
+            return;
+        QString number = text;
+        number.replace(QLatin1Char(','), QLatin1Char('.'));
+        bool ok = false;
+        const double value = number.toDouble(&ok);
+        text = ok ? AxisLabel(value) : QString();
+    };
+
+    HourSeries = ArchiveChart->OwnSeries(std::make_unique<TBarSeries>());
+    RangeSeries = ArchiveChart->OwnSeries(std::make_unique<TRangeBarSeries>());
+    MeanSeries = ArchiveChart->OwnSeries(std::make_unique<TRangeBarSeries>());
+    for (TBarSeries* series :
+         {HourSeries, static_cast<TBarSeries*>(RangeSeries), static_cast<TBarSeries*>(MeanSeries)}) {
+        series->SetColorEachPoint(true);
+        series->SetShowInLegend(false);
+        series->Marks().SetVisible(false);
+    }
+    // A year has bars of a pixel or two: outlines would hide their colour. The mean is a line of
+    // its own colour across its range.
+    RangeSeries->BarPen().SetVisible(false);
+    MeanSeries->BarPen().SetVisible(false);
+}
+
+void TArchivePage::SetStore(TArchiveStore* store)
+{
+    FStore = store;
+    ShowNewest();
+}
+
+void TArchivePage::ShowNewest()
+{
+    const std::optional<THourKey> newest = FStore != nullptr ? FStore->NewestHour() : std::nullopt;
+    FAnchor = newest ? DateOfHour(*newest) : FToday();
+    Refresh();
+}
+
+void TArchivePage::SetToday(std::function<QDate()> today)
+{
+    FToday = today ? std::move(today) : [] { return QDate::currentDate(); };
+}
+
+void TArchivePage::SetFileWriter(TFileWriter writer)
+{
+    FWriter = writer ? std::move(writer) : TFileWriter(WriteWithSaveFile);
+}
+
+void TArchivePage::SetSaveDialog(TSaveDialog dialog)
+{
+    FSaveDialog = std::move(dialog);
+}
+
+void TArchivePage::Refresh()
+{
+    FStale = true;
+    FHoldingsStale = true;
+    if (isVisible())
+        Draw();
+}
+
+void TArchivePage::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (FStale)
+        Draw();
+}
+
+void TArchivePage::ShowPeriod(TPeriodKind kind, const QDate& date)
+{
+    FKind = kind;
+    if (date.isValid())
+        FAnchor = std::clamp(date, EarliestDate, LatestDate);
+    Draw();
+}
+
+void TArchivePage::SetLastMerge(const QString& summary)
+{
+    LastMergeLabel->setText(summary);
+}
+
+void TArchivePage::Step(int steps)
+{
+    QDate next = FAnchor;
+    switch (FKind) {
+    case TPeriodKind::Day:
+        next = FAnchor.addDays(steps);
+        break;
+    case TPeriodKind::Week:
+        next = FAnchor.addDays(7 * steps);
+        break;
+    case TPeriodKind::Month:
+        next = FAnchor.addMonths(steps);
+        break;
+    case TPeriodKind::Year:
+        next = FAnchor.addYears(steps);
+        break;
+    }
+    if (next < EarliestDate || next > LatestDate)
+        return;
+    ShowPeriod(FKind, next);
+}
+
+void TArchivePage::SetQuantity(base::TQuantity quantity)
+{
+    FQuantity = quantity;
+    QuantityUpDown->SetPosition(static_cast<int>(quantity));
+    // Nothing drawn yet: the first draw takes the quantity.
+    if (!FView.Period.First.isValid())
+        return;
+    // The hours of the period are all there already; only the view changes.
+    FView = BuildPeriodView(FHours, FView.Period, FQuantity);
+    DrawChart();
+    StatisticsLabel->setText(StatisticsText(FView.Statistics, FQuantity));
+}
+
+void TArchivePage::Draw()
+{
+    FStale = false;
+    const TPeriod period = PeriodContaining(FKind, FAnchor);
+    FHours = FStore != nullptr ? FStore->Hours(period.FirstHour(), period.LastHour()) : std::vector<TArchiveHour>{};
+    FView = BuildPeriodView(FHours, period, FQuantity);
+
+    PeriodGroup->SetItemIndex(static_cast<int>(FKind));
+    QuantityUpDown->SetPosition(static_cast<int>(FQuantity));
+    // The date edit announces every change, the program's too.
+    FUpdatingControls = true;
+    DateEdit->setDate(FAnchor);
+    FUpdatingControls = false;
+
+    DrawChart();
+    StatisticsLabel->setText(StatisticsText(FView.Statistics, FQuantity));
+    if (FHoldingsStale) {
+        FHoldingsStale = false;
+        HoldingsLabel->setText(FStore != nullptr ? HoldingsText(FStore->Holdings())
+                                                 : QStringLiteral("Архив не ведётся: файл архива недоступен"));
+    }
+    ExportButton->setEnabled(FStore != nullptr);
+}
+
+void TArchivePage::DrawChart()
+{
+    const TPeriodView& view = FView;
+    ArchiveChart->Title().SetLine(0, base::QuantityTitle(FQuantity) + QStringLiteral(" — ") + PeriodText(view.Period));
+    HourSeries->ClearPoints();
+    RangeSeries->ClearPoints();
+    MeanSeries->ClearPoints();
+    const bool day = view.Period.Kind == TPeriodKind::Day;
+    HourSeries->SetActive(day);
+    RangeSeries->SetActive(!day);
+    MeanSeries->SetActive(!day);
+
+    const int columns = day ? static_cast<int>(view.HourValues.size()) : static_cast<int>(view.Days.size());
+    const bool year = view.Period.Kind == TPeriodKind::Year;
+    // A year's days stand in their months: month m spans m..m + 1, so the labels fall on the
+    // months' first days.
+    auto dayPosition = [&view, year](int index) {
+        if (!year)
+            return static_cast<double>(index);
+        const QDate date = view.Period.First.addDays(index);
+        return date.month() - 1 + (date.day() - 1) / static_cast<double>(date.daysInMonth());
+    };
+    ArchiveChart->BottomAxis()->SetMinMax(year ? -0.5 : -1, year ? 12 : columns);
+    // Numbers need room between them to read apart; the week's longer labels need less.
+    ArchiveChart->BottomAxis()->SetLabelsSeparation(view.Period.Kind == TPeriodKind::Week ? 10 : 60);
+
+    double lowest = 0;
+    double highest = 0;
+    bool any = false;
+    auto include = [&](double low, double high) {
+        lowest = any ? std::min(lowest, low) : low;
+        highest = any ? std::max(highest, high) : high;
+        any = true;
+    };
+    if (day) {
+        for (int h = 0; h < columns; ++h) {
+            const double value = view.HourValues[static_cast<std::size_t>(h)];
+            if (HasValue(value)) {
+                HourSeries->AddPoint(h, value, QString(), clBlue);
+                include(value, value);
+            } else {
+                HourSeries->AddNull(h, 0);
+            }
+        }
+    } else {
+        for (int d = 0; d < columns; ++d) {
+            const TDaySummary& summary = view.Days[static_cast<std::size_t>(d)];
+            if (summary.Hours == 0) {
+                // A point that is not drawn: the bars' width follows the number of points, which
+                // is to be the period's days.
+                RangeSeries->AddRange(dayPosition(d), 0, 0, clNone);
+                MeanSeries->AddRange(dayPosition(d), 0, 0, clNone);
+                continue;
+            }
+            RangeSeries->AddRange(dayPosition(d), summary.Minimum, summary.Maximum, RangeColor);
+            MeanSeries->AddRange(dayPosition(d), summary.Mean, summary.Mean, clRed);
+            include(summary.Minimum, summary.Maximum);
+        }
+    }
+    if (!any)
+        ArchiveChart->LeftAxis()->SetMinMax(-1, 1);
+    else
+        ArchiveChart->LeftAxis()->SetMinMax(std::floor(lowest) - 1, std::ceil(highest) + 1);
+}
+
+QString TArchivePage::AxisLabel(double value) const
+{
+    const TPeriod& period = FView.Period;
+    const long index = std::lround(value);
+    const int columns = period.Kind == TPeriodKind::Day ? 24 : (period.Kind == TPeriodKind::Year ? 12 : period.Days());
+    if (std::fabs(value - index) > 1e-9 || index < 0 || index >= columns) {
+        // Only the axis' ends, which get no label, are asked for such values: the chart measures
+        // their texts to space the labels, so they are as wide as the widest labels.
+        return AxisLabel(columns - 1);
+    }
+    switch (period.Kind) {
+    case TPeriodKind::Day:
+        return QString::number(index);
+    case TPeriodKind::Week: {
+        const QDate date = period.First.addDays(index);
+        return QString::fromUtf8(DayOfWeekNames[date.dayOfWeek() - 1]) + QLatin1Char(' ') +
+            date.toString(QStringLiteral("dd.MM"));
+    }
+    case TPeriodKind::Month:
+        return QString::number(index + 1);
+    case TPeriodKind::Year:
+        return QString::fromUtf8(MonthShortNames[index]);
+    }
+    return {};
+}
+
+QString TArchivePage::SuggestedName(const QString& extension) const
+{
+    const TPeriod& period = FView.Period;
+    QString name;
+    switch (period.Kind) {
+    case TPeriodKind::Day:
+        name = period.First.toString(QStringLiteral("yyyy-MM-dd"));
+        break;
+    case TPeriodKind::Week:
+        name = period.First.toString(QStringLiteral("yyyy-MM-dd")) + QLatin1Char('-') +
+            period.Last.toString(QStringLiteral("yyyy-MM-dd"));
+        break;
+    case TPeriodKind::Month:
+        name = period.First.toString(QStringLiteral("yyyy-MM"));
+        break;
+    case TPeriodKind::Year:
+        name = period.First.toString(QStringLiteral("yyyy"));
+        break;
+    }
+    return QStringLiteral("meteo-") + name + QLatin1Char('.') + extension;
+}
+
+QString TArchivePage::ChooseFile(const QString& caption, const QString& extension, const QString& filter)
+{
+    QString folder = FStore != nullptr ? FStore->Setting(LastFolderSetting) : QString();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::currentPath();
+    const QString suggested = QDir(folder).filePath(SuggestedName(extension));
+    QString path = FSaveDialog ? FSaveDialog(caption, suggested, filter)
+                               : QFileDialog::getSaveFileName(this, caption, suggested, filter);
+    if (path.isEmpty())
+        return {};
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QLatin1Char('.') + extension;
+    // Remembered with the archive, so the next export (also after a restart) starts there.
+    if (FStore != nullptr)
+        FStore->SetSetting(LastFolderSetting, QFileInfo(path).absolutePath());
+    return path;
+}
+
+void TArchivePage::ExportCsvClick()
+{
+    const QString path = ChooseFile(QStringLiteral("Экспорт архива в CSV"), QStringLiteral("csv"),
+                                    QStringLiteral("Таблица CSV (*.csv)"));
+    if (!path.isEmpty())
+        ExportCsv(path);
+}
+
+void TArchivePage::SavePngClick()
+{
+    const QString path = ChooseFile(QStringLiteral("Сохранить график в PNG"), QStringLiteral("png"),
+                                    QStringLiteral("Рисунок PNG (*.png)"));
+    if (!path.isEmpty())
+        SavePng(path);
+}
+
+bool TArchivePage::ExportCsv(const QString& path)
+{
+    const TPeriod& period = FView.Period;
+    // Before the first view is drawn there is no period yet: the file holds the header alone.
+    if (!period.First.isValid() || !period.Last.isValid())
+        return WriteFile(path, ArchiveCsv({}, 1, 0));
+    return WriteFile(path, ArchiveCsv(FHours, period.FirstHour(), period.LastHour()));
+}
+
+bool TArchivePage::SavePng(const QString& path)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!ArchiveChart->RenderToImage().save(&buffer, "PNG")) {
+        gui::ShowErrorBox(QStringLiteral("Не удалось построить рисунок PNG"));
+        return false;
+    }
+    return WriteFile(path, bytes);
+}
+
+bool TArchivePage::WriteFile(const QString& path, const QByteArray& bytes)
+{
+    try {
+        FWriter(path, bytes);
+        return true;
+    } catch (const std::exception& error) {
+        gui::ShowErrorBox(QString::fromUtf8(error.what()));
+        return false;
+    }
+}

@@ -1,0 +1,114 @@
+// The archive page of the window: one quantity over a day (hourly bars) or a week, month or year
+// (each day's minimum to maximum, with its mean), stepped back and forth or jumped to a date; the
+// period's statistics; how much the archive holds; and the period written out as CSV or the chart
+// as a PNG picture.
+#pragma once
+
+#include "archive/archive_period.h"
+#include "archive/archive_store.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QWidget>
+#include <functional>
+
+class QDateEdit;
+class QLabel;
+class QPushButton;
+class TBarSeries;
+class TChart;
+class TRangeBarSeries;
+namespace gui {
+class TRadioGroup;
+class TUpDown;
+} // namespace gui
+
+class TArchivePage : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TArchivePage(QWidget* parent = nullptr);
+    ~TArchivePage() override;
+
+    // The archive shown, from its newest day on; none while the program has no archive (the page
+    // then says so). Not owned.
+    void SetStore(archive::TArchiveStore* store);
+    archive::TArchiveStore* Store() const { return FStore; }
+
+    // Today, for the first period of an empty archive; tests fix it.
+    void SetToday(std::function<QDate()> today);
+    // Writes a whole file or nothing; throws a std::exception whose what() is the message for the
+    // user (UTF-8). The program passes its own atomic replacement; the default is QSaveFile.
+    using TFileWriter = std::function<void(const QString& path, const QByteArray& bytes)>;
+    void SetFileWriter(TFileWriter writer);
+    // The save dialog: caption, suggested path and filter give the chosen path, empty when the
+    // user cancelled. Tests answer it.
+    using TSaveDialog = std::function<QString(const QString& caption, const QString& path, const QString& filter)>;
+    void SetSaveDialog(TSaveDialog dialog);
+
+    // The archive has changed: drawn anew now when the page shows, else when it is shown next.
+    void Refresh();
+    // The period of `kind` that holds `date`.
+    void ShowPeriod(archive::TPeriodKind kind, const QDate& date);
+    // The newest day of the archive (today in an empty one), in the period kind chosen.
+    void ShowNewest();
+    // What the last merge did, shown under the holdings («Последняя загрузка: …»).
+    void SetLastMerge(const QString& summary);
+    // One period forth (1) or back (-1); never before 2000 or after 2099.
+    void Step(int steps);
+    void SetQuantity(base::TQuantity quantity);
+
+    archive::TPeriodKind PeriodKind() const { return FKind; }
+    QDate Anchor() const { return FAnchor; }
+    base::TQuantity Quantity() const { return FQuantity; }
+    const archive::TPeriodView& View() const { return FView; }
+
+    // "Экспорт CSV…" and "Сохранить PNG…": the dialog in the last folder used, then the file.
+    void ExportCsvClick();
+    void SavePngClick();
+    // The writing alone; false (after the error box) when it failed.
+    bool ExportCsv(const QString& path);
+    bool SavePng(const QString& path);
+    // The file name offered for the period: «meteo-2025-11.csv» and the like.
+    QString SuggestedName(const QString& extension) const;
+
+    TChart* ArchiveChart = nullptr;
+    TBarSeries* HourSeries = nullptr;       // a day's hours
+    TRangeBarSeries* RangeSeries = nullptr; // each day's minimum to maximum
+    TRangeBarSeries* MeanSeries = nullptr;  // each day's mean
+    gui::TUpDown* QuantityUpDown = nullptr;
+    gui::TRadioGroup* PeriodGroup = nullptr;
+    gui::TUpDown* PeriodUpDown = nullptr;
+    QDateEdit* DateEdit = nullptr;
+    QPushButton* ExportButton = nullptr;
+    QPushButton* PngButton = nullptr;
+    QLabel* StatisticsLabel = nullptr;
+    QLabel* HoldingsLabel = nullptr;
+    QLabel* LastMergeLabel = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void CreateChart();
+    void Draw();
+    void DrawChart();
+    // The bottom axis' label at a value: an hour, a day of the week or month, a month.
+    QString AxisLabel(double value) const;
+    QString ChooseFile(const QString& caption, const QString& extension, const QString& filter);
+    bool WriteFile(const QString& path, const QByteArray& bytes);
+
+    archive::TArchiveStore* FStore = nullptr;
+    std::function<QDate()> FToday;
+    TFileWriter FWriter;
+    TSaveDialog FSaveDialog;
+    archive::TPeriodKind FKind = archive::TPeriodKind::Day;
+    QDate FAnchor;
+    base::TQuantity FQuantity = base::TQuantity::IndoorTemperature;
+    archive::TPeriodView FView;
+    std::vector<archive::TArchiveHour> FHours; // of the period shown
+    bool FStale = true;
+    bool FHoldingsStale = true;
+    bool FUpdatingControls = false;
+};

@@ -1,8 +1,0 @@
-#include "station/data_folder.h"
-
-// The launcher has started the program in its data folder (or the user started it where they want
-// its files): nothing to do.
-bool EnterDataFolder(QString&)
-{
-    return true;
-}
