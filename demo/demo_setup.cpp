@@ -1,5 +1,8 @@
 #include "demo/demo_setup.h"
 
+#include "demo/demo_folder.h"
+#include "station/program_usage.h"
+
 #include <QScreen>
 #include <chrono>
 
@@ -24,6 +27,16 @@ void PlaceBeside(QWidget& control, const QWidget& form)
 }
 
 } // namespace
+
+os::TProgramUsage DemoUsage()
+{
+    return WindowProgramUsage(
+        QStringLiteral("meteostation-demo"),
+        QStringLiteral("Демонстрация программы meteostation без устройства: то же окно с имитатором метеостанции,\n"
+                       "у которого есть история за два месяца, и окно «Имитатор метеостанции», чтобы отключать\n"
+                       "его и вызывать неисправности."),
+        DemoDataFolder(), QStringLiteral("Демонстрация всегда работает в ней, откуда бы её ни запускали."));
+}
 
 TDemo::TDemo()
     : Station(Platform, Seed)

@@ -5,10 +5,14 @@
 
 #include "demo/station_control_window.h"
 #include "hid/platform/sim/sim_platform.h"
+#include "os/command_line.h"
 #include "simulator/sim_station.h"
 #include "station/main_form.h"
 
 inline const QString DemoTitle = QStringLiteral("Метеостанция (демонстрация)");
+
+// What `meteostation-demo --help` tells.
+os::TProgramUsage DemoUsage();
 
 class TDemo
 {

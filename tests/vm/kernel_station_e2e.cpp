@@ -337,9 +337,18 @@ int main(int argc, char** argv)
         std::istringstream lines(output);
         for (std::string line; std::getline(lines, line);)
             Info("hid-list | " + line);
-        const std::string row = "/dev/" + hidraw + "  2112:1212       yes         yes      \"" + StationName + "\"";
-        Check(tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0 &&
-                  output.find(row) != std::string::npos,
+        // The station's row: its path, ids, read-write «да», station «да» and its name.
+        bool listed = false;
+        std::istringstream rows(output);
+        for (std::string line; std::getline(rows, line);) {
+            std::istringstream fields(line);
+            std::string path, ids, readWrite, station, name;
+            fields >> path >> ids >> readWrite >> station >> name;
+            listed = listed ||
+                (path == "/dev/" + hidraw && ids == "2112:1212" && readWrite == "да" && station == "да" &&
+                 name == "\"" + StationName + "\"");
+        }
+        Check(tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0 && listed,
               "meteostation-hid-list: exit " + std::to_string(tool.exitCode()) +
                   ", station listed read-write and marked");
     }
