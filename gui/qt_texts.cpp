@@ -9,8 +9,6 @@ namespace gui {
 
 void UseRussianLocale()
 {
-    const QLocale russian(QLocale::Russian, QLocale::Russia);
-    QLocale::setDefault(russian);
     // Qt reads the system locale from LC_ALL (and the variables below it) once, at its first use;
     // on Windows it asks the system instead and the variable changes nothing.
     const QByteArray name = QByteArrayLiteral("LC_ALL");
@@ -22,6 +20,7 @@ void UseRussianLocale()
         qputenv(name.constData(), value);
     else
         qunsetenv(name.constData());
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
 }
 
 bool UseRussianQtTexts()

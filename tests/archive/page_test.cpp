@@ -11,12 +11,15 @@
 #include "station/range_bar_series.h"
 #include "tests/support/archive_support.h"
 
+#include <QCalendarWidget>
 #include <QDateEdit>
 #include <QDir>
+#include <QFileSystemModel>
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableView>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -186,6 +189,41 @@ TEST_F(ArchivePage, ExportsTheShownPeriodAndRemembersTheFolder)
     EXPECT_FALSE(Page->ExportCsv(QStringLiteral("/x.csv")));
     EXPECT_EQ(ErrorBoxes,
               std::vector<QString>{QStringLiteral("Не удалось записать файл «/x.csv»: нет прав на запись.")});
+}
+
+// Under an English system (the test runs with LC_ALL=C.UTF-8) the date picker's calendar and Qt's own
+// file dialog still speak Russian: month and day names, the decimal comma of file sizes, dates.
+TEST_F(ArchivePage, DatePickerAndFileDialogSpeakRussianWhateverTheSystemSays)
+{
+    QCalendarWidget* calendar = Page->DateEdit->calendarWidget();
+    ASSERT_NE(calendar, nullptr);
+    calendar->setSelectedDate(Newest);
+    auto* month = calendar->findChild<QToolButton*>(QStringLiteral("qt_calendar_monthbutton"));
+    ASSERT_NE(month, nullptr);
+    EXPECT_EQ(month->text().toLower(), QStringLiteral("ноябрь"));
+    auto* days = calendar->findChild<QTableView*>(QStringLiteral("qt_calendar_calendarview"));
+    ASSERT_NE(days, nullptr);
+    QStringList header;
+    for (int column = 0; column < days->model()->columnCount(); ++column)
+        header << days->model()->index(0, column).data().toString();
+    EXPECT_EQ(header.join(QLatin1Char(' ')).toLower(), QStringLiteral("пн вт ср чт пт сб вс"));
+
+    QFile file(QDir(Folder.Path()).filePath(QStringLiteral("неделя.csv")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(1536, 'x'));
+    file.close();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(file.setFileTime(QDateTime(Newest, QTime(18, 5)), QFileDevice::FileModificationTime));
+    file.close();
+    QFileSystemModel files;
+    files.setRootPath(Folder.Path());
+    QModelIndex index;
+    ASSERT_TRUE(testsupport::PumpUntil([&] {
+        index = files.index(file.fileName());
+        return index.isValid() && !index.siblingAtColumn(3).data().toString().isEmpty();
+    }));
+    EXPECT_EQ(index.siblingAtColumn(1).data().toString(), QStringLiteral("1,50 KiB"));
+    EXPECT_EQ(index.siblingAtColumn(3).data().toString(), QStringLiteral("23.11.2025 18:05"));
 }
 
 TEST(ArchivePageWithoutArchive, SaysThereIsNoneAndOffersNoExport)
