@@ -342,11 +342,11 @@ int main(int argc, char** argv)
         std::istringstream rows(output);
         for (std::string line; std::getline(rows, line);) {
             std::istringstream fields(line);
-            std::string path, ids, readWrite, station, name;
-            fields >> path >> ids >> readWrite >> station >> name;
+            std::string path, ids, readWrite, marked, name;
+            fields >> path >> ids >> readWrite >> marked >> name;
             listed = listed ||
-                (path == "/dev/" + hidraw && ids == "2112:1212" && readWrite == "да" && station == "да" &&
-                 name == "\"" + StationName + "\"");
+                (path == "/dev/" + hidraw && ids == "2112:1212" && readWrite == "да" && marked == "да" &&
+                 name == "\"" + std::string(StationName) + "\"");
         }
         Check(tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0 && listed,
               "meteostation-hid-list: exit " + std::to_string(tool.exitCode()) +
