@@ -56,10 +56,13 @@ protected:
 
         Page = std::make_unique<TArchivePage>();
         Page->SetToday([] { return QDate(2025, 11, 24); });
-        Page->SetSaveDialog([this](const QString& caption, const QString& path, const QString& filter) {
-            Dialogs.push_back({caption, path, filter});
-            return Answer;
-        });
+        Page->SetSaveDialog(
+            [this](const QString& caption, const QString& path, const QString& filters, QString* chosenFilter) {
+                Dialogs.push_back({caption, path, filters});
+                if (chosenFilter != nullptr && !AnswerFilter.isEmpty())
+                    *chosenFilter = AnswerFilter;
+                return Answer;
+            });
         Page->resize(607, 326);
         Page->SetStore(Store.get());
         Page->show();
@@ -81,6 +84,7 @@ protected:
     std::vector<TDialog> Dialogs;
     std::vector<QString> ErrorBoxes;
     QString Answer;
+    QString AnswerFilter; // the kind the user picks; empty leaves the dialog's first
 };
 
 TEST_F(ArchivePage, TheUserStepsThroughDaysWeeksMonthsAndYears)
@@ -158,29 +162,37 @@ TEST_F(ArchivePage, ExportsTheShownPeriodAndRemembersTheFolder)
     ASSERT_EQ(Dialogs.size(), 1u);
     EXPECT_EQ(Dialogs[0].Caption, QStringLiteral("Экспорт архива в CSV"));
     EXPECT_EQ(Dialogs[0].Path, QDir(Folder.Path()).filePath(QStringLiteral("meteo-2025-11-17-2025-11-23.csv")));
-    EXPECT_EQ(Dialogs[0].Filter, QStringLiteral("Таблица CSV (*.csv)"));
+    EXPECT_EQ(Dialogs[0].Filter,
+              QStringLiteral("CSV (UTF-8, запятая) (*.csv);;CSV для Excel (точка с запятой) (*.csv)"));
     const TPeriod week = PeriodContaining(TPeriodKind::Week, Newest);
     const QByteArray csv = testsupport::ReadFileBytes(elsewhere.filePath(QStringLiteral("неделя.csv")));
     EXPECT_EQ(csv, ArchiveCsv(Store->Hours(week.FirstHour(), week.LastHour()), week.FirstHour(), week.LastHour()));
     EXPECT_EQ(csv.count('\n'), 1 + 7 * 24);
     EXPECT_TRUE(csv.contains("2025-11-23 19:00,25.5,1,750,40\r\n"));
+    // The kind for Excel when the user picks it.
+    AnswerFilter = QStringLiteral("CSV для Excel (точка с запятой) (*.csv)");
+    Answer = elsewhere.filePath(QStringLiteral("для Excel.csv"));
+    QTest::mouseClick(Page->ExportButton, Qt::LeftButton);
+    EXPECT_EQ(testsupport::ReadFileBytes(Answer),
+              ArchiveCsv(Store->Hours(week.FirstHour(), week.LastHour()), week.FirstHour(), week.LastHour(),
+                         TCsvKind::Excel));
 
     // The PNG dialog starts where the CSV went, also for a page of a later run.
     Answer = elsewhere.filePath(QStringLiteral("график.png"));
     QTest::mouseClick(Page->PngButton, Qt::LeftButton);
-    ASSERT_EQ(Dialogs.size(), 2u);
-    EXPECT_EQ(Dialogs[1].Path, elsewhere.filePath(QStringLiteral("meteo-2025-11-17-2025-11-23.png")));
+    ASSERT_EQ(Dialogs.size(), 3u);
+    EXPECT_EQ(Dialogs[2].Path, elsewhere.filePath(QStringLiteral("meteo-2025-11-17-2025-11-23.png")));
     QImage picture(elsewhere.filePath(QStringLiteral("график.png")));
     EXPECT_EQ(picture.size(), Page->ArchiveChart->size());
     Page = std::make_unique<TArchivePage>();
-    Page->SetSaveDialog([this](const QString& caption, const QString& path, const QString& filter) {
-        Dialogs.push_back({caption, path, filter});
+    Page->SetSaveDialog([this](const QString& caption, const QString& path, const QString& filters, QString*) {
+        Dialogs.push_back({caption, path, filters});
         return QString(); // cancelled: nothing is written
     });
     Page->SetStore(Store.get());
     Page->ExportCsvClick();
-    ASSERT_EQ(Dialogs.size(), 3u);
-    EXPECT_EQ(QFileInfo(Dialogs[2].Path).absolutePath(), elsewhere.absolutePath());
+    ASSERT_EQ(Dialogs.size(), 4u);
+    EXPECT_EQ(QFileInfo(Dialogs[3].Path).absolutePath(), elsewhere.absolutePath());
 
     // A failed write says so and leaves the page as it was.
     Page->SetFileWriter([](const QString& path, const QByteArray&) {
