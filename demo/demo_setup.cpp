@@ -3,6 +3,7 @@
 #include "demo/demo_folder.h"
 #include "station/program_usage.h"
 
+#include <QPushButton>
 #include <QScreen>
 #include <chrono>
 
@@ -47,6 +48,15 @@ TDemo::TDemo()
     Station.StartClock();
     Form.setWindowTitle(DemoTitle);
     PlaceBeside(Control, Form);
+    ControlButton = new QPushButton(QStringLiteral("Имитатор…"), &Form);
+    ControlButton->setObjectName(QStringLiteral("DemoControlButton"));
+    ControlButton->setToolTip(QStringLiteral("Показать окно «Имитатор метеостанции»"));
+    ControlButton->setGeometry(Form.width() - 4 - 90, 1, 90, 21);
+    QObject::connect(ControlButton, &QPushButton::clicked, &Control, [this] {
+        Control.showNormal();
+        Control.raise();
+        Control.activateWindow();
+    });
 }
 
 void TDemo::Show()

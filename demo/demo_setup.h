@@ -9,6 +9,8 @@
 #include "simulator/sim_station.h"
 #include "station/main_form.h"
 
+class QPushButton;
+
 inline const QString DemoTitle = QStringLiteral("Метеостанция (демонстрация)");
 
 // What `meteostation-demo --help` tells.
@@ -27,4 +29,6 @@ public:
     simulator::TSimStation Station;
     TForm1 Form;
     demo::TStationControlWindow Control;
+    // On the program's window, right of its tabs: brings the control window back once closed.
+    QPushButton* ControlButton = nullptr;
 };
