@@ -18,7 +18,7 @@ void PutDigits(char*& out, int value, int width)
 }
 
 // Whole numbers as they are, means of the live samples with one decimal.
-void PutValue(char*& out, double value)
+void PutValue(char*& out, double value, char decimalMark)
 {
     if (!HasValue(value))
         return;
@@ -28,19 +28,25 @@ void PutValue(char*& out, double value)
     const unsigned long magnitude = static_cast<unsigned long>(tenths < 0 ? -tenths : tenths);
     out += std::snprintf(out, 24, "%lu", magnitude / 10);
     if (magnitude % 10 != 0) {
-        *out++ = '.';
+        *out++ = decimalMark;
         *out++ = static_cast<char>('0' + magnitude % 10);
     }
 }
 
 } // namespace
 
-QByteArray ArchiveCsv(const std::vector<TArchiveHour>& hours, THourKey first, THourKey last)
+QByteArray ArchiveCsv(const std::vector<TArchiveHour>& hours, THourKey first, THourKey last, TCsvKind kind)
 {
-    QByteArray header = QStringLiteral("Дата и время").toUtf8();
+    const bool excel = kind == TCsvKind::Excel;
+    // Without the mark Excel takes the bytes for the system's code page; with a comma for the
+    // decimals the fields must be parted by something else.
+    const char separator = excel ? ';' : ',';
+    const char decimalMark = excel ? ',' : '.';
+    QByteArray header = excel ? QByteArray("\xEF\xBB\xBF") : QByteArray();
+    header += QStringLiteral("Дата и время").toUtf8();
     for (int q = 0; q < base::QuantityCount; ++q) {
         const auto quantity = static_cast<base::TQuantity>(q);
-        header += ',' +
+        header += separator +
             (base::QuantityTitle(quantity) + QStringLiteral(" (") + base::QuantityUnit(quantity) + QLatin1Char(')'))
                 .toUtf8();
     }
@@ -81,9 +87,9 @@ QByteArray ArchiveCsv(const std::vector<TArchiveHour>& hours, THourKey first, TH
             ++next;
         const bool has = next != hours.end() && next->Hour == hour;
         for (int q = 0; q < base::QuantityCount; ++q) {
-            *out++ = ',';
+            *out++ = separator;
             if (has)
-                PutValue(out, next->Values[static_cast<std::size_t>(q)]);
+                PutValue(out, next->Values[static_cast<std::size_t>(q)], decimalMark);
         }
         *out++ = '\r';
         *out++ = '\n';

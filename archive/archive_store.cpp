@@ -211,6 +211,7 @@ QString TArchiveStore::MoveAside(const QString& reason)
         FConnection->LeaveFileAsItIs();
     FConnection.reset();
     const QFileInfo info(FPath);
+    const bool folderInPlace = info.isDir();
     const QDir folder = info.dir();
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     const QString base = info.completeBaseName() + QStringLiteral(".damaged-") + stamp;
@@ -234,8 +235,10 @@ QString TArchiveStore::MoveAside(const QString& reason)
     for (const QString& suffix : companions)
         if (QFileInfo::exists(FPath + suffix))
             os::RenameFile(FPath + suffix, aside + suffix);
-    FNotice = QStringLiteral("Архив «%1» не читается: %2. Файл сохранён под именем «%3», начат новый архив")
-                  .arg(FShownPath, reason, QFileInfo(aside).fileName());
+    FNotice = QStringLiteral("Архив «%1» не читается: %2. %3 под именем «%4», начат новый архив")
+                  .arg(FShownPath, reason,
+                       folderInPlace ? QStringLiteral("Папка сохранена") : QStringLiteral("Файл сохранён"),
+                       QFileInfo(aside).fileName());
     return aside;
 }
 

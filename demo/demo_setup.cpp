@@ -1,5 +1,9 @@
 #include "demo/demo_setup.h"
 
+#include "demo/demo_folder.h"
+#include "station/program_usage.h"
+
+#include <QPushButton>
 #include <QScreen>
 #include <chrono>
 
@@ -25,6 +29,16 @@ void PlaceBeside(QWidget& control, const QWidget& form)
 
 } // namespace
 
+os::TProgramUsage DemoUsage()
+{
+    return WindowProgramUsage(
+        QStringLiteral("meteostation-demo"),
+        QStringLiteral("Демонстрация программы meteostation без устройства: то же окно с имитатором метеостанции,\n"
+                       "у которого есть история за два месяца, и окно «Имитатор метеостанции», чтобы отключать\n"
+                       "его и вызывать неисправности."),
+        DemoDataFolder(), QStringLiteral("Демонстрация всегда работает в ней, откуда бы её ни запускали."));
+}
+
 TDemo::TDemo()
     : Station(Platform, Seed)
     , Form(Platform)
@@ -34,6 +48,15 @@ TDemo::TDemo()
     Station.StartClock();
     Form.setWindowTitle(DemoTitle);
     PlaceBeside(Control, Form);
+    ControlButton = new QPushButton(QStringLiteral("Имитатор…"), &Form);
+    ControlButton->setObjectName(QStringLiteral("DemoControlButton"));
+    ControlButton->setToolTip(QStringLiteral("Показать окно «Имитатор метеостанции»"));
+    ControlButton->setGeometry(Form.width() - 4 - 90, 1, 90, 21);
+    QObject::connect(ControlButton, &QPushButton::clicked, &Control, [this] {
+        Control.showNormal();
+        Control.raise();
+        Control.activateWindow();
+    });
 }
 
 void TDemo::Show()

@@ -5,10 +5,16 @@
 
 #include "demo/station_control_window.h"
 #include "hid/platform/sim/sim_platform.h"
+#include "os/command_line.h"
 #include "simulator/sim_station.h"
 #include "station/main_form.h"
 
+class QPushButton;
+
 inline const QString DemoTitle = QStringLiteral("Метеостанция (демонстрация)");
+
+// What `meteostation-demo --help` tells.
+os::TProgramUsage DemoUsage();
 
 class TDemo
 {
@@ -23,4 +29,6 @@ public:
     simulator::TSimStation Station;
     TForm1 Form;
     demo::TStationControlWindow Control;
+    // On the program's window, right of its tabs: brings the control window back once closed.
+    QPushButton* ControlButton = nullptr;
 };

@@ -6,12 +6,21 @@
 #include "gui/error_box.h"
 #include "gui/qt_texts.h"
 #include "gui/termination_signals.h"
+#include "os/command_line.h"
 #include "station/one_window_per_folder.h"
 #include "station/program_identity.h"
 
 int main(int argc, char** argv)
 {
+    gui::UseRussianLocale();
+    // As the program's: --help and --version before Qt opens a display, the rest after it.
+    if (const auto status =
+            os::AnswerCommandLine(os::ArgumentList(argc, argv), DemoUsage(), os::TCommandLineCheck::HelpAndVersion))
+        return *status;
     gui::TApplication app(argc, argv);
+    if (const auto status =
+            os::AnswerCommandLine(QCoreApplication::arguments(), DemoUsage(), os::TCommandLineCheck::Everything))
+        return *status;
     SetProgramIdentity(QStringLiteral("meteostation-demo"), DemoTitle);
     gui::UseRussianQtTexts();
 

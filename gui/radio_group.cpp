@@ -1,7 +1,6 @@
 #include "gui/radio_group.h"
 
 #include <QEvent>
-#include <QFontMetrics>
 #include <QRadioButton>
 #include <algorithm>
 
@@ -86,13 +85,14 @@ void TRadioGroup::ArrangeButtons()
 {
     if (FButtons.empty())
         return;
-    // One column; the items share the height below the caption line evenly, the remainder
-    // split above and below.
-    const int textHeight = QFontMetrics(font()).height();
+    // One column; the items share the room inside the frame evenly, the remainder split above
+    // and below. The style says where the frame runs (below the caption or through it), so an
+    // item never sits on its line.
+    const QRect inside = contentsRect();
     const int count = Count();
-    const int room = std::max(0, height() - textHeight - 5);
+    const int room = std::max(0, inside.height());
     const int itemHeight = std::max(1, room / count);
-    const int top = textHeight + 1 + (room % count) / 2;
+    const int top = inside.top() + (room % count) / 2;
     const int itemWidth = std::max(1, width() - 10);
     for (int i = 0; i < count; ++i)
         FButtons[static_cast<size_t>(i)]->setGeometry(8, top + i * itemHeight, itemWidth - 4, itemHeight);

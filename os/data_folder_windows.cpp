@@ -4,6 +4,17 @@
 
 namespace os {
 
+QString DataFolderNote()
+{
+    return QStringLiteral("Программа всегда работает в ней, откуда бы её ни запускали.");
+}
+
+// The folder of local application data is the system's setting, not a variable's.
+std::vector<TEnvironmentVariable> DataFolderVariables()
+{
+    return {};
+}
+
 bool EnterDataFolder(QString& problem)
 {
     const QString folder = ProgramDataFolder();

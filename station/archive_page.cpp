@@ -1,6 +1,5 @@
 #include "station/archive_page.h"
 
-#include "archive/archive_csv.h"
 #include "chart/bar_series.h"
 #include "chart/chart.h"
 #include "gui/error_box.h"
@@ -16,8 +15,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QStringList>
 #include <cmath>
 #include <stdexcept>
+#include <vector>
 
 using namespace archive;
 
@@ -47,6 +48,22 @@ T* Place(T* control, const char* name, QRect place)
     control->setObjectName(QString::fromLatin1(name));
     control->setGeometry(place);
     return control;
+}
+
+struct TCsvKindChoice
+{
+    QString Filter;
+    TCsvKind Kind;
+};
+
+// The kinds of CSV the export dialog offers, the first chosen unless the user picks another.
+const std::vector<TCsvKindChoice>& CsvKindChoices()
+{
+    static const std::vector<TCsvKindChoice> choices = {
+        {QStringLiteral("CSV (UTF-8, запятая) (*.csv)"), TCsvKind::Comma},
+        {QStringLiteral("CSV для Excel (точка с запятой) (*.csv)"), TCsvKind::Excel},
+    };
+    return choices;
 }
 
 void WriteWithSaveFile(const QString& path, const QByteArray& bytes)
@@ -411,14 +428,15 @@ QString TArchivePage::SuggestedName(const QString& extension) const
     return QStringLiteral("meteo-") + name + QLatin1Char('.') + extension;
 }
 
-QString TArchivePage::ChooseFile(const QString& caption, const QString& extension, const QString& filter)
+QString TArchivePage::ChooseFile(const QString& caption, const QString& extension, const QString& filters,
+                                 QString* chosenFilter)
 {
     QString folder = FStore != nullptr ? FStore->Setting(LastFolderSetting) : QString();
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         folder = QDir::currentPath();
     const QString suggested = QDir(folder).filePath(SuggestedName(extension));
-    QString path = FSaveDialog ? FSaveDialog(caption, suggested, filter)
-                               : QFileDialog::getSaveFileName(this, caption, suggested, filter);
+    QString path = FSaveDialog ? FSaveDialog(caption, suggested, filters, chosenFilter)
+                               : QFileDialog::getSaveFileName(this, caption, suggested, filters, chosenFilter);
     if (path.isEmpty())
         return {};
     if (QFileInfo(path).suffix().isEmpty())
@@ -431,10 +449,19 @@ QString TArchivePage::ChooseFile(const QString& caption, const QString& extensio
 
 void TArchivePage::ExportCsvClick()
 {
+    QStringList filters;
+    for (const TCsvKindChoice& choice : CsvKindChoices())
+        filters << choice.Filter;
+    QString chosenFilter = filters.first();
     const QString path = ChooseFile(QStringLiteral("Экспорт архива в CSV"), QStringLiteral("csv"),
-                                    QStringLiteral("Таблица CSV (*.csv)"));
-    if (!path.isEmpty())
-        ExportCsv(path);
+                                    filters.join(QStringLiteral(";;")), &chosenFilter);
+    if (path.isEmpty())
+        return;
+    TCsvKind kind = TCsvKind::Comma;
+    for (const TCsvKindChoice& choice : CsvKindChoices())
+        if (choice.Filter == chosenFilter)
+            kind = choice.Kind;
+    ExportCsv(path, kind);
 }
 
 void TArchivePage::SavePngClick()
@@ -445,13 +472,13 @@ void TArchivePage::SavePngClick()
         SavePng(path);
 }
 
-bool TArchivePage::ExportCsv(const QString& path)
+bool TArchivePage::ExportCsv(const QString& path, TCsvKind kind)
 {
     const TPeriod& period = FView.Period;
     // Before the first view is drawn there is no period yet: the file holds the header alone.
     if (!period.First.isValid() || !period.Last.isValid())
-        return WriteFile(path, ArchiveCsv({}, 1, 0));
-    return WriteFile(path, ArchiveCsv(FHours, period.FirstHour(), period.LastHour()));
+        return WriteFile(path, ArchiveCsv({}, 1, 0, kind));
+    return WriteFile(path, ArchiveCsv(FHours, period.FirstHour(), period.LastHour(), kind));
 }
 
 bool TArchivePage::SavePng(const QString& path)

@@ -4,6 +4,7 @@
 // as a PNG picture.
 #pragma once
 
+#include "archive/archive_csv.h"
 #include "archive/archive_period.h"
 #include "archive/archive_store.h"
 
@@ -42,9 +43,10 @@ public:
     // user (UTF-8). The program passes its own atomic replacement; the default is QSaveFile.
     using TFileWriter = std::function<void(const QString& path, const QByteArray& bytes)>;
     void SetFileWriter(TFileWriter writer);
-    // The save dialog: caption, suggested path and filter give the chosen path, empty when the
-    // user cancelled. Tests answer it.
-    using TSaveDialog = std::function<QString(const QString& caption, const QString& path, const QString& filter)>;
+    // The save dialog: caption, suggested path and filters (";;" between kinds) give the chosen
+    // path, empty when the user cancelled, and set the filter of the kind chosen. Tests answer it.
+    using TSaveDialog = std::function<QString(const QString& caption, const QString& path, const QString& filters,
+                                              QString* chosenFilter)>;
     void SetSaveDialog(TSaveDialog dialog);
 
     // The archive has changed: drawn anew now when the page shows, else when it is shown next.
@@ -68,7 +70,7 @@ public:
     void ExportCsvClick();
     void SavePngClick();
     // The writing alone; false (after the error box) when it failed.
-    bool ExportCsv(const QString& path);
+    bool ExportCsv(const QString& path, archive::TCsvKind kind = archive::TCsvKind::Comma);
     bool SavePng(const QString& path);
     // The file name offered for the period: «meteo-2025-11.csv» and the like.
     QString SuggestedName(const QString& extension) const;
@@ -96,7 +98,9 @@ private:
     void DrawChart();
     // The bottom axis' label at a value: an hour, a day of the week or month, a month.
     QString AxisLabel(double value) const;
-    QString ChooseFile(const QString& caption, const QString& extension, const QString& filter);
+    // The chosen path, and in `chosenFilter` (when given) the filter of the kind chosen.
+    QString ChooseFile(const QString& caption, const QString& extension, const QString& filters,
+                       QString* chosenFilter = nullptr);
     bool WriteFile(const QString& path, const QByteArray& bytes);
 
     archive::TArchiveStore* FStore = nullptr;

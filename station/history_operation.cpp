@@ -62,7 +62,13 @@ void THistoryOperation::Start(THistoryOperationKind kind, THidDevice* device)
         Station.ClearActive = 1;
     }
     Station.BlockCount = 0;
+    DamagedSinceLastBlock = false;
     StallTimer.start();
+}
+
+void THistoryOperation::NoteDamagedReport()
+{
+    DamagedSinceLastBlock = Running();
 }
 
 THistoryProgress THistoryOperation::TakeReport(const std::uint8_t* report)
@@ -71,6 +77,7 @@ THistoryProgress THistoryOperation::TakeReport(const std::uint8_t* report)
     if (kind == THistoryOperationKind::None)
         return {};
     StallTimer.start();
+    DamagedSinceLastBlock = false;
     if (kind == THistoryOperationKind::Download && !StoreHistoryBlock(History.HistoryImage, Station.BlockCount, report))
         return {}; // cannot happen: the download ends at the last block
     const std::int32_t count = ++Station.BlockCount;

@@ -59,6 +59,10 @@ public:
     // One report of the operation's station (64 bytes): the next block of a download, or one step
     // of a clear's progress. The 512th ends the operation; the download's copy is then complete.
     THistoryProgress TakeReport(const std::uint8_t* report);
+    // A report of the operation's station too short to be a block (it is dropped). When the stall
+    // time-out comes after such reports alone, the station is not silent: it sends damaged reports.
+    void NoteDamagedReport();
+    bool DamagedReportsSinceLastBlock() const { return Running() && DamagedSinceLastBlock; }
 
     // Ends a running operation as if it never started: a download's copy and whether it may be
     // saved go back to what they were. Returns the kind that ended (None when none ran).
@@ -72,6 +76,7 @@ private:
     THidDevice* OperationDevice = nullptr;
     THistoryImage ImageBeforeDownload{};
     std::uint8_t CompleteBeforeDownload = 1;
+    bool DamagedSinceLastBlock = false;
     QTimer StallTimer;
     std::function<void(THistoryOperationKind)> StallHandler;
 };

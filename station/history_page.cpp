@@ -22,6 +22,10 @@ const QString DownloadStalledText =
     QStringLiteral("Метеостанция перестала отвечать, загрузка памяти прервана. Копия истории осталась прежней");
 const QString ClearStalledText =
     QStringLiteral("Метеостанция перестала отвечать, очистка памяти не подтверждена. Копия истории осталась прежней");
+const QString DownloadDamagedText = QStringLiteral(
+    "Метеостанция присылает отчёты неверной длины, загрузка памяти прервана. Копия истории осталась прежней");
+const QString ClearDamagedText = QStringLiteral(
+    "Метеостанция присылает отчёты неверной длины, очистка памяти не подтверждена. Копия истории осталась прежней");
 const QString DownloadUnpluggedText =
     QStringLiteral("Метеостанция отключена, загрузка памяти прервана. Копия истории осталась прежней");
 const QString ClearUnpluggedText =
@@ -84,13 +88,19 @@ int TForm1::HistoryStallTimeout() const
 
 void TForm1::HistoryOperationStalled(THistoryOperationKind kind)
 {
+    // Reports kept coming, only none of them whole: the station is not silent, and says so.
+    const bool damaged = HistoryOperation.DamagedReportsSinceLastBlock();
     AbandonHistoryOperation();
     if (Station.StationDevice != nullptr) {
         EnableStationButtons();
         // Should the station wake up, the rest of its transfer is not wanted.
         SendCommand(TCommandCode::Quiet);
     }
-    gui::ShowErrorBox(kind == THistoryOperationKind::Download ? DownloadStalledText : ClearStalledText);
+    const bool download = kind == THistoryOperationKind::Download;
+    if (damaged)
+        gui::ShowErrorBox(download ? DownloadDamagedText : ClearDamagedText);
+    else
+        gui::ShowErrorBox(download ? DownloadStalledText : ClearStalledText);
 }
 
 void TForm1::HistoryStationUnplugged()

@@ -3,14 +3,25 @@
 #include "gui/qt_texts.h"
 #include "gui/termination_signals.h"
 #include "hid/platform/host_platform.h"
+#include "os/command_line.h"
 #include "os/data_folder.h"
 #include "station/main_form.h"
 #include "station/one_window_per_folder.h"
 #include "station/program_identity.h"
+#include "station/program_usage.h"
 
 int main(int argc, char** argv)
 {
+    gui::UseRussianLocale();
+    // --help and --version need no display: they are answered before Qt opens one.
+    if (const auto status =
+            os::AnswerCommandLine(os::ArgumentList(argc, argv), ProgramUsage(), os::TCommandLineCheck::HelpAndVersion))
+        return *status;
     gui::TApplication app(argc, argv);
+    // What Qt has not taken as its own must be the program's.
+    if (const auto status =
+            os::AnswerCommandLine(QCoreApplication::arguments(), ProgramUsage(), os::TCommandLineCheck::Everything))
+        return *status;
     SetProgramIdentity(QStringLiteral("meteostation"), QStringLiteral("Метеостанция"));
     gui::UseRussianQtTexts();
 

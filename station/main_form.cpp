@@ -103,8 +103,16 @@ void TForm1::FormCreate()
     // A quantity the diagram does not know, from a damaged file, is set right by DrawDayDiagram.
     UpDown2->SetPosition(History.DiagramQuantity);
     ScanHistory();
+    EnableTextExportOfTheCopy();
     DrawDayDiagram();
     PreviousDayPosition = static_cast<std::uint8_t>(UpDown1->Position());
+}
+
+void TForm1::EnableTextExportOfTheCopy()
+{
+    // The text export needs no station: the copy of the last run can be saved before any station
+    // is plugged in, once it holds a dated record.
+    Button3->setEnabled(History.RecordCount >= 1);
 }
 
 bool TForm1::FormClose()

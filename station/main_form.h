@@ -194,6 +194,8 @@ public:
     void Button3Click(); // export to "met.txt"
     // Record count into LabeledEdit10 and the newest day into the history state.
     void ScanHistory();
+    // "Сохранить" at start, station or not: on when the copy holds a dated record.
+    void EnableTextExportOfTheCopy();
     void DisableStationButtons();
     void EnableStationButtons();
     void DisableSettingControls();

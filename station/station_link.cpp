@@ -71,8 +71,11 @@ void TForm1::HidDeviceController1DeviceData(THidDevice* HidDev, std::uint8_t /*R
     // Every report of the station carries 64 data bytes. A shorter one is damaged: taken in, its
     // missing tail would be the previous report's, a readings mix-up or a history block half of
     // the block before. A longer one has been cut to what the station declares.
-    if (Data == nullptr || Size < ReportImageSize)
+    if (Data == nullptr || Size < ReportImageSize) {
+        if (HistoryOperationRunning())
+            HistoryOperation.NoteDamagedReport();
         return;
+    }
     StreamAlive();
     HandleInputReport(Data, Size);
 }

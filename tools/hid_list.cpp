@@ -10,39 +10,62 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <cstdio>
 
 namespace hidlist {
 
 namespace {
 
-std::string Utf8(const std::u16string& text)
+QString Readable(const std::u16string& text)
 {
     // Control characters would garble a terminal or a pasted bug report.
     QString value = QString::fromStdU16String(text);
     for (QChar& c : value)
         if (c.category() == QChar::Other_Control)
             c = QLatin1Char('?');
-    return value.toStdString();
+    return value;
 }
 
-std::string Ids(std::uint16_t vendor, std::uint16_t product)
+QString Ids(std::uint16_t vendor, std::uint16_t product)
 {
-    char text[16];
-    std::snprintf(text, sizeof text, "%04x:%04x", vendor, product);
-    return text;
+    return QStringLiteral("%1:%2").arg(vendor, 4, 16, QLatin1Char('0')).arg(product, 4, 16, QLatin1Char('0'));
 }
 
-std::string Padded(std::string text, std::size_t width)
+QString Quoted(const THidListEntry& device)
 {
-    if (text.size() < width)
-        text.append(width - text.size(), ' ');
-    return text;
+    return device.ProductName.empty() ? QStringLiteral("(имя не читается)")
+                                      : QLatin1Char('"') + Readable(device.ProductName) + QLatin1Char('"');
 }
 
-std::string Quoted(const THidListEntry& device)
+// One row of the table, each column padded to its width in characters (not bytes: the texts are
+// Russian).
+QString Row(const std::vector<QString>& cells, const std::vector<qsizetype>& widths)
 {
-    return device.ProductName.empty() ? std::string("(no product string)") : "\"" + Utf8(device.ProductName) + "\"";
+    QString row;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        row += cells[i];
+        if (i + 1 < cells.size())
+            row += QString(widths[i] - cells[i].size() + 2, QLatin1Char(' '));
+    }
+    return row + QLatin1Char('\n');
+}
+
+QString DeviceTable(const std::vector<THidListEntry>& devices)
+{
+    std::vector<std::vector<QString>> rows{{QStringLiteral("ПУТЬ"), QStringLiteral("VID:PID"),
+                                            QStringLiteral("ЧТЕНИЕ И ЗАПИСЬ"), QStringLiteral("МЕТЕОСТАНЦИЯ"),
+                                            QStringLiteral("ИМЯ УСТРОЙСТВА")}};
+    for (const auto& device : devices)
+        rows.push_back({QString::fromStdString(device.Path), Ids(device.VendorID, device.ProductID),
+                        device.ReadWriteGranted ? QStringLiteral("да") : QStringLiteral("нет"),
+                        device.Station ? QStringLiteral("да") : QStringLiteral("-"), Quoted(device)});
+    std::vector<qsizetype> widths(rows.front().size(), 0);
+    for (const auto& row : rows)
+        for (std::size_t i = 0; i < row.size(); ++i)
+            widths[i] = std::max(widths[i], row[i].size());
+    QString table;
+    for (const auto& row : rows)
+        table += Row(row, widths);
+    return table;
 }
 
 } // namespace
@@ -86,47 +109,41 @@ THidListing CollectHidDevices(hidplatform::Platform& platform, int timeoutMs)
     return listing;
 }
 
-int PrintHidListing(const THidListing& listing, std::ostream& out)
+int PrintHidListing(const THidListing& listing, QString& out)
 {
     if (!listing.PlatformLoaded) {
-        out << "The HID device layer could not be loaded" << LoadFailureAdvice;
+        out += QStringLiteral("Не удалось загрузить слой HID-устройств") + QString::fromUtf8(LoadFailureAdvice);
         return 1;
     }
     if (!listing.Scanned) {
-        out << "The scan for HID devices did not finish.\n";
+        out += QStringLiteral("Поиск HID-устройств не завершился.\n");
         return 1;
     }
 
     if (listing.Devices.empty()) {
-        out << "No HID devices found.\n";
+        out += QStringLiteral("HID-устройства не найдены.\n");
     } else {
-        std::size_t pathWidth = 4;
-        for (const auto& device : listing.Devices)
-            pathWidth = std::max(pathWidth, device.Path.size());
-        out << Padded("PATH", pathWidth) << "  VENDOR:PRODUCT  READ-WRITE  STATION  PRODUCT STRING\n";
-        for (const auto& device : listing.Devices)
-            out << Padded(device.Path, pathWidth) << "  " << Padded(Ids(device.VendorID, device.ProductID), 14) << "  "
-                << Padded(device.ReadWriteGranted ? "yes" : "no", 10) << "  " << Padded(device.Station ? "yes" : "-", 7)
-                << "  " << Quoted(device) << "\n";
-        out << listing.Devices.size() << (listing.Devices.size() == 1 ? " HID device.\n" : " HID devices.\n");
+        out += DeviceTable(listing.Devices);
+        out += QStringLiteral("HID-устройств: %1.\n").arg(listing.Devices.size());
     }
 
     // Near misses explain why a device that looks like the station is not used.
+    const QString stationIds = Ids(StationVendorID, StationProductID);
     for (const auto& device : listing.Devices) {
         if (device.Station)
             continue;
+        const QString path = QString::fromStdString(device.Path);
         const bool nameMatches = device.ProductName == StationProductName;
         const bool idsMatch = device.VendorID == StationVendorID && device.ProductID == StationProductID;
         if (idsMatch)
-            out << "Note: " << device.Path << " has the station's ids but the product string " << Quoted(device)
-                << ", so it is not taken for the station.\n";
+            out += QStringLiteral("Замечание: у %1 коды метеостанции, но имя %2, поэтому это не метеостанция.\n")
+                       .arg(path, Quoted(device));
         else if (nameMatches)
-            out << "Note: " << device.Path << " is named like the station but has the ids "
-                << Ids(device.VendorID, device.ProductID) << " instead of " << Ids(StationVendorID, StationProductID)
-                << ", so it is not taken for the station.\n";
+            out += QStringLiteral("Замечание: %1 называется как метеостанция, но его коды %2, а не %3, поэтому "
+                                  "это не метеостанция.\n")
+                       .arg(path, Ids(device.VendorID, device.ProductID), stationIds);
     }
 
-    const std::string stationIds = Ids(StationVendorID, StationProductID);
     const THidListEntry* usable = nullptr;
     const THidListEntry* locked = nullptr;
     for (const auto& device : listing.Devices) {
@@ -136,20 +153,25 @@ int PrintHidListing(const THidListing& listing, std::ostream& out)
             locked = &device;
     }
     if (usable != nullptr) {
-        out << "Station found: " << usable->Path << ", open for reading and writing: meteostation can use it.\n";
+        out += QStringLiteral("Метеостанция найдена: %1, открывается для чтения и записи: meteostation может с ней "
+                              "работать.\n")
+                   .arg(QString::fromStdString(usable->Path));
         return 0;
     }
     if (locked != nullptr) {
-        out << "Station found: " << locked->Path << ", but this user may not open it for reading and writing.\n"
-            << ReadWriteAdvice;
+        out += QStringLiteral("Метеостанция найдена: %1, но этому пользователю нельзя открыть её для чтения и "
+                              "записи.\n")
+                   .arg(QString::fromStdString(locked->Path)) +
+            QString::fromUtf8(ReadWriteAdvice);
         return 1;
     }
-    out << "No station found: no HID device has the product string \"" << Utf8(StationProductName) << "\" and the ids "
-        << stationIds << ". Check that the station is plugged in.\n";
+    out += QStringLiteral("Метеостанция не найдена: ни у одного HID-устройства нет имени \"%1\" и кодов %2. "
+                          "Проверьте, подключена ли метеостанция.\n")
+               .arg(Readable(StationProductName), stationIds);
     return 1;
 }
 
-int RunHidList(hidplatform::Platform& platform, std::ostream& out)
+int RunHidList(hidplatform::Platform& platform, QString& out)
 {
     return PrintHidListing(CollectHidDevices(platform), out);
 }

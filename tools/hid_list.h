@@ -5,8 +5,8 @@
 
 #include "hid/platform/hid_platform.h"
 
+#include <QString>
 #include <cstdint>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -34,11 +34,11 @@ struct THidListing
 // QCoreApplication on the calling (main) thread.
 THidListing CollectHidDevices(hidplatform::Platform& platform, int timeoutMs = 5000);
 
-// Writes the listing and the verdict; returns the exit status: 0 when a station can be opened for
-// reading and writing, 1 otherwise.
-int PrintHidListing(const THidListing& listing, std::ostream& out);
+// Appends the listing and the verdict, in Russian; returns the exit status: 0 when a station can be
+// opened for reading and writing, 1 otherwise.
+int PrintHidListing(const THidListing& listing, QString& out);
 
 // Both of the above.
-int RunHidList(hidplatform::Platform& platform, std::ostream& out);
+int RunHidList(hidplatform::Platform& platform, QString& out);
 
 } // namespace hidlist

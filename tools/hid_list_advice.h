@@ -1,12 +1,12 @@
 // What meteostation-hid-list tells the user that depends on the system: what the HID layer needs,
-// and how to get the station opened for reading and writing.
+// and how to get the station opened for reading and writing. UTF-8.
 #pragma once
 
 namespace hidlist {
 
-// Completes "The HID device layer could not be loaded", ending with a newline.
+// Completes «Не удалось загрузить слой HID-устройств», ending with a newline.
 extern const char* const LoadFailureAdvice;
-// Follows "Station found: PATH, but this user may not open it for reading and writing.\n".
+// Follows «Метеостанция найдена: PATH, но этому пользователю нельзя открыть её для чтения и записи.\n».
 extern const char* const ReadWriteAdvice;
 
 } // namespace hidlist

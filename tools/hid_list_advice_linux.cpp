@@ -3,13 +3,13 @@
 namespace hidlist {
 
 const char* const LoadFailureAdvice =
-    " (on Linux it needs libudev.so.1 from the package libudev1), so no device can be found.\n";
+    " (в Linux ему нужна библиотека libudev.so.1 из пакета libudev1), поэтому устройства найти нельзя.\n";
 
 const char* const ReadWriteAdvice =
-    "To fix this, install the udev rule 70-meteostation.rules of the meteostation package (into\n"
-    "/usr/lib/udev/rules.d or /etc/udev/rules.d), then unplug the station and plug it in again, or\n"
-    "apply the rules without replugging:\n"
+    "Чтобы это исправить, установите правило udev 70-meteostation.rules из пакета meteostation (в\n"
+    "/usr/lib/udev/rules.d или /etc/udev/rules.d), затем отключите метеостанцию и подключите снова\n"
+    "или примените правила без переподключения:\n"
     "    sudo udevadm control --reload-rules && sudo udevadm trigger --subsystem-match=hidraw\n"
-    "The rule gives access to the user logged in at the computer itself (a local session).\n";
+    "Правило даёт доступ тому, кто работает за самим компьютером (в местном сеансе).\n";
 
 } // namespace hidlist

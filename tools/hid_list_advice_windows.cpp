@@ -3,11 +3,11 @@
 namespace hidlist {
 
 const char* const LoadFailureAdvice =
-    " (it needs the system's HID.dll and SetupApi.dll with all their functions), so no device can be\n"
-    "found.\n";
+    " (ему нужны системные HID.dll и SetupApi.dll со всеми их функциями), поэтому устройства найти\n"
+    "нельзя.\n";
 
 const char* const ReadWriteAdvice =
-    "Another program holds the station for itself: close the other programs that use the station\n"
-    "(another copy of meteostation among them), then unplug the station and plug it in again.\n";
+    "Метеостанцию держит для себя другая программа: закройте программы, которые с ней работают (и другую\n"
+    "копию meteostation), затем отключите метеостанцию и подключите снова.\n";
 
 } // namespace hidlist

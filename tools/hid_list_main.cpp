@@ -1,20 +1,34 @@
 // meteostation-hid-list: which HID devices meteostation sees, and whether
 // the station is among them and usable. Exit status 0 when it is.
 #include "hid/platform/host_platform.h"
+#include "os/command_line.h"
 #include "tools/hid_list.h"
 
 #include <QCoreApplication>
-#include <iostream>
+
+namespace {
+
+os::TProgramUsage HidListUsage()
+{
+    return {QStringLiteral("meteostation-hid-list"),
+            QStringLiteral("Показывает HID-устройства, которые видит программа meteostation, и говорит, есть ли\n"
+                           "среди них метеостанция и можно ли с ней работать. Код выхода 0, если можно, иначе 1."),
+            {},
+            {},
+            {}};
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc > 1) {
-        std::cout << "Usage: meteostation-hid-list\n"
-                     "Lists the HID devices meteostation sees and tells whether the weather station is among\n"
-                     "them and can be used. Exit status 0 when it can, 1 otherwise.\n";
-        return QCoreApplication::arguments().at(1) == QStringLiteral("--help") ? 0 : 2;
-    }
+    if (const auto status =
+            os::AnswerCommandLine(QCoreApplication::arguments(), HidListUsage(), os::TCommandLineCheck::Everything))
+        return *status;
     const auto platform = hidplatform::CreateHostPlatform();
-    return hidlist::RunHidList(*platform, std::cout);
+    QString text;
+    const int status = hidlist::RunHidList(*platform, text);
+    os::WriteToUser(text, false);
+    return status;
 }

@@ -285,9 +285,20 @@ TEST(ArchiveCsv, OneRowPerHourWithEmptyFieldsWhereNothingIsKnown)
                              "2026-01-01 00:00,20.3,0,,45\r\n"
                              "2026-01-01 01:00,,,,\r\n")
                   .toUtf8());
+    // The kind for Excel: the same rows after a byte-order mark, semicolons and decimal commas.
+    EXPECT_EQ(ArchiveCsv({a, b}, first, first + 3, TCsvKind::Excel),
+              "\xEF\xBB\xBF" +
+                  QStringLiteral("Дата и время;Температура в доме (°C);Температура на улице (°C);"
+                                 "Атмосферное давление (мм рт.ст.);Относительная влажность (%)\r\n"
+                                 "2025-12-31 22:00;21;-5;745;45\r\n"
+                                 "2025-12-31 23:00;;;;\r\n"
+                                 "2026-01-01 00:00;20,3;0;;45\r\n"
+                                 "2026-01-01 01:00;;;;\r\n")
+                      .toUtf8());
     // Nothing before the first or after the last hour asked for; an empty range is the header alone.
     EXPECT_EQ(ArchiveCsv({a, b}, first + 1, first + 1).count('\n'), 2);
     EXPECT_EQ(ArchiveCsv({a}, first, first - 1).count('\n'), 1);
+    EXPECT_TRUE(ArchiveCsv({a}, first, first - 1, TCsvKind::Excel).startsWith("\xEF\xBB\xBF"));
 }
 
 } // namespace

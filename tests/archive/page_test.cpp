@@ -11,12 +11,15 @@
 #include "station/range_bar_series.h"
 #include "tests/support/archive_support.h"
 
+#include <QCalendarWidget>
 #include <QDateEdit>
 #include <QDir>
+#include <QFileSystemModel>
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableView>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -53,10 +56,13 @@ protected:
 
         Page = std::make_unique<TArchivePage>();
         Page->SetToday([] { return QDate(2025, 11, 24); });
-        Page->SetSaveDialog([this](const QString& caption, const QString& path, const QString& filter) {
-            Dialogs.push_back({caption, path, filter});
-            return Answer;
-        });
+        Page->SetSaveDialog(
+            [this](const QString& caption, const QString& path, const QString& filters, QString* chosenFilter) {
+                Dialogs.push_back({caption, path, filters});
+                if (chosenFilter != nullptr && !AnswerFilter.isEmpty())
+                    *chosenFilter = AnswerFilter;
+                return Answer;
+            });
         Page->resize(607, 326);
         Page->SetStore(Store.get());
         Page->show();
@@ -78,6 +84,7 @@ protected:
     std::vector<TDialog> Dialogs;
     std::vector<QString> ErrorBoxes;
     QString Answer;
+    QString AnswerFilter; // the kind the user picks; empty leaves the dialog's first
 };
 
 TEST_F(ArchivePage, TheUserStepsThroughDaysWeeksMonthsAndYears)
@@ -155,29 +162,37 @@ TEST_F(ArchivePage, ExportsTheShownPeriodAndRemembersTheFolder)
     ASSERT_EQ(Dialogs.size(), 1u);
     EXPECT_EQ(Dialogs[0].Caption, QStringLiteral("Экспорт архива в CSV"));
     EXPECT_EQ(Dialogs[0].Path, QDir(Folder.Path()).filePath(QStringLiteral("meteo-2025-11-17-2025-11-23.csv")));
-    EXPECT_EQ(Dialogs[0].Filter, QStringLiteral("Таблица CSV (*.csv)"));
+    EXPECT_EQ(Dialogs[0].Filter,
+              QStringLiteral("CSV (UTF-8, запятая) (*.csv);;CSV для Excel (точка с запятой) (*.csv)"));
     const TPeriod week = PeriodContaining(TPeriodKind::Week, Newest);
     const QByteArray csv = testsupport::ReadFileBytes(elsewhere.filePath(QStringLiteral("неделя.csv")));
     EXPECT_EQ(csv, ArchiveCsv(Store->Hours(week.FirstHour(), week.LastHour()), week.FirstHour(), week.LastHour()));
     EXPECT_EQ(csv.count('\n'), 1 + 7 * 24);
     EXPECT_TRUE(csv.contains("2025-11-23 19:00,25.5,1,750,40\r\n"));
+    // The kind for Excel when the user picks it.
+    AnswerFilter = QStringLiteral("CSV для Excel (точка с запятой) (*.csv)");
+    Answer = elsewhere.filePath(QStringLiteral("для Excel.csv"));
+    QTest::mouseClick(Page->ExportButton, Qt::LeftButton);
+    EXPECT_EQ(testsupport::ReadFileBytes(Answer),
+              ArchiveCsv(Store->Hours(week.FirstHour(), week.LastHour()), week.FirstHour(), week.LastHour(),
+                         TCsvKind::Excel));
 
     // The PNG dialog starts where the CSV went, also for a page of a later run.
     Answer = elsewhere.filePath(QStringLiteral("график.png"));
     QTest::mouseClick(Page->PngButton, Qt::LeftButton);
-    ASSERT_EQ(Dialogs.size(), 2u);
-    EXPECT_EQ(Dialogs[1].Path, elsewhere.filePath(QStringLiteral("meteo-2025-11-17-2025-11-23.png")));
+    ASSERT_EQ(Dialogs.size(), 3u);
+    EXPECT_EQ(Dialogs[2].Path, elsewhere.filePath(QStringLiteral("meteo-2025-11-17-2025-11-23.png")));
     QImage picture(elsewhere.filePath(QStringLiteral("график.png")));
     EXPECT_EQ(picture.size(), Page->ArchiveChart->size());
     Page = std::make_unique<TArchivePage>();
-    Page->SetSaveDialog([this](const QString& caption, const QString& path, const QString& filter) {
-        Dialogs.push_back({caption, path, filter});
+    Page->SetSaveDialog([this](const QString& caption, const QString& path, const QString& filters, QString*) {
+        Dialogs.push_back({caption, path, filters});
         return QString(); // cancelled: nothing is written
     });
     Page->SetStore(Store.get());
     Page->ExportCsvClick();
-    ASSERT_EQ(Dialogs.size(), 3u);
-    EXPECT_EQ(QFileInfo(Dialogs[2].Path).absolutePath(), elsewhere.absolutePath());
+    ASSERT_EQ(Dialogs.size(), 4u);
+    EXPECT_EQ(QFileInfo(Dialogs[3].Path).absolutePath(), elsewhere.absolutePath());
 
     // A failed write says so and leaves the page as it was.
     Page->SetFileWriter([](const QString& path, const QByteArray&) {
@@ -186,6 +201,41 @@ TEST_F(ArchivePage, ExportsTheShownPeriodAndRemembersTheFolder)
     EXPECT_FALSE(Page->ExportCsv(QStringLiteral("/x.csv")));
     EXPECT_EQ(ErrorBoxes,
               std::vector<QString>{QStringLiteral("Не удалось записать файл «/x.csv»: нет прав на запись.")});
+}
+
+// Under an English system (the test runs with LC_ALL=C.UTF-8) the date picker's calendar and Qt's own
+// file dialog still speak Russian: month and day names, the decimal comma of file sizes, dates.
+TEST_F(ArchivePage, DatePickerAndFileDialogSpeakRussianWhateverTheSystemSays)
+{
+    QCalendarWidget* calendar = Page->DateEdit->calendarWidget();
+    ASSERT_NE(calendar, nullptr);
+    calendar->setSelectedDate(Newest);
+    auto* month = calendar->findChild<QToolButton*>(QStringLiteral("qt_calendar_monthbutton"));
+    ASSERT_NE(month, nullptr);
+    EXPECT_EQ(month->text().toLower(), QStringLiteral("ноябрь"));
+    auto* days = calendar->findChild<QTableView*>(QStringLiteral("qt_calendar_calendarview"));
+    ASSERT_NE(days, nullptr);
+    QStringList header;
+    for (int column = 0; column < days->model()->columnCount(); ++column)
+        header << days->model()->index(0, column).data().toString();
+    EXPECT_EQ(header.join(QLatin1Char(' ')).toLower(), QStringLiteral("пн вт ср чт пт сб вс"));
+
+    QFile file(QDir(Folder.Path()).filePath(QStringLiteral("неделя.csv")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(1536, 'x'));
+    file.close();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(file.setFileTime(QDateTime(Newest, QTime(18, 5)), QFileDevice::FileModificationTime));
+    file.close();
+    QFileSystemModel files;
+    files.setRootPath(Folder.Path());
+    QModelIndex index;
+    ASSERT_TRUE(testsupport::PumpUntil([&] {
+        index = files.index(file.fileName());
+        return index.isValid() && !index.siblingAtColumn(3).data().toString().isEmpty();
+    }));
+    EXPECT_EQ(index.siblingAtColumn(1).data().toString(), QStringLiteral("1,50 KiB"));
+    EXPECT_EQ(index.siblingAtColumn(3).data().toString(), QStringLiteral("23.11.2025 18:05"));
 }
 
 TEST(ArchivePageWithoutArchive, SaysThereIsNoneAndOffersNoExport)

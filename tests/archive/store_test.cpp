@@ -277,8 +277,9 @@ TEST_F(ArchiveStore, AFileThatIsNoUsableArchiveIsRenamedAsideAndAFreshOneStarted
         EXPECT_TRUE(aside[0].startsWith(QStringLiteral("meteo-archive.damaged-")));
         EXPECT_TRUE(aside[0].endsWith(QStringLiteral(".sqlite")));
         EXPECT_EQ(store.Notice(),
-                  QStringLiteral("Архив «%1» не читается: %2. Файл сохранён под именем «%3», начат новый архив")
-                      .arg(QDir::toNativeSeparators(path), c.Reason, aside[0]));
+                  QStringLiteral("Архив «%1» не читается: %2. %3 под именем «%4», начат новый архив")
+                      .arg(QDir::toNativeSeparators(path), c.Reason,
+                           wasFile ? QStringLiteral("Файл сохранён") : QStringLiteral("Папка сохранена"), aside[0]));
         const QString asidePath = QDir(folder.Path()).filePath(aside[0]);
         if (c.KeepsBytes) {
             EXPECT_EQ(testsupport::ReadFileBytes(asidePath), before);

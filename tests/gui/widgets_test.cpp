@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOption>
 #include <QTabBar>
 #include <QTest>
 #include <QToolButton>
@@ -164,6 +166,41 @@ TEST(RadioGroup, UserSelectionIsAnnouncedProgramSelectionIsNot)
     // Items stack top to bottom inside the frame.
     EXPECT_LT(group.Button(0)->y(), group.Button(1)->y());
     EXPECT_LE(group.Button(2)->geometry().bottom(), group.height());
+}
+
+// The items clear the caption and the frame's lines, whatever the style draws, also in a group
+// as tight as the archive page's period.
+TEST(RadioGroup, ItemsSitInsideTheFrameClearOfItsLines)
+{
+    for (const QSize size : {QSize(110, 100), QSize(193, 273)}) {
+        QWidget window;
+        TRadioGroup group(&window);
+        QFont font(QStringLiteral("MS Sans Serif"));
+        font.setPixelSize(11);
+        font.setBold(true);
+        group.setFont(font);
+        group.setTitle(QStringLiteral("Период"));
+        group.setGeometry(QRect(QPoint(0, 0), size));
+        group.SetItems(
+            {QStringLiteral("день"), QStringLiteral("неделя"), QStringLiteral("месяц"), QStringLiteral("год")});
+        window.show();
+
+        QStyleOptionGroupBox option;
+        option.initFrom(&group);
+        option.text = group.title();
+        option.lineWidth = 1;
+        option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+        const QRect frame =
+            group.style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, &group);
+        const QRect caption =
+            group.style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, &group);
+        for (int i = 0; i < group.Count(); ++i) {
+            const QRect item = group.Button(i)->geometry();
+            EXPECT_GT(item.top(), frame.top() + 1) << i;
+            EXPECT_GT(item.top(), caption.bottom()) << i;
+            EXPECT_LT(item.bottom(), frame.bottom() - 1) << i;
+        }
+    }
 }
 
 TEST(LabeledEdit, LabelSitsAboveAndFollowsTheEdit)

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QString>
 #include <sstream>
 #include <string>
 
@@ -35,9 +36,9 @@ class HidListTest : public testing::Test
 protected:
     int Run()
     {
-        std::ostringstream out;
+        QString out;
         const int status = hidlist::RunHidList(Sim, out);
-        Output = out.str();
+        Output = out.toStdString();
         return status;
     }
 
@@ -60,9 +61,9 @@ protected:
 TEST_F(HidListTest, NoDevicesSaysSoAndFails)
 {
     EXPECT_EQ(Run(), 1);
-    EXPECT_TRUE(Says("No HID devices found.")) << Output;
-    EXPECT_TRUE(Says("No station found")) << Output;
-    EXPECT_FALSE(Says("PATH")) << Output;
+    EXPECT_TRUE(Says("HID-устройства не найдены.")) << Output;
+    EXPECT_TRUE(Says("Метеостанция не найдена")) << Output;
+    EXPECT_FALSE(Says("ПУТЬ")) << Output;
 }
 
 TEST_F(HidListTest, UsableStationIsMarkedBesideOtherDevices)
@@ -71,11 +72,14 @@ TEST_F(HidListTest, UsableStationIsMarkedBesideOtherDevices)
     Sim.PlugDevice(Station("/dev/hidraw1"));
     EXPECT_EQ(Run(), 0) << Output;
 
-    EXPECT_EQ(Row("/dev/hidraw0"), "/dev/hidraw0  046d:c077       no          -        \"USB Optical Mouse\"")
+    // Columns line up in characters, the Russian headings as wide as they read.
+    EXPECT_TRUE(Says("ПУТЬ          VID:PID    ЧТЕНИЕ И ЗАПИСЬ  МЕТЕОСТАНЦИЯ  ИМЯ УСТРОЙСТВА\n")) << Output;
+    EXPECT_EQ(Row("/dev/hidraw0"), "/dev/hidraw0  046d:c077  нет              -             \"USB Optical Mouse\"")
         << Output;
-    EXPECT_EQ(Row("/dev/hidraw1"), "/dev/hidraw1  2112:1212       yes         yes      \"Метеостанция\"") << Output;
-    EXPECT_TRUE(Says("2 HID devices.")) << Output;
-    EXPECT_TRUE(Says("Station found: /dev/hidraw1, open for reading and writing")) << Output;
+    EXPECT_EQ(Row("/dev/hidraw1"), "/dev/hidraw1  2112:1212  да               да            \"Метеостанция\"")
+        << Output;
+    EXPECT_TRUE(Says("HID-устройств: 2.")) << Output;
+    EXPECT_TRUE(Says("Метеостанция найдена: /dev/hidraw1, открывается для чтения и записи")) << Output;
     EXPECT_FALSE(Says("udevadm")) << Output;
 }
 
@@ -83,12 +87,13 @@ TEST_F(HidListTest, StationWithoutReadWriteAccessGetsTheRuleHint)
 {
     Sim.PlugDevice(Station("/dev/hidraw3", SimAccess::IdentifyOnly));
     EXPECT_EQ(Run(), 1);
-    EXPECT_EQ(Row("/dev/hidraw3"), "/dev/hidraw3  2112:1212       no          yes      \"Метеостанция\"") << Output;
-    EXPECT_TRUE(Says("1 HID device.")) << Output;
-    EXPECT_TRUE(Says("may not open it for reading and writing")) << Output;
+    EXPECT_EQ(Row("/dev/hidraw3"), "/dev/hidraw3  2112:1212  нет              да            \"Метеостанция\"")
+        << Output;
+    EXPECT_TRUE(Says("HID-устройств: 1.")) << Output;
+    EXPECT_TRUE(Says("нельзя открыть её для чтения и записи")) << Output;
     EXPECT_TRUE(Says("70-meteostation.rules")) << Output;
     EXPECT_TRUE(Says("sudo udevadm control --reload-rules")) << Output;
-    EXPECT_TRUE(Says("plug it in again")) << Output;
+    EXPECT_TRUE(Says("подключите снова")) << Output;
 }
 
 TEST_F(HidListTest, OneUsableStationOutweighsALockedOne)
@@ -96,7 +101,7 @@ TEST_F(HidListTest, OneUsableStationOutweighsALockedOne)
     Sim.PlugDevice(Station("/dev/hidraw0", SimAccess::IdentifyOnly));
     Sim.PlugDevice(Station("/dev/hidraw1"));
     EXPECT_EQ(Run(), 0) << Output;
-    EXPECT_TRUE(Says("Station found: /dev/hidraw1")) << Output;
+    EXPECT_TRUE(Says("Метеостанция найдена: /dev/hidraw1")) << Output;
     EXPECT_FALSE(Says("udevadm")) << Output;
 }
 
@@ -110,12 +115,12 @@ TEST_F(HidListTest, LookAlikesAreListedButNotMarked)
     for (const char* path : {"/dev/hidraw0", "/dev/hidraw1", "/dev/hidraw2", "/dev/hidraw3"}) {
         const std::string row = Row(path);
         ASSERT_FALSE(row.empty()) << path << "\n" << Output;
-        EXPECT_EQ(row.find(" yes      \""), std::string::npos) << row;
+        EXPECT_EQ(row.find(" да            \""), std::string::npos) << row;
     }
-    EXPECT_TRUE(Says("/dev/hidraw0 is named like the station but has the ids 2112:1213")) << Output;
-    EXPECT_TRUE(Says("/dev/hidraw1 is named like the station but has the ids 2113:1212")) << Output;
-    EXPECT_TRUE(Says("/dev/hidraw2 has the station's ids but the product string \"метеостанция\"")) << Output;
-    EXPECT_TRUE(Says("No station found")) << Output;
+    EXPECT_TRUE(Says("/dev/hidraw0 называется как метеостанция, но его коды 2112:1213, а не 2112:1212")) << Output;
+    EXPECT_TRUE(Says("/dev/hidraw1 называется как метеостанция, но его коды 2113:1212, а не 2112:1212")) << Output;
+    EXPECT_TRUE(Says("у /dev/hidraw2 коды метеостанции, но имя \"метеостанция\"")) << Output;
+    EXPECT_TRUE(Says("Метеостанция не найдена")) << Output;
 }
 
 TEST_F(HidListTest, UnreadableOrOddProductStringsStayReadable)
@@ -125,9 +130,10 @@ TEST_F(HidListTest, UnreadableOrOddProductStringsStayReadable)
     Sim.PlugDevice(nameless);
     Sim.PlugDevice(Device("/dev/hidraw1", 0x1234, 0x0001, u"Bad\nname\x1b[0m"));
     EXPECT_EQ(Run(), 1);
-    EXPECT_EQ(Row("/dev/hidraw0"), "/dev/hidraw0  2112:1212       yes         -        (no product string)") << Output;
+    EXPECT_EQ(Row("/dev/hidraw0"), "/dev/hidraw0  2112:1212  да               -             (имя не читается)")
+        << Output;
     EXPECT_NE(Row("/dev/hidraw1").find("\"Bad?name?[0m\""), std::string::npos) << Output;
-    EXPECT_TRUE(Says("has the station's ids but the product string (no product string)")) << Output;
+    EXPECT_TRUE(Says("у /dev/hidraw0 коды метеостанции, но имя (имя не читается)")) << Output;
 }
 
 TEST_F(HidListTest, WithoutThePlatformNothingCanBeListed)
@@ -135,7 +141,7 @@ TEST_F(HidListTest, WithoutThePlatformNothingCanBeListed)
     Sim.PlugDevice(Station("/dev/hidraw0"));
     Sim.SetLoadFails(true);
     EXPECT_EQ(Run(), 1);
-    EXPECT_TRUE(Says("could not be loaded")) << Output;
+    EXPECT_TRUE(Says("Не удалось загрузить слой HID-устройств")) << Output;
     EXPECT_TRUE(Says("libudev.so.1")) << Output;
 }
 
@@ -144,7 +150,7 @@ TEST_F(HidListTest, DeviceThatCannotBeOpenedAtAllIsLeftOut)
     Sim.PlugDevice(Device("/dev/hidraw0", 0x2112, 0x1212, u"Метеостанция", SimAccess::NoAccess));
     EXPECT_EQ(Run(), 1);
     EXPECT_TRUE(Row("/dev/hidraw0").empty()) << Output;
-    EXPECT_TRUE(Says("No HID devices found.")) << Output;
+    EXPECT_TRUE(Says("HID-устройства не найдены.")) << Output;
 }
 
 } // namespace

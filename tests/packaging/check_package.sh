@@ -19,7 +19,8 @@ for f in usr/bin/meteostation usr/bin/meteostation-demo usr/bin/meteostation-lau
          usr/share/applications/meteostation.desktop usr/share/applications/meteostation-demo.desktop \
          usr/share/icons/hicolor/scalable/apps/meteostation.svg \
          usr/lib/udev/rules.d/70-meteostation.rules usr/share/doc/meteostation/README.md \
-         usr/share/doc/meteostation/copyright usr/share/doc/meteostation/changelog.gz usr/share/man/man1/meteostation.1.gz; do
+         usr/share/doc/meteostation/copyright usr/share/doc/meteostation/changelog.gz usr/share/man/man1/meteostation.1.gz \
+         usr/share/man/ru/man1/meteostation.1.gz usr/share/man/ru/man1/meteostation-hid-list.1.gz; do
   [ -e "$scratch/root/$f" ] || fail "missing /$f"
 done
 for f in usr/bin/meteostation usr/bin/meteostation-demo usr/bin/meteostation-launcher usr/bin/meteostation-hid-list; do

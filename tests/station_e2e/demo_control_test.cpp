@@ -1,4 +1,5 @@
 // The demo's control window drives the stand-in station's cable, and the program's window follows.
+#include "demo/demo_setup.h"
 #include "demo/station_control_window.h"
 #include "tests/support/e2e_support.h"
 
@@ -7,6 +8,8 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTabBar>
+#include <QTest>
 #include <QTimer>
 #include <cerrno>
 
@@ -51,6 +54,30 @@ TEST_F(StationE2E, DemoControlWindowUnplugsAndPlugsTheStation)
     ASSERT_TRUE(PumpUntil([&later] { return !later.isActive(); }));
     EXPECT_FALSE(Station->Plugged());
     EXPECT_EQ(control.PlugButton()->text(), QStringLiteral("Подключить метеостанцию"));
+}
+
+// The control window closed by the user comes back from the button on the program's window.
+TEST(Demo, TheControlWindowComesBackOnceClosed)
+{
+    testsupport::TFreshCurrentFolder folder;
+    ASSERT_TRUE(folder.Entered());
+    TDemo demo;
+    demo.Show();
+    ASSERT_NE(demo.ControlButton, nullptr);
+    EXPECT_TRUE(demo.ControlButton->isVisible());
+    // Clear of the tabs, inside the window.
+    QTabBar* tabs = demo.Form.PageControl1->TabBar();
+    const QRect lastTab = tabs->tabRect(tabs->count() - 1).translated(tabs->mapTo(&demo.Form, QPoint(0, 0)));
+    EXPECT_GT(demo.ControlButton->geometry().left(), lastTab.right());
+    EXPECT_TRUE(demo.Form.rect().contains(demo.ControlButton->geometry()));
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_TRUE(demo.Control.close());
+        EXPECT_FALSE(demo.Control.isVisible());
+        QTest::mouseClick(demo.ControlButton, Qt::LeftButton);
+        EXPECT_TRUE(demo.Control.isVisible()) << round;
+    }
+    EXPECT_TRUE(demo.Form.isVisible()); // the button leaves the program's window as it was
+    EXPECT_TRUE(demo.Form.close());
 }
 
 // The fault switches: each sets its fault on the station at once, and a station told to go quiet

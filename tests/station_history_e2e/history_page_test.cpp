@@ -548,6 +548,28 @@ TEST_F(HistoryPage, UnwritableCopyAtCloseAsksAndNoKeepsTheWindowOpen)
     EXPECT_EQ(Form->Station.StationDevice, nullptr);
 }
 
+TEST_F(HistoryPage, TheCopyOfTheLastRunIsExportedWithoutAStation)
+{
+    // Empty records alone leave nothing to export.
+    THistoryImage empty;
+    empty.fill(255);
+    ASSERT_TRUE(WriteFileBytes(HistoryFileName, HistoryFileBytes(empty, 0)));
+    OpenWindow();
+    EXPECT_FALSE(Form->Button3->isEnabled());
+    ASSERT_TRUE(Form->close());
+
+    // Dated records: "Сохранить" alone is on from the start, and writes the copy.
+    ASSERT_TRUE(WriteFileBytes(HistoryFileName, HistoryFileBytes(SmallImage(), 0)));
+    OpenWindow();
+    ClickTab(1);
+    EXPECT_EQ(Form->Station.StationDevice, nullptr);
+    for (QPushButton* b : {Form->Button1, Form->Button2, Form->Button4, Form->Button5, Form->Button6, Form->Button7})
+        EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+    Click(Form->Button3);
+    EXPECT_EQ(ReadFileBytes(HistoryExportFileName), HistoryExportBytes(SmallImage()));
+    EXPECT_TRUE(ErrorBoxes.empty());
+}
+
 TEST_F(HistoryPage, ExportWritesTheDownloadedCopyOrReportsWhyNot)
 {
     OpenWindow();

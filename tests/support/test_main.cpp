@@ -1,6 +1,7 @@
 // Test entry: every test program runs offscreen with the program's own application object, so widgets,
 // timers and hand-overs to the main thread behave as in the real program.
 #include "gui/error_box.h"
+#include "gui/qt_texts.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -11,6 +12,8 @@
 int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // In Russian whatever the system says, as the programs are.
+    gui::UseRussianLocale();
     gui::TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Метеостанция"));
     // The program reads and writes its files in the current folder: no test may leave them in the

@@ -312,9 +312,17 @@ void CheckHidListTool(const QString& tool, const std::string& hidraw)
     std::istringstream lines(output);
     for (std::string line; std::getline(lines, line);)
         Info("hid-list | " + line);
-    const std::string row = "/dev/" + hidraw + "  2112:1212       yes         yes      \"" + StationName + "\"";
-    Check(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0 &&
-              output.find(row) != std::string::npos,
+    // The station's row: its path, ids, read-write «да», station «да» and its name.
+    bool listed = false;
+    std::istringstream rows(output);
+    for (std::string line; std::getline(rows, line);) {
+        std::istringstream fields(line);
+        std::string path, ids, readWrite, marked, name;
+        fields >> path >> ids >> readWrite >> marked >> name;
+        listed = listed || (path == "/dev/" + hidraw && ids == "2112:1212" && readWrite == "да" && marked == "да" &&
+                            name == "\"" + std::string(StationName) + "\"");
+    }
+    Check(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0 && listed,
           "meteostation-hid-list: exit " + std::to_string(process.exitCode()) +
               ", station listed read-write and marked");
 }

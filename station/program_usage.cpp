@@ -1,0 +1,29 @@
+#include "station/program_usage.h"
+
+#include "os/data_folder.h"
+
+#include <QDir>
+
+std::vector<os::TEnvironmentVariable> ProgramEnvironment()
+{
+    return os::DataFolderVariables();
+}
+
+os::TProgramUsage WindowProgramUsage(const QString& program, const QString& summary, const QString& dataFolder,
+                                     const QString& note)
+{
+    return {program, summary, QDir::toNativeSeparators(dataFolder),
+            note +
+                QStringLiteral("\nТам лежат met.mtb (копия памяти метеостанции), met.txt (её текст) и "
+                               "meteo-archive.sqlite\n(архив погоды)."),
+            ProgramEnvironment()};
+}
+
+os::TProgramUsage ProgramUsage()
+{
+    return WindowProgramUsage(
+        QStringLiteral("meteostation"),
+        QStringLiteral("Программа для метеостанции «Метеостанция», подключённой к компьютеру по USB: показания,\n"
+                       "установки, почасовая память метеостанции, её суточные диаграммы и архив погоды за годы."),
+        os::ProgramDataFolder(), os::DataFolderNote());
+}
