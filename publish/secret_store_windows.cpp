@@ -5,8 +5,11 @@
 
 #include <QByteArray>
 #include <string>
-#include <wincred.h>
+
+// wincred.h uses the types windows.h declares.
 #include <windows.h>
+
+#include <wincred.h>
 
 namespace publish {
 

@@ -74,8 +74,8 @@ TEST_F(StationPublish, TheOwnerSetsUpPublishingAndTheStateFollowsTheStation)
     // Refused at entry: a prefix with a wildcard, a port out of range; what is in effect stays.
     Type(Block()->TopicPrefixEdit, QStringLiteral("meteo/#"));
     EXPECT_TRUE(Block()->ProblemLabel->isVisible());
-    EXPECT_EQ(Block()->ProblemLabel->text(), publish::MqttTopicPrefixProblem(QStringLiteral("meteo/#"),
-                                                                              QStringLiteral("Префикс топиков")));
+    EXPECT_EQ(Block()->ProblemLabel->text(),
+              publish::MqttTopicPrefixProblem(QStringLiteral("meteo/#"), QStringLiteral("Префикс топиков")));
     EXPECT_EQ(Form->MqttPublishing->Settings().TopicPrefix, QStringLiteral("meteostation"));
     Type(Block()->TopicPrefixEdit, QStringLiteral("meteostation"));
     EXPECT_FALSE(Block()->ProblemLabel->isVisible());
@@ -108,9 +108,9 @@ TEST_F(StationPublish, TheOwnerSetsUpPublishingAndTheStateFollowsTheStation)
         return watcher.WaitFor(stateTopic, [=](const TMqttSeen& seen) {
             const QJsonObject state = Json(seen.Payload);
             return state.value(QStringLiteral("indoor_temperature")).toDouble() == indoor &&
-                   state.value(QStringLiteral("outdoor_temperature")).toDouble() == outdoor &&
-                   state.contains(QStringLiteral("humidity")) == humidity &&
-                   state.contains(QStringLiteral("pressure_hpa"));
+                state.value(QStringLiteral("outdoor_temperature")).toDouble() == outdoor &&
+                state.contains(QStringLiteral("humidity")) == humidity &&
+                state.contains(QStringLiteral("pressure_hpa"));
         });
     };
     simulator::TInputReport report = Station->Model().ReadingsReport();
@@ -128,8 +128,9 @@ TEST_F(StationPublish, TheOwnerSetsUpPublishingAndTheStateFollowsTheStation)
     report[9] = 24, report[31] = 2; // humidity no longer reported
     ASSERT_TRUE(Inject(report));
     EXPECT_TRUE(stateWith(24, 12, false));
-    EXPECT_TRUE(e2e::PumpUntil(
-        [this] { return Block()->LastSentLabel->text().startsWith(QStringLiteral("Последнее сообщение отправлено")); }));
+    EXPECT_TRUE(e2e::PumpUntil([this] {
+        return Block()->LastSentLabel->text().startsWith(QStringLiteral("Последнее сообщение отправлено"));
+    }));
 
     // The settings are in the data folder's file, the password is not.
     QFile ini(QStringLiteral("publish.ini"));
