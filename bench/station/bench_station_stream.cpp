@@ -224,15 +224,22 @@ void BM_WholeProgramOnReadingsPage(benchmark::State& state)
         state.SkipWithError("the window does not hold the last report's values");
 }
 
+// The broker started, or the benchmark skipped with the reason.
+bool StartBroker(benchmark::State& state, testsupport::TMqttBroker& broker)
+{
+    if (broker.Start())
+        return true;
+    state.SkipWithError(broker.Why().toStdString().c_str());
+    return false;
+}
+
 // The same with every report published to a mosquitto broker on 127.0.0.1.
 void BM_WholeProgramPublishing(benchmark::State& state)
 {
     QTemporaryDir folder;
     testsupport::TMqttBroker broker(folder.path());
-    if (!broker.Start()) {
-        state.SkipWithError(broker.Why().toStdString().c_str());
+    if (!StartBroker(state, broker))
         return;
-    }
     TStreamingWindow window;
     if (!window.Publish(broker.Port(), true)) {
         state.SkipWithError("the window's publisher did not connect");
@@ -292,10 +299,8 @@ void BM_StallFrozenBroker(benchmark::State& state)
 {
     QTemporaryDir folder;
     testsupport::TMqttBroker broker(folder.path());
-    if (!broker.Start()) {
-        state.SkipWithError(broker.Why().toStdString().c_str());
+    if (!StartBroker(state, broker))
         return;
-    }
     for (auto _ : state) {
         QElapsedTimer closing;
         {
