@@ -108,9 +108,13 @@ void TMqttBlock::CreateFields()
     const bool tls = MqttTlsAvailable();
     for (QWidget* control : std::initializer_list<QWidget*>{TlsBox, CaFileEdit, CaFileButton})
         control->setEnabled(tls);
-    CaFileEdit->setVisible(tls);
-    CaFileButton->setVisible(tls);
-    TlsUnavailableLabel->setVisible(!tls);
+    // Only hidden here: shown, a field without its parent yet would open as a window of its own.
+    if (tls) {
+        TlsUnavailableLabel->hide();
+    } else {
+        CaFileEdit->hide();
+        CaFileButton->hide();
+    }
     TopicPrefixEdit = Named(new QLineEdit, "MqttTopicPrefixEdit");
     DiscoveryBox = Named(new QCheckBox(QStringLiteral("Обнаружение Home Assistant, префикс:")), "MqttDiscoveryBox");
     DiscoveryPrefixEdit = Named(new QLineEdit, "MqttDiscoveryPrefixEdit");
