@@ -1,4 +1,5 @@
-// The password store: QtKeychain first, the user-only file where no store answers.
+// The password store: the system's store first, the user-only file where no store answers. How
+// the system's store is asked is the backend's (secret_store_keychain.cpp, secret_store_windows.cpp).
 #include "publish/secret_store.h"
 
 #include <QDir>
@@ -8,7 +9,6 @@
 #include <QPointer>
 #include <QSaveFile>
 #include <QTimer>
-#include <qt6keychain/keychain.h>
 
 namespace publish {
 namespace {
@@ -61,15 +61,6 @@ QString WriteSecretFile(const QString& path, const QJsonObject& secrets)
 
 } // namespace
 
-// What the system's store answered to one job.
-struct TSecretStore::TStoreAnswer
-{
-    quint64 Generation = 0;
-    QKeychain::Error Error = QKeychain::NoError;
-    QString Secret;
-    bool TimedOut = false;
-};
-
 TSecretStore::TSecretStore(const QString& dataFolder, const QString& service, QObject* parent)
     : QObject(parent)
     , FFilePath(QDir(dataFolder).filePath(QString::fromLatin1(SecretFileName)))
@@ -116,41 +107,16 @@ void TSecretStore::StartNext()
         Running = false;
         return;
     }
-    if (StoreUnanswered)
+    if (StoreUnanswered) {
         UseFile(Queue.front());
-    else
-        AskSystemStore(Queue.front());
-}
-
-void TSecretStore::AskSystemStore(const TRequest& request)
-{
-    QKeychain::Job* job = nullptr;
-    switch (request.Operation) {
-    case TOperation::Read:
-        job = new QKeychain::ReadPasswordJob(Service);
-        break;
-    case TOperation::Write: {
-        auto* write = new QKeychain::WritePasswordJob(Service);
-        write->setTextData(request.Secret);
-        job = write;
-        break;
+        return;
     }
-    case TOperation::Remove:
-        job = new QKeychain::DeletePasswordJob(Service);
-        break;
-    }
-    job->setKey(request.Key);
-    job->setAutoDelete(true);
     const quint64 generation = ++Generation;
-    connect(job, &QKeychain::Job::finished, this, [this, generation](QKeychain::Job* finished) {
-        TStoreAnswer answer{generation, finished->error(), {}, false};
-        if (auto* read = qobject_cast<QKeychain::ReadPasswordJob*>(finished))
-            answer.Secret = read->textData();
-        OnStoreAnswer(answer);
-    });
     // A store that never answers (a hung service) counts as none.
-    QTimer::singleShot(StoreTimeoutMs, this, [this, generation] { OnStoreAnswer({generation, {}, {}, true}); });
-    job->start();
+    QTimer::singleShot(StoreTimeoutMs, this, [this, generation] {
+        OnStoreAnswer({generation, TStoreOutcome::Unavailable, {}});
+    });
+    AskSystemStore(Queue.front(), generation);
 }
 
 void TSecretStore::OnStoreAnswer(const TStoreAnswer& answer)
@@ -159,8 +125,8 @@ void TSecretStore::OnStoreAnswer(const TStoreAnswer& answer)
         return; // the other of the answer and its time-out came first
     ++Generation;
     const TRequest& request = Queue.front();
-    switch (answer.TimedOut ? QKeychain::NoBackendAvailable : answer.Error) {
-    case QKeychain::NoError:
+    switch (answer.Outcome) {
+    case TStoreOutcome::Done:
         if (request.Operation == TOperation::Read) {
             Finish({answer.Secret, {}}, TSecretBackend::SystemStore);
             return;
@@ -172,20 +138,17 @@ void TSecretStore::OnStoreAnswer(const TStoreAnswer& answer)
         }
         Finish({}, TSecretBackend::SystemStore);
         return;
-    case QKeychain::EntryNotFound:
+    case TStoreOutcome::NotFound:
         // Kept in the file by an earlier run that had no store, perhaps.
         UseFile(request);
         return;
-    case QKeychain::AccessDenied:
-    case QKeychain::AccessDeniedByUser:
+    case TStoreOutcome::Denied:
         Finish({{}, QStringLiteral("Хранилище паролей отказало в доступе")}, TSecretBackend::SystemStore);
         return;
-    case QKeychain::CouldNotDeleteEntry:
+    case TStoreOutcome::NotDeleted:
         Finish({{}, QStringLiteral("Хранилище паролей не удалило пароль")}, TSecretBackend::SystemStore);
         return;
-    case QKeychain::NoBackendAvailable:
-    case QKeychain::NotImplemented:
-    case QKeychain::OtherError:
+    case TStoreOutcome::Unavailable:
         break;
     }
     StoreUnanswered = true;

@@ -1,5 +1,5 @@
-// Where the publishers' passwords are kept: the system's password store (Secret Service on Linux,
-// the credential store on Windows) through QtKeychain, or, where no store answers, a file in the
+// Where the publishers' passwords are kept: the system's password store (Secret Service on Linux
+// through QtKeychain, the credential store on Windows), or, where no store answers, a file in the
 // data folder that only the user may read. Every operation is asynchronous, as the store's jobs
 // are: the caller's function is called later from the event loop, never from inside the call.
 // Operations run one after another in the order they were asked for. A secret never goes into a
@@ -58,11 +58,20 @@ private:
         QString Secret;
         std::function<void(const TSecretRead&)> Done;
     };
-    struct TStoreAnswer;
+    enum class TStoreOutcome { Done, NotFound, Denied, NotDeleted, Unavailable };
+    // What the system's store answered to one operation.
+    struct TStoreAnswer
+    {
+        quint64 Generation = 0;
+        TStoreOutcome Outcome = TStoreOutcome::Done;
+        QString Secret; // of a read
+    };
 
     void Enqueue(TRequest request);
     void StartNext();
-    void AskSystemStore(const TRequest& request);
+    // The system's store of this build (secret_store_keychain.cpp, secret_store_windows.cpp): runs
+    // the request and calls OnStoreAnswer with `generation` later from the event loop.
+    void AskSystemStore(const TRequest& request, quint64 generation);
     void OnStoreAnswer(const TStoreAnswer& answer);
     void UseFile(const TRequest& request);
     void Finish(const TSecretRead& result, TSecretBackend backend);

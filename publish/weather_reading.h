@@ -1,5 +1,6 @@
-// One reading of the station as the publishers send it: each value in the unit the window shows,
-// empty where the station reported none, and the moment the reading was taken.
+// One reading of the station as every publisher sends it: each value in the unit the window shows,
+// empty where the station reported none, and the moment it was taken. The MQTT state shows that
+// moment with the offset of the clock that took it; the uploads compare moments and send UTC.
 #pragma once
 
 #include <QDateTime>
@@ -9,11 +10,12 @@ namespace publish {
 
 struct TWeatherReading
 {
+    QDateTime Time;
     std::optional<double> IndoorCelsius;
     std::optional<double> OutdoorCelsius;
     std::optional<double> PressureMmHg;
     std::optional<double> HumidityPercent;
-    QDateTime Time; // with its offset from UTC
+    friend bool operator==(const TWeatherReading&, const TWeatherReading&) = default;
 };
 
 } // namespace publish

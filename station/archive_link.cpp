@@ -1,6 +1,6 @@
 // The window's side of the weather archive: opening it at start-up with the first start's import
-// of the copy from "met.mtb", merging every complete download, sampling the readings of pages 0, 2
-// and 4, and telling the user what went wrong without holding up anything else.
+// of the copy from "met.mtb", merging every complete download, sampling the streamed readings,
+// and telling the user what went wrong without holding up anything else.
 #include "archive/archive_period.h"
 #include "gui/error_box.h"
 #include "station/archive_page.h"
@@ -36,10 +36,9 @@ void TForm1::ArchiveDownload()
     ArchivePage1->ShowNewest();
 }
 
-void TForm1::SampleReadings()
+void TForm1::SampleReadings(const QDateTime& time, const archive::TReading& reading)
 {
-    if (const std::optional<archive::TSample> sample =
-            LiveSampler.Add(Now(), ArchiveReadingOfReport(Station.ReportImage)))
+    if (const std::optional<archive::TSample> sample = LiveSampler.Add(time, reading))
         StoreLiveSample(*sample);
 }
 

@@ -4,7 +4,9 @@
 #include "gui/error_box.h"
 #include "gui/question_box.h"
 #include "hid/device_controller.h"
+#include "station/archive_records.h"
 #include "station/history_file.h"
+#include "station/mqtt_publishing.h"
 #include "station/readings_text.h"
 
 #include <QCloseEvent>
@@ -21,12 +23,13 @@ constexpr int ReadingsPage = 0;
 constexpr int DiagramPage = 1;
 constexpr int SettingsPage = 2;
 constexpr int ArchivePageIndex = 4;
+constexpr int PublishPageIndex = 5;
 
 // The pages on which the station streams its readings: the readings and settings pages show
-// them, the archive page samples them.
+// them, the archive page samples them, the publishing page shows them leave.
 bool StreamingPage(int page)
 {
-    return page == ReadingsPage || page == SettingsPage || page == ArchivePageIndex;
+    return page == ReadingsPage || page == SettingsPage || page == ArchivePageIndex || page == PublishPageIndex;
 }
 
 const QString HistoryFileKeptText =
@@ -166,8 +169,13 @@ void TForm1::HandleInputReport(const std::uint8_t* bytes, std::uint16_t size)
         RefreshDisplay();
     else if (page == DiagramPage)
         HandleHistoryReport();
-    if (StreamingPage(page))
-        SampleReadings();
+    if (StreamingPage(page)) {
+        // One reading of the report, at one moment, for the archive and the publishers alike.
+        const archive::TReading reading = ArchiveReadingOfReport(Station.ReportImage);
+        const QDateTime time = Now();
+        SampleReadings(time, reading);
+        PublishReading(time, reading);
+    }
 }
 
 void TForm1::ShowStationConnected()

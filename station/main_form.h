@@ -1,5 +1,5 @@
-// The program's one window: five pages (readings, diagrams, settings, help, archive) and the station
-// application's handlers. Controls keep the names of the window layout; each is a public member
+// The program's one window: six pages (readings, diagrams, settings, help, archive, publishing) and
+// the station application's handlers. Controls keep the names of the window layout; each is a public member
 // and carries its name as its object name.
 #pragma once
 
@@ -12,6 +12,7 @@
 #include "gui/panel.h"
 #include "gui/radio_group.h"
 #include "gui/up_down.h"
+#include "publish/secret_store.h"
 #include "station/day_values.h"
 #include "station/history_operation.h"
 #include "station/history_state.h"
@@ -26,6 +27,9 @@
 class QGroupBox;
 class QLabel;
 class TArchivePage;
+class TMqttBlock;
+class TMqttPublishing;
+class TPublishPage;
 class THidDevice;
 class THidDeviceController;
 namespace hidplatform {
@@ -57,6 +61,7 @@ public:
     QWidget* TabSheet3 = nullptr; // "Установки"
     QWidget* TabSheet4 = nullptr; // "Справка"
     QWidget* TabSheet5 = nullptr; // "Архив"
+    QWidget* TabSheet6 = nullptr; // "Публикация"
 
     // Readings page.
     gui::TPanel* Panel1 = nullptr; // link state
@@ -117,6 +122,10 @@ public:
     // Archive page.
     TArchivePage* ArchivePage1 = nullptr;
 
+    // Publishing page: a column of blocks, the MQTT one first.
+    TPublishPage* PublishPage1 = nullptr;
+    TMqttBlock* MqttBlock1 = nullptr;
+
     // A download or clear whose station sends nothing for this long ends as if the station had
     // gone, and the user is told. Tests shorten it.
     void SetHistoryStallTimeout(int ms);
@@ -143,6 +152,10 @@ public:
     // live stream sampled every 5 minutes. None until the window is created.
     std::unique_ptr<archive::TArchiveStore> Archive;
     archive::TLiveSampler LiveSampler;
+    // Publishing (publish_link.cpp): the passwords of every publisher, and the MQTT publisher that
+    // takes each reading of the stream. Made with the window, in its data folder.
+    std::unique_ptr<publish::TSecretStore> PublishSecrets;
+    std::unique_ptr<TMqttPublishing> MqttPublishing;
 
     // The computer's clock as the settings command reads it; tests fix the time with SetClock.
     using TClock = std::function<QDateTime()>;
@@ -226,6 +239,7 @@ private:
     void CreateSettingsPage();
     void CreateHelpPage();
     void CreateArchivePage();
+    void CreatePublishPage();
     void CreateChart(QWidget* page);
     void ConnectHandlers();
     void CreateHidController(hidplatform::Platform& platform);
@@ -282,15 +296,18 @@ private:
     void OpenArchive(bool loadedWhole);
     // A complete download goes into the archive.
     void ArchiveDownload();
-    // One readings report of pages 0, 2 and 4 for the live samples; the sample of the readings so
-    // far, when the stream stops.
-    void SampleReadings();
+    // One readings report of the streaming pages for the live samples, taken at `time`; the sample
+    // of the readings so far, when the stream stops.
+    void SampleReadings(const QDateTime& time, const archive::TReading& reading);
     void FlushLiveSample();
     void StoreLiveSample(const archive::TSample& sample);
     // A message about the archive, shown once the event that led to it has been handled: never in
     // the middle of a report, and never in the way of "met.mtb".
     void ShowArchiveMessage(const QString& message);
     bool FSampleFailureShown = false;
+
+    // The same reading, taken at `time`, for the publishers (publish_link.cpp).
+    void PublishReading(const QDateTime& time, const archive::TReading& reading);
 
     TClock FClock;
     TQuestion FQuestion;

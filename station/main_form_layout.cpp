@@ -7,6 +7,7 @@
 #include "station/day_chart.h"
 #include "station/history_file.h"
 #include "station/main_form.h"
+#include "station/mqtt_publishing.h"
 #include "station/readings_text.h"
 
 #include <QGroupBox>
@@ -102,6 +103,7 @@ TForm1::TForm1(hidplatform::Platform& platform, QWidget* parent)
     TabSheet3 = PageControl1->AddPage(QStringLiteral("TabSheet3"), QStringLiteral("Установки"));
     TabSheet4 = PageControl1->AddPage(QStringLiteral("TabSheet4"), QStringLiteral("Справка"));
     TabSheet5 = PageControl1->AddPage(QStringLiteral("TabSheet5"), QStringLiteral("Архив"));
+    TabSheet6 = PageControl1->AddPage(QStringLiteral("TabSheet6"), QStringLiteral("Публикация"));
     PageControl1->SetActivePageIndex(0);
 
     CreateReadingsPage();
@@ -109,6 +111,7 @@ TForm1::TForm1(hidplatform::Platform& platform, QWidget* parent)
     CreateSettingsPage();
     CreateHelpPage();
     CreateArchivePage();
+    CreatePublishPage();
 
     // The window fits its content: the client area is the page control.
     move(379, 218);

@@ -1,6 +1,8 @@
-// meteostation-screenshots: pictures of the five pages for the README, made from the demo's set-up
+// meteostation-screenshots: pictures of the six pages for the README, made from the demo's set-up
 // (the window over simulated HID with the stand-in station) offscreen. The station's clock and
-// history are fixed, so the pictures only change when the program does.
+// history are fixed, so the pictures only change when the program does, but for the time of the
+// last message on the publishing page: that page publishes to a mosquitto broker the tool starts
+// on 127.0.0.1 (Debian's mosquitto; without it the page shows its attempts).
 //
 //   meteostation-screenshots <folder>
 #include "gui/error_box.h"
@@ -8,11 +10,16 @@
 #include "simulator/sim_station.h"
 #include "station/archive_page.h"
 #include "station/main_form.h"
+#include "station/mqtt_block.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <chrono>
 #include <cstdio>
@@ -45,6 +52,34 @@ bool Save(TForm1& form, const QDir& folder, const char* name)
     }
     std::printf("%s\n", qPrintable(path));
     return true;
+}
+
+// The broker the publishing page publishes to, with the settings that the window reads at its
+// start; a fixed port, so the picture shows the same address every time.
+constexpr int BrokerPort = 18883;
+
+bool StartBroker(QProcess& broker, const QDir& work)
+{
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("mosquitto"), {"/usr/sbin", "/usr/bin"});
+    if (program.isEmpty())
+        return false;
+    QFile config(work.filePath(QStringLiteral("broker.conf")));
+    if (!config.open(QIODevice::WriteOnly))
+        return false;
+    config.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\n").arg(BrokerPort).toUtf8());
+    config.close();
+    broker.setProcessChannelMode(QProcess::MergedChannels);
+    broker.start(program, {QStringLiteral("-c"), config.fileName()});
+    return broker.waitForStarted();
+}
+
+void WritePublishSettings(const QDir& work)
+{
+    QFile file(work.filePath(QStringLiteral("publish.ini")));
+    if (file.open(QIODevice::WriteOnly))
+        file.write(QStringLiteral("[mqtt]\nenabled=true\nhost=127.0.0.1\nport=%1\ninterval_seconds=0\n")
+                       .arg(BrokerPort)
+                       .toUtf8());
 }
 
 // As if the user had chosen the page: the window hears of it only from the user.
@@ -83,6 +118,11 @@ int main(int argc, char** argv)
     simulator::TSimStation station(platform, Seed, now);
     station.Model().FillPlausibleHistory(60, now, Seed);
 
+    QProcess broker;
+    if (!StartBroker(broker, QDir(work.path())))
+        std::fprintf(stderr, "no mosquitto broker: the publishing page shows its attempts\n");
+    WritePublishSettings(QDir(work.path()));
+
     TForm1 form(platform);
     form.SetClock([] { return QDateTime(QDate(2026, 12, 5), QTime(18, 20, 0)); });
     form.show();
@@ -117,6 +157,12 @@ int main(int argc, char** argv)
     form.ArchivePage1->ShowPeriod(archive::TPeriodKind::Month, QDate(2026, 11, 20));
     ok = Save(form, output, "page4-archive.png") && ok;
 
+    ChoosePage(form, 5);
+    RunUntil(station, [&] { return form.MqttBlock1->LastSentLabel->text().contains(QStringLiteral("отправлено")); });
+    ok = Save(form, output, "page5-publish.png") && ok;
+
     form.close();
+    broker.terminate();
+    broker.waitForFinished();
     return ok ? 0 : 1;
 }

@@ -54,7 +54,7 @@ double Median(std::vector<double> values)
 
 TWeatherReading Reading(int i)
 {
-    return {21.0 + i % 3, -5.0 - i % 7, 745.0 + i % 2, 60.0 + i % 5, QDateTime::currentDateTime()};
+    return {QDateTime::currentDateTime(), 21.0 + i % 3, -5.0 - i % 7, 745.0 + i % 2, 60.0 + i % 5};
 }
 
 TMqttSettings Settings(int port, bool enabled)

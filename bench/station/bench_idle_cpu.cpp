@@ -1,42 +1,134 @@
 // Processor time of the demo while it idles on the readings page, its stand-in station streaming
 // one report a second, beside a bare Qt window that rewrites five labels once a second
-// (bench_labels_window). Both run side by side offscreen over the same seconds, after a warm-up;
-// each one's time (all its threads, user and system) is read from the kernel's clock of that
-// process at the start and the end of the window.
+// (bench_labels_window), and beside a second demo that publishes every report to a mosquitto
+// broker on 127.0.0.1 (started here when mosquitto is installed). All run side by side offscreen
+// over the same seconds, after a warm-up; each one's time (all its threads, user and system) is
+// read from the kernel's clock of that process at the start and the end of the window.
 //   bench_idle_cpu [SECONDS (30)] [WARM-UP SECONDS (5)]
+#include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <netinet/in.h>
 #include <spawn.h>
 #include <string>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 extern char** environ;
 
 namespace {
 
-pid_t Start(const char* program)
+// Starts `program` with `arguments`, its output to `output`, and XDG_DATA_HOME set to `dataHome`
+// when one is given.
+pid_t Start(const char* program, std::vector<std::string> arguments = {}, const char* output = "/dev/null",
+            const std::string& dataHome = {})
 {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    char* argv[] = {const_cast<char*>(program), nullptr};
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    std::vector<char*> argv{const_cast<char*>(program)};
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> environment;
+    for (char** variable = environ; *variable != nullptr; ++variable)
+        if (dataHome.empty() || std::strncmp(*variable, "XDG_DATA_HOME=", 14) != 0)
+            environment.emplace_back(*variable);
+    if (!dataHome.empty())
+        environment.push_back("XDG_DATA_HOME=" + dataHome);
+    std::vector<char*> envp;
+    for (std::string& variable : environment)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
     pid_t pid = -1;
-    const int error = posix_spawn(&pid, program, &actions, nullptr, argv, environ);
+    const int error = posix_spawn(&pid, program, &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0) {
         std::fprintf(stderr, "cannot start %s: %s\n", program, std::strerror(error));
         return -1;
     }
     return pid;
+}
+
+sockaddr_in Loopback(int port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+// A port of 127.0.0.1 that was free a moment ago.
+int FreePort()
+{
+    const int probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = Loopback(0);
+    socklen_t size = sizeof address;
+    int port = 0;
+    if (bind(probe, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+        getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+        port = ntohs(address.sin_port);
+    close(probe);
+    return port;
+}
+
+// Waits (at most 10 s) until something listens on 127.0.0.1:`port`.
+bool Listening(int port)
+{
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        const int probe = socket(AF_INET, SOCK_STREAM, 0);
+        const sockaddr_in address = Loopback(port);
+        const bool connected = connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        close(probe);
+        if (connected)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+// A mosquitto broker on 127.0.0.1 that logs every message, and a data folder for the demo whose
+// "publish.ini" publishes every report to it; the broker's process, or -1 without mosquitto.
+pid_t StartPublishing(const std::string& folder, std::string& brokerLog)
+{
+    const char* mosquitto = "/usr/sbin/mosquitto";
+    if (access(mosquitto, X_OK) != 0)
+        return -1;
+    const int port = FreePort();
+    const std::string configuration = folder + "/broker.conf";
+    std::ofstream(configuration) << "listener " << port << " 127.0.0.1\nallow_anonymous true\n";
+    brokerLog = folder + "/broker.log";
+    const pid_t broker = Start(mosquitto, {"-c", configuration, "-v"}, brokerLog.c_str());
+    if (broker <= 0 || !Listening(port))
+        return broker;
+    std::filesystem::create_directories(folder + "/data/meteostation/demo");
+    std::ofstream(folder + "/data/meteostation/demo/publish.ini")
+        << "[mqtt]\nenabled=true\nhost=127.0.0.1\nport=" << port << "\ninterval_seconds=0\n";
+    return broker;
+}
+
+// How many messages the broker's log says it received.
+int MessagesReceived(const std::string& brokerLog)
+{
+    std::ifstream log(brokerLog);
+    int count = 0;
+    for (std::string line; std::getline(log, line);)
+        count += line.find("Received PUBLISH") != std::string::npos ? 1 : 0;
+    return count;
 }
 
 // Seconds of processor time the process has used so far; negative when it has ended.
@@ -78,17 +170,24 @@ int main(int argc, char** argv)
     setenv("XDG_DATA_HOME", folder, 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
+    std::string brokerLog;
+    const pid_t broker = StartPublishing(folder, brokerLog);
     const pid_t demo = Start(METEO_DEMO);
     const pid_t labels = Start(METEO_LABELS_WINDOW);
+    const pid_t publishing = broker > 0 ? Start(METEO_DEMO, {}, "/dev/null", std::string(folder) + "/data") : -1;
     int result = 1;
     if (demo > 0 && labels > 0) {
         // The demo plugs its station in 1.5 s after the start; the stream runs from then on.
         std::this_thread::sleep_for(std::chrono::seconds(warmUp));
         const double demoStart = ProcessorSeconds(demo);
         const double labelsStart = ProcessorSeconds(labels);
+        const double publishingStart = ProcessorSeconds(publishing);
+        const int messagesStart = MessagesReceived(brokerLog);
         std::this_thread::sleep_for(std::chrono::seconds(seconds));
         const double demoUsed = ProcessorSeconds(demo) - demoStart;
         const double labelsUsed = ProcessorSeconds(labels) - labelsStart;
+        const double publishingUsed = ProcessorSeconds(publishing) - publishingStart;
+        const int messages = MessagesReceived(brokerLog) - messagesStart;
         if (demoStart < 0 || labelsStart < 0 || demoUsed < 0 || labelsUsed < 0) {
             std::fprintf(stderr, "a program ended before the measurement did\n");
         } else {
@@ -98,11 +197,21 @@ int main(int argc, char** argv)
                         "(%.1f ms); ratio %.2f (goal at most 1.2)\n",
                         seconds, demoShare, demoUsed * 1000, labelsShare, labelsUsed * 1000,
                         labelsUsed > 0 ? demoUsed / labelsUsed : 0.0);
+            if (publishing > 0 && publishingStart >= 0 && publishingUsed >= 0)
+                std::printf("demo publishing every report to a broker on 127.0.0.1 (%d messages): %.3f %% CPU "
+                            "(%.1f ms); demo without publishing %.1f ms; ratio %.2f (goal at most 1.3)\n",
+                            messages, 100 * publishingUsed / seconds, publishingUsed * 1000, demoUsed * 1000,
+                            demoUsed > 0 ? publishingUsed / demoUsed : 0.0);
+            else
+                std::printf("the demo publishing was not measured: %s\n",
+                            broker > 0 ? "it ended before the measurement did" : "no mosquitto in /usr/sbin");
             result = 0;
         }
     }
     Stop(demo);
     Stop(labels);
+    Stop(publishing);
+    Stop(broker);
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
     return result;

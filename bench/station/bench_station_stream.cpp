@@ -3,21 +3,29 @@
 // handler with the full refresh of the readings panels and of the settings page behind it (clock,
 // date and codes live), beside the bare HID path (the same device, controller and read thread with
 // a handler that only copies the 64 bytes), measured in the same run. Every report changes every
-// text. Also how often the readings panels were painted. Run offscreen (QT_QPA_PLATFORM=offscreen).
+// text. Also how often the readings panels were painted. The same window publishing every report to
+// a mosquitto broker on 127.0.0.1 beside it, and the longest stall of the main thread while the
+// broker hangs beside publishing off. Run offscreen (QT_QPA_PLATFORM=offscreen).
 #include "bench/support/bare_hid_path.h"
 #include "gui/error_box.h"
 #include "hid/device_controller.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "simulator/sim_station.h"
 #include "station/main_form.h"
+#include "station/mqtt_publishing.h"
 #include "station/readings_text.h"
+#include "tests/support/mqtt_broker.h"
 #include "tests/support/paint_counter.h"
+#include "tests/support/test_support.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <chrono>
@@ -40,6 +48,14 @@ struct TFigures
 };
 TFigures Program;
 TFigures Bare;
+TFigures Publishing; // the window's figures with every report published to a broker on 127.0.0.1
+// The longest main-thread stall while the window streams: publishing off, a broker that accepts and
+// never answers, a broker frozen in the middle of the session; and closing the window then.
+constexpr int StallMilliseconds = 6000;
+double StallOff = 0;
+double StallSilent = 0;
+double StallFrozen = 0;
+double FrozenClosingMs = 0;
 
 double ThreadCpuSeconds()
 {
@@ -141,40 +157,168 @@ void WaitUntil(const std::function<bool()>& done)
     }
 }
 
-void BM_WholeProgramOnReadingsPage(benchmark::State& state)
+// The window on the readings page, its station plugged in and streaming, its handler counted on
+// the way out.
+struct TStreamingWindow
 {
-    hidplatform::SimPlatform sim;
-    const hidplatform::SimDeviceId id = sim.PlugDevice(simulator::TSimStation::DeviceConfig());
-    TForm1 form(sim);
-    form.show();
-    WaitUntil([&] { return form.Station.StationDevice != nullptr && form.Panel1->Caption() == StationConnectedText; });
-    form.Station.SettingsLive = 1;
-    // The window's own handler, counted on the way out.
-    Counter counter;
-    THidDevice* station = form.Station.StationDevice;
-    station->SetDataHandler(THidDataEvent::FromCallable(
-        [&form, &counter](THidDevice* device, std::uint8_t reportId, const std::uint8_t* data, std::uint16_t size) {
-            form.HidDeviceController1DeviceData(device, reportId, data, size);
-            counter.Tick();
-        }));
-    TPaintCounter paints(form.Panel2);
-    RunBatches(state, Program, [&] { return RunBatch(sim, id, counter); });
-    Program.PaintsPerThousand = 1000.0 * paints.Count / static_cast<double>(state.iterations() * Batch);
-    // What the window holds after the last report of a batch (an odd one) is exactly that report's.
+    TStreamingWindow()
+        : Id(Sim.PlugDevice(simulator::TSimStation::DeviceConfig()))
+        , Form(Sim)
+    {
+        Form.show();
+        WaitUntil(
+            [&] { return Form.Station.StationDevice != nullptr && Form.Panel1->Caption() == StationConnectedText; });
+        Form.Station.SettingsLive = 1;
+        Form.Station.StationDevice->SetDataHandler(THidDataEvent::FromCallable(
+            [this](THidDevice* device, std::uint8_t reportId, const std::uint8_t* data, std::uint16_t size) {
+                Form.HidDeviceController1DeviceData(device, reportId, data, size);
+                Reports.Tick();
+            }));
+    }
+
+    // Every report published to the broker on 127.0.0.1:`port`, as the owner sets it on the
+    // «Публикация» page; with `connected`, waits until the link holds.
+    bool Publish(int port, bool connected)
+    {
+        publish::TMqttSettings settings;
+        settings.Enabled = true;
+        settings.Host = QStringLiteral("127.0.0.1");
+        settings.Port = port;
+        settings.User = testsupport::TMqttBroker::User;
+        settings.IntervalSeconds = 0;
+        Form.MqttPublishing->Accept(settings, testsupport::TMqttBroker::Password);
+        return !connected || testsupport::PumpUntil([this] {
+            return Form.MqttPublishing->Status().State == publish::TMqttState::Connected;
+        });
+    }
+
+    hidplatform::SimPlatform Sim;
+    hidplatform::SimDeviceId Id;
+    TForm1 Form;
+    Counter Reports;
+};
+
+// Whether the window holds exactly the last report of a batch (an odd one), on the readings page
+// and on the settings page behind it once that is shown.
+bool HoldsTheLastReport(TForm1& form)
+{
     const std::vector<std::uint8_t> last = StreamReport(1);
     TReportImage image{};
     std::copy(last.begin() + 1, last.end(), image.begin());
     const bool readingsShown = form.Panel2->Caption() == IndoorTemperatureText(image) &&
         form.Panel3->Caption() == OutdoorTemperatureText(image) && form.Panel4->Caption() == PressureText(image) &&
         form.Panel5->Caption() == HumidityText(image);
-    // The settings page behind shows the same report once it is shown.
     form.PageControl1->SetActivePageIndex(2);
-    const bool shown = readingsShown && form.LabeledEdit1->Text() == StationTimeText(image) &&
+    return readingsShown && form.LabeledEdit1->Text() == StationTimeText(image) &&
         form.LabeledEdit2->Text() == StationDateText(image) &&
         form.LabeledEdit4->Text() == SensorCodeText(image, InField::IndoorSensorCode) &&
         form.LabeledEdit5->Text() == SensorCodeText(image, InField::OutdoorSensorCode);
-    if (!shown)
+}
+
+void BM_WholeProgramOnReadingsPage(benchmark::State& state)
+{
+    TStreamingWindow window;
+    TPaintCounter paints(window.Form.Panel2);
+    RunBatches(state, Program, [&] { return RunBatch(window.Sim, window.Id, window.Reports); });
+    Program.PaintsPerThousand = 1000.0 * paints.Count / static_cast<double>(state.iterations() * Batch);
+    if (!HoldsTheLastReport(window.Form))
         state.SkipWithError("the window does not hold the last report's values");
+}
+
+// The broker started, or the benchmark skipped with the reason.
+bool StartBroker(benchmark::State& state, testsupport::TMqttBroker& broker)
+{
+    if (broker.Start())
+        return true;
+    state.SkipWithError(broker.Why().toStdString().c_str());
+    return false;
+}
+
+// The same with every report published to a mosquitto broker on 127.0.0.1.
+void BM_WholeProgramPublishing(benchmark::State& state)
+{
+    QTemporaryDir folder;
+    testsupport::TMqttBroker broker(folder.path());
+    if (!StartBroker(state, broker))
+        return;
+    TStreamingWindow window;
+    if (!window.Publish(broker.Port(), true)) {
+        state.SkipWithError("the window's publisher did not connect");
+        return;
+    }
+    RunBatches(state, Publishing, [&] { return RunBatch(window.Sim, window.Id, window.Reports); });
+    if (!HoldsTheLastReport(window.Form))
+        state.SkipWithError("the window does not hold the last report's values");
+}
+
+// The longest time between two turns of the main thread's event loop over StallMilliseconds, while
+// a report arrives every millisecond.
+double LongestStall(TStreamingWindow& window)
+{
+    const std::vector<std::uint8_t> reports[2] = {StreamReport(0), StreamReport(1)};
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = clock.nsecsElapsed();
+    qint64 longest = 0;
+    int i = 0;
+    QTimer pace;
+    QObject::connect(&pace, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        longest = std::max(longest, now - last);
+        last = now;
+        window.Sim.QueueInputReport(window.Id, reports[++i & 1]);
+    });
+    pace.start(1);
+    WaitUntil([&] { return clock.elapsed() >= StallMilliseconds; });
+    return static_cast<double>(longest) / 1e6;
+}
+
+void BM_StallPublishingOff(benchmark::State& state)
+{
+    for (auto _ : state) {
+        TStreamingWindow window;
+        StallOff = LongestStall(window);
+    }
+    state.counters["longest_stall_ms"] = StallOff;
+}
+
+// A broker that accepts the connection and never answers: the system accepts for the listener.
+void BM_StallSilentBroker(benchmark::State& state)
+{
+    QTcpServer silent;
+    silent.listen(QHostAddress::LocalHost, 0);
+    for (auto _ : state) {
+        TStreamingWindow window;
+        window.Publish(silent.serverPort(), false);
+        StallSilent = LongestStall(window);
+    }
+    state.counters["longest_stall_ms"] = StallSilent;
+}
+
+// A real broker that stops answering in the middle of the session (SIGSTOP), then the window closed.
+void BM_StallFrozenBroker(benchmark::State& state)
+{
+    QTemporaryDir folder;
+    testsupport::TMqttBroker broker(folder.path());
+    if (!StartBroker(state, broker))
+        return;
+    for (auto _ : state) {
+        QElapsedTimer closing;
+        {
+            TStreamingWindow window;
+            if (!window.Publish(broker.Port(), true)) {
+                state.SkipWithError("the window's publisher did not connect");
+                return;
+            }
+            broker.Freeze();
+            StallFrozen = LongestStall(window);
+            closing.start();
+        }
+        FrozenClosingMs = static_cast<double>(closing.elapsed());
+        broker.Thaw();
+    }
+    state.counters["longest_stall_ms"] = StallFrozen;
+    state.counters["closing_ms"] = FrozenClosingMs;
 }
 
 void BM_BareHidPath(benchmark::State& state)
@@ -193,6 +337,10 @@ void BM_BareHidPath(benchmark::State& state)
 
 BENCHMARK(BM_BareHidPath)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_WholeProgramOnReadingsPage)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_WholeProgramPublishing)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_StallPublishingOff)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_StallSilentBroker)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_StallFrozenBroker)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 
@@ -200,7 +348,9 @@ int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     gui::TApplication app(argc, argv);
-    // The window keeps its files (the archive, "met.mtb") in the current directory: not the caller's.
+    // The window keeps its files (the archive, "met.mtb", "publish.ini") in the current directory:
+    // not the caller's. No password store is asked: the password goes to the folder's user-only file.
+    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus", 1);
     QTemporaryDir folder;
     QDir::setCurrent(folder.path());
     benchmark::Initialize(&argc, argv);
@@ -212,5 +362,15 @@ int main(int argc, char** argv)
                     "(goals: at least 20000 reports/s and 0.7)\n",
                     Program.Rate, Program.MainCpuMicroseconds, Program.PaintsPerThousand, Bare.Rate,
                     Bare.MainCpuMicroseconds, Program.Rate / Bare.Rate);
+    if (Program.MainCpuMicroseconds > 0 && Publishing.MainCpuMicroseconds > 0)
+        std::printf("page 0 stream publishing every report to a broker on 127.0.0.1: %.0f reports/s, main thread "
+                    "%.2f us/report; publishing off: %.2f us/report; ratio %.3f (goal: at most 1.1)\n",
+                    Publishing.Rate, Publishing.MainCpuMicroseconds, Program.MainCpuMicroseconds,
+                    Publishing.MainCpuMicroseconds / Program.MainCpuMicroseconds);
+    if (StallOff > 0)
+        std::printf("longest main-thread stall over %d s, a report every millisecond: broker accepts and never answers "
+                    "%.1f ms, broker frozen mid-session %.1f ms, publishing off %.1f ms (goal: at most 16 ms); "
+                    "closing the window with the broker frozen %.0f ms\n",
+                    StallMilliseconds / 1000, StallSilent, StallFrozen, StallOff, FrozenClosingMs);
     return 0;
 }

@@ -344,7 +344,13 @@ private:
             Self(data).ConnackCode = rc;
     }
 
-    static void OnPublish(mosquitto*, void* data, int) { Self(data).Status.LastSent = QDateTime::currentDateTimeUtc(); }
+    // In whole seconds, as the page shows it: while messages flow, the window hears of them at most
+    // once a second, not once a message.
+    static void OnPublish(mosquitto*, void* data, int)
+    {
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        Self(data).Status.LastSent = now.addMSecs(-now.time().msec());
+    }
 
     static void OnMessage(mosquitto*, void* data, const mosquitto_message* message)
     {
@@ -423,9 +429,16 @@ void TMqttLink::Apply(const TMqttLinkConfig& config)
 
 void TMqttLink::Publish(const TWeatherReading& reading)
 {
-    const std::lock_guard lock(Shared->Mutex);
-    Shared->NewReading = reading;
-    Shared->Wake.notify_all();
+    bool wake = false;
+    {
+        const std::lock_guard lock(Shared->Mutex);
+        // A reading the thread has not taken yet woke it already: the newer one takes its place, and
+        // a burst of reports costs the caller no wake-up each.
+        wake = !Shared->NewReading.has_value();
+        Shared->NewReading = reading;
+    }
+    if (wake)
+        Shared->Wake.notify_all();
 }
 
 } // namespace publish

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "publish/networks/outgoing_request.h"
-#include "publish/networks/publish_reading.h"
+#include "publish/networks/publish_settings.h"
 #include "publish/networks/published_values.h"
 
 namespace publish {

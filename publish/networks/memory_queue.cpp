@@ -5,7 +5,7 @@
 
 namespace publish {
 
-void TMemoryReadingSource::Add(const TPublishReading& reading)
+void TMemoryReadingSource::Add(const TWeatherReading& reading)
 {
     FReadings[reading.Time.toUTC()] = reading;
 }

@@ -12,14 +12,14 @@ class TMemoryReadingSource : public TReadingSource
 {
 public:
     // Readings may come in any order; one with the time of another replaces it.
-    void Add(const TPublishReading& reading);
+    void Add(const TWeatherReading& reading);
     TSourceReadings ReadingsAfter(const QDateTime& after, int limit) override;
     TSourceCount CountAfter(const QDateTime& after) override;
     // While true, every read fails, as a locked or damaged archive would.
     bool FailReads = false;
 
 private:
-    std::map<QDateTime, TPublishReading> FReadings;
+    std::map<QDateTime, TWeatherReading> FReadings;
 };
 
 class TMemoryPositionStore : public TPositionStore

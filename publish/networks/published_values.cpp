@@ -51,18 +51,18 @@ std::optional<double> TPublishedValues::SeaLevelPa() const
     return Converted(SeaLevelHpa(), weather::HpaToPa);
 }
 
-TPublishedValues PublishedValues(const TPublishReading& reading, const TPublishSettings& settings)
+TPublishedValues PublishedValues(const TWeatherReading& reading, const TPublishSettings& settings)
 {
     TPublishedValues values;
     values.Time = reading.Time;
-    values.OutdoorC = reading.OutdoorC;
-    values.IndoorC = reading.IndoorC;
+    values.OutdoorC = reading.OutdoorCelsius;
+    values.IndoorC = reading.IndoorCelsius;
     if (settings.HumidityPlace == THumidityPlace::Outdoor) {
-        values.OutdoorHumidity = reading.Humidity;
-        if (reading.OutdoorC && reading.Humidity)
-            values.DewPointC = weather::DewPointCelsius(*reading.OutdoorC, *reading.Humidity);
+        values.OutdoorHumidity = reading.HumidityPercent;
+        if (reading.OutdoorCelsius && reading.HumidityPercent)
+            values.DewPointC = weather::DewPointCelsius(*reading.OutdoorCelsius, *reading.HumidityPercent);
     } else {
-        values.IndoorHumidity = reading.Humidity;
+        values.IndoorHumidity = reading.HumidityPercent;
     }
     if (reading.PressureMmHg) {
         const TStationPlace& place = settings.Place;
@@ -71,7 +71,7 @@ TPublishedValues PublishedValues(const TPublishReading& reading, const TPublishS
             values.SeaLevelMmHg = reading.PressureMmHg;
             values.AltimeterHpa = shownHpa;
         } else {
-            const double celsius = reading.OutdoorC.value_or(StandardTemperatureC);
+            const double celsius = reading.OutdoorCelsius.value_or(StandardTemperatureC);
             values.SeaLevelMmHg = weather::HpaToMmHg(weather::SeaLevelPressureHpa(shownHpa, celsius, place.ElevationM));
             values.AltimeterHpa = weather::AltimeterSettingHpa(shownHpa, place.ElevationM);
         }

@@ -3,7 +3,8 @@
 // service's request takes its numbers from here, and every conversion from weather/units.h.
 #pragma once
 
-#include "publish/networks/publish_reading.h"
+#include "publish/networks/publish_settings.h"
+#include "publish/weather_reading.h"
 
 #include <optional>
 
@@ -31,6 +32,6 @@ struct TPublishedValues
     std::optional<double> SeaLevelPa() const;
 };
 
-TPublishedValues PublishedValues(const TPublishReading& reading, const TPublishSettings& settings);
+TPublishedValues PublishedValues(const TWeatherReading& reading, const TPublishSettings& settings);
 
 } // namespace publish

@@ -3,7 +3,7 @@
 // header into a request.
 #pragma once
 
-#include "publish/networks/publish_reading.h"
+#include "publish/networks/publish_settings.h"
 #include "publish/networks/service_catalog.h"
 
 #include <QString>

@@ -119,7 +119,7 @@ void TServiceUploader::Attempt()
     }
     auto& readings = batch.Readings;
     const auto future =
-        std::find_if(readings.begin(), readings.end(), [&now](const TPublishReading& r) { return r.Time > now; });
+        std::find_if(readings.begin(), readings.end(), [&now](const TWeatherReading& r) { return r.Time > now; });
     if (future != readings.end()) {
         FState.LastErrorAt = now;
         FState.LastError = QStringLiteral("показание датировано будущим (%1 UTC): часы компьютера или станции "
@@ -147,7 +147,7 @@ void TServiceUploader::Attempt()
 
     std::vector<TPublishedValues> values;
     values.reserve(readings.size());
-    for (const TPublishReading& reading : readings)
+    for (const TWeatherReading& reading : readings)
         values.push_back(PublishedValues(reading, FCommon));
     const TOutgoingRequest request = BuildRequest(FSettings, FCommon, FEndpoint, values);
     sending.Readings = request.Readings;

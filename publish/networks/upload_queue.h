@@ -23,7 +23,7 @@
 //     already gone out) is not sent: the archive decides whether to offer such hours at all.
 #pragma once
 
-#include "publish/networks/publish_reading.h"
+#include "publish/weather_reading.h"
 
 #include <QDateTime>
 #include <QString>
@@ -35,7 +35,7 @@ struct TSourceReadings
 {
     bool Ok = true;
     QString Message; // why not, in Russian
-    std::vector<TPublishReading> Readings;
+    std::vector<TWeatherReading> Readings;
 };
 
 struct TSourceCount

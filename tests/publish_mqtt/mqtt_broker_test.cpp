@@ -112,13 +112,13 @@ TEST(MqttBroker, DiscoveryStatesAndTheBrokersUpsAndDowns)
 
     // States follow the readings; what the station did not report is left out.
     const QDateTime time(QDate(2026, 1, 15), QTime(7, 30), Qt::OffsetFromUTC, 3 * 3600);
-    publisher.Publish({22, -14, 748, 81, time});
+    publisher.Publish({time, 22, -14, 748, 81});
     ASSERT_TRUE(watcher.WaitFor(StateTopic, [](const TMqttSeen& s) {
         return Json(s.Payload) ==
             Json(R"({"indoor_temperature":22,"outdoor_temperature":-14,"pressure_mmhg":748,)"
                  R"("pressure_hpa":997.3,"humidity":81,"time":"2026-01-15T07:30:00+03:00"})");
     }));
-    publisher.Publish({21, {}, 749, {}, time.addSecs(1)});
+    publisher.Publish({time.addSecs(1), 21, {}, 749, {}});
     ASSERT_TRUE(watcher.WaitFor(StateTopic, [](const TMqttSeen& s) {
         const QJsonObject state = Json(s.Payload);
         return state["indoor_temperature"].toInt() == 21 && !state.contains("outdoor_temperature") &&
@@ -137,7 +137,7 @@ TEST(MqttBroker, DiscoveryStatesAndTheBrokersUpsAndDowns)
     int fed = 0;
     QTimer feed;
     QObject::connect(&feed, &QTimer::timeout, [&] {
-        publisher.Publish({100.0 + fed, {}, 749, {}, time.addSecs(2 + fed)});
+        publisher.Publish({time.addSecs(2 + fed), 100.0 + fed, {}, 749, {}});
         if (++fed == 30)
             feed.stop();
     });
@@ -152,7 +152,7 @@ TEST(MqttBroker, DiscoveryStatesAndTheBrokersUpsAndDowns)
     settings.IntervalSeconds = 0;
     publisher.Apply(settings, TMqttBroker::Password);
     ASSERT_TRUE(WaitForReconnection(told));
-    publisher.Publish({23, {}, 749, {}, time.addSecs(40)});
+    publisher.Publish({time.addSecs(40), 23, {}, 749, {}});
     ASSERT_TRUE(watcher.WaitFor(
         StateTopic, [](const TMqttSeen& s) { return Json(s.Payload)["indoor_temperature"].toInt() == 23; }, from));
 
@@ -183,7 +183,7 @@ TEST(MqttBroker, DiscoveryStatesAndTheBrokersUpsAndDowns)
     EXPECT_TRUE(away.contains(QRegularExpression(QStringLiteral(", следующая попытка через \\d+ с$"))))
         << away.toStdString();
     for (int i = 0; i < 50; ++i)
-        publisher.Publish({static_cast<double>(i), {}, 750, {}, time.addSecs(60 + i)});
+        publisher.Publish({time.addSecs(60 + i), static_cast<double>(i), {}, 750, {}});
     ASSERT_TRUE(broker.Start()) << broker.Why().toStdString();
     TMqttWatcher afterRestart(broker.Port());
     ASSERT_TRUE(afterRestart.WaitSubscribed());
@@ -332,7 +332,7 @@ TEST(MqttBroker, TlsConnectsWithTheRightAuthorityOnly)
         publisher.Apply(settings, TMqttBroker::Password);
         ASSERT_TRUE(WaitForState(publisher, TMqttState::Connected))
             << MqttStatusText(publisher.Status(), {}).toStdString();
-        publisher.Publish({20, 10, 740, 50, {}});
+        publisher.Publish({{}, 20, 10, 740, 50});
         EXPECT_TRUE(
             watcher.WaitFor(StateTopic, [](const TMqttSeen& s) { return Json(s.Payload)["humidity"].toInt() == 50; }));
     }

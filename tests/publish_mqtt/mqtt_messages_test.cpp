@@ -39,23 +39,23 @@ TEST(MqttMessages, StateCarriesWhatTheStationReportedAndLeavesOutTheRest)
     };
     const TCase cases[] = {
         {"all values",
-         {23, -5, 745, 45, moscow},
+         {moscow, 23, -5, 745, 45},
          R"({"humidity":45,"indoor_temperature":23,"outdoor_temperature":-5,"pressure_hpa":993.3,)"
          R"("pressure_mmhg":745,"time":"2026-12-05T14:00:00+03:00"})"},
         // Zero is a value, never a stand-in for an absent one.
         {"outdoor and humidity absent, zero indoor",
-         {0, {}, 760, {}, moscow.toUTC()},
+         {moscow.toUTC(), 0, {}, 760, {}},
          R"({"indoor_temperature":0,"pressure_hpa":1013.3,"pressure_mmhg":760,"time":"2026-12-05T11:00:00Z"})"},
         {"nothing at all, no time", {}, "{}"},
         {"tenths are kept, no more",
-         {21.46, -0.04, {}, 99.96, {}},
+         {{}, 21.46, -0.04, {}, 99.96},
          R"({"humidity":100,"indoor_temperature":21.5,"outdoor_temperature":0})"},
     };
     for (const TCase& c : cases)
         EXPECT_EQ(Json(MqttStatePayload(c.Reading)), Json(c.Json))
             << c.Name << ": " << MqttStatePayload(c.Reading).toStdString();
     // A local time carries its offset too.
-    const QString local = Json(MqttStatePayload({1, {}, {}, {}, QDateTime::currentDateTime()}))["time"].toString();
+    const QString local = Json(MqttStatePayload({QDateTime::currentDateTime(), 1, {}, {}, {}}))["time"].toString();
     EXPECT_TRUE(local.endsWith(QLatin1Char('Z')) ||
                 local.contains(QRegularExpression(QStringLiteral("[+-]\\d\\d:\\d\\d$"))))
         << local.toStdString();
@@ -121,7 +121,7 @@ TEST(MqttMessages, DiscoveryConfigsCarryTheKeysHomeAssistantNeeds)
         EXPECT_EQ(device["name"].toString(), identity.DeviceName);
         EXPECT_EQ(device["sw_version"].toString(), "1.2.0");
         // Every value the template reads is a key of the state.
-        EXPECT_TRUE(Json(MqttStatePayload({1, 2, 3, 4, {}})).contains(QString::fromUtf8(entity.Object)));
+        EXPECT_TRUE(Json(MqttStatePayload({{}, 1, 2, 3, 4})).contains(QString::fromUtf8(entity.Object)));
         // The removal is the same topic, retained and empty.
         EXPECT_EQ(removals[i].Topic, configs[i].Topic);
         EXPECT_TRUE(removals[i].Retain && removals[i].Payload.isEmpty());

@@ -18,7 +18,7 @@ const QByteArray Software = "softwaretype=meteostation%20" + Version;
 const QByteArray EncodedKey = "p%26ss%20w%3Drd%2F%C3%BC%2B%25";
 const QDateTime Later(QDate(2026, 1, 31), QTime(13, 0), Qt::UTC);
 // The outdoor temperature missing; 21.5 °C indoors, 744 mm Hg, 40 %.
-const TPublishReading ThawlessReading{Later, 21.5, std::nullopt, 744.0, 40.0};
+const TWeatherReading ThawlessReading{Later, 21.5, std::nullopt, 744.0, 40.0};
 // The CWOP example: -25 °C, 85 %, 1021.3 hPa at 55.7353 N 37.6160 E on the 8th at 15:27 UTC.
 const QDateTime CwopTime(QDate(2026, 2, 8), QTime(15, 27), Qt::UTC);
 
@@ -27,7 +27,7 @@ struct TGolden
     const char* Name;
     TServiceKind Kind;
     THumidityPlace Humidity;
-    std::vector<TPublishReading> Readings;
+    std::vector<TWeatherReading> Readings;
     QByteArray Expected; // the HTTP request line, or all the bytes of the TCP session
 };
 
@@ -110,7 +110,7 @@ TEST(PublishRequests, EachServiceGetsItsGoldenRequest)
         TUploadRig rig;
         rig.Common.HumidityPlace = row.Humidity;
         rig.Http.Script = [&row](const QByteArray&) { return Accepting(row.Kind); };
-        for (const TPublishReading& reading : row.Readings)
+        for (const TWeatherReading& reading : row.Readings)
             rig.Source.Add(reading);
         rig.Clock.Advance(rig.Clock.NowUtc().secsTo(row.Readings.back().Time) + 60);
         auto uploader = rig.Uploader(row.Kind);

@@ -24,7 +24,7 @@ inline const QDateTime Start(QDate(2026, 1, 31), QTime(12, 34, 56), Qt::UTC);
 inline const QString AwkwardKey = QStringLiteral("p&ss w=rd/ü+%");
 
 // The reading of the golden requests: a frost, all four values.
-inline TPublishReading FrostReading(const QDateTime& time = Start)
+inline TWeatherReading FrostReading(const QDateTime& time = Start)
 {
     return {time, 22.0, -12.3, 745.0, 85.0};
 }

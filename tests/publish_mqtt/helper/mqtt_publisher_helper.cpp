@@ -19,6 +19,6 @@ int main(int argc, char** argv)
     settings.User = arguments[2];
     settings.IntervalSeconds = 0;
     publisher.Apply(settings, qEnvironmentVariable("METEO_MQTT_PASSWORD"));
-    publisher.Publish({20, 5, 750, 60, QDateTime::currentDateTime()});
+    publisher.Publish({QDateTime::currentDateTime(), 20, 5, 750, 60});
     return application.exec();
 }

@@ -1,23 +1,10 @@
-// What the uploaders send: one reading of the station with its UTC time, and the owner's
-// settings that every service shares (where the humidity sensor sits, where the station stands).
+// The owner's settings that every upload service shares: where the humidity sensor sits and where
+// the station stands.
 #pragma once
 
-#include <QDateTime>
 #include <optional>
 
 namespace publish {
-
-// One reading as the archive keeps it (a 5-minute sample or a station hour), in the units the
-// window shows; an absent value is empty. Time is UTC.
-struct TPublishReading
-{
-    QDateTime Time;
-    std::optional<double> IndoorC;
-    std::optional<double> OutdoorC;
-    std::optional<double> PressureMmHg;
-    std::optional<double> Humidity;
-    friend bool operator==(const TPublishReading&, const TPublishReading&) = default;
-};
 
 // «Влажность измеряется: в доме / на улице». Most stations of this kind carry the humidity sensor
 // in the base unit, so indoors is the default.

@@ -1,0 +1,46 @@
+// The window's side of publishing: the password store and the MQTT publishing, made with the
+// window in its data folder, the «Публикация» page that shows them, and each streamed reading
+// handed on. The network work runs on the publisher's own thread, so a report costs the main
+// thread one hand-over.
+#include "station/main_form.h"
+#include "station/mqtt_block.h"
+#include "station/mqtt_publishing.h"
+#include "station/publish_page.h"
+
+#include <QDir>
+
+namespace {
+
+std::optional<double> ValueOf(const archive::TReading& reading, base::TQuantity quantity)
+{
+    if (const std::optional<int> value = reading.Values[static_cast<std::size_t>(quantity)])
+        return *value;
+    return std::nullopt;
+}
+
+publish::TWeatherReading WeatherReadingOf(const QDateTime& time, const archive::TReading& reading)
+{
+    return {time, ValueOf(reading, base::TQuantity::IndoorTemperature),
+            ValueOf(reading, base::TQuantity::OutdoorTemperature), ValueOf(reading, base::TQuantity::Pressure),
+            ValueOf(reading, base::TQuantity::Humidity)};
+}
+
+} // namespace
+
+void TForm1::CreatePublishPage()
+{
+    const QString dataFolder = QDir::currentPath();
+    PublishSecrets = std::make_unique<publish::TSecretStore>(dataFolder);
+    MqttPublishing = std::make_unique<TMqttPublishing>(dataFolder, *PublishSecrets);
+    PublishPage1 = new TPublishPage(TabSheet6);
+    PublishPage1->setGeometry(0, 0, TabSheet6->width(), TabSheet6->height());
+    MqttBlock1 = new TMqttBlock(*MqttPublishing);
+    PublishPage1->AddBlock(MqttBlock1);
+    MqttPublishing->Load();
+}
+
+void TForm1::PublishReading(const QDateTime& time, const archive::TReading& reading)
+{
+    if (MqttPublishing->Publishing())
+        MqttPublishing->Publish(WeatherReadingOf(time, reading));
+}

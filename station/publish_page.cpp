@@ -1,0 +1,28 @@
+#include "station/publish_page.h"
+
+#include <QVBoxLayout>
+
+TPublishPage::TPublishPage(QWidget* parent)
+    : QScrollArea(parent)
+{
+    setObjectName(QStringLiteral("PublishPage"));
+    setFrameShape(QFrame::NoFrame);
+    setWidgetResizable(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* content = new QWidget;
+    content->setObjectName(QStringLiteral("PublishColumn"));
+    Column = new QVBoxLayout(content);
+    Column->setContentsMargins(8, 6, 8, 6);
+    Column->setSpacing(10);
+    // What the blocks leave free stays below the last one.
+    Column->addStretch(1);
+    setWidget(content);
+    // The page's colour shows through, as on the other pages.
+    viewport()->setAutoFillBackground(false);
+    content->setAutoFillBackground(false);
+}
+
+void TPublishPage::AddBlock(QWidget* block)
+{
+    Column->insertWidget(Column->count() - 1, block);
+}
