@@ -11,7 +11,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Prefixes built for Windows outside the system's folders (Qt and SQLite from the scripts/build-*-windows
-# scripts) are searched like the toolchain's own folder.
+# Prefixes built for Windows outside the system's folders (the libraries of the
+# scripts/build-*-windows scripts; cmake/windows.cmake finds them in their cache when none are
+# given) are searched like the toolchain's own folder.
 list(APPEND CMAKE_FIND_ROOT_PATH ${METEO_WINDOWS_PREFIXES})
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES METEO_WINDOWS_PREFIXES)

@@ -1,0 +1,17 @@
+// The Exec line of a desktop entry: arguments quoted as the Desktop Entry Specification asks
+// (double quotes around anything with a reserved character, backslashes before " ` $ \ inside
+// them, %% for a percent sign), and the value escaped as a desktop entry string (\\ for \).
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace desktop {
+
+// The value of an Exec key that runs `program` with `arguments`.
+QString ExecValue(const QString& program, const QStringList& arguments);
+// The program and its arguments from an Exec key's value; none when the quoting is broken.
+std::optional<QStringList> ExecArguments(const QString& value);
+
+} // namespace desktop

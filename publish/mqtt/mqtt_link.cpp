@@ -1,0 +1,431 @@
+// The link's thread: one libmosquitto client per connection attempt, driven by mosquitto_loop in
+// short slices so that requests from the main thread are seen within a slice.
+#include "publish/mqtt/mqtt_link.h"
+
+#include "publish/mqtt/mqtt_reasons.h"
+
+#include <QRandomGenerator>
+#include <algorithm>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <mosquitto.h>
+#include <mutex>
+#include <optional>
+#include <utility>
+
+namespace publish {
+
+using TClock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// What the main thread leaves for the link's thread.
+struct TMqttLink::TShared
+{
+    std::mutex Mutex;
+    std::condition_variable Wake;
+    std::optional<TMqttLinkConfig> NewConfig;
+    std::optional<TWeatherReading> NewReading;
+    bool Stop = false;
+    bool Finished = false;
+    std::condition_variable Done;
+};
+
+namespace {
+
+void InitialiseLibrary()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { mosquitto_lib_init(); });
+}
+
+bool SameLink(const TMqttLinkConfig& a, const TMqttLinkConfig& b)
+{
+    return a.Settings == b.Settings && a.Password == b.Password && a.Identity.StationId == b.Identity.StationId &&
+        a.Identity.DeviceName == b.Identity.DeviceName && a.Identity.Version == b.Identity.Version;
+}
+
+QString BrokerName(const TMqttSettings& settings)
+{
+    return settings.Host + QLatin1Char(':') + QString::number(settings.Port);
+}
+
+} // namespace
+
+class TMqttLink::TWorker
+{
+public:
+    TWorker(std::shared_ptr<TShared> shared, TStatusSink sink, const TMqttTimings& timings)
+        : Shared(std::move(shared))
+        , Sink(std::move(sink))
+        , Timings(timings)
+        , Backoff(timings.FirstRetry)
+    {
+    }
+
+    void Run()
+    {
+        PrepareLinkThread();
+        for (;;) {
+            if (!TakeRequests())
+                break;
+            Step();
+        }
+        Goodbye(false);
+        const std::lock_guard lock(Shared->Mutex);
+        Shared->Finished = true;
+        Shared->Done.notify_all();
+    }
+
+private:
+    enum class TPhase { Idle, Backoff, Connecting, Connected };
+
+    // Waits for a request where there is nothing else to do; false once the link is to stop.
+    bool TakeRequests()
+    {
+        std::unique_lock lock(Shared->Mutex);
+        const auto anything = [this] { return Shared->Stop || Shared->NewConfig || Shared->NewReading; };
+        if (Phase == TPhase::Idle)
+            Shared->Wake.wait(lock, anything);
+        else if (Phase == TPhase::Backoff)
+            Shared->Wake.wait_until(lock, NextAttempt, anything);
+        if (Shared->Stop)
+            return false;
+        std::optional<TMqttLinkConfig> config = std::exchange(Shared->NewConfig, std::nullopt);
+        if (std::optional<TWeatherReading> reading = std::exchange(Shared->NewReading, std::nullopt)) {
+            Latest = std::move(reading);
+            StatePending = true;
+        }
+        lock.unlock();
+        if (config)
+            Reconfigure(std::move(*config));
+        return true;
+    }
+
+    void Step()
+    {
+        switch (Phase) {
+        case TPhase::Idle:
+            return;
+        case TPhase::Backoff:
+            if (TClock::now() >= NextAttempt)
+                Attempt();
+            return;
+        case TPhase::Connecting:
+        case TPhase::Connected:
+            Service();
+            return;
+        }
+    }
+
+    void Reconfigure(TMqttLinkConfig config)
+    {
+        if (Config && SameLink(*Config, config))
+            return;
+        // Entities the owner no longer wants, or that move to other topics, go from the broker.
+        const bool removeConfigs = Config && Config->Settings.Discovery &&
+            (!config.Settings.Discovery || config.Settings.DiscoveryPrefix != Config->Settings.DiscoveryPrefix ||
+             config.Identity.StationId != Config->Identity.StationId);
+        Goodbye(removeConfigs);
+        Config = std::move(config);
+        const TMqttSettings& settings = Config->Settings;
+        Backoff = Timings.FirstRetry;
+        const QDateTime lastSent = Status.LastSent;
+        Status = {};
+        Status.LastSent = lastSent;
+        Status.Broker = BrokerName(settings);
+        if (const QString problem = MqttSettingsProblem(settings, !Config->Password.isEmpty()); !problem.isEmpty()) {
+            Phase = TPhase::Idle;
+            Status.State = TMqttState::Invalid;
+            Status.Reason = problem;
+        } else if (!settings.Enabled) {
+            Phase = TPhase::Idle;
+            Status.State = TMqttState::Off;
+        } else {
+            Phase = TPhase::Backoff;
+            NextAttempt = TClock::now();
+            Status.State = TMqttState::Connecting;
+        }
+        Emit();
+    }
+
+    void Attempt()
+    {
+        const TMqttSettings& settings = Config->Settings;
+        const QByteArray clientId = ("meteostation-" + Config->Identity.StationId).toUtf8();
+        Client = mosquitto_new(clientId.constData(), true, this);
+        if (Client == nullptr) {
+            Fail(QStringLiteral("недостаточно памяти"));
+            return;
+        }
+        ConnackCode = 0;
+        JustConnected = false;
+        CertificateRejected = false;
+        mosquitto_int_option(Client, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+        mosquitto_connect_callback_set(Client, &TWorker::OnConnect);
+        mosquitto_publish_callback_set(Client, &TWorker::OnPublish);
+        mosquitto_message_callback_set(Client, &TWorker::OnMessage);
+        mosquitto_log_callback_set(Client, &TWorker::OnLog);
+        if (!settings.User.isEmpty()) {
+            const QByteArray user = settings.User.toUtf8();
+            const QByteArray password = Config->Password.toUtf8();
+            mosquitto_username_pw_set(Client, user.constData(), password.isEmpty() ? nullptr : password.constData());
+        }
+        const QByteArray availability = MqttAvailabilityTopic(settings, Config->Identity.StationId);
+        mosquitto_will_set(Client, availability.constData(), static_cast<int>(std::strlen(MqttOffline)), MqttOffline, 1,
+                           true);
+        if (settings.Tls) {
+            int rc = MOSQ_ERR_SUCCESS;
+            if (settings.CaFile.isEmpty()) {
+                rc = mosquitto_int_option(Client, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+            } else {
+                const QByteArray caFile = settings.CaFile.toLocal8Bit();
+                rc = mosquitto_tls_set(Client, caFile.constData(), nullptr, nullptr, nullptr, nullptr);
+            }
+            if (rc != MOSQ_ERR_SUCCESS) {
+                Fail(MqttCaFileReason(settings.CaFile));
+                return;
+            }
+        }
+        Phase = TPhase::Connecting;
+        Status.State = TMqttState::Connecting;
+        Emit();
+        const QByteArray host = settings.Host.toUtf8();
+        errno = 0;
+        const int rc = mosquitto_connect_async(
+            Client, host.constData(), settings.Port,
+            static_cast<int>(std::max<std::chrono::seconds::rep>(5, Timings.KeepAlive.count())));
+        const int error = errno;
+        if (rc != MOSQ_ERR_SUCCESS) {
+            Fail(MqttFailureReason(rc, error, CertificateRejected, settings.Host));
+            return;
+        }
+        ConnackDeadline = TClock::now() + Timings.ConnackTimeout;
+    }
+
+    void Service()
+    {
+        errno = 0;
+        const int rc = mosquitto_loop(Client, static_cast<int>(Timings.Slice.count()), 1);
+        const int error = errno;
+        if (ConnackCode != 0) {
+            Fail(MqttRefusalReason(ConnackCode));
+            return;
+        }
+        if (rc != MOSQ_ERR_SUCCESS) {
+            Fail(MqttFailureReason(rc, error, CertificateRejected, Config->Settings.Host));
+            return;
+        }
+        if (JustConnected) {
+            JustConnected = false;
+            OnConnected();
+        }
+        if (Phase == TPhase::Connecting && TClock::now() >= ConnackDeadline) {
+            const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(Timings.ConnackTimeout).count();
+            Fail(MqttNoAnswerReason(static_cast<int>(std::max<decltype(seconds)>(1, seconds))));
+            return;
+        }
+        if (Phase == TPhase::Connected)
+            PublishDue();
+        Emit();
+    }
+
+    void OnConnected()
+    {
+        Phase = TPhase::Connected;
+        Backoff = Timings.FirstRetry;
+        BirthResendAt.reset();
+        for (const QByteArray& topic : MqttBirthTopics(Config->Settings))
+            mosquitto_subscribe(Client, nullptr, topic.constData(), 1);
+        Announce();
+        Status.State = TMqttState::Connected;
+        Status.Reason.clear();
+        Status.NextAttempt = {};
+        Status.RetrySeconds = 0;
+    }
+
+    // Availability, the entities (or their removal) and the newest state: what a broker that
+    // just (re)connected, or home automation that just started, needs.
+    void Announce()
+    {
+        const TMqttSettings& settings = Config->Settings;
+        const QString& id = Config->Identity.StationId;
+        Send({MqttAvailabilityTopic(settings, id), MqttOnline, true, 1});
+        // With discovery off the removals go out at every connection, so entities turned off while
+        // the broker was away go too.
+        for (const TMqttMessage& message : settings.Discovery ? MqttDiscoveryConfigs(settings, Config->Identity)
+                                                              : MqttDiscoveryRemovals(settings, id))
+            Send(message);
+        if (Latest)
+            SendState();
+    }
+
+    void PublishDue()
+    {
+        const auto now = TClock::now();
+        if (BirthResendAt && now >= *BirthResendAt) {
+            BirthResendAt.reset();
+            Announce();
+        }
+        const milliseconds interval = std::chrono::seconds(Config->Settings.IntervalSeconds);
+        // While earlier messages still wait for the socket, the newest state waits in Latest.
+        if (StatePending && Latest && !mosquitto_want_write(Client) && (!LastStateAt || now - *LastStateAt >= interval))
+            SendState();
+    }
+
+    void SendState()
+    {
+        Send({MqttStateTopic(Config->Settings, Config->Identity.StationId), MqttStatePayload(*Latest), true, 0});
+        StatePending = false;
+        LastStateAt = TClock::now();
+    }
+
+    void Send(const TMqttMessage& message)
+    {
+        mosquitto_publish(Client, nullptr, message.Topic.constData(), static_cast<int>(message.Payload.size()),
+                          message.Payload.isEmpty() ? nullptr : message.Payload.constData(), message.Qos,
+                          message.Retain);
+    }
+
+    void Fail(const QString& reason)
+    {
+        EndSession();
+        const milliseconds delay = Backoff;
+        Backoff = std::min(Backoff * 2, Timings.LastRetry);
+        Phase = TPhase::Backoff;
+        NextAttempt = TClock::now() + delay;
+        Status.State = TMqttState::Waiting;
+        Status.Reason = reason;
+        Status.RetrySeconds = static_cast<int>((delay.count() + 999) / 1000);
+        Status.NextAttempt = QDateTime::currentDateTimeUtc().addMSecs(delay.count());
+        Emit();
+    }
+
+    // A connected session says «offline» itself (a clean disconnect sends no last will).
+    void Goodbye(bool removeConfigs)
+    {
+        if (Phase == TPhase::Connected) {
+            if (removeConfigs)
+                for (const TMqttMessage& message : MqttDiscoveryRemovals(Config->Settings, Config->Identity.StationId))
+                    Send(message);
+            Send({MqttAvailabilityTopic(Config->Settings, Config->Identity.StationId), MqttOffline, true, 1});
+            mosquitto_disconnect(Client);
+            const auto deadline = TClock::now() + Timings.Goodbye;
+            while (TClock::now() < deadline &&
+                   mosquitto_loop(Client, static_cast<int>(Timings.Slice.count()), 1) == MOSQ_ERR_SUCCESS) {}
+        }
+        EndSession();
+        Phase = TPhase::Idle;
+    }
+
+    void EndSession()
+    {
+        if (Client != nullptr)
+            mosquitto_destroy(Client);
+        Client = nullptr;
+    }
+
+    void Emit()
+    {
+        if (Status == Emitted)
+            return;
+        Emitted = Status;
+        if (Sink)
+            Sink(Status);
+    }
+
+    static TWorker& Self(void* data) { return *static_cast<TWorker*>(data); }
+
+    static void OnConnect(mosquitto*, void* data, int rc)
+    {
+        if (rc == 0)
+            Self(data).JustConnected = true;
+        else
+            Self(data).ConnackCode = rc;
+    }
+
+    static void OnPublish(mosquitto*, void* data, int) { Self(data).Status.LastSent = QDateTime::currentDateTimeUtc(); }
+
+    static void OnMessage(mosquitto*, void* data, const mosquitto_message* message)
+    {
+        TWorker& self = Self(data);
+        const QByteArray payload(static_cast<const char*>(message->payload), message->payloadlen);
+        if (payload != MqttOnline || !self.Config->Settings.Discovery || self.BirthResendAt)
+            return;
+        const milliseconds low = self.Timings.BirthDelayMin;
+        const milliseconds spread = std::max(milliseconds(0), self.Timings.BirthDelayMax - low);
+        const auto extra = QRandomGenerator::global()->bounded(static_cast<quint64>(spread.count()) + 1);
+        self.BirthResendAt = TClock::now() + low + milliseconds(static_cast<milliseconds::rep>(extra));
+    }
+
+    static void OnLog(mosquitto*, void* data, int level, const char* text)
+    {
+        // libmosquitto reports what OpenSSL found only in its log.
+        if (level == MOSQ_LOG_ERR && std::strstr(text, "certificate verify failed") != nullptr)
+            Self(data).CertificateRejected = true;
+    }
+
+    std::shared_ptr<TShared> Shared;
+    TStatusSink Sink;
+    TMqttTimings Timings;
+
+    std::optional<TMqttLinkConfig> Config;
+    TPhase Phase = TPhase::Idle;
+    mosquitto* Client = nullptr;
+    milliseconds Backoff;
+    TClock::time_point NextAttempt;
+    TClock::time_point ConnackDeadline;
+    int ConnackCode = 0;
+    bool JustConnected = false;
+    bool CertificateRejected = false;
+
+    std::optional<TWeatherReading> Latest;
+    bool StatePending = false;
+    std::optional<TClock::time_point> LastStateAt;
+    std::optional<TClock::time_point> BirthResendAt;
+
+    TMqttStatus Status;
+    TMqttStatus Emitted;
+};
+
+TMqttLink::TMqttLink(TStatusSink sink, const TMqttTimings& timings)
+    : Shared(std::make_shared<TShared>())
+    , GoodbyeTime(timings.Goodbye)
+    , SliceTime(timings.Slice)
+{
+    InitialiseLibrary();
+    Thread = std::thread([shared = Shared, sink = std::move(sink), timings]() mutable {
+        TWorker(std::move(shared), std::move(sink), timings).Run();
+    });
+}
+
+TMqttLink::~TMqttLink()
+{
+    std::unique_lock lock(Shared->Mutex);
+    Shared->Stop = true;
+    Shared->Wake.notify_all();
+    // The goodbye, the slice the thread may be in, and as much again to spare.
+    const bool finished =
+        Shared->Done.wait_for(lock, 2 * (GoodbyeTime + SliceTime), [this] { return Shared->Finished; });
+    lock.unlock();
+    if (finished)
+        Thread.join();
+    else
+        Thread.detach();
+}
+
+void TMqttLink::Apply(const TMqttLinkConfig& config)
+{
+    const std::lock_guard lock(Shared->Mutex);
+    Shared->NewConfig = config;
+    Shared->Wake.notify_all();
+}
+
+void TMqttLink::Publish(const TWeatherReading& reading)
+{
+    const std::lock_guard lock(Shared->Mutex);
+    Shared->NewReading = reading;
+    Shared->Wake.notify_all();
+}
+
+} // namespace publish

@@ -1,0 +1,43 @@
+// Carrying one request to a service and bringing back what came of it, without blocking: the
+// uploader hands a request over and is called back on the main thread once, with the reply or
+// the failure. Tests give the real exchange a stand-in server on 127.0.0.1.
+#pragma once
+
+#include "publish/networks/outgoing_request.h"
+
+#include <QByteArray>
+#include <functional>
+
+namespace publish {
+
+enum class TExchangeFailure {
+    None,
+    TimedOut, // no (complete) reply in time
+    ConnectionRefused,
+    HostNotFound,
+    Tls, // the secure connection could not be made or checked
+    ClosedWithoutReply,
+    UnexpectedReply, // the TCP dialogue went off its script (CWOP's banner or login reply)
+    Network,         // anything else on the way
+};
+
+struct TExchangeResult
+{
+    TExchangeFailure Failure = TExchangeFailure::None;
+    int HttpStatus = 0;
+    QByteArray Body; // the HTTP body, or the lines the TCP server sent
+    QByteArray RetryAfterHeader;
+    // Qt's error code where the failure was the network's, for the message.
+    int NetworkErrorCode = 0;
+};
+
+class TExchange
+{
+public:
+    using TDone = std::function<void(const TExchangeResult&)>;
+    virtual ~TExchange() = default;
+    // `done` runs exactly once, later, from the event loop.
+    virtual void Send(const TOutgoingRequest& request, TDone done) = 0;
+};
+
+} // namespace publish

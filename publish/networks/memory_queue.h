@@ -1,0 +1,38 @@
+// The readings and queue positions kept in memory: for tests, the benchmark, and a program run
+// without an archive. Both can be told to fail, as a damaged archive or a full disk would make them.
+#pragma once
+
+#include "publish/networks/upload_queue.h"
+
+#include <map>
+
+namespace publish {
+
+class TMemoryReadingSource : public TReadingSource
+{
+public:
+    // Readings may come in any order; one with the time of another replaces it.
+    void Add(const TPublishReading& reading);
+    TSourceReadings ReadingsAfter(const QDateTime& after, int limit) override;
+    TSourceCount CountAfter(const QDateTime& after) override;
+    // While true, every read fails, as a locked or damaged archive would.
+    bool FailReads = false;
+
+private:
+    std::map<QDateTime, TPublishReading> FReadings;
+};
+
+class TMemoryPositionStore : public TPositionStore
+{
+public:
+    TPositionRead Position(const QString& service) override;
+    TPositionWrite Advance(const QString& service, const QDateTime& sentUpTo) override;
+    // While true, every write fails and leaves the position as it was.
+    bool FailWrites = false;
+    int Writes = 0; // successful ones
+
+private:
+    std::map<QString, QDateTime> FPositions;
+};
+
+} // namespace publish

@@ -1,0 +1,38 @@
+// One service's settings as the owner enters them, and whether they will do: what is wrong is
+// said in Russian before anything is sent, including anything that could smuggle a line or a
+// header into a request.
+#pragma once
+
+#include "publish/networks/publish_reading.h"
+#include "publish/networks/service_catalog.h"
+
+#include <QString>
+
+namespace publish {
+
+struct TServiceSettings
+{
+    TServiceKind Kind = TServiceKind::NarodmonTcp;
+    // Narodmon: the device id (normally a MAC address); WU, PWSweather, Windy: the station id;
+    // WOW: the site id; CWOP: the CW number or call sign; «свой адрес»: whatever {id} should be.
+    QString StationId{};
+    // The station key or password, from the password store; never written into a message.
+    QString Key{};
+    // 0: the service's default. Below the service's minimum it is raised to the minimum.
+    int IntervalMinutes = 0;
+    // Points the service at another address (a stand-in); empty for the service's own.
+    QString EndpointOverride{};
+    // «Свой адрес» only.
+    QString UrlTemplate{};
+};
+
+int EffectiveIntervalMinutes(const TServiceSettings& settings);
+
+// The service's facts for these settings: «свой адрес» without a time in its template takes the
+// present only.
+TServiceFacts FactsFor(const TServiceSettings& settings);
+
+// What is wrong with the settings, in Russian; empty when they will do.
+QString SettingsProblem(const TServiceSettings& settings, const TPublishSettings& common);
+
+} // namespace publish

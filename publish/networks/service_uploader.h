@@ -1,0 +1,112 @@
+// Sends one service the archive's readings in order, each accepted at most once, from where the
+// service stopped; catches up after an outage as far back as the service takes past readings;
+// never sends more often than the service allows, also across a restart; and keeps the state the
+// owner sees. It runs on the main thread's event loop and never waits: requests go through the
+// exchange and come back as calls, times come from the clock.
+//
+// One attempt: read the queue position; skip (and count) what is too old for the service; take
+// the next readings, leaving any dated in the future for later; send them; then by the reply:
+//   accepted          the position moves past them (before sending, for CWOP: see upload_queue.h),
+//                     and the next readings follow at once while any wait (within the spacing),
+//                     otherwise after the owner's interval;
+//   refused for good  (narodmon's error text) the position moves past them, counted as rejected;
+//   key refused, or the request refused
+//                     the service stops and says why until the owner changes its settings;
+//   429               the next attempt at the time the service named;
+//   anything else     (5xx, time-out, refused connection, garbage) a back-off from 30 s doubling
+//                     to 30 minutes.
+// An archive that cannot be read is tried again on the same back-off; a queue position that
+// cannot be written stops the service with a message. Either way nothing is lost.
+#pragma once
+
+#include "publish/networks/exchange.h"
+#include "publish/networks/service_settings.h"
+#include "publish/networks/upload_clock.h"
+#include "publish/networks/upload_queue.h"
+#include "publish/networks/upload_state.h"
+
+#include <QObject>
+#include <QUrl>
+#include <chrono>
+#include <memory>
+
+namespace publish {
+
+inline constexpr std::chrono::seconds FirstBackOff{30};
+inline constexpr std::chrono::seconds LongestBackOff{30 * 60};
+// A service never sent before starts with the readings of the last hour, not the whole archive.
+inline constexpr std::chrono::seconds FirstStartLookBack{60 * 60};
+
+// What an uploader works with; all of it outlives the uploader.
+struct TUploaderParts
+{
+    TReadingSource& Source;
+    TPositionStore& Positions;
+    TExchange& Exchange;
+    TUploadClock& Clock;
+};
+
+class TServiceUploader : public QObject
+{
+    Q_OBJECT
+public:
+    TServiceUploader(const TServiceSettings& settings, const TPublishSettings& common, TUploaderParts parts,
+                     QObject* parent = nullptr);
+    ~TServiceUploader() override;
+
+    // The first attempt comes after the service's spacing, so that a restart never sends sooner
+    // than the service allows. Settings that will not do stop the service with their problem.
+    void Start();
+    void Stop();
+    // New settings (a changed key after a refused one): a stopped service starts again from its
+    // queue position; a request still out is forgotten (its readings go again if need be).
+    void ChangeSettings(const TServiceSettings& settings, const TPublishSettings& common);
+
+    const TUploadState& State() const { return FState; }
+    const TServiceSettings& Settings() const { return FSettings; }
+
+signals:
+    void StateChanged();
+
+private:
+    // What went out with the request that is under way.
+    struct TSending
+    {
+        QDateTime LastTime; // the newest reading it carries
+        qint64 Readings = 0;
+        qint64 Skipped = 0; // passed over on the way (too old, or not the newest)
+        bool PositionWritten = false;
+    };
+    void Apply();
+    void Attempt();
+    void Replied(const TSending& sending, const TExchangeResult& result);
+    bool Advance(const QDateTime& sentUpTo);
+    void CountWaiting();
+    // Where a service never sent before starts.
+    QDateTime FirstStart(const QDateTime& now);
+    void ScheduleAt(QDateTime when);
+    void ScheduleRegular(bool moreWaiting);
+    void Fail(const QString& reason);
+    // Tries again after the next step of the back-off.
+    void BackOff(const QString& reason);
+    void StopWith(const QString& reason);
+    QString Scrubbed(const QString& text) const;
+    QDateTime Now() const;
+
+    TServiceSettings FSettings;
+    TPublishSettings FCommon;
+    TServiceFacts FFacts;
+    QUrl FEndpoint;
+    TUploaderParts FParts;
+    std::unique_ptr<TAlarm> FAlarm;
+    TUploadState FState;
+    bool FRunning = false;
+    bool FSendingNow = false;
+    // Raised by Stop and ChangeSettings: a reply to an older request is not taken.
+    quint64 FGeneration = 0;
+    QDateTime FLastAttemptStart;
+    QDateTime FFirstStart;
+    std::chrono::seconds FBackOff{0};
+};
+
+} // namespace publish

@@ -1,0 +1,80 @@
+// The two things an uploader needs from the archive: the readings in order, and how far each
+// service has been sent (its queue position, a UTC time). The archive implements both on its
+// SQLite file; memory_queue.h has the in-memory ones.
+//
+// What an implementation must guarantee (the SQLite one included):
+//   - ReadingsAfter gives the readings dated strictly after the time, oldest first, each time at
+//     most once (a station hour only where no 5-minute sample exists), and CountAfter counts the
+//     same set.
+//   - Advance returns Ok only when the new position is committed (its own transaction, ended
+//     before the call returns; in WAL mode synchronous=NORMAL survives a killed program, FULL a
+//     power cut as well). When it cannot be written it returns the reason in Russian and the
+//     position stays as it was; the uploader then stops that service and says so.
+//   - When the position is advanced relative to the reply, the uploader decides (TServiceFacts::
+//     PositionBeforeSending):
+//       * after the service accepted (every service but CWOP): a kill between the acceptance and
+//         the commit sends those readings again after the restart. These services keep one
+//         reading per time stamp (dateutc, time, unixtime), so the repeat replaces and is never
+//         counted twice; nothing is lost.
+//       * before the request goes (CWOP, which has no way to tell a repeat): the request goes
+//         only after the commit, so a kill can lose that one reading but never double it.
+//   - A position never moves back. A reading that turns up later dated at or before a written
+//     position (a station hour from a download covering hours after which live samples have
+//     already gone out) is not sent: the archive decides whether to offer such hours at all.
+#pragma once
+
+#include "publish/networks/publish_reading.h"
+
+#include <QDateTime>
+#include <QString>
+#include <vector>
+
+namespace publish {
+
+struct TSourceReadings
+{
+    bool Ok = true;
+    QString Message; // why not, in Russian
+    std::vector<TPublishReading> Readings;
+};
+
+struct TSourceCount
+{
+    bool Ok = true;
+    QString Message;
+    qint64 Count = 0;
+};
+
+class TReadingSource
+{
+public:
+    virtual ~TReadingSource() = default;
+    // The readings dated after `after` (all of them for an invalid time), oldest first, at most `limit`.
+    virtual TSourceReadings ReadingsAfter(const QDateTime& after, int limit) = 0;
+    virtual TSourceCount CountAfter(const QDateTime& after) = 0;
+};
+
+struct TPositionRead
+{
+    bool Ok = true;
+    QString Message;
+    QDateTime SentUpTo; // invalid: nothing was ever sent
+};
+
+struct TPositionWrite
+{
+    bool Ok = true;
+    QString Message;
+};
+
+class TPositionStore
+{
+public:
+    virtual ~TPositionStore() = default;
+    // `service` is the service's position key (TServiceFacts::PositionKey).
+    virtual TPositionRead Position(const QString& service) = 0;
+    // Everything dated up to `sentUpTo` is done with (accepted, refused for good or skipped).
+    virtual TPositionWrite Advance(const QString& service, const QDateTime& sentUpTo) = 0;
+};
+
+} // namespace publish

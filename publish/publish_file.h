@@ -1,0 +1,21 @@
+// The plain settings file of the publishers, "publish.ini" in the data folder: every publisher
+// keeps its group there, and the station's id lies beside them. Passwords never go in it.
+#pragma once
+
+#include <QSettings>
+#include <QString>
+
+namespace publish {
+
+inline constexpr const char* PublishFileName = "publish.ini";
+
+QString PublishFilePath(const QString& dataFolder);
+
+// The file opened for reading or writing (INI format, UTF-8).
+QSettings OpenPublishFile(const QString& dataFolder);
+
+// Writes what was set on `settings` to its file; empty when that succeeded, otherwise the
+// program's message naming the file.
+QString SyncPublishFile(QSettings& settings);
+
+} // namespace publish

@@ -1,0 +1,219 @@
+// The alarms' and the forecast's settings on disk; see settings_file.h.
+#include "weather/settings_file.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStringList>
+#include <span>
+
+namespace weather {
+
+namespace {
+
+const QString AlarmsGroup = QStringLiteral("alarms");
+const QString ForecastGroup = QStringLiteral("forecast");
+
+// One setting of a group: its key, its place in the settings and, for numbers, its range.
+template <typename TSettings>
+struct TBoolField
+{
+    const char* Key;
+    bool TSettings::*Member;
+};
+template <typename TSettings>
+struct TIntField
+{
+    const char* Key;
+    int TSettings::*Member;
+    int Min;
+    int Max;
+};
+
+const TBoolField<TAlarmSettings> AlarmSwitches[] = {
+    {"frost", &TAlarmSettings::FrostOn},
+    {"heat", &TAlarmSettings::HeatOn},
+    {"pressure_fall", &TAlarmSettings::PressureFallOn},
+    {"humidity", &TAlarmSettings::HumidityOn},
+    {"silence", &TAlarmSettings::SilenceOn},
+    {"archive_failure", &TAlarmSettings::ArchiveFailureOn},
+};
+const TIntField<TAlarmSettings> AlarmThresholds[] = {
+    {"frost_below", &TAlarmSettings::FrostBelowC, MinAlarmTemperatureC, MaxAlarmTemperatureC},
+    {"heat_above", &TAlarmSettings::HeatAboveC, MinAlarmTemperatureC, MaxAlarmTemperatureC},
+    {"pressure_fall_mmhg", &TAlarmSettings::PressureFallMmHg, MinPressureFallMmHg, MaxPressureFallMmHg},
+    {"humidity_low", &TAlarmSettings::HumidityLowPercent, MinHumidityPercent, MaxHumidityPercent},
+    {"humidity_high", &TAlarmSettings::HumidityHighPercent, MinHumidityPercent, MaxHumidityPercent},
+    {"silence_minutes", &TAlarmSettings::SilenceMinutes, MinSilenceMinutes, MaxSilenceMinutes},
+};
+const TIntField<TForecastSettings> ForecastNumbers[] = {
+    {"elevation_m", &TForecastSettings::ElevationM, MinElevationM, MaxElevationM},
+};
+const char* const HemisphereKey = "hemisphere";
+const QString NorthName = QStringLiteral("north");
+const QString SouthName = QStringLiteral("south");
+
+QString Shown(const QString& path)
+{
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+
+// Reads the group's keys into `settings`; the keys whose text is no value of theirs (or out of
+// range) keep their default and are listed in `bad`.
+template <typename TSettings>
+void ReadFields(QSettings& file, std::span<const TBoolField<TSettings>> switches,
+                std::span<const TIntField<TSettings>> numbers, TSettings& settings, QStringList& bad)
+{
+    for (const auto& field : switches) {
+        const QVariant value = file.value(QLatin1String(field.Key));
+        if (!value.isValid())
+            continue;
+        const QString text = value.toString().trimmed().toLower();
+        if (text == QStringLiteral("true") || text == QStringLiteral("1"))
+            settings.*field.Member = true;
+        else if (text == QStringLiteral("false") || text == QStringLiteral("0"))
+            settings.*field.Member = false;
+        else
+            bad << QLatin1String(field.Key);
+    }
+    for (const auto& field : numbers) {
+        const QVariant value = file.value(QLatin1String(field.Key));
+        if (!value.isValid())
+            continue;
+        bool ok = false;
+        const int number = value.toString().trimmed().toInt(&ok);
+        if (ok && number >= field.Min && number <= field.Max)
+            settings.*field.Member = number;
+        else
+            bad << QLatin1String(field.Key);
+    }
+}
+
+// Why the file could not be read (then the defaults stand), or what of it is damaged (then what
+// could be read stands); empty when it was read whole.
+QString ReadProblem(const QSettings& file, const QString& path)
+{
+    switch (file.status()) {
+    case QSettings::NoError:
+        return {};
+    case QSettings::AccessError:
+        return QStringLiteral("Файл настроек «%1» не удалось прочитать; взяты настройки по умолчанию.")
+            .arg(Shown(path));
+    case QSettings::FormatError:
+        return QStringLiteral("Файл настроек «%1» повреждён; что из него не прочитать, взято по умолчанию.")
+            .arg(Shown(path));
+    }
+    return {};
+}
+
+QString BadValuesProblem(const QStringList& bad, const QString& path)
+{
+    if (bad.isEmpty())
+        return {};
+    return QStringLiteral("В файле настроек «%1» неверные значения (%2); вместо них взяты значения по умолчанию.")
+        .arg(Shown(path), bad.join(QStringLiteral(", ")));
+}
+
+// Writes the file; empty when done, otherwise why not, as plainly as the system lets us know. A
+// damaged file is written anew with what could be read of it (its status stays FormatError).
+QString Flush(QSettings& file, const QString& path)
+{
+    file.sync();
+    if (file.status() != QSettings::AccessError)
+        return {};
+    const QFileInfo info(path);
+    QString reason = QStringLiteral("запись не удалась");
+    if (!QFileInfo(info.absolutePath()).isDir())
+        reason = QStringLiteral("папка не найдена");
+    else if (info.exists() && !info.isWritable())
+        reason = QStringLiteral("файл защищён от записи");
+    else if (!QFileInfo(info.absolutePath()).isWritable())
+        reason = QStringLiteral("нет прав на запись в папку");
+    return QStringLiteral("Не удалось сохранить настройки в файл «%1»: %2.").arg(Shown(path), reason);
+}
+
+// Reads one group of the file with `read`, which lists the keys it could not take in `bad`.
+template <typename TSettings, typename TRead>
+TLoaded<TSettings> LoadGroup(const QString& path, const QString& group, TRead read)
+{
+    TLoaded<TSettings> loaded;
+    QSettings file(path, QSettings::IniFormat);
+    const QString readProblem = ReadProblem(file, path);
+    if (file.status() == QSettings::AccessError) {
+        loaded.Problem = readProblem;
+        return loaded;
+    }
+    file.beginGroup(group);
+    QStringList bad;
+    read(file, loaded.Settings, bad);
+    loaded.Problem = readProblem.isEmpty() ? BadValuesProblem(bad, path) : readProblem;
+    return loaded;
+}
+
+// Writes one group of the file with `write`; the other groups stay as they are.
+template <typename TWrite>
+QString SaveGroup(const QString& path, const QString& group, TWrite write)
+{
+    QSettings file(path, QSettings::IniFormat);
+    file.beginGroup(group);
+    write(file);
+    file.endGroup();
+    return Flush(file, path);
+}
+
+} // namespace
+
+TLoaded<TAlarmSettings> LoadAlarmSettings(const QString& path)
+{
+    return LoadGroup<TAlarmSettings>(
+        path, AlarmsGroup, [](QSettings& file, TAlarmSettings& settings, QStringList& bad) {
+            ReadFields<TAlarmSettings>(file, AlarmSwitches, AlarmThresholds, settings, bad);
+            // Bounds each fine alone may still leave no room between them.
+            if (!AlarmSettingsProblems(settings).isEmpty()) {
+                const TAlarmSettings defaults;
+                settings.HumidityLowPercent = defaults.HumidityLowPercent;
+                settings.HumidityHighPercent = defaults.HumidityHighPercent;
+                bad << QStringLiteral("humidity_low") << QStringLiteral("humidity_high");
+            }
+        });
+}
+
+TLoaded<TForecastSettings> LoadForecastSettings(const QString& path)
+{
+    return LoadGroup<TForecastSettings>(
+        path, ForecastGroup, [](QSettings& file, TForecastSettings& settings, QStringList& bad) {
+            ReadFields<TForecastSettings>(file, {}, ForecastNumbers, settings, bad);
+            if (const QVariant value = file.value(QLatin1String(HemisphereKey)); value.isValid()) {
+                const QString text = value.toString().trimmed().toLower();
+                if (text == NorthName || text == SouthName)
+                    settings.Hemisphere = text == NorthName ? THemisphere::North : THemisphere::South;
+                else
+                    bad << QLatin1String(HemisphereKey);
+            }
+        });
+}
+
+QString SaveAlarmSettings(const TAlarmSettings& settings, const QString& path)
+{
+    if (const QStringList problems = AlarmSettingsProblems(settings); !problems.isEmpty())
+        return problems.join(QLatin1Char(' '));
+    return SaveGroup(path, AlarmsGroup, [&settings](QSettings& file) {
+        for (const auto& field : AlarmSwitches)
+            file.setValue(QLatin1String(field.Key), settings.*field.Member);
+        for (const auto& field : AlarmThresholds)
+            file.setValue(QLatin1String(field.Key), settings.*field.Member);
+    });
+}
+
+QString SaveForecastSettings(const TForecastSettings& settings, const QString& path)
+{
+    if (const QString problem = ForecastSettingsProblem(settings); !problem.isEmpty())
+        return problem;
+    return SaveGroup(path, ForecastGroup, [&settings](QSettings& file) {
+        for (const auto& field : ForecastNumbers)
+            file.setValue(QLatin1String(field.Key), settings.*field.Member);
+        file.setValue(QLatin1String(HemisphereKey), settings.Hemisphere == THemisphere::North ? NorthName : SouthName);
+    });
+}
+
+} // namespace weather

@@ -1,0 +1,32 @@
+// The alarms' and the forecast's settings in the program's settings file in the data folder,
+// "meteostation.ini" (an INI file: the alarms in its [alarms] group, the forecast in [forecast];
+// other groups of the file are left as they are). A missing file or key means the default; a
+// value that cannot be read or is out of range is replaced by its default, and the user is told.
+#pragma once
+
+#include "weather/alarm_settings.h"
+#include "weather/zambretti.h"
+
+#include <QString>
+
+namespace weather {
+
+inline const QString SettingsFileName = QStringLiteral("meteostation.ini");
+
+template <typename TSettings>
+struct TLoaded
+{
+    TSettings Settings;
+    // For the user, naming the file: what could not be read and was replaced by its default.
+    QString Problem;
+};
+
+TLoaded<TAlarmSettings> LoadAlarmSettings(const QString& path = SettingsFileName);
+TLoaded<TForecastSettings> LoadForecastSettings(const QString& path = SettingsFileName);
+
+// Empty when saved; otherwise why not, naming the file. Settings with a problem
+// (AlarmSettingsProblems, ForecastSettingsProblem) are refused, the file left as it was.
+QString SaveAlarmSettings(const TAlarmSettings& settings, const QString& path = SettingsFileName);
+QString SaveForecastSettings(const TForecastSettings& settings, const QString& path = SettingsFileName);
+
+} // namespace weather
