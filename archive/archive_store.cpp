@@ -146,9 +146,10 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::TryOpen()
             connection->RollBackIfOpen();
             return damaged(QStringLiteral("это база данных другой программы"));
         }
-        if (rc == SQLITE_OK && version == 0) {
+        if (rc == SQLITE_OK && version == 0)
             rc = connection->CreateSchema();
-        }
+        else if (rc == SQLITE_OK && version < ArchiveSchemaVersion)
+            rc = connection->UpgradeSchema(version);
         if (rc == SQLITE_OK)
             rc = connection->Exec("COMMIT");
         if (rc != SQLITE_OK) {
@@ -165,8 +166,9 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::TryOpen()
     }
     // Each table once, so that a file damaged in its middle shows itself now rather than at the
     // first download.
-    for (const char* sql : {"SELECT max(hour) FROM hours", "SELECT max(minute) FROM samples",
-                            "SELECT max(hour) FROM sample_hours", "SELECT count(*) FROM settings"}) {
+    for (const char* sql :
+         {"SELECT max(hour) FROM hours", "SELECT max(minute) FROM samples", "SELECT max(hour) FROM sample_hours",
+          "SELECT count(*) FROM settings", "SELECT max(id) FROM alarms"}) {
         std::int64_t ignored = 0;
         rc = connection->QueryInt(sql, ignored);
         if (rc != SQLITE_OK)

@@ -1,8 +1,8 @@
 // Autostart on Linux: an XDG autostart entry in the user's autostart folder, written whole into a
 // temporary beside it and renamed into place, so a session never finds half an entry.
+#include "base/system_reason.h"
 #include "desktop/autostart.h"
 #include "desktop/desktop_entry_exec.h"
-#include "gui/system_reason.h"
 
 #include <QDir>
 #include <QFile>
@@ -116,10 +116,10 @@ QString EnableAutostart(const TAutostartEntry& entry)
     std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), created);
     if (created)
         return QStringLiteral("Не удалось создать папку автозапуска «%1»: %2.")
-            .arg(QDir::toNativeSeparators(folder), gui::SystemReason(created.value()));
+            .arg(QDir::toNativeSeparators(folder), base::SystemReason(created.value()));
     const QString path = EntryPath(entry.Name);
     if (const int error = WriteWhole(path, EntryText(entry).toUtf8()); error != 0)
-        return QStringLiteral("Не удалось записать файл автозапуска «%1»: %2.").arg(path, gui::SystemReason(error));
+        return QStringLiteral("Не удалось записать файл автозапуска «%1»: %2.").arg(path, base::SystemReason(error));
     return {};
 }
 
@@ -131,7 +131,7 @@ QString DisableAutostart(const QString& name)
     const int error = errno;
     if (error == ENOENT)
         return {};
-    return QStringLiteral("Не удалось удалить файл автозапуска «%1»: %2.").arg(path, gui::SystemReason(error));
+    return QStringLiteral("Не удалось удалить файл автозапуска «%1»: %2.").arg(path, base::SystemReason(error));
 }
 
 } // namespace desktop
