@@ -4,6 +4,7 @@
 #include "gui/error_box.h"
 #include "gui/question_box.h"
 #include "hid/device_controller.h"
+#include "station/desktop_side.h"
 #include "station/history_file.h"
 #include "station/readings_text.h"
 
@@ -131,6 +132,10 @@ void TForm1::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    if (Desktop->HideOnClose(*event)) {
+        event->ignore();
+        return;
+    }
     FAskingAtClose = true;
     const bool close = FormClose();
     FAskingAtClose = false;
@@ -158,8 +163,23 @@ void TForm1::HandleInputReport(const std::uint8_t* bytes, std::uint16_t size)
         RefreshDisplay();
     else if (page == DiagramPage)
         HandleHistoryReport();
-    if (StreamingPage(page))
+    if (StreamingPage(page)) {
         SampleReadings();
+        Desktop->TakeReport(Station.ReportImage);
+    }
+}
+
+bool TForm1::StreamingReadings() const
+{
+    return StreamingPage(PageControl1->ActivePageIndex()) && !HistoryOperationRunning();
+}
+
+void TForm1::ShowReadingsPageIfFree()
+{
+    if (StreamingPage(PageControl1->ActivePageIndex()) || HistoryOperationRunning())
+        return;
+    PageControl1->SetActivePageIndex(ReadingsPage);
+    PageControl1Change();
 }
 
 void TForm1::ShowStationConnected()

@@ -1,5 +1,5 @@
-// The program's one window: five pages (readings, diagrams, settings, help, archive) and the station
-// application's handlers. Controls keep the names of the window layout; each is a public member
+// The program's one window: six pages (readings, diagrams, settings, help, archive, alarms) and the
+// station application's handlers. Controls keep the names of the window layout; each is a public member
 // and carries its name as its object name.
 #pragma once
 
@@ -25,7 +25,9 @@
 
 class QGroupBox;
 class QLabel;
+class TAlarmsPage;
 class TArchivePage;
+class TDesktopSide;
 class THidDevice;
 class THidDeviceController;
 namespace hidplatform {
@@ -57,6 +59,7 @@ public:
     QWidget* TabSheet3 = nullptr; // "Установки"
     QWidget* TabSheet4 = nullptr; // "Справка"
     QWidget* TabSheet5 = nullptr; // "Архив"
+    QWidget* TabSheet6 = nullptr; // "Оповещения"
 
     // Readings page.
     gui::TPanel* Panel1 = nullptr; // link state
@@ -64,6 +67,9 @@ public:
     gui::TPanel* Panel3 = nullptr; // outdoor temperature
     gui::TPanel* Panel4 = nullptr; // pressure
     gui::TPanel* Panel5 = nullptr; // humidity
+    // Below the panels: the pressure's trend and the forecast, and the ringing alarm.
+    QLabel* OutlookLabel = nullptr;
+    QLabel* AlarmLabel = nullptr;
 
     // Diagram page.
     TChart* Chart1 = nullptr;
@@ -116,6 +122,16 @@ public:
 
     // Archive page.
     TArchivePage* ArchivePage1 = nullptr;
+
+    // Alarms page.
+    TAlarmsPage* AlarmsPage1 = nullptr;
+
+    // The tray icon, the alarms, the trend and forecast (desktop_side.cpp); owned by the window.
+    TDesktopSide* Desktop = nullptr;
+    // The station streams its readings to the page shown and no download or clear runs.
+    bool StreamingReadings() const;
+    // Turns to the readings page unless a page with the stream is shown or a download or clear runs.
+    void ShowReadingsPageIfFree();
 
     // A download or clear whose station sends nothing for this long ends as if the station had
     // gone, and the user is told. Tests shorten it.
@@ -224,6 +240,7 @@ private:
     void CreateSettingsPage();
     void CreateHelpPage();
     void CreateArchivePage();
+    void CreateAlarmsPage();
     void CreateChart(QWidget* page);
     void ConnectHandlers();
     void CreateHidController(hidplatform::Platform& platform);
