@@ -122,8 +122,6 @@ void TDesktopSide::Start()
             [this](const weather::TTraySettings& settings) { SetCloseToTray(settings.CloseToTray); });
     connect(page, &TAlarmsPage::AutostartChosen, this, &TDesktopSide::ChooseAutostart);
 
-    if (!FNotifier)
-        SetNotifier(desktop::CreateDesktopNotifier(ProgramName, ProgramName, Tray));
     RefreshOutlook();
     Tick();
     ClockTick->start();
@@ -249,12 +247,14 @@ void TDesktopSide::Apply(const std::vector<weather::TAlarmChange>& changes)
 {
     if (changes.empty())
         return;
+    // The desktop's notifier is reached for only when there is something to tell.
+    if (!FNotifier)
+        SetNotifier(desktop::CreateDesktopNotifier(ProgramName, ProgramName, Tray));
     for (const weather::TAlarmChange& change : changes) {
         std::erase_if(FRinging, [&change](const auto& ringing) { return ringing.first == change.Kind; });
         if (change.Started)
             FRinging.emplace_back(change.Kind, change.Summary + QStringLiteral(": ") + change.Body);
-        if (FNotifier)
-            FNotifier->Notify(AlarmKey(change.Kind), change.Summary, change.Body);
+        FNotifier->Notify(AlarmKey(change.Kind), change.Summary, change.Body);
         // The history is kept where the archive can take it; an archive that fails is its own alarm.
         if (Form.Archive && Form.Archive->IsOpen())
             Form.Archive->AddAlarm(

@@ -39,7 +39,8 @@ public:
     // Reads the settings file and the autostart entry and shows the tray icon where there is a tray.
     void Start();
 
-    // Tests put a notifier on a bus of their own, and say whether there is a tray.
+    // The desktop's notifier is made with the first alarm; tests put one on a bus of their own
+    // first. And tests say whether there is a tray.
     void SetNotifier(std::unique_ptr<desktop::TDesktopNotifier> notifier);
     using TTrayCheck = std::function<bool()>;
     void SetTrayCheck(TTrayCheck check);

@@ -19,8 +19,9 @@ bool TWeatherOutlook::Refresh(archive::TArchiveStore* store, const TOutlookInput
         FLastRefresh.secsTo(input.Now) < RefreshSeconds)
         return false;
     FStale = false;
+    // The first time counts as a change, so that the line is shown at all.
+    const QString before = FLastRefresh.isValid() ? TrendLine() + ForecastLine() : QString();
     FLastRefresh = input.Now;
-    const QString before = TrendLine() + ForecastLine();
 
     const archive::TMinuteKey now = archive::MinuteKeyOf(input.Now);
     const archive::TMinuteKey first = now - weather::TendencyPeriodMinutes - weather::TendencyToleranceMinutes;

@@ -75,7 +75,7 @@ TEST_F(ArchiveWindow, ADownloadAClearAndADownloadAgainKeepTheFirstDownloadsHours
     CreateForm();
     Form->SetClock([] { return QDateTime(QDate(2024, 3, 7), QTime(14, 0, 5)); });
     ConnectStation();
-    ASSERT_EQ(Form->PageControl1->PageCount(), 5);
+    ASSERT_GT(Form->PageControl1->PageCount(), 4); // pages added after it keep its place
     EXPECT_EQ(Form->PageControl1->TabBar()->tabText(4), QStringLiteral("Архив"));
     ClickTabChecked(1);
     Download();
