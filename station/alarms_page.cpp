@@ -26,6 +26,7 @@ QSpinBox* MakeNumber(QWidget* parent, const char* name, const QString& suffix)
     box->setRange(EntryMin, EntryMax);
     box->setSuffix(suffix);
     box->setKeyboardTracking(false);
+    box->setMaximumWidth(76);
     return box;
 }
 
@@ -53,12 +54,13 @@ TAlarmsPage::TAlarmsPage(QWidget* parent)
     FrostBelow = MakeNumber(alarms, "FrostBelow", celsius);
     HeatOn = MakeCheck(alarms, "HeatOn", weather::AlarmTitle(weather::TAlarmKind::Heat) + QStringLiteral(", выше"));
     HeatAbove = MakeNumber(alarms, "HeatAbove", celsius);
-    PressureFallOn = MakeCheck(alarms, "PressureFallOn", QStringLiteral("Давление за 3 часа падает более чем на"));
+    PressureFallOn = MakeCheck(alarms, "PressureFallOn", QStringLiteral("Падение давления за 3 ч"));
     PressureFall = MakeNumber(alarms, "PressureFall", QStringLiteral(" мм рт.ст."));
+    PressureFall->setMaximumWidth(120);
     HumidityOn = MakeCheck(alarms, "HumidityOn", QStringLiteral("Влажность вне пределов"));
     HumidityLow = MakeNumber(alarms, "HumidityLow", QStringLiteral(" %"));
     HumidityHigh = MakeNumber(alarms, "HumidityHigh", QStringLiteral(" %"));
-    SilenceOn = MakeCheck(alarms, "SilenceOn", QStringLiteral("Метеостанция молчит дольше"));
+    SilenceOn = MakeCheck(alarms, "SilenceOn", QStringLiteral("Нет данных дольше"));
     SilenceMinutes = MakeNumber(alarms, "SilenceMinutes", QStringLiteral(" мин"));
     ArchiveFailureOn = MakeCheck(alarms, "ArchiveFailureOn", weather::AlarmTitle(weather::TAlarmKind::ArchiveFailure));
     rows->addWidget(FrostOn, 0, 0);
