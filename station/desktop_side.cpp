@@ -319,11 +319,17 @@ void TDesktopSide::ShowWindow()
 void TDesktopSide::Quit()
 {
     FQuitting = true;
-    if (Form.close()) {
+    if (!Form.close())
+        FQuitting = false;
+}
+
+void TDesktopSide::Closed()
+{
+    // A window closed while hidden in the tray (by «Выход» or a termination signal) is no last
+    // window closing for Qt: the program ends here instead.
+    QApplication::setQuitOnLastWindowClosed(true);
+    if (Form.isHidden())
         QCoreApplication::quit();
-        return;
-    }
-    FQuitting = false;
 }
 
 // ---- The page's choices ----

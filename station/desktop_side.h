@@ -60,6 +60,8 @@ public:
     bool StartInTray();
     void HideInTray();
     void ShowWindow();
+    // The window has closed for good: the program ends, also when it was hidden in the tray.
+    void Closed();
 
     const weather::TAlarmEngine& Alarms() const { return FAlarms; }
     const TWeatherOutlook& Outlook() const { return FOutlook; }

@@ -139,10 +139,12 @@ void TForm1::closeEvent(QCloseEvent* event)
     FAskingAtClose = true;
     const bool close = FormClose();
     FAskingAtClose = false;
-    if (close)
+    if (close) {
         event->accept();
-    else
+        Desktop->Closed();
+    } else {
         event->ignore();
+    }
 }
 
 // ---- The link ----
