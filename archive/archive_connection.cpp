@@ -3,6 +3,7 @@
 #include "archive/archive_store.h"
 #include "base/system_reason.h"
 
+#include <iterator>
 #include <string>
 #include <utility>
 
@@ -35,6 +36,25 @@ CREATE TABLE sample_hours(       -- the samples summed by hour, written with the
 );
 CREATE TABLE settings(name TEXT PRIMARY KEY, value TEXT NOT NULL) WITHOUT ROWID;
 )sql";
+
+// The steps that bring an archive of one schema version to the next, in the order they came: step
+// n takes version n to n + 1. A new archive is made at version 1 and goes through every step, so a
+// new archive and an upgraded one are one and the same. A step only adds; what an older archive
+// holds stays as it was.
+const char* const SchemaSteps[] = {
+    // 1 -> 2: the alarms that rang and ended, for the alarm history.
+    R"sql(
+CREATE TABLE alarms(             -- one row per alarm that started or ended
+  id INTEGER PRIMARY KEY,        -- in the order they happened
+  minute INTEGER NOT NULL,       -- minutes since 2000-01-01 00:00, computer clock
+  kind TEXT NOT NULL,            -- which alarm: frost, heat, pressure_fall, humidity, silence, archive_failure
+  started INTEGER NOT NULL,      -- 1 when it started ringing, 0 when it ended
+  summary TEXT NOT NULL,         -- the notification's Russian summary and body
+  body TEXT NOT NULL
+);
+)sql",
+};
+static_assert(std::size(SchemaSteps) + 1 == ArchiveSchemaVersion, "one step per version after the first");
 
 } // namespace
 
@@ -76,6 +96,12 @@ int TArchiveConnection::PrepareAll()
          " WHERE hour BETWEEN ?1 AND ?2 ORDER BY hour"},
         {&GetSetting, "SELECT value FROM settings WHERE name = ?1"},
         {&PutSetting, "INSERT OR REPLACE INTO settings(name, value) VALUES(?1, ?2)"},
+        {&PutAlarm, "INSERT INTO alarms(minute, kind, started, summary, body) VALUES(?1, ?2, ?3, ?4, ?5)"},
+        {&LastAlarms, "SELECT minute, kind, started, summary, body FROM alarms ORDER BY id DESC LIMIT ?1"},
+        {&PressureHours,
+         "SELECT hour * 60, pressure FROM hours WHERE hour BETWEEN ?1 / 60 AND ?2 / 60 AND pressure IS NOT NULL"},
+        {&PressureSamples,
+         "SELECT minute, pressure FROM samples WHERE minute BETWEEN ?1 AND ?2 AND pressure_count > 0"},
     };
     for (const auto& [statement, sql] : all) {
         const int rc = statement->Prepare(Db, sql);
@@ -90,6 +116,16 @@ int TArchiveConnection::CreateSchema() const
     const int rc = Exec(SchemaSql);
     if (rc != SQLITE_OK)
         return rc;
+    return UpgradeSchema(1);
+}
+
+int TArchiveConnection::UpgradeSchema(std::int64_t version) const
+{
+    for (; version < ArchiveSchemaVersion; ++version) {
+        const int rc = Exec(SchemaSteps[version - 1]);
+        if (rc != SQLITE_OK)
+            return rc;
+    }
     return Exec(("PRAGMA user_version=" + std::to_string(ArchiveSchemaVersion)).c_str());
 }
 

@@ -86,12 +86,15 @@ public:
     TStatement SelectSample, PutSample, AddSampleHour;
     TStatement HoursRange, SampleHoursRange;
     TStatement GetSetting, PutSetting;
+    TStatement PutAlarm, LastAlarms;
+    TStatement PressureHours, PressureSamples;
 
     ~TArchiveConnection()
     {
         // Statements first: a connection with statements left would stay open.
-        for (TStatement* s : {&SelectHour, &InsertHour, &UpdateHour, &SelectSample, &PutSample, &AddSampleHour,
-                              &HoursRange, &SampleHoursRange, &GetSetting, &PutSetting})
+        for (TStatement* s :
+             {&SelectHour, &InsertHour, &UpdateHour, &SelectSample, &PutSample, &AddSampleHour, &HoursRange,
+              &SampleHoursRange, &GetSetting, &PutSetting, &PutAlarm, &LastAlarms, &PressureHours, &PressureSamples})
             s->Finalize();
         sqlite3_close_v2(Db);
     }
@@ -117,6 +120,8 @@ public:
     int PrepareAll();
     // The tables of a new archive and its schema version, inside the caller's transaction.
     int CreateSchema() const;
+    // The steps from `version` (1 or later) to this program's schema, inside the caller's transaction.
+    int UpgradeSchema(std::int64_t version) const;
 
     // Ends a transaction that a failure left open, so the next change starts clean.
     void RollBackIfOpen() const

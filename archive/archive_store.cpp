@@ -176,6 +176,8 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::MigrateSchema(TArchive
     }
     if (rc == SQLITE_OK && version == 0)
         rc = connection.CreateSchema();
+    else if (rc == SQLITE_OK && version < ArchiveSchemaVersion)
+        rc = connection.UpgradeSchema(version);
     if (rc == SQLITE_OK)
         rc = connection.Exec("COMMIT");
     if (rc != SQLITE_OK) {
@@ -195,8 +197,9 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::PrepareStatements(TArc
     }
     // Each table once, so that a file damaged in its middle shows itself now rather than at the
     // first download.
-    for (const char* sql : {"SELECT max(hour) FROM hours", "SELECT max(minute) FROM samples",
-                            "SELECT max(hour) FROM sample_hours", "SELECT count(*) FROM settings"}) {
+    for (const char* sql :
+         {"SELECT max(hour) FROM hours", "SELECT max(minute) FROM samples", "SELECT max(hour) FROM sample_hours",
+          "SELECT count(*) FROM settings", "SELECT max(id) FROM alarms"}) {
         std::int64_t ignored = 0;
         rc = connection.QueryInt(sql, ignored);
         if (rc != SQLITE_OK)

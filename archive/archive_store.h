@@ -23,7 +23,8 @@ class TArchiveConnection;
 
 inline const QString ArchiveFileName = QStringLiteral("meteo-archive.sqlite");
 // PRAGMA user_version of the archives this program writes; a larger one is a newer program's.
-constexpr int ArchiveSchemaVersion = 1;
+// An older archive is brought up to it when opened (archive_connection.cpp lists the steps).
+constexpr int ArchiveSchemaVersion = 2;
 constexpr int DefaultBusyTimeoutMs = 3000;
 
 // What a change did. Message is for the user (Russian, naming the file and the reason) whenever
@@ -89,6 +90,14 @@ public:
     THoldings Holdings();
     // The newest hour the archive has a row for, none for an empty archive.
     std::optional<THourKey> NewestHour();
+
+    // The pressure values of the minutes from `first` to `last` (both included), in no order: each
+    // hour the station logged at its first minute, each live sample at its interval's start.
+    std::vector<TMinuteValue> PressureValues(TMinuteKey first, TMinuteKey last);
+
+    // The history of alarms: one alarm's start or end, and the newest `count` of them, newest first.
+    TWriteResult AddAlarm(const TAlarmEntry& alarm);
+    std::vector<TAlarmEntry> LastAlarms(int count);
 
     // Small settings kept with the archive (the last export folder); empty when not set.
     QString Setting(const QString& name);

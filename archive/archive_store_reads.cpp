@@ -110,6 +110,28 @@ std::optional<THourKey> TArchiveStore::NewestHour()
     return newest;
 }
 
+std::vector<TMinuteValue> TArchiveStore::PressureValues(TMinuteKey first, TMinuteKey last)
+{
+    std::vector<TMinuteValue> values;
+    if (!IsOpen() || last < first)
+        return values;
+    const TArchiveConnection& c = *FConnection;
+    c.Exec("BEGIN");
+    for (const TStatement* read : {&c.PressureHours, &c.PressureSamples}) {
+        read->Reset();
+        read->Bind(1, first);
+        read->Bind(2, last);
+        while (read->Step() == SQLITE_ROW) {
+            const TMinuteKey minute = read->Int64(0);
+            if (minute >= first && minute <= last)
+                values.push_back({minute, read->Real(1)});
+        }
+        read->Reset();
+    }
+    c.Exec("COMMIT");
+    return values;
+}
+
 QString TArchiveStore::Setting(const QString& name)
 {
     if (!IsOpen())

@@ -70,4 +70,23 @@ struct TSample
 
 constexpr int SampleMinutes = 5;
 
+// One value at a minute of the wall clock.
+struct TMinuteValue
+{
+    TMinuteKey Minute = 0;
+    double Value = MissingValue;
+};
+
+// An alarm that started or ended: when (on the computer's clock), which (a short ASCII name), and
+// what the user was told.
+struct TAlarmEntry
+{
+    TMinuteKey Minute = 0;
+    QString Kind;
+    bool Started = true;
+    QString Summary;
+    QString Body;
+    friend bool operator==(const TAlarmEntry&, const TAlarmEntry&) = default;
+};
+
 } // namespace archive

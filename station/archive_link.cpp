@@ -5,6 +5,7 @@
 #include "gui/error_box.h"
 #include "station/archive_page.h"
 #include "station/archive_records.h"
+#include "station/desktop_side.h"
 #include "station/history_file.h"
 #include "station/main_form.h"
 
@@ -30,6 +31,7 @@ void TForm1::ArchiveDownload()
     const TImageHours hours = ArchiveHoursOfImage(History.HistoryImage);
     const archive::TMergeResult result = Archive->Merge(hours.Hours);
     ShowArchiveMessage(result.Message);
+    Desktop->TakeArchiveResult(result.Ok, result.Message);
     if (result.Ok)
         ArchivePage1->SetLastMerge(archive::MergeSummaryText(result, hours.Skipped));
     // As the diagram after a download, the page turns to the newest day.
@@ -53,6 +55,7 @@ void TForm1::StoreLiveSample(const archive::TSample& sample)
     if (!Archive->IsOpen())
         return;
     const archive::TWriteResult result = Archive->AddSample(sample);
+    Desktop->TakeArchiveResult(result.Ok, result.Message);
     if (!result.Ok) {
         // Said once, not every 5 minutes, until a sample goes in again.
         if (!FSampleFailureShown)

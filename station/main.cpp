@@ -1,10 +1,12 @@
 // meteostation: the program for the weather station on this computer's USB.
+#include "desktop/autostart.h"
 #include "gui/error_box.h"
 #include "gui/qt_texts.h"
 #include "gui/termination_signals.h"
 #include "hid/platform/host_platform.h"
 #include "os/command_line.h"
 #include "os/data_folder.h"
+#include "station/desktop_side.h"
 #include "station/main_form.h"
 #include "station/one_window_per_folder.h"
 #include "station/program_identity.h"
@@ -39,6 +41,8 @@ int main(int argc, char** argv)
     const auto platform = hidplatform::CreateHostPlatform();
     TForm1 form(*platform);
     gui::CloseOnTerminationSignals(&form);
-    form.show();
+    // Started with the session in the tray: the window waits there, where there is a tray.
+    if (!(QCoreApplication::arguments().contains(desktop::StartInTrayArgument) && form.Desktop->StartInTray()))
+        form.show();
     return app.exec();
 }

@@ -5,6 +5,7 @@
 #include "gui/question_box.h"
 #include "hid/device_controller.h"
 #include "station/archive_records.h"
+#include "station/desktop_side.h"
 #include "station/history_file.h"
 #include "station/mqtt_publishing.h"
 #include "station/readings_text.h"
@@ -142,13 +143,19 @@ void TForm1::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    if (Desktop->HideOnClose(*event)) {
+        event->ignore();
+        return;
+    }
     FAskingAtClose = true;
     const bool close = FormClose();
     FAskingAtClose = false;
-    if (close)
+    if (close) {
         event->accept();
-    else
+        Desktop->Closed();
+    } else {
         event->ignore();
+    }
 }
 
 // ---- The link ----
@@ -175,7 +182,21 @@ void TForm1::HandleInputReport(const std::uint8_t* bytes, std::uint16_t size)
         const QDateTime time = Now();
         SampleReadings(time, reading);
         PublishReading(time, reading);
+        Desktop->TakeReport(Station.ReportImage);
     }
+}
+
+bool TForm1::StreamingReadings() const
+{
+    return StreamingPage(PageControl1->ActivePageIndex()) && !HistoryOperationRunning();
+}
+
+void TForm1::ShowReadingsPageIfFree()
+{
+    if (StreamingPage(PageControl1->ActivePageIndex()) || HistoryOperationRunning())
+        return;
+    PageControl1->SetActivePageIndex(ReadingsPage);
+    PageControl1Change();
 }
 
 void TForm1::ShowStationConnected()

@@ -1,5 +1,5 @@
-// The program's one window: six pages (readings, diagrams, settings, help, archive, publishing) and
-// the station application's handlers. Controls keep the names of the window layout; each is a public member
+// The program's one window: seven pages (readings, diagrams, settings, help, archive, publishing,
+// alarms) and the station application's handlers. Controls keep the names of the window layout; each is a public member
 // and carries its name as its object name.
 #pragma once
 
@@ -26,10 +26,12 @@
 
 class QGroupBox;
 class QLabel;
+class TAlarmsPage;
 class TArchivePage;
 class TMqttBlock;
 class TMqttPublishing;
 class TPublishPage;
+class TDesktopSide;
 class THidDevice;
 class THidDeviceController;
 namespace hidplatform {
@@ -62,6 +64,7 @@ public:
     QWidget* TabSheet4 = nullptr; // "Справка"
     QWidget* TabSheet5 = nullptr; // "Архив"
     QWidget* TabSheet6 = nullptr; // "Публикация"
+    QWidget* TabSheet7 = nullptr; // "Оповещения"
 
     // Readings page.
     gui::TPanel* Panel1 = nullptr; // link state
@@ -69,6 +72,9 @@ public:
     gui::TPanel* Panel3 = nullptr; // outdoor temperature
     gui::TPanel* Panel4 = nullptr; // pressure
     gui::TPanel* Panel5 = nullptr; // humidity
+    // Below the panels: the pressure's trend and the forecast, and the ringing alarm.
+    QLabel* OutlookLabel = nullptr;
+    QLabel* AlarmLabel = nullptr;
 
     // Diagram page.
     TChart* Chart1 = nullptr;
@@ -125,6 +131,16 @@ public:
     // Publishing page: a column of blocks, the MQTT one first.
     TPublishPage* PublishPage1 = nullptr;
     TMqttBlock* MqttBlock1 = nullptr;
+
+    // Alarms page.
+    TAlarmsPage* AlarmsPage1 = nullptr;
+
+    // The tray icon, the alarms, the trend and forecast (desktop_side.cpp); owned by the window.
+    TDesktopSide* Desktop = nullptr;
+    // The station streams its readings to the page shown and no download or clear runs.
+    bool StreamingReadings() const;
+    // Turns to the readings page unless a page with the stream is shown or a download or clear runs.
+    void ShowReadingsPageIfFree();
 
     // A download or clear whose station sends nothing for this long ends as if the station had
     // gone, and the user is told. Tests shorten it.
@@ -240,6 +256,7 @@ private:
     void CreateHelpPage();
     void CreateArchivePage();
     void CreatePublishPage();
+    void CreateAlarmsPage();
     void CreateChart(QWidget* page);
     void ConnectHandlers();
     void CreateHidController(hidplatform::Platform& platform);

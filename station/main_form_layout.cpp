@@ -3,8 +3,10 @@
 #include "chart/chart.h"
 #include "gui/font_substitutes.h"
 #include "gui/repaint_pacing.h"
+#include "station/alarms_page.h"
 #include "station/archive_page.h"
 #include "station/day_chart.h"
+#include "station/desktop_side.h"
 #include "station/history_file.h"
 #include "station/main_form.h"
 #include "station/mqtt_publishing.h"
@@ -104,6 +106,7 @@ TForm1::TForm1(hidplatform::Platform& platform, QWidget* parent)
     TabSheet4 = PageControl1->AddPage(QStringLiteral("TabSheet4"), QStringLiteral("Справка"));
     TabSheet5 = PageControl1->AddPage(QStringLiteral("TabSheet5"), QStringLiteral("Архив"));
     TabSheet6 = PageControl1->AddPage(QStringLiteral("TabSheet6"), QStringLiteral("Публикация"));
+    TabSheet7 = PageControl1->AddPage(QStringLiteral("TabSheet7"), QStringLiteral("Оповещения"));
     PageControl1->SetActivePageIndex(0);
 
     CreateReadingsPage();
@@ -112,6 +115,7 @@ TForm1::TForm1(hidplatform::Platform& platform, QWidget* parent)
     CreateHelpPage();
     CreateArchivePage();
     CreatePublishPage();
+    CreateAlarmsPage();
 
     // The window fits its content: the client area is the page control.
     move(379, 218);
@@ -125,8 +129,10 @@ TForm1::TForm1(hidplatform::Platform& platform, QWidget* parent)
     StreamSilenceTimer->setInterval(DefaultStreamSilenceTimeoutMs);
     connect(StreamSilenceTimer, &QTimer::timeout, this, &TForm1::StreamSilent);
     ConnectHandlers();
+    Desktop = new TDesktopSide(*this);
     CreateHidController(platform);
     FormCreate();
+    Desktop->Start();
 }
 
 void TForm1::CreateReadingsPage()
@@ -139,6 +145,16 @@ void TForm1::CreateReadingsPage()
     Panel1 = MakeReadingsPanel(page, "Panel1", StationDisconnectedText, {145, 268, 305, 41});
     Panel1->SetBevelOuter(gui::TPanelBevel::bvNone);
     Panel1->setFont(LayoutFont(QStringLiteral("Palatino Linotype"), 19));
+
+    OutlookLabel = Place(new QLabel(page), "OutlookLabel", 40, 222, 527, 42);
+    OutlookLabel->setAlignment(Qt::AlignCenter);
+    OutlookLabel->setWordWrap(true);
+    AlarmLabel = Place(new QLabel(page), "AlarmLabel", 8, 306, 591, 16);
+    AlarmLabel->setAlignment(Qt::AlignCenter);
+    QPalette alarm = AlarmLabel->palette();
+    alarm.setColor(QPalette::WindowText, Qt::darkRed);
+    AlarmLabel->setPalette(alarm);
+    AlarmLabel->hide();
 }
 
 void TForm1::CreateChart(QWidget* page)
@@ -259,6 +275,11 @@ void TForm1::CreateArchivePage()
     ArchivePage1->SetToday([this] { return Now().date(); });
     ArchivePage1->SetFileWriter(
         [](const QString& path, const QByteArray& bytes) { os::ReplaceFileAtomically(path, bytes); });
+}
+
+void TForm1::CreateAlarmsPage()
+{
+    AlarmsPage1 = Place(new TAlarmsPage(TabSheet7), "AlarmsPage1", 0, 0, TabSheet7->width(), TabSheet7->height());
 }
 
 void TForm1::ConnectHandlers()

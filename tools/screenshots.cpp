@@ -5,24 +5,32 @@
 // on 127.0.0.1 (Debian's mosquitto; without it the page shows its attempts).
 //
 //   meteostation-screenshots <folder>
+//   meteostation-screenshots --tray <folder>   (on an X display with a tray host, e.g. Xvfb and
+//                                               trayer: the tray icon with its tooltip as well)
 #include "gui/error_box.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "simulator/sim_station.h"
 #include "station/archive_page.h"
+#include "station/desktop_side.h"
 #include "station/main_form.h"
 #include "station/mqtt_block.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStandardPaths>
+#include <QSystemTrayIcon>
 #include <QTemporaryDir>
+#include <QToolTip>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 
 namespace {
@@ -82,6 +90,32 @@ void WritePublishSettings(const QDir& work)
                        .toUtf8());
 }
 
+// The tray icon with its tooltip, cut from the screen around the icon.
+bool SaveTray(TForm1& form, simulator::TSimStation& station, const QDir& folder)
+{
+    QSystemTrayIcon* tray = form.Desktop->Tray;
+    if (!RunUntil(station, [&] { return tray->isVisible() && tray->geometry().isValid(); })) {
+        std::fprintf(stderr, "no tray icon: is a tray host running?\n");
+        return false;
+    }
+    const QRect icon = tray->geometry();
+    QToolTip::showText(icon.bottomLeft() + QPoint(0, 4), tray->toolTip());
+    RunUntil(
+        station, [] { return QToolTip::isVisible(); }, 50ms);
+    QDeadlineTimer settle(500);
+    while (!settle.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect area = QRect(icon.right() - 420, icon.top() - 4, 440, 200).intersected(screen->geometry());
+    const QString path = folder.filePath(QStringLiteral("tray-tooltip.png"));
+    if (!screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()).save(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
 // As if the user had chosen the page: the window hears of it only from the user.
 void ChoosePage(TForm1& form, int page)
 {
@@ -93,14 +127,16 @@ void ChoosePage(TForm1& form, int page)
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    const bool tray = argc == 3 && std::strcmp(argv[1], "--tray") == 0;
+    if (!tray)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     gui::TApplication app(argc, argv);
     gui::TApplication::setApplicationName(QStringLiteral("Метеостанция"));
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: meteostation-screenshots <folder>\n");
+    if (argc != (tray ? 3 : 2)) {
+        std::fprintf(stderr, "usage: meteostation-screenshots [--tray] <folder>\n");
         return 2;
     }
-    QDir output(QString::fromLocal8Bit(argv[1]));
+    QDir output(QString::fromLocal8Bit(argv[tray ? 2 : 1]));
     if (!output.mkpath(QStringLiteral("."))) {
         std::fprintf(stderr, "cannot make %s\n", argv[1]);
         return 1;
@@ -160,6 +196,19 @@ int main(int argc, char** argv)
     ChoosePage(form, 5);
     RunUntil(station, [&] { return form.MqttBlock1->LastSentLabel->text().contains(QStringLiteral("отправлено")); });
     ok = Save(form, output, "page5-publish.png") && ok;
+
+    // With the download in the archive the readings page has three hours of pressure: the trend and
+    // the forecast below the panels.
+    ChoosePage(form, 0);
+    RunUntil(station, [&] { return form.Desktop->Outlook().Trend().has_value(); });
+    ok = Save(form, output, "page0-readings-forecast.png") && ok;
+
+    ChoosePage(form, 6);
+    ok = Save(form, output, "page6-alarms.png") && ok;
+    if (tray) {
+        ChoosePage(form, 0);
+        ok = SaveTray(form, station, output) && ok;
+    }
 
     form.close();
     broker.terminate();

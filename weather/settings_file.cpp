@@ -13,6 +13,7 @@ namespace {
 
 const QString AlarmsGroup = QStringLiteral("alarms");
 const QString ForecastGroup = QStringLiteral("forecast");
+const QString TrayGroup = QStringLiteral("tray");
 
 // One setting of a group: its key, its place in the settings and, for numbers, its range.
 template <typename TSettings>
@@ -48,6 +49,9 @@ const TIntField<TAlarmSettings> AlarmThresholds[] = {
 };
 const TIntField<TForecastSettings> ForecastNumbers[] = {
     {"elevation_m", &TForecastSettings::ElevationM, MinElevationM, MaxElevationM},
+};
+const TBoolField<TTraySettings> TraySwitches[] = {
+    {"close_to_tray", &TTraySettings::CloseToTray},
 };
 const char* const HemisphereKey = "hemisphere";
 const QString NorthName = QStringLiteral("north");
@@ -193,6 +197,13 @@ TLoaded<TForecastSettings> LoadForecastSettings(const QString& path)
         });
 }
 
+TLoaded<TTraySettings> LoadTraySettings(const QString& path)
+{
+    return LoadGroup<TTraySettings>(path, TrayGroup, [](QSettings& file, TTraySettings& settings, QStringList& bad) {
+        ReadFields<TTraySettings>(file, TraySwitches, {}, settings, bad);
+    });
+}
+
 QString SaveAlarmSettings(const TAlarmSettings& settings, const QString& path)
 {
     if (const QStringList problems = AlarmSettingsProblems(settings); !problems.isEmpty())
@@ -213,6 +224,14 @@ QString SaveForecastSettings(const TForecastSettings& settings, const QString& p
         for (const auto& field : ForecastNumbers)
             file.setValue(QLatin1String(field.Key), settings.*field.Member);
         file.setValue(QLatin1String(HemisphereKey), settings.Hemisphere == THemisphere::North ? NorthName : SouthName);
+    });
+}
+
+QString SaveTraySettings(const TTraySettings& settings, const QString& path)
+{
+    return SaveGroup(path, TrayGroup, [&settings](QSettings& file) {
+        for (const auto& field : TraySwitches)
+            file.setValue(QLatin1String(field.Key), settings.*field.Member);
     });
 }
 

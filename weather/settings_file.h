@@ -1,6 +1,6 @@
-// The alarms' and the forecast's settings in the program's settings file in the data folder,
-// "meteostation.ini" (an INI file: the alarms in its [alarms] group, the forecast in [forecast];
-// other groups of the file are left as they are). A missing file or key means the default; a
+// The program's settings file in the data folder, "meteostation.ini" (an INI file: the alarms in
+// its [alarms] group, the forecast in [forecast], the tray icon's in [tray]; other groups of the
+// file are left as they are). A missing file or key means the default; a
 // value that cannot be read or is out of range is replaced by its default, and the user is told.
 #pragma once
 
@@ -13,6 +13,13 @@ namespace weather {
 
 inline const QString SettingsFileName = QStringLiteral("meteostation.ini");
 
+// What the window does with the tray icon.
+struct TTraySettings
+{
+    bool CloseToTray = false; // closing the window hides it in the tray instead of ending the program
+    friend bool operator==(const TTraySettings&, const TTraySettings&) = default;
+};
+
 template <typename TSettings>
 struct TLoaded
 {
@@ -23,10 +30,12 @@ struct TLoaded
 
 TLoaded<TAlarmSettings> LoadAlarmSettings(const QString& path = SettingsFileName);
 TLoaded<TForecastSettings> LoadForecastSettings(const QString& path = SettingsFileName);
+TLoaded<TTraySettings> LoadTraySettings(const QString& path = SettingsFileName);
 
 // Empty when saved; otherwise why not, naming the file. Settings with a problem
 // (AlarmSettingsProblems, ForecastSettingsProblem) are refused, the file left as it was.
 QString SaveAlarmSettings(const TAlarmSettings& settings, const QString& path = SettingsFileName);
 QString SaveForecastSettings(const TForecastSettings& settings, const QString& path = SettingsFileName);
+QString SaveTraySettings(const TTraySettings& settings, const QString& path = SettingsFileName);
 
 } // namespace weather

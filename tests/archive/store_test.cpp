@@ -243,9 +243,10 @@ TEST_F(ArchiveStore, AFileThatIsNoUsableArchiveIsRenamedAsideAndAFreshOneStarted
         {"newer schema",
          [](const QString& path) {
              MakeArchive(path, 1);
-             ASSERT_TRUE(RawExec(path, "PRAGMA user_version=2"));
+             const std::string newer = "PRAGMA user_version=" + std::to_string(ArchiveSchemaVersion + 1);
+             ASSERT_TRUE(RawExec(path, newer.c_str()));
          },
-         QStringLiteral("архив записан более новой версией программы (версия 2)"), true},
+         QStringLiteral("архив записан более новой версией программы (версия %1)").arg(ArchiveSchemaVersion + 1), true},
         {"another program's database",
          [](const QString& path) { ASSERT_TRUE(RawExec(path, "CREATE TABLE people(name TEXT)")); },
          QStringLiteral("это база данных другой программы"), true},

@@ -75,7 +75,7 @@ TEST_F(ArchiveWindow, ADownloadAClearAndADownloadAgainKeepTheFirstDownloadsHours
     CreateForm();
     Form->SetClock([] { return QDateTime(QDate(2024, 3, 7), QTime(14, 0, 5)); });
     ConnectStation();
-    ASSERT_EQ(Form->PageControl1->PageCount(), 6);
+    ASSERT_EQ(Form->PageControl1->PageCount(), 7);
     EXPECT_EQ(Form->PageControl1->TabBar()->tabText(4), QStringLiteral("Архив"));
     EXPECT_EQ(Form->PageControl1->TabBar()->tabText(5), QStringLiteral("Публикация"));
     ClickTabChecked(1);

@@ -34,12 +34,17 @@ TEST(SettingsFile, SavedSettingsComeBackBesideOtherGroups)
     const weather::TForecastSettings forecast{312, weather::THemisphere::South};
     EXPECT_EQ(weather::SaveForecastSettings(forecast), QString());
 
+    EXPECT_FALSE(weather::LoadTraySettings().Settings.CloseToTray);
+    EXPECT_EQ(weather::SaveTraySettings({true}), QString());
+
     EXPECT_EQ(weather::LoadAlarmSettings().Settings, alarms);
     EXPECT_EQ(weather::LoadForecastSettings().Settings, forecast);
+    EXPECT_TRUE(weather::LoadTraySettings().Settings.CloseToTray);
     const QByteArray file = testsupport::ReadFileBytes(weather::SettingsFileName);
     EXPECT_TRUE(file.contains("[alarms]")) << file.toStdString();
     EXPECT_TRUE(file.contains("frost_below=-3")) << file.toStdString();
     EXPECT_TRUE(file.contains("hemisphere=south")) << file.toStdString();
+    EXPECT_TRUE(file.contains("[tray]\nclose_to_tray=true")) << file.toStdString();
     EXPECT_TRUE(QSettings(weather::SettingsFileName, QSettings::IniFormat).value("publishing/station") ==
                 QStringLiteral("Дача"));
 

@@ -1,0 +1,377 @@
+// The tray icon, the alarms with their notifications and history, the trend and forecast line and
+// the «Оповещения» page's choices.
+#include "station/desktop_side.h"
+#include "archive/archive_store.h"
+#include "desktop/autostart.h"
+#include "gui/error_box.h"
+#include "station/alarms_page.h"
+#include "station/archive_records.h"
+#include "station/main_form.h"
+#include "station/readings_text.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QSignalBlocker>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+namespace {
+
+// The program's desktop entry and icon, as the notification service and autostart know them.
+const QString ProgramName = QStringLiteral("meteostation");
+const QString DisplayName = QStringLiteral("Метеостанция");
+// The launcher the Linux package installs beside the program: it starts the program in the user's
+// data folder. Where it is not (Windows, a build folder), the entry starts the program itself.
+const QString LauncherName = QStringLiteral("meteostation-launcher");
+
+// The alarm's name in the history and the notification's key.
+QString AlarmKey(weather::TAlarmKind kind)
+{
+    static const char* const keys[weather::AlarmKindCount] = {"frost",    "heat",    "pressure_fall",
+                                                              "humidity", "silence", "archive_failure"};
+    return QLatin1String(keys[static_cast<int>(kind)]);
+}
+
+std::optional<int> ReadingValue(const archive::TReading& reading, base::TQuantity quantity)
+{
+    return reading.Values[static_cast<std::size_t>(base::QuantityNumber(quantity))];
+}
+
+desktop::TAutostartEntry AutostartEntry(bool inTray)
+{
+    desktop::TAutostartEntry entry;
+    entry.Name = ProgramName;
+    entry.DisplayName = DisplayName;
+    entry.Comment = QStringLiteral("Показания домашней метеостанции");
+    entry.IconName = ProgramName;
+    const QString launcher = QCoreApplication::applicationDirPath() + QLatin1Char('/') + LauncherName;
+    if (QFileInfo(launcher).isExecutable()) {
+        entry.Program = launcher;
+        entry.Arguments << QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    } else {
+        entry.Program = QCoreApplication::applicationFilePath();
+    }
+    if (inTray)
+        entry.Arguments << desktop::StartInTrayArgument;
+    return entry;
+}
+
+} // namespace
+
+TDesktopSide::TDesktopSide(TForm1& form)
+    : QObject(&form)
+    , Form(form)
+    , FTrayCheck([] { return QSystemTrayIcon::isSystemTrayAvailable(); })
+    , FPicture(form.windowIcon())
+    , FAlarms({}, weather::TAlarmEngine::TClock::now())
+{
+    Tray = new QSystemTrayIcon(this);
+    Tray->setObjectName(QStringLiteral("Tray"));
+    TrayMenu = new QMenu(&form);
+    TrayMenu->setObjectName(QStringLiteral("TrayMenu"));
+    OpenAction = TrayMenu->addAction(QStringLiteral("Открыть"), this, &TDesktopSide::ShowWindow);
+    CloseToTrayAction = TrayMenu->addAction(QStringLiteral("Свернуть в трей при закрытии"));
+    CloseToTrayAction->setCheckable(true);
+    connect(CloseToTrayAction, &QAction::toggled, this, &TDesktopSide::SetCloseToTray);
+    TrayMenu->addSeparator();
+    QuitAction = TrayMenu->addAction(QStringLiteral("Выход"), this, &TDesktopSide::Quit);
+    Tray->setContextMenu(TrayMenu);
+    connect(Tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+            ShowWindow();
+    });
+    FPicture.Update(std::nullopt);
+    Tray->setIcon(FPicture.Icon());
+    ClockTick = new QTimer(this);
+    ClockTick->setInterval(TickMs);
+    connect(ClockTick, &QTimer::timeout, this, &TDesktopSide::Tick);
+}
+
+TDesktopSide::~TDesktopSide() = default;
+
+void TDesktopSide::Start()
+{
+    QStringList problems;
+    const auto alarms = weather::LoadAlarmSettings();
+    const auto forecast = weather::LoadForecastSettings();
+    const auto tray = weather::LoadTraySettings();
+    for (const QString& problem : {alarms.Problem, forecast.Problem, tray.Problem})
+        if (!problem.isEmpty())
+            problems << problem;
+    Apply(FAlarms.SetSettings(alarms.Settings));
+    FOutlook.SetSettings(forecast.Settings);
+    FTraySettings = tray.Settings;
+
+    TAlarmsPage* page = Form.AlarmsPage1;
+    page->ShowAlarmSettings(alarms.Settings);
+    page->ShowForecastSettings(forecast.Settings);
+    page->ShowTraySettings(FTraySettings);
+    {
+        const QSignalBlocker blocker(CloseToTrayAction);
+        CloseToTrayAction->setChecked(FTraySettings.CloseToTray);
+    }
+    ShowAutostartState();
+    connect(page, &TAlarmsPage::AlarmSettingsChosen, this, &TDesktopSide::ChooseAlarms);
+    connect(page, &TAlarmsPage::ForecastSettingsChosen, this, &TDesktopSide::ChooseForecast);
+    connect(page, &TAlarmsPage::TraySettingsChosen, this,
+            [this](const weather::TTraySettings& settings) { SetCloseToTray(settings.CloseToTray); });
+    connect(page, &TAlarmsPage::AutostartChosen, this, &TDesktopSide::ChooseAutostart);
+
+    RefreshOutlook();
+    Tick();
+    ClockTick->start();
+    if (!problems.isEmpty()) {
+        const QString message = problems.join(QLatin1Char(' '));
+        QMetaObject::invokeMethod(
+            &Form, [message] { gui::ShowErrorBox(message); }, Qt::QueuedConnection);
+    }
+}
+
+void TDesktopSide::SetNotifier(std::unique_ptr<desktop::TDesktopNotifier> notifier)
+{
+    FNotifier = std::move(notifier);
+    if (!FNotifier)
+        return;
+    connect(FNotifier.get(), &desktop::TDesktopNotifier::NotificationShown, this,
+            [this] { FNotificationProblem.clear(); });
+    // The alarm is on the readings page all the same; the line's tooltip says why no notification.
+    connect(FNotifier.get(), &desktop::TDesktopNotifier::NotificationFailed, this, [this](const QString& reason) {
+        FNotificationProblem = reason;
+        Form.AlarmLabel->setToolTip(reason);
+    });
+}
+
+void TDesktopSide::SetTrayCheck(TTrayCheck check)
+{
+    FTrayCheck = std::move(check);
+    Tick();
+}
+
+bool TDesktopSide::TrayAvailable() const
+{
+    return FTrayCheck && FTrayCheck();
+}
+
+// ---- The station's reports and the archive ----
+
+void TDesktopSide::TakeReport(const TReportImage& image)
+{
+    FImage = image;
+    FLastReport = Form.Now();
+    const archive::TReading reading = ArchiveReadingOfReport(image);
+    FPressure = ReadingValue(reading, base::TQuantity::Pressure);
+    FOutdoor = ReadingValue(reading, base::TQuantity::OutdoorTemperature);
+    RefreshOutlook();
+
+    weather::TAlarmReadings readings;
+    if (FOutdoor)
+        readings.OutdoorC = *FOutdoor;
+    if (const auto humidity = ReadingValue(reading, base::TQuantity::Humidity))
+        readings.HumidityPercent = *humidity;
+    if (const auto& trend = FOutlook.Trend())
+        readings.PressureChange3hMmHg = trend->ChangeMmHg;
+    Apply(FAlarms.TakeReport(readings, weather::TAlarmEngine::TClock::now()));
+
+    std::optional<double> outdoor;
+    if (FOutdoor)
+        outdoor = *FOutdoor;
+    if (FPicture.Update(outdoor))
+        Tray->setIcon(FPicture.Icon());
+    RefreshTooltip();
+}
+
+void TDesktopSide::TakeArchiveResult(bool ok, const QString& message)
+{
+    if (ok)
+        FOutlook.ArchiveChanged();
+    Apply(FAlarms.TakeArchiveResult(ok, message));
+}
+
+void TDesktopSide::Tick()
+{
+    const auto now = weather::TAlarmEngine::TClock::now();
+    if (Form.StreamingReadings())
+        Apply(FAlarms.Tick(now));
+    else if (!FAlarms.Ringing(weather::TAlarmKind::Silence))
+        // The station was told to be quiet: its silence is not one to ring about.
+        Apply(FAlarms.TakeReport({}, now));
+    RefreshOutlook();
+
+    const bool available = TrayAvailable();
+    if (FTrayShown != available) {
+        FTrayShown = available;
+        Tray->setVisible(available);
+        Form.AlarmsPage1->SetTrayAvailable(available);
+        // A tray that went away must not leave the window unreachable.
+        if (!available && Form.isHidden() && !FQuitting)
+            ShowWindow();
+    }
+}
+
+void TDesktopSide::RefreshOutlook()
+{
+    archive::TArchiveStore* store = Form.Archive && Form.Archive->IsOpen() ? Form.Archive.get() : nullptr;
+    if (!FOutlook.Refresh(store, {Form.Now(), FPressure, FOutdoor}))
+        return;
+    Form.OutlookLabel->setText(FOutlook.TrendLine() + QLatin1Char('\n') + FOutlook.ForecastLine());
+    RefreshTooltip();
+}
+
+void TDesktopSide::RefreshTooltip()
+{
+    QString text = DisplayName;
+    if (FLastReport.isValid()) {
+        text += QLatin1Char('\n') + IndoorTemperatureText(FImage) + QLatin1Char('\n') + OutdoorTemperatureText(FImage) +
+            QLatin1Char('\n') + PressureText(FImage) + QLatin1Char('\n') + HumidityText(FImage);
+    }
+    text += QLatin1Char('\n') + FOutlook.TrendLine();
+    if (FLastReport.isValid())
+        text += QStringLiteral("\nПоследние данные: ") + FLastReport.toString(QStringLiteral("HH:mm"));
+    else
+        text += QStringLiteral("\nДанных от метеостанции пока нет");
+    // Set only when it changed: a report a second must not make the tray redraw its tooltip.
+    if (text == FTooltip)
+        return;
+    FTooltip = text;
+    Tray->setToolTip(text);
+}
+
+// ---- Alarms ----
+
+void TDesktopSide::Apply(const std::vector<weather::TAlarmChange>& changes)
+{
+    if (changes.empty())
+        return;
+    // The desktop's notifier is reached for only when there is something to tell.
+    if (!FNotifier)
+        SetNotifier(desktop::CreateDesktopNotifier(ProgramName, ProgramName, Tray));
+    for (const weather::TAlarmChange& change : changes) {
+        std::erase_if(FRinging, [&change](const auto& ringing) { return ringing.first == change.Kind; });
+        if (change.Started)
+            FRinging.emplace_back(change.Kind, change.Summary + QStringLiteral(": ") + change.Body);
+        FNotifier->Notify(AlarmKey(change.Kind), change.Summary, change.Body);
+        // The history is kept where the archive can take it; an archive that fails is its own alarm.
+        if (Form.Archive && Form.Archive->IsOpen())
+            Form.Archive->AddAlarm(
+                {archive::MinuteKeyOf(Form.Now()), AlarmKey(change.Kind), change.Started, change.Summary, change.Body});
+    }
+    ShowAlarmLine();
+}
+
+void TDesktopSide::ShowAlarmLine()
+{
+    QLabel* line = Form.AlarmLabel;
+    if (FRinging.empty()) {
+        line->clear();
+        line->hide();
+        return;
+    }
+    QString text = FRinging.back().second;
+    if (FRinging.size() > 1)
+        text += QStringLiteral(" (ещё сигналов: %1)").arg(FRinging.size() - 1);
+    line->setText(text);
+    line->show();
+}
+
+// ---- The window and the tray ----
+
+bool TDesktopSide::HideOnClose(const QCloseEvent& event)
+{
+    if (FQuitting || !event.spontaneous() || !FTraySettings.CloseToTray || !TrayAvailable())
+        return false;
+    HideInTray();
+    return true;
+}
+
+bool TDesktopSide::StartInTray()
+{
+    if (!TrayAvailable())
+        return false;
+    HideInTray();
+    return true;
+}
+
+void TDesktopSide::HideInTray()
+{
+    // While hidden, closing a message box must not end the program as its last window.
+    QApplication::setQuitOnLastWindowClosed(false);
+    // The tray shows the readings and the alarms weigh them: the station must stream.
+    Form.ShowReadingsPageIfFree();
+    Form.hide();
+}
+
+void TDesktopSide::ShowWindow()
+{
+    QApplication::setQuitOnLastWindowClosed(true);
+    if (Form.isMinimized())
+        Form.showNormal();
+    else
+        Form.show();
+    Form.raise();
+    Form.activateWindow();
+}
+
+void TDesktopSide::Quit()
+{
+    FQuitting = true;
+    if (!Form.close())
+        FQuitting = false;
+}
+
+void TDesktopSide::Closed()
+{
+    // A window closed while hidden in the tray (by «Выход» or a termination signal) is no last
+    // window closing for Qt: the program ends here instead.
+    QApplication::setQuitOnLastWindowClosed(true);
+    if (Form.isHidden())
+        QCoreApplication::quit();
+}
+
+// ---- The page's choices ----
+
+void TDesktopSide::SetCloseToTray(bool on)
+{
+    const weather::TTraySettings settings{on};
+    if (settings == FTraySettings)
+        return;
+    FTraySettings = settings;
+    Form.AlarmsPage1->ShowTraySettings(settings);
+    {
+        const QSignalBlocker blocker(CloseToTrayAction);
+        CloseToTrayAction->setChecked(on);
+    }
+    Form.AlarmsPage1->ShowProblem(weather::SaveTraySettings(settings));
+}
+
+void TDesktopSide::ChooseAlarms(const weather::TAlarmSettings& settings)
+{
+    Form.AlarmsPage1->ShowProblem(weather::SaveAlarmSettings(settings));
+    Apply(FAlarms.SetSettings(settings));
+}
+
+void TDesktopSide::ChooseForecast(const weather::TForecastSettings& settings)
+{
+    Form.AlarmsPage1->ShowProblem(weather::SaveForecastSettings(settings));
+    FOutlook.SetSettings(settings);
+    RefreshOutlook();
+}
+
+void TDesktopSide::ChooseAutostart(bool enabled, bool inTray)
+{
+    const QString problem =
+        enabled ? desktop::EnableAutostart(AutostartEntry(inTray)) : desktop::DisableAutostart(ProgramName);
+    Form.AlarmsPage1->ShowProblem(problem);
+    // The page shows what the system has, also when the change could not be made.
+    ShowAutostartState();
+}
+
+void TDesktopSide::ShowAutostartState()
+{
+    const desktop::TAutostartState state = desktop::ReadAutostart(ProgramName);
+    Form.AlarmsPage1->ShowAutostart(state.Enabled, state.StartsInTray());
+}
