@@ -559,14 +559,14 @@ TEST_F(HistoryPage, TheCopyOfTheLastRunIsExportedWithoutAStation)
     ASSERT_TRUE(Form->close());
 
     // Dated records: "Сохранить" alone is on from the start, and writes the copy.
-    ASSERT_TRUE(WriteFileBytes(HistoryFileName, HistoryFileBytes(SmallImage(), 0)));
+    ASSERT_TRUE(WriteFileBytes(HistoryFileName, HistoryFileBytes(SmallHistoryImage(), 0)));
     OpenWindow();
     ClickTab(1);
     EXPECT_EQ(Form->Station.StationDevice, nullptr);
     for (QPushButton* b : {Form->Button1, Form->Button2, Form->Button4, Form->Button5, Form->Button6, Form->Button7})
         EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
     Click(Form->Button3);
-    EXPECT_EQ(ReadFileBytes(HistoryExportFileName), HistoryExportBytes(SmallImage()));
+    EXPECT_EQ(ReadFileBytes(HistoryExportFileName), HistoryExportBytes(SmallHistoryImage()));
     EXPECT_TRUE(ErrorBoxes.empty());
 }
 
