@@ -4,6 +4,7 @@
 #include "station/program_usage.h"
 
 #include <QPushButton>
+#include <QStyle>
 #include <QScreen>
 #include <chrono>
 
@@ -48,10 +49,15 @@ TDemo::TDemo()
     Station.StartClock();
     Form.setWindowTitle(DemoTitle);
     PlaceBeside(Control, Form);
-    ControlButton = new QPushButton(QStringLiteral("Имитатор…"), &Form);
+    // The tab row leaves room at its right end only for a small button: the simulator's sign with the
+    // name in its tooltip.
+    ControlButton = new QPushButton(&Form);
     ControlButton->setObjectName(QStringLiteral("DemoControlButton"));
+    ControlButton->setIcon(ControlButton->style()->standardIcon(QStyle::SP_ComputerIcon));
     ControlButton->setToolTip(QStringLiteral("Показать окно «Имитатор метеостанции»"));
-    ControlButton->setGeometry(Form.width() - 4 - 90, 1, 90, 21);
+    ControlButton->setAccessibleName(QStringLiteral("Имитатор метеостанции"));
+    ControlButton->setGeometry(Form.width() - 4 - 28, 1, 28, 21);
+    ControlButton->show();
     QObject::connect(ControlButton, &QPushButton::clicked, &Control, [this] {
         Control.showNormal();
         Control.raise();

@@ -319,8 +319,9 @@ void CheckHidListTool(const QString& tool, const std::string& hidraw)
         std::istringstream fields(line);
         std::string path, ids, readWrite, marked, name;
         fields >> path >> ids >> readWrite >> marked >> name;
-        listed = listed || (path == "/dev/" + hidraw && ids == "2112:1212" && readWrite == "да" && marked == "да" &&
-                            name == "\"" + std::string(StationName) + "\"");
+        listed = listed ||
+            (path == "/dev/" + hidraw && ids == "2112:1212" && readWrite == "да" && marked == "да" &&
+             name == "\"" + std::string(StationName) + "\"");
     }
     Check(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0 && listed,
           "meteostation-hid-list: exit " + std::to_string(process.exitCode()) +
