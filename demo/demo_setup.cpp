@@ -4,8 +4,8 @@
 #include "station/program_usage.h"
 
 #include <QPushButton>
-#include <QStyle>
 #include <QScreen>
+#include <QStyle>
 #include <chrono>
 
 namespace {
