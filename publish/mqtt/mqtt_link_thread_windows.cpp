@@ -17,7 +17,7 @@ SOCKET Socket(std::intptr_t handle)
 bool NonBlocking(SOCKET socket)
 {
     u_long on = 1;
-    return ioctlsocket(socket, FIONBIO, &on) == 0;
+    return ioctlsocket(socket, static_cast<long>(FIONBIO), &on) == 0;
 }
 
 } // namespace
