@@ -26,6 +26,9 @@ struct TMqttLink::TShared
 {
     std::mutex Mutex;
     TLinkWake Wake;
+    // The link's thread sleeps on the handle: only a request left now needs to signal it, so a
+    // burst of readings costs no system call each.
+    bool Sleeping = false;
     std::optional<TMqttLinkConfig> NewConfig;
     std::optional<TWeatherReading> NewReading;
     bool Stop = false;
@@ -215,8 +218,19 @@ private:
             timeout = std::max(milliseconds(0), std::chrono::ceil<milliseconds>(*until - TClock::now()));
         if (!Shared->Wake.Valid() && wakeable)
             timeout = std::min(timeout.value_or(NoWakeSlice), NoWakeSlice);
+        if (wakeable) {
+            const std::lock_guard lock(Shared->Mutex);
+            if (Shared->Stop || Shared->NewConfig || Shared->NewReading)
+                timeout = milliseconds(0);
+            else
+                Shared->Sleeping = true;
+        }
         const TLinkReady ready =
             WaitForLink(wakeable ? &Shared->Wake : nullptr, socket, write, timeout.value_or(milliseconds(-1)));
+        if (wakeable) {
+            const std::lock_guard lock(Shared->Mutex);
+            Shared->Sleeping = false;
+        }
         if (ready.Woken)
             Shared->Wake.Clear();
         return ready.Socket;
@@ -468,7 +482,8 @@ TMqttLink::~TMqttLink()
 {
     std::unique_lock lock(Shared->Mutex);
     Shared->Stop = true;
-    Shared->Wake.Signal();
+    if (std::exchange(Shared->Sleeping, false))
+        Shared->Wake.Signal();
     // The goodbye, and as much again to spare.
     const bool finished =
         Shared->Done.wait_for(lock, 2 * GoodbyeTime + 2 * NoWakeSlice, [this] { return Shared->Finished; });
@@ -483,7 +498,8 @@ void TMqttLink::Apply(const TMqttLinkConfig& config)
 {
     const std::lock_guard lock(Shared->Mutex);
     Shared->NewConfig = config;
-    Shared->Wake.Signal();
+    if (std::exchange(Shared->Sleeping, false))
+        Shared->Wake.Signal();
 }
 
 void TMqttLink::Publish(const TWeatherReading& reading)
@@ -491,9 +507,8 @@ void TMqttLink::Publish(const TWeatherReading& reading)
     bool wake = false;
     {
         const std::lock_guard lock(Shared->Mutex);
-        // A reading the thread has not taken yet woke it already: the newer one takes its place, and
-        // a burst of reports costs the caller no wake-up each.
-        wake = !Shared->NewReading.has_value();
+        // A reading the thread has not taken yet is replaced by the newer one.
+        wake = std::exchange(Shared->Sleeping, false);
         Shared->NewReading = reading;
     }
     if (wake)
