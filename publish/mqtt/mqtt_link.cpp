@@ -1,7 +1,9 @@
-// The link's thread: one libmosquitto client per connection attempt, driven by mosquitto_loop in
-// short slices so that requests from the main thread are seen within a slice.
+// The link's thread: one libmosquitto client per connection attempt. The thread sleeps on the
+// client's socket and the window's wake-up handle together, and drives libmosquitto's reads,
+// writes and keep-alive itself, so that a quiet link costs no wake-ups.
 #include "publish/mqtt/mqtt_link.h"
 
+#include "publish/mqtt/mqtt_link_thread.h"
 #include "publish/mqtt/mqtt_reasons.h"
 
 #include <QRandomGenerator>
@@ -23,7 +25,10 @@ using std::chrono::milliseconds;
 struct TMqttLink::TShared
 {
     std::mutex Mutex;
-    std::condition_variable Wake;
+    TLinkWake Wake;
+    // The link's thread sleeps on the handle: only a request left now needs to signal it, so a
+    // burst of readings costs no system call each.
+    bool Sleeping = false;
     std::optional<TMqttLinkConfig> NewConfig;
     std::optional<TWeatherReading> NewReading;
     bool Stop = false;
@@ -33,6 +38,10 @@ struct TMqttLink::TShared
 
 namespace {
 
+// How often the thread looks for requests when the system gave no wake-up handle.
+constexpr milliseconds NoWakeSlice{100};
+
+// libmosquitto's initialisation also starts the system's sockets, which the wake-up handle needs.
 void InitialiseLibrary()
 {
     static std::once_flag once;
@@ -80,15 +89,10 @@ public:
 private:
     enum class TPhase { Idle, Backoff, Connecting, Connected };
 
-    // Waits for a request where there is nothing else to do; false once the link is to stop.
+    // Takes what the window left; false once the link is to stop.
     bool TakeRequests()
     {
         std::unique_lock lock(Shared->Mutex);
-        const auto anything = [this] { return Shared->Stop || Shared->NewConfig || Shared->NewReading; };
-        if (Phase == TPhase::Idle)
-            Shared->Wake.wait(lock, anything);
-        else if (Phase == TPhase::Backoff)
-            Shared->Wake.wait_until(lock, NextAttempt, anything);
         if (Shared->Stop)
             return false;
         std::optional<TMqttLinkConfig> config = std::exchange(Shared->NewConfig, std::nullopt);
@@ -106,10 +110,13 @@ private:
     {
         switch (Phase) {
         case TPhase::Idle:
+            Wait(-1, false, std::nullopt);
             return;
         case TPhase::Backoff:
             if (TClock::now() >= NextAttempt)
                 Attempt();
+            else
+                Wait(-1, false, NextAttempt);
             return;
         case TPhase::Connecting:
         case TPhase::Connected:
@@ -192,9 +199,8 @@ private:
         Emit();
         const QByteArray host = settings.Host.toUtf8();
         errno = 0;
-        const int rc = mosquitto_connect_async(
-            Client, host.constData(), settings.Port,
-            static_cast<int>(std::max<std::chrono::seconds::rep>(5, Timings.KeepAlive.count())));
+        const int rc =
+            mosquitto_connect_async(Client, host.constData(), settings.Port, static_cast<int>(KeepAliveTime().count()));
         const int error = errno;
         if (rc != MOSQ_ERR_SUCCESS) {
             Fail(MqttFailureReason(rc, error, CertificateRejected, settings.Host));
@@ -203,10 +209,78 @@ private:
         ConnackDeadline = TClock::now() + Timings.ConnackTimeout;
     }
 
+    // Sleeps until the window leaves a request or `until` comes (none: no limit); with `socket`
+    // (not -1) also until it is ready. Whether the socket was ready.
+    bool Wait(int socket, bool write, std::optional<TClock::time_point> until, bool wakeable = true)
+    {
+        std::optional<milliseconds> timeout;
+        if (until)
+            timeout = std::max(milliseconds(0), std::chrono::ceil<milliseconds>(*until - TClock::now()));
+        if (!Shared->Wake.Valid() && wakeable)
+            timeout = std::min(timeout.value_or(NoWakeSlice), NoWakeSlice);
+        if (wakeable) {
+            const std::lock_guard lock(Shared->Mutex);
+            if (Shared->Stop || Shared->NewConfig || Shared->NewReading)
+                timeout = milliseconds(0);
+            else
+                Shared->Sleeping = true;
+        }
+        const TLinkReady ready =
+            WaitForLink(wakeable ? &Shared->Wake : nullptr, socket, write, timeout.value_or(milliseconds(-1)));
+        if (wakeable) {
+            const std::lock_guard lock(Shared->Mutex);
+            Shared->Sleeping = false;
+        }
+        if (ready.Woken)
+            Shared->Wake.Clear();
+        return ready.Socket;
+    }
+
+    // One turn of libmosquitto's network loop, as mosquitto_loop does it but on the thread's own
+    // wait: reads (which also carry a TLS handshake on), writes while anything waits to go, and
+    // the keep-alive, until `until` at the latest.
+    int Exchange(std::optional<TClock::time_point> until, bool wakeable = true)
+    {
+        // libmosquitto pings once the keep-alive passed without a packet; looking at least every
+        // quarter of it keeps the ping well within the one and a half keep-alives a broker allows.
+        const TClock::time_point housekeeping =
+            TClock::now() + std::max<milliseconds>(std::chrono::seconds(1), KeepAliveTime() / 4);
+        if (!until || housekeeping < *until)
+            until = housekeeping;
+        if (Wait(mosquitto_socket(Client), mosquitto_want_write(Client), until, wakeable)) {
+            int rc = mosquitto_loop_read(Client, 1);
+            if (rc != MOSQ_ERR_SUCCESS || mosquitto_socket(Client) == -1)
+                return rc;
+            if (mosquitto_want_write(Client)) {
+                rc = mosquitto_loop_write(Client, 1);
+                if (rc != MOSQ_ERR_SUCCESS || mosquitto_socket(Client) == -1)
+                    return rc;
+            }
+        }
+        return mosquitto_loop_misc(Client);
+    }
+
+    std::chrono::seconds KeepAliveTime() const { return std::max(std::chrono::seconds(5), Timings.KeepAlive); }
+
+    // The next moment something is due on a connection besides the socket.
+    std::optional<TClock::time_point> NextDue() const
+    {
+        if (Phase == TPhase::Connecting)
+            return ConnackDeadline;
+        std::optional<TClock::time_point> due = BirthResendAt;
+        if (StatePending && Latest && !mosquitto_want_write(Client)) {
+            const TClock::time_point state =
+                LastStateAt ? *LastStateAt + std::chrono::seconds(Config->Settings.IntervalSeconds) : TClock::now();
+            if (!due || state < *due)
+                due = state;
+        }
+        return due;
+    }
+
     void Service()
     {
         errno = 0;
-        const int rc = mosquitto_loop(Client, static_cast<int>(Timings.Slice.count()), 1);
+        const int rc = Exchange(NextDue());
         const int error = errno;
         if (ConnackCode != 0) {
             Fail(MqttRefusalReason(ConnackCode));
@@ -310,9 +384,10 @@ private:
                     Send(message);
             Send({MqttAvailabilityTopic(Config->Settings, Config->Identity.StationId), MqttOffline, true, 1});
             mosquitto_disconnect(Client);
+            // The window's requests wait meanwhile: the goodbye is short.
             const auto deadline = TClock::now() + Timings.Goodbye;
-            while (TClock::now() < deadline &&
-                   mosquitto_loop(Client, static_cast<int>(Timings.Slice.count()), 1) == MOSQ_ERR_SUCCESS) {}
+            while (TClock::now() < deadline && mosquitto_socket(Client) != -1 &&
+                   Exchange(deadline, false) == MOSQ_ERR_SUCCESS) {}
         }
         EndSession();
         Phase = TPhase::Idle;
@@ -395,11 +470,9 @@ private:
 };
 
 TMqttLink::TMqttLink(TStatusSink sink, const TMqttTimings& timings)
-    : Shared(std::make_shared<TShared>())
+    : Shared((InitialiseLibrary(), std::make_shared<TShared>()))
     , GoodbyeTime(timings.Goodbye)
-    , SliceTime(timings.Slice)
 {
-    InitialiseLibrary();
     Thread = std::thread([shared = Shared, sink = std::move(sink), timings]() mutable {
         TWorker(std::move(shared), std::move(sink), timings).Run();
     });
@@ -409,10 +482,11 @@ TMqttLink::~TMqttLink()
 {
     std::unique_lock lock(Shared->Mutex);
     Shared->Stop = true;
-    Shared->Wake.notify_all();
-    // The goodbye, the slice the thread may be in, and as much again to spare.
+    if (std::exchange(Shared->Sleeping, false))
+        Shared->Wake.Signal();
+    // The goodbye, and as much again to spare.
     const bool finished =
-        Shared->Done.wait_for(lock, 2 * (GoodbyeTime + SliceTime), [this] { return Shared->Finished; });
+        Shared->Done.wait_for(lock, 2 * GoodbyeTime + 2 * NoWakeSlice, [this] { return Shared->Finished; });
     lock.unlock();
     if (finished)
         Thread.join();
@@ -424,7 +498,8 @@ void TMqttLink::Apply(const TMqttLinkConfig& config)
 {
     const std::lock_guard lock(Shared->Mutex);
     Shared->NewConfig = config;
-    Shared->Wake.notify_all();
+    if (std::exchange(Shared->Sleeping, false))
+        Shared->Wake.Signal();
 }
 
 void TMqttLink::Publish(const TWeatherReading& reading)
@@ -432,13 +507,12 @@ void TMqttLink::Publish(const TWeatherReading& reading)
     bool wake = false;
     {
         const std::lock_guard lock(Shared->Mutex);
-        // A reading the thread has not taken yet woke it already: the newer one takes its place, and
-        // a burst of reports costs the caller no wake-up each.
-        wake = !Shared->NewReading.has_value();
+        // A reading the thread has not taken yet is replaced by the newer one.
+        wake = std::exchange(Shared->Sleeping, false);
         Shared->NewReading = reading;
     }
     if (wake)
-        Shared->Wake.notify_all();
+        Shared->Wake.Signal();
 }
 
 } // namespace publish

@@ -1,6 +1,7 @@
 // The connection to the broker on a thread of its own: libmosquitto's network loop, connecting,
 // the back-off between attempts (1 s doubling to 60 s), the last will, discovery and the state.
-// Every call returns at once: it leaves its request for the link's thread and wakes it. Only the
+// Every call returns at once: it leaves its request for the link's thread and wakes it; the
+// thread sleeps until a request, the broker or the next thing due (keep-alive included) wakes it. Only the
 // newest reading is kept, so nothing piles up while the broker is away. The state goes back
 // through the sink, called on the link's thread.
 #pragma once
@@ -36,7 +37,6 @@ struct TMqttTimings
     // it is not flooded by every device at once.
     std::chrono::milliseconds BirthDelayMin{1000};
     std::chrono::milliseconds BirthDelayMax{3000};
-    std::chrono::milliseconds Slice{100}; // the longest the link's thread takes to see a request
     // For «offline» to go out before a disconnect: milliseconds to a broker that works, and all
     // the window waits for when it closes while the broker hangs.
     std::chrono::milliseconds Goodbye{1000};
@@ -48,8 +48,8 @@ public:
     using TStatusSink = std::function<void(const TMqttStatus&)>;
 
     explicit TMqttLink(TStatusSink sink, const TMqttTimings& timings = {});
-    // Says «offline» and disconnects, waiting no longer than the goodbye time and two slices; a
-    // thread still stuck in the system (a name look-up) is left to end by itself.
+    // Says «offline» and disconnects, waiting no longer than twice the goodbye time; a thread still
+    // stuck in the system (a name look-up) is left to end by itself.
     ~TMqttLink();
     TMqttLink(const TMqttLink&) = delete;
     TMqttLink& operator=(const TMqttLink&) = delete;
@@ -64,12 +64,7 @@ private:
     class TWorker;
     std::shared_ptr<TShared> Shared;
     std::chrono::milliseconds GoodbyeTime;
-    std::chrono::milliseconds SliceTime;
     std::thread Thread;
 };
-
-// Makes the calling thread ready for network writes (POSIX: a peer that went away gives an error,
-// not SIGPIPE).
-void PrepareLinkThread();
 
 } // namespace publish

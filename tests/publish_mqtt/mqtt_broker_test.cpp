@@ -281,6 +281,21 @@ TEST(MqttBroker, EveryFaultGivesItsMessageAndTheBackOffGrows)
                 .endsWith(QStringLiteral(": %1, следующая попытка через 1 с").arg(QString::fromUtf8(c.Reason))));
     }
 
+    // A broker that stops answering in the middle of a quiet session is found out by the
+    // keep-alive, which the link's thread runs while nothing else wakes it.
+    {
+        TMqttTimings timings = TestTimings();
+        timings.KeepAlive = std::chrono::seconds(5);
+        TMqttPublisher quiet({StationId}, nullptr, timings);
+        quiet.Apply(BrokerSettings(broker.Port()), TMqttBroker::Password);
+        ASSERT_TRUE(WaitForState(quiet, TMqttState::Connected));
+        broker.Freeze();
+        const bool waiting = WaitForState(quiet, TMqttState::Waiting);
+        broker.Thaw();
+        ASSERT_TRUE(waiting);
+        EXPECT_EQ(quiet.Status().Reason, "брокер перестал отвечать");
+    }
+
     // Settings that cannot be used never start a connection.
     TMqttPublisher publisher({StationId}, nullptr, TestTimings());
     TMqttSettings settings = BrokerSettings(broker.Port());
