@@ -1,4 +1,4 @@
-// The Exec line of a desktop entry: arguments quoted as the Desktop Entry Specification asks
+// The Exec line of a desktop entry: arguments quoted as desktop entry files want them
 // (double quotes around anything with a reserved character, backslashes before " ` $ \ inside
 // them, %% for a percent sign), and the value escaped as a desktop entry string (\\ for \).
 #pragma once

@@ -9,9 +9,9 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/parts"
 cat >"$work/sources.list" <<'LIST'
 # a comment, and a source entry that is there already
-deb http://mirror.test/debian bookworm main contrib
+deb http://mirror.test/archive bookworm main contrib
   deb [arch=amd64 signed-by=/usr/share/keyrings/test.gpg] http://mirror.test/security bookworm-security main
-deb-src http://mirror.test/debian bookworm main
+deb-src http://mirror.test/archive bookworm main
 #deb http://commented.test/ x main
 LIST
 # The last stanza of a file without a blank line after it, a switched-off one, one for sources only,
@@ -44,7 +44,7 @@ printf 'Dir::Etc::sourcelist "%s/sources.list";\nDir::Etc::sourceparts "%s/parts
 
 APT_CONFIG=$work/apt.conf sh -c ". '$scripts/windows-common.sh'; deb_src_entries" >"$work/got"
 cat >"$work/expected" <<'EXPECTED'
-deb-src http://mirror.test/debian bookworm main contrib
+deb-src http://mirror.test/archive bookworm main contrib
 deb-src [arch=amd64 signed-by=/usr/share/keyrings/test.gpg] http://mirror.test/security bookworm-security main
 --
 Types: deb-src
