@@ -53,8 +53,29 @@ CREATE TABLE alarms(             -- one row per alarm that started or ended
   body TEXT NOT NULL
 );
 )sql",
+    // 2 -> 3: per weather network, how far its uploads have gone.
+    R"sql(
+CREATE TABLE upload_positions(   -- one row per service once something was sent to it
+  service TEXT PRIMARY KEY,      -- the service's name: narodmon, wunderground, windy, wow, pwsweather, cwop, own
+  sent_up_to INTEGER NOT NULL    -- seconds since 1970-01-01 00:00 UTC: every reading dated up to it is done with
+) WITHOUT ROWID;
+)sql",
 };
 static_assert(std::size(SchemaSteps) + 1 == ArchiveSchemaVersion, "one step per version after the first");
+
+// The readings the uploads send, from the minute key ?1 on: every live sample with a value, and
+// each station hour with a value where no sample of that hour exists, oldest first. Columns: the
+// minute, then per quantity the value and whether there is one.
+const char* const ReadingRowsSql = R"sql(
+SELECT minute, indoor, indoor_count > 0, outdoor, outdoor_count > 0, pressure, pressure_count > 0,
+       humidity, humidity_count > 0 FROM samples
+ WHERE minute >= ?1 AND indoor_count + outdoor_count + pressure_count + humidity_count > 0
+UNION ALL
+SELECT hour * 60, indoor, indoor IS NOT NULL, outdoor, outdoor IS NOT NULL, pressure, pressure IS NOT NULL,
+       humidity, humidity IS NOT NULL FROM hours
+ WHERE hour >= (?1 + 59) / 60 AND coalesce(indoor, outdoor, pressure, humidity) IS NOT NULL
+   AND NOT EXISTS(SELECT 1 FROM samples WHERE minute >= hours.hour * 60 AND minute < hours.hour * 60 + 60)
+)sql";
 
 } // namespace
 
@@ -66,6 +87,8 @@ bool IsDamage(int code)
 
 int TArchiveConnection::PrepareAll()
 {
+    const std::string uploadReadings = std::string(ReadingRowsSql) + " ORDER BY 1 LIMIT ?2";
+    const std::string uploadCount = "SELECT count(*) FROM (" + std::string(ReadingRowsSql) + ")";
     const std::pair<TStatement*, const char*> all[] = {
         {&SelectHour, "SELECT indoor, outdoor, pressure, humidity FROM hours WHERE hour = ?1"},
         {&InsertHour, "INSERT INTO hours(hour, indoor, outdoor, pressure, humidity) VALUES(?1, ?2, ?3, ?4, ?5)"},
@@ -102,6 +125,13 @@ int TArchiveConnection::PrepareAll()
          "SELECT hour * 60, pressure FROM hours WHERE hour BETWEEN ?1 / 60 AND ?2 / 60 AND pressure IS NOT NULL"},
         {&PressureSamples,
          "SELECT minute, pressure FROM samples WHERE minute BETWEEN ?1 AND ?2 AND pressure_count > 0"},
+        {&UploadReadings, uploadReadings.c_str()},
+        {&UploadCount, uploadCount.c_str()},
+        {&GetUploadPosition, "SELECT sent_up_to FROM upload_positions WHERE service = ?1"},
+        // A position never moves back, whatever the caller asks.
+        {&PutUploadPosition,
+         "INSERT INTO upload_positions(service, sent_up_to) VALUES(?1, ?2)"
+         " ON CONFLICT(service) DO UPDATE SET sent_up_to = max(sent_up_to, excluded.sent_up_to)"},
     };
     for (const auto& [statement, sql] : all) {
         const int rc = statement->Prepare(Db, sql);

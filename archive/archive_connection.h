@@ -88,13 +88,15 @@ public:
     TStatement GetSetting, PutSetting;
     TStatement PutAlarm, LastAlarms;
     TStatement PressureHours, PressureSamples;
+    TStatement UploadReadings, UploadCount, GetUploadPosition, PutUploadPosition;
 
     ~TArchiveConnection()
     {
         // Statements first: a connection with statements left would stay open.
         for (TStatement* s :
              {&SelectHour, &InsertHour, &UpdateHour, &SelectSample, &PutSample, &AddSampleHour, &HoursRange,
-              &SampleHoursRange, &GetSetting, &PutSetting, &PutAlarm, &LastAlarms, &PressureHours, &PressureSamples})
+              &SampleHoursRange, &GetSetting, &PutSetting, &PutAlarm, &LastAlarms, &PressureHours, &PressureSamples,
+              &UploadReadings, &UploadCount, &GetUploadPosition, &PutUploadPosition})
             s->Finalize();
         sqlite3_close_v2(Db);
     }

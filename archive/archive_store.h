@@ -24,7 +24,7 @@ class TArchiveConnection;
 inline const QString ArchiveFileName = QStringLiteral("meteo-archive.sqlite");
 // PRAGMA user_version of the archives this program writes; a larger one is a newer program's.
 // An older archive is brought up to it when opened (archive_connection.cpp lists the steps).
-constexpr int ArchiveSchemaVersion = 2;
+constexpr int ArchiveSchemaVersion = 3;
 constexpr int DefaultBusyTimeoutMs = 3000;
 
 // What a change did. Message is for the user (Russian, naming the file and the reason) whenever
@@ -51,6 +51,28 @@ struct THoldings
     std::int64_t Hours = 0;
     std::optional<THourKey> First;
     std::optional<THourKey> Last;
+};
+
+// What the uploads' queue reads; Message says why not (Russian) when Ok is false.
+struct TUploadRows
+{
+    bool Ok = false;
+    QString Message;
+    std::vector<TUploadReading> Readings;
+};
+
+struct TUploadCount
+{
+    bool Ok = false;
+    QString Message;
+    std::int64_t Count = 0;
+};
+
+struct TUploadPosition
+{
+    bool Ok = false;
+    QString Message;
+    QDateTime SentUpToUtc; // invalid: nothing sent yet
 };
 
 class TArchiveStore
@@ -102,6 +124,15 @@ public:
     // Small settings kept with the archive (the last export folder); empty when not set.
     QString Setting(const QString& name);
     TWriteResult SetSetting(const QString& name, const QString& value);
+
+    // The uploads' queue (archive_uploads.cpp): the readings dated after a moment, oldest first,
+    // each moment once, at most `limit`; how many there are; and per service how far it was sent.
+    TUploadRows UploadReadingsAfter(const QDateTime& afterUtc, int limit);
+    TUploadCount UploadCountAfter(const QDateTime& afterUtc);
+    TUploadPosition UploadPosition(const QString& service);
+    // Moves the service's position forward in a transaction of its own, committed when it returns
+    // Ok; a position never moves back.
+    TWriteResult AdvanceUploadPosition(const QString& service, const QDateTime& sentUpToUtc);
 
     // The open connection, for checks of the file itself; null when none.
     sqlite3* Connection() const;

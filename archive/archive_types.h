@@ -28,6 +28,13 @@ THourKey HourKeyOf(const QDateTime& wallClock);
 TMinuteKey MinuteKeyOf(const QDateTime& wallClock);
 THourKey HourOfMinute(TMinuteKey minute);
 
+// The moment a minute key stands for, in UTC: the one place that knows which clock the keys count
+// on (today the computer's local wall clock). Never decreasing with the key.
+QDateTime UtcOfMinute(TMinuteKey minute);
+// The first minute key whose moment is after `utc` (the first key of all for an invalid time),
+// found through UtcOfMinute alone.
+TMinuteKey FirstMinuteAfter(const QDateTime& utc);
+
 // A missing value in the rows that come out: not a number.
 constexpr double MissingValue = std::numeric_limits<double>::quiet_NaN();
 inline bool HasValue(double value)
@@ -87,6 +94,14 @@ struct TAlarmEntry
     QString Summary;
     QString Body;
     friend bool operator==(const TAlarmEntry&, const TAlarmEntry&) = default;
+};
+
+// One reading as the uploads to the weather networks take it: a live sample (its interval's
+// start) or a station hour, dated in UTC; a value the archive lacks is empty.
+struct TUploadReading
+{
+    QDateTime TimeUtc;
+    std::array<std::optional<double>, base::QuantityCount> Values{};
 };
 
 } // namespace archive

@@ -24,6 +24,7 @@ struct TServiceSettings
     QString EndpointOverride{};
     // «Свой адрес» only.
     QString UrlTemplate{};
+    friend bool operator==(const TServiceSettings&, const TServiceSettings&) = default;
 };
 
 int EffectiveIntervalMinutes(const TServiceSettings& settings);

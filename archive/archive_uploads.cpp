@@ -1,0 +1,109 @@
+// The uploads' queue in the archive: the readings the weather networks get, in order, and per
+// service how far they have been sent.
+#include "archive/archive_connection.h"
+#include "archive/archive_store.h"
+
+namespace archive {
+
+namespace {
+
+const QString ReadFailedText = QStringLiteral("Архив «%1» не прочитан: %2");
+const QString PositionFailedText = QStringLiteral("Отметка отправки не записана в архив «%1»: %2");
+const QString NotOpenText = QStringLiteral("архив не открыт");
+
+TUploadReading ReadingOfRow(const TStatement& row)
+{
+    TUploadReading reading;
+    reading.TimeUtc = UtcOfMinute(row.Int64(0));
+    for (int q = 0; q < base::QuantityCount; ++q)
+        if (row.Int64(2 + 2 * q) != 0)
+            reading.Values[static_cast<std::size_t>(q)] = row.Real(1 + 2 * q);
+    return reading;
+}
+
+} // namespace
+
+TUploadRows TArchiveStore::UploadReadingsAfter(const QDateTime& afterUtc, int limit)
+{
+    if (!IsOpen())
+        return {false, NotOpenText, {}};
+    TUploadRows result;
+    if (limit <= 0)
+        return {true, {}, {}};
+    const TStatement& rows = FConnection->UploadReadings;
+    rows.Reset();
+    rows.Bind(1, FirstMinuteAfter(afterUtc));
+    rows.Bind(2, std::int64_t{limit});
+    int rc = SQLITE_ROW;
+    while ((rc = rows.Step()) == SQLITE_ROW) {
+        TUploadReading reading = ReadingOfRow(rows);
+        // Two keys of one moment (a station hour the clock skipped): the first one goes.
+        if (!result.Readings.empty() && result.Readings.back().TimeUtc == reading.TimeUtc)
+            continue;
+        result.Readings.push_back(std::move(reading));
+    }
+    rows.Reset();
+    if (rc != SQLITE_DONE)
+        return {false, FailureMessage(ReadFailedText, rc), {}};
+    result.Ok = true;
+    return result;
+}
+
+TUploadCount TArchiveStore::UploadCountAfter(const QDateTime& afterUtc)
+{
+    if (!IsOpen())
+        return {false, NotOpenText, 0};
+    const TStatement& count = FConnection->UploadCount;
+    count.Reset();
+    count.Bind(1, FirstMinuteAfter(afterUtc));
+    const int rc = count.Step();
+    const std::int64_t value = rc == SQLITE_ROW ? count.Int64(0) : 0;
+    count.Reset();
+    if (rc != SQLITE_ROW)
+        return {false, FailureMessage(ReadFailedText, rc), 0};
+    return {true, {}, value};
+}
+
+TUploadPosition TArchiveStore::UploadPosition(const QString& service)
+{
+    if (!IsOpen())
+        return {false, NotOpenText, {}};
+    const TStatement& get = FConnection->GetUploadPosition;
+    get.Reset();
+    get.Bind(1, service);
+    const int rc = get.Step();
+    TUploadPosition result{true, {}, {}};
+    if (rc == SQLITE_ROW)
+        result.SentUpToUtc = QDateTime::fromSecsSinceEpoch(get.Int64(0), Qt::UTC);
+    else if (rc != SQLITE_DONE)
+        result = {false, FailureMessage(ReadFailedText, rc), {}};
+    get.Reset();
+    return result;
+}
+
+TWriteResult TArchiveStore::AdvanceUploadPosition(const QString& service, const QDateTime& sentUpToUtc)
+{
+    if (!IsOpen())
+        return {false, NotOpenText};
+    if (!sentUpToUtc.isValid())
+        return {false, PositionFailedText.arg(FShownPath, QStringLiteral("время не задано"))};
+    auto attempt = [&]() -> int {
+        TArchiveConnection& c = *FConnection;
+        int rc = c.Exec("BEGIN IMMEDIATE");
+        if (rc != SQLITE_OK)
+            return rc;
+        c.PutUploadPosition.Reset();
+        c.PutUploadPosition.Bind(1, service);
+        c.PutUploadPosition.Bind(2, std::int64_t{sentUpToUtc.toSecsSinceEpoch()});
+        rc = c.PutUploadPosition.Step();
+        c.PutUploadPosition.Reset();
+        if (rc != SQLITE_DONE)
+            return rc;
+        return c.Exec("COMMIT");
+    };
+    QString notice;
+    const int rc = RunChange(attempt, notice);
+    return {rc == SQLITE_OK, ChangeMessage(rc, PositionFailedText, notice)};
+}
+
+} // namespace archive

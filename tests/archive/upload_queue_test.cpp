@@ -1,0 +1,218 @@
+// The weather networks' queue in the archive: an archive of the version before it is taken forward
+// with every hour and sample kept; the readings come out in order (samples, and station hours only
+// where no sample of the hour exists), each moment once and counted alike; a service's position is
+// kept across a reopening, never moves back, and stays as it was when the archive cannot be written.
+#include "archive/archive_store.h"
+#include "station/archive_upload_queue.h"
+#include "tests/support/test_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <ctime>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <string>
+
+using namespace archive;
+
+namespace {
+
+// The second archives' schema, as that program wrote it: the check does not borrow the program's.
+const char* const SecondSchema = R"sql(
+CREATE TABLE hours(hour INTEGER PRIMARY KEY, indoor INTEGER, outdoor INTEGER, pressure INTEGER, humidity INTEGER);
+CREATE TABLE samples(minute INTEGER PRIMARY KEY, reports INTEGER NOT NULL,
+  indoor REAL, indoor_count INTEGER NOT NULL, outdoor REAL, outdoor_count INTEGER NOT NULL,
+  pressure REAL, pressure_count INTEGER NOT NULL, humidity REAL, humidity_count INTEGER NOT NULL);
+CREATE TABLE sample_hours(hour INTEGER PRIMARY KEY,
+  indoor_sum REAL NOT NULL, indoor_count INTEGER NOT NULL, outdoor_sum REAL NOT NULL, outdoor_count INTEGER NOT NULL,
+  pressure_sum REAL NOT NULL, pressure_count INTEGER NOT NULL, humidity_sum REAL NOT NULL,
+  humidity_count INTEGER NOT NULL);
+CREATE TABLE settings(name TEXT PRIMARY KEY, value TEXT NOT NULL) WITHOUT ROWID;
+CREATE TABLE alarms(id INTEGER PRIMARY KEY, minute INTEGER NOT NULL, kind TEXT NOT NULL, started INTEGER NOT NULL,
+  summary TEXT NOT NULL, body TEXT NOT NULL);
+PRAGMA user_version=2;
+)sql";
+
+bool Exec(sqlite3* db, const std::string& sql)
+{
+    return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+QStringList Rows(sqlite3* db, const char* table)
+{
+    QStringList rows;
+    sqlite3_stmt* s = nullptr;
+    const std::string sql = std::string("SELECT * FROM ") + table + " ORDER BY 1";
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK)
+        return {QStringLiteral("no table ") + QLatin1String(table)};
+    while (sqlite3_step(s) == SQLITE_ROW) {
+        QStringList row;
+        for (int c = 0; c < sqlite3_column_count(s); ++c)
+            row << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, c)));
+        rows << row.join(QLatin1Char('|'));
+    }
+    sqlite3_finalize(s);
+    return rows;
+}
+
+const THourKey Day = HourKey(QDate(2026, 3, 2), 0); // no clock change near it anywhere
+
+// Samples at hours 10 and 12 of the day, every 5 minutes, the one at 10:30 without any value;
+// station hours 9 to 13, hour 11 without any value.
+void FillDay(sqlite3* db)
+{
+    ASSERT_TRUE(Exec(db, "BEGIN"));
+    for (const THourKey hour : {Day + 10, Day + 12})
+        for (int m = 0; m < 60; m += 5) {
+            const std::string counts = hour == Day + 10 && m == 30 ? "0" : "12";
+            ASSERT_TRUE(Exec(db,
+                             "INSERT INTO samples VALUES(" + std::to_string(hour * 60 + m) + ", 12, 21.5, " + counts +
+                                 ", " + std::to_string(-3.25 + m) + ", " + counts + ", 745.5, " + counts +
+                                 ", NULL, 0)"));
+        }
+    for (THourKey hour = Day + 9; hour <= Day + 13; ++hour)
+        ASSERT_TRUE(Exec(db,
+                         "INSERT INTO hours VALUES(" + std::to_string(hour) +
+                             (hour == Day + 11 ? ", NULL, NULL, NULL, NULL)" : ", 22, -4, 744, 61)")));
+    ASSERT_TRUE(Exec(db, "INSERT INTO alarms VALUES(1, 100, 'frost', 1, 'Заморозок', 'На улице −1 °C.')"));
+    ASSERT_TRUE(Exec(db, "COMMIT"));
+}
+
+QDateTime At(THourKey hour, int minute)
+{
+    return UtcOfMinute(hour * 60 + minute);
+}
+
+class ArchiveUploadQueue : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(Folder.Entered()); }
+    QString Path() const { return QDir(Folder.Path()).filePath(ArchiveFileName); }
+    testsupport::TFreshCurrentFolder Folder;
+};
+
+TEST_F(ArchiveUploadQueue, AnOlderArchiveKeepsEveryRowAndOffersItsReadingsInOrder)
+{
+    QStringList before[4];
+    const char* const tables[] = {"hours", "samples", "settings", "alarms"};
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(QFile::encodeName(Path()).constData(), &db), SQLITE_OK);
+        ASSERT_TRUE(Exec(db, "PRAGMA journal_mode=WAL"));
+        ASSERT_TRUE(Exec(db, SecondSchema));
+        FillDay(db);
+        for (int t = 0; t < 4; ++t)
+            before[t] = Rows(db, tables[t]);
+        sqlite3_close(db);
+    }
+    TArchiveStore store(Path());
+    ASSERT_TRUE(store.IsOpen()) << store.Notice().toStdString();
+    EXPECT_TRUE(store.Notice().isEmpty());
+    for (int t = 0; t < 4; ++t)
+        EXPECT_EQ(Rows(store.Connection(), tables[t]), before[t]) << tables[t];
+    EXPECT_EQ(Rows(store.Connection(), "upload_positions"), QStringList());
+
+    TArchiveUploadQueue queue(&store);
+    const publish::TSourceReadings all = queue.ReadingsAfter({}, 1000);
+    ASSERT_TRUE(all.Ok);
+    // Hour 9, the samples of hour 10 but the empty one, none of hour 11, the samples of 12, hour 13.
+    std::vector<QDateTime> expected{At(Day + 9, 0)};
+    for (int m = 0; m < 60; m += 5)
+        if (m != 30)
+            expected.push_back(At(Day + 10, m));
+    for (int m = 0; m < 60; m += 5)
+        expected.push_back(At(Day + 12, m));
+    expected.push_back(At(Day + 13, 0));
+    std::vector<QDateTime> times;
+    for (const publish::TWeatherReading& reading : all.Readings)
+        times.push_back(reading.Time);
+    EXPECT_EQ(times, expected);
+    EXPECT_EQ(queue.CountAfter({}).Count, static_cast<qint64>(expected.size()));
+    // A station hour and a sample as the services get them: values in the window's units, none made up.
+    EXPECT_EQ(all.Readings.front(), (publish::TWeatherReading{At(Day + 9, 0), 22.0, -4.0, 744.0, 61.0}));
+    EXPECT_EQ(all.Readings[2], (publish::TWeatherReading{At(Day + 10, 5), 21.5, 1.75, 745.5, std::nullopt}));
+
+    // From any reading on: the rest, in order, as many as asked, counted alike.
+    for (std::size_t from = 0; from < expected.size(); ++from) {
+        const publish::TSourceReadings next = queue.ReadingsAfter(expected[from], 3);
+        ASSERT_TRUE(next.Ok);
+        const std::size_t left = expected.size() - from - 1;
+        ASSERT_EQ(next.Readings.size(), std::min<std::size_t>(3, left)) << from;
+        for (std::size_t i = 0; i < next.Readings.size(); ++i)
+            EXPECT_EQ(next.Readings[i].Time, expected[from + 1 + i]);
+        EXPECT_EQ(queue.CountAfter(expected[from]).Count, static_cast<qint64>(left));
+        // A moment between two readings gives the later one first.
+        const publish::TSourceReadings between = queue.ReadingsAfter(expected[from].addSecs(1), 1);
+        if (left > 0) {
+            EXPECT_EQ(between.Readings.at(0).Time, expected[from + 1]);
+        }
+    }
+}
+
+TEST_F(ArchiveUploadQueue, APositionIsKeptNeverMovesBackAndStaysWhenTheArchiveCannotBeWritten)
+{
+    const QDateTime first = At(Day + 10, 5);
+    {
+        TArchiveStore store(Path());
+        TArchiveUploadQueue queue(&store);
+        EXPECT_FALSE(queue.Position(QStringLiteral("wunderground")).SentUpTo.isValid());
+        ASSERT_TRUE(queue.Advance(QStringLiteral("wunderground"), first).Ok);
+        ASSERT_TRUE(queue.Advance(QStringLiteral("cwop"), first.addSecs(3600)).Ok);
+        // Asked to go back: it stays.
+        EXPECT_TRUE(queue.Advance(QStringLiteral("wunderground"), first.addSecs(-600)).Ok);
+        EXPECT_EQ(queue.Position(QStringLiteral("wunderground")).SentUpTo, first);
+    }
+    // Another program holds the archive's write lock: the advance fails with the reason.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(Path()).constData(), &other), SQLITE_OK);
+    TArchiveStore store(Path(), 100);
+    TArchiveUploadQueue queue(&store);
+    EXPECT_EQ(queue.Position(QStringLiteral("wunderground")).SentUpTo, first);
+    EXPECT_EQ(queue.Position(QStringLiteral("cwop")).SentUpTo, first.addSecs(3600));
+    ASSERT_TRUE(Exec(other, "BEGIN IMMEDIATE"));
+    const publish::TPositionWrite blocked = queue.Advance(QStringLiteral("wunderground"), first.addSecs(300));
+    EXPECT_FALSE(blocked.Ok);
+    EXPECT_TRUE(blocked.Message.contains(QStringLiteral("архив занят другой программой")))
+        << blocked.Message.toStdString();
+    ASSERT_TRUE(Exec(other, "ROLLBACK"));
+    sqlite3_close(other);
+    EXPECT_EQ(queue.Position(QStringLiteral("wunderground")).SentUpTo, first);
+    ASSERT_TRUE(queue.Advance(QStringLiteral("wunderground"), first.addSecs(300)).Ok);
+    EXPECT_EQ(queue.Position(QStringLiteral("wunderground")).SentUpTo, first.addSecs(300));
+
+    // No archive at all: every call fails and says so.
+    TArchiveUploadQueue none(nullptr);
+    EXPECT_FALSE(none.ReadingsAfter({}, 1).Ok);
+    EXPECT_FALSE(none.CountAfter({}).Ok);
+    EXPECT_FALSE(none.Position(QStringLiteral("cwop")).Ok);
+    EXPECT_FALSE(none.Advance(QStringLiteral("cwop"), first).Ok);
+}
+
+TEST(ArchiveUploadTimes, MinutesMapToMomentsInOrderAcrossTheClockChanges)
+{
+    // A zone with both changes of the clock: every moment found again from its key, never backwards.
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    for (const QDate date : {QDate(2026, 3, 29), QDate(2026, 10, 25)}) {
+        const TMinuteKey first = HourKey(date, 0) * 60;
+        QDateTime previous = UtcOfMinute(first - 1);
+        for (TMinuteKey key = first; key < first + 6 * 60; ++key) {
+            const QDateTime moment = UtcOfMinute(key);
+            ASSERT_TRUE(moment.isValid()) << key;
+            EXPECT_GE(moment, previous) << date.toString(Qt::ISODate).toStdString() << " " << key - first;
+            EXPECT_LE(FirstMinuteAfter(moment.addSecs(-1)), key);
+            EXPECT_GT(UtcOfMinute(FirstMinuteAfter(moment)), moment);
+            previous = moment;
+        }
+    }
+    EXPECT_EQ(UtcOfMinute(HourKey(QDate(2026, 1, 31), 13) * 60 + 34),
+              QDateTime(QDate(2026, 1, 31), QTime(12, 34), Qt::UTC));
+    if (zone.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", zone);
+    tzset();
+}
+
+} // namespace
