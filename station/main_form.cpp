@@ -8,6 +8,7 @@
 #include "station/desktop_side.h"
 #include "station/history_file.h"
 #include "station/mqtt_publishing.h"
+#include "station/network_publishing.h"
 #include "station/readings_text.h"
 
 #include <QCloseEvent>
@@ -96,6 +97,7 @@ void TForm1::FormCreate()
     // read all the same.
     Station.HistoryComplete = loaded.ImageComplete() ? 1 : 0;
     OpenArchive(loaded.Outcome == THistoryLoadOutcome::Loaded);
+    StartNetworkPublishing();
     if (!loaded.Message.isEmpty()) {
         QString message = loaded.Message;
         if (!loaded.ImageComplete())

@@ -30,6 +30,7 @@ class TAlarmsPage;
 class TArchivePage;
 class TMqttBlock;
 class TMqttPublishing;
+class TNetworkPublishing;
 class TPublishPage;
 class TDesktopSide;
 class THidDevice;
@@ -172,6 +173,9 @@ public:
     // takes each reading of the stream. Made with the window, in its data folder.
     std::unique_ptr<publish::TSecretStore> PublishSecrets;
     std::unique_ptr<TMqttPublishing> MqttPublishing;
+    // The uploads to the weather networks, sending from the archive above (declared after it, so
+    // gone before it).
+    std::unique_ptr<TNetworkPublishing> NetworkPublishing;
 
     // The computer's clock as the settings command reads it; tests fix the time with SetClock.
     using TClock = std::function<QDateTime()>;
@@ -256,6 +260,8 @@ private:
     void CreateHelpPage();
     void CreateArchivePage();
     void CreatePublishPage();
+    // Once the archive is open: the weather networks' keys read and their uploads started.
+    void StartNetworkPublishing();
     void CreateAlarmsPage();
     void CreateChart(QWidget* page);
     void ConnectHandlers();

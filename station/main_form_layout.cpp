@@ -10,6 +10,7 @@
 #include "station/history_file.h"
 #include "station/main_form.h"
 #include "station/mqtt_publishing.h"
+#include "station/network_publishing.h"
 #include "station/readings_text.h"
 
 #include <QGroupBox>

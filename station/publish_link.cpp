@@ -1,10 +1,13 @@
 // The window's side of publishing: the password store and the MQTT publishing, made with the
 // window in its data folder, the «Публикация» page that shows them, and each streamed reading
 // handed on. The network work runs on the publisher's own thread, so a report costs the main
-// thread one hand-over.
+// thread one hand-over. Below it, a block per weather network, whose uploads send the archive's
+// samples asynchronously on the main thread's event loop.
 #include "station/main_form.h"
 #include "station/mqtt_block.h"
 #include "station/mqtt_publishing.h"
+#include "station/network_block.h"
+#include "station/network_publishing.h"
 #include "station/publish_page.h"
 
 #include <QDir>
@@ -37,6 +40,15 @@ void TForm1::CreatePublishPage()
     MqttBlock1 = new TMqttBlock(*MqttPublishing);
     PublishPage1->AddBlock(MqttBlock1);
     MqttPublishing->Load();
+    NetworkPublishing = std::make_unique<TNetworkPublishing>(dataFolder, *PublishSecrets);
+    PublishPage1->AddBlock(new TNetworksCommonBlock(*NetworkPublishing));
+    for (int index = 0; index < NetworkPublishing->Count(); ++index)
+        PublishPage1->AddBlock(new TNetworkBlock(*NetworkPublishing, index));
+}
+
+void TForm1::StartNetworkPublishing()
+{
+    NetworkPublishing->Load(Archive->IsOpen() ? Archive.get() : nullptr);
 }
 
 void TForm1::PublishReading(const QDateTime& time, const archive::TReading& reading)
