@@ -74,7 +74,7 @@ TMinuteKey FirstMinuteAfter(const QDateTime& utc)
     if (!utc.isValid())
         return Lowest;
     // A guess from the first key's offset, then a search: no clock has moved by two days since.
-    constexpr TMinuteKey Slack = 2 * 24 * 60;
+    constexpr TMinuteKey Slack = TMinuteKey{2} * 24 * 60;
     const TMinuteKey guess = UtcOfMinute(0).secsTo(utc) / 60;
     TMinuteKey low = guess - Slack;  // its moment is not after `utc`
     TMinuteKey high = guess + Slack; // its moment is after `utc`

@@ -101,8 +101,15 @@ TWriteResult TArchiveStore::AdvanceUploadPosition(const QString& service, const 
             return rc;
         return c.Exec("COMMIT");
     };
+    // Committed without waiting for the disk: in write-ahead-log mode that survives a killed program
+    // (a power cut may take the newest positions back, and the readings after them go again). A
+    // catch-up writes a position per request, and the main thread must not wait for the disk
+    // every time.
+    FConnection->Exec("PRAGMA synchronous=NORMAL");
     QString notice;
     const int rc = RunChange(attempt, notice);
+    if (FConnection)
+        FConnection->Exec("PRAGMA synchronous=FULL");
     return {rc == SQLITE_OK, ChangeMessage(rc, PositionFailedText, notice)};
 }
 

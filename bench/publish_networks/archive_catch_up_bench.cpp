@@ -1,0 +1,184 @@
+// Catching up a week of 5-minute samples (2,016) per service from the weather archive (real SQLite)
+// against a stand-in on 127.0.0.1 that answers at once, goal 10 s each, beside the same catch-up
+// from the in-memory queue in the same run; the main thread's longest stall throughout (goal
+// 16 ms), as the longest gap between the ticks of a 1 ms timer (a small meter of its own: the
+// benchmarks' shared one is not there yet); and the archive's growth for the queue state (goal
+// 1 %): a version-2 archive holding the week against the same archive taken forward and with every
+// service's position written.
+#include "archive/archive_store.h"
+#include "gui/error_box.h"
+#include "station/archive_upload_queue.h"
+#include "tests/support/upload_rig.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <sqlite3.h>
+
+using namespace uploadtest;
+
+namespace {
+
+constexpr int WeekOfSamples = 7 * 24 * 12;
+
+void Require(bool condition, const char* what)
+{
+    if (!condition) {
+        std::fprintf(stderr, "archive catch-up bench: %s\n", what);
+        std::abort();
+    }
+}
+
+double ThreadCpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+// The longest gap between two ticks, on the wall clock and in the main thread's own processor
+// time, which leaves out the waits a busy machine's scheduling adds.
+class TStallMeter
+{
+public:
+    TStallMeter()
+    {
+        FTimer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&FTimer, &QTimer::timeout, [this] {
+            const double cpu = ThreadCpuMs();
+            LongestMs = std::max(LongestMs, static_cast<double>(FSince.nsecsElapsed()) / 1e6);
+            LongestCpuMs = std::max(LongestCpuMs, cpu - FCpu);
+            FSince.restart();
+            FCpu = cpu;
+        });
+        FSince.start();
+        FCpu = ThreadCpuMs();
+        FTimer.start(1);
+    }
+    double LongestMs = 0;
+    double LongestCpuMs = 0;
+
+private:
+    QTimer FTimer;
+    QElapsedTimer FSince;
+    double FCpu = 0;
+};
+
+struct TRun
+{
+    double Seconds = 0;
+    double StallMs = 0;
+    double StallCpuMs = 0;
+};
+
+// A week of samples up to `now` in the archive and in memory alike.
+void FillWeek(archive::TArchiveStore& store, TMemoryReadingSource& memory, const QDateTime& now)
+{
+    const archive::TMinuteKey newest = archive::MinuteKeyOf(now.toLocalTime()) / 5 * 5 - 5;
+    // Only the setting up goes without waiting for the disk; the catch-up writes as the program does.
+    sqlite3_exec(store.Connection(), "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
+    for (int i = 0; i < WeekOfSamples; ++i) {
+        archive::TSample sample;
+        sample.Start = newest - 5LL * i;
+        sample.Reports = 12;
+        sample.Mean = {21.0, -3.5 + i % 7, 745.0 + i % 5, 60.0 + i % 30};
+        sample.Count = {12, 12, 12, 12};
+        Require(store.AddSample(sample).Ok, "a sample was not stored");
+        memory.Add({archive::UtcOfMinute(sample.Start), 21.0, -3.5 + i % 7, 745.0 + i % 5, 60.0 + i % 30});
+    }
+    sqlite3_exec(store.Connection(), "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+}
+
+TRun CatchUp(TUploadRig& rig, TServiceKind kind, TReadingSource& source, TPositionStore& positions)
+{
+    rig.Http.Script = [kind](const QByteArray&) { return Accepting(kind); };
+    const QDateTime now = rig.Clock.NowUtc();
+    const QString key = QLatin1String(Facts(kind).PositionKey);
+    Require(positions.Advance(key, now.addSecs(-300LL * (WeekOfSamples + 1))).Ok, "no position");
+    rig.Clock.FastForward = true;
+    TStallMeter meter;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    TServiceUploader uploader(rig.SettingsFor(kind), rig.Common,
+                              TUploaderParts{source, positions, rig.Exchange, rig.Clock});
+    uploader.Start();
+    const TSourceReadings newest = source.ReadingsAfter(now.addSecs(-600), 10);
+    Require(newest.Ok && !newest.Readings.empty(), "no newest sample");
+    const QDateTime last = newest.Readings.back().Time;
+    Require(testsupport::PumpUntil([&] { return positions.Position(key).SentUpTo >= last; }, 600000),
+            "the catch-up did not end");
+    rig.Clock.FastForward = false;
+    return {static_cast<double>(elapsed.nsecsElapsed()) / 1e9, meter.LongestMs, meter.LongestCpuMs};
+}
+
+QByteArray Label(TServiceKind kind)
+{
+    QString label = Facts(kind).Title;
+    if (kind == TServiceKind::NarodmonTcp || kind == TServiceKind::NarodmonHttp)
+        label += kind == TServiceKind::NarodmonTcp ? QStringLiteral(" TCP") : QStringLiteral(" HTTP");
+    return label.leftJustified(24).toUtf8();
+}
+
+qint64 FileSize(const QString& path)
+{
+    return QFileInfo(path).size();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    gui::TApplication app(argc, argv);
+    testsupport::TFreshCurrentFolder folder;
+    Require(folder.Entered(), "no folder");
+    const QString path = archive::ArchiveFileName;
+
+    // The week at the previous version: the newer table taken out again, as an older program left it.
+    TUploadRig rig;
+    TMemoryReadingSource memory;
+    {
+        archive::TArchiveStore store(path);
+        FillWeek(store, memory, rig.Clock.NowUtc());
+        Require(sqlite3_exec(store.Connection(), "DROP TABLE upload_positions; PRAGMA user_version=2; VACUUM", nullptr,
+                             nullptr, nullptr) == SQLITE_OK,
+                "no version-2 archive");
+    }
+    const qint64 olderSize = FileSize(path);
+
+    std::printf("catching up %d samples per service (goals: 10 s, main-thread stall 16 ms; stalls on the wall "
+                "clock / in the main thread's processor time); from the archive | baseline from memory:\n",
+                WeekOfSamples);
+    {
+        archive::TArchiveStore store(path);
+        Require(store.IsOpen(), "the archive did not open");
+        TArchiveUploadQueue queue(&store);
+        for (const TServiceKind kind : AllServices()) {
+            const QDateTime start = rig.Clock.NowUtc();
+            // Narodmon's two ways share one position: each run starts from a week back.
+            Require(sqlite3_exec(store.Connection(), "DELETE FROM upload_positions", nullptr, nullptr, nullptr) ==
+                        SQLITE_OK,
+                    "positions not cleared");
+            const TRun fromArchive = CatchUp(rig, kind, queue, queue);
+            TUploadRig memoryRig;
+            memoryRig.Clock.Advance(memoryRig.Clock.NowUtc().secsTo(start));
+            TMemoryPositionStore positions;
+            const TRun fromMemory = CatchUp(memoryRig, kind, memory, positions);
+            std::printf("  %-24s %6.2f s, stall %5.1f / %4.1f ms | %6.2f s, stall %5.1f / %4.1f ms\n",
+                        Label(kind).constData(), fromArchive.Seconds, fromArchive.StallMs, fromArchive.StallCpuMs,
+                        fromMemory.Seconds, fromMemory.StallMs, fromMemory.StallCpuMs);
+            std::fflush(stdout);
+            rig.Clock.Advance(rig.Clock.NowUtc().secsTo(start)); // the same week for the next one
+        }
+        for (const TServiceKind kind : AllServices())
+            Require(queue.Advance(QLatin1String(Facts(kind).PositionKey), rig.Clock.NowUtc()).Ok, "no position");
+    }
+    const qint64 withPositions = FileSize(path);
+    std::printf("archive with the week: %lld bytes at version 2, %lld bytes with every service's position "
+                "(+%.2f %%, goal 1 %%)\n",
+                static_cast<long long>(olderSize), static_cast<long long>(withPositions),
+                100.0 * static_cast<double>(withPositions - olderSize) / static_cast<double>(olderSize));
+    return 0;
+}
