@@ -126,6 +126,18 @@ qint64 FileSize(const QString& path)
     return QFileInfo(path).size();
 }
 
+// The queue's table costs one page of its own however small the archive; the positions fit in it.
+void PrintSizes(qint64 olderSize, qint64 migratedSize, qint64 withPositions)
+{
+    const auto percent = [olderSize](qint64 size) {
+        return 100.0 * static_cast<double>(size - olderSize) / static_cast<double>(olderSize);
+    };
+    std::printf("archive with the week: %lld bytes at version 2; taken forward %lld bytes (+%.2f %%); with every "
+                "service's position %lld bytes (+%.2f %%, goal 1 %%)\n",
+                static_cast<long long>(olderSize), static_cast<long long>(migratedSize), percent(migratedSize),
+                static_cast<long long>(withPositions), percent(withPositions));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -181,13 +193,6 @@ int main(int argc, char** argv)
             Require(queue.Advance(QLatin1String(Facts(kind).PositionKey), rig.Clock.NowUtc()).Ok, "no position");
     }
     const qint64 withPositions = FileSize(path);
-    const auto percent = [olderSize](qint64 size) {
-        return 100.0 * static_cast<double>(size - olderSize) / static_cast<double>(olderSize);
-    };
-    // The queue's table costs one page of its own however small the archive; the positions fit in it.
-    std::printf("archive with the week: %lld bytes at version 2; taken forward %lld bytes (+%.2f %%); with every "
-                "service's position %lld bytes (+%.2f %%, goal 1 %%)\n",
-                static_cast<long long>(olderSize), static_cast<long long>(migratedSize), percent(migratedSize),
-                static_cast<long long>(withPositions), percent(withPositions));
+    PrintSizes(olderSize, migratedSize, withPositions);
     return 0;
 }
