@@ -1,6 +1,7 @@
 #include "demo/demo_setup.h"
 
 #include "demo/demo_folder.h"
+#include "station/desktop_side.h"
 #include "station/program_usage.h"
 
 #include <QPushButton>
@@ -65,10 +66,14 @@ TDemo::TDemo()
     });
 }
 
-void TDemo::Show()
+void TDemo::Show(bool inTray)
 {
     using namespace std::chrono_literals;
-    Form.show();
-    Control.show();
+    // Started in the tray, both windows wait there; the tray's «Открыть» brings the main one, and
+    // its button the stand-in station's.
+    if (!(inTray && Form.Desktop->StartInTray())) {
+        Form.show();
+        Control.show();
+    }
     Control.PlugAfter(1500ms);
 }

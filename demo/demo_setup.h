@@ -21,8 +21,9 @@ class TDemo
 public:
     TDemo();
 
-    // Shows both windows; the station is plugged in a moment later, so that its arrival is seen.
-    void Show();
+    // Shows both windows (or, `inTray` where the desktop has a tray, leaves both hidden there); the
+    // station is plugged in a moment later, so that its arrival is seen.
+    void Show(bool inTray = false);
 
     // In this order, so the windows go first, then the station, then the platform.
     hidplatform::SimPlatform Platform;

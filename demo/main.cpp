@@ -3,6 +3,7 @@
 // its own, never in the program's, and its title says that it is the demo.
 #include "demo/demo_folder.h"
 #include "demo/demo_setup.h"
+#include "desktop/autostart.h"
 #include "gui/error_box.h"
 #include "gui/qt_texts.h"
 #include "gui/termination_signals.h"
@@ -36,7 +37,7 @@ int main(int argc, char** argv)
 
     TDemo demo;
     gui::CloseOnTerminationSignals(&demo.Form);
-    demo.Show();
+    demo.Show(QCoreApplication::arguments().contains(desktop::StartInTrayArgument));
     const int result = gui::TApplication::exec();
     demo.Control.close();
     return result;

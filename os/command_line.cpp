@@ -52,6 +52,8 @@ QString UsageText(const TProgramUsage& usage)
     text += QStringLiteral("Параметры:\n"
                            "  -h, --help     показать эту справку и выйти\n"
                            "  -v, --version  показать версию программы и выйти\n");
+    for (const TProgramOption& option : usage.Options)
+        text += QStringLiteral("  ") + Padded(QStringLiteral("--") + option.Name, 15) + option.Meaning + QLatin1Char('\n');
     if (!usage.DataFolder.isEmpty()) {
         text += QStringLiteral("\nПапка данных: %1\n").arg(usage.DataFolder);
         for (const QString& line : usage.DataFolderNote.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
@@ -78,6 +80,8 @@ std::optional<TCommandLineReply> ReadCommandLine(const QStringList& arguments, c
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
     parser.addOption(help);
     parser.addOption(version);
+    for (const TProgramOption& option : usage.Options)
+        parser.addOption(QCommandLineOption(option.Name));
     const bool understood = parser.parse(arguments);
     const QStringList unknown = parser.unknownOptionNames();
     const bool everything = check == TCommandLineCheck::Everything;
@@ -86,8 +90,14 @@ std::optional<TCommandLineReply> ReadCommandLine(const QStringList& arguments, c
     if (!understood && unknown.isEmpty()) {
         if (!everything)
             return std::nullopt;
-        return Refusal(
-            QStringLiteral("%1: параметры -h, --help, -v и --version пишутся без значения").arg(usage.Program), usage);
+        QStringList names{QStringLiteral("-h"), QStringLiteral("--help"), QStringLiteral("-v"),
+                          QStringLiteral("--version")};
+        for (const TProgramOption& option : usage.Options)
+            names << QStringLiteral("--") + option.Name;
+        const QString last = names.takeLast();
+        return Refusal(QStringLiteral("%1: параметры %2 и %3 пишутся без значения")
+                           .arg(usage.Program, names.join(QStringLiteral(", ")), last),
+                       usage);
     }
     if (parser.isSet(help))
         return TCommandLineReply{UsageText(usage), false, 0};

@@ -1,7 +1,7 @@
 // The programs' command line: --help prints a short Russian usage (what the program does, its
 // options, where it keeps its files, the environment variables it reads), --version the version;
 // both end the program with status 0 before it touches any file. Anything else on the line is
-// refused with status 2, as command-line programs do.
+// refused with status 2, as command-line programs do, but for the program's own switches.
 #pragma once
 
 #include <QString>
@@ -18,6 +18,13 @@ struct TEnvironmentVariable
     QString Meaning;
 };
 
+// A switch of the program's own beside --help and --version («--tray»), without a value.
+struct TProgramOption
+{
+    QString Name; // without the dashes: "tray"
+    QString Meaning;
+};
+
 // What `--help` says about a program.
 struct TProgramUsage
 {
@@ -26,6 +33,7 @@ struct TProgramUsage
     QString DataFolder;     // where it keeps its files; empty for a program that keeps none
     QString DataFolderNote; // lines about it: when it is used, what lies there
     std::vector<TEnvironmentVariable> Environment;
+    std::vector<TProgramOption> Options;
 };
 
 // The answer to a command line: what to print, where, and the status to end with.

@@ -16,7 +16,9 @@ os::TProgramUsage WindowProgramUsage(const QString& program, const QString& summ
             note +
                 QStringLiteral("\nТам лежат met.mtb (копия памяти метеостанции), met.txt (её текст) и "
                                "meteo-archive.sqlite\n(архив погоды)."),
-            ProgramEnvironment()};
+            ProgramEnvironment(),
+            {{QStringLiteral("tray"),
+              QStringLiteral("начать в трее, не показывая окна (где на рабочем столе есть трей)")}}};
 }
 
 os::TProgramUsage ProgramUsage()

@@ -1,10 +1,13 @@
 // Processor time of the demo while it idles on the readings page, its stand-in station streaming
 // one report a second, beside a bare Qt window that rewrites five labels once a second
 // (bench_labels_window), and beside a second demo that publishes every report to a mosquitto
-// broker on 127.0.0.1 (started here when mosquitto is installed). All run side by side offscreen
-// over the same seconds, after a warm-up; each one's time (all its threads, user and system) is
-// read from the kernel's clock of that process at the start and the end of the window.
+// broker on 127.0.0.1 (started here when mosquitto is installed). Where Xvfb and the trayer tray host
+// are installed, also a demo hidden in the tray with every alarm on, on an X display with a tray,
+// beside a demo shown on an X display without one, its alarms off. All run side by side over the
+// same seconds, after a warm-up; each one's time (all its threads, user and system) is read from
+// the kernel's clock of that process at the start and the end of the window.
 //   bench_idle_cpu [SECONDS (30)] [WARM-UP SECONDS (5)]
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -30,10 +33,10 @@ extern char** environ;
 
 namespace {
 
-// Starts `program` with `arguments`, its output to `output`, and XDG_DATA_HOME set to `dataHome`
-// when one is given.
+// Starts `program` with `arguments`, its output to `output`, and the variables of `environment`
+// ("NAME=value") set in place of the ones it would inherit.
 pid_t Start(const char* program, std::vector<std::string> arguments = {}, const char* output = "/dev/null",
-            const std::string& dataHome = {})
+            const std::vector<std::string>& environment = {})
 {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -43,14 +46,19 @@ pid_t Start(const char* program, std::vector<std::string> arguments = {}, const 
     for (std::string& argument : arguments)
         argv.push_back(argument.data());
     argv.push_back(nullptr);
-    std::vector<std::string> environment;
+    const auto replaced = [&](const char* variable) {
+        for (const std::string& own : environment)
+            if (std::strncmp(variable, own.c_str(), own.find('=') + 1) == 0)
+                return true;
+        return false;
+    };
+    std::vector<std::string> variables;
     for (char** variable = environ; *variable != nullptr; ++variable)
-        if (dataHome.empty() || std::strncmp(*variable, "XDG_DATA_HOME=", 14) != 0)
-            environment.emplace_back(*variable);
-    if (!dataHome.empty())
-        environment.push_back("XDG_DATA_HOME=" + dataHome);
+        if (!replaced(*variable))
+            variables.emplace_back(*variable);
+    variables.insert(variables.end(), environment.begin(), environment.end());
     std::vector<char*> envp;
-    for (std::string& variable : environment)
+    for (std::string& variable : variables)
         envp.push_back(variable.data());
     envp.push_back(nullptr);
     pid_t pid = -1;
@@ -61,6 +69,69 @@ pid_t Start(const char* program, std::vector<std::string> arguments = {}, const 
         return -1;
     }
     return pid;
+}
+
+// A program of the PATH by its full name, or empty.
+std::string OnPath(const char* name)
+{
+    const char* path = std::getenv("PATH");
+    std::string folders = path != nullptr ? path : "/usr/bin";
+    for (std::size_t from = 0; from <= folders.size();) {
+        const std::size_t end = std::min(folders.find(':', from), folders.size());
+        const std::string candidate = folders.substr(from, end - from) + "/" + name;
+        if (access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        from = end + 1;
+    }
+    return {};
+}
+
+// An X display of its own: Xvfb started with -displayfd, which writes the display's number once
+// it takes clients. `display` becomes ":N"; the server's process, or -1.
+pid_t StartXvfb(std::string& display)
+{
+    const std::string xvfb = OnPath("Xvfb");
+    int ready[2];
+    if (xvfb.empty() || pipe(ready) != 0)
+        return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addclose(&actions, ready[0]);
+    const std::string fd = std::to_string(ready[1]);
+    std::vector<std::string> arguments{xvfb, "-displayfd", fd, "-screen", "0", "1024x600x24", "-nolisten", "tcp"};
+    std::vector<char*> argv;
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int error = posix_spawn(&pid, xvfb.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(ready[1]);
+    std::string number;
+    char c = 0;
+    while (error == 0 && read(ready[0], &c, 1) == 1 && c != '\n')
+        number += c;
+    close(ready[0]);
+    if (error != 0 || number.empty())
+        return error == 0 ? pid : -1;
+    display = ":" + number;
+    return pid;
+}
+
+// Whether the trayer tray host shows its panel on `display` (xwininfo lists the windows).
+bool TrayShown(const std::string& display)
+{
+    const std::string command = "DISPLAY=" + display + " xwininfo -root -tree 2>/dev/null";
+    FILE* windows = popen(command.c_str(), "r");
+    if (windows == nullptr)
+        return false;
+    bool shown = false;
+    char line[512];
+    while (std::fgets(line, sizeof line, windows) != nullptr)
+        shown = shown || std::strstr(line, "\"panel\": (\"panel\" \"trayer\")") != nullptr;
+    pclose(windows);
+    return shown;
 }
 
 sockaddr_in Loopback(int port)
@@ -150,6 +221,57 @@ void Stop(pid_t pid)
     waitpid(pid, &status, 0);
 }
 
+
+// The demo hidden in the tray with every alarm on, on a display with trayer, and the demo shown on
+// a display without a tray, its alarms off (as a new data folder has them); each its own data
+// folder. Every process is -1 where Xvfb or trayer is missing.
+struct TTrayPair
+{
+    pid_t TrayDisplay = -1;
+    pid_t TrayHost = -1;
+    pid_t InTray = -1;
+    pid_t PlainDisplay = -1;
+    pid_t Shown = -1;
+    std::string Missing;
+};
+
+TTrayPair StartTrayPair(const std::string& folder)
+{
+    TTrayPair pair;
+    const std::string trayer = OnPath("trayer");
+    if (trayer.empty() || OnPath("xwininfo").empty()) {
+        pair.Missing = "no trayer or xwininfo";
+        return pair;
+    }
+    std::string trayDisplay;
+    std::string plainDisplay;
+    pair.TrayDisplay = StartXvfb(trayDisplay);
+    pair.PlainDisplay = StartXvfb(plainDisplay);
+    if (trayDisplay.empty() || plainDisplay.empty()) {
+        pair.Missing = "no Xvfb";
+        return pair;
+    }
+    pair.TrayHost = Start(trayer.c_str(), {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24"},
+                          "/dev/null", {"DISPLAY=" + trayDisplay});
+    bool shown = false;
+    for (int attempt = 0; attempt < 200 && !(shown = TrayShown(trayDisplay)); ++attempt)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (!shown) {
+        pair.Missing = "trayer showed no panel";
+        return pair;
+    }
+    const std::string trayData = folder + "/tray";
+    std::filesystem::create_directories(trayData + "/meteostation/demo");
+    std::ofstream(trayData + "/meteostation/demo/meteostation.ini")
+        << "[alarms]\nfrost=true\nheat=true\npressure_fall=true\nhumidity=true\nsilence=true\n"
+           "archive_failure=true\n";
+    pair.InTray = Start(METEO_DEMO, {"--tray"}, "/dev/null",
+                        {"XDG_DATA_HOME=" + trayData, "DISPLAY=" + trayDisplay, "QT_QPA_PLATFORM=xcb"});
+    pair.Shown = Start(METEO_DEMO, {}, "/dev/null",
+                       {"XDG_DATA_HOME=" + folder + "/shown", "DISPLAY=" + plainDisplay, "QT_QPA_PLATFORM=xcb"});
+    return pair;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -174,7 +296,9 @@ int main(int argc, char** argv)
     const pid_t broker = StartPublishing(folder, brokerLog);
     const pid_t demo = Start(METEO_DEMO);
     const pid_t labels = Start(METEO_LABELS_WINDOW);
-    const pid_t publishing = broker > 0 ? Start(METEO_DEMO, {}, "/dev/null", std::string(folder) + "/data") : -1;
+    const pid_t publishing =
+        broker > 0 ? Start(METEO_DEMO, {}, "/dev/null", {"XDG_DATA_HOME=" + std::string(folder) + "/data"}) : -1;
+    const TTrayPair tray = StartTrayPair(folder);
     int result = 1;
     if (demo > 0 && labels > 0) {
         // The demo plugs its station in 1.5 s after the start; the stream runs from then on.
@@ -183,11 +307,15 @@ int main(int argc, char** argv)
         const double labelsStart = ProcessorSeconds(labels);
         const double publishingStart = ProcessorSeconds(publishing);
         const int messagesStart = MessagesReceived(brokerLog);
+        const double inTrayStart = ProcessorSeconds(tray.InTray);
+        const double shownStart = ProcessorSeconds(tray.Shown);
         std::this_thread::sleep_for(std::chrono::seconds(seconds));
         const double demoUsed = ProcessorSeconds(demo) - demoStart;
         const double labelsUsed = ProcessorSeconds(labels) - labelsStart;
         const double publishingUsed = ProcessorSeconds(publishing) - publishingStart;
         const int messages = MessagesReceived(brokerLog) - messagesStart;
+        const double inTrayUsed = ProcessorSeconds(tray.InTray) - inTrayStart;
+        const double shownUsed = ProcessorSeconds(tray.Shown) - shownStart;
         if (demoStart < 0 || labelsStart < 0 || demoUsed < 0 || labelsUsed < 0) {
             std::fprintf(stderr, "a program ended before the measurement did\n");
         } else {
@@ -205,6 +333,16 @@ int main(int argc, char** argv)
             else
                 std::printf("the demo publishing was not measured: %s\n",
                             broker > 0 ? "it ended before the measurement did" : "no mosquitto in /usr/sbin");
+            if (tray.InTray > 0 && tray.Shown > 0 && inTrayStart >= 0 && shownStart >= 0 && inTrayUsed >= 0 &&
+                shownUsed >= 0)
+                std::printf("demo in the tray with every alarm on (X display with trayer): %.3f %% CPU (%.1f ms); "
+                            "demo shown without a tray, alarms off (X display): %.1f ms; ratio %.2f (goal at most "
+                            "1.2)\n",
+                            100 * inTrayUsed / seconds, inTrayUsed * 1000, shownUsed * 1000,
+                            shownUsed > 0 ? inTrayUsed / shownUsed : 0.0);
+            else
+                std::printf("the demo in the tray was not measured: %s\n",
+                            tray.Missing.empty() ? "it ended before the measurement did" : tray.Missing.c_str());
             result = 0;
         }
     }
@@ -212,6 +350,8 @@ int main(int argc, char** argv)
     Stop(labels);
     Stop(publishing);
     Stop(broker);
+    for (const pid_t pid : {tray.InTray, tray.Shown, tray.TrayHost, tray.TrayDisplay, tray.PlainDisplay})
+        Stop(pid);
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
     return result;

@@ -11,8 +11,36 @@
 namespace publish {
 namespace {
 
-QString ErrnoReason(int code)
+// Winsock reports its failures with codes of its own (WSAGetLastError, which libmosquitto leaves in
+// errno on Windows); they are fixed by the system's interface, so they are named here by number and
+// read as the POSIX codes that mean the same.
+int PosixCodeOf(int code)
 {
+    switch (code) {
+    case 10061: // WSAECONNREFUSED
+        return ECONNREFUSED;
+    case 10054: // WSAECONNRESET
+        return ECONNRESET;
+    case 10053: // WSAECONNABORTED
+        return ECONNABORTED;
+    case 10060: // WSAETIMEDOUT
+        return ETIMEDOUT;
+    case 10051: // WSAENETUNREACH
+        return ENETUNREACH;
+    case 10065: // WSAEHOSTUNREACH
+        return EHOSTUNREACH;
+    case 10050: // WSAENETDOWN
+        return ENETDOWN;
+    case 10049: // WSAEADDRNOTAVAIL
+        return EADDRNOTAVAIL;
+    default:
+        return code;
+    }
+}
+
+QString ErrnoReason(int systemCode)
+{
+    const int code = PosixCodeOf(systemCode);
     switch (code) {
     case ECONNREFUSED:
         return QStringLiteral("брокер не принимает соединения на этом порту");
@@ -33,8 +61,9 @@ QString ErrnoReason(int code)
     default:
         break;
     }
-    // The system's words for the rest.
-    return QString::fromStdString(hidplatform::TrimErrorText(std::generic_category().message(code)));
+    // The system's words for the rest (a Winsock code only the system's own table knows).
+    const std::error_category& words = code >= 10000 ? std::system_category() : std::generic_category();
+    return QString::fromStdString(hidplatform::TrimErrorText(words.message(code)));
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 // The programs' command line: --help and --version answer in Russian without a display and touch
 // no file (neither in the folder they start in nor in the data folder); anything else on the line
 // is refused with status 2, also before any file is touched. And the reading of the line itself,
-// where Qt's own options must not be taken for the program's.
+// where Qt's own options must not be taken for the program's, nor the program's own switch for
+// something unknown.
 #include "os/command_line.h"
 #include "station/program_usage.h"
 #include "tests/support/safety_support.h"
@@ -61,6 +62,7 @@ TEST(CommandLine, HelpVersionAndUnknownOptionsTouchNoFile)
     const QStringList usage{QStringLiteral("Параметры:\n  -h, --help"), QStringLiteral("  -v, --version")};
     const QStringList windowUsage = usage +
         QStringList{QStringLiteral("met.mtb"), QStringLiteral("XDG_DATA_HOME  "),
+                    QStringLiteral("  -v, --version  показать версию программы и выйти\n  --tray         начать в трее"),
                     QStringLiteral("Переменные окружения:")};
     const TCase cases[] = {
         {program,
@@ -125,6 +127,9 @@ TEST(CommandLine, QtsOwnOptionsAreNotTheProgramsAndHelpComesFirst)
         {{QStringLiteral("--bogus")}, TCommandLineCheck::Everything, 2, true},
         {{QStringLiteral("--version=2")}, TCommandLineCheck::Everything, 2, true},
         {{QStringLiteral("-hv")}, TCommandLineCheck::Everything, 2, true},
+        // The autostart entry's switch is the program's own; it takes no value.
+        {{QStringLiteral("--tray")}, TCommandLineCheck::Everything, std::nullopt, false},
+        {{QStringLiteral("--tray=yes")}, TCommandLineCheck::Everything, 2, true},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Arguments.join(QLatin1Char(' ')).toStdString());

@@ -5,7 +5,8 @@
 // - libmosquitto: its client, on its own network thread, connects to the mosquitto broker that
 //   the test's script started on 127.0.0.1 (port in METEO_MQTT_PORT) and gets back what it
 //   published; a port where nothing listens is refused;
-// - the program's publisher connects to that broker and sends a reading's state, and the secret
+// - the program's publisher connects to that broker and sends a reading's state, says why a port
+//   where nothing listens fails in the same words as on Linux, and the secret
 //   store keeps a secret in the credential store.
 #include "publish/mqtt/mqtt_publisher.h"
 #include "publish/mqtt/mqtt_status.h"
@@ -267,6 +268,13 @@ TEST(Publishing, TheProgramsPublisherSendsTheState)
     EXPECT_EQ(topic, "meteostation/0123456789ab/state");
     EXPECT_NE(payload.find("\"pressure_mmhg\":745"), std::string::npos) << payload;
     EXPECT_EQ(payload.find("humidity"), std::string::npos) << payload;
+
+    // Winsock's own codes come out in the same words as on Linux.
+    publish::TMqttPublisher refused({QStringLiteral("0123456789ab")});
+    settings.Port = ClosedPort();
+    refused.Apply(settings, {});
+    ASSERT_TRUE(PumpUntil([&] { return refused.Status().State == publish::TMqttState::Waiting; }));
+    EXPECT_EQ(refused.Status().Reason.toStdString(), "брокер не принимает соединения на этом порту");
 }
 
 // The credential store backend: a secret written, read back as it was, removed, and gone; the
