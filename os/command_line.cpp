@@ -53,7 +53,8 @@ QString UsageText(const TProgramUsage& usage)
                            "  -h, --help     показать эту справку и выйти\n"
                            "  -v, --version  показать версию программы и выйти\n");
     for (const TProgramOption& option : usage.Options)
-        text += QStringLiteral("  ") + Padded(QStringLiteral("--") + option.Name, 15) + option.Meaning + QLatin1Char('\n');
+        text +=
+            QStringLiteral("  ") + Padded(QStringLiteral("--") + option.Name, 15) + option.Meaning + QLatin1Char('\n');
     if (!usage.DataFolder.isEmpty()) {
         text += QStringLiteral("\nПапка данных: %1\n").arg(usage.DataFolder);
         for (const QString& line : usage.DataFolderNote.split(QLatin1Char('\n'), Qt::SkipEmptyParts))

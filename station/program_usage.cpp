@@ -12,7 +12,9 @@ std::vector<os::TEnvironmentVariable> ProgramEnvironment()
 os::TProgramUsage WindowProgramUsage(const QString& program, const QString& summary, const QString& dataFolder,
                                      const QString& note)
 {
-    return {program, summary, QDir::toNativeSeparators(dataFolder),
+    return {program,
+            summary,
+            QDir::toNativeSeparators(dataFolder),
             note +
                 QStringLiteral("\nТам лежат met.mtb (копия памяти метеостанции), met.txt (её текст) и "
                                "meteo-archive.sqlite\n(архив погоды)."),

@@ -221,7 +221,6 @@ void Stop(pid_t pid)
     waitpid(pid, &status, 0);
 }
 
-
 // The demo hidden in the tray with every alarm on, on a display with trayer, and the demo shown on
 // a display without a tray, its alarms off (as a new data folder has them); each its own data
 // folder. Every process is -1 where Xvfb or trayer is missing.
@@ -251,8 +250,9 @@ TTrayPair StartTrayPair(const std::string& folder)
         pair.Missing = "no Xvfb";
         return pair;
     }
-    pair.TrayHost = Start(trayer.c_str(), {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24"},
-                          "/dev/null", {"DISPLAY=" + trayDisplay});
+    pair.TrayHost =
+        Start(trayer.c_str(), {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24"},
+              "/dev/null", {"DISPLAY=" + trayDisplay});
     bool shown = false;
     for (int attempt = 0; attempt < 200 && !(shown = TrayShown(trayDisplay)); ++attempt)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));

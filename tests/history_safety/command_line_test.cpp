@@ -61,9 +61,10 @@ TEST(CommandLine, HelpVersionAndUnknownOptionsTouchNoFile)
     const QString hidList = QStringLiteral(METEOSTATION_HID_LIST_PROGRAM);
     const QStringList usage{QStringLiteral("Параметры:\n  -h, --help"), QStringLiteral("  -v, --version")};
     const QStringList windowUsage = usage +
-        QStringList{QStringLiteral("met.mtb"), QStringLiteral("XDG_DATA_HOME  "),
-                    QStringLiteral("  -v, --version  показать версию программы и выйти\n  --tray         начать в трее"),
-                    QStringLiteral("Переменные окружения:")};
+        QStringList{
+            QStringLiteral("met.mtb"), QStringLiteral("XDG_DATA_HOME  "),
+            QStringLiteral("  -v, --version  показать версию программы и выйти\n  --tray         начать в трее"),
+            QStringLiteral("Переменные окружения:")};
     const TCase cases[] = {
         {program,
          {QStringLiteral("--help")},
