@@ -1,6 +1,7 @@
 #include "archive/archive_connection.h"
 
 #include "archive/archive_store.h"
+#include "archive/utc_samples_step.h"
 #include "base/system_reason.h"
 
 #include <iterator>
@@ -10,7 +11,8 @@
 namespace archive {
 namespace {
 
-// Hours and minutes are counted on the wall clock from 1 January 2000, 00:00 (see archive_types.h).
+// Hours and minutes are counted on the wall clock from 1 January 2000, 00:00, the samples' minutes
+// in universal time (see archive_types.h).
 const char* const SchemaSql = R"sql(
 CREATE TABLE hours(              -- the station's hourly records, merged from every download
   hour INTEGER PRIMARY KEY,      -- hours since 2000-01-01 00:00, station clock
@@ -20,7 +22,7 @@ CREATE TABLE hours(              -- the station's hourly records, merged from ev
   humidity INTEGER               -- %
 );
 CREATE TABLE samples(            -- the live stream, one row per 5 minutes
-  minute INTEGER PRIMARY KEY,    -- first minute of the interval since 2000-01-01 00:00, computer clock
+  minute INTEGER PRIMARY KEY,    -- first minute of the interval since 2000-01-01 00:00 UTC, computer clock
   reports INTEGER NOT NULL,      -- readings in the interval
   indoor REAL, indoor_count INTEGER NOT NULL,      -- mean of the readings that had the value, and their number
   outdoor REAL, outdoor_count INTEGER NOT NULL,
@@ -37,11 +39,27 @@ CREATE TABLE sample_hours(       -- the samples summed by hour, written with the
 CREATE TABLE settings(name TEXT PRIMARY KEY, value TEXT NOT NULL) WITHOUT ROWID;
 )sql";
 
+// One step: SQL, or a conversion that SQL cannot do (it needs the time zone's rules).
+struct TSchemaStep
+{
+    // Implicit, so that a step of SQL is written as its text.
+    constexpr TSchemaStep(const char* sql)
+        : Sql(sql)
+    {
+    }
+    constexpr TSchemaStep(int (*convert)(sqlite3*))
+        : Convert(convert)
+    {
+    }
+    const char* Sql = nullptr;
+    int (*Convert)(sqlite3*) = nullptr;
+};
+
 // The steps that bring an archive of one schema version to the next, in the order they came: step
 // n takes version n to n + 1. A new archive is made at version 1 and goes through every step, so a
-// new archive and an upgraded one are one and the same. A step only adds; what an older archive
-// holds stays as it was.
-const char* const SchemaSteps[] = {
+// new archive and an upgraded one are one and the same. A step adds, or re-keys rows keeping every
+// one of them; what an older archive holds is never lost.
+const TSchemaStep SchemaSteps[] = {
     // 1 -> 2: the alarms that rang and ended, for the alarm history.
     R"sql(
 CREATE TABLE alarms(             -- one row per alarm that started or ended
@@ -53,6 +71,8 @@ CREATE TABLE alarms(             -- one row per alarm that started or ended
   body TEXT NOT NULL
 );
 )sql",
+    // 2 -> 3: the live samples keyed by universal time instead of the wall clock.
+    KeySamplesInUniversalTime,
 };
 static_assert(std::size(SchemaSteps) + 1 == ArchiveSchemaVersion, "one step per version after the first");
 
@@ -122,7 +142,8 @@ int TArchiveConnection::CreateSchema() const
 int TArchiveConnection::UpgradeSchema(std::int64_t version) const
 {
     for (; version < ArchiveSchemaVersion; ++version) {
-        const int rc = Exec(SchemaSteps[version - 1]);
+        const TSchemaStep& step = SchemaSteps[version - 1];
+        const int rc = step.Sql != nullptr ? Exec(step.Sql) : step.Convert(Db);
         if (rc != SQLITE_OK)
             return rc;
     }
