@@ -1,6 +1,11 @@
 #include "gui/error_box.h"
+#include "gui/program_ending.h"
+#include "gui/question_box.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QFileDialog>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <stdexcept>
 
@@ -29,6 +34,31 @@ TEST(ErrorBox, ExceptionReachingTheEventLoopIsShownAndTheProgramGoesOn)
     EXPECT_FALSE(QCoreApplication::sendEvent(&throwing, &event));
     gui::SetErrorBoxHook({});
     EXPECT_EQ(shown, QStringLiteral("Нет места на диске."));
+}
+
+// Last in this program: from here on the program counts as ending.
+TEST(ErrorBox, TheRequestToEndClosesOpenBoxesWithTheirSafeAnswer)
+{
+    // A question with a file dialog over it, both open when the request comes: the dialog is
+    // cancelled, the question answered «Нет», and a box asked for afterwards is not shown.
+    QString chosen = QStringLiteral("not asked");
+    bool answer = true;
+    QTimer::singleShot(0, [&] {
+        QTimer::singleShot(0, [&] {
+            QTimer::singleShot(0, [] { gui::EndProgramDialogs(); });
+            chosen = QFileDialog::getSaveFileName(nullptr, QStringLiteral("Экспорт"), {}, {}, nullptr,
+                                                  QFileDialog::DontUseNativeDialog);
+        });
+        answer = gui::AskYesNo(QStringLiteral("Стереть?"));
+        QCoreApplication::exit(0);
+    });
+    QCoreApplication::exec();
+    EXPECT_TRUE(chosen.isEmpty());
+    EXPECT_FALSE(answer);
+    EXPECT_TRUE(gui::EndRequested());
+    EXPECT_FALSE(gui::AskYesNo(QStringLiteral("Закрыть?")));
+    gui::ShowErrorBox(QStringLiteral("Ошибка"));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 } // namespace
