@@ -134,7 +134,7 @@ std::vector<TMinuteValue> TArchiveStore::PressureValues(TMinuteKey first, TMinut
     c.Exec("BEGIN");
     // The samples are kept in universal time: those of a little more than the period, each put
     // back on the wall clock.
-    constexpr TMinuteKey LargestOffset = 26 * 60;
+    constexpr TMinuteKey LargestOffset = TMinuteKey{26} * 60;
     const std::pair<const TStatement*, bool> reads[] = {{&c.PressureHours, false}, {&c.PressureSamples, true}};
     for (const auto& [read, universal] : reads) {
         read->Reset();

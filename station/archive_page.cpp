@@ -277,7 +277,7 @@ void TArchivePage::Step(int steps)
         next = FAnchor.addDays(steps);
         break;
     case TPeriodKind::Week:
-        next = FAnchor.addDays(7 * steps);
+        next = FAnchor.addDays(qint64{7} * steps);
         break;
     case TPeriodKind::Month:
         next = FAnchor.addMonths(steps);

@@ -115,7 +115,7 @@ TEST_F(ArchiveClockChange, TheRepeatedAutumnHourAndAClockSetBackLoseNoSample)
     const QDateTime first = Utc(2026, 10, 24, 23, 30);
     // 01:30-01:59 summer time: 0; 02:xx summer time: 1; 02:xx winter time: 2; 03:00-03:29: 3.
     for (int m = 0; m < 180; ++m)
-        readings.push_back({first.addSecs(60 * m), (m + 30) / 60});
+        readings.push_back({first.addSecs(qint64{60} * m), (m + 30) / 60});
     {
         TArchiveStore store(Path());
         ASSERT_TRUE(store.IsOpen()) << store.Notice().toStdString();
@@ -151,9 +151,9 @@ TEST_F(ArchiveClockChange, TheRepeatedAutumnHourAndAClockSetBackLoseNoSample)
     readings.clear();
     const QDateTime summer = Utc(2026, 7, 1, 12, 0); // 14:00 in Berlin
     for (int m = 0; m < 62; ++m)
-        readings.push_back({summer.addSecs(60 * m), 10});
+        readings.push_back({summer.addSecs(qint64{60} * m), 10});
     for (int m = 2; m < 60; ++m)
-        readings.push_back({summer.addSecs(60 * m), 30});
+        readings.push_back({summer.addSecs(qint64{60} * m), 30});
     ASSERT_TRUE(Feed(sampler, store, readings));
     const std::map<std::int64_t, std::int64_t> rows = SampleReports(store.Connection());
     std::int64_t reports = 0;

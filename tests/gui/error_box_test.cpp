@@ -43,15 +43,24 @@ TEST(ErrorBox, TheRequestToEndClosesOpenBoxesWithTheirSafeAnswer)
     // cancelled, the question answered «Нет», and a box asked for afterwards is not shown.
     QString chosen = QStringLiteral("not asked");
     bool answer = true;
-    QTimer::singleShot(0, [&] {
-        QTimer::singleShot(0, [&] {
-            QTimer::singleShot(0, [] { gui::EndProgramDialogs(); });
-            chosen = QFileDialog::getSaveFileName(nullptr, QStringLiteral("Экспорт"), {}, {}, nullptr,
-                                                  QFileDialog::DontUseNativeDialog);
-        });
+    // Each step runs from the event loop of the box before it.
+    QTimer question, dialog, request;
+    for (QTimer* timer : {&question, &dialog, &request}) {
+        timer->setSingleShot(true);
+        timer->setInterval(0);
+    }
+    QObject::connect(&question, &QTimer::timeout, [&] {
+        dialog.start();
         answer = gui::AskYesNo(QStringLiteral("Стереть?"));
         QCoreApplication::exit(0);
     });
+    QObject::connect(&dialog, &QTimer::timeout, [&] {
+        request.start();
+        chosen = QFileDialog::getSaveFileName(nullptr, QStringLiteral("Экспорт"), {}, {}, nullptr,
+                                              QFileDialog::DontUseNativeDialog);
+    });
+    QObject::connect(&request, &QTimer::timeout, [] { gui::EndProgramDialogs(); });
+    question.start();
     QCoreApplication::exec();
     EXPECT_TRUE(chosen.isEmpty());
     EXPECT_FALSE(answer);
