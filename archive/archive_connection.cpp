@@ -1,6 +1,7 @@
 #include "archive/archive_connection.h"
 
 #include "archive/archive_store.h"
+#include "archive/utc_samples_step.h"
 #include "base/system_reason.h"
 
 #include <iterator>
@@ -10,7 +11,8 @@
 namespace archive {
 namespace {
 
-// Hours and minutes are counted on the wall clock from 1 January 2000, 00:00 (see archive_types.h).
+// Hours and minutes are counted on the wall clock from 1 January 2000, 00:00, the samples' minutes
+// in universal time (see archive_types.h).
 const char* const SchemaSql = R"sql(
 CREATE TABLE hours(              -- the station's hourly records, merged from every download
   hour INTEGER PRIMARY KEY,      -- hours since 2000-01-01 00:00, station clock
@@ -20,7 +22,7 @@ CREATE TABLE hours(              -- the station's hourly records, merged from ev
   humidity INTEGER               -- %
 );
 CREATE TABLE samples(            -- the live stream, one row per 5 minutes
-  minute INTEGER PRIMARY KEY,    -- first minute of the interval since 2000-01-01 00:00, computer clock
+  minute INTEGER PRIMARY KEY,    -- first minute of the interval since 2000-01-01 00:00 UTC, computer clock
   reports INTEGER NOT NULL,      -- readings in the interval
   indoor REAL, indoor_count INTEGER NOT NULL,      -- mean of the readings that had the value, and their number
   outdoor REAL, outdoor_count INTEGER NOT NULL,
@@ -37,11 +39,27 @@ CREATE TABLE sample_hours(       -- the samples summed by hour, written with the
 CREATE TABLE settings(name TEXT PRIMARY KEY, value TEXT NOT NULL) WITHOUT ROWID;
 )sql";
 
+// One step: SQL, or a conversion that SQL cannot do (it needs the time zone's rules).
+struct TSchemaStep
+{
+    // Implicit, so that a step of SQL is written as its text.
+    constexpr TSchemaStep(const char* sql)
+        : Sql(sql)
+    {
+    }
+    constexpr TSchemaStep(int (*convert)(sqlite3*))
+        : Convert(convert)
+    {
+    }
+    const char* Sql = nullptr;
+    int (*Convert)(sqlite3*) = nullptr;
+};
+
 // The steps that bring an archive of one schema version to the next, in the order they came: step
 // n takes version n to n + 1. A new archive is made at version 1 and goes through every step, so a
-// new archive and an upgraded one are one and the same. A step only adds; what an older archive
-// holds stays as it was.
-const char* const SchemaSteps[] = {
+// new archive and an upgraded one are one and the same. A step adds, or re-keys rows keeping every
+// one of them; what an older archive holds is never lost.
+const TSchemaStep SchemaSteps[] = {
     // 1 -> 2: the alarms that rang and ended, for the alarm history.
     R"sql(
 CREATE TABLE alarms(             -- one row per alarm that started or ended
@@ -60,22 +78,32 @@ CREATE TABLE upload_positions(   -- one row per service once something was sent 
   sent_up_to INTEGER NOT NULL    -- seconds since 1970-01-01 00:00 UTC: every reading dated up to it is done with
 ) WITHOUT ROWID;
 )sql",
+    // 3 -> 4: the live samples keyed by universal time instead of the wall clock.
+    KeySamplesInUniversalTime,
 };
 static_assert(std::size(SchemaSteps) + 1 == ArchiveSchemaVersion, "one step per version after the first");
 
 // The readings the uploads send, from the minute key ?1 on: every live sample with a value, and
 // each station hour with a value where no sample of that hour exists, oldest first. Columns: the
 // minute, then per quantity the value and whether there is one.
-const char* const ReadingRowsSql = R"sql(
-SELECT minute, indoor, indoor_count > 0, outdoor, outdoor_count > 0, pressure, pressure_count > 0,
-       humidity, humidity_count > 0 FROM samples
- WHERE minute >= ?1 AND indoor_count + outdoor_count + pressure_count + humidity_count > 0
-UNION ALL
-SELECT hour * 60, indoor, indoor IS NOT NULL, outdoor, outdoor IS NOT NULL, pressure, pressure IS NOT NULL,
-       humidity, humidity IS NOT NULL FROM hours
- WHERE hour >= (?1 + 59) / 60 AND coalesce(indoor, outdoor, pressure, humidity) IS NOT NULL
-   AND NOT EXISTS(SELECT 1 FROM samples WHERE minute >= hours.hour * 60 AND minute < hours.hour * 60 + 60)
-)sql";
+// What the weather networks get, oldest first: the live samples (keyed by UTC minutes), and the
+// station's hours (keyed by the wall clock) of which no sample exists. The two keys count on
+// different clocks, so each comes in order by itself and the store merges them by their moments.
+// `from`: the parameter holding the first key wanted.
+std::string UploadSamplesSql(const char* from)
+{
+    return std::string("SELECT minute, indoor, indoor_count > 0, outdoor, outdoor_count > 0, pressure,"
+                       " pressure_count > 0, humidity, humidity_count > 0 FROM samples WHERE minute >= ") +
+        from + " AND indoor_count + outdoor_count + pressure_count + humidity_count > 0";
+}
+std::string UploadHoursSql(const char* from)
+{
+    return std::string("SELECT hour, indoor, indoor IS NOT NULL, outdoor, outdoor IS NOT NULL, pressure,"
+                       " pressure IS NOT NULL, humidity, humidity IS NOT NULL FROM hours WHERE hour >= ") +
+        from +
+        " AND coalesce(indoor, outdoor, pressure, humidity) IS NOT NULL"
+        " AND NOT EXISTS(SELECT 1 FROM sample_hours WHERE sample_hours.hour = hours.hour)";
+}
 
 } // namespace
 
@@ -87,8 +115,10 @@ bool IsDamage(int code)
 
 int TArchiveConnection::PrepareAll()
 {
-    const std::string uploadReadings = std::string(ReadingRowsSql) + " ORDER BY 1 LIMIT ?2";
-    const std::string uploadCount = "SELECT count(*) FROM (" + std::string(ReadingRowsSql) + ")";
+    const std::string uploadSamples = UploadSamplesSql("?1") + " ORDER BY 1 LIMIT ?2";
+    const std::string uploadHours = UploadHoursSql("?1") + " ORDER BY 1 LIMIT ?2";
+    const std::string uploadCount = "SELECT (SELECT count(*) FROM (" + UploadSamplesSql("?1") +
+        ")) + (SELECT count(*) FROM (" + UploadHoursSql("?2") + "))";
     const std::pair<TStatement*, const char*> all[] = {
         {&SelectHour, "SELECT indoor, outdoor, pressure, humidity FROM hours WHERE hour = ?1"},
         {&InsertHour, "INSERT INTO hours(hour, indoor, outdoor, pressure, humidity) VALUES(?1, ?2, ?3, ?4, ?5)"},
@@ -125,7 +155,8 @@ int TArchiveConnection::PrepareAll()
          "SELECT hour * 60, pressure FROM hours WHERE hour BETWEEN ?1 / 60 AND ?2 / 60 AND pressure IS NOT NULL"},
         {&PressureSamples,
          "SELECT minute, pressure FROM samples WHERE minute BETWEEN ?1 AND ?2 AND pressure_count > 0"},
-        {&UploadReadings, uploadReadings.c_str()},
+        {&UploadSamples, uploadSamples.c_str()},
+        {&UploadHours, uploadHours.c_str()},
         {&UploadCount, uploadCount.c_str()},
         {&GetUploadPosition, "SELECT sent_up_to FROM upload_positions WHERE service = ?1"},
         // A position never moves back, whatever the caller asks.
@@ -152,7 +183,8 @@ int TArchiveConnection::CreateSchema() const
 int TArchiveConnection::UpgradeSchema(std::int64_t version) const
 {
     for (; version < ArchiveSchemaVersion; ++version) {
-        const int rc = Exec(SchemaSteps[version - 1]);
+        const TSchemaStep& step = SchemaSteps[version - 1];
+        const int rc = step.Sql != nullptr ? Exec(step.Sql) : step.Convert(Db);
         if (rc != SQLITE_OK)
             return rc;
     }

@@ -88,7 +88,7 @@ public:
     TStatement GetSetting, PutSetting;
     TStatement PutAlarm, LastAlarms;
     TStatement PressureHours, PressureSamples;
-    TStatement UploadReadings, UploadCount, GetUploadPosition, PutUploadPosition;
+    TStatement UploadSamples, UploadHours, UploadCount, GetUploadPosition, PutUploadPosition;
 
     ~TArchiveConnection()
     {
@@ -96,7 +96,7 @@ public:
         for (TStatement* s :
              {&SelectHour, &InsertHour, &UpdateHour, &SelectSample, &PutSample, &AddSampleHour, &HoursRange,
               &SampleHoursRange, &GetSetting, &PutSetting, &PutAlarm, &LastAlarms, &PressureHours, &PressureSamples,
-              &UploadReadings, &UploadCount, &GetUploadPosition, &PutUploadPosition})
+              &UploadSamples, &UploadHours, &UploadCount, &GetUploadPosition, &PutUploadPosition})
             s->Finalize();
         sqlite3_close_v2(Db);
     }

@@ -167,6 +167,12 @@ QString HoldingsText(const THoldings& holdings)
         .arg(count, HoursWord(holdings.Hours), DateOfHour(*holdings.First).toString(DateFormat));
 }
 
+QString FutureHoursText(std::int64_t hours)
+{
+    return QStringLiteral("%1 ч. с датой в будущем")
+        .arg(QLocale(QLocale::Russian, QLocale::Russia).toString(static_cast<qlonglong>(hours)));
+}
+
 QString MergeSummaryText(const TMergeResult& result, int skipped)
 {
     return QStringLiteral("Последняя загрузка: новых часов %1, расхождений %2, пропущено записей с неверной датой %3")

@@ -68,6 +68,8 @@ QString ValueText(base::TQuantity quantity, double value);
 QString StatisticsText(const TStatistics& statistics, base::TQuantity quantity);
 // «В архиве 1 415 часов с 05.10.2026», or that the archive is empty.
 QString HoldingsText(const THoldings& holdings);
+// «N ч. с датой в будущем»: the station's hours dated after today.
+QString FutureHoursText(std::int64_t hours);
 // «Последняя загрузка: новых часов 24, расхождений 2, пропущено записей с неверной датой 3»: what a merge of a
 // download found; `skipped` records had no real date.
 QString MergeSummaryText(const TMergeResult& result, int skipped);

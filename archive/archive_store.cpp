@@ -295,6 +295,7 @@ const QString MergeFailedText = QStringLiteral("Загруженная исто�
 const QString ImportFailedText = QStringLiteral("Копия истории из met.mtb не добавлена в архив «%1»: %2");
 const QString SampleFailedText = QStringLiteral("Показания не записаны в архив «%1»: %2");
 const QString SettingFailedText = QStringLiteral("Настройка не записана в архив «%1»: %2");
+const QString DeleteFailedText = QStringLiteral("Часы с датой в будущем не удалены из архива «%1»: %2");
 
 bool SameValues(const TStatement& row, const THourRecord& hour)
 {
@@ -442,9 +443,10 @@ TWriteResult TArchiveStore::AddSample(const TSample& sample)
         if (rc != SQLITE_DONE)
             return rc;
 
-        // The hour's sums grow by this sample alone.
+        // The hour's sums grow by this sample alone. They are kept by the wall clock's hour, the
+        // one the views show: the hour repeated in autumn holds both of its passes.
         c.AddSampleHour.Reset();
-        c.AddSampleHour.Bind(1, HourOfMinute(sample.Start));
+        c.AddSampleHour.Bind(1, HourOfMinute(WallMinuteOfUtc(sample.Start)));
         for (int q = 0; q < base::QuantityCount; ++q) {
             const auto i = static_cast<std::size_t>(q);
             const bool has = sample.Count[i] > 0 && HasValue(sample.Mean[i]);
@@ -461,6 +463,24 @@ TWriteResult TArchiveStore::AddSample(const TSample& sample)
     QString notice;
     const int rc = RunChange(attempt, notice);
     return {rc == SQLITE_OK, ChangeMessage(rc, SampleFailedText, notice)};
+}
+
+TWriteResult TArchiveStore::DeleteStationHoursAfter(THourKey last)
+{
+    if (!IsOpen())
+        return {false, {}};
+    auto attempt = [&]() -> int {
+        TStatement remove;
+        int rc = remove.Prepare(FConnection->Db, "DELETE FROM hours WHERE hour > ?1");
+        if (rc != SQLITE_OK)
+            return rc;
+        remove.Bind(1, last);
+        rc = remove.Step();
+        return rc == SQLITE_DONE ? SQLITE_OK : rc;
+    };
+    QString notice;
+    const int rc = RunChange(attempt, notice);
+    return {rc == SQLITE_OK, ChangeMessage(rc, DeleteFailedText, notice)};
 }
 
 TWriteResult TArchiveStore::SetSetting(const QString& name, const QString& value)

@@ -11,6 +11,7 @@
 
 #include <QString>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -24,7 +25,7 @@ class TArchiveConnection;
 inline const QString ArchiveFileName = QStringLiteral("meteo-archive.sqlite");
 // PRAGMA user_version of the archives this program writes; a larger one is a newer program's.
 // An older archive is brought up to it when opened (archive_connection.cpp lists the steps).
-constexpr int ArchiveSchemaVersion = 3;
+constexpr int ArchiveSchemaVersion = 4;
 constexpr int DefaultBusyTimeoutMs = 3000;
 
 // What a change did. Message is for the user (Russian, naming the file and the reason) whenever
@@ -110,8 +111,13 @@ public:
     // The hours from `first` to `last` (both included) that have any value, in order.
     std::vector<TArchiveHour> Hours(THourKey first, THourKey last);
     THoldings Holdings();
-    // The newest hour the archive has a row for, none for an empty archive.
-    std::optional<THourKey> NewestHour();
+    // The newest hour the archive has a row for, not after `notAfter`; none when there is none.
+    std::optional<THourKey> NewestHour(THourKey notAfter = std::numeric_limits<THourKey>::max());
+
+    // The station's hours dated after `last`: a station whose clock was wrong logs them. How many
+    // there are, and their removal (the live samples are left as they are).
+    std::int64_t StationHoursAfter(THourKey last);
+    TWriteResult DeleteStationHoursAfter(THourKey last);
 
     // The pressure values of the minutes from `first` to `last` (both included), in no order: each
     // hour the station logged at its first minute, each live sample at its interval's start.

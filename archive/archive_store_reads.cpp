@@ -3,6 +3,7 @@
 #include "archive/archive_store.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace archive {
 
@@ -92,22 +93,36 @@ THoldings TArchiveStore::Holdings()
     return holdings;
 }
 
-std::optional<THourKey> TArchiveStore::NewestHour()
+std::optional<THourKey> TArchiveStore::NewestHour(THourKey notAfter)
 {
     if (!IsOpen())
         return std::nullopt;
     // The last row of each table, not a scan: this runs at every start.
     std::optional<THourKey> newest;
-    for (const char* sql : {"SELECT hour FROM hours ORDER BY hour DESC LIMIT 1",
-                            "SELECT hour FROM sample_hours ORDER BY hour DESC LIMIT 1"}) {
+    for (const char* sql : {"SELECT hour FROM hours WHERE hour <= ?1 ORDER BY hour DESC LIMIT 1",
+                            "SELECT hour FROM sample_hours WHERE hour <= ?1 ORDER BY hour DESC LIMIT 1"}) {
         std::int64_t hour = 0;
         TStatement s;
-        if (s.Prepare(FConnection->Db, sql) == SQLITE_OK && s.Step() == SQLITE_ROW) {
+        if (s.Prepare(FConnection->Db, sql) != SQLITE_OK)
+            continue;
+        s.Bind(1, notAfter);
+        if (s.Step() == SQLITE_ROW) {
             hour = s.Int64(0);
             newest = newest ? std::max(*newest, hour) : hour;
         }
     }
     return newest;
+}
+
+std::int64_t TArchiveStore::StationHoursAfter(THourKey last)
+{
+    if (!IsOpen())
+        return 0;
+    TStatement s;
+    if (s.Prepare(FConnection->Db, "SELECT count(*) FROM hours WHERE hour > ?1") != SQLITE_OK)
+        return 0;
+    s.Bind(1, last);
+    return s.Step() == SQLITE_ROW ? s.Int64(0) : 0;
 }
 
 std::vector<TMinuteValue> TArchiveStore::PressureValues(TMinuteKey first, TMinuteKey last)
@@ -117,12 +132,16 @@ std::vector<TMinuteValue> TArchiveStore::PressureValues(TMinuteKey first, TMinut
         return values;
     const TArchiveConnection& c = *FConnection;
     c.Exec("BEGIN");
-    for (const TStatement* read : {&c.PressureHours, &c.PressureSamples}) {
+    // The samples are kept in universal time: those of a little more than the period, each put
+    // back on the wall clock.
+    constexpr TMinuteKey LargestOffset = TMinuteKey{26} * 60;
+    const std::pair<const TStatement*, bool> reads[] = {{&c.PressureHours, false}, {&c.PressureSamples, true}};
+    for (const auto& [read, universal] : reads) {
         read->Reset();
-        read->Bind(1, first);
-        read->Bind(2, last);
+        read->Bind(1, universal ? first - LargestOffset : first);
+        read->Bind(2, universal ? last + LargestOffset : last);
         while (read->Step() == SQLITE_ROW) {
-            const TMinuteKey minute = read->Int64(0);
+            const TMinuteKey minute = universal ? WallMinuteOfUtc(read->Int64(0)) : read->Int64(0);
             if (minute >= first && minute <= last)
                 values.push_back({minute, read->Real(1)});
         }

@@ -17,7 +17,7 @@
 namespace archive {
 
 // An hour and a minute of the wall clock (no time zone, no daylight saving), counted from
-// 1 January 2000, 00:00. The station's clock knows no more than that.
+// 1 January 2000, 00:00. The station's clock knows no more than that, and the views show it.
 using THourKey = std::int64_t;
 using TMinuteKey = std::int64_t;
 
@@ -28,12 +28,25 @@ THourKey HourKeyOf(const QDateTime& wallClock);
 TMinuteKey MinuteKeyOf(const QDateTime& wallClock);
 THourKey HourOfMinute(TMinuteKey minute);
 
-// The moment a minute key stands for, in UTC: the one place that knows which clock the keys count
-// on (today the computer's local wall clock). Never decreasing with the key.
+// The moment a wall-clock minute key stands for, in UTC (the station's hours count on the wall
+// clock). Never decreasing with the key.
 QDateTime UtcOfMinute(TMinuteKey minute);
 // The first minute key whose moment is after `utc` (the first key of all for an invalid time),
 // found through UtcOfMinute alone.
 TMinuteKey FirstMinuteAfter(const QDateTime& utc);
+
+// A minute of universal time counted from 1 January 2000, 00:00 UTC: how the live samples are
+// kept, so that the hour the clock repeats when summer time ends is not the same minutes twice.
+using TUtcMinute = std::int64_t;
+
+TUtcMinute UtcMinuteOf(const QDateTime& time);
+QDateTime TimeOfUtcMinute(TUtcMinute minute);
+// The wall-clock minute, by this computer's time zone rules, of a minute of universal time.
+TMinuteKey WallMinuteOfUtc(TUtcMinute minute);
+// The minute of universal time a wall-clock minute stands for. A minute the clock shows twice (the
+// hour repeated when summer time ends) is taken as its first showing; one it skips (the hour
+// left out when summer time begins) counts with the offset in effect before the change.
+TUtcMinute UtcMinuteOfWall(TMinuteKey wallMinute);
 
 // A missing value in the rows that come out: not a number.
 constexpr double MissingValue = std::numeric_limits<double>::quiet_NaN();
@@ -69,7 +82,7 @@ struct TReading
 // their number, and the number of readings in all.
 struct TSample
 {
-    TMinuteKey Start = 0; // the interval's first minute, a multiple of 5
+    TUtcMinute Start = 0; // the interval's first minute in universal time, a multiple of 5
     int Reports = 0;
     std::array<double, base::QuantityCount> Mean{MissingValue, MissingValue, MissingValue, MissingValue};
     std::array<int, base::QuantityCount> Count{};

@@ -11,14 +11,23 @@ const QString ReadFailedText = QStringLiteral("Архив «%1» не прочи
 const QString PositionFailedText = QStringLiteral("Отметка отправки не записана в архив «%1»: %2");
 const QString NotOpenText = QStringLiteral("архив не открыт");
 
-TUploadReading ReadingOfRow(const TStatement& row)
+// A row of UploadSamples or UploadHours, whose first column is its key; `time` gives its moment.
+TUploadReading ReadingOfRow(const TStatement& row, const QDateTime& time)
 {
     TUploadReading reading;
-    reading.TimeUtc = UtcOfMinute(row.Int64(0));
+    reading.TimeUtc = time;
     for (int q = 0; q < base::QuantityCount; ++q)
         if (row.Int64(2 + 2 * q) != 0)
             reading.Values[static_cast<std::size_t>(q)] = row.Real(1 + 2 * q);
     return reading;
+}
+
+// The first sample key (UTC minutes) and station hour (wall clock) dated after `afterUtc`.
+std::pair<TUtcMinute, THourKey> FirstKeysAfter(const QDateTime& afterUtc)
+{
+    const TMinuteKey firstWallMinute = FirstMinuteAfter(afterUtc);
+    const TUtcMinute firstSample = afterUtc.isValid() ? UtcMinuteOf(afterUtc) + 1 : firstWallMinute;
+    return {firstSample, HourOfMinute(firstWallMinute + 59)};
 }
 
 } // namespace
@@ -27,25 +36,40 @@ TUploadRows TArchiveStore::UploadReadingsAfter(const QDateTime& afterUtc, int li
 {
     if (!IsOpen())
         return {false, NotOpenText, {}};
-    TUploadRows result;
     if (limit <= 0)
         return {true, {}, {}};
-    const TStatement& rows = FConnection->UploadReadings;
-    rows.Reset();
-    rows.Bind(1, FirstMinuteAfter(afterUtc));
-    rows.Bind(2, std::int64_t{limit});
-    int rc = SQLITE_ROW;
-    while ((rc = rows.Step()) == SQLITE_ROW) {
-        TUploadReading reading = ReadingOfRow(rows);
-        // Two keys of one moment (a station hour the clock skipped): the first one goes.
-        if (!result.Readings.empty() && result.Readings.back().TimeUtc == reading.TimeUtc)
+    const auto [firstSample, firstHour] = FirstKeysAfter(afterUtc);
+    // Each kind in its own order, then merged by moment, at most `limit` of each.
+    std::vector<TUploadReading> samples;
+    std::vector<TUploadReading> hours;
+    const std::pair<const TStatement*, std::int64_t> queries[] = {{&FConnection->UploadSamples, firstSample},
+                                                                  {&FConnection->UploadHours, firstHour}};
+    for (const auto& [rows, first] : queries) {
+        const bool isSamples = rows == &FConnection->UploadSamples;
+        rows->Reset();
+        rows->Bind(1, first);
+        rows->Bind(2, std::int64_t{limit});
+        int rc = SQLITE_ROW;
+        while ((rc = rows->Step()) == SQLITE_ROW) {
+            const std::int64_t key = rows->Int64(0);
+            (isSamples ? samples : hours)
+                .push_back(ReadingOfRow(*rows, isSamples ? TimeOfUtcMinute(key) : UtcOfMinute(key * 60)));
+        }
+        rows->Reset();
+        if (rc != SQLITE_DONE)
+            return {false, FailureMessage(ReadFailedText, rc), {}};
+    }
+    TUploadRows result{true, {}, {}};
+    std::size_t s = 0;
+    std::size_t h = 0;
+    while (result.Readings.size() < static_cast<std::size_t>(limit) && (s < samples.size() || h < hours.size())) {
+        const bool takeSample = h == hours.size() || (s < samples.size() && samples[s].TimeUtc <= hours[h].TimeUtc);
+        TUploadReading reading = takeSample ? samples[s++] : hours[h++];
+        // Two readings of one moment (a station hour the clock skipped): the first one goes.
+        if (!result.Readings.empty() && result.Readings.back().TimeUtc >= reading.TimeUtc)
             continue;
         result.Readings.push_back(std::move(reading));
     }
-    rows.Reset();
-    if (rc != SQLITE_DONE)
-        return {false, FailureMessage(ReadFailedText, rc), {}};
-    result.Ok = true;
     return result;
 }
 
@@ -55,7 +79,9 @@ TUploadCount TArchiveStore::UploadCountAfter(const QDateTime& afterUtc)
         return {false, NotOpenText, 0};
     const TStatement& count = FConnection->UploadCount;
     count.Reset();
-    count.Bind(1, FirstMinuteAfter(afterUtc));
+    const auto [firstSample, firstHour] = FirstKeysAfter(afterUtc);
+    count.Bind(1, firstSample);
+    count.Bind(2, firstHour);
     const int rc = count.Step();
     const std::int64_t value = rc == SQLITE_ROW ? count.Int64(0) : 0;
     count.Reset();

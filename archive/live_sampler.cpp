@@ -2,9 +2,10 @@
 
 namespace archive {
 
-TMinuteKey SampleStart(const QDateTime& time)
+TUtcMinute SampleStart(const QDateTime& time)
 {
-    const TMinuteKey minute = MinuteKeyOf(time);
+    // In universal time: the hour the wall clock repeats in autumn is an hour of its own.
+    const TUtcMinute minute = UtcMinuteOf(time);
     return minute - ((minute % SampleMinutes) + SampleMinutes) % SampleMinutes;
 }
 

@@ -1,5 +1,6 @@
-// The live stream boiled down to one sample per 5 minutes of the wall clock: per quantity the mean
-// of the readings that had a value and their number, and the number of readings.
+// The live stream boiled down to one sample per 5 minutes (of universal time, which the wall clock's
+// 5 minutes match): per quantity the mean of the readings that had a value and their number, and
+// the number of readings.
 #pragma once
 
 #include "archive/archive_types.h"
@@ -23,13 +24,13 @@ public:
     bool Empty() const { return FReports == 0; }
 
 private:
-    TMinuteKey FStart = 0;
+    TUtcMinute FStart = 0;
     int FReports = 0;
     std::array<std::int64_t, base::QuantityCount> FSums{};
     std::array<int, base::QuantityCount> FCounts{};
 };
 
-// The first minute of the 5-minute interval that holds `time`.
-TMinuteKey SampleStart(const QDateTime& time);
+// The first minute, in universal time, of the 5-minute interval that holds `time`.
+TUtcMinute SampleStart(const QDateTime& time);
 
 } // namespace archive

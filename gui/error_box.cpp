@@ -1,5 +1,7 @@
 #include "gui/error_box.h"
 
+#include "gui/program_ending.h"
+
 #include <QMessageBox>
 #include <exception>
 #include <stdexcept>
@@ -30,6 +32,9 @@ void ShowErrorBox(const QString& message)
         Hook()(text);
         return;
     }
+    // Nobody is left to read it: the program is ending.
+    if (EndRequested())
+        return;
     QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text, QMessageBox::Ok);
     box.exec();
 }

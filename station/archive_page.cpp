@@ -3,6 +3,7 @@
 #include "chart/bar_series.h"
 #include "chart/chart.h"
 #include "gui/error_box.h"
+#include "gui/question_box.h"
 #include "gui/radio_group.h"
 #include "gui/up_down.h"
 #include "station/range_bar_series.h"
@@ -28,6 +29,7 @@ const QString LastFolderSetting = QStringLiteral("last export folder");
 const QDate EarliestDate(2000, 1, 1);
 const QDate LatestDate(2099, 12, 31);
 constexpr int UpDownCentre = 50;
+constexpr int HoldingsWidth = 596;
 const TColor RangeColor = RGBColor(120, 160, 235);
 
 const char* const DayOfWeekNames[] = {"пн", "вт", "ср", "чт", "пт", "сб", "вс"};
@@ -131,10 +133,15 @@ TArchivePage::TArchivePage(QWidget* parent)
     connect(PngButton, &QPushButton::clicked, this, &TArchivePage::SavePngClick);
 
     StatisticsLabel = Place(new QLabel(this), "StatisticsLabel", {4, 264, 482, 17});
-    HoldingsLabel = Place(new QLabel(this), "HoldingsLabel", {4, 282, 596, 17});
+    HoldingsLabel = Place(new QLabel(this), "HoldingsLabel", {4, 282, HoldingsWidth, 17});
     LastMergeLabel = Place(new QLabel(this), "LastMergeLabel", {4, 300, 596, 17});
     for (QLabel* label : {StatisticsLabel, HoldingsLabel, LastMergeLabel})
         label->setFont(PageFont(11, true));
+    FutureHoursButton = Place(new QPushButton(QStringLiteral("Удалить часы с датой в будущем…"), this),
+                              "FutureHoursButton", {400, 280, 200, 20});
+    FutureHoursButton->setFont(PageFont(11, false));
+    FutureHoursButton->hide();
+    connect(FutureHoursButton, &QPushButton::clicked, this, &TArchivePage::DeleteFutureHoursClick);
 
     FAnchor = FToday();
 }
@@ -208,7 +215,8 @@ void TArchivePage::SetStore(TArchiveStore* store)
 
 void TArchivePage::ShowNewest()
 {
-    const std::optional<THourKey> newest = FStore != nullptr ? FStore->NewestHour() : std::nullopt;
+    // A record the station dated wrongly (31.12.2099) must not take the page over at every start.
+    const std::optional<THourKey> newest = FStore != nullptr ? FStore->NewestHour(LastHourOfToday()) : std::nullopt;
     FAnchor = newest ? DateOfHour(*newest) : FToday();
     Refresh();
 }
@@ -226,6 +234,11 @@ void TArchivePage::SetFileWriter(TFileWriter writer)
 void TArchivePage::SetSaveDialog(TSaveDialog dialog)
 {
     FSaveDialog = std::move(dialog);
+}
+
+void TArchivePage::SetQuestion(TQuestion question)
+{
+    FQuestion = std::move(question);
 }
 
 void TArchivePage::Refresh()
@@ -264,7 +277,7 @@ void TArchivePage::Step(int steps)
         next = FAnchor.addDays(steps);
         break;
     case TPeriodKind::Week:
-        next = FAnchor.addDays(7 * steps);
+        next = FAnchor.addDays(qint64{7} * steps);
         break;
     case TPeriodKind::Month:
         next = FAnchor.addMonths(steps);
@@ -309,8 +322,7 @@ void TArchivePage::Draw()
     StatisticsLabel->setText(StatisticsText(FView.Statistics, FQuantity));
     if (FHoldingsStale) {
         FHoldingsStale = false;
-        HoldingsLabel->setText(FStore != nullptr ? HoldingsText(FStore->Holdings())
-                                                 : QStringLiteral("Архив не ведётся: файл архива недоступен"));
+        ShowHoldings();
     }
     ExportButton->setEnabled(FStore != nullptr);
 }
@@ -502,4 +514,41 @@ bool TArchivePage::WriteFile(const QString& path, const QByteArray& bytes)
         gui::ShowErrorBox(QString::fromUtf8(error.what()));
         return false;
     }
+}
+
+THourKey TArchivePage::LastHourOfToday() const
+{
+    return HourKey(FToday(), 23);
+}
+
+void TArchivePage::ShowHoldings()
+{
+    const std::int64_t future = FStore != nullptr ? FStore->StationHoursAfter(LastHourOfToday()) : 0;
+    QString text = FStore != nullptr ? HoldingsText(FStore->Holdings())
+                                     : QStringLiteral("Архив не ведётся: файл архива недоступен");
+    if (future > 0)
+        text += QStringLiteral("; ") + FutureHoursText(future);
+    HoldingsLabel->setText(text);
+    // The button takes the end of the line while it is needed.
+    FutureHoursButton->setVisible(future > 0);
+    HoldingsLabel->resize(future > 0 ? FutureHoursButton->x() - 8 : HoldingsWidth, HoldingsLabel->height());
+}
+
+void TArchivePage::DeleteFutureHoursClick()
+{
+    if (FStore == nullptr)
+        return;
+    const THourKey last = LastHourOfToday();
+    const std::int64_t future = FStore->StationHoursAfter(last);
+    if (future > 0) {
+        const QString question =
+            QStringLiteral("Удалить из архива %1 (записи метеостанции, датированные позже %2)?")
+                .arg(FutureHoursText(future), DateOfHour(last).toString(QStringLiteral("dd.MM.yyyy")));
+        if (!(FQuestion ? FQuestion(question) : gui::AskYesNo(question, this)))
+            return;
+        const TWriteResult result = FStore->DeleteStationHoursAfter(last);
+        if (!result.Message.isEmpty())
+            gui::ShowErrorBox(result.Message);
+    }
+    ShowNewest();
 }

@@ -48,6 +48,9 @@ public:
     using TSaveDialog = std::function<QString(const QString& caption, const QString& path, const QString& filters,
                                               QString* chosenFilter)>;
     void SetSaveDialog(TSaveDialog dialog);
+    // The Yes/No question («Нет» the default); tests answer it.
+    using TQuestion = std::function<bool(const QString& text)>;
+    void SetQuestion(TQuestion question);
 
     // The archive has changed: drawn anew now when the page shows, else when it is shown next.
     void Refresh();
@@ -74,6 +77,9 @@ public:
     bool SavePng(const QString& path);
     // The file name offered for the period: «meteo-2025-11.csv» and the like.
     QString SuggestedName(const QString& extension) const;
+    // «Удалить часы с датой в будущем…»: the station's hours dated after today, once the owner
+    // agrees, go from the archive.
+    void DeleteFutureHoursClick();
 
     TChart* ArchiveChart = nullptr;
     TBarSeries* HourSeries = nullptr;       // a day's hours
@@ -85,6 +91,7 @@ public:
     QDateEdit* DateEdit = nullptr;
     QPushButton* ExportButton = nullptr;
     QPushButton* PngButton = nullptr;
+    QPushButton* FutureHoursButton = nullptr; // shown while the archive holds hours dated after today
     QLabel* StatisticsLabel = nullptr;
     QLabel* HoldingsLabel = nullptr;
     QLabel* LastMergeLabel = nullptr;
@@ -102,11 +109,16 @@ private:
     QString ChooseFile(const QString& caption, const QString& extension, const QString& filters,
                        QString* chosenFilter = nullptr);
     bool WriteFile(const QString& path, const QByteArray& bytes);
+    // The last hour of today: a station hour after it has a date in the future.
+    archive::THourKey LastHourOfToday() const;
+    // The holdings line, with the hours dated in the future and their button when there are any.
+    void ShowHoldings();
 
     archive::TArchiveStore* FStore = nullptr;
     std::function<QDate()> FToday;
     TFileWriter FWriter;
     TSaveDialog FSaveDialog;
+    TQuestion FQuestion;
     archive::TPeriodKind FKind = archive::TPeriodKind::Day;
     QDate FAnchor;
     base::TQuantity FQuantity = base::TQuantity::IndoorTemperature;

@@ -2,6 +2,7 @@
 // program's copy, clearing the station's memory, exporting the copy to "met.txt", and keeping
 // the copy in "met.mtb" between runs.
 #include "gui/error_box.h"
+#include "gui/program_ending.h"
 #include "station/history_export.h"
 #include "station/history_file.h"
 #include "station/main_form.h"
@@ -187,6 +188,10 @@ bool TForm1::SaveHistoryAtClose()
         SaveHistoryFile(History);
         return true;
     } catch (const os::EFileError& error) {
+        // Asked to end by the system: nobody can answer, and staying would only hold the folder
+        // until the process is killed. The file on disk stays as it was.
+        if (gui::EndRequested())
+            return true;
         // The window is not closing while the user decides; an unplug meanwhile is shown as usual.
         Station.Closing = 0;
         gui::ShowErrorBox(error.Message());

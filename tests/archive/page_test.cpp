@@ -1,7 +1,8 @@
 // The archive page as the user works it: the newest day first, the period chosen and stepped, a
 // date jumped to, the quantity turned; the chart's bars, the statistics and the holdings line; the
-// CSV and PNG written where the user chose, the folder remembered with the archive; and the page
-// of a program without an archive.
+// CSV and PNG written where the user chose, the folder remembered with the archive; hours the
+// station dated in the future set apart and removed on request; and the page of a program
+// without an archive.
 #include "archive/archive_csv.h"
 #include "chart/chart.h"
 #include "gui/error_box.h"
@@ -86,6 +87,57 @@ protected:
     QString Answer;
     QString AnswerFilter; // the kind the user picks; empty leaves the dialog's first
 };
+
+TEST_F(ArchivePage, HoursDatedInTheFutureNeitherTakeThePageOverNorStayAgainstTheOwnersWill)
+{
+    // Today is 24.11.2025: its noon is no future, the next midnight and 31.12.2099 are; a live
+    // sample of 2099 (a computer clock once set wrong) is no station hour and stays.
+    const QDate today(2025, 11, 24);
+    const QDate wrong(2099, 12, 31);
+    ASSERT_TRUE(Store
+                    ->Merge({{HourKey(today, 12), {21, 0, 750, 50}},
+                             {HourKey(today.addDays(1), 0), {22, 1, 751, 51}},
+                             {HourKey(wrong, 23), {23, 2, 752, 52}}})
+                    .Ok);
+    TSample sample;
+    sample.Start = UtcMinuteOf(QDateTime(wrong, QTime(10, 0)));
+    sample.Reports = 1;
+    sample.Mean = {20, 0, 750, 50};
+    sample.Count = {1, 1, 1, 1};
+    ASSERT_TRUE(Store->AddSample(sample).Ok);
+    std::vector<QString> questions;
+    bool agree = false;
+    Page->SetQuestion([&](const QString& text) {
+        questions.push_back(text);
+        return agree;
+    });
+
+    // The next start opens on the newest day that is not after today, and counts the rest.
+    Page->SetStore(Store.get());
+    EXPECT_EQ(Page->View().Period, PeriodContaining(TPeriodKind::Day, today));
+    EXPECT_TRUE(Page->HoldingsLabel->text().endsWith(QStringLiteral("; 2 ч. с датой в будущем")))
+        << Page->HoldingsLabel->text().toStdString();
+    ASSERT_TRUE(Page->FutureHoursButton->isVisible());
+    EXPECT_EQ(Page->FutureHoursButton->text(), QStringLiteral("Удалить часы с датой в будущем…"));
+    EXPECT_LE(Page->HoldingsLabel->geometry().right(), Page->FutureHoursButton->geometry().left());
+
+    // «Нет» keeps them; «Да» removes those two hours and nothing else.
+    QTest::mouseClick(Page->FutureHoursButton, Qt::LeftButton);
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_TRUE(questions[0].contains(QStringLiteral("2 ч. с датой в будущем"))) << questions[0].toStdString();
+    EXPECT_EQ(Store->StationHoursAfter(HourKey(today, 23)), 2);
+    agree = true;
+    QTest::mouseClick(Page->FutureHoursButton, Qt::LeftButton);
+    EXPECT_EQ(questions.size(), 2u);
+    EXPECT_EQ(Store->StationHoursAfter(HourKey(today, 23)), 0);
+    EXPECT_EQ(Store->StationHoursAfter(HourKey(today, 11)), 1);
+    EXPECT_EQ(Store->Hours(HourKey(Newest.addDays(-40), 0), HourKey(today, 23)).size(), 980u + 1u);
+    ASSERT_EQ(Store->Hours(HourKey(wrong, 0), HourKey(wrong, 23)).size(), 1u);
+    EXPECT_EQ(Store->Hours(HourKey(wrong, 0), HourKey(wrong, 23))[0].Value(base::TQuantity::IndoorTemperature), 20);
+    EXPECT_FALSE(Page->FutureHoursButton->isVisible());
+    EXPECT_FALSE(Page->HoldingsLabel->text().contains(QStringLiteral("будущем")));
+    EXPECT_TRUE(ErrorBoxes.empty());
+}
 
 TEST_F(ArchivePage, TheUserStepsThroughDaysWeeksMonthsAndYears)
 {

@@ -1,24 +1,32 @@
-// The real program, started in a scratch folder: SIGTERM saves "met.mtb" and ends it cleanly; a
-// crash between the write and the rename, and kill -9 at any moment of the close, leave the old
-// file or the new one, never a mix, and the next run starts from what is there.
+// The real program, started in a scratch folder: SIGTERM saves "met.mtb" and ends it cleanly, also
+// with a message box open (the demo too); a crash between the write and the rename, and kill -9 at
+// any moment of the close, leave the old file or the new one, never a mix, and the next run starts
+// from what is there.
 #include "archive/archive_store.h"
 #include "station/history_file.h"
 #include "tests/support/safety_support.h"
 #include "tests/support/test_support.h"
 
+#include "os/data_folder_lock.h"
+
 #include <QDir>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace std::chrono_literals;
 using safety::HistoryTemporaries;
 using safety::TProgram;
+using safety::TStart;
 using testsupport::ReadFileBytes;
 using testsupport::WriteFileBytes;
 
@@ -94,6 +102,58 @@ TEST_F(RealProgram, CrashBeforeTheRenameKeepsTheOldFileAndTheNextRunStartsFromIt
     EXPECT_EQ(ReadFileBytes(File()), NewBytes);
     // The weather archive beside it, closed cleanly (its journal taken in).
     EXPECT_EQ(safety::FolderEntries(Folder.Path()), (QStringList{HistoryFileName, archive::ArchiveFileName}));
+}
+
+// True when no program holds the folder's lock (the file gone, or its lock free to take).
+bool FolderLockFree(const QString& folder)
+{
+    const QByteArray path = QFile::encodeName(QDir(folder).filePath(os::DataFolderLockName));
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return true;
+    const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return free;
+}
+
+TEST_F(RealProgram, SigtermWithABoxOpenEndsTheProgramAndFreesTheFolder)
+{
+    // A damaged archive is set aside at start and a box says so; the request to end comes while
+    // that box waits for its OK. The program and the demo alike.
+    QTemporaryDir scratch;
+    ASSERT_TRUE(scratch.isValid());
+    const QString xdg = scratch.filePath(QStringLiteral("xdg"));
+    const QString demoFolder = xdg + QStringLiteral("/meteostation/demo");
+    ASSERT_TRUE(QDir().mkpath(demoFolder));
+    const struct
+    {
+        QString Program;
+        QString Folder;
+    } cases[] = {{safety::ProgramPath(), Folder.Path()}, {safety::DemoProgramPath(), demoFolder}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Program.toStdString());
+        const QString history = QDir(c.Folder).filePath(HistoryFileName);
+        ASSERT_TRUE(WriteFileBytes(history, OldBytes));
+        ASSERT_TRUE(WriteFileBytes(QDir(c.Folder).filePath(archive::ArchiveFileName), QByteArray(4096, 'x')));
+
+        TProgram program(c.Folder, TStart{c.Program, {}, {QStringLiteral("XDG_DATA_HOME=") + xdg}, {}});
+        ASSERT_TRUE(program.WaitUntilReady());
+        const auto start = std::chrono::steady_clock::now();
+        program.Signal(SIGTERM);
+        const std::optional<int> status = program.Wait(std::chrono::seconds(30));
+        ASSERT_TRUE(status.has_value()) << "the program still runs with its box open";
+        std::printf("SIGTERM to exit with a box open: %.2f s\n",
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        ASSERT_TRUE(WIFEXITED(*status)) << *status;
+        EXPECT_EQ(WEXITSTATUS(*status), 0);
+        EXPECT_TRUE(FolderLockFree(c.Folder));
+        // The box was the archive's: the damaged file lies aside, and the close saved as ever.
+        EXPECT_TRUE(safety::FolderEntries(c.Folder).filter(QStringLiteral(".damaged-")).size() == 1);
+        if (c.Program == safety::ProgramPath())
+            EXPECT_EQ(ReadFileBytes(history), NewBytes);
+        else
+            EXPECT_EQ(ReadFileBytes(history).size(), NewBytes.size());
+    }
 }
 
 class KillLoop : public RealProgram
