@@ -43,8 +43,7 @@ QString Normalized(const QString& sql)
         } else if (c == QLatin1Char('/') && i + 1 < n && sql[i + 1] == QLatin1Char('*')) {
             const qsizetype end = sql.indexOf(QStringLiteral("*/"), i + 2);
             i = end < 0 ? n : end + 1;
-        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"') || c == QLatin1Char('`') ||
-                   c == QLatin1Char('[')) {
+        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('[')) {
             // A literal stays as written; a quoted name reads as the same name unquoted.
             const QChar close = c == QLatin1Char('[') ? QChar(QLatin1Char(']')) : c;
             QString quoted;
@@ -115,7 +114,8 @@ QStringList Details(sqlite3* db, const QStringList& objects, int& rc)
     for (const QString& object : objects) {
         const QString type = object.section(Separator, 0, 0);
         const QString name = object.section(Separator, 1, 1);
-        const char* const tableQueries[] = {"SELECT * FROM pragma_table_xinfo(?1)", "SELECT * FROM pragma_index_list(?1)",
+        const char* const tableQueries[] = {"SELECT * FROM pragma_table_xinfo(?1)",
+                                            "SELECT * FROM pragma_index_list(?1)",
                                             "SELECT * FROM pragma_foreign_key_list(?1)"};
         const char* const indexQueries[] = {"SELECT * FROM pragma_index_xinfo(?1)"};
         std::vector<const char*> queries;

@@ -110,8 +110,8 @@ TArchiveStore::TOpenFailure TArchiveStore::Damage(TArchiveConnection& connection
 int TArchiveStore::Connect(std::unique_ptr<TArchiveConnection>& connection, const QByteArray& name, int flags) const
 {
     connection = std::make_unique<TArchiveConnection>();
-    int rc = sqlite3_open_v2(name.constData(), &connection->Db, flags | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW,
-                             nullptr);
+    int rc =
+        sqlite3_open_v2(name.constData(), &connection->Db, flags | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW, nullptr);
     if (rc != SQLITE_OK)
         return rc;
     sqlite3_extended_result_codes(connection->Db, 1);
@@ -191,8 +191,8 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::CheckSchema(TArchiveCo
     return std::nullopt;
 }
 
-std::optional<TArchiveStore::TOpenFailure> TArchiveStore::OpenForWriting(
-    std::unique_ptr<TArchiveConnection>& connection, std::int64_t& version)
+std::optional<TArchiveStore::TOpenFailure>
+TArchiveStore::OpenForWriting(std::unique_ptr<TArchiveConnection>& connection, std::int64_t& version)
 {
     if (sqlite3_db_readonly(connection->Db, "main") == 1) {
         const QByteArray name = sqlite3_db_filename(connection->Db, "main");

@@ -127,8 +127,7 @@ private:
     static std::optional<TOpenFailure> CheckSchema(TArchiveConnection& connection, std::int64_t version);
     // The file, known to be ours, opened again for writing (and checked again: it may have been
     // replaced meanwhile), and its journal set up.
-    std::optional<TOpenFailure> OpenForWriting(std::unique_ptr<TArchiveConnection>& connection,
-                                               std::int64_t& version);
+    std::optional<TOpenFailure> OpenForWriting(std::unique_ptr<TArchiveConnection>& connection, std::int64_t& version);
     // An empty file, or one of an older schema, brought to this program's schema.
     std::optional<TOpenFailure> MigrateSchema(TArchiveConnection& connection, std::int64_t version);
     // Every statement prepared and each table read once.

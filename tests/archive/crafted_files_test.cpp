@@ -62,9 +62,10 @@ TEST(ArchiveCraftedFiles, AnythingButTheArchivesOwnSchemaIsSetAsideUntouchedAndR
         const QStringList aside = Entries(folder.Path()).filter(QStringLiteral(".damaged-"));
         ASSERT_EQ(aside.size(), 1) << Entries(folder.Path()).join(' ').toStdString();
         EXPECT_EQ(ReadFileBytes(QDir(folder.Path()).filePath(aside[0])), before);
-        EXPECT_EQ(store.Notice(), QStringLiteral("Архив «%1» не читается: %2. Файл сохранён под именем «%3», начат новый "
-                                                 "архив")
-                                      .arg(QDir::toNativeSeparators(path), craft.Reason, aside[0]));
+        EXPECT_EQ(store.Notice(),
+                  QStringLiteral("Архив «%1» не читается: %2. Файл сохранён под именем «%3», начат новый "
+                                 "архив")
+                      .arg(QDir::toNativeSeparators(path), craft.Reason, aside[0]));
 
         // The fresh archive takes the hours (new ones and changed ones) and a sample, and nothing
         // else happens in it.
@@ -107,9 +108,10 @@ TEST(ArchiveCraftedFiles, ASymbolicLinkInTheArchivesPlaceIsNeitherFollowedNorMov
         {
             TArchiveStore store(path);
             EXPECT_FALSE(store.IsOpen());
-            EXPECT_EQ(store.Notice(), QStringLiteral("Архив «%1» не открывается: на месте файла архива — символическая "
-                                                     "ссылка. Программа работает без архива")
-                                          .arg(QDir::toNativeSeparators(path)));
+            EXPECT_EQ(store.Notice(),
+                      QStringLiteral("Архив «%1» не открывается: на месте файла архива — символическая "
+                                     "ссылка. Программа работает без архива")
+                          .arg(QDir::toNativeSeparators(path)));
         }
         EXPECT_EQ(QFileInfo(path).symLinkTarget(), target);
         EXPECT_EQ(Entries(folder.Path()), QStringList{ArchiveFileName});
