@@ -81,7 +81,7 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::TryOpen()
     if (!failure)
         failure = CheckSchema(*connection, version);
     if (!failure && !readOnly)
-        failure = OpenForWriting(connection, version);
+        failure = OpenForWriting(connection, version, readOnly);
     if (!failure)
         failure = MigrateSchema(*connection, version);
     if (!failure)
@@ -192,13 +192,21 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::CheckSchema(TArchiveCo
 }
 
 std::optional<TArchiveStore::TOpenFailure>
-TArchiveStore::OpenForWriting(std::unique_ptr<TArchiveConnection>& connection, std::int64_t& version)
+TArchiveStore::OpenForWriting(std::unique_ptr<TArchiveConnection>& connection, std::int64_t& version, bool& readOnly)
 {
     if (sqlite3_db_readonly(connection->Db, "main") == 1) {
-        const QByteArray name = sqlite3_db_filename(connection->Db, "main");
-        int rc = Connect(connection, name, SQLITE_OPEN_READWRITE);
+        const QString name = QString::fromUtf8(sqlite3_db_filename(connection->Db, "main"));
+        int rc = Connect(connection, name.toUtf8(), SQLITE_OPEN_READWRITE);
         if (rc == SQLITE_OK)
             rc = connection->QueryInt("PRAGMA user_version", version);
+        readOnly = ((rc & 0xFF) == SQLITE_CANTOPEN || (rc & 0xFF) == SQLITE_READONLY) &&
+            os::FolderWriteError(QFileInfo(FPath).absolutePath()) != 0;
+        if (readOnly) {
+            // A folder that takes no files: the archive is read as it stands (see OpenFile).
+            rc = Connect(connection, ImmutableName(name), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+            if (rc == SQLITE_OK)
+                rc = connection->QueryInt("PRAGMA user_version", version);
+        }
         if (rc != SQLITE_OK && !IsDamage(rc) && rc != SQLITE_CANTOPEN_SYMLINK)
             return TOpenFailure{rc, ArchiveReason(rc, connection->SystemError()), false};
         if (rc != SQLITE_OK)
@@ -206,6 +214,8 @@ TArchiveStore::OpenForWriting(std::unique_ptr<TArchiveConnection>& connection, s
         if (std::optional<TOpenFailure> failure = CheckSchema(*connection, version))
             return failure;
     }
+    if (readOnly)
+        return std::nullopt;
     const int rc = connection->Exec("PRAGMA journal_mode=WAL");
     if (IsDamage(rc))
         return Failure(*connection, rc);

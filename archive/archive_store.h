@@ -126,8 +126,10 @@ private:
     // Exactly the schema of this program's archive at one of its versions, or an empty file.
     static std::optional<TOpenFailure> CheckSchema(TArchiveConnection& connection, std::int64_t version);
     // The file, known to be ours, opened again for writing (and checked again: it may have been
-    // replaced meanwhile), and its journal set up.
-    std::optional<TOpenFailure> OpenForWriting(std::unique_ptr<TArchiveConnection>& connection, std::int64_t& version);
+    // replaced meanwhile), and its journal set up; only read (`readOnly`) where its folder takes no
+    // files.
+    std::optional<TOpenFailure> OpenForWriting(std::unique_ptr<TArchiveConnection>& connection, std::int64_t& version,
+                                               bool& readOnly);
     // An empty file, or one of an older schema, brought to this program's schema.
     std::optional<TOpenFailure> MigrateSchema(TArchiveConnection& connection, std::int64_t version);
     // Every statement prepared and each table read once.
