@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <sqlite3.h>
 
 namespace archive {
@@ -18,6 +19,7 @@ namespace {
 
 const QString ImportedSetting = QStringLiteral("met.mtb imported");
 const QString SymbolicLinkReason = QStringLiteral("на месте файла архива — символическая ссылка");
+const QString ForeignReason = QStringLiteral("это база данных другой программы");
 
 QString Native(const QString& path)
 {
@@ -29,6 +31,27 @@ QString Native(const QString& path)
 QByteArray ImmutableName(const QString& path)
 {
     return "file:" + QUrl::toPercentEncoding(path, "/") + "?immutable=1";
+}
+
+// Whether the file's header says it is written the archive's way, with a write-ahead log.
+bool WrittenWithLog(const QString& path)
+{
+    QFile file(path);
+    const QByteArray header = file.open(QIODevice::ReadOnly) ? file.read(20) : QByteArray();
+    return header.size() == 20 && header[18] == 2 && header[19] == 2;
+}
+
+// SQLITE_CORRUPT when a check of every page finds the file damaged, SQLITE_OK when not.
+int CheckPages(const TArchiveConnection& connection)
+{
+    TStatement check;
+    int rc = check.Prepare(connection.Db, "PRAGMA quick_check(1)");
+    if (rc == SQLITE_OK)
+        rc = check.Step();
+    if (rc != SQLITE_ROW)
+        return rc == SQLITE_DONE ? SQLITE_CORRUPT : rc;
+    const auto* answer = reinterpret_cast<const char*>(sqlite3_column_text(*check, 0));
+    return answer != nullptr && std::strcmp(answer, "ok") == 0 ? SQLITE_OK : SQLITE_CORRUPT;
 }
 
 } // namespace
@@ -160,6 +183,9 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::OpenFile(std::unique_p
         if (rc == SQLITE_OK)
             rc = connection->QueryInt("PRAGMA user_version", version);
     }
+    // A journal to roll back belongs to a database that is not written the archive's way.
+    if (rc == SQLITE_READONLY_ROLLBACK)
+        return Damage(*connection, ForeignReason);
     if (rc != SQLITE_OK && !IsDamage(rc) && rc != SQLITE_CANTOPEN_SYMLINK)
         return TOpenFailure{rc,
                             folderError != 0 ? ArchiveReason(SQLITE_CANTOPEN, folderError)
@@ -183,7 +209,7 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::CheckSchema(TArchiveCo
     if (match == TSchemaMatch::TablesMissing)
         return Damage(connection, QStringLiteral("в файле нет таблиц архива"));
     if (match == TSchemaMatch::Foreign)
-        return Damage(connection, QStringLiteral("это база данных другой программы"));
+        return Damage(connection, ForeignReason);
     // A file damaged in its middle shows itself before anything of it is changed.
     rc = ReadEachTable(connection);
     if (IsDamage(rc))
@@ -196,6 +222,12 @@ TArchiveStore::OpenForWriting(std::unique_ptr<TArchiveConnection>& connection, s
 {
     if (sqlite3_db_readonly(connection->Db, "main") == 1) {
         const QString name = QString::fromUtf8(sqlite3_db_filename(connection->Db, "main"));
+        // Setting up the journal rewrites the header of a file not yet written the archive's way
+        // (an empty one, say): a damaged one must go aside as it was, so every page is read first.
+        if (!WrittenWithLog(name)) {
+            if (const int checked = CheckPages(*connection); checked != SQLITE_OK)
+                return Failure(*connection, checked);
+        }
         int rc = Connect(connection, name.toUtf8(), SQLITE_OPEN_READWRITE);
         if (rc == SQLITE_OK)
             rc = connection->QueryInt("PRAGMA user_version", version);

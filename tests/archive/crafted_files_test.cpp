@@ -13,6 +13,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <string>
+#include <vector>
 
 using namespace archive;
 using testsupport::ReadFileBytes;
@@ -46,14 +48,40 @@ bool MakeForeignDatabase(const QString& path)
     return ok;
 }
 
+// A database without tables whose second page belongs to nothing: nothing tells it apart from a
+// new archive but a check of its pages.
+bool MakeEmptyDatabaseWithALostPage(const QString& path)
+{
+    if (!MakeForeignDatabase(path))
+        return false;
+    QByteArray bytes = ReadFileBytes(path);
+    // The first page's count of cells: the schema's one row is gone.
+    bytes[103] = 0;
+    bytes[104] = 0;
+    return bytes.size() == 8192 && WriteFileBytes(path, bytes);
+}
+
 TEST(ArchiveCraftedFiles, AnythingButTheArchivesOwnSchemaIsSetAsideUntouchedAndRunsNothing)
 {
-    for (const archivetest::TCraftedArchive& craft : archivetest::CraftedArchives()) {
-        SCOPED_TRACE(craft.Name);
+    struct TCase
+    {
+        std::string Name;
+        std::function<bool(const QString& path)> Make;
+        QString Reason;
+    };
+    std::vector<TCase> cases;
+    for (const archivetest::TCraftedArchive& craft : archivetest::CraftedArchives())
+        cases.push_back({craft.Name,
+                         [&craft](const QString& path) { return archivetest::MakeCraftedArchive(path, craft); },
+                         craft.Reason});
+    cases.push_back({"a database without tables and a lost page", MakeEmptyDatabaseWithALostPage,
+                     QStringLiteral("файл повреждён")});
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
         testsupport::TFreshCurrentFolder folder;
         ASSERT_TRUE(folder.Entered());
         const QString path = QDir(folder.Path()).filePath(ArchiveFileName);
-        ASSERT_TRUE(archivetest::MakeCraftedArchive(path, craft));
+        ASSERT_TRUE(c.Make(path));
         const QByteArray before = ReadFileBytes(path);
 
         TArchiveStore store(path);
@@ -65,7 +93,7 @@ TEST(ArchiveCraftedFiles, AnythingButTheArchivesOwnSchemaIsSetAsideUntouchedAndR
         EXPECT_EQ(store.Notice(),
                   QStringLiteral("Архив «%1» не читается: %2. Файл сохранён под именем «%3», начат новый "
                                  "архив")
-                      .arg(QDir::toNativeSeparators(path), craft.Reason, aside[0]));
+                      .arg(QDir::toNativeSeparators(path), c.Reason, aside[0]));
 
         // The fresh archive takes the hours (new ones and changed ones) and a sample, and nothing
         // else happens in it.

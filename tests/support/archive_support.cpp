@@ -5,6 +5,7 @@
 
 #include <QDate>
 #include <QFile>
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace archivetest {
@@ -114,12 +115,13 @@ const std::vector<TCraftedArchive>& CraftedArchives()
     return crafts;
 }
 
-bool MakeCraftedArchive(const QString& path, const TCraftedArchive& craft)
+bool MakeCraftedArchive(const QString& path, const TCraftedArchive& craft, int hours)
 {
     {
+        std::vector<archive::THourRecord> records = ArchiveHoursOfImage(VersionImage(1)).Hours;
+        records.resize(std::min(records.size(), static_cast<std::size_t>(hours)));
         archive::TArchiveStore store(path);
-        if (!store.IsOpen() || !store.Merge(ArchiveHoursOfImage(VersionImage(1)).Hours).Ok ||
-            !store.AddSample(NumberedSample(1)).Ok)
+        if (!store.IsOpen() || !store.Merge(records).Ok || !store.AddSample(NumberedSample(1)).Ok)
             return false;
     }
     sqlite3* db = nullptr;

@@ -49,8 +49,9 @@ struct TCraftedArchive
     QString Reason; // why the program sets it aside
 };
 const std::vector<TCraftedArchive>& CraftedArchives();
-// Makes the file at `path` (none there before), closed with everything in the main file; false on failure.
-bool MakeCraftedArchive(const QString& path, const TCraftedArchive& craft);
+// Makes the file at `path` (none there before) with the first `hours` hours of VersionImage(1), closed
+// with everything in the main file; false on failure.
+bool MakeCraftedArchive(const QString& path, const TCraftedArchive& craft, int hours = HistoryRecordCount);
 
 // PRAGMA integrity_check's answer, "ok" for a sound file.
 QString IntegrityCheck(sqlite3* db);

@@ -4,7 +4,6 @@
 //
 //   archive_seeds <folder>
 #include "archive/archive_store.h"
-#include "station/archive_records.h"
 #include "tests/support/archive_support.h"
 
 #include <QDir>
@@ -31,20 +30,18 @@ int main(int argc, char** argv)
     }
     const QDir folder(QString::fromLocal8Bit(argv[1]));
     const QString scratch = folder.filePath(archive::ArchiveFileName);
-    bool ok = true;
-    {
-        archive::TArchiveStore store(scratch);
-        ok = store.Merge(ArchiveHoursOfImage(archivetest::VersionImage(1)).Hours).Ok &&
-            store.AddSample(archivetest::NumberedSample(1)).Ok;
-    }
-    ok = ok && Keep(scratch, folder.filePath(QStringLiteral("archive")));
+    // Few hours: a seed stays a few pages long.
+    const int hours = 30;
+    const archivetest::TCraftedArchive genuine{"archive", "", {}};
+    bool ok = archivetest::MakeCraftedArchive(scratch, genuine, hours) &&
+        Keep(scratch, folder.filePath(QStringLiteral("archive")));
     sqlite3* db = nullptr;
     ok = ok && sqlite3_open(QFile::encodeName(scratch).constData(), &db) == SQLITE_OK &&
         sqlite3_exec(db, "CREATE TABLE people(name TEXT, born INTEGER)", nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_close(db);
     ok = ok && Keep(scratch, folder.filePath(QStringLiteral("another_program")));
     for (const archivetest::TCraftedArchive& craft : archivetest::CraftedArchives()) {
-        ok = ok && archivetest::MakeCraftedArchive(scratch, craft) &&
+        ok = ok && archivetest::MakeCraftedArchive(scratch, craft, hours) &&
             Keep(scratch, folder.filePath(QString::fromUtf8(craft.Name).replace(QLatin1Char(' '), QLatin1Char('_'))));
     }
     if (!ok)
