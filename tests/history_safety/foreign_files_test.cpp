@@ -82,7 +82,7 @@ TEST(ForeignFiles, TheProgramRunsNoSqlOfACraftedArchiveFollowsNoLinkAndStillKeep
         {"a link to another program's database", true, MakeForeignDatabase},
         {"a link to an empty file", true, [](const QString& path) { return WriteFileBytes(path, {}); }},
     };
-    const THistoryImage image = safety::SampleImage(11);
+    const THistoryImage image = archivetest::VersionImage(2);
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
         QTemporaryDir scratch;
