@@ -164,15 +164,9 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::OpenFile(std::unique_p
     const QString folder = info.absoluteDir().canonicalPath();
     const QString real = folder.isEmpty() ? FPath : QDir(folder).filePath(info.fileName());
     // The first read of the file: its header and schema. Garbage and truncated files show here.
-    // A file that is there is only read; without a journal beside it, it is read as it stands, so
-    // that not even the journal's index is left beside another program's database.
-    int rc = SQLITE_OK;
-    if (!info.exists())
-        rc = Connect(connection, real.toUtf8(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-    else if (QFileInfo::exists(real + QStringLiteral("-wal")) || QFileInfo::exists(real + QStringLiteral("-journal")))
-        rc = Connect(connection, real.toUtf8(), SQLITE_OPEN_READONLY);
-    else
-        rc = Connect(connection, ImmutableName(real), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+    // A file that is there is only read, with SQLite's locks: another start may be making it.
+    int rc = Connect(connection, real.toUtf8(),
+                     info.exists() ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     if (rc == SQLITE_OK)
         rc = connection->QueryInt("PRAGMA user_version", version);
     readOnly = folderError != 0 && info.isFile() && ((rc & 0xFF) == SQLITE_CANTOPEN || (rc & 0xFF) == SQLITE_READONLY);

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
@@ -74,6 +75,8 @@ TEST(ArchiveCraftedFiles, AnythingButTheArchivesOwnSchemaIsSetAsideUntouchedAndR
         cases.push_back({craft.Name,
                          [&craft](const QString& path) { return archivetest::MakeCraftedArchive(path, craft); },
                          craft.Reason});
+    cases.push_back(
+        {"another program's database", MakeForeignDatabase, QStringLiteral("это база данных другой программы")});
     cases.push_back({"a database without tables and a lost page", MakeEmptyDatabaseWithALostPage,
                      QStringLiteral("файл повреждён")});
     for (const TCase& c : cases) {
@@ -86,10 +89,11 @@ TEST(ArchiveCraftedFiles, AnythingButTheArchivesOwnSchemaIsSetAsideUntouchedAndR
 
         TArchiveStore store(path);
         ASSERT_TRUE(store.IsOpen());
-        // The file alone goes aside as it was: not even a journal was made beside it.
-        const QStringList aside = Entries(folder.Path()).filter(QStringLiteral(".damaged-"));
+        // The file goes aside as it was, and nothing was written into a journal beside it.
+        const QStringList aside = Entries(folder.Path()).filter(QRegularExpression(QStringLiteral("damaged.*sqlite$")));
         ASSERT_EQ(aside.size(), 1) << Entries(folder.Path()).join(' ').toStdString();
         EXPECT_EQ(ReadFileBytes(QDir(folder.Path()).filePath(aside[0])), before);
+        EXPECT_EQ(ReadFileBytes(QDir(folder.Path()).filePath(aside[0] + QStringLiteral("-wal"))), QByteArray());
         EXPECT_EQ(store.Notice(),
                   QStringLiteral("Архив «%1» не читается: %2. Файл сохранён под именем «%3», начат новый "
                                  "архив")

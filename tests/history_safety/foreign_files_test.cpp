@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cerrno>
 #include <csignal>
@@ -132,7 +133,7 @@ TEST(ForeignFiles, TheProgramRunsNoSqlOfACraftedArchiveFollowsNoLinkAndStillKeep
             // Aside as it was, so none of its triggers ran; the hours went into a fresh archive.
             QStringList aside;
             ASSERT_TRUE(WaitFor([&] {
-                aside = FolderEntries(folder).filter(QStringLiteral(".damaged-"));
+                aside = FolderEntries(folder).filter(QRegularExpression(QStringLiteral("damaged.*sqlite$")));
                 return !aside.isEmpty();
             }));
             EXPECT_EQ(aside.size(), 1);
