@@ -172,23 +172,23 @@ int TArchiveConnection::PrepareAll()
     return SQLITE_OK;
 }
 
-int TArchiveConnection::CreateSchema() const
+int TArchiveConnection::CreateSchema(std::int64_t target) const
 {
     const int rc = Exec(SchemaSql);
     if (rc != SQLITE_OK)
         return rc;
-    return UpgradeSchema(1);
+    return UpgradeSchema(1, target);
 }
 
-int TArchiveConnection::UpgradeSchema(std::int64_t version) const
+int TArchiveConnection::UpgradeSchema(std::int64_t version, std::int64_t target) const
 {
-    for (; version < ArchiveSchemaVersion; ++version) {
+    for (; version < target; ++version) {
         const TSchemaStep& step = SchemaSteps[version - 1];
         const int rc = step.Sql != nullptr ? Exec(step.Sql) : step.Convert(Db);
         if (rc != SQLITE_OK)
             return rc;
     }
-    return Exec(("PRAGMA user_version=" + std::to_string(ArchiveSchemaVersion)).c_str());
+    return Exec(("PRAGMA user_version=" + std::to_string(target)).c_str());
 }
 
 QString ArchiveReason(int code, int systemError)

@@ -2,6 +2,7 @@
 // statements prepared once per connection, and the reasons of SQLite's result codes.
 #pragma once
 
+#include "archive/archive_store.h"
 #include "archive/archive_types.h"
 
 #include <QString>
@@ -120,10 +121,19 @@ public:
 
     // Every statement of the store; fails where the file lacks the archive's tables.
     int PrepareAll();
-    // The tables of a new archive and its schema version, inside the caller's transaction.
-    int CreateSchema() const;
-    // The steps from `version` (1 or later) to this program's schema, inside the caller's transaction.
-    int UpgradeSchema(std::int64_t version) const;
+    // The tables of a new archive and its schema version, inside the caller's transaction; `target`
+    // below this program's version makes an older program's archive, as the schema check needs.
+    int CreateSchema(std::int64_t target = ArchiveSchemaVersion) const;
+    // The steps from `version` (1 or later) to `target`, inside the caller's transaction.
+    int UpgradeSchema(std::int64_t version, std::int64_t target = ArchiveSchemaVersion) const;
+
+    // Keeps SQL that a file carries in its schema from doing more than plain SQL can, and the
+    // schema itself from being written as data. Done before the first statement on the file.
+    int Harden() const
+    {
+        sqlite3_db_config(Db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+        return Exec("PRAGMA trusted_schema=OFF");
+    }
 
     // Ends a transaction that a failure left open, so the next change starts clean.
     void RollBackIfOpen() const

@@ -1,6 +1,7 @@
 #include "archive/archive_store.h"
 
 #include "archive/archive_connection.h"
+#include "archive/archive_schema.h"
 #include "os/file_calls.h"
 
 #include <QDateTime>
@@ -10,16 +11,47 @@
 #include <QUrl>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <sqlite3.h>
 
 namespace archive {
 namespace {
 
 const QString ImportedSetting = QStringLiteral("met.mtb imported");
+const QString SymbolicLinkReason = QStringLiteral("на месте файла архива — символическая ссылка");
+const QString ForeignReason = QStringLiteral("это база данных другой программы");
 
 QString Native(const QString& path)
 {
     return QDir::toNativeSeparators(path);
+}
+
+// The file for SQLite to read as it stands, taking no lock and making no file beside it. SQLite
+// takes file names as UTF-8 on every system.
+QByteArray ImmutableName(const QString& path)
+{
+    return "file:" + QUrl::toPercentEncoding(path, "/") + "?immutable=1";
+}
+
+// Whether the file's header says it is written the archive's way, with a write-ahead log.
+bool WrittenWithLog(const QString& path)
+{
+    QFile file(path);
+    const QByteArray header = file.open(QIODevice::ReadOnly) ? file.read(20) : QByteArray();
+    return header.size() == 20 && header[18] == 2 && header[19] == 2;
+}
+
+// SQLITE_CORRUPT when a check of every page finds the file damaged, SQLITE_OK when not.
+int CheckPages(const TArchiveConnection& connection)
+{
+    TStatement check;
+    int rc = check.Prepare(connection.Db, "PRAGMA quick_check(1)");
+    if (rc == SQLITE_OK)
+        rc = check.Step();
+    if (rc != SQLITE_ROW)
+        return rc == SQLITE_DONE ? SQLITE_CORRUPT : rc;
+    const auto* answer = reinterpret_cast<const char*>(sqlite3_column_text(*check, 0));
+    return answer != nullptr && std::strcmp(answer, "ok") == 0 ? SQLITE_OK : SQLITE_CORRUPT;
 }
 
 } // namespace
@@ -70,7 +102,9 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::TryOpen()
     bool readOnly = false;
     std::optional<TOpenFailure> failure = OpenFile(connection, version, readOnly);
     if (!failure)
-        failure = CheckSchema(*connection, version, readOnly);
+        failure = CheckSchema(*connection, version);
+    if (!failure && !readOnly)
+        failure = OpenForWriting(connection, version, readOnly);
     if (!failure)
         failure = MigrateSchema(*connection, version);
     if (!failure)
@@ -85,6 +119,8 @@ TArchiveStore::TOpenFailure TArchiveStore::Failure(TArchiveConnection& connectio
 {
     if (IsDamage(code))
         connection.LeaveFileAsItIs();
+    if (code == SQLITE_CANTOPEN_SYMLINK)
+        return TOpenFailure{code, SymbolicLinkReason, false};
     return TOpenFailure{code, ArchiveReason(code, connection.SystemError()), IsDamage(code)};
 }
 
@@ -94,11 +130,26 @@ TArchiveStore::TOpenFailure TArchiveStore::Damage(TArchiveConnection& connection
     return TOpenFailure{SQLITE_ERROR, reason, true};
 }
 
+int TArchiveStore::Connect(std::unique_ptr<TArchiveConnection>& connection, const QByteArray& name, int flags) const
+{
+    connection = std::make_unique<TArchiveConnection>();
+    int rc =
+        sqlite3_open_v2(name.constData(), &connection->Db, flags | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW, nullptr);
+    if (rc != SQLITE_OK)
+        return rc;
+    sqlite3_extended_result_codes(connection->Db, 1);
+    sqlite3_busy_timeout(connection->Db, FBusyTimeoutMs);
+    return connection->Harden();
+}
+
 std::optional<TArchiveStore::TOpenFailure> TArchiveStore::OpenFile(std::unique_ptr<TArchiveConnection>& connection,
                                                                    std::int64_t& version, bool& readOnly)
 {
     const QFileInfo info(FPath);
-    if (info.exists() || info.isSymLink()) {
+    // Whatever a link points to is not ours to change: not followed, not renamed, not removed.
+    if (info.isSymbolicLink())
+        return TOpenFailure{SQLITE_CANTOPEN_SYMLINK, SymbolicLinkReason, false};
+    if (info.exists()) {
         if (info.isDir())
             return TOpenFailure{SQLITE_CANTOPEN, QStringLiteral("на месте файла архива — папка"), true};
         if (!info.isFile())
@@ -109,30 +160,27 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::OpenFile(std::unique_p
     // its last try, which says little.
     const int folderError = info.absoluteDir().exists() ? os::FolderWriteError(info.absolutePath()) : ENOENT;
 
-    auto open = [&](const QByteArray& name, int flags) {
-        connection = std::make_unique<TArchiveConnection>();
-        int rc = sqlite3_open_v2(name.constData(), &connection->Db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
-        if (rc != SQLITE_OK)
-            return rc;
-        sqlite3_extended_result_codes(connection->Db, 1);
-        sqlite3_busy_timeout(connection->Db, FBusyTimeoutMs);
-        return SQLITE_OK;
-    };
+    // SQLite refuses a path with a link anywhere in it: the folder goes by its own name.
+    const QString folder = info.absoluteDir().canonicalPath();
+    const QString real = folder.isEmpty() ? FPath : QDir(folder).filePath(info.fileName());
     // The first read of the file: its header and schema. Garbage and truncated files show here.
-    // SQLite takes file names as UTF-8 on every system.
-    int rc = open(FPath.toUtf8(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    // A file that is there is only read, with SQLite's locks: another start may be making it.
+    int rc = Connect(connection, real.toUtf8(),
+                     info.exists() ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     if (rc == SQLITE_OK)
         rc = connection->QueryInt("PRAGMA user_version", version);
     readOnly = folderError != 0 && info.isFile() && ((rc & 0xFF) == SQLITE_CANTOPEN || (rc & 0xFF) == SQLITE_READONLY);
     if (readOnly) {
         // A folder that takes no files (read-only media, a file system remounted after errors):
         // the archive is read as it stands, without the journal's index that could not be made.
-        rc = open("file:" + QUrl::toPercentEncoding(FPath, "/") + "?immutable=1",
-                  SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+        rc = Connect(connection, ImmutableName(real), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
         if (rc == SQLITE_OK)
             rc = connection->QueryInt("PRAGMA user_version", version);
     }
-    if (rc != SQLITE_OK && !IsDamage(rc))
+    // A journal to roll back belongs to a database that is not written the archive's way.
+    if (rc == SQLITE_READONLY_ROLLBACK)
+        return Damage(*connection, ForeignReason);
+    if (rc != SQLITE_OK && !IsDamage(rc) && rc != SQLITE_CANTOPEN_SYMLINK)
         return TOpenFailure{rc,
                             folderError != 0 ? ArchiveReason(SQLITE_CANTOPEN, folderError)
                                              : ArchiveReason(rc, connection->SystemError()),
@@ -143,17 +191,61 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::OpenFile(std::unique_p
 }
 
 std::optional<TArchiveStore::TOpenFailure> TArchiveStore::CheckSchema(TArchiveConnection& connection,
-                                                                      std::int64_t version, bool readOnly)
+                                                                      std::int64_t version)
 {
     if (version > ArchiveSchemaVersion)
         return Damage(connection,
                       QStringLiteral("архив записан более новой версией программы (версия %1)").arg(version));
-    if (!readOnly) {
-        const int rc = connection.Exec("PRAGMA journal_mode=WAL");
-        if (IsDamage(rc))
-            return Failure(connection, rc);
-        connection.Exec("PRAGMA synchronous=FULL");
+    int rc = SQLITE_OK;
+    const TSchemaMatch match = MatchSchema(connection.Db, version, rc);
+    if (rc != SQLITE_OK)
+        return Failure(connection, rc);
+    if (match == TSchemaMatch::TablesMissing)
+        return Damage(connection, QStringLiteral("в файле нет таблиц архива"));
+    if (match == TSchemaMatch::Foreign)
+        return Damage(connection, ForeignReason);
+    // A file damaged in its middle shows itself before anything of it is changed.
+    rc = ReadEachTable(connection);
+    if (IsDamage(rc))
+        return Failure(connection, rc);
+    return std::nullopt;
+}
+
+std::optional<TArchiveStore::TOpenFailure>
+TArchiveStore::OpenForWriting(std::unique_ptr<TArchiveConnection>& connection, std::int64_t& version, bool& readOnly)
+{
+    if (sqlite3_db_readonly(connection->Db, "main") == 1) {
+        const QString name = QString::fromUtf8(sqlite3_db_filename(connection->Db, "main"));
+        // Setting up the journal rewrites the header of a file not yet written the archive's way
+        // (an empty one, say): a damaged one must go aside as it was, so every page is read first.
+        if (!WrittenWithLog(name)) {
+            if (const int checked = CheckPages(*connection); checked != SQLITE_OK)
+                return Failure(*connection, checked);
+        }
+        int rc = Connect(connection, name.toUtf8(), SQLITE_OPEN_READWRITE);
+        if (rc == SQLITE_OK)
+            rc = connection->QueryInt("PRAGMA user_version", version);
+        readOnly = ((rc & 0xFF) == SQLITE_CANTOPEN || (rc & 0xFF) == SQLITE_READONLY) &&
+            os::FolderWriteError(QFileInfo(FPath).absolutePath()) != 0;
+        if (readOnly) {
+            // A folder that takes no files: the archive is read as it stands (see OpenFile).
+            rc = Connect(connection, ImmutableName(name), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+            if (rc == SQLITE_OK)
+                rc = connection->QueryInt("PRAGMA user_version", version);
+        }
+        if (rc != SQLITE_OK && !IsDamage(rc) && rc != SQLITE_CANTOPEN_SYMLINK)
+            return TOpenFailure{rc, ArchiveReason(rc, connection->SystemError()), false};
+        if (rc != SQLITE_OK)
+            return Failure(*connection, rc);
+        if (std::optional<TOpenFailure> failure = CheckSchema(*connection, version))
+            return failure;
     }
+    if (readOnly)
+        return std::nullopt;
+    const int rc = connection->Exec("PRAGMA journal_mode=WAL");
+    if (IsDamage(rc))
+        return Failure(*connection, rc);
+    connection->Exec("PRAGMA synchronous=FULL");
     return std::nullopt;
 }
 
@@ -167,12 +259,11 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::MigrateSchema(TArchive
         return Failure(connection, rc);
     // Another program may have made the archive while this one waited for the lock.
     rc = connection.QueryInt("PRAGMA user_version", version);
-    std::int64_t objects = 0;
-    if (rc == SQLITE_OK && version == 0)
-        rc = connection.QueryInt("SELECT count(*) FROM sqlite_master", objects);
-    if (rc == SQLITE_OK && version == 0 && objects > 0) {
-        connection.RollBackIfOpen();
-        return Damage(connection, QStringLiteral("это база данных другой программы"));
+    if (rc == SQLITE_OK) {
+        if (std::optional<TOpenFailure> failure = CheckSchema(connection, version)) {
+            connection.RollBackIfOpen();
+            return failure;
+        }
     }
     if (rc == SQLITE_OK && version == 0)
         rc = connection.CreateSchema();
@@ -195,17 +286,25 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::PrepareStatements(TArc
             return Failure(connection, rc);
         return Damage(connection, QStringLiteral("в файле нет таблиц архива"));
     }
+    rc = ReadEachTable(connection);
+    if (rc != SQLITE_OK)
+        return Failure(connection, rc);
+    return std::nullopt;
+}
+
+int TArchiveStore::ReadEachTable(TArchiveConnection& connection)
+{
     // Each table once, so that a file damaged in its middle shows itself now rather than at the
-    // first download.
+    // first download. An older archive lacks the later tables until it is brought up to date.
     for (const char* sql :
          {"SELECT max(hour) FROM hours", "SELECT max(minute) FROM samples", "SELECT max(hour) FROM sample_hours",
           "SELECT count(*) FROM settings", "SELECT max(id) FROM alarms"}) {
         std::int64_t ignored = 0;
-        rc = connection.QueryInt(sql, ignored);
+        const int rc = connection.QueryInt(sql, ignored);
         if (rc != SQLITE_OK)
-            return Failure(connection, rc);
+            return rc;
     }
-    return std::nullopt;
+    return SQLITE_OK;
 }
 
 QString TArchiveStore::MoveAside(const QString& reason)

@@ -155,14 +155,24 @@ private:
     std::optional<TOpenFailure> TryOpen();
     // The steps of an opening. The file as it is, its schema version, and whether it could only be
     // read (its folder takes no files).
+    // A file that is there is opened read-only: nothing of it changes until it is known to be ours.
     std::optional<TOpenFailure> OpenFile(std::unique_ptr<TArchiveConnection>& connection, std::int64_t& version,
                                          bool& readOnly);
-    // A schema this program knows, and the journal set up for writing.
-    std::optional<TOpenFailure> CheckSchema(TArchiveConnection& connection, std::int64_t version, bool readOnly);
+    // One connection to the file, never through a symbolic link, hardened before its first statement.
+    int Connect(std::unique_ptr<TArchiveConnection>& connection, const QByteArray& name, int flags) const;
+    // Exactly the schema of this program's archive at one of its versions, or an empty file.
+    static std::optional<TOpenFailure> CheckSchema(TArchiveConnection& connection, std::int64_t version);
+    // The file, known to be ours, opened again for writing (and checked again: it may have been
+    // replaced meanwhile), and its journal set up; only read (`readOnly`) where its folder takes no
+    // files.
+    std::optional<TOpenFailure> OpenForWriting(std::unique_ptr<TArchiveConnection>& connection, std::int64_t& version,
+                                               bool& readOnly);
     // An empty file, or one of an older schema, brought to this program's schema.
     std::optional<TOpenFailure> MigrateSchema(TArchiveConnection& connection, std::int64_t version);
     // Every statement prepared and each table read once.
     std::optional<TOpenFailure> PrepareStatements(TArchiveConnection& connection);
+    // Reads each table once; SQLite's result.
+    static int ReadEachTable(TArchiveConnection& connection);
     // Why the file cannot serve, after an SQLite result or as found by the program; a damaged file
     // is left as it is, for its move aside.
     static TOpenFailure Failure(TArchiveConnection& connection, int code);

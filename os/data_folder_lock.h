@@ -19,7 +19,9 @@ public:
     enum class TState {
         Taken,         // this program holds the folder
         HeldElsewhere, // another program runs in the folder
-        Unavailable    // no lock can be had there (a read-only folder): nothing can be written there either
+        Unavailable,   // no lock can be had there (a read-only folder): nothing can be written there either
+        Unprotected    // a link stands in the lock file's place and cannot be replaced: a second window is
+                       // not kept out
     };
 
     // Tries to take the lock of `folder`; never waits.
@@ -34,11 +36,14 @@ public:
     QString Folder() const { return FFolder; }
     // The process that holds the folder (HeldElsewhere), 0 when it cannot be told.
     std::int64_t HolderProcessId() const { return FHolder; }
+    // Why the lock file could not be replaced (Unprotected): the system's error number.
+    int SystemError() const { return FError; }
 
 private:
     QString FFolder;
     TState FState = TState::Unavailable;
     std::int64_t FHolder = 0;
+    int FError = 0;
     std::intptr_t Fd = -1; // the system's handle of the locked file
 };
 

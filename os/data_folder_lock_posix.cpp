@@ -45,6 +45,23 @@ TDataFolderLock::TDataFolderLock(const QString& folder)
     const QByteArray path = QFile::encodeName(QDir(FFolder).filePath(DataFolderLockName));
     for (int attempt = 0; attempt < 10; ++attempt) {
         int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+        if (fd < 0 && errno == ELOOP) {
+            // A link in the place of the program's own file: whatever it points to is left alone,
+            // and a real lock file takes its place.
+            if (::unlink(path.constData()) != 0 && errno != ENOENT) {
+                FError = errno;
+                FState = TState::Unprotected;
+                return;
+            }
+            fd = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+            if (fd < 0 && errno == EEXIST)
+                continue; // another start made it meanwhile
+            if (fd < 0) {
+                FError = errno;
+                FState = TState::Unprotected;
+                return;
+            }
+        }
         // Someone else's lock file in a shared folder can still be locked through a reading handle.
         if (fd < 0 && (errno == EACCES || errno == EPERM))
             fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);

@@ -1,6 +1,7 @@
 #include "os/data_folder_lock.h"
 
 #include <QDir>
+#include <cerrno>
 #include <cstdlib>
 #include <string>
 
@@ -36,11 +37,21 @@ TDataFolderLock::TDataFolderLock(const QString& folder)
     : FFolder(QDir(folder).absolutePath())
 {
     const std::wstring path = QDir::toNativeSeparators(QDir(FFolder).filePath(DataFolderLockName)).toStdWString();
+    // A link in the place of the program's own file: followed, the lock would cut short whatever
+    // it points to. It gives way to a real lock file.
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+        !DeleteFileW(path.c_str()) && !RemoveDirectoryW(path.c_str())) {
+        FError = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
+        FState = TState::Unprotected;
+        return;
+    }
     HANDLE file = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < OpenAttempts && file == INVALID_HANDLE_VALUE; ++attempt) {
+        // The link itself, should one appear meanwhile: never what it points to.
         file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_HIDDEN, nullptr);
+                           FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_ACCESS_DENIED)
             break;
         if (file == INVALID_HANDLE_VALUE)
@@ -48,6 +59,13 @@ TDataFolderLock::TDataFolderLock(const QString& folder)
     }
     if (file == INVALID_HANDLE_VALUE)
         return; // Unavailable
+    BY_HANDLE_FILE_INFORMATION opened{};
+    if (!GetFileInformationByHandle(file, &opened) || (opened.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        CloseHandle(file);
+        FState = TState::Unprotected;
+        FError = EIO;
+        return;
+    }
     OVERLAPPED at{};
     at.Offset = LockOffset;
     if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {

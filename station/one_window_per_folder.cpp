@@ -1,6 +1,8 @@
 #include "station/one_window_per_folder.h"
 
+#include "base/system_reason.h"
 #include "gui/bring_forward.h"
+#include "gui/error_box.h"
 #include "gui/termination_signals.h"
 #include "os/system_requests.h"
 
@@ -16,11 +18,26 @@ QString AlreadyRunningText(const QString& folder)
         .arg(QDir::toNativeSeparators(folder));
 }
 
+QString UnprotectedFolderText(const QString& folder, int error)
+{
+    return QStringLiteral("Файл «%1» в папке «%2» — символическая ссылка, и заменить его не удаётся: %3. Второе окно "
+                          "программы с той же папкой не будет остановлено: не открывайте его, чтобы не потерять "
+                          "сохранённые данные.")
+        .arg(os::DataFolderLockName, QDir::toNativeSeparators(folder), base::SystemReason(error));
+}
+
 std::unique_ptr<os::TDataFolderLock> ClaimCurrentFolder()
 {
     // Before the lock: once it is ours, a second start may send its request.
     gui::BringForwardOnRequest();
     auto lock = std::make_unique<os::TDataFolderLock>(QDir::currentPath());
+    if (lock->State() == os::TDataFolderLock::TState::Unprotected) {
+        const QString text = UnprotectedFolderText(lock->Folder(), lock->SystemError());
+        std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+        std::fflush(stderr);
+        QMetaObject::invokeMethod(
+            qApp, [text] { gui::ShowErrorBox(text); }, Qt::QueuedConnection);
+    }
     if (lock->State() != os::TDataFolderLock::TState::HeldElsewhere)
         return lock;
 

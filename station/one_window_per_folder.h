@@ -10,10 +10,14 @@
 
 // What the user reads.
 QString AlreadyRunningText(const QString& folder);
+// The same when the folder's lock file cannot be had (a link in its place that stays); `error` is
+// the system's error number.
+QString UnprotectedFolderText(const QString& folder, int error);
 
 // For main(), with the application object made: takes the lock of the current folder and makes
 // this program answer a later start's request to come forward. When another program holds the
 // folder, tells the user so (a box, closed by its button or by SIGTERM, and the same text on
 // standard error), asks that program to bring its window forward, and returns null: the caller
-// ends at once. A folder where no lock can be had is used without one.
+// ends at once. A folder where no lock can be had is used without one; where that is for a link in
+// the lock file's place, the user is told so once the window is up.
 std::unique_ptr<os::TDataFolderLock> ClaimCurrentFolder();

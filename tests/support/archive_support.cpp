@@ -1,6 +1,11 @@
 #include "tests/support/archive_support.h"
 
+#include "archive/archive_store.h"
+#include "station/archive_records.h"
+
 #include <QDate>
+#include <QFile>
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace archivetest {
@@ -80,6 +85,51 @@ std::vector<archive::THourRecord> StationHours(sqlite3* db)
     }
     sqlite3_finalize(statement);
     return hours;
+}
+
+const std::vector<TCraftedArchive>& CraftedArchives()
+{
+    const QString foreign = QStringLiteral("это база данных другой программы");
+    const QString missing = QStringLiteral("в файле нет таблиц архива");
+    static const std::vector<TCraftedArchive> crafts{
+        {"triggers on hours",
+         "CREATE TRIGGER spoil AFTER INSERT ON hours BEGIN UPDATE hours SET indoor = -99 WHERE hour = new.hour;"
+         " INSERT OR REPLACE INTO settings VALUES('last export folder', '/tmp/elsewhere'); END;"
+         "CREATE TRIGGER spoil_again AFTER UPDATE OF outdoor ON hours BEGIN"
+         " INSERT OR REPLACE INTO settings VALUES('last export folder', '/tmp/elsewhere'); END;",
+         foreign},
+        {"triggers on samples",
+         "CREATE TABLE loot(minute INTEGER);"
+         "CREATE TRIGGER take AFTER INSERT ON samples BEGIN INSERT INTO loot VALUES(new.minute); END;"
+         "CREATE TRIGGER take_too AFTER UPDATE ON sample_hours BEGIN INSERT INTO loot VALUES(new.hour); END;",
+         foreign},
+        {"a view", "CREATE VIEW newest AS SELECT * FROM hours ORDER BY hour DESC LIMIT 24;", foreign},
+        {"an extra table", "CREATE TABLE notes(text TEXT);", foreign},
+        {"an extra column", "ALTER TABLE hours ADD COLUMN wind INTEGER;", foreign},
+        {"an extra index", "CREATE INDEX hours_by_pressure ON hours(pressure);", foreign},
+        {"a column of another kind",
+         "DROP TABLE settings; CREATE TABLE settings(name TEXT PRIMARY KEY, value BLOB NOT NULL) WITHOUT ROWID;",
+         foreign},
+        {"a missing table", "DROP TABLE samples;", missing},
+    };
+    return crafts;
+}
+
+bool MakeCraftedArchive(const QString& path, const TCraftedArchive& craft, int hours)
+{
+    {
+        std::vector<archive::THourRecord> records = ArchiveHoursOfImage(VersionImage(1)).Hours;
+        records.resize(std::min(records.size(), static_cast<std::size_t>(hours)));
+        archive::TArchiveStore store(path);
+        if (!store.IsOpen() || !store.Merge(records).Ok || !store.AddSample(NumberedSample(1)).Ok)
+            return false;
+    }
+    sqlite3* db = nullptr;
+    bool ok = sqlite3_open(QFile::encodeName(path).constData(), &db) == SQLITE_OK &&
+        sqlite3_exec(db, craft.Sql, nullptr, nullptr, nullptr) == SQLITE_OK &&
+        sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr) == SQLITE_OK;
+    ok = sqlite3_close(db) == SQLITE_OK && ok;
+    return ok && !QFile::exists(path + QStringLiteral("-wal"));
 }
 
 } // namespace archivetest

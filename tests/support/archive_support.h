@@ -39,6 +39,20 @@ int VersionOfHour(const archive::THourRecord& hour);
 archive::TSample NumberedSample(int n);
 archive::TMinuteKey SampleBase();
 
+// A file that looks like an archive but is not exactly one: a genuine archive of this program
+// (some hours, a live sample), then `Sql` run on it. The triggers of some write what must never
+// change: the hours themselves, the export folder setting, a table of their own.
+struct TCraftedArchive
+{
+    const char* Name;
+    const char* Sql;
+    QString Reason; // why the program sets it aside
+};
+const std::vector<TCraftedArchive>& CraftedArchives();
+// Makes the file at `path` (none there before) with the first `hours` hours of VersionImage(1), closed
+// with everything in the main file; false on failure.
+bool MakeCraftedArchive(const QString& path, const TCraftedArchive& craft, int hours = HistoryRecordCount);
+
 // PRAGMA integrity_check's answer, "ok" for a sound file.
 QString IntegrityCheck(sqlite3* db);
 // Every row of the station's hours, in order.
