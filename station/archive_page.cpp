@@ -288,7 +288,7 @@ void TArchivePage::Step(int steps)
         next = FAnchor.addDays(steps);
         break;
     case TPeriodKind::Week:
-        next = FAnchor.addDays(7 * steps);
+        next = FAnchor.addDays(7LL * steps);
         break;
     case TPeriodKind::Month:
         next = FAnchor.addMonths(steps);

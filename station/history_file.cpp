@@ -36,7 +36,7 @@ bool DecodeRecordLine(const char* digits, std::uint8_t* bytes)
 {
     std::uint8_t invalid = 0;
     std::uint8_t out[HistoryRecordSize];
-    for (int i = 0; i < HistoryRecordSize; ++i) {
+    for (std::ptrdiff_t i = 0; i < HistoryRecordSize; ++i) {
         const std::uint8_t high = Hex(digits[2 * i]);
         const std::uint8_t low = Hex(digits[2 * i + 1]);
         invalid |= high | low;
