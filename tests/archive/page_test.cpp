@@ -241,8 +241,14 @@ private:
                 // Pressed from the dialog's own loop: the question it asks then runs a loop of its
                 // own, in which this hand goes on.
                 QMetaObject::invokeMethod(
-                    edit, [edit] { QTest::keyClick(edit, Qt::Key_Return); }, Qt::QueuedConnection);
-            } else if (FAnswered) {
+                    edit,
+                    [this, edit] {
+                        QTest::keyClick(edit, Qt::Key_Return);
+                        FReturned = true;
+                    },
+                    Qt::QueuedConnection);
+            } else if (FAnswered || FReturned) {
+                // Still open after the answer, or after Return without a question: cancelled.
                 dialog->reject();
             }
         }
@@ -253,6 +259,7 @@ private:
     bool FReplace;
     bool FTypedIn = false;
     bool FAnswered = false;
+    bool FReturned = false;
 };
 
 // A name typed without its suffix gets it from the dialog itself, which then asks before it replaces
