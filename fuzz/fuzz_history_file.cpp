@@ -3,7 +3,8 @@
 // (a line ends at LF or CR LF) joined, read as pairs of hex digits; pair k < 32768 is image byte
 // k, pair 32768 the quantity; a pair that is not hexadecimal stops the conversion there; bytes not
 // reached keep their value (loading from a file starts from an empty image); a text without a pair
-// is empty, one that ends before the last record is cut. Both the in-memory conversion and the
+// is empty, one that ends before the last record is cut, one with anything after the quantity
+// but one line end (LF or CR LF) is oversized. Both the in-memory conversion and the
 // loading from a real file are checked, and a text that loads whole must come back the same from
 // the bytes the program saves.
 #include "station/history_file.h"
@@ -47,7 +48,18 @@ struct TExpected
     bool BadPair = false;
     int BadPairLine = 0;   // 1-based line of the bad pair's first character
     std::size_t Pairs = 0; // converted
+    bool Oversized = false;
 };
+
+// Whether the bytes from `from` on are more than one line end.
+bool MoreThanALineEnd(const std::uint8_t* data, std::size_t size, std::size_t from)
+{
+    if (size - from >= 2 && data[from] == '\r' && data[from + 1] == '\n')
+        from += 2;
+    else if (size - from >= 1 && data[from] == '\n')
+        from += 1;
+    return from < size;
+}
 
 // The rule, step by step and without shortcuts.
 TExpected Reference(const std::uint8_t* data, std::size_t size, const THistoryImage& image, std::uint8_t quantity)
@@ -59,9 +71,11 @@ TExpected Reference(const std::uint8_t* data, std::size_t size, const THistoryIm
     // Lines: split at LF; a CR right before that LF belongs to the line end. The last piece (no
     // LF after it) is a line as it stands.
     std::string joined;
-    std::vector<int> lineOf; // the line each character of the joined text came from
+    std::vector<int> lineOf;           // the line each character of the joined text came from
+    std::vector<std::size_t> offsetOf; // and its place in the bytes
     joined.reserve(size);
     lineOf.reserve(size);
+    offsetOf.reserve(size);
     std::size_t start = 0;
     for (std::size_t line = 1; line <= LinesRead && start <= size; ++line) {
         std::size_t end = start;
@@ -73,6 +87,7 @@ TExpected Reference(const std::uint8_t* data, std::size_t size, const THistoryIm
         for (std::size_t i = start; i < contentEnd; ++i) {
             joined.push_back(static_cast<char>(data[i]));
             lineOf.push_back(static_cast<int>(line));
+            offsetOf.push_back(i);
         }
         if (end >= size)
             break; // past the end only empty lines follow
@@ -94,6 +109,7 @@ TExpected Reference(const std::uint8_t* data, std::size_t size, const THistoryIm
             e.Quantity = value;
         e.Pairs = k + 1;
     }
+    e.Oversized = e.Pairs == PairsUsed && MoreThanALineEnd(data, size, offsetOf[2 * PairsUsed - 1] + 1);
     return e;
 }
 
@@ -116,6 +132,10 @@ void CheckAgainst(const TExpected& expected, const THistoryLoadResult& result, c
         Require(result.RecordsRead == static_cast<int>(expected.Pairs / HistoryRecordSize), "records read miscounted");
         Require(result.Message.contains(QStringLiteral(": %1 из").arg(result.RecordsRead)),
                 "cut message without the count");
+    } else if (expected.Oversized) {
+        Require(result.Outcome == THistoryLoadOutcome::Oversized, "oversized text not reported");
+        Require(!result.ImageComplete(), "image of an oversized text taken as complete");
+        Require(result.RecordsRead == HistoryRecordCount, "records of an oversized text miscounted");
     } else {
         Require(result.Outcome == THistoryLoadOutcome::Loaded, "good text not loaded");
         Require(result.Message.isEmpty(), "message after a good load");
@@ -170,8 +190,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const THistoryLoadResult converted = ConvertHistoryText(text, image, quantity, QStringLiteral("met.mtb"));
     CheckAgainst(expected, converted, image, quantity);
 
-    // The same bytes as a file: the loader reads only what the conversion can use, into an empty
-    // image.
+    // The same bytes as a file: the loader reads only what the conversion can use (and a byte more,
+    // to tell an oversized file), into an empty image.
     WriteScratch(data, size);
     THistoryState state;
     state.HistoryImage = start;

@@ -1,6 +1,6 @@
 // The window's side of the weather archive: opening it at start-up with the first start's import
-// of the copy from "met.mtb", merging every complete download, sampling the streamed readings,
-// and telling the user what went wrong without holding up anything else.
+// of the copy from "met.mtb", merging every complete download and keeping when it ended, sampling
+// the streamed readings, and telling the user what went wrong without holding up anything else.
 #include "archive/archive_period.h"
 #include "gui/error_box.h"
 #include "station/archive_page.h"
@@ -9,15 +9,29 @@
 #include "station/history_file.h"
 #include "station/main_form.h"
 
-void TForm1::OpenArchive(bool loadedWhole)
+namespace {
+
+// When the last complete download ended, in UTC, ISO 8601: the archive outlives every run and is
+// where each download is merged, while "met.mtb" has no room for it.
+const QString LastDownloadSetting = QStringLiteral("last complete download");
+
+} // namespace
+
+void TForm1::OpenArchive(int wholeRecords)
 {
     Archive = std::make_unique<archive::TArchiveStore>(archive::ArchiveFileName);
     ShowArchiveMessage(Archive->Notice());
-    if (Archive->IsOpen() && loadedWhole && !Archive->Imported()) {
-        // The copy the user already had enters the archive once; an empty one waits for a real one.
-        const TImageHours hours = ArchiveHoursOfImage(History.HistoryImage);
+    if (Archive->IsOpen() && wholeRecords > 0 && !Archive->Imported()) {
+        // The copy the user already had enters the archive once, also when "met.mtb" was cut or
+        // damaged: what the window shows of it is never lost. An empty one waits for a real one.
+        const TImageHours hours = ArchiveHoursOfImage(FirstRecords(History.HistoryImage, wholeRecords));
         if (!hours.Hours.empty())
             ShowArchiveMessage(Archive->Import(hours.Hours).Message);
+    }
+    if (Archive->IsOpen()) {
+        const QDateTime last = QDateTime::fromString(Archive->Setting(LastDownloadSetting), Qt::ISODate);
+        if (last.isValid())
+            History.LastCompleteDownload = last.toLocalTime();
     }
     if (const std::optional<base::TQuantity> quantity = base::QuantityOfNumber(History.DiagramQuantity))
         ArchivePage1->SetQuantity(*quantity);
@@ -31,6 +45,11 @@ void TForm1::ArchiveDownload()
     const TImageHours hours = ArchiveHoursOfImage(History.HistoryImage);
     const archive::TMergeResult result = Archive->Merge(hours.Hours);
     ShowArchiveMessage(result.Message);
+    if (result.Ok && History.LastCompleteDownload.isValid()) {
+        // A failed merge has said what is wrong with the archive already.
+        const QString last = History.LastCompleteDownload.toUTC().toString(Qt::ISODate);
+        ShowArchiveMessage(Archive->SetSetting(LastDownloadSetting, last).Message);
+    }
     Desktop->TakeArchiveResult(result.Ok, result.Message);
     if (result.Ok)
         ArchivePage1->SetLastMerge(archive::MergeSummaryText(result, hours.Skipped));

@@ -26,6 +26,8 @@ using namespace archive;
 namespace {
 
 const QString LastFolderSetting = QStringLiteral("last export folder");
+// As Qt's own save dialog asks it.
+const QString ReplaceQuestion = QStringLiteral("%1 уже существует.\nЗаменить его?");
 const QDate EarliestDate(2000, 1, 1);
 const QDate LatestDate(2099, 12, 31);
 constexpr int UpDownCentre = 50;
@@ -66,6 +68,27 @@ const std::vector<TCsvKindChoice>& CsvKindChoices()
         {QStringLiteral("CSV для Excel (точка с запятой) (*.csv)"), TCsvKind::Excel},
     };
     return choices;
+}
+
+// The save dialog adds `suffix` to a name typed without one before it looks for a file of that
+// name, so the question whether to replace one always comes.
+QString AskSavePath(QWidget* parent, const QString& caption, const QString& suggested, const QString& filters,
+                    const QString& suffix, QString* chosenFilter)
+{
+    QFileDialog dialog(parent, caption);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(filters);
+    if (chosenFilter != nullptr && !chosenFilter->isEmpty())
+        dialog.selectNameFilter(*chosenFilter);
+    dialog.setDefaultSuffix(suffix);
+    dialog.setDirectory(QFileInfo(suggested).absolutePath());
+    dialog.selectFile(QFileInfo(suggested).fileName());
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    if (chosenFilter != nullptr)
+        *chosenFilter = dialog.selectedNameFilter();
+    return dialog.selectedFiles().value(0);
 }
 
 void WriteWithSaveFile(const QString& path, const QByteArray& bytes)
@@ -448,11 +471,15 @@ QString TArchivePage::ChooseFile(const QString& caption, const QString& extensio
         folder = QDir::currentPath();
     const QString suggested = QDir(folder).filePath(SuggestedName(extension));
     QString path = FSaveDialog ? FSaveDialog(caption, suggested, filters, chosenFilter)
-                               : QFileDialog::getSaveFileName(this, caption, suggested, filters, chosenFilter);
+                               : AskSavePath(this, caption, suggested, filters, extension, chosenFilter);
     if (path.isEmpty())
         return {};
-    if (QFileInfo(path).suffix().isEmpty())
+    if (QFileInfo(path).suffix().isEmpty()) {
+        // A system dialog that left the suffix out has not asked about the file with it.
         path += QLatin1Char('.') + extension;
+        if (QFileInfo::exists(path) && !gui::AskYesNo(ReplaceQuestion.arg(QFileInfo(path).fileName()), this))
+            return {};
+    }
     // Remembered with the archive, so the next export (also after a restart) starts there.
     if (FStore != nullptr)
         FStore->SetSetting(LastFolderSetting, QFileInfo(path).absolutePath());

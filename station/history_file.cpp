@@ -36,7 +36,7 @@ bool DecodeRecordLine(const char* digits, std::uint8_t* bytes)
 {
     std::uint8_t invalid = 0;
     std::uint8_t out[HistoryRecordSize];
-    for (int i = 0; i < HistoryRecordSize; ++i) {
+    for (std::ptrdiff_t i = 0; i < HistoryRecordSize; ++i) {
         const std::uint8_t high = Hex(digits[2 * i]);
         const std::uint8_t low = Hex(digits[2 * i + 1]);
         invalid |= high | low;
@@ -48,8 +48,19 @@ bool DecodeRecordLine(const char* digits, std::uint8_t* bytes)
     return true;
 }
 
-// The conversion never needs more: 32769 pairs and the ends of 4097 lines.
+// The conversion never needs more: 32769 pairs and the ends of 4097 lines. One byte more is read,
+// so that a longer file shows as one.
 constexpr qsizetype LongestUsefulText = 2 * PairsUsed + 2 * LinesRead;
+
+// Whether the text from `p` on is more than one line end (CR LF or LF).
+bool MoreThanALineEnd(const char* p, const char* end)
+{
+    if (p < end && *p == '\r' && p + 1 < end && p[1] == '\n')
+        p += 2;
+    else if (p < end && *p == '\n')
+        ++p;
+    return p < end;
+}
 
 // The bad pair as the user can read it: Windows-1251 text, control characters as \xNN.
 QString PairText(const char* pair)
@@ -127,6 +138,15 @@ THistoryLoadResult ConvertHistoryText(const QByteArray& text, THistoryImage& ima
         ++p;
     }
     const int recordsRead = static_cast<int>(std::min<qsizetype>(k, HistoryImageSize) / HistoryRecordSize);
+    // Records or anything else after the quantity: the program never wrote such a file, and
+    // writing the copy over it would cut what it holds beyond.
+    if (k == PairsUsed && MoreThanALineEnd(p, end))
+        return {THistoryLoadOutcome::Oversized,
+                QStringLiteral("Файл «%1» длиннее, чем его записывает программа: прочитаны первые %2 записей, "
+                               "остальное не прочитано")
+                    .arg(fileName)
+                    .arg(HistoryRecordCount),
+                recordsRead};
     if (k == 0)
         return {THistoryLoadOutcome::Empty, {}, 0};
     if (k < HistoryImageSize)
@@ -143,7 +163,7 @@ THistoryLoadResult LoadHistoryFile(THistoryState& state, const QString& path)
 {
     // Whatever the file does not reach is an empty record, never one dated 00.00.00.
     state.HistoryImage.fill(HistoryMissing);
-    const os::TFileStart start = os::ReadFileStart(path, LongestUsefulText);
+    const os::TFileStart start = os::ReadFileStart(path, LongestUsefulText + 1);
     if (start.Outcome == os::TFileReadOutcome::Missing)
         return {THistoryLoadOutcome::Missing, {}, 0};
     if (start.Outcome == os::TFileReadOutcome::Failed)
@@ -171,6 +191,12 @@ QByteArray HistoryFileBytes(const THistoryImage& image, std::uint8_t quantity)
     *out++ = Hex[quantity >> 4];
     *out++ = Hex[quantity & 15];
     return bytes;
+}
+
+bool HistoryFileHolds(const QByteArray& bytes, const QString& path)
+{
+    const os::TFileStart start = os::ReadFileStart(path, bytes.size() + 1);
+    return start.Outcome == os::TFileReadOutcome::Read && start.Bytes == bytes;
 }
 
 void SaveHistoryFile(const THistoryState& state, const QString& path)

@@ -1,6 +1,6 @@
 // The diagram page's history buttons: downloading the station's history memory into the
-// program's copy, clearing the station's memory, exporting the copy to "met.txt", and keeping
-// the copy in "met.mtb" between runs.
+// program's copy, clearing the station's memory (after asking), exporting the copy to "met.txt",
+// and keeping the copy in "met.mtb" between runs.
 #include "gui/error_box.h"
 #include "gui/program_ending.h"
 #include "station/history_export.h"
@@ -39,6 +39,17 @@ QString ProgressCaption(int blockCount)
     return QString::number(HistoryProgressPercent(blockCount)) + QLatin1Char('%');
 }
 
+// The clear erases hours no download may have brought over: the user is told since when.
+QString ClearQuestion(const QDateTime& lastCompleteDownload)
+{
+    const QString since = lastCompleteDownload.isValid()
+        ? lastCompleteDownload.toString(QStringLiteral("dd.MM.yyyy HH:mm"))
+        : QStringLiteral("загрузок ещё не было");
+    return QStringLiteral("Стереть память метеостанции? Часы, записанные после последней полной загрузки (%1), "
+                          "пропадут.")
+        .arg(since);
+}
+
 } // namespace
 
 void TForm1::ScanHistory()
@@ -56,6 +67,11 @@ void TForm1::Button1Click()
 
 void TForm1::Button2Click()
 {
+    if (Station.StationDevice == nullptr || HistoryOperationRunning())
+        return;
+    if (!Ask(ClearQuestion(History.LastCompleteDownload)))
+        return;
+    // The station may have gone while the user was deciding.
     if (Station.StationDevice == nullptr || HistoryOperationRunning())
         return;
     StartHistoryOperation(THistoryOperationKind::Clear);
@@ -152,6 +168,8 @@ void TForm1::HandleHistoryReport()
     if (!progress.Finished)
         return;
     button->setText(download ? DownloadCaption : ClearCaption);
+    if (download)
+        History.LastCompleteDownload = Now();
     FinishHistoryOperation();
     if (download)
         ArchiveDownload();
@@ -185,6 +203,10 @@ bool TForm1::SaveHistoryAtClose()
     if (Station.HistoryComplete != 1)
         return true;
     try {
+        // A file that holds the copy already is left alone: nothing to write, and nothing to fail
+        // in a folder that cannot be written.
+        if (HistoryFileHolds(HistoryFileBytes(History.HistoryImage, History.DiagramQuantity)))
+            return true;
         SaveHistoryFile(History);
         return true;
     } catch (const os::EFileError& error) {

@@ -45,6 +45,15 @@ QString ScanHistory(THistoryState& state, const QDate& today)
     return scan.RecordCountText;
 }
 
+THistoryImage FirstRecords(const THistoryImage& image, int count)
+{
+    THistoryImage first;
+    first.fill(HistoryMissing);
+    const auto bytes = static_cast<std::size_t>(std::clamp(count, 0, HistoryRecordCount)) * HistoryRecordSize;
+    std::copy_n(image.begin(), bytes, first.begin());
+    return first;
+}
+
 int HistoryProgressPercent(int blockCount)
 {
     const int scaled = blockCount * 100;

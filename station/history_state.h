@@ -5,6 +5,7 @@
 #include "protocol/history_layout.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -31,6 +32,9 @@ struct THistoryState
     std::uint8_t DiagramQuantity = 0;
     TSelectedDate SelectedDate{};
     std::uint32_t RecordCount = 0; // records with a date
+    // When the last complete download ended, kept with the weather archive across runs; invalid
+    // while none is known. The clear's question names it.
+    QDateTime LastCompleteDownload;
 };
 
 struct THistoryScan
@@ -47,6 +51,9 @@ THistoryScan ScanHistory(const THistoryImage& image, const QDate& today);
 
 // The same, stored into the state; returns the text for the record count field.
 QString ScanHistory(THistoryState& state, const QDate& today = QDate::currentDate());
+
+// The image with only its first `count` records (0..4096): the rest are empty slots.
+THistoryImage FirstRecords(const THistoryImage& image, int count);
 
 // Progress of a download or clear in whole percent of 512 reports, a half going to the even
 // neighbour (64 -> 12, 192 -> 38).

@@ -96,7 +96,7 @@ void TForm1::FormCreate()
     // user's file: it is saved again only after a complete download. The window works on what was
     // read all the same.
     Station.HistoryComplete = loaded.ImageComplete() ? 1 : 0;
-    OpenArchive(loaded.Outcome == THistoryLoadOutcome::Loaded);
+    OpenArchive(loaded.RecordsRead);
     StartNetworkPublishing();
     if (!loaded.Message.isEmpty()) {
         QString message = loaded.Message;

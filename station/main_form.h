@@ -315,8 +315,8 @@ private:
     bool SaveHistoryAtClose();
 
     // The archive's side of the window (archive_link.cpp). Opening it, and the first start's
-    // import of the copy loaded from "met.mtb" (when `loadedWhole`).
-    void OpenArchive(bool loadedWhole);
+    // import of the first `wholeRecords` records of the copy loaded from "met.mtb".
+    void OpenArchive(int wholeRecords);
     // A complete download goes into the archive.
     void ArchiveDownload();
     // One readings report of the streaming pages for the live samples, taken at `time`; the sample

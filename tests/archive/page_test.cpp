@@ -6,6 +6,7 @@
 #include "archive/archive_csv.h"
 #include "chart/chart.h"
 #include "gui/error_box.h"
+#include "gui/qt_texts.h"
 #include "gui/radio_group.h"
 #include "gui/up_down.h"
 #include "station/archive_page.h"
@@ -15,13 +16,17 @@
 #include <QCalendarWidget>
 #include <QDateEdit>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileSystemModel>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 #include <memory>
@@ -253,6 +258,105 @@ TEST_F(ArchivePage, ExportsTheShownPeriodAndRemembersTheFolder)
     EXPECT_FALSE(Page->ExportCsv(QStringLiteral("/x.csv")));
     EXPECT_EQ(ErrorBoxes,
               std::vector<QString>{QStringLiteral("Не удалось записать файл «/x.csv»: нет прав на запись.")});
+}
+
+// The user's hand on the modal dialogs of a save, from the event loop they run: the file name typed
+// into the save dialog, then the answer to whether an existing file is replaced.
+class TSaveHand
+{
+public:
+    TSaveHand(QString typed, bool replace)
+        : FTyped(std::move(typed))
+        , FReplace(replace)
+    {
+        QObject::connect(&FTimer, &QTimer::timeout, [this] { Act(); });
+        FTimer.start(1);
+    }
+    std::vector<QString> Asked;
+
+private:
+    void Act()
+    {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            Asked.push_back(box->text());
+            for (QAbstractButton* button : box->buttons())
+                if (box->buttonRole(button) == (FReplace ? QMessageBox::YesRole : QMessageBox::NoRole))
+                    button->click();
+            FAnswered = true;
+        } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            if (!FTypedIn && edit != nullptr) {
+                edit->clear();
+                QTest::keyClicks(edit, FTyped);
+                FTypedIn = true;
+                // Pressed from the dialog's own loop: the question it asks then runs a loop of its
+                // own, in which this hand goes on.
+                QMetaObject::invokeMethod(
+                    edit,
+                    [this, edit] {
+                        QTest::keyClick(edit, Qt::Key_Return);
+                        FReturned = true;
+                    },
+                    Qt::QueuedConnection);
+            } else if (FAnswered || FReturned) {
+                // Still open after the answer, or after Return without a question: cancelled.
+                dialog->reject();
+            }
+        }
+    }
+
+    QTimer FTimer;
+    QString FTyped;
+    bool FReplace;
+    bool FTypedIn = false;
+    bool FAnswered = false;
+    bool FReturned = false;
+};
+
+// A name typed without its suffix gets it from the dialog itself, which then asks before it replaces
+// a file of that name; so does the page after a dialog that left the suffix out.
+TEST_F(ArchivePage, AnExistingFileIsReplacedOnlyAfterTheQuestion)
+{
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    ASSERT_TRUE(gui::UseRussianQtTexts());
+    Page->SetSaveDialog({});
+    const QDir folder(Folder.Path());
+    const QString csv = folder.filePath(QStringLiteral("day12.csv"));
+    const QString png = folder.filePath(QStringLiteral("day12.png"));
+    ASSERT_TRUE(testsupport::WriteFileBytes(csv, "old"));
+    ASSERT_TRUE(testsupport::WriteFileBytes(png, "old"));
+    const QString question = QStringLiteral("%1 уже существует.\nЗаменить его?");
+
+    {
+        TSaveHand hand(QStringLiteral("day12"), false);
+        Page->ExportCsvClick();
+        EXPECT_EQ(hand.Asked, std::vector<QString>{question.arg(QStringLiteral("day12.csv"))});
+        EXPECT_EQ(testsupport::ReadFileBytes(csv), "old");
+    }
+    {
+        TSaveHand hand(QStringLiteral("day12"), true);
+        Page->ExportCsvClick();
+        EXPECT_EQ(hand.Asked, std::vector<QString>{question.arg(QStringLiteral("day12.csv"))});
+        EXPECT_TRUE(testsupport::ReadFileBytes(csv).startsWith("Дата и время"));
+        EXPECT_FALSE(QFileInfo::exists(folder.filePath(QStringLiteral("day12"))));
+    }
+    {
+        TSaveHand hand(QStringLiteral("day12"), true);
+        Page->SavePngClick();
+        EXPECT_EQ(hand.Asked, std::vector<QString>{question.arg(QStringLiteral("day12.png"))});
+        EXPECT_EQ(QImage(png).size(), Page->ArchiveChart->size());
+    }
+
+    // A dialog of the system that returns the name as typed.
+    Page->SetSaveDialog([&folder](const QString&, const QString&, const QString&, QString*) {
+        return folder.filePath(QStringLiteral("day12"));
+    });
+    ASSERT_TRUE(testsupport::WriteFileBytes(csv, "old"));
+    TSaveHand hand({}, false);
+    Page->ExportCsvClick();
+    EXPECT_EQ(hand.Asked, std::vector<QString>{question.arg(QStringLiteral("day12.csv"))});
+    EXPECT_EQ(testsupport::ReadFileBytes(csv), "old");
 }
 
 // Under an English system (the test runs with LC_ALL=C.UTF-8) the date picker's calendar and Qt's own

@@ -2,6 +2,7 @@
 // the save itself and through closing the window; and the clean-up of temporaries that killed
 // saves leave behind.
 #include "gui/error_box.h"
+#include "gui/up_down.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "station/history_file.h"
 #include "station/main_form.h"
@@ -164,6 +165,32 @@ TEST_F(FileSystemFault, ReadOnlyFolderIsReportedAndTheWindowStillStartsFromTheFi
     EXPECT_EQ(ErrorBoxes, std::vector<QString>{SaveMessage(Folder->Path(), readOnly + QLatin1Char('.'))});
     EXPECT_EQ(Questions, std::vector<QString>{CloseQuestion});
     ExpectOldFileWhole({HistoryFileName});
+}
+
+// A file that holds the copy byte for byte is not written again: a read-only folder closes
+// without a word, until the copy changes.
+TEST_F(FileSystemFault, ReadOnlyFolderHoldingTheCopyClosesWithoutAQuestion)
+{
+    const QByteArray canonical = HistoryFileBytes(OldImage, OldQuantity);
+    ASSERT_TRUE(WriteFileBytes(Folder->File(HistoryFileName), canonical));
+    ASSERT_TRUE(Folder->MakeReadOnly());
+    OpenWindow();
+    EXPECT_TRUE(Form->close());
+    EXPECT_TRUE(ErrorBoxes.empty());
+    EXPECT_TRUE(Questions.empty());
+    EXPECT_EQ(ReadFileBytes(Folder->File(HistoryFileName)), canonical);
+
+    // Another quantity chosen: the copy differs from the file, which cannot be written.
+    Form.reset();
+    OpenWindow();
+    Form->UpDown2->SetPosition(OldQuantity + 1);
+    Form->UpDown2Click();
+    ASSERT_NE(Form->History.DiagramQuantity, OldQuantity);
+    Answer = true;
+    EXPECT_TRUE(Form->close());
+    EXPECT_EQ(ErrorBoxes.size(), 1u);
+    EXPECT_EQ(Questions, std::vector<QString>{CloseQuestion});
+    EXPECT_EQ(ReadFileBytes(Folder->File(HistoryFileName)), canonical);
 }
 
 TEST(StaleTemporaries, OnlyTemporariesOfTheSameFileThatNoRunHoldsAreRemoved)

@@ -125,7 +125,7 @@ TEST(HistoryText, ShortTextsAndOddLinesShiftPairsAndLeaveTheRestAlone)
     EXPECT_EQ(quantity, 2);
 
     // 4096 lines without the quantity line keep the quantity; a quantity line sets it; lines past
-    // it are not read.
+    // it are not read, and make the text one the program never wrote.
     QByteArray lines;
     for (int r = 0; r < 4096; ++r)
         lines += "0011223344556677\r\n";
@@ -133,10 +133,58 @@ TEST(HistoryText, ShortTextsAndOddLinesShiftPairsAndLeaveTheRestAlone)
     ASSERT_EQ(ConvertHistoryText(lines, image, quantity).Outcome, THistoryLoadOutcome::Loaded);
     EXPECT_EQ(quantity, 2);
     EXPECT_EQ(image[8 * 4095 + 7], 0x77);
-    ASSERT_EQ(ConvertHistoryText(lines + "03\r\n01", image, quantity).Outcome, THistoryLoadOutcome::Loaded);
+    ASSERT_EQ(ConvertHistoryText(lines + "03\r\n01", image, quantity).Outcome, THistoryLoadOutcome::Oversized);
     EXPECT_EQ(quantity, 3);
     // A lone CR is text, not a line end.
     EXPECT_EQ(ConvertHistoryText("01\r02", image, quantity).Outcome, THistoryLoadOutcome::BadPair);
+}
+
+// Whatever follows the quantity but one line end: a file this program never wrote, never to be
+// written over, but every record of it read.
+TEST_F(HistoryFile, MoreThanTheRecordsAndTheQuantityIsAnOversizedFile)
+{
+    const THistoryImage image = testsupport::SmallHistoryImage();
+    const QByteArray file = HistoryFileBytes(image, 3);
+    const QByteArray record = "17858C2D0E050C10";
+    struct TCase
+    {
+        const char* Name;
+        QByteArray Bytes;
+        THistoryLoadOutcome Outcome;
+        std::uint8_t Quantity = 3;
+    };
+    const TCase cases[] = {
+        {"as written", file, THistoryLoadOutcome::Loaded},
+        {"one CR LF after the quantity", file + "\r\n", THistoryLoadOutcome::Loaded},
+        {"one LF after the quantity", file + "\n", THistoryLoadOutcome::Loaded},
+        {"two line ends", file + "\r\n\r\n", THistoryLoadOutcome::Oversized},
+        {"a character after the quantity", file + "0", THistoryLoadOutcome::Oversized},
+        {"a record in the quantity's line", file.left(file.size() - 2) + record, THistoryLoadOutcome::Oversized, 0x17},
+        {"a 4097th record line", file + "\r\n" + record, THistoryLoadOutcome::Oversized},
+        {"200,000 bytes of lines",
+         file.left(file.size() - 2) + (record + "\r\n").repeated((200000 - file.size()) / 18) + "03",
+         THistoryLoadOutcome::Oversized, 0x17},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        ASSERT_TRUE(WriteFileBytes(Path(), c.Bytes));
+        THistoryState state;
+        const THistoryLoadResult result = LoadHistoryFile(state, Path());
+        EXPECT_EQ(result.Outcome, c.Outcome);
+        EXPECT_EQ(result.RecordsRead, 4096);
+        EXPECT_EQ(state.HistoryImage, image);
+        EXPECT_EQ(state.DiagramQuantity, c.Quantity);
+        const bool oversized = c.Outcome == THistoryLoadOutcome::Oversized;
+        EXPECT_EQ(result.ImageComplete(), !oversized);
+        EXPECT_EQ(result.Message,
+                  oversized ? QStringLiteral("Файл «%1» длиннее, чем его записывает программа: прочитаны первые 4096 "
+                                             "записей, остальное не прочитано")
+                                  .arg(QDir::toNativeSeparators(Path()))
+                            : QString());
+        // Only the file as written holds the copy byte for byte.
+        EXPECT_EQ(HistoryFileHolds(file, Path()), c.Bytes == file);
+    }
+    EXPECT_FALSE(HistoryFileHolds(file, Path(QStringLiteral("none"))));
 }
 
 TEST(HistoryText, BadPairStopsTheConversionAndNamesTheText)

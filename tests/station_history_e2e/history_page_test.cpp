@@ -215,6 +215,7 @@ TEST_F(HistoryPage, ClearLeavesTheCopyAsItWasAndCountsItAgain)
     Form->LabeledEdit9->SetText(QStringLiteral("x"));
     Form->LabeledEdit10->SetText(QStringLiteral("x"));
 
+    Answer = true; // to the question before the clear
     Click(Form->Button2);
     ASSERT_TRUE(PumpUntil([&] { return Form->Station.BlockCount == 1; }));
     EXPECT_EQ(Form->Button2->text(), QStringLiteral("0%"));
@@ -238,6 +239,53 @@ TEST_F(HistoryPage, ClearLeavesTheCopyAsItWasAndCountsItAgain)
 
     EXPECT_TRUE(f.close());
     EXPECT_EQ(ReadFileBytes(HistoryFileName), HistoryFileBytes(SmallHistoryImage(), 2));
+}
+
+// «Очистить» erases hours no download may have brought over: it asks first, naming the last complete
+// download (kept from one run to the next), and «Нет» leaves the station's memory as it is.
+TEST_F(HistoryPage, ClearAsksFirstNamingTheLastCompleteDownload)
+{
+    const QDateTime downloaded(QDate(2025, 11, 23), QTime(18, 42, 9));
+    const auto question = [](const QString& since) {
+        return QStringLiteral("Стереть память метеостанции? Часы, записанные после последней полной загрузки (%1), "
+                              "пропадут.")
+            .arg(since);
+    };
+    OpenWindow();
+    Form->SetClock([&] { return downloaded; });
+    PlugStation();
+    ClickTab(1);
+    const std::uint32_t records = Station->Model().NextRecord();
+    ASSERT_GT(records, 0u);
+
+    Answer = false;
+    Click(Form->Button2);
+    EXPECT_EQ(Questions, std::vector<QString>{question(QStringLiteral("загрузок ещё не было"))});
+    Drain();
+    EXPECT_EQ(Form->Station.ClearActive, 0);
+    EXPECT_EQ(Form->Button2->text(), QStringLiteral("Очистить"));
+    ExpectButtonsAfterAnOperation();
+    EXPECT_EQ(Station->Model().NextRecord(), records);
+
+    Download();
+    Click(Form->Button2);
+    ASSERT_EQ(Questions.size(), 2u);
+    EXPECT_EQ(Questions[1], question(QStringLiteral("23.11.2025 18:42")));
+    EXPECT_EQ(Station->Model().NextRecord(), records);
+    EXPECT_TRUE(Form->close());
+    Form.reset();
+
+    // The next run knows it too; «Да» clears.
+    Questions.clear();
+    OpenWindow();
+    PlugStation();
+    ClickTab(1);
+    Answer = true;
+    Click(Form->Button2);
+    EXPECT_EQ(Questions, std::vector<QString>{question(QStringLiteral("23.11.2025 18:42"))});
+    Station->Advance(10s);
+    ASSERT_TRUE(PumpUntil([&] { return Form->Station.ClearActive == 0 && Form->Station.BlockCount == 0; }));
+    EXPECT_EQ(Station->Model().NextRecord(), 0u);
 }
 
 TEST_F(HistoryPage, UnplugDuringADownloadEndsItAndLeavesTheCopyAsItWas)
@@ -305,6 +353,7 @@ TEST_F(HistoryPage, UnplugDuringAClearEndsIt)
     PlugStation();
     ClickTab(1);
     const THistoryImage before = Form->History.HistoryImage;
+    Answer = true; // to the question before the clear
     Click(Form->Button2);
     ASSERT_TRUE(PumpUntil([&] { return Form->Station.BlockCount == 1; }));
     NextBlock(2);

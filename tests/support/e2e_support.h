@@ -61,6 +61,12 @@ protected:
         // the stall of a download or clear come only when a test shortens their time-outs.
         Form->SetStreamSilenceTimeout(std::numeric_limits<int>::max());
         Form->SetHistoryStallTimeout(std::numeric_limits<int>::max());
+        // The user says yes to what the window asks (the clear of the station's memory), and the
+        // questions are kept.
+        Form->SetQuestion([this](const QString& text) {
+            Questions.push_back(text);
+            return true;
+        });
         Form->show();
     }
 
@@ -141,6 +147,7 @@ protected:
     std::unique_ptr<simulator::TSimStation> Station;
     std::unique_ptr<TForm1> Form;
     std::vector<TReport> Sent;
+    std::vector<QString> Questions;
 };
 
 } // namespace e2e
