@@ -9,7 +9,7 @@
 #include "station/history_file.h"
 #include "station/main_form.h"
 
-void TForm1::OpenArchive(bool loadedWhole)
+void TForm1::OpenArchive(bool loadedWhole, std::uint8_t diagramQuantity)
 {
     Archive = std::make_unique<archive::TArchiveStore>(archive::ArchiveFileName);
     ShowArchiveMessage(Archive->Notice());
@@ -19,14 +19,15 @@ void TForm1::OpenArchive(bool loadedWhole)
         if (!hours.Hours.empty())
             ShowArchiveMessage(Archive->Import(hours.Hours).Message);
     }
-    if (const std::optional<base::TQuantity> quantity = base::QuantityOfNumber(History.DiagramQuantity))
+    if (const std::optional<base::TQuantity> quantity = base::QuantityOfNumber(diagramQuantity))
         ArchivePage1->SetQuantity(*quantity);
     ArchivePage1->SetStore(Archive->IsOpen() ? Archive.get() : nullptr);
 }
 
 void TForm1::ArchiveDownload()
 {
-    if (!Archive->IsOpen())
+    // Before the start is finished there is no archive yet: it is opened just after the first paint.
+    if (!Archive || !Archive->IsOpen())
         return;
     const TImageHours hours = ArchiveHoursOfImage(History.HistoryImage);
     const archive::TMergeResult result = Archive->Merge(hours.Hours);
@@ -52,7 +53,7 @@ void TForm1::FlushLiveSample()
 
 void TForm1::StoreLiveSample(const archive::TSample& sample)
 {
-    if (!Archive->IsOpen())
+    if (!Archive || !Archive->IsOpen())
         return;
     const archive::TWriteResult result = Archive->AddSample(sample);
     Desktop->TakeArchiveResult(result.Ok, result.Message);

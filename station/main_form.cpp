@@ -95,14 +95,12 @@ void TForm1::FormCreate()
     // user's file: it is saved again only after a complete download. The window works on what was
     // read all the same.
     Station.HistoryComplete = loaded.ImageComplete() ? 1 : 0;
-    OpenArchive(loaded.Outcome == THistoryLoadOutcome::Loaded);
+    FLoadedWhole = loaded.Outcome == THistoryLoadOutcome::Loaded;
+    FLoadedQuantity = History.DiagramQuantity;
     if (!loaded.Message.isEmpty()) {
-        QString message = loaded.Message;
+        FLoadMessage = loaded.Message;
         if (!loaded.ImageComplete())
-            message = gui::ErrorBoxText(message) + QLatin1Char(' ') + HistoryFileKeptText;
-        // Shown once the window is up.
-        QMetaObject::invokeMethod(
-            this, [message] { gui::ShowErrorBox(message); }, Qt::QueuedConnection);
+            FLoadMessage = gui::ErrorBoxText(FLoadMessage) + QLatin1Char(' ') + HistoryFileKeptText;
     }
     // A quantity the diagram does not know, from a damaged file, is set right by DrawDayDiagram.
     UpDown2->SetPosition(History.DiagramQuantity);
@@ -110,6 +108,20 @@ void TForm1::FormCreate()
     EnableTextExportOfTheCopy();
     DrawDayDiagram();
     PreviousDayPosition = static_cast<std::uint8_t>(UpDown1->Position());
+}
+
+void TForm1::FinishStart()
+{
+    if (FStarted)
+        return;
+    FStarted = true;
+    OpenArchive(FLoadedWhole, FLoadedQuantity);
+    if (!FLoadMessage.isEmpty()) {
+        // Shown once the window is up.
+        QMetaObject::invokeMethod(
+            this, [message = FLoadMessage] { gui::ShowErrorBox(message); }, Qt::QueuedConnection);
+    }
+    Desktop->Start();
 }
 
 void TForm1::EnableTextExportOfTheCopy()

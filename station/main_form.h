@@ -51,9 +51,13 @@ public:
     static constexpr int FormWidth = 623;
     static constexpr int FormHeight = 388;
 
+    // What the window does before it is first shown: everything (`Whole`), or only what its first
+    // picture needs, the rest (the archive's opening and import, the alarms and tray settings)
+    // just after that picture (`AfterFirstPaint`, the programs' choice: the window comes up sooner).
+    enum class TStart { Whole, AfterFirstPaint };
     // The window talks to HID devices through `platform`, which must outlive it: the system's
     // backend in the program, the simulated one in the demo and the tests.
-    explicit TForm1(hidplatform::Platform& platform, QWidget* parent = nullptr);
+    explicit TForm1(hidplatform::Platform& platform, QWidget* parent = nullptr, TStart start = TStart::Whole);
     ~TForm1() override;
 
     // Page control and pages.
@@ -165,7 +169,7 @@ public:
     // The history download or clear while it runs.
     THistoryOperation HistoryOperation{Station, History};
     // The weather archive beside it (archive_link.cpp): every complete download merged in, the
-    // live stream sampled every 5 minutes. None until the window is created.
+    // live stream sampled every 5 minutes. None until the start is finished (FinishStart).
     std::unique_ptr<archive::TArchiveStore> Archive;
     archive::TLiveSampler LiveSampler;
     // Publishing (publish_link.cpp): the passwords of every publisher, and the MQTT publisher that
@@ -203,6 +207,9 @@ public:
     void HidDeviceController1DeviceDataError(THidDevice* HidDev, std::uint32_t Error);
 
     void FormCreate();
+    // The rest of the start-up, once: run after the first paint, or at once by a caller that needs
+    // it before (a window that starts in the tray is never painted).
+    void FinishStart();
     // False when the window must stay open: "met.mtb" could not be written and the user chose
     // not to close without it.
     bool FormClose();
@@ -310,7 +317,7 @@ private:
 
     // The archive's side of the window (archive_link.cpp). Opening it, and the first start's
     // import of the copy loaded from "met.mtb" (when `loadedWhole`).
-    void OpenArchive(bool loadedWhole);
+    void OpenArchive(bool loadedWhole, std::uint8_t diagramQuantity);
     // A complete download goes into the archive.
     void ArchiveDownload();
     // One readings report of the streaming pages for the live samples, taken at `time`; the sample
@@ -329,6 +336,12 @@ private:
     TClock FClock;
     TQuestion FQuestion;
     bool FAskingAtClose = false;
+    // What FormCreate leaves for FinishStart: whether "met.mtb" was read whole, the diagram's
+    // quantity as read, and the message about the file.
+    bool FStarted = false;
+    bool FLoadedWhole = false;
+    std::uint8_t FLoadedQuantity = 0;
+    QString FLoadMessage;
     QTimer* StreamSilenceTimer = nullptr;
     QTimer* ExportNoticeTimer = nullptr;
     std::uint32_t SendError = 0;
