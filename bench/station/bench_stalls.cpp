@@ -21,6 +21,7 @@
 #include <QFileInfo>
 #include <QEventLoop>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <cstdio>
