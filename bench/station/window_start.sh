@@ -1,7 +1,9 @@
 #!/bin/sh
 # Process start to the first painted window, offscreen: the program's window (bench_window_start)
-# and the demo's (bench_demo_start), each beside a bare Qt window (bench_bare_window) timed in turn
-# with it. Prints the median wall time of each over RUNS runs (after one warm-up) and their ratio.
+# and the demo's (bench_demo_start), each beside a bare Qt tab window (bench_bare_window) timed in
+# turn with it. Each program prints the time from its launch to its flushed first paint (what it
+# does after that and at its end is not counted). Prints the median of each over RUNS runs (after
+# one warm-up) and their ratio.
 #   bench/station/window_start.sh [BUILD_DIR] [RUNS]
 set -eu
 build=$(cd "${1:-build}" && pwd)
@@ -17,12 +19,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" # the windows keep their files (met.mtb, the archive) in the current directory
 
-# Milliseconds of one whole run.
+# Microseconds from the launch to the first paint of one run.
 run_ms() {
-    start=$(date +%s%N)
-    "$1" >/dev/null 2>&1
-    end=$(date +%s%N)
-    echo $(( (end - start) / 1000 ))
+    METEO_LAUNCH_NS=$(date +%s%N) "$1" 2>/dev/null | awk '/^painted / { printf "%d\n", $2 * 1000 }'
 }
 
 median() { sort -n "$1" | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
