@@ -4,6 +4,7 @@
 #include "archive/archive_store.h"
 #include "desktop/autostart.h"
 #include "gui/error_box.h"
+#include "gui/repaint_pacing.h"
 #include "station/alarms_page.h"
 #include "station/archive_records.h"
 #include "station/main_form.h"
@@ -87,6 +88,7 @@ TDesktopSide::TDesktopSide(TForm1& form)
     });
     FPicture.Update(std::nullopt);
     Tray->setIcon(FPicture.Icon());
+    FShowReport = new gui::TFramePacedCall(this, [this] { ShowReport(); });
     ClockTick = new QTimer(this);
     ClockTick->setInterval(TickMs);
     connect(ClockTick, &QTimer::timeout, this, &TDesktopSide::Tick);
@@ -177,6 +179,13 @@ void TDesktopSide::TakeReport(const TReportImage& image)
         readings.PressureChange3hMmHg = trend->ChangeMmHg;
     Apply(FAlarms.TakeReport(readings, weather::TAlarmEngine::TClock::now()));
 
+    // Drawing the tray's picture costs more than all the rest of a report: a station that sends
+    // faster than the screen shows has it drawn once a frame, for the last report.
+    FShowReport->Request();
+}
+
+void TDesktopSide::ShowReport()
+{
     std::optional<double> outdoor;
     if (FOutdoor)
         outdoor = *FOutdoor;

@@ -24,6 +24,9 @@ class QCloseEvent;
 class QMenu;
 class QSystemTrayIcon;
 class QTimer;
+namespace gui {
+class TFramePacedCall;
+}
 class TForm1;
 
 class TDesktopSide : public QObject
@@ -80,6 +83,8 @@ private:
     void ShowAlarmLine();
     void RefreshOutlook();
     void RefreshTooltip();
+    // The last report in the tray's picture and tooltip; at most once a frame (FShowReport).
+    void ShowReport();
     void SetCloseToTray(bool on);
     void ChooseAlarms(const weather::TAlarmSettings& settings);
     void ChooseForecast(const weather::TForecastSettings& settings);
@@ -92,6 +97,7 @@ private:
     TTrayCheck FTrayCheck;
     std::optional<bool> FTrayShown; // none before the first check
     desktop::TTrayPicture FPicture;
+    gui::TFramePacedCall* FShowReport = nullptr;
     weather::TAlarmEngine FAlarms;
     TWeatherOutlook FOutlook;
     weather::TTraySettings FTraySettings;
