@@ -9,8 +9,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QTabWidget window;
-    for (const char* caption :
-         {"Измерения", "Диаграммы", "Установки", "Справка", "Архив", "Публикация", "Оповещения"})
+    for (const char* caption : {"Измерения", "Диаграммы", "Установки", "Справка", "Архив", "Публикация", "Оповещения"})
         window.addTab(new QWidget, QString::fromUtf8(caption));
     window.resize(607, 350);
     TExitWhenPainted exit(&window);

@@ -18,9 +18,9 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QEventLoop>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>

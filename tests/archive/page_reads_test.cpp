@@ -109,15 +109,14 @@ TEST_F(ArchivePageReads, EveryViewShowsWhatTheStoresQueryGives)
     const QDate dates[] = {First, QDate(2023, 2, 28), QDate(2023, 7, 14), QDate(2024, 2, 29), QDate(2024, 12, 31)};
     for (const TPeriodKind kind : {TPeriodKind::Day, TPeriodKind::Week, TPeriodKind::Month, TPeriodKind::Year})
         for (const QDate& date : dates)
-            for (const base::TQuantity quantity : {base::TQuantity::IndoorTemperature,
-                                                   base::TQuantity::OutdoorTemperature, base::TQuantity::Humidity}) {
+            for (const base::TQuantity quantity :
+                 {base::TQuantity::IndoorTemperature, base::TQuantity::OutdoorTemperature, base::TQuantity::Humidity}) {
                 Page->SetQuantity(quantity);
                 Page->ShowPeriod(kind, date);
                 ASSERT_TRUE(Shows(PeriodContaining(kind, date)));
                 EXPECT_TRUE(ShowsWhatTheStoresQueryGives(*Page, *Store));
             }
-    EXPECT_TRUE(testsupport::PumpUntil(
-        [&] { return Page->HoldingsLabel->text() == HoldingsText(Store->Holdings()); }));
+    EXPECT_TRUE(testsupport::PumpUntil([&] { return Page->HoldingsLabel->text() == HoldingsText(Store->Holdings()); }));
 }
 
 TEST_F(ArchivePageReads, APeriodShownWhileTheNextIsReadStaysWholeUntilReplaced)
