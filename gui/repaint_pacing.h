@@ -1,8 +1,8 @@
 // Repaints of a window, and calls that refresh what it shows, at most once a frame. A window that
 // takes a report from a device with every pass of the event loop would otherwise be painted after
-// each one, thousands of times a second, though no screen shows more than its frames. The first change after a quiet frame is painted at
-// once; changes that follow within the frame are painted together once the frame has passed, so
-// the last change always reaches the screen (a repaint() asked for within the frame waits too).
+// each one, thousands of times a second, though no screen shows more than its frames. The first change after a quiet
+// frame is painted at once; changes that follow within the frame are painted together once the frame has passed, so the
+// last change always reaches the screen (a repaint() asked for within the frame waits too).
 #pragma once
 
 #include <QElapsedTimer>
