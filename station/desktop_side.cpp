@@ -161,14 +161,15 @@ bool TDesktopSide::TrayAvailable() const
 
 // ---- The station's reports and the archive ----
 
-void TDesktopSide::TakeReport(const TReportImage& image)
+void TDesktopSide::TakeReport(const TReportImage& image, const QDateTime& time)
 {
     FImage = image;
-    FLastReport = Form.Now();
+    // The caller's time of the report: the clock is read once per report, it costs.
+    FLastReport = time;
     const archive::TReading reading = ArchiveReadingOfReport(image);
     FPressure = ReadingValue(reading, base::TQuantity::Pressure);
     FOutdoor = ReadingValue(reading, base::TQuantity::OutdoorTemperature);
-    RefreshOutlook();
+    RefreshOutlook(time);
 
     weather::TAlarmReadings readings;
     if (FOutdoor)
@@ -222,10 +223,10 @@ void TDesktopSide::Tick()
     }
 }
 
-void TDesktopSide::RefreshOutlook()
+void TDesktopSide::RefreshOutlook(const QDateTime& now)
 {
     archive::TArchiveStore* store = Form.Archive && Form.Archive->IsOpen() ? Form.Archive.get() : nullptr;
-    if (!FOutlook.Refresh(store, {Form.Now(), FPressure, FOutdoor}))
+    if (!FOutlook.Refresh(store, {now.isValid() ? now : Form.Now(), FPressure, FOutdoor}))
         return;
     Form.OutlookLabel->setText(FOutlook.TrendLine() + QLatin1Char('\n') + FOutlook.ForecastLine());
     RefreshTooltip();

@@ -194,7 +194,7 @@ void TForm1::HandleInputReport(const std::uint8_t* bytes, std::uint16_t size)
         const QDateTime time = Now();
         SampleReadings(time, reading);
         PublishReading(time, reading);
-        Desktop->TakeReport(Station.ReportImage);
+        Desktop->TakeReport(Station.ReportImage, time);
     }
 }
 

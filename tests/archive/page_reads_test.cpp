@@ -14,6 +14,8 @@
 #include <memory>
 
 using namespace archive;
+using archivetest::None;
+using archivetest::V;
 
 namespace {
 
