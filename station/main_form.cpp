@@ -115,7 +115,8 @@ void TForm1::FinishStart()
     if (FStarted)
         return;
     FStarted = true;
-    OpenArchive(FLoadedWhole, FLoadedQuantity);
+    if (!Archive)
+        OpenArchive(FLoadedWhole, FLoadedQuantity);
     if (!FLoadMessage.isEmpty()) {
         // Shown once the window is up.
         QMetaObject::invokeMethod(
@@ -133,6 +134,10 @@ void TForm1::EnableTextExportOfTheCopy()
 
 bool TForm1::FormClose()
 {
+    // Closed before the rest of its start ran: the archive is opened all the same, so that what a
+    // killed program left in its journal is taken in and the folder is left as every close leaves it.
+    if (!Archive)
+        OpenArchive(FLoadedWhole, FLoadedQuantity);
     Station.Closing = 1;
     WatchStream();
     SendCommand(TCommandCode::Quiet);
