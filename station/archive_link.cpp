@@ -26,7 +26,6 @@ void TForm1::OpenArchive(bool loadedWhole, std::uint8_t diagramQuantity)
 
 void TForm1::ArchiveDownload()
 {
-    // Before the start is finished there is no archive yet: it is opened just after the first paint.
     if (!Archive || !Archive->IsOpen())
         return;
     const TImageHours hours = ArchiveHoursOfImage(History.HistoryImage);

@@ -95,8 +95,9 @@ void TForm1::FormCreate()
     // user's file: it is saved again only after a complete download. The window works on what was
     // read all the same.
     Station.HistoryComplete = loaded.ImageComplete() ? 1 : 0;
-    FLoadedWhole = loaded.Outcome == THistoryLoadOutcome::Loaded;
-    FLoadedQuantity = History.DiagramQuantity;
+    // The archive is opened here, before the window is up: a program closed or killed right after
+    // its start has its folder as every start leaves it.
+    OpenArchive(loaded.Outcome == THistoryLoadOutcome::Loaded, History.DiagramQuantity);
     if (!loaded.Message.isEmpty()) {
         FLoadMessage = loaded.Message;
         if (!loaded.ImageComplete())
@@ -115,8 +116,6 @@ void TForm1::FinishStart()
     if (FStarted)
         return;
     FStarted = true;
-    if (!Archive)
-        OpenArchive(FLoadedWhole, FLoadedQuantity);
     if (!FLoadMessage.isEmpty()) {
         // Shown once the window is up.
         QMetaObject::invokeMethod(
@@ -134,10 +133,6 @@ void TForm1::EnableTextExportOfTheCopy()
 
 bool TForm1::FormClose()
 {
-    // Closed before the rest of its start ran: the archive is opened all the same, so that what a
-    // killed program left in its journal is taken in and the folder is left as every close leaves it.
-    if (!Archive)
-        OpenArchive(FLoadedWhole, FLoadedQuantity);
     Station.Closing = 1;
     WatchStream();
     SendCommand(TCommandCode::Quiet);

@@ -52,8 +52,9 @@ public:
     static constexpr int FormHeight = 388;
 
     // What the window does before it is first shown: everything (`Whole`), or only what its first
-    // picture needs, the rest (the archive's opening and import, the alarms and tray settings)
-    // just after that picture (`AfterFirstPaint`, the programs' choice: the window comes up sooner).
+    // picture needs, the rest (the alarms, forecast and tray settings and what they show, the
+    // message about "met.mtb") just after that picture (`AfterFirstPaint`, the programs' choice:
+    // the window comes up sooner).
     enum class TStart { Whole, AfterFirstPaint };
     // The window talks to HID devices through `platform`, which must outlive it: the system's
     // backend in the program, the simulated one in the demo and the tests.
@@ -169,7 +170,7 @@ public:
     // The history download or clear while it runs.
     THistoryOperation HistoryOperation{Station, History};
     // The weather archive beside it (archive_link.cpp): every complete download merged in, the
-    // live stream sampled every 5 minutes. None until the start is finished (FinishStart).
+    // live stream sampled every 5 minutes. None until the window is created.
     std::unique_ptr<archive::TArchiveStore> Archive;
     archive::TLiveSampler LiveSampler;
     // Publishing (publish_link.cpp): the passwords of every publisher, and the MQTT publisher that
@@ -336,11 +337,8 @@ private:
     TClock FClock;
     TQuestion FQuestion;
     bool FAskingAtClose = false;
-    // What FormCreate leaves for FinishStart: whether "met.mtb" was read whole, the diagram's
-    // quantity as read, and the message about the file.
+    // What FormCreate leaves for FinishStart: the message about "met.mtb".
     bool FStarted = false;
-    bool FLoadedWhole = false;
-    std::uint8_t FLoadedQuantity = 0;
     QString FLoadMessage;
     QTimer* StreamSilenceTimer = nullptr;
     QTimer* ExportNoticeTimer = nullptr;
