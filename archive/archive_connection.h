@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <sqlite3.h>
+#include <vector>
 
 namespace archive {
 
@@ -153,5 +154,12 @@ public:
         sqlite3_file_control(Db, nullptr, SQLITE_FCNTL_PERSIST_WAL, &on);
     }
 };
+
+// The reads of the archive that the store and a second, read-only connection share: the hours from
+// `first` to `last` (both included) that have any value, in order; and how much the archive holds.
+// Each is one read transaction.
+struct THoldings;
+std::vector<TArchiveHour> ReadHours(const TArchiveConnection& connection, THourKey first, THourKey last);
+THoldings ReadHoldings(const TArchiveConnection& connection);
 
 } // namespace archive

@@ -94,6 +94,8 @@ public:
     const QString& Notice() const { return FNotice; }
     // The archive's full path as messages show it.
     const QString& ShownPath() const { return FShownPath; }
+    // The archive's full path, for a second connection that only reads (archive_reader.h).
+    const QString& Path() const { return FPath; }
 
     // Puts the hours of one download in, all or none: a new hour is added, an hour already there
     // with the same values is left alone, one with other values takes the new values (a conflict).

@@ -9,10 +9,23 @@ namespace archive {
 
 std::vector<TArchiveHour> TArchiveStore::Hours(THourKey first, THourKey last)
 {
+    if (!IsOpen())
+        return {};
+    return ReadHours(*FConnection, first, last);
+}
+
+THoldings TArchiveStore::Holdings()
+{
+    if (!IsOpen())
+        return {};
+    return ReadHoldings(*FConnection);
+}
+
+std::vector<TArchiveHour> ReadHours(const TArchiveConnection& c, THourKey first, THourKey last)
+{
     std::vector<TArchiveHour> result;
-    if (!IsOpen() || last < first)
+    if (last < first)
         return result;
-    TArchiveConnection& c = *FConnection;
     // Both tables in one read transaction, so a writer in between cannot show half of a change.
     c.Exec("BEGIN");
     c.HoursRange.Reset();
@@ -59,12 +72,9 @@ std::vector<TArchiveHour> TArchiveStore::Hours(THourKey first, THourKey last)
     return result;
 }
 
-THoldings TArchiveStore::Holdings()
+THoldings ReadHoldings(const TArchiveConnection& c)
 {
     THoldings holdings;
-    if (!IsOpen())
-        return holdings;
-    const TArchiveConnection& c = *FConnection;
     c.Exec("BEGIN");
     std::int64_t stationHours = 0;
     std::int64_t sampleOnlyHours = 0;

@@ -41,9 +41,9 @@ os::TProgramUsage DemoUsage()
         DemoDataFolder(), QStringLiteral("Демонстрация всегда работает в ней, откуда бы её ни запускали."));
 }
 
-TDemo::TDemo()
+TDemo::TDemo(TForm1::TStart start)
     : Station(Platform, Seed)
-    , Form(Platform)
+    , Form(Platform, nullptr, start)
     , Control(Station)
 {
     Station.Model().FillPlausibleHistory(60, simulator::CurrentDateTime(), Seed);

@@ -19,7 +19,7 @@ os::TProgramUsage DemoUsage();
 class TDemo
 {
 public:
-    TDemo();
+    explicit TDemo(TForm1::TStart start = TForm1::TStart::Whole);
 
     // Shows both windows (or, `inTray` where the desktop has a tray, leaves both hidden there); the
     // station is plugged in a moment later, so that its arrival is seen.

@@ -4,6 +4,7 @@
 #include "demo/demo_folder.h"
 #include "demo/demo_setup.h"
 #include "desktop/autostart.h"
+#include "gui/after_first_paint.h"
 #include "gui/error_box.h"
 #include "gui/qt_texts.h"
 #include "gui/termination_signals.h"
@@ -23,10 +24,10 @@ int main(int argc, char** argv)
             os::AnswerCommandLine(QCoreApplication::arguments(), DemoUsage(), os::TCommandLineCheck::Everything))
         return *status;
     SetProgramIdentity(QStringLiteral("meteostation-demo"), DemoTitle);
-    gui::UseRussianQtTexts();
 
     QString problem;
     if (!EnterDemoDataFolder(problem)) {
+        gui::UseRussianQtTexts();
         gui::ShowErrorBox(problem);
         return 1;
     }
@@ -35,8 +36,10 @@ int main(int argc, char** argv)
     if (!lock)
         return 1;
 
-    TDemo demo;
+    // As the program's window: what its first picture does not need comes after it.
+    TDemo demo(TForm1::TStart::AfterFirstPaint);
     gui::CloseOnTerminationSignals(&demo.Form);
+    gui::AfterFirstPaint(&demo.Form, [] { gui::UseRussianQtTexts(); });
     demo.Show(QCoreApplication::arguments().contains(desktop::StartInTrayArgument));
     const int result = gui::TApplication::exec();
     demo.Control.close();

@@ -25,11 +25,14 @@ void UseRussianLocale()
 
 bool UseRussianQtTexts()
 {
+    static bool installed = false;
+    if (installed)
+        return true;
     auto* translator = new QTranslator(QCoreApplication::instance());
     for (const QString& folder : {QLibraryInfo::path(QLibraryInfo::TranslationsPath),
                                   QCoreApplication::applicationDirPath() + QStringLiteral("/translations")})
         if (translator->load(QStringLiteral("qtbase_ru"), folder))
-            return QCoreApplication::installTranslator(translator);
+            return installed = QCoreApplication::installTranslator(translator);
     delete translator;
     return false;
 }

@@ -13,7 +13,8 @@ void UseRussianLocale();
 
 // Installs Qt's Russian translation on the application, from Qt's translations folder or from the
 // "translations" folder beside the program (the Windows folder ships it there). False when neither
-// has it: Qt's texts stay in English.
+// has it: Qt's texts stay in English. Once it is installed, later calls only say so. The programs
+// call it before the first dialog that can show, and otherwise just after the window's first paint.
 bool UseRussianQtTexts();
 
 } // namespace gui

@@ -37,4 +37,30 @@ void TRepaintPacing::PaintHeld()
     QCoreApplication::postEvent(Window, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
 }
 
+TFramePacedCall::TFramePacedCall(QObject* parent, std::function<void()> call)
+    : QObject(parent)
+    , Call(std::move(call))
+{
+    Held.setSingleShot(true);
+    Held.setTimerType(Qt::PreciseTimer);
+    connect(&Held, &QTimer::timeout, this, &TFramePacedCall::Run);
+}
+
+void TFramePacedCall::Request()
+{
+    if (SinceCall.isValid() && SinceCall.elapsed() < TRepaintPacing::FrameMs) {
+        if (!Held.isActive())
+            Held.start(static_cast<int>(TRepaintPacing::FrameMs - SinceCall.elapsed()));
+        return;
+    }
+    Run();
+}
+
+void TFramePacedCall::Run()
+{
+    Held.stop();
+    SinceCall.start();
+    Call();
+}
+
 } // namespace gui

@@ -17,7 +17,7 @@ const QString LastDownloadSetting = QStringLiteral("last complete download");
 
 } // namespace
 
-void TForm1::OpenArchive(int wholeRecords)
+void TForm1::OpenArchive(int wholeRecords, std::uint8_t diagramQuantity)
 {
     Archive = std::make_unique<archive::TArchiveStore>(archive::ArchiveFileName);
     ShowArchiveMessage(Archive->Notice());
@@ -33,14 +33,14 @@ void TForm1::OpenArchive(int wholeRecords)
         if (last.isValid())
             History.LastCompleteDownload = last.toLocalTime();
     }
-    if (const std::optional<base::TQuantity> quantity = base::QuantityOfNumber(History.DiagramQuantity))
+    if (const std::optional<base::TQuantity> quantity = base::QuantityOfNumber(diagramQuantity))
         ArchivePage1->SetQuantity(*quantity);
     ArchivePage1->SetStore(Archive->IsOpen() ? Archive.get() : nullptr);
 }
 
 void TForm1::ArchiveDownload()
 {
-    if (!Archive->IsOpen())
+    if (!Archive || !Archive->IsOpen())
         return;
     const TImageHours hours = ArchiveHoursOfImage(History.HistoryImage);
     const archive::TMergeResult result = Archive->Merge(hours.Hours);
@@ -71,7 +71,7 @@ void TForm1::FlushLiveSample()
 
 void TForm1::StoreLiveSample(const archive::TSample& sample)
 {
-    if (!Archive->IsOpen())
+    if (!Archive || !Archive->IsOpen())
         return;
     const archive::TWriteResult result = Archive->AddSample(sample);
     Desktop->TakeArchiveResult(result.Ok, result.Message);

@@ -232,6 +232,9 @@ void TArchivePage::CreateChart()
 
 void TArchivePage::SetStore(TArchiveStore* store)
 {
+    // Answers still on their way are of the archive before.
+    ++FViewRequest;
+    ++FHoldingsRequest;
     FStore = store;
     ShowNewest();
 }
@@ -331,23 +334,80 @@ void TArchivePage::Draw()
 {
     FStale = false;
     const TPeriod period = PeriodContaining(FKind, FAnchor);
-    FHours = FStore != nullptr ? FStore->Hours(period.FirstHour(), period.LastHour()) : std::vector<TArchiveHour>{};
-    FView = BuildPeriodView(FHours, period, FQuantity);
+    ShowControls();
+    ExportButton->setEnabled(FStore != nullptr);
+    if (FStore == nullptr) {
+        ++FViewRequest;
+        ShowView(period, {});
+        if (FHoldingsStale) {
+            FHoldingsStale = false;
+            ShowHoldingsText(QStringLiteral("Архив не ведётся: файл архива недоступен"));
+        }
+        return;
+    }
+    TArchiveQueryThread::TRequest request;
+    request.Path = FStore->Path();
+    if (period.Kind == TPeriodKind::Day) {
+        // A day's 24 hours are read at once; a longer period's answer still on its way is not wanted.
+        ++FViewRequest;
+        ShowView(period, FStore->Hours(period.FirstHour(), period.LastHour()));
+    } else {
+        request.ViewId = ++FViewRequest;
+        request.First = period.FirstHour();
+        request.Last = period.LastHour();
+        FAskedPeriod = period;
+    }
+    if (FHoldingsStale) {
+        // Counting the whole archive takes long in one of many years.
+        FHoldingsStale = false;
+        request.HoldingsId = ++FHoldingsRequest;
+    }
+    if (request.ViewId != 0 || request.HoldingsId != 0)
+        Queries().Ask(request);
+}
 
+void TArchivePage::ShowControls()
+{
     PeriodGroup->SetItemIndex(static_cast<int>(FKind));
     QuantityUpDown->SetPosition(static_cast<int>(FQuantity));
     // The date edit announces every change, the program's too.
     FUpdatingControls = true;
     DateEdit->setDate(FAnchor);
     FUpdatingControls = false;
+}
 
+void TArchivePage::ShowView(const TPeriod& period, std::vector<TArchiveHour> hours)
+{
+    FHours = std::move(hours);
+    FView = BuildPeriodView(FHours, period, FQuantity);
     DrawChart();
     StatisticsLabel->setText(StatisticsText(FView.Statistics, FQuantity));
-    if (FHoldingsStale) {
-        FHoldingsStale = false;
-        ShowHoldings();
-    }
-    ExportButton->setEnabled(FStore != nullptr);
+    emit ViewShown();
+}
+
+TArchiveQueryThread& TArchivePage::Queries()
+{
+    if (!FQueries)
+        FQueries = std::make_unique<TArchiveQueryThread>(
+            this, [this](const TArchiveQueryThread::TAnswer& answer) { TakeAnswer(answer); });
+    return *FQueries;
+}
+
+void TArchivePage::TakeAnswer(const TArchiveQueryThread::TAnswer& answer)
+{
+    // The answer's archive could not be read aside (a file the store could open only as it is):
+    // the store reads it here, as it did before.
+    if (answer.ViewId != 0 && answer.ViewId == FViewRequest)
+        ShowView(FAskedPeriod,
+                 answer.Ok || FStore == nullptr ? answer.Hours
+                                                : FStore->Hours(FAskedPeriod.FirstHour(), FAskedPeriod.LastHour()));
+    if (answer.HoldingsId != 0 && answer.HoldingsId == FHoldingsRequest)
+        ShowHoldings(answer.Ok || FStore == nullptr ? answer.Holdings : FStore->Holdings());
+}
+
+void TArchivePage::ShowHoldings(const THoldings& holdings)
+{
+    ShowHoldingsText(HoldingsText(holdings));
 }
 
 void TArchivePage::DrawChart()
@@ -548,11 +608,10 @@ THourKey TArchivePage::LastHourOfToday() const
     return HourKey(FToday(), 23);
 }
 
-void TArchivePage::ShowHoldings()
+void TArchivePage::ShowHoldingsText(QString text)
 {
+    // Hours dated after today are few and found by the key: counted here, at once.
     const std::int64_t future = FStore != nullptr ? FStore->StationHoursAfter(LastHourOfToday()) : 0;
-    QString text = FStore != nullptr ? HoldingsText(FStore->Holdings())
-                                     : QStringLiteral("Архив не ведётся: файл архива недоступен");
     if (future > 0)
         text += QStringLiteral("; ") + FutureHoursText(future);
     HoldingsLabel->setText(text);

@@ -6,12 +6,15 @@
 
 #include "archive/archive_csv.h"
 #include "archive/archive_period.h"
+#include "archive/archive_query_thread.h"
 #include "archive/archive_store.h"
 
 #include <QByteArray>
 #include <QDate>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
+#include <memory>
 
 class QDateEdit;
 class QLabel;
@@ -64,6 +67,8 @@ public:
     void Step(int steps);
     void SetQuantity(base::TQuantity quantity);
 
+    // The period chosen. A week, month or year is read off the main thread: until its hours have
+    // come, the page goes on showing the period before it, whole (View() and all it drew).
     archive::TPeriodKind PeriodKind() const { return FKind; }
     QDate Anchor() const { return FAnchor; }
     base::TQuantity Quantity() const { return FQuantity; }
@@ -96,12 +101,22 @@ public:
     QLabel* HoldingsLabel = nullptr;
     QLabel* LastMergeLabel = nullptr;
 
+signals:
+    // A period's hours have been put on the page: its chart and statistics are drawn.
+    void ViewShown();
+
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
     void CreateChart();
     void Draw();
+    void ShowControls();
+    // The period's hours on the page: the view, the chart and the statistics, together.
+    void ShowView(const archive::TPeriod& period, std::vector<archive::TArchiveHour> hours);
+    void TakeAnswer(const archive::TArchiveQueryThread::TAnswer& answer);
+    void ShowHoldings(const archive::THoldings& holdings);
+    archive::TArchiveQueryThread& Queries();
     void DrawChart();
     // The bottom axis' label at a value: an hour, a day of the week or month, a month.
     QString AxisLabel(double value) const;
@@ -111,8 +126,8 @@ private:
     bool WriteFile(const QString& path, const QByteArray& bytes);
     // The last hour of today: a station hour after it has a date in the future.
     archive::THourKey LastHourOfToday() const;
-    // The holdings line, with the hours dated in the future and their button when there are any.
-    void ShowHoldings();
+    // The holdings line: `text`, with the hours dated in the future and their button when there are any.
+    void ShowHoldingsText(QString text);
 
     archive::TArchiveStore* FStore = nullptr;
     std::function<QDate()> FToday;
@@ -127,4 +142,9 @@ private:
     bool FStale = true;
     bool FHoldingsStale = true;
     bool FUpdatingControls = false;
+    // The reads off the main thread: only the answer to the newest request of each kind is shown.
+    std::uint64_t FViewRequest = 0;
+    archive::TPeriod FAskedPeriod;
+    std::uint64_t FHoldingsRequest = 0;
+    std::unique_ptr<archive::TArchiveQueryThread> FQueries; // last: ended before the page goes
 };

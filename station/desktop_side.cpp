@@ -4,6 +4,7 @@
 #include "archive/archive_store.h"
 #include "desktop/autostart.h"
 #include "gui/error_box.h"
+#include "gui/repaint_pacing.h"
 #include "station/alarms_page.h"
 #include "station/archive_records.h"
 #include "station/main_form.h"
@@ -87,6 +88,7 @@ TDesktopSide::TDesktopSide(TForm1& form)
     });
     FPicture.Update(std::nullopt);
     Tray->setIcon(FPicture.Icon());
+    FShowReport = new gui::TFramePacedCall(this, [this] { ShowReport(); });
     ClockTick = new QTimer(this);
     ClockTick->setInterval(TickMs);
     connect(ClockTick, &QTimer::timeout, this, &TDesktopSide::Tick);
@@ -159,14 +161,15 @@ bool TDesktopSide::TrayAvailable() const
 
 // ---- The station's reports and the archive ----
 
-void TDesktopSide::TakeReport(const TReportImage& image)
+void TDesktopSide::TakeReport(const TReportImage& image, const QDateTime& time)
 {
     FImage = image;
-    FLastReport = Form.Now();
+    // The caller's time of the report: the clock is read once per report, it costs.
+    FLastReport = time;
     const archive::TReading reading = ArchiveReadingOfReport(image);
     FPressure = ReadingValue(reading, base::TQuantity::Pressure);
     FOutdoor = ReadingValue(reading, base::TQuantity::OutdoorTemperature);
-    RefreshOutlook();
+    RefreshOutlook(time);
 
     weather::TAlarmReadings readings;
     if (FOutdoor)
@@ -177,6 +180,13 @@ void TDesktopSide::TakeReport(const TReportImage& image)
         readings.PressureChange3hMmHg = trend->ChangeMmHg;
     Apply(FAlarms.TakeReport(readings, weather::TAlarmEngine::TClock::now()));
 
+    // Drawing the tray's picture costs more than all the rest of a report: a station that sends
+    // faster than the screen shows has it drawn once a frame, for the last report.
+    FShowReport->Request();
+}
+
+void TDesktopSide::ShowReport()
+{
     std::optional<double> outdoor;
     if (FOutdoor)
         outdoor = *FOutdoor;
@@ -213,10 +223,10 @@ void TDesktopSide::Tick()
     }
 }
 
-void TDesktopSide::RefreshOutlook()
+void TDesktopSide::RefreshOutlook(const QDateTime& now)
 {
     archive::TArchiveStore* store = Form.Archive && Form.Archive->IsOpen() ? Form.Archive.get() : nullptr;
-    if (!FOutlook.Refresh(store, {Form.Now(), FPressure, FOutdoor}))
+    if (!FOutlook.Refresh(store, {now.isValid() ? now : Form.Now(), FPressure, FOutdoor}))
         return;
     Form.OutlookLabel->setText(FOutlook.TrendLine() + QLatin1Char('\n') + FOutlook.ForecastLine());
     RefreshTooltip();

@@ -13,6 +13,7 @@
 #include "weather/alarm_engine.h"
 #include "weather/settings_file.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -24,6 +25,9 @@ class QCloseEvent;
 class QMenu;
 class QSystemTrayIcon;
 class QTimer;
+namespace gui {
+class TFramePacedCall;
+}
 class TForm1;
 
 class TDesktopSide : public QObject
@@ -47,7 +51,7 @@ public:
     bool TrayAvailable() const;
 
     // One readings report of the station (never a history block).
-    void TakeReport(const TReportImage& image);
+    void TakeReport(const TReportImage& image, const QDateTime& time);
     // How a write to the archive went, and that the archive has new values for the trend.
     void TakeArchiveResult(bool ok, const QString& message);
     // The alarms' clock and the tray's presence.
@@ -78,8 +82,11 @@ public:
 private:
     void Apply(const std::vector<weather::TAlarmChange>& changes);
     void ShowAlarmLine();
-    void RefreshOutlook();
+    // The trend and forecast as of `now` (the window's clock when none is given).
+    void RefreshOutlook(const QDateTime& now = QDateTime());
     void RefreshTooltip();
+    // The last report in the tray's picture and tooltip; at most once a frame (FShowReport).
+    void ShowReport();
     void SetCloseToTray(bool on);
     void ChooseAlarms(const weather::TAlarmSettings& settings);
     void ChooseForecast(const weather::TForecastSettings& settings);
@@ -92,6 +99,7 @@ private:
     TTrayCheck FTrayCheck;
     std::optional<bool> FTrayShown; // none before the first check
     desktop::TTrayPicture FPicture;
+    gui::TFramePacedCall* FShowReport = nullptr;
     weather::TAlarmEngine FAlarms;
     TWeatherOutlook FOutlook;
     weather::TTraySettings FTraySettings;

@@ -1,5 +1,6 @@
 // meteostation: the program for the weather station on this computer's USB.
 #include "desktop/autostart.h"
+#include "gui/after_first_paint.h"
 #include "gui/error_box.h"
 #include "gui/qt_texts.h"
 #include "gui/termination_signals.h"
@@ -25,10 +26,10 @@ int main(int argc, char** argv)
             os::AnswerCommandLine(QCoreApplication::arguments(), ProgramUsage(), os::TCommandLineCheck::Everything))
         return *status;
     SetProgramIdentity(QStringLiteral("meteostation"), QStringLiteral("Метеостанция"));
-    gui::UseRussianQtTexts();
 
     QString problem;
     if (!os::EnterDataFolder(problem)) {
+        gui::UseRussianQtTexts();
         gui::ShowErrorBox(problem);
         return 1;
     }
@@ -39,10 +40,19 @@ int main(int argc, char** argv)
 
     // The platform outlives the window, whose controller and devices use it to the end.
     const auto platform = hidplatform::CreateHostPlatform();
-    TForm1 form(*platform);
+    TForm1 form(*platform, nullptr, TForm1::TStart::AfterFirstPaint);
     gui::CloseOnTerminationSignals(&form);
-    // Started with the session in the tray: the window waits there, where there is a tray.
-    if (!(QCoreApplication::arguments().contains(desktop::StartInTrayArgument) && form.Desktop->StartInTray()))
-        form.show();
+    // Started with the session in the tray: the window waits there, where there is a tray. It is not
+    // painted then, so the rest of its start comes at once.
+    if (QCoreApplication::arguments().contains(desktop::StartInTrayArgument)) {
+        gui::UseRussianQtTexts();
+        form.FinishStart();
+        if (!form.Desktop->StartInTray())
+            form.show();
+        return app.exec();
+    }
+    // Qt's own texts are for dialogs, none of which the first picture shows.
+    gui::AfterFirstPaint(&form, [] { gui::UseRussianQtTexts(); });
+    form.show();
     return app.exec();
 }

@@ -96,15 +96,14 @@ void TForm1::FormCreate()
     // user's file: it is saved again only after a complete download. The window works on what was
     // read all the same.
     Station.HistoryComplete = loaded.ImageComplete() ? 1 : 0;
-    OpenArchive(loaded.RecordsRead);
+    // The archive is opened here, before the window is up: a program closed or killed right after
+    // its start has its folder as every start leaves it.
+    OpenArchive(loaded.RecordsRead, History.DiagramQuantity);
     StartNetworkPublishing();
     if (!loaded.Message.isEmpty()) {
-        QString message = loaded.Message;
+        FLoadMessage = loaded.Message;
         if (!loaded.ImageComplete())
-            message = gui::ErrorBoxText(message) + QLatin1Char(' ') + HistoryFileKeptText;
-        // Shown once the window is up.
-        QMetaObject::invokeMethod(
-            this, [message] { gui::ShowErrorBox(message); }, Qt::QueuedConnection);
+            FLoadMessage = gui::ErrorBoxText(FLoadMessage) + QLatin1Char(' ') + HistoryFileKeptText;
     }
     // A quantity the diagram does not know, from a damaged file, is set right by DrawDayDiagram.
     UpDown2->SetPosition(History.DiagramQuantity);
@@ -112,6 +111,19 @@ void TForm1::FormCreate()
     EnableTextExportOfTheCopy();
     DrawDayDiagram();
     PreviousDayPosition = static_cast<std::uint8_t>(UpDown1->Position());
+}
+
+void TForm1::FinishStart()
+{
+    if (FStarted)
+        return;
+    FStarted = true;
+    if (!FLoadMessage.isEmpty()) {
+        // Shown once the window is up.
+        QMetaObject::invokeMethod(
+            this, [message = FLoadMessage] { gui::ShowErrorBox(message); }, Qt::QueuedConnection);
+    }
+    Desktop->Start();
 }
 
 void TForm1::EnableTextExportOfTheCopy()
@@ -184,7 +196,7 @@ void TForm1::HandleInputReport(const std::uint8_t* bytes, std::uint16_t size)
         const QDateTime time = Now();
         SampleReadings(time, reading);
         PublishReading(time, reading);
-        Desktop->TakeReport(Station.ReportImage);
+        Desktop->TakeReport(Station.ReportImage, time);
     }
 }
 

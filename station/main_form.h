@@ -52,9 +52,14 @@ public:
     static constexpr int FormWidth = 623;
     static constexpr int FormHeight = 388;
 
+    // What the window does before it is first shown: everything (`Whole`), or only what its first
+    // picture needs, the rest (the alarms, forecast and tray settings and what they show, the
+    // message about "met.mtb") just after that picture (`AfterFirstPaint`, the programs' choice:
+    // the window comes up sooner).
+    enum class TStart { Whole, AfterFirstPaint };
     // The window talks to HID devices through `platform`, which must outlive it: the system's
     // backend in the program, the simulated one in the demo and the tests.
-    explicit TForm1(hidplatform::Platform& platform, QWidget* parent = nullptr);
+    explicit TForm1(hidplatform::Platform& platform, QWidget* parent = nullptr, TStart start = TStart::Whole);
     ~TForm1() override;
 
     // Page control and pages.
@@ -207,6 +212,9 @@ public:
     void HidDeviceController1DeviceDataError(THidDevice* HidDev, std::uint32_t Error);
 
     void FormCreate();
+    // The rest of the start-up, once: run after the first paint, or at once by a caller that needs
+    // it before (a window that starts in the tray is never painted).
+    void FinishStart();
     // False when the window must stay open: "met.mtb" could not be written and the user chose
     // not to close without it.
     bool FormClose();
@@ -316,7 +324,7 @@ private:
 
     // The archive's side of the window (archive_link.cpp). Opening it, and the first start's
     // import of the first `wholeRecords` records of the copy loaded from "met.mtb".
-    void OpenArchive(int wholeRecords);
+    void OpenArchive(int wholeRecords, std::uint8_t diagramQuantity);
     // A complete download goes into the archive.
     void ArchiveDownload();
     // One readings report of the streaming pages for the live samples, taken at `time`; the sample
@@ -335,6 +343,9 @@ private:
     TClock FClock;
     TQuestion FQuestion;
     bool FAskingAtClose = false;
+    // What FormCreate leaves for FinishStart: the message about "met.mtb".
+    bool FStarted = false;
+    QString FLoadMessage;
     QTimer* StreamSilenceTimer = nullptr;
     QTimer* ExportNoticeTimer = nullptr;
     std::uint32_t SendError = 0;

@@ -1,6 +1,7 @@
 // The window's layout: every control with its name, place, caption, font and initial state.
 #include "chart/bar_series.h"
 #include "chart/chart.h"
+#include "gui/after_first_paint.h"
 #include "gui/font_substitutes.h"
 #include "gui/repaint_pacing.h"
 #include "station/alarms_page.h"
@@ -87,7 +88,7 @@ gui::TPanel* MakeReadingsPanel(QWidget* parent, const char* name, const QString&
 
 } // namespace
 
-TForm1::TForm1(hidplatform::Platform& platform, QWidget* parent)
+TForm1::TForm1(hidplatform::Platform& platform, QWidget* parent, TStart start)
     : QWidget(parent)
 {
     gui::InstallFontSubstitutes();
@@ -133,7 +134,10 @@ TForm1::TForm1(hidplatform::Platform& platform, QWidget* parent)
     Desktop = new TDesktopSide(*this);
     CreateHidController(platform);
     FormCreate();
-    Desktop->Start();
+    if (start == TStart::Whole)
+        FinishStart();
+    else
+        gui::AfterFirstPaint(this, [this] { FinishStart(); });
 }
 
 void TForm1::CreateReadingsPage()

@@ -3,6 +3,7 @@
 #include "base/system_reason.h"
 #include "gui/bring_forward.h"
 #include "gui/error_box.h"
+#include "gui/qt_texts.h"
 #include "gui/termination_signals.h"
 #include "os/system_requests.h"
 
@@ -44,6 +45,7 @@ std::unique_ptr<os::TDataFolderLock> ClaimCurrentFolder()
     const QString text = AlreadyRunningText(lock->Folder());
     std::fprintf(stderr, "%s\n", text.toUtf8().constData());
     std::fflush(stderr);
+    gui::UseRussianQtTexts();
     QMessageBox box(QMessageBox::Information, QApplication::applicationDisplayName(), text, QMessageBox::Ok);
     gui::CloseOnTerminationSignals(&box);
     box.exec();

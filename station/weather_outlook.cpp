@@ -15,13 +15,16 @@ void TWeatherOutlook::SetSettings(const weather::TForecastSettings& settings)
 
 bool TWeatherOutlook::Refresh(archive::TArchiveStore* store, const TOutlookInput& input)
 {
-    if (!FStale && FLastRefresh.isValid() && FLastRefresh.secsTo(input.Now) >= 0 &&
-        FLastRefresh.secsTo(input.Now) < RefreshSeconds)
+    // Asked with every report: the time is converted once.
+    const qint64 nowMs = input.Now.toMSecsSinceEpoch();
+    const qint64 since = (nowMs - FLastRefreshMs) / 1000;
+    if (!FStale && FLastRefresh.isValid() && since >= 0 && since < RefreshSeconds)
         return false;
     FStale = false;
     // The first time counts as a change, so that the line is shown at all.
     const QString before = FLastRefresh.isValid() ? TrendLine() + ForecastLine() : QString();
     FLastRefresh = input.Now;
+    FLastRefreshMs = nowMs;
 
     const archive::TMinuteKey now = archive::MinuteKeyOf(input.Now);
     const archive::TMinuteKey first = now - weather::TendencyPeriodMinutes - weather::TendencyToleranceMinutes;

@@ -46,5 +46,6 @@ private:
     std::optional<weather::TPressureTrend> FTrend;
     std::optional<weather::TForecast> FForecast;
     QDateTime FLastRefresh;
+    qint64 FLastRefreshMs = 0; // the same, as the clock counts: a local time costs to convert
     bool FStale = true;
 };

@@ -3,6 +3,7 @@
 // 127.0.0.1 against publishing off), and the longest stall of the main thread's event loop while
 // the broker hangs (a listener that accepts and never answers, and a real broker frozen in the
 // middle of the session) against the same loop with publishing off.
+#include "bench/support/stall_probe.h"
 #include "publish/mqtt/mqtt_publisher.h"
 #include "tests/support/mqtt_broker.h"
 #include "tests/support/test_support.h"
@@ -116,18 +117,8 @@ void BM_HandOverPublishingOn(benchmark::State& state)
 // turns of the loop.
 double LongestStall(TMqttPublisher& publisher, const TMqttSettings& settings, const QString& password)
 {
-    QElapsedTimer clock;
-    clock.start();
-    qint64 last = 0;
-    qint64 longest = 0;
     int i = 0;
-    QTimer readings;
-    QObject::connect(&readings, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        longest = std::max(longest, now - last);
-        last = now;
-        publisher.Publish(Reading(++i));
-    });
+    benchsupport::TStallProbe probe([&] { publisher.Publish(Reading(++i)); });
     QTimer changes;
     bool discovery = settings.Discovery;
     QObject::connect(&changes, &QTimer::timeout, [&] {
@@ -135,11 +126,13 @@ double LongestStall(TMqttPublisher& publisher, const TMqttSettings& settings, co
         changed.Discovery = discovery = !discovery;
         publisher.Apply(changed, password);
     });
-    readings.start(1);
+    QElapsedTimer clock;
+    clock.start();
+    probe.Start();
     changes.start(700);
-    last = clock.nsecsElapsed();
     testsupport::PumpUntil([&] { return clock.elapsed() >= HangMilliseconds; }, HangMilliseconds * 2);
-    return static_cast<double>(longest) / 1e6;
+    probe.Stop();
+    return probe.LongestMs();
 }
 
 TMqttTimings HangTimings()

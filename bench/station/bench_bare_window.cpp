@@ -1,14 +1,16 @@
-// The baseline of the start-up benchmark: a Qt Widgets program that shows an empty window of the
-// program's size and ends once it has been painted.
+// The baseline of the start-up benchmark: a bare Qt Widgets program that shows a tab window of the
+// program's size, seven empty tabs with the program's captions, and ends once it has been painted.
 #include "bench/station/exit_when_painted.h"
 
 #include <QApplication>
-#include <QWidget>
+#include <QTabWidget>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QWidget window;
+    QTabWidget window;
+    for (const char* caption : {"Измерения", "Диаграммы", "Установки", "Справка", "Архив", "Публикация", "Оповещения"})
+        window.addTab(new QWidget, QString::fromUtf8(caption));
     window.resize(607, 350);
     TExitWhenPainted exit(&window);
     window.show();

@@ -7,6 +7,7 @@
 // a mosquitto broker on 127.0.0.1 beside it, and the longest stall of the main thread while the
 // broker hangs beside publishing off. Run offscreen (QT_QPA_PLATFORM=offscreen).
 #include "bench/support/bare_hid_path.h"
+#include "bench/support/stall_probe.h"
 #include "gui/error_box.h"
 #include "hid/device_controller.h"
 #include "hid/platform/sim/sim_platform.h"
@@ -25,7 +26,6 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
-#include <QTimer>
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <chrono>
@@ -256,21 +256,14 @@ void BM_WholeProgramPublishing(benchmark::State& state)
 double LongestStall(TStreamingWindow& window)
 {
     const std::vector<std::uint8_t> reports[2] = {StreamReport(0), StreamReport(1)};
+    int i = 0;
+    benchsupport::TStallProbe probe([&] { window.Sim.QueueInputReport(window.Id, reports[++i & 1]); });
     QElapsedTimer clock;
     clock.start();
-    qint64 last = clock.nsecsElapsed();
-    qint64 longest = 0;
-    int i = 0;
-    QTimer pace;
-    QObject::connect(&pace, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        longest = std::max(longest, now - last);
-        last = now;
-        window.Sim.QueueInputReport(window.Id, reports[++i & 1]);
-    });
-    pace.start(1);
+    probe.Start();
     WaitUntil([&] { return clock.elapsed() >= StallMilliseconds; });
-    return static_cast<double>(longest) / 1e6;
+    probe.Stop();
+    return probe.LongestMs();
 }
 
 void BM_StallPublishingOff(benchmark::State& state)

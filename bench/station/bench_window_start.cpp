@@ -1,18 +1,23 @@
 // The program's start as a whole process, for the start-up benchmark: the application as the
-// program sets it up, the window over the simulated HID platform (no devices), shown, and the
-// process ends once the window has been painted for the first time.
+// program's main sets it up (the locale, its name and icon, Qt's texts after the first paint), the
+// window over the simulated HID platform (no devices) started as the program starts it, shown, and
+// the process ends once the window has been painted for the first time.
 #include "bench/station/exit_when_painted.h"
+#include "gui/after_first_paint.h"
 #include "gui/error_box.h"
+#include "gui/qt_texts.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "station/main_form.h"
+#include "station/program_identity.h"
 
 int main(int argc, char** argv)
 {
+    gui::UseRussianLocale();
     gui::TApplication app(argc, argv);
-    gui::TApplication::setApplicationName(QStringLiteral("Метеостанция"));
-    gui::TApplication::setApplicationDisplayName(QStringLiteral("Метеостанция"));
+    SetProgramIdentity(QStringLiteral("meteostation"), QStringLiteral("Метеостанция"));
     hidplatform::SimPlatform platform;
-    TForm1 form(platform);
+    TForm1 form(platform, nullptr, TForm1::TStart::AfterFirstPaint);
+    gui::AfterFirstPaint(&form, [] { gui::UseRussianQtTexts(); });
     TExitWhenPainted exit(&form);
     form.show();
     return gui::TApplication::exec();

@@ -74,6 +74,9 @@ TEST_F(WindowTray, ClosingIntoTheTrayAndBack)
     simulator::TInputReport report = Station->Model().ReadingsReport();
     report[InField::OutdoorStatus] = 16, report[InField::OutdoorTemperature] = 4, report[InField::OutdoorSign] = 0;
     ASSERT_TRUE(Inject(report));
+    // The tray shows the last report within a frame.
+    ASSERT_TRUE(testsupport::PumpUntil(
+        [&] { return desktop->Tray->toolTip().contains(QStringLiteral("Температура на улице: -4°C")); }));
     const QString tooltip = desktop->Tray->toolTip();
     EXPECT_TRUE(tooltip.contains(QStringLiteral("Температура на улице: -4°C"))) << tooltip.toStdString();
     EXPECT_TRUE(tooltip.contains(desktop->Outlook().TrendLine())) << tooltip.toStdString();
