@@ -57,8 +57,8 @@ QStringList Rows(sqlite3* db, const char* table)
 
 const THourKey Day = HourKey(QDate(2026, 3, 2), 0); // no clock change near it anywhere
 
-// Samples at hours 10 and 12 of the day, every 5 minutes, the one at 10:30 without any value;
-// station hours 9 to 13, hour 11 without any value.
+// Samples at hours 10 and 12 of the day, every 5 minutes, the one at 10:30 without any value, with
+// their hourly sums; station hours 9 to 13, hour 11 without any value.
 void FillDay(sqlite3* db)
 {
     ASSERT_TRUE(Exec(db, "BEGIN"));
@@ -70,6 +70,12 @@ void FillDay(sqlite3* db)
                                  ", " + std::to_string(-3.25 + m) + ", " + counts + ", 745.5, " + counts +
                                  ", NULL, 0)"));
         }
+    // The hourly sums, written with the samples as the program writes them.
+    ASSERT_TRUE(Exec(db,
+                     "INSERT INTO sample_hours SELECT minute / 60, total(indoor * indoor_count), sum(indoor_count),"
+                     " total(outdoor * outdoor_count), sum(outdoor_count), total(pressure * pressure_count),"
+                     " sum(pressure_count), total(humidity * humidity_count), sum(humidity_count)"
+                     " FROM samples GROUP BY minute / 60"));
     for (THourKey hour = Day + 9; hour <= Day + 13; ++hour)
         ASSERT_TRUE(Exec(db,
                          "INSERT INTO hours VALUES(" + std::to_string(hour) +
