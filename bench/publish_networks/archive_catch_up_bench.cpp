@@ -1,11 +1,11 @@
 // Catching up a week of 5-minute samples (2,016) per service from the weather archive (real SQLite)
 // against a stand-in on 127.0.0.1 that answers at once, goal 10 s each, beside the same catch-up
 // from the in-memory queue in the same run; the main thread's longest stall throughout (goal
-// 16 ms), as the longest gap between the ticks of a 1 ms timer (a small meter of its own: the
-// benchmarks' shared one is not there yet); and the archive's growth for the queue state (goal
+// 16 ms), by the benchmarks' 1 ms stall probe; and the archive's growth for the queue state (goal
 // 1 %): a version-2 archive holding the week against the same archive taken forward, and with
 // every service's position written.
 #include "archive/archive_store.h"
+#include "bench/support/stall_probe.h"
 #include "gui/error_box.h"
 #include "station/archive_upload_queue.h"
 #include "tests/support/upload_rig.h"
@@ -30,41 +30,6 @@ void Require(bool condition, const char* what)
         std::abort();
     }
 }
-
-double ThreadCpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
-// The longest gap between two ticks, on the wall clock and in the main thread's own processor
-// time, which leaves out the waits a busy machine's scheduling adds.
-class TStallMeter
-{
-public:
-    TStallMeter()
-    {
-        FTimer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&FTimer, &QTimer::timeout, [this] {
-            const double cpu = ThreadCpuMs();
-            LongestMs = std::max(LongestMs, static_cast<double>(FSince.nsecsElapsed()) / 1e6);
-            LongestCpuMs = std::max(LongestCpuMs, cpu - FCpu);
-            FSince.restart();
-            FCpu = cpu;
-        });
-        FSince.start();
-        FCpu = ThreadCpuMs();
-        FTimer.start(1);
-    }
-    double LongestMs = 0;
-    double LongestCpuMs = 0;
-
-private:
-    QTimer FTimer;
-    QElapsedTimer FSince;
-    double FCpu = 0;
-};
 
 struct TRun
 {
@@ -98,7 +63,8 @@ TRun CatchUp(TUploadRig& rig, TServiceKind kind, TReadingSource& source, TPositi
     const QString key = QLatin1String(Facts(kind).PositionKey);
     Require(positions.Advance(key, now.addSecs(-300LL * (WeekOfSamples + 1))).Ok, "no position");
     rig.Clock.FastForward = true;
-    TStallMeter meter;
+    benchsupport::TStallProbe meter;
+    meter.Start();
     QElapsedTimer elapsed;
     elapsed.start();
     TServiceUploader uploader(rig.SettingsFor(kind), rig.Common,
@@ -110,7 +76,7 @@ TRun CatchUp(TUploadRig& rig, TServiceKind kind, TReadingSource& source, TPositi
     Require(testsupport::PumpUntil([&] { return positions.Position(key).SentUpTo >= last; }, 600000),
             "the catch-up did not end");
     rig.Clock.FastForward = false;
-    return {static_cast<double>(elapsed.nsecsElapsed()) / 1e9, meter.LongestMs, meter.LongestCpuMs};
+    return {static_cast<double>(elapsed.nsecsElapsed()) / 1e9, meter.LongestMs(), meter.LongestBusyMs()};
 }
 
 QByteArray Label(TServiceKind kind)

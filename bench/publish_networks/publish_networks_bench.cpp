@@ -7,6 +7,7 @@
 // The uploaders' clock is moved forward by the benchmark, so the wall time is the program's own
 // work; the time the same catch-up takes at the spacing each service allows is printed as well.
 // Services that take only the present (Windy, CWOP) send the newest sample and skip the rest.
+#include "bench/support/stall_probe.h"
 #include "gui/error_box.h"
 #include "tests/support/upload_rig.h"
 
@@ -32,41 +33,6 @@ void Require(bool condition, const char* what)
         std::abort();
     }
 }
-
-double ThreadCpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
-// The longest time the main thread's event loop did not come round, by a 1 ms timer: on the wall
-// clock, and in the main thread's own processor time, which a busy machine's scheduling leaves out.
-class TStallMeter
-{
-public:
-    TStallMeter()
-    {
-        FTimer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&FTimer, &QTimer::timeout, [this] {
-            const double cpu = ThreadCpuMs();
-            LongestMs = std::max(LongestMs, static_cast<double>(FSince.nsecsElapsed()) / 1e6);
-            LongestCpuMs = std::max(LongestCpuMs, cpu - FCpu);
-            FSince.restart();
-            FCpu = cpu;
-        });
-        FSince.start();
-        FCpu = ThreadCpuMs();
-        FTimer.start(1);
-    }
-    double LongestMs = 0;
-    double LongestCpuMs = 0;
-
-private:
-    QTimer FTimer;
-    QElapsedTimer FSince;
-    double FCpu = 0;
-};
 
 QByteArray Label(TServiceKind kind)
 {
@@ -114,7 +80,8 @@ void CatchUp(benchmark::State& state, TServiceKind kind)
         rig.Positions.Advance(key, now.addSecs(-300LL * WeekOfSamples));
         rig.Clock.FastForward = true;
 
-        TStallMeter meter;
+        benchsupport::TStallProbe meter;
+        meter.Start();
         QElapsedTimer elapsed;
         elapsed.start();
         auto uploader = rig.Uploader(kind);
@@ -125,8 +92,8 @@ void CatchUp(benchmark::State& state, TServiceKind kind)
         Require(done.Sent + done.Skipped == WeekOfSamples, "a sample was lost or doubled");
         TFigures& figures = Figures[kind];
         figures.Seconds = static_cast<double>(elapsed.nsecsElapsed()) / 1e9;
-        figures.StallMs = meter.LongestMs;
-        figures.StallCpuMs = meter.LongestCpuMs;
+        figures.StallMs = meter.LongestMs();
+        figures.StallCpuMs = meter.LongestBusyMs();
         figures.Requests = rig.Received();
         figures.ServiceSeconds = now.secsTo(lastRequest);
     }
@@ -141,7 +108,8 @@ void Baseline(benchmark::State& state, TServiceKind kind)
         rig.Http.Script = [kind](const QByteArray&) { return Accepting(kind); };
         const QUrl url(rig.SettingsFor(kind).EndpointOverride);
         QNetworkAccessManager manager;
-        TStallMeter meter;
+        benchsupport::TStallProbe meter;
+        meter.Start();
         QElapsedTimer elapsed;
         elapsed.start();
         for (qsizetype i = 0; i < catchUp.Requests; ++i) {
@@ -172,8 +140,8 @@ void Baseline(benchmark::State& state, TServiceKind kind)
         }
         state.SetIterationTime(static_cast<double>(elapsed.nsecsElapsed()) / 1e9);
         Figures[kind].BaselineSeconds = static_cast<double>(elapsed.nsecsElapsed()) / 1e9;
-        Figures[kind].BaselineStallMs = meter.LongestMs;
-        Figures[kind].BaselineStallCpuMs = meter.LongestCpuMs;
+        Figures[kind].BaselineStallMs = meter.LongestMs();
+        Figures[kind].BaselineStallCpuMs = meter.LongestBusyMs();
     }
 }
 

@@ -4,6 +4,7 @@
 // samples were keyed by the wall clock, keeps every sample when it is brought forward.
 #include "archive/archive_store.h"
 #include "archive/live_sampler.h"
+#include "tests/support/older_archives.h"
 #include "tests/support/test_support.h"
 
 #include <QDir>
@@ -164,22 +165,6 @@ TEST_F(ArchiveClockChange, TheRepeatedAutumnHourAndAClockSetBackLoseNoSample)
     EXPECT_DOUBLE_EQ(Outdoor(store, QDate(2026, 7, 1), 14), (60 * 10 + 58 * 30) / 118.0);
 }
 
-// The second version's schema, as that program wrote it: the check does not borrow the program's.
-const char* const SecondSchema = R"sql(
-CREATE TABLE hours(hour INTEGER PRIMARY KEY, indoor INTEGER, outdoor INTEGER, pressure INTEGER, humidity INTEGER);
-CREATE TABLE samples(minute INTEGER PRIMARY KEY, reports INTEGER NOT NULL,
-  indoor REAL, indoor_count INTEGER NOT NULL, outdoor REAL, outdoor_count INTEGER NOT NULL,
-  pressure REAL, pressure_count INTEGER NOT NULL, humidity REAL, humidity_count INTEGER NOT NULL);
-CREATE TABLE sample_hours(hour INTEGER PRIMARY KEY,
-  indoor_sum REAL NOT NULL, indoor_count INTEGER NOT NULL, outdoor_sum REAL NOT NULL, outdoor_count INTEGER NOT NULL,
-  pressure_sum REAL NOT NULL, pressure_count INTEGER NOT NULL, humidity_sum REAL NOT NULL,
-  humidity_count INTEGER NOT NULL);
-CREATE TABLE settings(name TEXT PRIMARY KEY, value TEXT NOT NULL) WITHOUT ROWID;
-CREATE TABLE alarms(id INTEGER PRIMARY KEY, minute INTEGER NOT NULL, kind TEXT NOT NULL, started INTEGER NOT NULL,
-  summary TEXT NOT NULL, body TEXT NOT NULL);
-PRAGMA user_version=2;
-)sql";
-
 TEST_F(ArchiveClockChange, SamplesOfAnOlderArchiveAreKeptAndMovedToUniversalTime)
 {
     // Wall-clock minutes as the older program keyed them, and the minute of universal time each
@@ -202,7 +187,7 @@ TEST_F(ArchiveClockChange, SamplesOfAnOlderArchiveAreKeptAndMovedToUniversalTime
     };
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(QFile::encodeName(Path()).constData(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db, SecondSchema, nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, testsupport::SecondArchiveSchema().c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
     for (const TRow& row : rows) {
         const std::string sql = "INSERT INTO samples VALUES(" + std::to_string(row.Wall) + ", " +
             std::to_string(row.Reports) + ", 21.5, " + std::to_string(row.Reports) + ", 10, " +

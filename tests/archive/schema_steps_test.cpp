@@ -2,6 +2,7 @@
 // every hour, sample, hourly sum and setting kept exactly; and what the newer steps add (the alarm
 // history, the pressure values of the tendency) read back as written.
 #include "archive/archive_store.h"
+#include "tests/support/older_archives.h"
 #include "tests/support/test_support.h"
 
 #include <QDir>
@@ -14,20 +15,6 @@
 using namespace archive;
 
 namespace {
-
-// The first archives' schema, as those programs wrote it: the check does not borrow the program's.
-const char* const FirstSchema = R"sql(
-CREATE TABLE hours(hour INTEGER PRIMARY KEY, indoor INTEGER, outdoor INTEGER, pressure INTEGER, humidity INTEGER);
-CREATE TABLE samples(minute INTEGER PRIMARY KEY, reports INTEGER NOT NULL,
-  indoor REAL, indoor_count INTEGER NOT NULL, outdoor REAL, outdoor_count INTEGER NOT NULL,
-  pressure REAL, pressure_count INTEGER NOT NULL, humidity REAL, humidity_count INTEGER NOT NULL);
-CREATE TABLE sample_hours(hour INTEGER PRIMARY KEY,
-  indoor_sum REAL NOT NULL, indoor_count INTEGER NOT NULL, outdoor_sum REAL NOT NULL, outdoor_count INTEGER NOT NULL,
-  pressure_sum REAL NOT NULL, pressure_count INTEGER NOT NULL, humidity_sum REAL NOT NULL,
-  humidity_count INTEGER NOT NULL);
-CREATE TABLE settings(name TEXT PRIMARY KEY, value TEXT NOT NULL) WITHOUT ROWID;
-PRAGMA user_version=1;
-)sql";
 
 bool Exec(sqlite3* db, const std::string& sql)
 {
@@ -78,7 +65,7 @@ protected:
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(QFile::encodeName(Path()).constData(), &db), SQLITE_OK);
         ASSERT_TRUE(Exec(db, "PRAGMA journal_mode=WAL"));
-        ASSERT_TRUE(Exec(db, FirstSchema));
+        ASSERT_TRUE(Exec(db, testsupport::FirstArchiveSchema()));
         ASSERT_TRUE(Exec(db, "BEGIN"));
         const THourKey first = HourKey(QDate(2024, 1, 1), 0);
         for (int h = 0; h < 24 * 366; ++h) {

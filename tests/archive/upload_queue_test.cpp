@@ -4,6 +4,7 @@
 // kept across a reopening, never moves back, and stays as it was when the archive cannot be written.
 #include "archive/archive_store.h"
 #include "station/archive_upload_queue.h"
+#include "tests/support/older_archives.h"
 #include "tests/support/test_support.h"
 
 #include <QDir>
@@ -16,22 +17,6 @@
 using namespace archive;
 
 namespace {
-
-// The second archives' schema, as that program wrote it: the check does not borrow the program's.
-const char* const SecondSchema = R"sql(
-CREATE TABLE hours(hour INTEGER PRIMARY KEY, indoor INTEGER, outdoor INTEGER, pressure INTEGER, humidity INTEGER);
-CREATE TABLE samples(minute INTEGER PRIMARY KEY, reports INTEGER NOT NULL,
-  indoor REAL, indoor_count INTEGER NOT NULL, outdoor REAL, outdoor_count INTEGER NOT NULL,
-  pressure REAL, pressure_count INTEGER NOT NULL, humidity REAL, humidity_count INTEGER NOT NULL);
-CREATE TABLE sample_hours(hour INTEGER PRIMARY KEY,
-  indoor_sum REAL NOT NULL, indoor_count INTEGER NOT NULL, outdoor_sum REAL NOT NULL, outdoor_count INTEGER NOT NULL,
-  pressure_sum REAL NOT NULL, pressure_count INTEGER NOT NULL, humidity_sum REAL NOT NULL,
-  humidity_count INTEGER NOT NULL);
-CREATE TABLE settings(name TEXT PRIMARY KEY, value TEXT NOT NULL) WITHOUT ROWID;
-CREATE TABLE alarms(id INTEGER PRIMARY KEY, minute INTEGER NOT NULL, kind TEXT NOT NULL, started INTEGER NOT NULL,
-  summary TEXT NOT NULL, body TEXT NOT NULL);
-PRAGMA user_version=2;
-)sql";
 
 bool Exec(sqlite3* db, const std::string& sql)
 {
@@ -105,7 +90,7 @@ TEST_F(ArchiveUploadQueue, AnOlderArchiveKeepsEveryRowAndOffersItsReadingsInOrde
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(QFile::encodeName(Path()).constData(), &db), SQLITE_OK);
         ASSERT_TRUE(Exec(db, "PRAGMA journal_mode=WAL"));
-        ASSERT_TRUE(Exec(db, SecondSchema));
+        ASSERT_TRUE(Exec(db, testsupport::SecondArchiveSchema()));
         FillDay(db);
         for (int t = 0; t < 4; ++t)
             before[t] = Rows(db, tables[t]);
