@@ -191,6 +191,11 @@ int main(int argc, char** argv)
     // The archive holds the download; its month view shows each day's range and mean.
     ChoosePage(form, 4);
     form.ArchivePage1->ShowPeriod(archive::TPeriodKind::Month, QDate(2026, 11, 20));
+    // A month and the holdings line are read aside: the picture waits for both.
+    const archive::TPeriod month = archive::PeriodContaining(archive::TPeriodKind::Month, QDate(2026, 11, 20));
+    RunUntil(station, [&] {
+        return form.ArchivePage1->View().Period == month && !form.ArchivePage1->HoldingsLabel->text().isEmpty();
+    });
     ok = Save(form, output, "page4-archive.png") && ok;
 
     ChoosePage(form, 5);
