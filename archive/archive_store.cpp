@@ -191,15 +191,23 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::OpenFile(std::unique_p
 }
 
 std::optional<TArchiveStore::TOpenFailure> TArchiveStore::CheckSchema(TArchiveConnection& connection,
-                                                                      std::int64_t version)
+                                                                      std::int64_t& version)
 {
+    // The version and the schema from one snapshot: another start may be making the archive right
+    // now, and a version read before its commit with tables read after it would look like another
+    // program's database. Inside a transaction of the caller's, that one is the snapshot.
+    const bool ownSnapshot = sqlite3_get_autocommit(connection.Db) != 0 && connection.Exec("BEGIN") == SQLITE_OK;
+    int rc = connection.QueryInt("PRAGMA user_version", version);
+    TSchemaMatch match = TSchemaMatch::Foreign;
+    if (rc == SQLITE_OK && version <= ArchiveSchemaVersion)
+        match = MatchSchema(connection.Db, version, rc);
+    if (ownSnapshot)
+        connection.RollBackIfOpen();
+    if (rc != SQLITE_OK)
+        return Failure(connection, rc);
     if (version > ArchiveSchemaVersion)
         return Damage(connection,
                       QStringLiteral("архив записан более новой версией программы (версия %1)").arg(version));
-    int rc = SQLITE_OK;
-    const TSchemaMatch match = MatchSchema(connection.Db, version, rc);
-    if (rc != SQLITE_OK)
-        return Failure(connection, rc);
     if (match == TSchemaMatch::TablesMissing)
         return Damage(connection, QStringLiteral("в файле нет таблиц архива"));
     if (match == TSchemaMatch::Foreign)

@@ -162,8 +162,9 @@ private:
                                          bool& readOnly);
     // One connection to the file, never through a symbolic link, hardened before its first statement.
     int Connect(std::unique_ptr<TArchiveConnection>& connection, const QByteArray& name, int flags) const;
-    // Exactly the schema of this program's archive at one of its versions, or an empty file.
-    static std::optional<TOpenFailure> CheckSchema(TArchiveConnection& connection, std::int64_t version);
+    // Exactly the schema of this program's archive at one of its versions, or an empty file; `version`
+    // is read again with the schema, from the same snapshot.
+    static std::optional<TOpenFailure> CheckSchema(TArchiveConnection& connection, std::int64_t& version);
     // The file, known to be ours, opened again for writing (and checked again: it may have been
     // replaced meanwhile), and its journal set up; only read (`readOnly`) where its folder takes no
     // files.
