@@ -5,6 +5,7 @@
 #include "archive/archive_store.h"
 #include "archive/live_sampler.h"
 #include "tests/support/older_archives.h"
+#include "tests/support/sqlite_peek.h"
 #include "tests/support/test_support.h"
 
 #include <QDir>
@@ -50,15 +51,6 @@ private:
 QDateTime Utc(int year, int month, int day, int hour, int minute)
 {
     return QDateTime(QDate(year, month, day), QTime(hour, minute), QTimeZone::utc());
-}
-
-std::int64_t Query(sqlite3* db, const char* sql)
-{
-    sqlite3_stmt* s = nullptr;
-    sqlite3_prepare_v2(db, sql, -1, &s, nullptr);
-    const std::int64_t value = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : -1;
-    sqlite3_finalize(s);
-    return value;
 }
 
 // Minute -> reports of every row of the samples table.
@@ -200,20 +192,22 @@ TEST_F(ArchiveClockChange, SamplesOfAnOlderArchiveAreKeptAndMovedToUniversalTime
                            " FROM samples GROUP BY minute / 60",
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
-    const std::int64_t hourSums = Query(db, "SELECT total(outdoor_count) FROM sample_hours");
+    const std::int64_t hourSums = testsupport::QueryNumber(db, "SELECT total(outdoor_count) FROM sample_hours");
     sqlite3_close(db);
 
     TArchiveStore store(Path());
     ASSERT_TRUE(store.IsOpen()) << store.Notice().toStdString();
     EXPECT_TRUE(store.Notice().isEmpty()) << store.Notice().toStdString();
-    EXPECT_EQ(Query(store.Connection(), "PRAGMA user_version"), ArchiveSchemaVersion);
+    EXPECT_EQ(testsupport::QueryNumber(store.Connection(), "PRAGMA user_version"), ArchiveSchemaVersion);
     std::map<std::int64_t, std::int64_t> expected;
     for (const TRow& row : rows)
         expected[UtcMinuteOf(row.Universal)] += row.Reports;
     EXPECT_EQ(SampleReports(store.Connection()), expected);
     // The combined row weighs both; the hourly sums, kept by the wall clock's hour, stay as they were.
-    EXPECT_EQ(Query(store.Connection(), "SELECT outdoor_count FROM samples WHERE humidity_count = 2"), 150);
-    EXPECT_EQ(Query(store.Connection(), "SELECT total(outdoor_count) FROM sample_hours"), hourSums);
+    EXPECT_EQ(
+        testsupport::QueryNumber(store.Connection(), "SELECT outdoor_count FROM samples WHERE humidity_count = 2"),
+        150);
+    EXPECT_EQ(testsupport::QueryNumber(store.Connection(), "SELECT total(outdoor_count) FROM sample_hours"), hourSums);
     EXPECT_DOUBLE_EQ(Outdoor(store, QDate(2026, 10, 25), 2), 10);
     EXPECT_DOUBLE_EQ(Outdoor(store, QDate(2026, 3, 29), 3), 10);
 

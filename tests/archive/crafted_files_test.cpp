@@ -6,6 +6,7 @@
 #include "tests/support/archive_support.h"
 #include "tests/support/test_support.h"
 
+#include "tests/support/sqlite_peek.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -28,15 +29,6 @@ QStringList Entries(const QString& folder)
     QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System);
     names.sort();
     return names;
-}
-
-std::int64_t Count(sqlite3* db, const char* sql)
-{
-    sqlite3_stmt* s = nullptr;
-    sqlite3_prepare_v2(db, sql, -1, &s, nullptr);
-    const std::int64_t count = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : -1;
-    sqlite3_finalize(s);
-    return count;
 }
 
 bool MakeForeignDatabase(const QString& path)
@@ -106,8 +98,10 @@ TEST(ArchiveCraftedFiles, AnythingButTheArchivesOwnSchemaIsSetAsideUntouchedAndR
         EXPECT_EQ(merged.Added, HistoryRecordCount);
         ASSERT_TRUE(store.AddSample(archivetest::NumberedSample(1)).Ok);
         EXPECT_EQ(store.Setting(QStringLiteral("last export folder")), QString());
-        EXPECT_EQ(Count(store.Connection(), "SELECT count(*) FROM hours WHERE indoor = -99"), 0);
-        EXPECT_EQ(Count(store.Connection(), "SELECT count(*) FROM sqlite_schema WHERE type IN ('trigger', 'view')"), 0);
+        EXPECT_EQ(testsupport::QueryNumber(store.Connection(), "SELECT count(*) FROM hours WHERE indoor = -99"), 0);
+        EXPECT_EQ(testsupport::QueryNumber(store.Connection(),
+                                           "SELECT count(*) FROM sqlite_schema WHERE type IN ('trigger', 'view')"),
+                  0);
         EXPECT_EQ(ReadFileBytes(QDir(folder.Path()).filePath(aside[0])), before);
     }
 }

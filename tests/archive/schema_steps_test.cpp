@@ -3,6 +3,7 @@
 // history, the pressure values of the tendency) read back as written.
 #include "archive/archive_store.h"
 #include "tests/support/older_archives.h"
+#include "tests/support/sqlite_peek.h"
 #include "tests/support/test_support.h"
 
 #include <QDir>
@@ -16,30 +17,8 @@ using namespace archive;
 
 namespace {
 
-bool Exec(sqlite3* db, const std::string& sql)
-{
-    return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-}
-
-// Every row of a table as text, in key order.
-QStringList Rows(sqlite3* db, const char* table)
-{
-    QStringList rows;
-    sqlite3_stmt* s = nullptr;
-    const std::string sql = std::string("SELECT * FROM ") + table + " ORDER BY 1";
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK)
-        return {QStringLiteral("no table ") + QLatin1String(table)};
-    while (sqlite3_step(s) == SQLITE_ROW) {
-        QStringList row;
-        for (int c = 0; c < sqlite3_column_count(s); ++c)
-            row << (sqlite3_column_type(s, c) == SQLITE_NULL
-                        ? QStringLiteral("NULL")
-                        : QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, c))));
-        rows << row.join(QLatin1Char('|'));
-    }
-    sqlite3_finalize(s);
-    return rows;
-}
+using testsupport::Exec;
+using testsupport::Rows;
 
 int UserVersion(sqlite3* db)
 {

@@ -5,6 +5,7 @@
 #include "archive/archive_store.h"
 #include "station/archive_upload_queue.h"
 #include "tests/support/older_archives.h"
+#include "tests/support/sqlite_peek.h"
 #include "tests/support/test_support.h"
 
 #include <QDir>
@@ -18,27 +19,8 @@ using namespace archive;
 
 namespace {
 
-bool Exec(sqlite3* db, const std::string& sql)
-{
-    return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-}
-
-QStringList Rows(sqlite3* db, const char* table)
-{
-    QStringList rows;
-    sqlite3_stmt* s = nullptr;
-    const std::string sql = std::string("SELECT * FROM ") + table + " ORDER BY 1";
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK)
-        return {QStringLiteral("no table ") + QLatin1String(table)};
-    while (sqlite3_step(s) == SQLITE_ROW) {
-        QStringList row;
-        for (int c = 0; c < sqlite3_column_count(s); ++c)
-            row << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, c)));
-        rows << row.join(QLatin1Char('|'));
-    }
-    sqlite3_finalize(s);
-    return rows;
-}
+using testsupport::Exec;
+using testsupport::Rows;
 
 const THourKey Day = HourKey(QDate(2026, 3, 2), 0); // no clock change near it anywhere
 
