@@ -99,7 +99,6 @@ void TForm1::FormCreate()
     // The archive is opened here, before the window is up: a program closed or killed right after
     // its start has its folder as every start leaves it.
     OpenArchive(loaded.RecordsRead, History.DiagramQuantity);
-    StartNetworkPublishing();
     if (!loaded.Message.isEmpty()) {
         FLoadMessage = loaded.Message;
         if (!loaded.ImageComplete())
@@ -118,6 +117,8 @@ void TForm1::FinishStart()
     if (FStarted)
         return;
     FStarted = true;
+    CreatePublishPage();
+    StartNetworkPublishing();
     if (!FLoadMessage.isEmpty()) {
         // Shown once the window is up.
         QMetaObject::invokeMethod(

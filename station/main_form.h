@@ -53,9 +53,9 @@ public:
     static constexpr int FormHeight = 388;
 
     // What the window does before it is first shown: everything (`Whole`), or only what its first
-    // picture needs, the rest (the alarms, forecast and tray settings and what they show, the
-    // message about "met.mtb") just after that picture (`AfterFirstPaint`, the programs' choice:
-    // the window comes up sooner).
+    // picture needs, the rest (the publishing and its page, the alarms, forecast and tray settings
+    // and what they show, the message about "met.mtb") just after that picture (`AfterFirstPaint`, the programs'
+    // choice: the window comes up sooner).
     enum class TStart { Whole, AfterFirstPaint };
     // The window talks to HID devices through `platform`, which must outlive it: the system's
     // backend in the program, the simulated one in the demo and the tests.
@@ -267,8 +267,9 @@ private:
     void CreateSettingsPage();
     void CreateHelpPage();
     void CreateArchivePage();
+    // The publishing and its page, with the rest of the start: the page is hidden at first, and the
+    // weather networks' uploads start once the archive is open.
     void CreatePublishPage();
-    // Once the archive is open: the weather networks' keys read and their uploads started.
     void StartNetworkPublishing();
     void CreateAlarmsPage();
     void CreateChart(QWidget* page);
@@ -343,7 +344,7 @@ private:
     TClock FClock;
     TQuestion FQuestion;
     bool FAskingAtClose = false;
-    // What FormCreate leaves for FinishStart: the message about "met.mtb".
+    // What FormCreate leaves for FinishStart: the publishing, the message about "met.mtb".
     bool FStarted = false;
     QString FLoadMessage;
     QTimer* StreamSilenceTimer = nullptr;

@@ -116,7 +116,6 @@ TForm1::TForm1(hidplatform::Platform& platform, QWidget* parent, TStart start)
     CreateSettingsPage();
     CreateHelpPage();
     CreateArchivePage();
-    CreatePublishPage();
     CreateAlarmsPage();
 
     // The window fits its content: the client area is the page control.

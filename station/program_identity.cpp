@@ -1,5 +1,7 @@
 #include "station/program_identity.h"
 
+#include "gui/deferred_icon.h"
+
 #include <QApplication>
 #include <QIcon>
 
@@ -8,8 +10,8 @@ void SetProgramIdentity(const QString& name, const QString& displayName)
     QApplication::setApplicationName(name);
     QApplication::setApplicationDisplayName(displayName);
     QApplication::setDesktopFileName(name);
-    QIcon icon;
+    std::vector<gui::TIconFile> files;
     for (const int size : {16, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/meteostation-%1.png").arg(size), QSize(size, size));
-    QApplication::setWindowIcon(icon);
+        files.push_back({QStringLiteral(":/icons/meteostation-%1.png").arg(size), QSize(size, size)});
+    QApplication::setWindowIcon(gui::DeferredIcon(std::move(files)));
 }

@@ -37,6 +37,7 @@ void TForm1::CreatePublishPage()
     MqttPublishing = std::make_unique<TMqttPublishing>(dataFolder, *PublishSecrets);
     PublishPage1 = new TPublishPage(TabSheet6);
     PublishPage1->setGeometry(0, 0, TabSheet6->width(), TabSheet6->height());
+    PublishPage1->show(); // with its tab, also when the window was up before the page was made
     MqttBlock1 = new TMqttBlock(*MqttPublishing);
     PublishPage1->AddBlock(MqttBlock1);
     MqttPublishing->Load();
@@ -53,6 +54,7 @@ void TForm1::StartNetworkPublishing()
 
 void TForm1::PublishReading(const QDateTime& time, const archive::TReading& reading)
 {
-    if (MqttPublishing->Publishing())
+    // Readings that come before the rest of the start are the window's alone.
+    if (MqttPublishing && MqttPublishing->Publishing())
         MqttPublishing->Publish(WeatherReadingOf(time, reading));
 }
