@@ -1,6 +1,7 @@
 #include "demo/demo_setup.h"
 
 #include "demo/demo_folder.h"
+#include "gui/after_first_paint.h"
 #include "station/desktop_side.h"
 #include "station/program_usage.h"
 
@@ -45,6 +46,7 @@ TDemo::TDemo(TForm1::TStart start)
     : Station(Platform, Seed)
     , Form(Platform, nullptr, start)
     , Control(Station)
+    , FStart(start)
 {
     Station.Model().FillPlausibleHistory(60, simulator::CurrentDateTime(), Seed);
     Station.StartClock();
@@ -73,7 +75,10 @@ void TDemo::Show(bool inTray)
     // its button the stand-in station's.
     if (!(inTray && Form.Desktop->StartInTray())) {
         Form.show();
-        Control.show();
+        if (FStart == TForm1::TStart::AfterFirstPaint)
+            gui::AfterFirstPaint(&Form, [this] { Control.show(); });
+        else
+            Control.show();
     }
     Control.PlugAfter(1500ms);
 }

@@ -21,7 +21,8 @@ class TDemo
 public:
     explicit TDemo(TForm1::TStart start = TForm1::TStart::Whole);
 
-    // Shows both windows (or, `inTray` where the desktop has a tray, leaves both hidden there); the
+    // Shows both windows, the control window with the rest of the start when the program's window
+    // comes up first (or, `inTray` where the desktop has a tray, leaves both hidden there); the
     // station is plugged in a moment later, so that its arrival is seen.
     void Show(bool inTray = false);
 
@@ -32,4 +33,7 @@ public:
     demo::TStationControlWindow Control;
     // On the program's window, right of its tabs: brings the control window back once closed.
     QPushButton* ControlButton = nullptr;
+
+private:
+    TForm1::TStart FStart;
 };

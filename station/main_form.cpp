@@ -117,6 +117,7 @@ void TForm1::FinishStart()
     if (FStarted)
         return;
     FStarted = true;
+    CreateHelpPage();
     CreatePublishPage();
     StartNetworkPublishing();
     if (!FLoadMessage.isEmpty()) {

@@ -53,9 +53,9 @@ public:
     static constexpr int FormHeight = 388;
 
     // What the window does before it is first shown: everything (`Whole`), or only what its first
-    // picture needs, the rest (the publishing and its page, the alarms, forecast and tray settings
-    // and what they show, the message about "met.mtb") just after that picture (`AfterFirstPaint`, the programs'
-    // choice: the window comes up sooner).
+    // picture needs, the rest (the help and publishing pages, the publishing, the alarms, forecast
+    // and tray settings and what they show, the message about "met.mtb") just after that picture (`AfterFirstPaint`,
+    // the programs' choice: the window comes up sooner).
     enum class TStart { Whole, AfterFirstPaint };
     // The window talks to HID devices through `platform`, which must outlive it: the system's
     // backend in the program, the simulated one in the demo and the tests.
@@ -344,7 +344,7 @@ private:
     TClock FClock;
     TQuestion FQuestion;
     bool FAskingAtClose = false;
-    // What FormCreate leaves for FinishStart: the publishing, the message about "met.mtb".
+    // What FormCreate leaves for FinishStart: the help page, the publishing, the message about "met.mtb".
     bool FStarted = false;
     QString FLoadMessage;
     QTimer* StreamSilenceTimer = nullptr;

@@ -114,7 +114,6 @@ TForm1::TForm1(hidplatform::Platform& platform, QWidget* parent, TStart start)
     CreateReadingsPage();
     CreateDiagramPage();
     CreateSettingsPage();
-    CreateHelpPage();
     CreateArchivePage();
     CreateAlarmsPage();
 
@@ -266,6 +265,7 @@ void TForm1::CreateHelpPage()
     palette.setColor(QPalette::Base, QColor(255, 251, 240)); // cream
     palette.setColor(QPalette::Text, Qt::black);
     Memo1->setPalette(palette);
+    Memo1->show(); // with its tab, also when the window was up before the page was made
     Memo1->setPlainText(QStringLiteral("Программа для работы с устройством \"Ветрокон\".\n"
                                        "Описание устройства — в паспорте изделия.\n"
                                        "Файл met.mtb не удалять.\n"
