@@ -9,11 +9,13 @@
 #include "gui/qt_texts.h"
 #include "gui/termination_signals.h"
 #include "os/command_line.h"
+#include "os/local_time_zone.h"
 #include "station/one_window_per_folder.h"
 #include "station/program_identity.h"
 
 int main(int argc, char** argv)
 {
+    os::ReadLocalTimeZoneOnce();
     gui::UseRussianLocale();
     // As the program's: --help and --version before Qt opens a display, the rest after it.
     if (const auto status =

@@ -7,6 +7,7 @@
 #include "hid/platform/host_platform.h"
 #include "os/command_line.h"
 #include "os/data_folder.h"
+#include "os/local_time_zone.h"
 #include "station/desktop_side.h"
 #include "station/main_form.h"
 #include "station/one_window_per_folder.h"
@@ -15,6 +16,7 @@
 
 int main(int argc, char** argv)
 {
+    os::ReadLocalTimeZoneOnce();
     gui::UseRussianLocale();
     // --help and --version need no display: they are answered before Qt opens one.
     if (const auto status =

@@ -6,10 +6,12 @@
 #include "gui/after_first_paint.h"
 #include "gui/error_box.h"
 #include "gui/qt_texts.h"
+#include "os/local_time_zone.h"
 #include "station/program_identity.h"
 
 int main(int argc, char** argv)
 {
+    os::ReadLocalTimeZoneOnce();
     gui::UseRussianLocale();
     gui::TApplication app(argc, argv);
     SetProgramIdentity(QStringLiteral("meteostation-demo"), DemoTitle);

@@ -11,6 +11,7 @@
 #include "demo/demo_setup.h"
 #include "gui/error_box.h"
 #include "gui/radio_group.h"
+#include "os/local_time_zone.h"
 #include "station/archive_page.h"
 #include "station/readings_text.h"
 
@@ -211,6 +212,7 @@ int main(int argc, char** argv)
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     // No password store or notification service is asked.
     setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus", 1);
+    os::ReadLocalTimeZoneOnce(); // as the program's start does
     gui::TApplication app(argc, argv);
 
     TActionStall bare;

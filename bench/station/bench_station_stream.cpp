@@ -11,6 +11,7 @@
 #include "gui/error_box.h"
 #include "hid/device_controller.h"
 #include "hid/platform/sim/sim_platform.h"
+#include "os/local_time_zone.h"
 #include "simulator/sim_station.h"
 #include "station/main_form.h"
 #include "station/mqtt_publishing.h"
@@ -340,6 +341,7 @@ BENCHMARK(BM_StallFrozenBroker)->Unit(benchmark::kMillisecond)->Iterations(1);
 int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    os::ReadLocalTimeZoneOnce(); // as the program's start does
     gui::TApplication app(argc, argv);
     // The window keeps its files (the archive, "met.mtb", "publish.ini") in the current directory:
     // not the caller's. No password store is asked: the password goes to the folder's user-only file.

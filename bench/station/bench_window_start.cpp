@@ -7,11 +7,13 @@
 #include "gui/error_box.h"
 #include "gui/qt_texts.h"
 #include "hid/platform/sim/sim_platform.h"
+#include "os/local_time_zone.h"
 #include "station/main_form.h"
 #include "station/program_identity.h"
 
 int main(int argc, char** argv)
 {
+    os::ReadLocalTimeZoneOnce();
     gui::UseRussianLocale();
     gui::TApplication app(argc, argv);
     SetProgramIdentity(QStringLiteral("meteostation"), QStringLiteral("Метеостанция"));

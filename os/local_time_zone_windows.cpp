@@ -1,0 +1,9 @@
+#include "os/local_time_zone.h"
+
+namespace os {
+
+void ReadLocalTimeZoneOnce()
+{
+}
+
+} // namespace os
