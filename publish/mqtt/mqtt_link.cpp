@@ -8,12 +8,14 @@
 
 #include <QRandomGenerator>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <mosquitto.h>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <utility>
 
 namespace publish {
@@ -29,6 +31,8 @@ struct TMqttLink::TShared
     // The link's thread sleeps on the handle: only a request left now needs to signal it, so a
     // burst of readings costs no system call each.
     bool Sleeping = false;
+    // Set with every request, so that the thread can look for one without the lock.
+    std::atomic<bool> Requested = false;
     std::optional<TMqttLinkConfig> NewConfig;
     std::optional<TWeatherReading> NewReading;
     bool Stop = false;
@@ -40,6 +44,9 @@ namespace {
 
 // How often the thread looks for requests when the system gave no wake-up handle.
 constexpr milliseconds NoWakeSlice{100};
+// Readings in a burst come faster than the thread could sleep and be woken: it looks for the next
+// this long before it sleeps, so that the window signals it once per burst, not once per reading.
+constexpr std::chrono::microseconds LookBeforeSleeping{50};
 
 // libmosquitto's initialisation also starts the system's sockets, which the wake-up handle needs.
 void InitialiseLibrary()
@@ -95,6 +102,7 @@ private:
         std::unique_lock lock(Shared->Mutex);
         if (Shared->Stop)
             return false;
+        Shared->Requested.store(false, std::memory_order_relaxed);
         std::optional<TMqttLinkConfig> config = std::exchange(Shared->NewConfig, std::nullopt);
         if (std::optional<TWeatherReading> reading = std::exchange(Shared->NewReading, std::nullopt)) {
             Latest = std::move(reading);
@@ -218,6 +226,11 @@ private:
             timeout = std::max(milliseconds(0), std::chrono::ceil<milliseconds>(*until - TClock::now()));
         if (!Shared->Wake.Valid() && wakeable)
             timeout = std::min(timeout.value_or(NoWakeSlice), NoWakeSlice);
+        if (wakeable && !write && timeout != milliseconds(0)) {
+            const auto lookEnd = TClock::now() + LookBeforeSleeping;
+            while (!Shared->Requested.load(std::memory_order_acquire) && TClock::now() < lookEnd)
+                std::this_thread::yield();
+        }
         if (wakeable) {
             const std::lock_guard lock(Shared->Mutex);
             if (Shared->Stop || Shared->NewConfig || Shared->NewReading)
@@ -482,6 +495,7 @@ TMqttLink::~TMqttLink()
 {
     std::unique_lock lock(Shared->Mutex);
     Shared->Stop = true;
+    Shared->Requested.store(true, std::memory_order_release);
     if (std::exchange(Shared->Sleeping, false))
         Shared->Wake.Signal();
     // The goodbye, and as much again to spare.
@@ -498,6 +512,7 @@ void TMqttLink::Apply(const TMqttLinkConfig& config)
 {
     const std::lock_guard lock(Shared->Mutex);
     Shared->NewConfig = config;
+    Shared->Requested.store(true, std::memory_order_release);
     if (std::exchange(Shared->Sleeping, false))
         Shared->Wake.Signal();
 }
@@ -510,6 +525,7 @@ void TMqttLink::Publish(const TWeatherReading& reading)
         // A reading the thread has not taken yet is replaced by the newer one.
         wake = std::exchange(Shared->Sleeping, false);
         Shared->NewReading = reading;
+        Shared->Requested.store(true, std::memory_order_release);
     }
     if (wake)
         Shared->Wake.Signal();
