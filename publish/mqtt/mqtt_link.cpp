@@ -211,7 +211,7 @@ private:
             mosquitto_connect_async(Client, host.constData(), settings.Port, static_cast<int>(KeepAliveTime().count()));
         const int error = errno;
         if (rc != MOSQ_ERR_SUCCESS) {
-            Fail(MqttFailureReason(rc, error, CertificateRejected, settings.Host));
+            Fail(MqttConnectFailureReason(rc, error, CertificateRejected, settings.Host));
             return;
         }
         ConnackDeadline = TClock::now() + Timings.ConnackTimeout;
@@ -260,7 +260,14 @@ private:
             TClock::now() + std::max<milliseconds>(std::chrono::seconds(1), KeepAliveTime() / 4);
         if (!until || housekeeping < *until)
             until = housekeeping;
-        if (Wait(mosquitto_socket(Client), mosquitto_want_write(Client), until, wakeable)) {
+        const int socket = mosquitto_socket(Client);
+        if (Wait(socket, mosquitto_want_write(Client), until, wakeable)) {
+            // A refused connection is told by the socket itself, on every system alike.
+            if (Phase == TPhase::Connecting && socket != -1)
+                if (const int failure = PendingSocketError(socket); failure != 0) {
+                    errno = failure;
+                    return MOSQ_ERR_ERRNO;
+                }
             int rc = mosquitto_loop_read(Client, 1);
             if (rc != MOSQ_ERR_SUCCESS || mosquitto_socket(Client) == -1)
                 return rc;

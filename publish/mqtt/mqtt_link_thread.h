@@ -41,6 +41,10 @@ struct TLinkReady
     bool Woken = false;
 };
 
+// The failure a socket holds, as the system's code (0: none): how a connection attempt ended, which
+// Windows leaves only there (a read then says no more than that the connection is gone).
+int PendingSocketError(int socket);
+
 // Waits until `socket` (-1: none) can be read, or written when `write` is set, or has failed, or
 // `wake` (null: not waited on) was signalled, or `timeout` passed (negative: no limit).
 TLinkReady WaitForLink(const TLinkWake* wake, int socket, bool write, std::chrono::milliseconds timeout);

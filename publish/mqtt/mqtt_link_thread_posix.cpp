@@ -51,6 +51,13 @@ void TLinkWake::Clear()
     while (Valid() && recv(static_cast<int>(Reader), bytes, sizeof bytes, 0) > 0) {}
 }
 
+int PendingSocketError(int socket)
+{
+    int error = 0;
+    socklen_t size = sizeof error;
+    return getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &size) == 0 ? error : 0;
+}
+
 TLinkReady WaitForLink(const TLinkWake* wake, int socket, bool write, std::chrono::milliseconds timeout)
 {
     pollfd waited[2];

@@ -79,6 +79,15 @@ void TLinkWake::Clear()
     while (Valid() && recv(Socket(Reader), bytes, sizeof bytes, 0) > 0) {}
 }
 
+int PendingSocketError(int socket)
+{
+    int error = 0;
+    int size = sizeof error;
+    return getsockopt(static_cast<SOCKET>(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) == 0
+        ? error
+        : 0;
+}
+
 TLinkReady WaitForLink(const TLinkWake* wake, int socket, bool write, std::chrono::milliseconds timeout)
 {
     fd_set readable;

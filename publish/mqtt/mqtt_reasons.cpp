@@ -115,6 +115,15 @@ QString MqttFailureReason(int rc, int errnoValue, bool certificateRejected, cons
     }
 }
 
+QString MqttConnectFailureReason(int rc, int errnoValue, bool certificateRejected, const QString& host)
+{
+    // A connection never made cannot break: a reset now is the port refusing it (wine reports a
+    // refused loopback port so, at once).
+    if (rc == MOSQ_ERR_CONN_LOST || (rc == MOSQ_ERR_ERRNO && PosixCodeOf(errnoValue) == ECONNRESET))
+        return ErrnoReason(ECONNREFUSED);
+    return MqttFailureReason(rc, errnoValue, certificateRejected, host);
+}
+
 QString MqttNoAnswerReason(int seconds)
 {
     return QStringLiteral("брокер принял соединение, но не ответил за %1 с").arg(seconds);

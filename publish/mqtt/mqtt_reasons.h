@@ -12,6 +12,8 @@ QString MqttRefusalReason(int connackCode);
 // What a libmosquitto call's result `rc` means, with the errno it left for MOSQ_ERR_ERRNO.
 // `certificateRejected`: the TLS library said that the broker's certificate failed the check.
 QString MqttFailureReason(int rc, int errnoValue, bool certificateRejected, const QString& host);
+// The same for the call that starts a connection, where a lost connection means a refused one.
+QString MqttConnectFailureReason(int rc, int errnoValue, bool certificateRejected, const QString& host);
 
 // The broker took the connection but sent no CONNACK within `seconds`.
 QString MqttNoAnswerReason(int seconds);
