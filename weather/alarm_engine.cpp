@@ -97,15 +97,16 @@ void TAlarmEngine::Change(std::vector<TAlarmChange>& changes, TAlarmKind kind, b
     changes.push_back({kind, start, summary, body});
 }
 
+template <typename TBody>
 void TAlarmEngine::Weigh(std::vector<TAlarmChange>& changes, TAlarmKind kind, bool on, bool start, bool end,
-                         const QString& summary, const QString& body)
+                         const QString& summary, const TBody& body)
 {
     if (!on)
         return;
     if (!Ringing(kind) && start)
-        Change(changes, kind, true, summary, body);
+        Change(changes, kind, true, summary, body());
     else if (Ringing(kind) && end)
-        Change(changes, kind, false, EndSummary(kind), body);
+        Change(changes, kind, false, EndSummary(kind), body());
 }
 
 std::vector<TAlarmChange> TAlarmEngine::SetSettings(const TAlarmSettings& settings)
@@ -125,21 +126,24 @@ std::vector<TAlarmChange> TAlarmEngine::TakeReport(const TAlarmReadings& reading
     std::vector<TAlarmChange> changes;
     FLastHeard = now;
     Weigh(changes, TAlarmKind::Silence, FSettings.SilenceOn, false, true, {},
-          QStringLiteral("Показания снова поступают."));
+          [] { return QStringLiteral("Показания снова поступают."); });
 
     if (const auto outdoor = readings.OutdoorC) {
         const double frost = FSettings.FrostBelowC;
         const bool freezing = *outdoor < frost;
         Weigh(changes, TAlarmKind::Frost, FSettings.FrostOn, freezing, *outdoor >= frost + TemperatureHysteresisC,
-              QStringLiteral("Заморозок"),
-              freezing ? QStringLiteral("На улице %1, ниже порога %2.").arg(Celsius(*outdoor), Celsius(frost))
-                       : QStringLiteral("На улице %1.").arg(Celsius(*outdoor)));
+              QStringLiteral("Заморозок"), [&] {
+                  return freezing
+                      ? QStringLiteral("На улице %1, ниже порога %2.").arg(Celsius(*outdoor), Celsius(frost))
+                      : QStringLiteral("На улице %1.").arg(Celsius(*outdoor));
+              });
         const double heat = FSettings.HeatAboveC;
         const bool hot = *outdoor > heat;
         Weigh(changes, TAlarmKind::Heat, FSettings.HeatOn, hot, *outdoor <= heat - TemperatureHysteresisC,
-              QStringLiteral("Жара"),
-              hot ? QStringLiteral("На улице %1, выше порога %2.").arg(Celsius(*outdoor), Celsius(heat))
-                  : QStringLiteral("На улице %1.").arg(Celsius(*outdoor)));
+              QStringLiteral("Жара"), [&] {
+                  return hot ? QStringLiteral("На улице %1, выше порога %2.").arg(Celsius(*outdoor), Celsius(heat))
+                             : QStringLiteral("На улице %1.").arg(Celsius(*outdoor));
+              });
     }
 
     if (const auto change = readings.PressureChange3hMmHg) {
@@ -147,11 +151,13 @@ std::vector<TAlarmChange> TAlarmEngine::TakeReport(const TAlarmReadings& reading
         const double fall = -*change;
         const bool falling = fall > limit;
         Weigh(changes, TAlarmKind::PressureFall, FSettings.PressureFallOn, falling,
-              fall <= limit - PressureFallHysteresisMmHg, QStringLiteral("Давление быстро падает"),
-              falling ? QStringLiteral("За 3 часа давление упало на %1 мм рт.ст. (порог %2 мм рт.ст.). Погода может "
-                                       "испортиться.")
+              fall <= limit - PressureFallHysteresisMmHg, QStringLiteral("Давление быстро падает"), [&] {
+                  return falling
+                      ? QStringLiteral("За 3 часа давление упало на %1 мм рт.ст. (порог %2 мм рт.ст.). "
+                                       "Погода может испортиться.")
                             .arg(PlainNumber(fall, 1), PlainNumber(limit))
-                      : QStringLiteral("Изменение давления за 3 часа: %1 мм рт.ст.").arg(SignedNumber(*change, 1)));
+                      : QStringLiteral("Изменение давления за 3 часа: %1 мм рт.ст.").arg(SignedNumber(*change, 1));
+              });
     }
 
     if (const auto humidity = readings.HumidityPercent) {
@@ -161,13 +167,14 @@ std::vector<TAlarmChange> TAlarmEngine::TakeReport(const TAlarmReadings& reading
         const bool damp = *humidity > high;
         const bool inside =
             *humidity >= low + HumidityHysteresisPercent && *humidity <= high - HumidityHysteresisPercent;
-        QString summary = dry ? QStringLiteral("Слишком сухо") : QStringLiteral("Слишком влажно");
-        QString body = dry
-            ? QStringLiteral("Относительная влажность %1, ниже порога %2.").arg(Percent(*humidity), Percent(low))
-            : damp
-            ? QStringLiteral("Относительная влажность %1, выше порога %2.").arg(Percent(*humidity), Percent(high))
-            : QStringLiteral("Относительная влажность %1.").arg(Percent(*humidity));
-        Weigh(changes, TAlarmKind::Humidity, FSettings.HumidityOn, dry || damp, inside, summary, body);
+        const QString summary = dry ? QStringLiteral("Слишком сухо") : QStringLiteral("Слишком влажно");
+        Weigh(changes, TAlarmKind::Humidity, FSettings.HumidityOn, dry || damp, inside, summary, [&] {
+            return dry
+                ? QStringLiteral("Относительная влажность %1, ниже порога %2.").arg(Percent(*humidity), Percent(low))
+                : damp
+                ? QStringLiteral("Относительная влажность %1, выше порога %2.").arg(Percent(*humidity), Percent(high))
+                : QStringLiteral("Относительная влажность %1.").arg(Percent(*humidity));
+        });
     }
     return changes;
 }
@@ -176,9 +183,10 @@ std::vector<TAlarmChange> TAlarmEngine::TakeArchiveResult(bool ok, const QString
 {
     std::vector<TAlarmChange> changes;
     Weigh(changes, TAlarmKind::ArchiveFailure, FSettings.ArchiveFailureOn, !ok, ok,
-          QStringLiteral("Архив не записывается"),
-          ok ? QStringLiteral("Показания снова записываются в архив.")
-             : (message.isEmpty() ? QStringLiteral("Не удалось записать показания в архив.") : message));
+          QStringLiteral("Архив не записывается"), [&] {
+              return ok ? QStringLiteral("Показания снова записываются в архив.")
+                        : (message.isEmpty() ? QStringLiteral("Не удалось записать показания в архив.") : message);
+          });
     return changes;
 }
 
@@ -187,9 +195,10 @@ std::vector<TAlarmChange> TAlarmEngine::Tick(TClock::time_point now)
     std::vector<TAlarmChange> changes;
     const auto silence = std::chrono::minutes(FSettings.SilenceMinutes);
     Weigh(changes, TAlarmKind::Silence, FSettings.SilenceOn, now - FLastHeard >= silence, false,
-          QStringLiteral("Метеостанция молчит"),
-          QStringLiteral("От метеостанции нет показаний дольше %1 мин. Проверьте, подключена ли она.")
-              .arg(FSettings.SilenceMinutes));
+          QStringLiteral("Метеостанция молчит"), [this] {
+              return QStringLiteral("От метеостанции нет показаний дольше %1 мин. Проверьте, подключена ли она.")
+                  .arg(FSettings.SilenceMinutes);
+          });
     return changes;
 }
 

@@ -62,9 +62,11 @@ public:
 
 private:
     static std::size_t Index(TAlarmKind kind) { return static_cast<std::size_t>(kind); }
-    // Starts or ends the alarm when `start` or `end` holds and it is not already so.
+    // Starts or ends the alarm when `start` or `end` holds and it is not already so. `body` makes
+    // the message's text, only then: a report that changes nothing costs no text.
+    template <typename TBody>
     void Weigh(std::vector<TAlarmChange>& changes, TAlarmKind kind, bool on, bool start, bool end,
-               const QString& summary, const QString& body);
+               const QString& summary, const TBody& body);
     void Change(std::vector<TAlarmChange>& changes, TAlarmKind kind, bool start, const QString& summary,
                 const QString& body);
 
