@@ -13,6 +13,7 @@
 #include "station/publish_page.h"
 #include "tests/support/e2e_support.h"
 #include "tests/support/network_stand_in.h"
+#include "tests/support/recent_samples.h"
 #include "tests/support/safety_support.h"
 
 #include <QCheckBox>
@@ -24,50 +25,14 @@
 
 namespace {
 
+using testsupport::ArchiveRecentSamples;
+using testsupport::CarriedTimes;
 using testsupport::THttpStandIn;
 using testsupport::TStandInReply;
 
 constexpr int PublishPageIndex = 5;
 constexpr int CatchUpDeadlineMs = 120000;
 const QString AwkwardKey = QStringLiteral("p&ss w=rd/ü+%");
-
-// A day of 5-minute samples in the archive at `path`, the newest a little before now, and the
-// position of each of `services` just before the first: they were last sent a day ago. The times
-// the services are to get, oldest first.
-std::vector<QDateTime> ArchiveADay(const QString& path, const QStringList& services)
-{
-    archive::TArchiveStore store(path);
-    EXPECT_TRUE(store.IsOpen()) << store.Notice().toStdString();
-    const QDateTime now = QDateTime::currentDateTime();
-    const archive::TMinuteKey newest = (archive::MinuteKeyOf(now) / 5 - 2) * 5;
-    std::vector<QDateTime> times;
-    for (archive::TMinuteKey minute = newest - 24 * 60; minute <= newest; minute += 5) {
-        archive::TSample sample;
-        sample.Start = minute;
-        sample.Reports = 12;
-        sample.Mean = {21.5, -5.0 + static_cast<double>(minute % 60) / 10, 745.0, 60.0};
-        sample.Count = {12, 12, 12, 12};
-        EXPECT_TRUE(store.AddSample(sample).Ok);
-        times.push_back(archive::UtcOfMinute(minute));
-    }
-    for (const QString& service : services)
-        EXPECT_TRUE(store.AdvanceUploadPosition(service, times.front().addSecs(-1)).Ok);
-    return times;
-}
-
-// The times a service's requests carried, in the order they came.
-std::vector<QDateTime> CarriedTimes(const QList<QByteArray>& requests, const QByteArray& path, const QString& field)
-{
-    std::vector<QDateTime> times;
-    for (const QByteArray& request : requests)
-        if (THttpStandIn::RequestLine(request).startsWith("GET " + path + "?")) {
-            QDateTime time =
-                QDateTime::fromString(THttpStandIn::QueryValue(request, field), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-            time.setTimeSpec(Qt::UTC);
-            times.push_back(time);
-        }
-    return times;
-}
 
 class StationNetworks : public e2e::StationE2E
 {
@@ -107,7 +72,7 @@ protected:
 TEST_F(StationNetworks, TheOwnerTurnsServicesOnAndTheDayInTheArchiveIsCaughtUp)
 {
     const std::vector<QDateTime> day =
-        ArchiveADay(archive::ArchiveFileName, {QStringLiteral("wunderground"), QStringLiteral("pwsweather")});
+        ArchiveRecentSamples(archive::ArchiveFileName, {QStringLiteral("wunderground"), QStringLiteral("pwsweather")});
     THttpStandIn http;
     http.Script = [](const QByteArray& request) {
         // PWSweather does not know the station: its «ERROR» comes in a 200 reply.
@@ -190,7 +155,7 @@ TEST(ProgramNetworks, AProgramKilledWhileCatchingUpSendsEveryReadingOnceAfterIts
 {
     testsupport::TFreshCurrentFolder folder;
     ASSERT_TRUE(folder.Entered());
-    const std::vector<QDateTime> day = ArchiveADay(archive::ArchiveFileName, {QStringLiteral("own")});
+    const std::vector<QDateTime> day = ArchiveRecentSamples(archive::ArchiveFileName, {QStringLiteral("own")});
     THttpStandIn http;
     {
         QSettings file = publish::OpenPublishFile(folder.Path());

@@ -5,6 +5,8 @@
 // - the window over the Windows HID backend, with the stand-in station behind the stand-in setup and
 //   HID libraries: found at start, unplugged and plugged in again through the
 //   system's node-change notice, downloaded from;
+// - the weather networks in the demo's window: the archive's last hours caught up to «свой адрес» on a
+//   stand-in server on the loopback, through Qt Network and the archive's queue;
 // - the shipped programs from the installed folder: each starts, shows its window, and closes on the
 //   system's close request, writing its "met.mtb" into the user's application-data folder.
 // Screenshots go to the folder named by METEO_SCREENSHOTS.
@@ -12,11 +14,14 @@
 #include "gui/error_box.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "hid/platform/windows/windows_platform.h"
+#include "publish/publish_file.h"
 #include "simulator/sim_station.h"
 #include "station/history_file.h"
 #include "station/main_form.h"
+#include "station/network_publishing.h"
 #include "station/readings_text.h"
 #include "tests/hid_windows/standin/standin_devices.h"
+#include "tests/support/recent_samples.h"
 #include "tests/support/test_support.h"
 
 #include <QDir>
@@ -28,6 +33,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QTabBar>
 #include <QTimer>
 #include <QTranslator>
@@ -123,6 +129,40 @@ TEST(ProgramUnderWine, TheDemoConnectsStreamsDownloadsAndClosingWritesTheStation
     ASSERT_NE(memory, EmptyImage());
     EXPECT_TRUE(form.close());
     EXPECT_EQ(ReadFileBytes(HistoryFileName), HistoryFileBytes(memory, 0));
+}
+
+TEST(ProgramUnderWine, TheDemoCatchesUpTheArchiveToItsOwnAddress)
+{
+    testsupport::TFreshCurrentFolder folder;
+    ASSERT_TRUE(folder.Entered());
+    // Three hours: a request takes wine about half a second.
+    const std::vector<QDateTime> day =
+        testsupport::ArchiveRecentSamples(archive::ArchiveFileName, {QStringLiteral("own")}, 3);
+    testsupport::THttpStandIn http;
+    {
+        QSettings file = publish::OpenPublishFile(QDir::currentPath());
+        file.setValue(QStringLiteral("own/enabled"), true);
+        file.setValue(QStringLiteral("own/url_template"), http.Url(QStringLiteral("/own?t={tempc}&at={dateutc}")));
+        ASSERT_TRUE(publish::SyncPublishFile(file).isEmpty());
+    }
+    TDemo demo;
+    demo.Show();
+    TNetworkPublishing& networks = *demo.Form.NetworkPublishing;
+    int own = 0;
+    while (own < networks.Count() && networks.Entry(own).Settings.Kind != publish::TServiceKind::OwnAddress)
+        ++own;
+    ASSERT_LT(own, networks.Count());
+
+    const auto received = [&] { return testsupport::CarriedTimes(http.Requests, "/own", QStringLiteral("at")); };
+    ASSERT_TRUE(PumpUntil([&] { return received().size() >= day.size(); }, 4 * DeadlineMs))
+        << received().size() << " of " << day.size();
+    // In order, each once; the demo's own samples may follow.
+    std::vector<QDateTime> times = received();
+    times.resize(day.size());
+    EXPECT_EQ(times, day);
+    ASSERT_TRUE(PumpUntil([&] { return networks.State(own) && networks.State(own)->Waiting == 0; }, DeadlineMs));
+    EXPECT_TRUE(networks.State(own)->LastError.isEmpty()) << networks.State(own)->LastError.toStdString();
+    EXPECT_TRUE(demo.Form.close());
 }
 
 // The stand-in station's model behind a stand-in HID device: the reports the program writes go to
