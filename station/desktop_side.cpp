@@ -3,6 +3,7 @@
 #include "station/desktop_side.h"
 #include "archive/archive_store.h"
 #include "desktop/autostart.h"
+#include "gui/bring_forward.h"
 #include "gui/error_box.h"
 #include "gui/repaint_pacing.h"
 #include "station/alarms_page.h"
@@ -313,10 +314,16 @@ void TDesktopSide::HideInTray()
     // The tray shows the readings and the alarms weigh them: the station must stream.
     Form.ShowReadingsPageIfFree();
     Form.hide();
+    // A second start of the program brings it back from the tray, unless it is ending.
+    gui::ShowOnBringForward(&Form, [this] {
+        if (!FQuitting)
+            ShowWindow();
+    });
 }
 
 void TDesktopSide::ShowWindow()
 {
+    gui::ShowOnBringForward(&Form, nullptr);
     QApplication::setQuitOnLastWindowClosed(true);
     if (Form.isMinimized())
         Form.showNormal();

@@ -2,6 +2,7 @@
 // one, the menu's switch is the page's and the file's, the user's close hides the window in the
 // tray where the station keeps streaming into the tooltip, a click or a vanished tray brings the
 // window back, and «Выход» (a close by the program) really closes.
+#include "gui/bring_forward.h"
 #include "station/alarms_page.h"
 #include "station/desktop_side.h"
 #include "tests/support/e2e_support.h"
@@ -83,8 +84,12 @@ TEST_F(WindowTray, ClosingIntoTheTrayAndBack)
     EXPECT_TRUE(tooltip.contains(QStringLiteral("Последние данные: 18:42"))) << tooltip.toStdString();
     EXPECT_FALSE(desktop->Tray->icon().isNull());
 
-    // A click on the icon brings it back; a tray that vanishes does too.
+    // A click on the icon brings it back; a second start of the program and a tray that vanishes do too.
     emit desktop->Tray->activated(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(Form->isVisible());
+    UserCloses();
+    ASSERT_FALSE(Form->isVisible());
+    gui::BringWindowsForward(); // what a second start's request runs
     EXPECT_TRUE(Form->isVisible());
     UserCloses();
     ASSERT_FALSE(Form->isVisible());
