@@ -1,6 +1,6 @@
 #include "archive/archive_types.h"
 
-#include <QTimeZone>
+#include <optional>
 
 namespace archive {
 namespace {
@@ -12,6 +12,29 @@ constexpr qint64 EpochSeconds = 946684800;
 std::int64_t FloorDiv(std::int64_t a, std::int64_t b)
 {
     return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
+}
+
+// This computer's offset from universal time, in seconds, at a moment given in seconds since 2000:
+// from a moment, never from a local time, whose conversion by the C library chooses in the hour
+// shown twice by the call before.
+qint64 LocalOffsetAt(qint64 seconds)
+{
+    return QDateTime::fromSecsSinceEpoch(EpochSeconds + seconds).offsetFromUtc();
+}
+
+// The first moment, in seconds since 2000 UTC, at which this computer's clock shows `wall` (seconds
+// since 2000 on the wall clock); none for a time the clock skips when it is put forward. The
+// offsets in effect a day before and a day after are the candidates: a zone changes its offset at
+// most once in between, and each offset that gives back this wall time is one of its showings.
+std::optional<qint64> FirstShowing(qint64 wall)
+{
+    std::optional<qint64> first;
+    for (const qint64 offset : {LocalOffsetAt(wall - 86400), LocalOffsetAt(wall + 86400)}) {
+        const qint64 utc = wall - offset;
+        if (LocalOffsetAt(utc) == offset && (!first || utc < *first))
+            first = utc;
+    }
+    return first;
 }
 
 } // namespace
@@ -49,22 +72,8 @@ THourKey HourOfMinute(TMinuteKey minute)
 
 QDateTime UtcOfMinute(TMinuteKey minute)
 {
-    const THourKey hour = HourOfMinute(minute);
-    const QDateTime wall(DateOfHour(hour), QTime(HourOfDay(hour), static_cast<int>(minute - hour * 60)), Qt::UTC);
-    // From the zone's rules, not the C library's local time, whose choice in the hour shown twice
-    // depends on the call before. Of the moments that show this time (the zone's offsets a day
-    // either side), the first: the hour shown twice when the clock is put back counts once.
-    const QTimeZone zone = QTimeZone::systemTimeZone();
-    if (!zone.isValid())
-        return QDateTime(wall.date(), wall.time()).toUTC();
-    std::optional<QDateTime> first;
-    for (const int offset : {zone.offsetFromUtc(wall.addDays(-1)), zone.offsetFromUtc(wall.addDays(1))}) {
-        const QDateTime moment = wall.addSecs(-offset);
-        if (zone.offsetFromUtc(moment) == offset && (!first || moment < *first))
-            first = moment;
-    }
-    if (first)
-        return *first;
+    if (const std::optional<qint64> first = FirstShowing(minute * 60))
+        return QDateTime::fromSecsSinceEpoch(EpochSeconds + *first, Qt::UTC);
     // A minute the clock skips when it is put forward: the moment of the jump, so that the
     // moments never go back.
     return UtcOfMinute(minute + 1);
@@ -100,16 +109,6 @@ QDateTime TimeOfUtcMinute(TUtcMinute minute)
     return QDateTime::fromSecsSinceEpoch(EpochSeconds + minute * 60, Qt::UTC);
 }
 
-namespace {
-
-// This computer's offset from universal time, in seconds, at a moment given in seconds since 2000.
-qint64 LocalOffsetAt(qint64 seconds)
-{
-    return QDateTime::fromSecsSinceEpoch(EpochSeconds + seconds).offsetFromUtc();
-}
-
-} // namespace
-
 TMinuteKey WallMinuteOfUtc(TUtcMinute minute)
 {
     return minute + FloorDiv(LocalOffsetAt(minute * 60), 60);
@@ -117,18 +116,8 @@ TMinuteKey WallMinuteOfUtc(TUtcMinute minute)
 
 TUtcMinute UtcMinuteOfWall(TMinuteKey wallMinute)
 {
-    // The offsets in effect a day before and a day after: a zone changes its offset at most once
-    // in between, and each offset that gives back this wall minute is one of its showings.
     const qint64 wall = wallMinute * 60;
-    const qint64 before = LocalOffsetAt(wall - 86400);
-    const qint64 after = LocalOffsetAt(wall + 86400);
-    std::optional<qint64> first;
-    for (const qint64 offset : {before, after}) {
-        const qint64 utc = wall - offset;
-        if (LocalOffsetAt(utc) == offset && (!first || utc < *first))
-            first = utc;
-    }
-    return FloorDiv(first.value_or(wall - before), 60);
+    return FloorDiv(FirstShowing(wall).value_or(wall - LocalOffsetAt(wall - 86400)), 60);
 }
 
 } // namespace archive
