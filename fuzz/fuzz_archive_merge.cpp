@@ -7,6 +7,7 @@
 // yet there is added, one there with the same values is left alone, one with other values takes
 // the new values (a conflict); a later record of an image wins over an earlier one.
 #include "archive/archive_store.h"
+#include "fuzz/scratch_folder.h"
 #include "station/archive_records.h"
 
 #include <QDir>
@@ -18,7 +19,6 @@
 #include <map>
 #include <optional>
 #include <sqlite3.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -146,18 +146,7 @@ THistoryImage FoldedImage(const std::uint8_t* data, std::size_t size)
 // One scratch folder for the whole run, its archive made afresh for each input.
 QString ScratchFolder()
 {
-    static const QString folder = [] {
-        char path[] = "/dev/shm/fuzz-archive-XXXXXX";
-        char fallback[] = "/tmp/fuzz-archive-XXXXXX";
-        const char* made = ::mkdtemp(path);
-        if (made == nullptr)
-            made = ::mkdtemp(fallback);
-        Require(made != nullptr, "no scratch folder");
-        static std::string name = made;
-        std::atexit([] { QDir(QString::fromStdString(name)).removeRecursively(); });
-        return QString::fromLocal8Bit(made);
-    }();
-    return folder;
+    return FuzzScratchFolder("fuzz-archive");
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // archive holds nothing but the archive's schema (no trigger, no view), and no SQL of the file's
 // own runs while hours, a live sample and a setting are written into it.
 #include "archive/archive_store.h"
+#include "fuzz/scratch_folder.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,8 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <sqlite3.h>
-#include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -28,18 +27,7 @@ void Require(bool condition, const char* what)
 // One scratch folder for the whole run, emptied for each input.
 QDir ScratchFolder()
 {
-    static const QString folder = [] {
-        char path[] = "/dev/shm/fuzz-archive-open-XXXXXX";
-        char fallback[] = "/tmp/fuzz-archive-open-XXXXXX";
-        const char* made = ::mkdtemp(path);
-        if (made == nullptr)
-            made = ::mkdtemp(fallback);
-        Require(made != nullptr, "no scratch folder");
-        static std::string name = made;
-        std::atexit([] { QDir(QString::fromStdString(name)).removeRecursively(); });
-        return QString::fromLocal8Bit(made);
-    }();
-    QDir dir(folder);
+    QDir dir(FuzzScratchFolder("fuzz-archive-open"));
     for (const QString& name : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
         QFile::remove(dir.filePath(name));
     return dir;
