@@ -22,7 +22,7 @@ inline std::vector<QDateTime> ArchiveRecentSamples(const QString& path, const QS
     const QDateTime now = QDateTime::currentDateTime();
     const archive::TMinuteKey newest = (archive::MinuteKeyOf(now) / 5 - 2) * 5;
     std::vector<QDateTime> times;
-    for (archive::TMinuteKey minute = newest - hours * 60; minute <= newest; minute += 5) {
+    for (archive::TMinuteKey minute = newest - archive::TMinuteKey{hours} * 60; minute <= newest; minute += 5) {
         archive::TSample sample;
         sample.Start = minute;
         sample.Reports = 12;
