@@ -3,8 +3,9 @@
 // handler with the full refresh of the readings panels and of the settings page behind it (clock,
 // date and codes live), beside the bare HID path (the same device, controller and read thread with
 // a handler that only copies the 64 bytes), measured in the same run. Every report changes every
-// text. Also how often the readings panels were painted. The same window publishing every report to
-// a mosquitto broker on 127.0.0.1 beside it, and the longest stall of the main thread while the
+// text. Also how often the readings panels were painted. The same window publishing «при каждом
+// отчёте» (every report of a station; a burst as ten states a second) to a mosquitto broker on
+// 127.0.0.1 beside it, and the longest stall of the main thread while the
 // broker hangs beside publishing off. Run offscreen (QT_QPA_PLATFORM=offscreen).
 #include "bench/support/bare_hid_path.h"
 #include "bench/support/stall_probe.h"
@@ -49,7 +50,7 @@ struct TFigures
 };
 TFigures Program;
 TFigures Bare;
-TFigures Publishing; // the window's figures with every report published to a broker on 127.0.0.1
+TFigures Publishing; // the window's figures publishing «при каждом отчёте» to a broker on 127.0.0.1
 // The longest main-thread stall while the window streams: publishing off, a broker that accepts and
 // never answers, a broker frozen in the middle of the session; and closing the window then.
 constexpr int StallMilliseconds = 6000;
@@ -358,10 +359,11 @@ int main(int argc, char** argv)
                     Program.Rate, Program.MainCpuMicroseconds, Program.PaintsPerThousand, Bare.Rate,
                     Bare.MainCpuMicroseconds, Program.Rate / Bare.Rate);
     if (Program.MainCpuMicroseconds > 0 && Publishing.MainCpuMicroseconds > 0)
-        std::printf("page 0 stream publishing every report to a broker on 127.0.0.1: %.0f reports/s, main thread "
-                    "%.2f us/report; publishing off: %.2f us/report; ratio %.3f (goal: at most 1.1)\n",
-                    Publishing.Rate, Publishing.MainCpuMicroseconds, Program.MainCpuMicroseconds,
-                    Publishing.MainCpuMicroseconds / Program.MainCpuMicroseconds);
+        std::printf(
+            "page 0 stream publishing «при каждом отчёте» to a broker on 127.0.0.1: %.0f reports/s, main thread "
+            "%.2f us/report; publishing off: %.2f us/report; ratio %.3f (goal: at most 1.1)\n",
+            Publishing.Rate, Publishing.MainCpuMicroseconds, Program.MainCpuMicroseconds,
+            Publishing.MainCpuMicroseconds / Program.MainCpuMicroseconds);
     if (StallOff > 0)
         std::printf("longest main-thread stall over %d s, a report every millisecond: broker accepts and never answers "
                     "%.1f ms, broker frozen mid-session %.1f ms, publishing off %.1f ms (goal: at most 16 ms); "

@@ -8,14 +8,12 @@
 
 #include <QRandomGenerator>
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <mosquitto.h>
 #include <mutex>
 #include <optional>
-#include <thread>
 #include <utility>
 
 namespace publish {
@@ -31,8 +29,9 @@ struct TMqttLink::TShared
     // The link's thread sleeps on the handle: only a request left now needs to signal it, so a
     // burst of readings costs no system call each.
     bool Sleeping = false;
-    // Set with every request, so that the thread can look for one without the lock.
-    std::atomic<bool> Requested = false;
+    // Whether a reading left now must wake the sleeping thread: only on a connection, and only when
+    // the thread would sleep past the moment the reading's state may go.
+    bool ReadingWakes = true;
     std::optional<TMqttLinkConfig> NewConfig;
     std::optional<TWeatherReading> NewReading;
     bool Stop = false;
@@ -44,9 +43,10 @@ namespace {
 
 // How often the thread looks for requests when the system gave no wake-up handle.
 constexpr milliseconds NoWakeSlice{100};
-// Readings in a burst come faster than the thread could sleep and be woken: it looks for the next
-// this long before it sleeps, so that the window signals it once per burst, not once per reading.
-constexpr std::chrono::microseconds LookBeforeSleeping{50};
+// «При каждом отчёте» sends every report of a station (one a second); a burst of reports (a faulty
+// device) goes as the newest state ten times a second, so that the broker and the home automation
+// behind it are never flooded.
+constexpr milliseconds LeastStateSpacing{100};
 
 // libmosquitto's initialisation also starts the system's sockets, which the wake-up handle needs.
 void InitialiseLibrary()
@@ -102,7 +102,6 @@ private:
         std::unique_lock lock(Shared->Mutex);
         if (Shared->Stop)
             return false;
-        Shared->Requested.store(false, std::memory_order_relaxed);
         std::optional<TMqttLinkConfig> config = std::exchange(Shared->NewConfig, std::nullopt);
         if (std::optional<TWeatherReading> reading = std::exchange(Shared->NewReading, std::nullopt)) {
             Latest = std::move(reading);
@@ -226,17 +225,15 @@ private:
             timeout = std::max(milliseconds(0), std::chrono::ceil<milliseconds>(*until - TClock::now()));
         if (!Shared->Wake.Valid() && wakeable)
             timeout = std::min(timeout.value_or(NoWakeSlice), NoWakeSlice);
-        if (wakeable && !write && timeout != milliseconds(0)) {
-            const auto lookEnd = TClock::now() + LookBeforeSleeping;
-            while (!Shared->Requested.load(std::memory_order_acquire) && TClock::now() < lookEnd)
-                std::this_thread::yield();
-        }
+        const bool readingWakes = ReadingWakes(until);
         if (wakeable) {
             const std::lock_guard lock(Shared->Mutex);
-            if (Shared->Stop || Shared->NewConfig || Shared->NewReading)
+            if (Shared->Stop || Shared->NewConfig || (Shared->NewReading && readingWakes)) {
                 timeout = milliseconds(0);
-            else
+            } else {
                 Shared->Sleeping = true;
+                Shared->ReadingWakes = readingWakes;
+            }
         }
         const TLinkReady ready =
             WaitForLink(wakeable ? &Shared->Wake : nullptr, socket, write, timeout.value_or(milliseconds(-1)));
@@ -283,14 +280,27 @@ private:
     std::chrono::seconds KeepAliveTime() const { return std::max(std::chrono::seconds(5), Timings.KeepAlive); }
 
     // The next moment something is due on a connection besides the socket.
+    milliseconds StateSpacing() const
+    {
+        return std::max<milliseconds>(std::chrono::seconds(Config->Settings.IntervalSeconds), LeastStateSpacing);
+    }
+
+    // Whether a new reading must cut short a sleep until `until` (none: no limit).
+    bool ReadingWakes(std::optional<TClock::time_point> until) const
+    {
+        if (Phase != TPhase::Connected)
+            return false; // the newest reading is taken when the connection is made
+        const TClock::time_point stateMayGo = LastStateAt ? *LastStateAt + StateSpacing() : TClock::time_point::min();
+        return !until || *until > stateMayGo;
+    }
+
     std::optional<TClock::time_point> NextDue() const
     {
         if (Phase == TPhase::Connecting)
             return ConnackDeadline;
         std::optional<TClock::time_point> due = BirthResendAt;
         if (StatePending && Latest && !mosquitto_want_write(Client)) {
-            const TClock::time_point state =
-                LastStateAt ? *LastStateAt + std::chrono::seconds(Config->Settings.IntervalSeconds) : TClock::now();
+            const TClock::time_point state = LastStateAt ? *LastStateAt + StateSpacing() : TClock::now();
             if (!due || state < *due)
                 due = state;
         }
@@ -361,9 +371,9 @@ private:
             BirthResendAt.reset();
             Announce();
         }
-        const milliseconds interval = std::chrono::seconds(Config->Settings.IntervalSeconds);
         // While earlier messages still wait for the socket, the newest state waits in Latest.
-        if (StatePending && Latest && !mosquitto_want_write(Client) && (!LastStateAt || now - *LastStateAt >= interval))
+        if (StatePending && Latest && !mosquitto_want_write(Client) &&
+            (!LastStateAt || now - *LastStateAt >= StateSpacing()))
             SendState();
     }
 
@@ -502,7 +512,6 @@ TMqttLink::~TMqttLink()
 {
     std::unique_lock lock(Shared->Mutex);
     Shared->Stop = true;
-    Shared->Requested.store(true, std::memory_order_release);
     if (std::exchange(Shared->Sleeping, false))
         Shared->Wake.Signal();
     // The goodbye, and as much again to spare.
@@ -519,7 +528,6 @@ void TMqttLink::Apply(const TMqttLinkConfig& config)
 {
     const std::lock_guard lock(Shared->Mutex);
     Shared->NewConfig = config;
-    Shared->Requested.store(true, std::memory_order_release);
     if (std::exchange(Shared->Sleeping, false))
         Shared->Wake.Signal();
 }
@@ -529,10 +537,12 @@ void TMqttLink::Publish(const TWeatherReading& reading)
     bool wake = false;
     {
         const std::lock_guard lock(Shared->Mutex);
-        // A reading the thread has not taken yet is replaced by the newer one.
-        wake = std::exchange(Shared->Sleeping, false);
+        // A reading the thread has not taken yet is replaced by the newer one; a thread that wakes
+        // in time for it anyway is left asleep.
+        wake = Shared->Sleeping && Shared->ReadingWakes;
+        if (wake)
+            Shared->Sleeping = false;
         Shared->NewReading = reading;
-        Shared->Requested.store(true, std::memory_order_release);
     }
     if (wake)
         Shared->Wake.Signal();
