@@ -279,7 +279,7 @@ private:
 
     std::chrono::seconds KeepAliveTime() const { return std::max(std::chrono::seconds(5), Timings.KeepAlive); }
 
-    // The next moment something is due on a connection besides the socket.
+    // The least time between two states: the owner's interval, and never less than a tenth of a second.
     milliseconds StateSpacing() const
     {
         return std::max<milliseconds>(std::chrono::seconds(Config->Settings.IntervalSeconds), LeastStateSpacing);
@@ -294,6 +294,7 @@ private:
         return !until || *until > stateMayGo;
     }
 
+    // The next moment something is due on a connection besides the socket.
     std::optional<TClock::time_point> NextDue() const
     {
         if (Phase == TPhase::Connecting)
