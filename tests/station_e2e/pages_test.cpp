@@ -1,10 +1,13 @@
 // The readings and settings pages fed by the stand-in station's stream: texts from unusual reports,
 // the settings load, every "Установить", the sensor codes, the codes sent on page changes, and a
-// burst of reports.
+// burst of reports; and the pages the program's start makes just after its first picture.
+#include "station/mqtt_block.h"
+#include "station/publish_page.h"
 #include "tests/support/e2e_support.h"
 #include "tests/support/paint_counter.h"
 
 #include <QImage>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -392,6 +395,24 @@ TEST_F(StationPages, PageChangesSendOnlyStreamOrQuiet)
     Station->Advance(std::chrono::milliseconds(3000));
     EXPECT_EQ(Platform.QueuedInputReports(Station->DeviceId()), 0u);
     EXPECT_EQ(Platform.ReadStarts(Station->DeviceId()), reads);
+}
+
+// As the programs start it: the first picture first, the help and «Публикация» pages just after;
+// a user who turns to them finds them whole.
+TEST_F(StationPages, TheProgramsStartMakesTheHelpAndPublishingPagesJustAfterTheFirstPicture)
+{
+    Form = std::make_unique<TForm1>(Platform, nullptr, TForm1::TStart::AfterFirstPaint);
+    EXPECT_EQ(Form->Memo1, nullptr);
+    EXPECT_EQ(Form->PublishPage1, nullptr);
+    Form->show();
+    ASSERT_TRUE(PumpUntil([&] { return Form->PublishPage1 != nullptr; }));
+    ClickTab(3);
+    ASSERT_NE(Form->Memo1, nullptr);
+    EXPECT_TRUE(Form->Memo1->isVisible());
+    EXPECT_TRUE(Form->Memo1->toPlainText().endsWith(QStringLiteral("Версия: 1.2")));
+    ClickTab(5);
+    EXPECT_TRUE(Form->PublishPage1->isVisible());
+    EXPECT_TRUE(Form->MqttBlock1->isVisible());
 }
 
 } // namespace
