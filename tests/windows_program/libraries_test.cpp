@@ -11,17 +11,16 @@
 #include "publish/mqtt/mqtt_publisher.h"
 #include "publish/mqtt/mqtt_status.h"
 #include "publish/secret_store.h"
+#include "tests/support/test_support.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 #include <mosquitto.h>
@@ -35,20 +34,12 @@
 
 namespace {
 
-// Far beyond need: every wait ends as soon as its condition holds.
+// Far beyond need (wine starts slowly): every wait ends as soon as its condition holds.
 constexpr int DeadlineMs = 30000;
 
 bool PumpUntil(const std::function<bool()>& done)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > DeadlineMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
+    return testsupport::PumpUntil(done, DeadlineMs);
 }
 
 // A port on 127.0.0.1 where nothing listens: one the system just gave out and took back.
