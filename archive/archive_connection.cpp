@@ -80,6 +80,14 @@ CREATE TABLE upload_positions(   -- one row per service once something was sent 
 )sql",
     // 3 -> 4: the live samples keyed by universal time instead of the wall clock.
     KeySamplesInUniversalTime,
+    // 4 -> 5: the uploads' positions kept among the settings, as "upload position <service>": a
+    // table of their own took a page of the file for a handful of numbers. The page the table
+    // leaves is the next write's.
+    R"sql(
+INSERT INTO settings(name, value) SELECT 'upload position ' || service, sent_up_to FROM upload_positions WHERE true
+  ON CONFLICT(name) DO UPDATE SET value = max(CAST(value AS INTEGER), CAST(excluded.value AS INTEGER));
+DROP TABLE upload_positions;
+)sql",
 };
 static_assert(std::size(SchemaSteps) + 1 == ArchiveSchemaVersion, "one step per version after the first");
 
@@ -158,11 +166,12 @@ int TArchiveConnection::PrepareAll()
         {&UploadSamples, uploadSamples.c_str()},
         {&UploadHours, uploadHours.c_str()},
         {&UploadCount, uploadCount.c_str()},
-        {&GetUploadPosition, "SELECT sent_up_to FROM upload_positions WHERE service = ?1"},
+        // Per service, seconds since 1970-01-01 00:00 UTC: every reading dated up to it is done with.
+        {&GetUploadPosition, "SELECT CAST(value AS INTEGER) FROM settings WHERE name = 'upload position ' || ?1"},
         // A position never moves back, whatever the caller asks.
         {&PutUploadPosition,
-         "INSERT INTO upload_positions(service, sent_up_to) VALUES(?1, ?2)"
-         " ON CONFLICT(service) DO UPDATE SET sent_up_to = max(sent_up_to, excluded.sent_up_to)"},
+         "INSERT INTO settings(name, value) VALUES('upload position ' || ?1, ?2)"
+         " ON CONFLICT(name) DO UPDATE SET value = max(CAST(value AS INTEGER), CAST(excluded.value AS INTEGER))"},
     };
     for (const auto& [statement, sql] : all) {
         const int rc = statement->Prepare(Db, sql);

@@ -25,7 +25,7 @@ class TArchiveConnection;
 inline const QString ArchiveFileName = QStringLiteral("meteo-archive.sqlite");
 // PRAGMA user_version of the archives this program writes; a larger one is a newer program's.
 // An older archive is brought up to it when opened (archive_connection.cpp lists the steps).
-constexpr int ArchiveSchemaVersion = 4;
+constexpr int ArchiveSchemaVersion = 5;
 constexpr int DefaultBusyTimeoutMs = 3000;
 
 // What a change did. Message is for the user (Russian, naming the file and the reason) whenever

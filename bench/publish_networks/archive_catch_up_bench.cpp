@@ -92,16 +92,18 @@ qint64 FileSize(const QString& path)
     return QFileInfo(path).size();
 }
 
-// The queue's table costs one page of its own however small the archive; the positions fit in it.
+// The positions live among the archive's settings: no page of their own. Taking an older archive
+// forward leaves the page of the table its positions were once kept in free for the next write.
 void PrintSizes(qint64 olderSize, qint64 migratedSize, qint64 withPositions)
 {
-    const auto percent = [olderSize](qint64 size) {
-        return 100.0 * static_cast<double>(size - olderSize) / static_cast<double>(olderSize);
+    const auto percent = [](qint64 size, qint64 base) {
+        return 100.0 * static_cast<double>(size - base) / static_cast<double>(base);
     };
-    std::printf("archive with the week: %lld bytes at version 2; taken forward %lld bytes (+%.2f %%); with every "
-                "service's position %lld bytes (+%.2f %%, goal 1 %%)\n",
-                static_cast<long long>(olderSize), static_cast<long long>(migratedSize), percent(migratedSize),
-                static_cast<long long>(withPositions), percent(withPositions));
+    std::printf("archive with the week: %lld bytes at version 2, taken forward %lld bytes (+%.2f %%, a free page); "
+                "with every service's position %lld bytes (+%.2f %% for the positions, goal 1 %%)\n",
+                static_cast<long long>(olderSize), static_cast<long long>(migratedSize),
+                percent(migratedSize, olderSize), static_cast<long long>(withPositions),
+                percent(withPositions, migratedSize));
 }
 
 } // namespace
@@ -114,14 +116,14 @@ int main(int argc, char** argv)
     Require(folder.Entered(), "no folder");
     const QString path = archive::ArchiveFileName;
 
-    // The week at the previous version: the newer table taken out again, as an older program left it.
+    // The week at version 2, before the uploads came: its tables are today's.
     TUploadRig rig;
     TMemoryReadingSource memory;
     {
         archive::TArchiveStore store(path);
         FillWeek(store, memory, rig.Clock.NowUtc());
-        Require(sqlite3_exec(store.Connection(), "DROP TABLE upload_positions; PRAGMA user_version=2; VACUUM", nullptr,
-                             nullptr, nullptr) == SQLITE_OK,
+        Require(sqlite3_exec(store.Connection(), "PRAGMA user_version=2; VACUUM", nullptr, nullptr, nullptr) ==
+                    SQLITE_OK,
                 "no version-2 archive");
     }
     const qint64 olderSize = FileSize(path);
@@ -141,8 +143,8 @@ int main(int argc, char** argv)
         for (const TServiceKind kind : AllServices()) {
             const QDateTime start = rig.Clock.NowUtc();
             // Narodmon's two ways share one position: each run starts from a week back.
-            Require(sqlite3_exec(store.Connection(), "DELETE FROM upload_positions", nullptr, nullptr, nullptr) ==
-                        SQLITE_OK,
+            Require(sqlite3_exec(store.Connection(), "DELETE FROM settings WHERE name LIKE 'upload position %'",
+                                 nullptr, nullptr, nullptr) == SQLITE_OK,
                     "positions not cleared");
             const TRun fromArchive = CatchUp(rig, kind, queue, queue);
             TUploadRig memoryRig;

@@ -83,7 +83,6 @@ TEST_F(ArchiveUploadQueue, AnOlderArchiveKeepsEveryRowAndOffersItsReadingsInOrde
     EXPECT_TRUE(store.Notice().isEmpty());
     for (int t = 0; t < 4; ++t)
         EXPECT_EQ(Rows(store.Connection(), tables[t]), before[t]) << tables[t];
-    EXPECT_EQ(Rows(store.Connection(), "upload_positions"), QStringList());
 
     TArchiveUploadQueue queue(&store);
     const publish::TSourceReadings all = queue.ReadingsAfter({}, 1000);
@@ -126,11 +125,25 @@ TEST_F(ArchiveUploadQueue, APositionIsKeptNeverMovesBackAndStaysWhenTheArchiveCa
 {
     const QDateTime first = At(Day + 10, 5);
     {
+        // The version that kept the positions in a table of their own.
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(QFile::encodeName(Path()).constData(), &db), SQLITE_OK);
+        ASSERT_TRUE(Exec(db, "PRAGMA journal_mode=WAL"));
+        ASSERT_TRUE(Exec(db, testsupport::FourthArchiveSchema()));
+        ASSERT_TRUE(Exec(db,
+                         "INSERT INTO upload_positions VALUES('wunderground', " +
+                             std::to_string(first.toSecsSinceEpoch()) + "), ('cwop', " +
+                             std::to_string(first.addSecs(3600).toSecsSinceEpoch()) + ")"));
+        sqlite3_close(db);
+    }
+    {
         TArchiveStore store(Path());
+        ASSERT_TRUE(store.IsOpen()) << store.Notice().toStdString();
         TArchiveUploadQueue queue(&store);
-        EXPECT_FALSE(queue.Position(QStringLiteral("wunderground")).SentUpTo.isValid());
-        ASSERT_TRUE(queue.Advance(QStringLiteral("wunderground"), first).Ok);
-        ASSERT_TRUE(queue.Advance(QStringLiteral("cwop"), first.addSecs(3600)).Ok);
+        EXPECT_EQ(queue.Position(QStringLiteral("wunderground")).SentUpTo, first);
+        EXPECT_EQ(queue.Position(QStringLiteral("cwop")).SentUpTo, first.addSecs(3600));
+        EXPECT_FALSE(queue.Position(QStringLiteral("windy")).SentUpTo.isValid());
+        ASSERT_TRUE(queue.Advance(QStringLiteral("windy"), first).Ok);
         // Asked to go back: it stays.
         EXPECT_TRUE(queue.Advance(QStringLiteral("wunderground"), first.addSecs(-600)).Ok);
         EXPECT_EQ(queue.Position(QStringLiteral("wunderground")).SentUpTo, first);
@@ -142,6 +155,7 @@ TEST_F(ArchiveUploadQueue, APositionIsKeptNeverMovesBackAndStaysWhenTheArchiveCa
     TArchiveUploadQueue queue(&store);
     EXPECT_EQ(queue.Position(QStringLiteral("wunderground")).SentUpTo, first);
     EXPECT_EQ(queue.Position(QStringLiteral("cwop")).SentUpTo, first.addSecs(3600));
+    EXPECT_EQ(queue.Position(QStringLiteral("windy")).SentUpTo, first);
     ASSERT_TRUE(Exec(other, "BEGIN IMMEDIATE"));
     const publish::TPositionWrite blocked = queue.Advance(QStringLiteral("wunderground"), first.addSecs(300));
     EXPECT_FALSE(blocked.Ok);

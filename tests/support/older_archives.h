@@ -29,12 +29,26 @@ inline std::string FirstArchiveSchema()
 }
 
 // Version 2: and the alarm history.
-inline std::string SecondArchiveSchema()
+inline std::string SecondArchiveTables()
 {
     return FirstArchiveTables() + R"sql(
 CREATE TABLE alarms(id INTEGER PRIMARY KEY, minute INTEGER NOT NULL, kind TEXT NOT NULL, started INTEGER NOT NULL,
   summary TEXT NOT NULL, body TEXT NOT NULL);
-PRAGMA user_version=2;
+)sql";
+}
+
+inline std::string SecondArchiveSchema()
+{
+    return SecondArchiveTables() + "PRAGMA user_version=2;\n";
+}
+
+// Version 4: and the uploads' positions in a table of their own (version 3 added it; version 4
+// re-keyed the samples by universal time and kept the tables as they were).
+inline std::string FourthArchiveSchema()
+{
+    return SecondArchiveTables() + R"sql(
+CREATE TABLE upload_positions(service TEXT PRIMARY KEY, sent_up_to INTEGER NOT NULL) WITHOUT ROWID;
+PRAGMA user_version=4;
 )sql";
 }
 
