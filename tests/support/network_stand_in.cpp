@@ -9,6 +9,7 @@ namespace testsupport {
 THttpStandIn::THttpStandIn()
 {
     Script = [](const QByteArray&) { return TStandInReply{200, "success\n", {}, false}; };
+    FServer.setParent(this); // moves with the stand-in to another thread
     FServer.listen(QHostAddress::LocalHost);
     connect(&FServer, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket* socket = FServer.nextPendingConnection())
@@ -71,6 +72,7 @@ TTcpStandIn::TTcpStandIn(TRole role)
     : FRole(role)
 {
     Script = [](const QByteArray&) { return QByteArray("OK\n"); };
+    FServer.setParent(this); // moves with the stand-in to another thread
     FServer.listen(QHostAddress::LocalHost);
     connect(&FServer, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket* socket = FServer.nextPendingConnection())

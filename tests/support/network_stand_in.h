@@ -1,6 +1,7 @@
 // Stand-ins for the weather networks on 127.0.0.1, for the upload tests and benchmark: an HTTP
 // server and a TCP server (narodmon's packet, or an APRS-IS login and packet for CWOP). Each
-// records what it was sent, byte for byte, and answers as the test scripts it.
+// records what it was sent, byte for byte, and answers as the test scripts it. A stand-in may be
+// moved to a thread of its own (QObject::moveToThread) to answer beside the thread under test.
 #pragma once
 
 #include <QByteArray>
