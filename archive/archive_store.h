@@ -76,6 +76,13 @@ struct TUploadPosition
     QDateTime SentUpToUtc; // invalid: nothing sent yet
 };
 
+struct TUploadAttempt
+{
+    bool Ok = false;
+    QString Message;
+    QDateTime AtUtc; // invalid: none noted
+};
+
 class TArchiveStore
 {
 public:
@@ -141,6 +148,9 @@ public:
     // Moves the service's position forward in a transaction of its own, committed when it returns
     // Ok; a position never moves back.
     TWriteResult AdvanceUploadPosition(const QString& service, const QDateTime& sentUpToUtc);
+    // When a request last went to the service (a setting of its own, committed when it returns Ok).
+    TUploadAttempt UploadAttempt(const QString& service);
+    TWriteResult NoteUploadAttempt(const QString& service, const QDateTime& atUtc);
 
     // The open connection, for checks of the file itself; null when none.
     sqlite3* Connection() const;

@@ -10,6 +10,9 @@ namespace {
 const QString ReadFailedText = QStringLiteral("Архив «%1» не прочитан: %2");
 const QString PositionFailedText = QStringLiteral("Отметка отправки не записана в архив «%1»: %2");
 const QString NotOpenText = QStringLiteral("архив не открыт");
+// The setting that keeps when a request last went to a service (the positions' are in
+// archive_connection.cpp).
+const QString AttemptSetting = QStringLiteral("upload attempt ");
 
 // A row of UploadSamples or UploadHours, whose first column is its key; `time` gives its moment.
 TUploadReading ReadingOfRow(const TStatement& row, const QDateTime& time)
@@ -28,6 +31,22 @@ std::pair<TUtcMinute, THourKey> FirstKeysAfter(const QDateTime& afterUtc)
     const TMinuteKey firstWallMinute = FirstMinuteAfter(afterUtc);
     const TUtcMinute firstSample = afterUtc.isValid() ? UtcMinuteOf(afterUtc) + 1 : firstWallMinute;
     return {firstSample, HourOfMinute(firstWallMinute + 59)};
+}
+
+// A moment kept in seconds since 1970 that `get` reads for `key`: SQLITE_DONE with an invalid time
+// when there is none.
+std::pair<int, QDateTime> ReadMoment(const TStatement& get, const QString& key)
+{
+    get.Reset();
+    get.Bind(1, key);
+    int rc = get.Step();
+    QDateTime moment;
+    if (rc == SQLITE_ROW) {
+        moment = QDateTime::fromSecsSinceEpoch(get.Int64(0), Qt::UTC);
+        rc = SQLITE_DONE;
+    }
+    get.Reset();
+    return {rc, moment};
 }
 
 } // namespace
@@ -94,17 +113,27 @@ TUploadPosition TArchiveStore::UploadPosition(const QString& service)
 {
     if (!IsOpen())
         return {false, NotOpenText, {}};
-    const TStatement& get = FConnection->GetUploadPosition;
-    get.Reset();
-    get.Bind(1, service);
-    const int rc = get.Step();
-    TUploadPosition result{true, {}, {}};
-    if (rc == SQLITE_ROW)
-        result.SentUpToUtc = QDateTime::fromSecsSinceEpoch(get.Int64(0), Qt::UTC);
-    else if (rc != SQLITE_DONE)
-        result = {false, FailureMessage(ReadFailedText, rc), {}};
-    get.Reset();
-    return result;
+    const auto [rc, moment] = ReadMoment(FConnection->GetUploadPosition, service);
+    if (rc != SQLITE_DONE)
+        return {false, FailureMessage(ReadFailedText, rc), {}};
+    return {true, {}, moment};
+}
+
+TUploadAttempt TArchiveStore::UploadAttempt(const QString& service)
+{
+    if (!IsOpen())
+        return {false, NotOpenText, {}};
+    const auto [rc, moment] = ReadMoment(FConnection->GetSetting, AttemptSetting + service);
+    if (rc != SQLITE_DONE)
+        return {false, FailureMessage(ReadFailedText, rc), {}};
+    return {true, {}, moment};
+}
+
+TWriteResult TArchiveStore::NoteUploadAttempt(const QString& service, const QDateTime& atUtc)
+{
+    if (!atUtc.isValid())
+        return {false, PositionFailedText.arg(FShownPath, QStringLiteral("время не задано"))};
+    return SetSetting(AttemptSetting + service, QString::number(atUtc.toSecsSinceEpoch()));
 }
 
 TWriteResult TArchiveStore::AdvanceUploadPosition(const QString& service, const QDateTime& sentUpToUtc)

@@ -63,3 +63,19 @@ TPositionWrite TArchiveUploadQueue::Advance(const QString& service, const QDateT
     const archive::TWriteResult written = Store->AdvanceUploadPosition(service, sentUpTo);
     return {written.Ok, written.Message};
 }
+
+TAttemptRead TArchiveUploadQueue::LastAttempt(const QString& service)
+{
+    if (!Usable())
+        return {false, NoArchiveText, {}};
+    const archive::TUploadAttempt attempt = Store->UploadAttempt(service);
+    return {attempt.Ok, attempt.Message, attempt.AtUtc};
+}
+
+TPositionWrite TArchiveUploadQueue::NoteAttempt(const QString& service, const QDateTime& at)
+{
+    if (!Usable())
+        return {false, NoArchiveText};
+    const archive::TWriteResult written = Store->NoteUploadAttempt(service, at);
+    return {written.Ok, written.Message};
+}

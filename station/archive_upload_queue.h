@@ -19,6 +19,8 @@ public:
     publish::TSourceCount CountAfter(const QDateTime& after) override;
     publish::TPositionRead Position(const QString& service) override;
     publish::TPositionWrite Advance(const QString& service, const QDateTime& sentUpTo) override;
+    publish::TAttemptRead LastAttempt(const QString& service) override;
+    publish::TPositionWrite NoteAttempt(const QString& service, const QDateTime& at) override;
 
 private:
     bool Usable() const;

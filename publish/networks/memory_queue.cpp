@@ -44,4 +44,18 @@ TPositionWrite TMemoryPositionStore::Advance(const QString& service, const QDate
     return {};
 }
 
+TAttemptRead TMemoryPositionStore::LastAttempt(const QString& service)
+{
+    const auto it = FAttempts.find(service);
+    return {true, {}, it == FAttempts.end() ? QDateTime() : it->second};
+}
+
+TPositionWrite TMemoryPositionStore::NoteAttempt(const QString& service, const QDateTime& at)
+{
+    if (FailWrites)
+        return {false, QStringLiteral("нет места на диске")};
+    FAttempts[service] = at.toUTC();
+    return {};
+}
+
 } // namespace publish

@@ -27,12 +27,15 @@ class TMemoryPositionStore : public TPositionStore
 public:
     TPositionRead Position(const QString& service) override;
     TPositionWrite Advance(const QString& service, const QDateTime& sentUpTo) override;
+    TAttemptRead LastAttempt(const QString& service) override;
+    TPositionWrite NoteAttempt(const QString& service, const QDateTime& at) override;
     // While true, every write fails and leaves the position as it was.
     bool FailWrites = false;
-    int Writes = 0; // successful ones
+    int Writes = 0; // successful ones, of positions
 
 private:
     std::map<QString, QDateTime> FPositions;
+    std::map<QString, QDateTime> FAttempts;
 };
 
 } // namespace publish

@@ -78,8 +78,23 @@ void TServiceUploader::Apply()
     }
     FEndpoint = ResolveEndpoint(FSettings).Url;
     CountWaiting();
+    ScheduleAt(FirstAttempt());
+}
+
+QDateTime TServiceUploader::FirstAttempt()
+{
     const QDateTime now = Now();
-    ScheduleAt(FLastAttemptStart.isValid() ? now : now.addSecs(Seconds(FFacts.Spacing)));
+    if (FLastAttemptStart.isValid())
+        return now; // kept apart from the last one by ScheduleAt
+    if (FFacts.Spacing < KeptSpacing)
+        return now.addSecs(Seconds(FFacts.Spacing));
+    // A service never sent to goes at once; one unknown, or noted in the future (the clock was set
+    // back), waits a whole spacing from now.
+    const TAttemptRead last = FParts.Positions.LastAttempt(QLatin1String(FFacts.PositionKey));
+    if (last.Ok && !last.At.isValid())
+        return now;
+    const QDateTime from = last.Ok ? std::min(last.At, now) : now;
+    return std::max(now, from.addSecs(Seconds(FFacts.Spacing)));
 }
 
 void TServiceUploader::Attempt()
@@ -156,6 +171,13 @@ void TServiceUploader::Attempt()
         if (!Advance(sending.LastTime))
             return;
         sending.PositionWritten = true;
+    }
+    if (FFacts.Spacing >= KeptSpacing) {
+        const TPositionWrite noted = FParts.Positions.NoteAttempt(QLatin1String(FFacts.PositionKey), now);
+        if (!noted.Ok) {
+            StopWith(QStringLiteral("не удалось записать время отправки: %1").arg(noted.Message));
+            return;
+        }
     }
     FSendingNow = true;
     emit StateChanged();

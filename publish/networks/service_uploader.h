@@ -34,6 +34,9 @@ namespace publish {
 
 inline constexpr std::chrono::seconds FirstBackOff{30};
 inline constexpr std::chrono::seconds LongestBackOff{30 * 60};
+// A spacing this long or longer is kept across restarts (the moment of each request is written
+// before it goes); after a shorter one, a restarted program simply waits a whole spacing.
+inline constexpr std::chrono::seconds KeptSpacing{60};
 // A service never sent before starts with the readings of the last hour, not the whole archive.
 inline constexpr std::chrono::seconds FirstStartLookBack{60 * 60};
 
@@ -78,6 +81,9 @@ private:
         bool PositionWritten = false;
     };
     void Apply();
+    // When the first attempt after a start may come: the service's spacing kept from the last
+    // request, also one of an earlier run.
+    QDateTime FirstAttempt();
     void Attempt();
     void Replied(const TSending& sending, const TExchangeResult& result);
     bool Advance(const QDateTime& sentUpTo);

@@ -67,6 +67,13 @@ struct TPositionWrite
     QString Message;
 };
 
+struct TAttemptRead
+{
+    bool Ok = true;
+    QString Message;
+    QDateTime At; // invalid: no request was ever noted
+};
+
 class TPositionStore
 {
 public:
@@ -75,6 +82,10 @@ public:
     virtual TPositionRead Position(const QString& service) = 0;
     // Everything dated up to `sentUpTo` is done with (accepted, refused for good or skipped).
     virtual TPositionWrite Advance(const QString& service, const QDateTime& sentUpTo) = 0;
+    // When a request last went to the service, kept before it goes: a restarted program keeps the
+    // service's spacing from it.
+    virtual TAttemptRead LastAttempt(const QString& service) = 0;
+    virtual TPositionWrite NoteAttempt(const QString& service, const QDateTime& at) = 0;
 };
 
 } // namespace publish

@@ -144,6 +144,7 @@ TEST_F(ArchiveUploadQueue, APositionIsKeptNeverMovesBackAndStaysWhenTheArchiveCa
         EXPECT_EQ(queue.Position(QStringLiteral("cwop")).SentUpTo, first.addSecs(3600));
         EXPECT_FALSE(queue.Position(QStringLiteral("windy")).SentUpTo.isValid());
         ASSERT_TRUE(queue.Advance(QStringLiteral("windy"), first).Ok);
+        ASSERT_TRUE(queue.NoteAttempt(QStringLiteral("cwop"), first.addSecs(3605)).Ok);
         // Asked to go back: it stays.
         EXPECT_TRUE(queue.Advance(QStringLiteral("wunderground"), first.addSecs(-600)).Ok);
         EXPECT_EQ(queue.Position(QStringLiteral("wunderground")).SentUpTo, first);
@@ -156,6 +157,9 @@ TEST_F(ArchiveUploadQueue, APositionIsKeptNeverMovesBackAndStaysWhenTheArchiveCa
     EXPECT_EQ(queue.Position(QStringLiteral("wunderground")).SentUpTo, first);
     EXPECT_EQ(queue.Position(QStringLiteral("cwop")).SentUpTo, first.addSecs(3600));
     EXPECT_EQ(queue.Position(QStringLiteral("windy")).SentUpTo, first);
+    // When a request last went, kept beside the positions.
+    EXPECT_EQ(queue.LastAttempt(QStringLiteral("cwop")).At, first.addSecs(3605));
+    EXPECT_FALSE(queue.LastAttempt(QStringLiteral("windy")).At.isValid());
     ASSERT_TRUE(Exec(other, "BEGIN IMMEDIATE"));
     const publish::TPositionWrite blocked = queue.Advance(QStringLiteral("wunderground"), first.addSecs(300));
     EXPECT_FALSE(blocked.Ok);
@@ -173,6 +177,8 @@ TEST_F(ArchiveUploadQueue, APositionIsKeptNeverMovesBackAndStaysWhenTheArchiveCa
     EXPECT_FALSE(none.CountAfter({}).Ok);
     EXPECT_FALSE(none.Position(QStringLiteral("cwop")).Ok);
     EXPECT_FALSE(none.Advance(QStringLiteral("cwop"), first).Ok);
+    EXPECT_FALSE(none.LastAttempt(QStringLiteral("cwop")).Ok);
+    EXPECT_FALSE(none.NoteAttempt(QStringLiteral("cwop"), first).Ok);
 }
 
 TEST(ArchiveUploadTimes, MinutesMapToMomentsInOrderAcrossTheClockChanges)

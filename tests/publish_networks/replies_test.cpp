@@ -121,7 +121,7 @@ TEST(PublishReplies, TheUploaderActsOnEachReplyOverTheNetwork)
          {},
          false,
          false,
-         17 * 60,
+         22 * 60, // asked at once, 12:34:56: never sent to before
          "реже"},
         {"500", WeatherUnderground, {500, ""}, {}, false, false, 30, "HTTP 500"},
         {"garbage", Wow, {200, "<html>captive portal</html>"}, {}, false, false, 30, "непонятный ответ"},

@@ -224,6 +224,46 @@ TEST(PublishScenarios, AQueuePositionThatCannotBeWrittenStopsTheServiceAndLosesN
     }
 }
 
+TEST(PublishScenarios, ARestartKeepsTheSpacingFromTheLastRequestOfTheRunBefore)
+{
+    for (const TServiceKind kind :
+         {TServiceKind::NarodmonTcp, TServiceKind::Windy, TServiceKind::Cwop, TServiceKind::Wow}) {
+        SCOPED_TRACE(Facts(kind).Title.toStdString());
+        const qint64 spacing = Facts(kind).Spacing.count();
+        const bool kept = Facts(kind).Spacing >= KeptSpacing;
+        const qint64 quiet = Facts(kind).QuietAroundMarks.count() * 2; // at most, around a 5-minute mark
+        const QString key = QLatin1String(Facts(kind).PositionKey);
+        TUploadRig rig;
+        rig.Source.Add(FrostReading(Start.addSecs(-60)));
+        auto first = rig.Uploader(kind);
+        // Never sent to: a kept spacing lets the first request go at once; a short one is waited out.
+        const QDateTime sentAt = first->State().NextAttempt;
+        EXPECT_LE(Start.secsTo(sentAt), kept ? quiet : spacing);
+        ASSERT_TRUE(rig.Step(*first));
+        ASSERT_EQ(rig.Received(), 1);
+        EXPECT_EQ(rig.Positions.LastAttempt(key).At, kept ? sentAt : QDateTime());
+
+        // Closed and started again ten seconds later, with a newer reading.
+        first.reset();
+        rig.Clock.Advance(10);
+        rig.Source.Add(FrostReading(rig.Clock.NowUtc()));
+        auto second = rig.Uploader(kind);
+        const qint64 wait = sentAt.secsTo(second->State().NextAttempt);
+        EXPECT_GE(wait, spacing) << "never sooner after a restart than the service allows";
+        EXPECT_LE(wait, 10 + spacing + quiet);
+        second.reset();
+
+        // A request noted in the future (the clock was set back): a whole spacing from now.
+        if (kept) {
+            ASSERT_TRUE(rig.Positions.NoteAttempt(key, rig.Clock.NowUtc().addDays(1)).Ok);
+            auto third = rig.Uploader(kind);
+            const qint64 fromNow = rig.Clock.NowUtc().secsTo(third->State().NextAttempt);
+            EXPECT_GE(fromNow, spacing);
+            EXPECT_LE(fromNow, spacing + quiet);
+        }
+    }
+}
+
 TEST(PublishScenarios, AnArchiveThatCannotBeReadIsTriedAgainLater)
 {
     TUploadRig rig;
