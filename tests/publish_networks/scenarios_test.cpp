@@ -3,9 +3,9 @@
 // that stops only its own service, a queue position that cannot be written, a reading from the
 // future, and the back-off's steps.
 #include "publish/networks/narodmon_packet.h"
+#include "tests/support/recent_samples.h"
 #include "tests/support/upload_rig.h"
 
-#include <QRegularExpression>
 #include <gtest/gtest.h>
 #include <set>
 
@@ -31,9 +31,7 @@ std::vector<QDateTime> CarriedTimes(TServiceKind kind, const QByteArray& request
 {
     std::vector<QDateTime> times;
     if (kind == TServiceKind::NarodmonTcp) {
-        static const QRegularExpression line(QStringLiteral("^#T2#[^#]+#(\\d+)$"), QRegularExpression::MultilineOption);
-        for (auto it = line.globalMatch(QString::fromLatin1(request)); it.hasNext();)
-            times.push_back(QDateTime::fromSecsSinceEpoch(it.next().captured(1).toLongLong(), Qt::UTC));
+        times = testsupport::NarodmonCarriedTimes(request);
     } else {
         times.push_back(QDateTime::fromString(THttpStandIn::QueryValue(request, QStringLiteral("dateutc")),
                                               QStringLiteral("yyyy-MM-dd HH:mm:ss")));

@@ -131,37 +131,76 @@ TEST(ProgramUnderWine, TheDemoConnectsStreamsDownloadsAndClosingWritesTheStation
     EXPECT_EQ(ReadFileBytes(HistoryFileName), HistoryFileBytes(memory, 0));
 }
 
-TEST(ProgramUnderWine, TheDemoCatchesUpTheArchiveToItsOwnAddress)
+TEST(ProgramUnderWine, TheDemoCatchesUpTheArchiveOverHttpAndBothTcpProtocols)
 {
     testsupport::TFreshCurrentFolder folder;
     ASSERT_TRUE(folder.Entered());
     // Three hours: a request takes wine about half a second.
-    const std::vector<QDateTime> day =
-        testsupport::ArchiveRecentSamples(archive::ArchiveFileName, {QStringLiteral("own")}, 3);
+    const std::vector<QDateTime> day = testsupport::ArchiveRecentSamples(
+        archive::ArchiveFileName, {QStringLiteral("own"), QStringLiteral("narodmon"), QStringLiteral("cwop")}, 3);
     testsupport::THttpStandIn http;
+    testsupport::TTcpStandIn narodmon(testsupport::TTcpStandIn::TRole::Narodmon);
+    testsupport::TTcpStandIn aprs(testsupport::TTcpStandIn::TRole::AprsIs);
     {
         QSettings file = publish::OpenPublishFile(QDir::currentPath());
         file.setValue(QStringLiteral("own/enabled"), true);
         file.setValue(QStringLiteral("own/url_template"), http.Url(QStringLiteral("/own?t={tempc}&at={dateutc}")));
+        file.setValue(QStringLiteral("narodmon/enabled"), true);
+        file.setValue(QStringLiteral("narodmon/station_id"), QStringLiteral("47-6A-37-19-01-90"));
+        file.setValue(QStringLiteral("narodmon/address"), narodmon.Url());
+        file.setValue(QStringLiteral("cwop/enabled"), true);
+        file.setValue(QStringLiteral("cwop/station_id"), QStringLiteral("CW1234"));
+        file.setValue(QStringLiteral("cwop/address"), aprs.Url());
+        file.setValue(QStringLiteral("networks/latitude"), 55.7353);
+        file.setValue(QStringLiteral("networks/longitude"), 37.6160);
         ASSERT_TRUE(publish::SyncPublishFile(file).isEmpty());
     }
     TDemo demo;
     demo.Show();
     TNetworkPublishing& networks = *demo.Form.NetworkPublishing;
-    int own = 0;
-    while (own < networks.Count() && networks.Entry(own).Settings.Kind != publish::TServiceKind::OwnAddress)
-        ++own;
-    ASSERT_LT(own, networks.Count());
-
-    const auto received = [&] { return testsupport::CarriedTimes(http.Requests, "/own", QStringLiteral("at")); };
-    ASSERT_TRUE(PumpUntil([&] { return received().size() >= day.size(); }, 4 * DeadlineMs))
-        << received().size() << " of " << day.size();
+    const auto state = [&](publish::TServiceKind kind) -> const publish::TUploadState* {
+        for (int index = 0; index < networks.Count(); ++index)
+            if (networks.Entry(index).Settings.Kind == kind)
+                return networks.State(index);
+        return nullptr;
+    };
+    const auto ownTimes = [&] { return testsupport::CarriedTimes(http.Requests, "/own", QStringLiteral("at")); };
+    const auto narodmonTimes = [&] {
+        std::vector<QDateTime> times;
+        for (const QByteArray& packet : narodmon.Sessions)
+            for (const QDateTime& time : testsupport::NarodmonCarriedTimes(packet))
+                times.push_back(time);
+        return times;
+    };
+    // CWOP waits for a moment away from the 5-minute marks: 40 s at most.
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            return ownTimes().size() >= day.size() && narodmonTimes().size() >= day.size() && !aprs.Sessions.empty();
+        },
+        4 * DeadlineMs))
+        << ownTimes().size() << " and " << narodmonTimes().size() << " of " << day.size() << ", "
+        << aprs.Sessions.size() << " CWOP packets; CWOP: "
+        << (state(publish::TServiceKind::Cwop) ? state(publish::TServiceKind::Cwop)->LastError.toStdString()
+                                               : std::string("off"));
     // In order, each once; the demo's own samples may follow.
-    std::vector<QDateTime> times = received();
-    times.resize(day.size());
-    EXPECT_EQ(times, day);
-    ASSERT_TRUE(PumpUntil([&] { return networks.State(own) && networks.State(own)->Waiting == 0; }, DeadlineMs));
-    EXPECT_TRUE(networks.State(own)->LastError.isEmpty()) << networks.State(own)->LastError.toStdString();
+    for (std::vector<QDateTime> times : {ownTimes(), narodmonTimes()}) {
+        times.resize(day.size());
+        EXPECT_EQ(times, day);
+    }
+    // CWOP takes only the present: the newest reading (the demo's own one, if it came first), the
+    // rest counted as passed over.
+    const QByteArray& session = aprs.Sessions.front();
+    const auto carries = [&session](const QDateTime& time) {
+        return session.contains("\r\nCW1234>APRS,TCPIP*:@" + time.toString(QStringLiteral("ddHHmm")).toLatin1() + 'z');
+    };
+    EXPECT_TRUE(session.startsWith("user CW1234 pass -1 vers meteostation "));
+    EXPECT_TRUE(carries(day.back()) || carries(day.back().addSecs(300))) << session.constData();
+    for (const publish::TServiceKind kind :
+         {publish::TServiceKind::OwnAddress, publish::TServiceKind::NarodmonTcp, publish::TServiceKind::Cwop}) {
+        ASSERT_TRUE(PumpUntil([&] { return state(kind) && state(kind)->Waiting == 0; }, DeadlineMs));
+        EXPECT_TRUE(state(kind)->LastError.isEmpty()) << state(kind)->LastError.toStdString();
+    }
+    EXPECT_GE(state(publish::TServiceKind::Cwop)->Skipped, static_cast<qint64>(day.size()) - 1);
     EXPECT_TRUE(demo.Form.close());
 }
 
