@@ -3,7 +3,7 @@
 // archive's day of samples caught up in order against stand-in services on 127.0.0.1 once a service
 // is on, a refused key that stops only its own service, and the real program killed with SIGKILL in
 // the middle of catching up: after the restart every reading has gone, in order, none lost and
-// none doubled but the one in flight at the kill.
+// none doubled but the one in flight at the kill; and the demo catching up to every network at once.
 #include "archive/archive_store.h"
 #include "publish/networks/query_text.h"
 #include "publish/networks/url_template.h"
@@ -12,6 +12,7 @@
 #include "station/network_publishing.h"
 #include "station/publish_page.h"
 #include "tests/support/e2e_support.h"
+#include "tests/support/every_network_scenario.h"
 #include "tests/support/network_stand_in.h"
 #include "tests/support/recent_samples.h"
 #include "tests/support/safety_support.h"
@@ -196,6 +197,15 @@ TEST(ProgramNetworks, AProgramKilledWhileCatchingUpSendsEveryReadingOnceAfterIts
     EXPECT_LE(repeats, 1);
     times.erase(std::unique(times.begin(), times.end()), times.end());
     EXPECT_EQ(times, day);
+}
+
+TEST(DemoNetworks, TheDemoCatchesUpTheArchiveToEveryWeatherNetwork)
+{
+    // No password store answers here: keys go to the user-only file.
+    const QByteArray bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
+    testsupport::CatchUpEveryWeatherNetworkInTheDemo(CatchUpDeadlineMs / 6);
+    qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
 }
 
 } // namespace

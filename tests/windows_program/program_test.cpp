@@ -21,7 +21,7 @@
 #include "station/network_publishing.h"
 #include "station/readings_text.h"
 #include "tests/hid_windows/standin/standin_devices.h"
-#include "tests/support/recent_samples.h"
+#include "tests/support/every_network_scenario.h"
 #include "tests/support/test_support.h"
 
 #include <QDir>
@@ -135,114 +135,7 @@ TEST(ProgramUnderWine, TheDemoConnectsStreamsDownloadsAndClosingWritesTheStation
 
 TEST(ProgramUnderWine, TheDemoCatchesUpTheArchiveToEveryWeatherNetwork)
 {
-    using publish::TServiceKind;
-    testsupport::TFreshCurrentFolder folder;
-    ASSERT_TRUE(folder.Entered());
-    // An hour: a request takes wine about half a second, and WOW's come 2 s apart. Every service but
-    // narodmon's HTTP way, which shares its settings with the TCP one.
-    const std::vector<QDateTime> day = testsupport::ArchiveRecentSamples(
-        archive::ArchiveFileName,
-        {QStringLiteral("own"), QStringLiteral("narodmon"), QStringLiteral("cwop"), QStringLiteral("wunderground"),
-         QStringLiteral("windy"), QStringLiteral("wow"), QStringLiteral("pwsweather")},
-        1);
-    testsupport::THttpStandIn http;
-    http.Script = [](const QByteArray& request) {
-        const QByteArray line = testsupport::THttpStandIn::RequestLine(request);
-        if (line.contains(" /wow"))
-            return testsupport::TStandInReply{200, "{}"};
-        if (line.contains(" /windy"))
-            return testsupport::TStandInReply{200, ""};
-        return testsupport::TStandInReply{200, "success"};
-    };
-    testsupport::TTcpStandIn narodmon(testsupport::TTcpStandIn::TRole::Narodmon);
-    testsupport::TTcpStandIn aprs(testsupport::TTcpStandIn::TRole::AprsIs);
-    {
-        QSettings file = publish::OpenPublishFile(QDir::currentPath());
-        file.setValue(QStringLiteral("own/enabled"), true);
-        file.setValue(QStringLiteral("own/url_template"), http.Url(QStringLiteral("/own?t={tempc}&at={dateutc}")));
-        file.setValue(QStringLiteral("narodmon/enabled"), true);
-        file.setValue(QStringLiteral("narodmon/station_id"), QStringLiteral("47-6A-37-19-01-90"));
-        file.setValue(QStringLiteral("narodmon/address"), narodmon.Url());
-        file.setValue(QStringLiteral("cwop/enabled"), true);
-        file.setValue(QStringLiteral("cwop/station_id"), QStringLiteral("CW1234"));
-        file.setValue(QStringLiteral("cwop/address"), aprs.Url());
-        file.setValue(QStringLiteral("networks/latitude"), 55.7353);
-        file.setValue(QStringLiteral("networks/longitude"), 37.6160);
-        ASSERT_TRUE(publish::SyncPublishFile(file).isEmpty());
-    }
-    TDemo demo;
-    demo.Show();
-    TNetworkPublishing& networks = *demo.Form.NetworkPublishing;
-    const auto indexOf = [&](TServiceKind kind) {
-        int index = 0;
-        while (index < networks.Count() && networks.Entry(index).Settings.Kind != kind)
-            ++index;
-        return index;
-    };
-    // The services with keys are turned on as the page does it: each key goes to the credential store.
-    ASSERT_TRUE(PumpUntil([&] { return networks.IsLoaded(); }, DeadlineMs));
-    const std::pair<TServiceKind, const char*> keyed[] = {{TServiceKind::WeatherUnderground, "/wu"},
-                                                          {TServiceKind::Windy, "/windy"},
-                                                          {TServiceKind::Wow, "/wow"},
-                                                          {TServiceKind::PwsWeather, "/pws"}};
-    for (const auto& [kind, path] : keyed) {
-        const int index = indexOf(kind);
-        ASSERT_LT(index, networks.Count());
-        publish::TNetworkEntry entry = networks.Entry(index);
-        entry.Enabled = true;
-        entry.Settings.StationId = QStringLiteral("KXXCITY12");
-        entry.Settings.EndpointOverride = http.Url(QLatin1String(path));
-        networks.Accept(index, entry, QStringLiteral("p&ss wörd"));
-    }
-
-    const auto httpTimes = [&](const QByteArray& path, const char* field) {
-        return testsupport::CarriedTimes(http.Requests, path, QLatin1String(field));
-    };
-    const auto narodmonTimes = [&] {
-        std::vector<QDateTime> times;
-        for (const QByteArray& packet : narodmon.Sessions)
-            for (const QDateTime& time : testsupport::NarodmonCarriedTimes(packet))
-                times.push_back(time);
-        return times;
-    };
-    // Each catching-up service's times, in order, each once; the demo's own samples may follow.
-    const std::vector<std::pair<const char*, std::function<std::vector<QDateTime>()>>> catchingUp{
-        {"own", [&] { return httpTimes("/own", "at"); }},
-        {"narodmon", narodmonTimes},
-        {"wunderground", [&] { return httpTimes("/wu", "dateutc"); }},
-        {"wow", [&] { return httpTimes("/wow", "dateutc"); }},
-        {"pwsweather", [&] { return httpTimes("/pws", "dateutc"); }},
-    };
-    // Windy and CWOP take only the present, CWOP at a moment away from the 5-minute marks (40 s
-    // at most).
-    const auto windyRequests = [&] { return httpTimes("/windy", "time").size(); };
-    const auto allCame = [&] {
-        return std::all_of(catchingUp.begin(), catchingUp.end(),
-                           [&](const auto& service) { return service.second().size() >= day.size(); }) &&
-            windyRequests() > 0 && !aprs.Sessions.empty();
-    };
-    ASSERT_TRUE(PumpUntil(allCame, 6 * DeadlineMs)) << windyRequests() << " Windy, " << aprs.Sessions.size() << " CWOP";
-    for (const auto& [name, times] : catchingUp) {
-        std::vector<QDateTime> received = times();
-        received.resize(day.size());
-        EXPECT_EQ(received, day) << name;
-    }
-    // CWOP: the newest reading (the demo's own one, if it came first), the rest passed over.
-    const QByteArray& session = aprs.Sessions.front();
-    const auto carries = [&session](const QDateTime& time) {
-        return session.contains("\r\nCW1234>APRS,TCPIP*:@" + time.toString(QStringLiteral("ddHHmm")).toLatin1() + 'z');
-    };
-    EXPECT_TRUE(session.startsWith("user CW1234 pass -1 vers meteostation "));
-    EXPECT_TRUE(carries(day.back()) || carries(day.back().addSecs(300))) << session.constData();
-    for (int index = 0; index < networks.Count(); ++index) {
-        if (!networks.Entry(index).Enabled)
-            continue;
-        const publish::TUploadState* state = networks.State(index);
-        ASSERT_TRUE(PumpUntil([&] { return state && state->Waiting == 0; }, DeadlineMs));
-        EXPECT_TRUE(state->LastError.isEmpty()) << state->LastError.toStdString();
-    }
-    EXPECT_GE(networks.State(indexOf(TServiceKind::Cwop))->Skipped, static_cast<qint64>(day.size()) - 1);
-    EXPECT_TRUE(demo.Form.close());
+    testsupport::CatchUpEveryWeatherNetworkInTheDemo(DeadlineMs);
 }
 
 // The stand-in station's model behind a stand-in HID device: the reports the program writes go to
