@@ -7,8 +7,6 @@
 #include "station/archive_records.h"
 #include "station/desktop_side.h"
 #include "station/history_file.h"
-#include "station/mqtt_publishing.h"
-#include "station/network_publishing.h"
 #include "station/readings_text.h"
 
 #include <QCloseEvent>

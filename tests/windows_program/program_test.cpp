@@ -18,7 +18,7 @@
 #include "simulator/sim_station.h"
 #include "station/history_file.h"
 #include "station/main_form.h"
-#include "station/network_publishing.h"
+#include "station/publishing_built_in.h"
 #include "station/readings_text.h"
 #include "tests/hid_windows/standin/standin_devices.h"
 #include "tests/support/recent_samples.h"
@@ -147,7 +147,7 @@ TEST(ProgramUnderWine, TheDemoCatchesUpTheArchiveToItsOwnAddress)
     }
     TDemo demo;
     demo.Show();
-    TNetworkPublishing& networks = *demo.Form.NetworkPublishing;
+    TNetworkPublishing& networks = *BuiltInPublishing(demo.Form).Networks;
     int own = 0;
     while (own < networks.Count() && networks.Entry(own).Settings.Kind != publish::TServiceKind::OwnAddress)
         ++own;
