@@ -270,7 +270,7 @@ double LongestStall(TStreamingWindow& window)
 
 void BM_StallPublishingOff(benchmark::State& state)
 {
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         TStreamingWindow window;
         StallOff = LongestStall(window);
     }
@@ -282,7 +282,7 @@ void BM_StallSilentBroker(benchmark::State& state)
 {
     QTcpServer silent;
     silent.listen(QHostAddress::LocalHost, 0);
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         TStreamingWindow window;
         window.Publish(silent.serverPort(), false);
         StallSilent = LongestStall(window);
@@ -297,7 +297,7 @@ void BM_StallFrozenBroker(benchmark::State& state)
     testsupport::TMqttBroker broker(folder.path());
     if (!StartBroker(state, broker))
         return;
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         QElapsedTimer closing;
         {
             TStreamingWindow window;
