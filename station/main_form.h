@@ -12,10 +12,11 @@
 #include "gui/panel.h"
 #include "gui/radio_group.h"
 #include "gui/up_down.h"
-#include "publish/secret_store.h"
+#include "station/archive_upload_queue.h"
 #include "station/day_values.h"
 #include "station/history_operation.h"
 #include "station/history_state.h"
+#include "station/publishing_module.h"
 #include "station/station_record.h"
 
 #include <QDateTime>
@@ -28,10 +29,6 @@ class QGroupBox;
 class QLabel;
 class TAlarmsPage;
 class TArchivePage;
-class TMqttBlock;
-class TMqttPublishing;
-class TNetworkPublishing;
-class TPublishPage;
 class TDesktopSide;
 class THidDevice;
 class THidDeviceController;
@@ -134,9 +131,10 @@ public:
     // Archive page.
     TArchivePage* ArchivePage1 = nullptr;
 
-    // Publishing page: a column of blocks, the MQTT one first.
-    TPublishPage* PublishPage1 = nullptr;
-    TMqttBlock* MqttBlock1 = nullptr;
+    // Publishing page: the publishing's own page (a column of blocks, the MQTT one first), or, where
+    // the publishing could not be had, the label that says why.
+    QWidget* PublishPage1 = nullptr;
+    QLabel* PublishUnavailableLabel = nullptr;
 
     // Alarms page.
     TAlarmsPage* AlarmsPage1 = nullptr;
@@ -174,13 +172,11 @@ public:
     // live stream sampled every 5 minutes. None until the window is created.
     std::unique_ptr<archive::TArchiveStore> Archive;
     archive::TLiveSampler LiveSampler;
-    // Publishing (publish_link.cpp): the passwords of every publisher, and the MQTT publisher that
-    // takes each reading of the stream. Made with the window, in its data folder.
-    std::unique_ptr<publish::TSecretStore> PublishSecrets;
-    std::unique_ptr<TMqttPublishing> MqttPublishing;
-    // The uploads to the weather networks, sending from the archive above (declared after it, so
-    // gone before it).
-    std::unique_ptr<TNetworkPublishing> NetworkPublishing;
+    // The weather networks' queue in the archive above, and the publishing (publish_link.cpp) that
+    // takes each reading of the stream and uploads from that queue (declared after both, so gone
+    // before them). None until the rest of the start; no publishing where it could not be had.
+    std::unique_ptr<TArchiveUploadQueue> UploadQueue;
+    std::unique_ptr<TPublishingModule> Publishing;
 
     // The computer's clock as the settings command reads it; tests fix the time with SetClock.
     using TClock = std::function<QDateTime()>;
@@ -270,6 +266,7 @@ private:
     // The publishing and its page, with the rest of the start: the page is hidden at first, and the
     // weather networks' uploads start once the archive is open.
     void CreatePublishPage();
+    void ShowPublishingUnavailable(const QString& problem);
     void StartNetworkPublishing();
     void CreateAlarmsPage();
     void CreateChart(QWidget* page);

@@ -87,7 +87,7 @@ QString TMqttPublishing::StationId()
 
 QString TMqttPublishing::PasswordKey()
 {
-    return QStringLiteral("mqtt-password/") + StationId();
+    return MqttPasswordName(StationId());
 }
 
 void TMqttPublishing::KeepPassword(const QString& password)

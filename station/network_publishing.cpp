@@ -25,9 +25,10 @@ TNetworkPublishing::~TNetworkPublishing()
         service.Uploader.reset();
 }
 
-void TNetworkPublishing::Load(archive::TArchiveStore* archive)
+void TNetworkPublishing::Load(TReadingSource& source, TPositionStore& positions)
 {
-    Queue = std::make_unique<TArchiveUploadQueue>(archive);
+    Source = &source;
+    Positions = &positions;
     ReadKeys(0);
 }
 
@@ -134,8 +135,8 @@ void TNetworkPublishing::Apply(int index)
         service.Uploader->ChangeSettings(WithKey(index), FCommon);
         return;
     }
-    service.Uploader =
-        std::make_unique<TServiceUploader>(WithKey(index), FCommon, TUploaderParts{*Queue, *Queue, Exchange, Clock});
+    service.Uploader = std::make_unique<TServiceUploader>(WithKey(index), FCommon,
+                                                          TUploaderParts{*Source, *Positions, Exchange, Clock});
     connect(service.Uploader.get(), &TServiceUploader::StateChanged, this, [this, index] { emit StateChanged(index); });
     service.Uploader->Start();
     emit StateChanged(index);

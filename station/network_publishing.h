@@ -9,16 +9,12 @@
 #include "publish/networks/networks_file.h"
 #include "publish/networks/service_uploader.h"
 #include "publish/networks/upload_clock.h"
+#include "publish/networks/upload_queue.h"
 #include "publish/secret_store.h"
-#include "station/archive_upload_queue.h"
 
 #include <QObject>
 #include <memory>
 #include <vector>
-
-namespace archive {
-class TArchiveStore;
-}
 
 class TNetworkPublishing : public QObject
 {
@@ -29,9 +25,10 @@ public:
     ~TNetworkPublishing() override;
 
     // The kept settings are read when it is made. Load reads the keys; then the services that are
-    // on start, sending from `archive` (which may be null or closed: they wait and say why).
-    // Loaded says when all is known.
-    void Load(archive::TArchiveStore* archive);
+    // on start, sending the readings of `source` and keeping their positions in `positions` (both
+    // outlive this; the archive's queue fails with the reason while it is not open, and the
+    // services wait). Loaded says when all is known.
+    void Load(publish::TReadingSource& source, publish::TPositionStore& positions);
     bool IsLoaded() const { return FLoaded; }
 
     int Count() const { return static_cast<int>(Services.size()); }
@@ -70,7 +67,8 @@ private:
 
     QString DataFolder;
     publish::TSecretStore& Secrets;
-    std::unique_ptr<TArchiveUploadQueue> Queue;
+    publish::TReadingSource* Source = nullptr;
+    publish::TPositionStore* Positions = nullptr;
     publish::TNetworkExchange Exchange;
     publish::TSystemClock Clock;
     publish::TPublishSettings FCommon;

@@ -1,16 +1,14 @@
-// The window's side of publishing: the password store and the MQTT publishing, made with the
-// window in its data folder, the «Публикация» page that shows them, and each streamed reading
-// handed on. The network work runs on the publisher's own thread, so a report costs the main
-// thread one hand-over. Below it, a block per weather network, whose uploads send the archive's
-// samples asynchronously on the main thread's event loop.
+// The window's side of publishing: the publishing had after the first picture (a module the
+// programs load, see publishing_module.h) with its «Публикация» page, each streamed reading handed
+// on, and the archive's queue for the weather networks' uploads. Where the publishing cannot be
+// had, the page says why and the rest of the window works as ever.
+#include "publish/weather_reading.h"
 #include "station/main_form.h"
-#include "station/mqtt_block.h"
-#include "station/mqtt_publishing.h"
-#include "station/network_block.h"
-#include "station/network_publishing.h"
-#include "station/publish_page.h"
 
 #include <QDir>
+#include <QLabel>
+#include <QVBoxLayout>
+#include <cstdio>
 
 namespace {
 
@@ -28,33 +26,55 @@ publish::TWeatherReading WeatherReadingOf(const QDateTime& time, const archive::
             ValueOf(reading, base::TQuantity::Humidity)};
 }
 
+QString PublishingUnavailableText(const QString& problem)
+{
+    return QStringLiteral("Публикация недоступна: %1. Показания не отправляются ни на брокер MQTT, ни в погодные "
+                          "сети; остальное в программе работает как обычно.")
+        .arg(problem);
+}
+
 } // namespace
 
 void TForm1::CreatePublishPage()
 {
-    const QString dataFolder = QDir::currentPath();
-    PublishSecrets = std::make_unique<publish::TSecretStore>(dataFolder);
-    MqttPublishing = std::make_unique<TMqttPublishing>(dataFolder, *PublishSecrets);
-    PublishPage1 = new TPublishPage(TabSheet6);
+    TPublishingOpening opening = OpenPublishingModule();
+    if (!opening.Module) {
+        ShowPublishingUnavailable(opening.Problem);
+        return;
+    }
+    Publishing = std::move(opening.Module);
+    PublishPage1 = Publishing->CreatePage(TabSheet6, QDir::currentPath());
     PublishPage1->setGeometry(0, 0, TabSheet6->width(), TabSheet6->height());
     PublishPage1->show(); // with its tab, also when the window was up before the page was made
-    MqttBlock1 = new TMqttBlock(*MqttPublishing);
-    PublishPage1->AddBlock(MqttBlock1);
-    MqttPublishing->Load();
-    NetworkPublishing = std::make_unique<TNetworkPublishing>(dataFolder, *PublishSecrets);
-    PublishPage1->AddBlock(new TNetworksCommonBlock(*NetworkPublishing));
-    for (int index = 0; index < NetworkPublishing->Count(); ++index)
-        PublishPage1->AddBlock(new TNetworkBlock(*NetworkPublishing, index));
+}
+
+void TForm1::ShowPublishingUnavailable(const QString& problem)
+{
+    const QString text = PublishingUnavailableText(problem);
+    // Also for whoever started the program from a terminal.
+    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+    std::fflush(stderr);
+    PublishUnavailableLabel = new QLabel(text, TabSheet6);
+    PublishUnavailableLabel->setObjectName(QStringLiteral("PublishUnavailableLabel"));
+    PublishUnavailableLabel->setWordWrap(true);
+    PublishUnavailableLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    PublishUnavailableLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    auto* column = new QVBoxLayout(TabSheet6);
+    column->setContentsMargins(8, 6, 8, 6);
+    column->addWidget(PublishUnavailableLabel);
+    PublishUnavailableLabel->show(); // with its tab, as the page would be
 }
 
 void TForm1::StartNetworkPublishing()
 {
-    NetworkPublishing->Load(Archive->IsOpen() ? Archive.get() : nullptr);
+    UploadQueue = std::make_unique<TArchiveUploadQueue>(Archive->IsOpen() ? Archive.get() : nullptr);
+    if (Publishing)
+        Publishing->StartUploads(*UploadQueue, *UploadQueue);
 }
 
 void TForm1::PublishReading(const QDateTime& time, const archive::TReading& reading)
 {
     // Readings that come before the rest of the start are the window's alone.
-    if (MqttPublishing && MqttPublishing->Publishing())
-        MqttPublishing->Publish(WeatherReadingOf(time, reading));
+    if (Publishing)
+        Publishing->Publish(WeatherReadingOf(time, reading));
 }

@@ -14,6 +14,7 @@
 #include "station/desktop_side.h"
 #include "station/main_form.h"
 #include "station/mqtt_block.h"
+#include "station/publishing_built_in.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -199,7 +200,9 @@ int main(int argc, char** argv)
     ok = Save(form, output, "page4-archive.png") && ok;
 
     ChoosePage(form, 5);
-    RunUntil(station, [&] { return form.MqttBlock1->LastSentLabel->text().contains(QStringLiteral("отправлено")); });
+    RunUntil(station, [&] {
+        return BuiltInPublishing(form).MqttBlock->LastSentLabel->text().contains(QStringLiteral("отправлено"));
+    });
     ok = Save(form, output, "page5-publish.png") && ok;
 
     // With the download in the archive the readings page has three hours of pressure: the trend and

@@ -15,7 +15,7 @@
 #include "os/local_time_zone.h"
 #include "simulator/sim_station.h"
 #include "station/main_form.h"
-#include "station/mqtt_publishing.h"
+#include "station/publishing_built_in.h"
 #include "station/readings_text.h"
 #include "tests/support/mqtt_broker.h"
 #include "tests/support/paint_counter.h"
@@ -188,9 +188,9 @@ struct TStreamingWindow
         settings.Port = port;
         settings.User = testsupport::TMqttBroker::User;
         settings.IntervalSeconds = 0;
-        Form.MqttPublishing->Accept(settings, testsupport::TMqttBroker::Password);
+        BuiltInPublishing(Form).Mqtt->Accept(settings, testsupport::TMqttBroker::Password);
         return !connected || testsupport::PumpUntil([this] {
-            return Form.MqttPublishing->Status().State == publish::TMqttState::Connected;
+            return BuiltInPublishing(Form).Mqtt->Status().State == publish::TMqttState::Connected;
         });
     }
 
@@ -270,7 +270,7 @@ double LongestStall(TStreamingWindow& window)
 
 void BM_StallPublishingOff(benchmark::State& state)
 {
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         TStreamingWindow window;
         StallOff = LongestStall(window);
     }
@@ -282,7 +282,7 @@ void BM_StallSilentBroker(benchmark::State& state)
 {
     QTcpServer silent;
     silent.listen(QHostAddress::LocalHost, 0);
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         TStreamingWindow window;
         window.Publish(silent.serverPort(), false);
         StallSilent = LongestStall(window);
@@ -297,7 +297,7 @@ void BM_StallFrozenBroker(benchmark::State& state)
     testsupport::TMqttBroker broker(folder.path());
     if (!StartBroker(state, broker))
         return;
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         QElapsedTimer closing;
         {
             TStreamingWindow window;

@@ -150,4 +150,9 @@ QString SaveMqttSettings(const QString& dataFolder, const TMqttSettings& setting
     return SyncPublishFile(file);
 }
 
+QString MqttPasswordName(const QString& stationId)
+{
+    return QStringLiteral("mqtt-password/") + stationId;
+}
+
 } // namespace publish

@@ -46,4 +46,7 @@ TMqttSettings LoadMqttSettings(const QString& dataFolder);
 // Empty on success, otherwise the message naming the file.
 QString SaveMqttSettings(const QString& dataFolder, const TMqttSettings& settings);
 
+// The password's name in the secret store, for the station `stationId`.
+QString MqttPasswordName(const QString& stationId);
+
 } // namespace publish

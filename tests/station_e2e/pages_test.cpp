@@ -2,7 +2,6 @@
 // the settings load, every "Установить", the sensor codes, the codes sent on page changes, and a
 // burst of reports; and the pages the program's start makes just after its first picture.
 #include "station/mqtt_block.h"
-#include "station/publish_page.h"
 #include "tests/support/e2e_support.h"
 #include "tests/support/paint_counter.h"
 
@@ -412,7 +411,8 @@ TEST_F(StationPages, TheProgramsStartMakesTheHelpAndPublishingPagesJustAfterTheF
     EXPECT_TRUE(Form->Memo1->toPlainText().endsWith(QStringLiteral("Версия: 1.2")));
     ClickTab(5);
     EXPECT_TRUE(Form->PublishPage1->isVisible());
-    EXPECT_TRUE(Form->MqttBlock1->isVisible());
+    ASSERT_NE(Form->PublishPage1->findChild<TMqttBlock*>(), nullptr);
+    EXPECT_TRUE(Form->PublishPage1->findChild<TMqttBlock*>()->isVisible());
 }
 
 } // namespace

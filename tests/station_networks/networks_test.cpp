@@ -9,8 +9,7 @@
 #include "publish/networks/url_template.h"
 #include "publish/publish_file.h"
 #include "station/network_block.h"
-#include "station/network_publishing.h"
-#include "station/publish_page.h"
+#include "station/publishing_built_in.h"
 #include "tests/support/e2e_support.h"
 #include "tests/support/every_network_scenario.h"
 #include "tests/support/network_stand_in.h"
@@ -55,10 +54,11 @@ protected:
     {
         return Form->PublishPage1->findChild<TNetworkBlock*>(QStringLiteral("NetworkBlock_") + QLatin1String(service));
     }
+    TNetworkPublishing& Networks() const { return *BuiltInPublishing(*Form).Networks; }
     int IndexOf(publish::TServiceKind kind) const
     {
-        for (int index = 0; index < Form->NetworkPublishing->Count(); ++index)
-            if (Form->NetworkPublishing->Entry(index).Settings.Kind == kind)
+        for (int index = 0; index < Networks().Count(); ++index)
+            if (Networks().Entry(index).Settings.Kind == kind)
                 return index;
         return -1;
     }
@@ -107,8 +107,7 @@ TEST_F(StationNetworks, TheOwnerTurnsServicesOnAndTheDayInTheArchiveIsCaughtUp)
     EXPECT_TRUE(own->ProblemLabel->isVisible());
     EXPECT_EQ(own->ProblemLabel->text(), publish::TemplateProblem(unknown));
     EXPECT_TRUE(own->ProblemLabel->text().contains(QStringLiteral("{dateutc}")));
-    EXPECT_TRUE(
-        Form->NetworkPublishing->Entry(IndexOf(publish::TServiceKind::OwnAddress)).Settings.UrlTemplate.isEmpty());
+    EXPECT_TRUE(Networks().Entry(IndexOf(publish::TServiceKind::OwnAddress)).Settings.UrlTemplate.isEmpty());
     Type(wu->IdEdit, QStringLiteral("KXXCITY12"));
     e2e::StationE2E::Click(wu->EnabledBox);
     EXPECT_FALSE(wu->EnabledBox->isChecked());
@@ -140,11 +139,11 @@ TEST_F(StationNetworks, TheOwnerTurnsServicesOnAndTheDayInTheArchiveIsCaughtUp)
         }
     // PWSweather took one request and no more: stopped until its key changes.
     EXPECT_EQ(CarriedTimes(http.Requests, "/pws", QStringLiteral("dateutc")).size(), 1u);
-    EXPECT_TRUE(Form->NetworkPublishing->State(IndexOf(publish::TServiceKind::PwsWeather))->Stopped);
+    EXPECT_TRUE(Networks().State(IndexOf(publish::TServiceKind::PwsWeather))->Stopped);
 
     // Outdoor humidity from now on, kept; the keys never in the settings file.
     common->HumidityBox->setCurrentIndex(1);
-    EXPECT_EQ(Form->NetworkPublishing->Common().HumidityPlace, publish::THumidityPlace::Outdoor);
+    EXPECT_EQ(Networks().Common().HumidityPlace, publish::THumidityPlace::Outdoor);
     const QByteArray ini = testsupport::ReadFileBytes(publish::PublishFilePath(QDir::currentPath()));
     EXPECT_TRUE(ini.contains("humidity=outdoor")) << ini.constData();
     EXPECT_TRUE(ini.contains("station_id=KXXCITY12")) << ini.constData();

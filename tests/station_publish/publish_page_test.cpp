@@ -4,7 +4,7 @@
 // tell the link's fate, and a clean close leaves «offline».
 #include "publish/station_id.h"
 #include "station/mqtt_block.h"
-#include "station/mqtt_publishing.h"
+#include "station/publishing_built_in.h"
 #include "tests/support/e2e_support.h"
 #include "tests/support/mqtt_broker.h"
 
@@ -28,7 +28,8 @@ constexpr int DeadlineMs = 30000;
 class StationPublish : public e2e::StationE2E
 {
 protected:
-    TMqttBlock* Block() const { return Form->MqttBlock1; }
+    TMqttBlock* Block() const { return BuiltInPublishing(*Form).MqttBlock; }
+    TMqttPublishing& Publishing() const { return *BuiltInPublishing(*Form).Mqtt; }
 
     // Types `text` into `edit` in place of what it held and presses Enter, as the owner does.
     static void Type(QLineEdit* edit, const QString& text)
@@ -69,19 +70,19 @@ TEST_F(StationPublish, TheOwnerSetsUpPublishingAndTheStateFollowsTheStation)
     EXPECT_EQ(Block()->TopicPrefixEdit->text(), QStringLiteral("meteostation"));
     EXPECT_EQ(Block()->DiscoveryPrefixEdit->text(), QStringLiteral("homeassistant"));
     EXPECT_TRUE(Block()->DiscoveryBox->isChecked());
-    EXPECT_EQ(Form->MqttPublishing->Settings().IntervalSeconds, 30);
+    EXPECT_EQ(Publishing().Settings().IntervalSeconds, 30);
 
     // Refused at entry: a prefix with a wildcard, a port out of range; what is in effect stays.
     Type(Block()->TopicPrefixEdit, QStringLiteral("meteo/#"));
     EXPECT_TRUE(Block()->ProblemLabel->isVisible());
     EXPECT_EQ(Block()->ProblemLabel->text(),
               publish::MqttTopicPrefixProblem(QStringLiteral("meteo/#"), QStringLiteral("Префикс топиков")));
-    EXPECT_EQ(Form->MqttPublishing->Settings().TopicPrefix, QStringLiteral("meteostation"));
+    EXPECT_EQ(Publishing().Settings().TopicPrefix, QStringLiteral("meteostation"));
     Type(Block()->TopicPrefixEdit, QStringLiteral("meteostation"));
     EXPECT_FALSE(Block()->ProblemLabel->isVisible());
     Type(Block()->PortEdit, QStringLiteral("70000"));
     EXPECT_EQ(Block()->ProblemLabel->text(), publish::MqttPortProblem(70000));
-    EXPECT_EQ(Form->MqttPublishing->Settings().Port, 1883);
+    EXPECT_EQ(Publishing().Settings().Port, 1883);
 
     // The broker, a user with the wrong password, every report; then publishing on.
     const QString broker127 = QStringLiteral("127.0.0.1:%1").arg(broker.Port());
@@ -92,7 +93,7 @@ TEST_F(StationPublish, TheOwnerSetsUpPublishingAndTheStateFollowsTheStation)
     Block()->IntervalBox->setValue(0);
     EXPECT_EQ(Block()->IntervalBox->text(), QStringLiteral("при каждом отчёте"));
     e2e::StationE2E::Click(Block()->EnabledBox);
-    ASSERT_TRUE(Form->MqttPublishing->Settings().Enabled) << Block()->ProblemLabel->text().toStdString();
+    ASSERT_TRUE(Publishing().Settings().Enabled) << Block()->ProblemLabel->text().toStdString();
     ASSERT_TRUE(StatusSays(QStringLiteral("брокер отверг имя пользователя или пароль"))) << Status().toStdString();
     EXPECT_TRUE(Status().startsWith(QStringLiteral("Нет связи с ") + broker127)) << Status().toStdString();
     ASSERT_TRUE(e2e::PumpUntil([this] { return Block()->PasswordPlaceLabel->isVisible(); }));

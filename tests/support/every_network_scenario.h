@@ -9,6 +9,7 @@
 #include "publish/networks/upload_state.h"
 #include "publish/publish_file.h"
 #include "station/network_publishing.h"
+#include "station/publishing_built_in.h"
 #include "tests/support/network_stand_in.h"
 #include "tests/support/recent_samples.h"
 #include "tests/support/test_support.h"
@@ -63,7 +64,7 @@ inline void CatchUpEveryWeatherNetworkInTheDemo(int deadlineMs)
     }
     TDemo demo;
     demo.Show();
-    TNetworkPublishing& networks = *demo.Form.NetworkPublishing;
+    TNetworkPublishing& networks = *BuiltInPublishing(demo.Form).Networks;
     const auto indexOf = [&](TServiceKind kind) {
         int index = 0;
         while (index < networks.Count() && networks.Entry(index).Settings.Kind != kind)

@@ -8,7 +8,8 @@
 // - the weather networks in the demo's window: the archive's last hours caught up to «свой адрес» on a
 //   stand-in server on the loopback, through Qt Network and the archive's queue;
 // - the shipped programs from the installed folder: each starts, shows its window, and closes on the
-//   system's close request, writing its "met.mtb" into the user's application-data folder.
+//   system's close request, writing its "met.mtb" into the user's application-data folder; the
+//   shipped demo uploads through the publishing module it loads from there.
 // Screenshots go to the folder named by METEO_SCREENSHOTS.
 #include "demo/demo_setup.h"
 #include "gui/error_box.h"
@@ -18,7 +19,7 @@
 #include "simulator/sim_station.h"
 #include "station/history_file.h"
 #include "station/main_form.h"
-#include "station/network_publishing.h"
+#include "station/publishing_built_in.h"
 #include "station/readings_text.h"
 #include "tests/hid_windows/standin/standin_devices.h"
 #include "tests/support/every_network_scenario.h"
@@ -332,6 +333,33 @@ TEST(ProgramUnderWine, TheShippedProgramsStartShowTheirWindowsAndCloseIntoTheUse
         QStringLiteral("meteostation.exe"), QStringLiteral("shipped-program-without-hid.png"), [] { return true; },
         withoutHid);
     EXPECT_EQ(ReadFileBytes(programFile), empty);
+}
+
+// The publishing module beside the shipped programs: the demo loads it after its first picture, and
+// the archive's last hour reaches «свой адрес» on a stand-in server on the loopback.
+TEST(ProgramUnderWine, TheShippedDemoUploadsThroughThePublishingModuleBesideIt)
+{
+    const QString data = UserDataFolder();
+    ASSERT_FALSE(data.isEmpty());
+    const QString folder = QDir(data).filePath(QStringLiteral("demo"));
+    QDir(folder).removeRecursively();
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const std::vector<QDateTime> hour =
+        testsupport::ArchiveRecentSamples(QDir(folder).filePath(archive::ArchiveFileName), {QStringLiteral("own")}, 1);
+    testsupport::THttpStandIn http;
+    {
+        QSettings file = publish::OpenPublishFile(folder);
+        file.setValue(QStringLiteral("own/enabled"), true);
+        file.setValue(QStringLiteral("own/url_template"), http.Url(QStringLiteral("/own?t={tempc}&at={dateutc}")));
+        ASSERT_TRUE(publish::SyncPublishFile(file).isEmpty());
+    }
+    const auto received = [&] { return testsupport::CarriedTimes(http.Requests, "/own", QStringLiteral("at")); };
+    RunShippedProgram(QStringLiteral("meteostation-demo.exe"), QStringLiteral("shipped-demo-uploads.png"),
+                      [&] { return PumpUntil([&] { return received().size() >= hour.size(); }, 4 * DeadlineMs); });
+    // In order, each once; the demo's own samples may follow.
+    std::vector<QDateTime> times = received();
+    times.resize(hour.size());
+    EXPECT_EQ(times, hour);
 }
 
 } // namespace

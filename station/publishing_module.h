@@ -1,0 +1,46 @@
+// Publishing as the window sees it: the «Публикация» page, the readings handed to the MQTT
+// publisher, the weather networks' uploads from the archive. The programs load it as a module after
+// their first picture (publishing_module_loader.cpp), so the libraries it needs (Qt Network, TLS,
+// libmosquitto, the password store) cost their start nothing; tests and tools link it in
+// (publishing_built_in.cpp). Only this interface crosses between the two sides.
+#pragma once
+
+#include <QString>
+#include <memory>
+
+class QWidget;
+namespace publish {
+class TPositionStore;
+class TReadingSource;
+struct TWeatherReading;
+} // namespace publish
+
+class TPublishingModule
+{
+public:
+    virtual ~TPublishingModule() = default;
+
+    // The page's content, made in `parent` with the settings of `dataFolder`; `parent` owns it.
+    virtual QWidget* CreatePage(QWidget* parent, const QString& dataFolder) = 0;
+    // The weather networks' uploads start, sending the readings of `source` and keeping how far
+    // each service got in `positions`; both outlive the module.
+    virtual void StartUploads(publish::TReadingSource& source, publish::TPositionStore& positions) = 0;
+    // A reading of the stream, for the broker; nothing while MQTT publishing is off.
+    virtual void Publish(const publish::TWeatherReading& reading) = 0;
+};
+
+// The module's one exported function: a new publishing, or null when the module was built for
+// another version of the program than `programVersion`.
+using TPublishingModuleEntry = TPublishingModule* (*)(const char* programVersion);
+inline constexpr char PublishingModuleEntryName[] = "MeteoCreatePublishing";
+
+// The window's publishing, or why it has none (Russian, for the page).
+struct TPublishingOpening
+{
+    std::unique_ptr<TPublishingModule> Module;
+    QString Problem;
+};
+
+// The module's loader, in the window's library; what links the built-in publishing has it in its
+// place.
+TPublishingOpening OpenPublishingModule();
