@@ -17,30 +17,34 @@ const QString LastDownloadSetting = QStringLiteral("last complete download");
 
 } // namespace
 
-void TForm1::OpenArchive(int wholeRecords, std::uint8_t diagramQuantity)
+void TForm1::OpenArchive()
 {
+    if (Archive)
+        return;
     Archive = std::make_unique<archive::TArchiveStore>(archive::ArchiveFileName);
     ShowArchiveMessage(Archive->Notice());
-    if (Archive->IsOpen() && wholeRecords > 0 && !Archive->Imported()) {
+    if (Archive->IsOpen() && FRecordsToImport > 0 && !Archive->Imported()) {
         // The copy the user already had enters the archive once, also when "met.mtb" was cut or
         // damaged: what the window shows of it is never lost. An empty one waits for a real one.
-        const TImageHours hours = ArchiveHoursOfImage(FirstRecords(History.HistoryImage, wholeRecords));
+        const TImageHours hours = ArchiveHoursOfImage(FirstRecords(History.HistoryImage, FRecordsToImport));
         if (!hours.Hours.empty())
             ShowArchiveMessage(Archive->Import(hours.Hours).Message);
     }
     if (Archive->IsOpen()) {
         const QDateTime last = QDateTime::fromString(Archive->Setting(LastDownloadSetting), Qt::ISODate);
-        if (last.isValid())
+        // A download of this run that ended before the archive was opened is the later one.
+        if (last.isValid() && !History.LastCompleteDownload.isValid())
             History.LastCompleteDownload = last.toLocalTime();
     }
-    if (const std::optional<base::TQuantity> quantity = base::QuantityOfNumber(diagramQuantity))
+    if (const std::optional<base::TQuantity> quantity = base::QuantityOfNumber(History.DiagramQuantity))
         ArchivePage1->SetQuantity(*quantity);
     ArchivePage1->SetStore(Archive->IsOpen() ? Archive.get() : nullptr);
 }
 
 void TForm1::ArchiveDownload()
 {
-    if (!Archive || !Archive->IsOpen())
+    OpenArchive();
+    if (!Archive->IsOpen())
         return;
     const TImageHours hours = ArchiveHoursOfImage(History.HistoryImage);
     const archive::TMergeResult result = Archive->Merge(hours.Hours);
@@ -71,7 +75,8 @@ void TForm1::FlushLiveSample()
 
 void TForm1::StoreLiveSample(const archive::TSample& sample)
 {
-    if (!Archive || !Archive->IsOpen())
+    OpenArchive();
+    if (!Archive->IsOpen())
         return;
     const archive::TWriteResult result = Archive->AddSample(sample);
     Desktop->TakeArchiveResult(result.Ok, result.Message);

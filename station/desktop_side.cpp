@@ -125,6 +125,9 @@ void TDesktopSide::Start()
             [this](const weather::TTraySettings& settings) { SetCloseToTray(settings.CloseToTray); });
     connect(page, &TAlarmsPage::AutostartChosen, this, &TDesktopSide::ChooseAutostart);
 
+    // A report before now had the outlook worked out without the archive, which the window has
+    // just opened.
+    FOutlook.ArchiveChanged();
     RefreshOutlook();
     Tick();
     ClockTick->start();

@@ -69,6 +69,7 @@ void TForm1::Button2Click()
 {
     if (Station.StationDevice == nullptr || HistoryOperationRunning())
         return;
+    OpenArchive(); // which knows when the last complete download was
     if (!Ask(ClearQuestion(History.LastCompleteDownload)))
         return;
     // The station may have gone while the user was deciding.

@@ -94,9 +94,9 @@ void TForm1::FormCreate()
     // user's file: it is saved again only after a complete download. The window works on what was
     // read all the same.
     Station.HistoryComplete = loaded.ImageComplete() ? 1 : 0;
-    // The archive is opened here, before the window is up: a program closed or killed right after
-    // its start has its folder as every start leaves it.
-    OpenArchive(loaded.RecordsRead, History.DiagramQuantity);
+    // The archive is opened with the rest of the start (its first picture shows nothing of it), or
+    // sooner by whatever needs it first, a close included: no run leaves its folder otherwise.
+    FRecordsToImport = loaded.RecordsRead;
     if (!loaded.Message.isEmpty()) {
         FLoadMessage = loaded.Message;
         if (!loaded.ImageComplete())
@@ -115,7 +115,10 @@ void TForm1::FinishStart()
     if (FStarted)
         return;
     FStarted = true;
+    OpenArchive();
     CreateHelpPage();
+    Desktop->Start();
+    // Last, as the publishing's libraries take the longest to load.
     CreatePublishPage();
     StartNetworkPublishing();
     if (!FLoadMessage.isEmpty()) {
@@ -129,7 +132,6 @@ void TForm1::FinishStart()
         });
         later->start(0);
     }
-    Desktop->Start();
 }
 
 void TForm1::EnableTextExportOfTheCopy()
@@ -144,6 +146,8 @@ bool TForm1::FormClose()
     Station.Closing = 1;
     WatchStream();
     SendCommand(TCommandCode::Quiet);
+    // A close before the rest of the start still leaves the copy imported and the last sample kept.
+    OpenArchive();
     FlushLiveSample();
     if (!SaveHistoryAtClose()) {
         // Staying open: the readings pages get their stream back.
@@ -153,6 +157,8 @@ bool TForm1::FormClose()
         return false;
     }
     ReleaseStationDevice();
+    // A window closed before the rest of its start has nothing more to start.
+    FStarted = true;
     return true;
 }
 

@@ -169,7 +169,8 @@ public:
     // The history download or clear while it runs.
     THistoryOperation HistoryOperation{Station, History};
     // The weather archive beside it (archive_link.cpp): every complete download merged in, the
-    // live stream sampled every 5 minutes. None until the window is created.
+    // live stream sampled every 5 minutes. None until the rest of the start (FinishStart) or
+    // whatever needs it sooner.
     std::unique_ptr<archive::TArchiveStore> Archive;
     archive::TLiveSampler LiveSampler;
     // The weather networks' queue in the archive above, and the publishing (publish_link.cpp) that
@@ -320,9 +321,10 @@ private:
     // window open.
     bool SaveHistoryAtClose();
 
-    // The archive's side of the window (archive_link.cpp). Opening it, and the first start's
-    // import of the first `wholeRecords` records of the copy loaded from "met.mtb".
-    void OpenArchive(int wholeRecords, std::uint8_t diagramQuantity);
+    // The archive's side of the window (archive_link.cpp). Opening it once, with the first start's
+    // import of the whole records of the copy loaded from "met.mtb" (FRecordsToImport of them).
+    void OpenArchive();
+    int FRecordsToImport = 0;
     // A complete download goes into the archive.
     void ArchiveDownload();
     // One readings report of the streaming pages for the live samples, taken at `time`; the sample

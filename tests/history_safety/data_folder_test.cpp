@@ -64,7 +64,7 @@ TEST(DataFolders, OneWindowPerFolderAKilledProgramsLockTakenOverAndTheDemoKeptAp
     const TStart program{safety::ProgramPath(), {}, environment, {}};
 
     TProgram first(folder, program);
-    ASSERT_TRUE(first.WaitUntilReady());
+    ASSERT_TRUE(first.WaitUntilStarted());
     EXPECT_EQ(FolderEntries(folder),
               (QStringList{os::DataFolderLockName, HistoryFileName} + safety::OpenArchiveFiles()));
     const TFolderState before = Snapshot(folder);

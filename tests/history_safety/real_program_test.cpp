@@ -137,7 +137,7 @@ TEST_F(RealProgram, SigtermWithABoxOpenEndsTheProgramAndFreesTheFolder)
         ASSERT_TRUE(WriteFileBytes(QDir(c.Folder).filePath(archive::ArchiveFileName), QByteArray(4096, 'x')));
 
         TProgram program(c.Folder, TStart{c.Program, {}, {QStringLiteral("XDG_DATA_HOME=") + xdg}, {}});
-        ASSERT_TRUE(program.WaitUntilReady());
+        ASSERT_TRUE(program.WaitUntilStarted());
         const auto start = std::chrono::steady_clock::now();
         program.Signal(SIGTERM);
         const std::optional<int> status = program.Wait(std::chrono::seconds(30));

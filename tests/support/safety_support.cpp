@@ -277,6 +277,23 @@ bool TProgram::WaitUntilReady(std::chrono::milliseconds timeout)
     return false;
 }
 
+bool TProgram::WaitUntilStarted(std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    if (!WaitUntilReady(timeout))
+        return false;
+    const QString mapsPath = QStringLiteral("/proc/%1/maps").arg(Pid);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (Poll())
+            return false;
+        QFile maps(mapsPath);
+        if (maps.open(QIODevice::ReadOnly) && maps.readAll().contains("meteostation-publishing"))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
 void TProgram::Signal(int signal)
 {
     if (Pid > 0 && !Status)

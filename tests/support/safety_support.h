@@ -87,6 +87,10 @@ public:
     // Waits until the program catches SIGTERM (its window is up and a SIGTERM closes it); false
     // when it does not within the time or has ended.
     bool WaitUntilReady(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    // Waits until the rest of its start is done as well (the archive opened, the copy imported):
+    // the window loads its publishing module last, so the module is mapped by then. For programs
+    // with the module beside them.
+    bool WaitUntilStarted(std::chrono::milliseconds timeout = std::chrono::seconds(20));
     void Signal(int signal);
     // The wait status once the program has ended; none when it still runs after `timeout`.
     std::optional<int> Wait(std::chrono::milliseconds timeout = std::chrono::seconds(20));
