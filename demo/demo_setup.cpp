@@ -56,7 +56,6 @@ TDemo::TDemo(TForm1::TStart start)
     // name in its tooltip.
     ControlButton = new QPushButton(&Form);
     ControlButton->setObjectName(QStringLiteral("DemoControlButton"));
-    ControlButton->setIcon(ControlButton->style()->standardIcon(QStyle::SP_ComputerIcon));
     ControlButton->setToolTip(QStringLiteral("Показать окно «Имитатор метеостанции»"));
     ControlButton->setAccessibleName(QStringLiteral("Имитатор метеостанции"));
     ControlButton->setGeometry(Form.width() - 4 - 28, 1, 28, 21);
@@ -73,12 +72,22 @@ void TDemo::Show(bool inTray)
     using namespace std::chrono_literals;
     // Started in the tray, both windows wait there; the tray's «Открыть» brings the main one, and
     // its button the stand-in station's.
-    if (!(inTray && Form.Desktop->StartInTray())) {
+    const bool inTrayNow = inTray && Form.Desktop->StartInTray();
+    // The control window and the button's picture (the style looks it up among the desktop's
+    // icons) are not in the program window's first picture: they come just after it.
+    const auto rest = [this, inTrayNow] {
+        ControlButton->setIcon(ControlButton->style()->standardIcon(QStyle::SP_ComputerIcon));
+        if (!inTrayNow)
+            Control.show();
+    };
+    if (inTrayNow) {
+        rest();
+    } else {
         Form.show();
         if (FStart == TForm1::TStart::AfterFirstPaint)
-            gui::AfterFirstPaint(&Form, [this] { Control.show(); });
+            gui::AfterFirstPaint(&Form, rest);
         else
-            Control.show();
+            rest();
     }
     Control.PlugAfter(1500ms);
 }

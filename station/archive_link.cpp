@@ -21,6 +21,7 @@ void TForm1::OpenArchive()
 {
     if (Archive)
         return;
+    CreateArchivePage();
     Archive = std::make_unique<archive::TArchiveStore>(archive::ArchiveFileName);
     ShowArchiveMessage(Archive->Notice());
     if (Archive->IsOpen() && FRecordsToImport > 0 && !Archive->Imported()) {

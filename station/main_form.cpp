@@ -117,6 +117,7 @@ void TForm1::FinishStart()
     FStarted = true;
     OpenArchive();
     CreateHelpPage();
+    CreateAlarmsPage();
     Desktop->Start();
     // Last, as the publishing's libraries take the longest to load.
     CreatePublishPage();

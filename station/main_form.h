@@ -50,9 +50,10 @@ public:
     static constexpr int FormHeight = 388;
 
     // What the window does before it is first shown: everything (`Whole`), or only what its first
-    // picture needs, the rest (the help and publishing pages, the publishing, the alarms, forecast
-    // and tray settings and what they show, the message about "met.mtb") just after that picture (`AfterFirstPaint`,
-    // the programs' choice: the window comes up sooner).
+    // picture needs, the rest (the archive and the help, archive, publishing and alarms pages, the
+    // publishing, the alarms, forecast and tray settings and what they show, the message about
+    // "met.mtb") just after that picture (`AfterFirstPaint`, the programs' choice: the window comes
+    // up sooner).
     enum class TStart { Whole, AfterFirstPaint };
     // The window talks to HID devices through `platform`, which must outlive it: the system's
     // backend in the program, the simulated one in the demo and the tests.
@@ -128,7 +129,7 @@ public:
     // Help page.
     QPlainTextEdit* Memo1 = nullptr;
 
-    // Archive page.
+    // Archive page; made with the archive's opening.
     TArchivePage* ArchivePage1 = nullptr;
 
     // Publishing page: the publishing's own page (a column of blocks, the MQTT one first), or, where

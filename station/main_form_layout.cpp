@@ -114,8 +114,6 @@ TForm1::TForm1(hidplatform::Platform& platform, QWidget* parent, TStart start)
     CreateReadingsPage();
     CreateDiagramPage();
     CreateSettingsPage();
-    CreateArchivePage();
-    CreateAlarmsPage();
 
     // The window fits its content: the client area is the page control.
     move(379, 218);
@@ -279,11 +277,13 @@ void TForm1::CreateArchivePage()
     ArchivePage1->SetToday([this] { return Now().date(); });
     ArchivePage1->SetFileWriter(
         [](const QString& path, const QByteArray& bytes) { os::ReplaceFileAtomically(path, bytes); });
+    ArchivePage1->show(); // with its tab, also when the window was up before the page was made
 }
 
 void TForm1::CreateAlarmsPage()
 {
     AlarmsPage1 = Place(new TAlarmsPage(TabSheet7), "AlarmsPage1", 0, 0, TabSheet7->width(), TabSheet7->height());
+    AlarmsPage1->show(); // with its tab, also when the window was up before the page was made
 }
 
 void TForm1::ConnectHandlers()

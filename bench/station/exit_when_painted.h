@@ -2,7 +2,9 @@
 // been painted for the first time, after that paint has been flushed to the screen. When the
 // launcher put its clock's time of the start into METEO_LAUNCH_NS (nanoseconds of CLOCK_REALTIME,
 // as `date +%s%N` gives them), prints the milliseconds from then to the flushed paint: the start-up
-// alone, without what the program does after it or at its end.
+// alone, without what the program does after it or at its end. Made after everything else that
+// waits for the window's first paint: the application's last filter sees the paint first, so its
+// end comes before their work.
 #pragma once
 
 #include <QByteArray>

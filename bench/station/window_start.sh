@@ -1,13 +1,13 @@
 #!/bin/sh
 # Process start to the first painted window, offscreen: the program's window (bench_window_start)
-# and the demo's (bench_demo_start), each beside a bare Qt tab window (bench_bare_window) timed in
-# turn with it. Each program prints the time from its launch to its flushed first paint (what it
-# does after that and at its end is not counted). Prints the median of each over RUNS runs (after
-# one warm-up) and their ratio.
+# and the demo's (bench_demo_start) beside a bare Qt tab window (bench_bare_window), the three timed
+# in turn in every round, so that each ratio compares runs of the same minutes. Each program prints
+# the time from its launch to its flushed first paint (what it does after that and at its end is
+# not counted). Prints the median of each over RUNS rounds (after one warm-up) and the ratios.
 #   bench/station/window_start.sh [BUILD_DIR] [RUNS]
 set -eu
 build=$(cd "${1:-build}" && pwd)
-runs=${2:-21}
+runs=${2:-31}
 program="$build/bench/station/bench_window_start"
 demo="$build/bench/station/bench_demo_start"
 bare="$build/bench/station/bench_bare_window"
@@ -20,31 +20,25 @@ trap 'rm -rf "$work"' EXIT
 cd "$work" # the windows keep their files (met.mtb, the archive) in the current directory
 
 # Microseconds from the launch to the first paint of one run.
-run_ms() {
+run_us() {
     METEO_LAUNCH_NS=$(date +%s%N) "$1" 2>/dev/null | awk '/^painted / { printf "%d\n", $2 * 1000 }'
 }
 
 median() { sort -n "$1" | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-# One pair: the window's runs and the bare window's, taken in turn.
-pair() {
-    name=$1
-    exe=$2
-    "$exe" >/dev/null 2>&1; "$bare" >/dev/null 2>&1
-    : >"$work/a"; : >"$work/b"
-    i=0
-    while [ "$i" -lt "$runs" ]; do
-        run_ms "$exe" >>"$work/a"
-        run_ms "$bare" >>"$work/b"
-        i=$((i + 1))
-    done
-    a=$(median "$work/a")
-    b=$(median "$work/b")
-    awk -v a="$a" -v b="$b" -v n="$runs" -v name="$name" 'BEGIN {
-        printf "%s start, median of %d runs: %.1f ms, bare Qt window %.1f ms, ratio %.2f (goal at most 1.3)\n", name, n, a / 1000, b / 1000, a / b
+for exe in "$program" "$demo" "$bare"; do "$exe" >/dev/null 2>&1; done
+: >"$work/program"; : >"$work/demo"; : >"$work/bare"
+i=0
+while [ "$i" -lt "$runs" ]; do
+    run_us "$program" >>"$work/program"
+    run_us "$demo" >>"$work/demo"
+    run_us "$bare" >>"$work/bare"
+    i=$((i + 1))
+done
+b=$(median "$work/bare")
+for name in program demo; do
+    awk -v a="$(median "$work/$name")" -v b="$b" -v n="$runs" -v name="$name" 'BEGIN {
+        printf "%s window start, median of %d runs: %.1f ms, bare Qt window %.1f ms, ratio %.2f (goal at most 1.3)\n", name, n, a / 1000, b / 1000, a / b
     }'
-}
-
-pair "program window" "$program"
-pair "demo window" "$demo"
+done
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -1,10 +1,16 @@
 // The readings and settings pages fed by the stand-in station's stream: texts from unusual reports,
 // the settings load, every "Установить", the sensor codes, the codes sent on page changes, and a
 // burst of reports; and the pages the program's start makes just after its first picture.
+#include "archive/archive_store.h"
+#include "station/alarms_page.h"
+#include "station/archive_page.h"
+#include "station/history_file.h"
 #include "station/mqtt_block.h"
 #include "tests/support/e2e_support.h"
+#include "tests/support/history_images.h"
 #include "tests/support/paint_counter.h"
 
+#include <QFile>
 #include <QImage>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -396,23 +402,47 @@ TEST_F(StationPages, PageChangesSendOnlyStreamOrQuiet)
     EXPECT_EQ(Platform.ReadStarts(Station->DeviceId()), reads);
 }
 
-// As the programs start it: the first picture first, the help and «Публикация» pages just after;
-// a user who turns to them finds them whole.
-TEST_F(StationPages, TheProgramsStartMakesTheHelpAndPublishingPagesJustAfterTheFirstPicture)
+// As the programs start it: the first picture first, the archive and the help, «Архив»,
+// «Публикация» and «Оповещения» pages just after; a user who turns to them finds them whole. A
+// window closed before that still leaves its copy in the archive, as every start does.
+TEST_F(StationPages, TheProgramsStartMakesWhatTheFirstPictureDoesNotShowJustAfterIt)
 {
+    ASSERT_TRUE(testsupport::WriteFileBytes(HistoryFileName, HistoryFileBytes(testsupport::SmallHistoryImage(), 1)));
+    {
+        TForm1 closedAtOnce(Platform, nullptr, TForm1::TStart::AfterFirstPaint);
+        EXPECT_EQ(closedAtOnce.Archive, nullptr);
+        ASSERT_TRUE(closedAtOnce.close());
+        ASSERT_NE(closedAtOnce.Archive, nullptr);
+        EXPECT_EQ(closedAtOnce.Archive->Holdings().Hours, 3);
+        EXPECT_EQ(closedAtOnce.PublishPage1, nullptr); // nothing more starts after the close
+    }
+    // A new archive, for the next window to import the copy into.
+    for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
+        QFile::remove(archive::ArchiveFileName + suffix);
+
     Form = std::make_unique<TForm1>(Platform, nullptr, TForm1::TStart::AfterFirstPaint);
-    EXPECT_EQ(Form->Memo1, nullptr);
-    EXPECT_EQ(Form->PublishPage1, nullptr);
+    for (const void* later :
+         {static_cast<const void*>(Form->Archive.get()), static_cast<const void*>(Form->Memo1),
+          static_cast<const void*>(Form->ArchivePage1), static_cast<const void*>(Form->PublishPage1),
+          static_cast<const void*>(Form->AlarmsPage1)})
+        EXPECT_EQ(later, nullptr);
     Form->show();
     ASSERT_TRUE(PumpUntil([&] { return Form->PublishPage1 != nullptr; }));
+    ASSERT_NE(Form->Archive, nullptr);
+    EXPECT_EQ(Form->Archive->Holdings().Hours, 3);
     ClickTab(3);
     ASSERT_NE(Form->Memo1, nullptr);
     EXPECT_TRUE(Form->Memo1->isVisible());
     EXPECT_TRUE(Form->Memo1->toPlainText().endsWith(QStringLiteral("Версия: 1.2")));
+    ClickTab(4);
+    EXPECT_TRUE(Form->ArchivePage1->isVisible());
+    EXPECT_EQ(Form->ArchivePage1->Store(), Form->Archive.get());
     ClickTab(5);
     EXPECT_TRUE(Form->PublishPage1->isVisible());
     ASSERT_NE(Form->PublishPage1->findChild<TMqttBlock*>(), nullptr);
     EXPECT_TRUE(Form->PublishPage1->findChild<TMqttBlock*>()->isVisible());
+    ClickTab(6);
+    EXPECT_TRUE(Form->AlarmsPage1->isVisible());
 }
 
 } // namespace
