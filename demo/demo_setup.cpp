@@ -48,10 +48,12 @@ TDemo::TDemo(TForm1::TStart start)
     , Control(Station)
     , FStart(start)
 {
-    Station.Model().FillPlausibleHistory(60, simulator::CurrentDateTime(), Seed);
+    // A window that starts whole has its station whole too; otherwise the station's history comes
+    // with the rest of the start (Show).
+    if (start == TForm1::TStart::Whole)
+        FillStationHistory();
     Station.StartClock();
     Form.setWindowTitle(DemoTitle);
-    PlaceBeside(Control, Form);
     // The tab row leaves room at its right end only for a small button: the simulator's sign with the
     // name in its tooltip.
     ControlButton = new QPushButton(&Form);
@@ -72,13 +74,21 @@ void TDemo::Show(bool inTray)
     using namespace std::chrono_literals;
     // Started in the tray, both windows wait there; the tray's «Открыть» brings the main one, and
     // its button the stand-in station's.
+    // A window that starts in the tray is never painted: the rest of its start comes at once.
+    if (inTray)
+        Form.FinishStart();
     const bool inTrayNow = inTray && Form.Desktop->StartInTray();
-    // The control window and the button's picture (the style looks it up among the desktop's
-    // icons) are not in the program window's first picture: they come just after it.
+    // The station's history, the control window and the button's picture (the style looks it up
+    // among the desktop's icons) are not in the program window's first picture: they come just
+    // after it, and the station is plugged in a moment after them.
     const auto rest = [this, inTrayNow] {
+        FillStationHistory();
         ControlButton->setIcon(ControlButton->style()->standardIcon(QStyle::SP_ComputerIcon));
+        Control.FitWidth();
+        PlaceBeside(Control, Form);
         if (!inTrayNow)
             Control.show();
+        Control.PlugAfter(1500ms);
     };
     if (inTrayNow) {
         rest();
@@ -89,5 +99,12 @@ void TDemo::Show(bool inTray)
         else
             rest();
     }
-    Control.PlugAfter(1500ms);
+}
+
+void TDemo::FillStationHistory()
+{
+    if (FHistoryFilled)
+        return;
+    FHistoryFilled = true;
+    Station.Model().FillPlausibleHistory(60, simulator::CurrentDateTime(), Seed);
 }

@@ -35,5 +35,9 @@ public:
     QPushButton* ControlButton = nullptr;
 
 private:
+    // Two months of the station's history, once.
+    void FillStationHistory();
+
     TForm1::TStart FStart;
+    bool FHistoryFilled = false;
 };

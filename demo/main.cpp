@@ -41,8 +41,14 @@ int main(int argc, char** argv)
     // As the program's window: what its first picture does not need comes after it.
     TDemo demo(TForm1::TStart::AfterFirstPaint);
     gui::CloseOnTerminationSignals(&demo.Form);
-    gui::AfterFirstPaint(&demo.Form, [] { gui::UseRussianQtTexts(); });
-    demo.Show(QCoreApplication::arguments().contains(desktop::StartInTrayArgument));
+    // Qt's own texts are for dialogs, none of which the first picture shows; a start in the tray
+    // has no first picture.
+    const bool inTray = QCoreApplication::arguments().contains(desktop::StartInTrayArgument);
+    if (inTray)
+        gui::UseRussianQtTexts();
+    else
+        gui::AfterFirstPaint(&demo.Form, [] { gui::UseRussianQtTexts(); });
+    demo.Show(inTray);
     const int result = gui::TApplication::exec();
     demo.Control.close();
     return result;

@@ -48,6 +48,11 @@ TStationControlWindow::TStationControlWindow(simulator::TSimStation& station, QW
     });
     connect(FPlugButton, &QPushButton::clicked, this, &TStationControlWindow::TogglePlug);
     ShowState();
+}
+
+void TStationControlWindow::FitWidth()
+{
+    // Laying the texts out costs, so it waits until the window is about to be placed.
     setFixedWidth(qMax(sizeHint().width(), 300));
 }
 

@@ -25,6 +25,8 @@ public:
     // `station` must outlive the window.
     explicit TStationControlWindow(simulator::TSimStation& station, QWidget* parent = nullptr);
 
+    // Fixes the window's width to what its texts need (at least 300): before it is first placed.
+    void FitWidth();
     // Plugs the station in after `delay`, unless the user has used the button by then.
     void PlugAfter(std::chrono::milliseconds delay);
 

@@ -155,7 +155,9 @@ void TDesktopSide::SetNotifier(std::unique_ptr<desktop::TDesktopNotifier> notifi
 void TDesktopSide::SetTrayCheck(TTrayCheck check)
 {
     FTrayCheck = std::move(check);
-    Tick();
+    // Before the start, Start's own tick weighs it.
+    if (ClockTick->isActive())
+        Tick();
 }
 
 bool TDesktopSide::TrayAvailable() const

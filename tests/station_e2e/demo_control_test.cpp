@@ -1,6 +1,7 @@
 // The demo's control window drives the stand-in station's cable, and the program's window follows.
 #include "demo/demo_setup.h"
 #include "demo/station_control_window.h"
+#include "station/desktop_side.h"
 #include "tests/support/e2e_support.h"
 
 #include "gui/error_box.h"
@@ -8,9 +9,11 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSystemTrayIcon>
 #include <QTabBar>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 
 namespace e2e {
@@ -78,6 +81,37 @@ TEST(Demo, TheControlWindowComesBackOnceClosed)
     }
     EXPECT_TRUE(demo.Form.isVisible()); // the button leaves the program's window as it was
     EXPECT_TRUE(demo.Form.close());
+}
+
+// As the demo's own start makes it: the program's window first, then the station's history, the
+// control window and the station plugged in; started in the tray (where there is one), the rest of
+// the start at once and both windows hidden.
+TEST(Demo, ItsStartPutsTheStationAfterTheFirstPictureOrStartsWholeInTheTray)
+{
+    for (const bool inTray : {false, true}) {
+        SCOPED_TRACE(inTray);
+        testsupport::TFreshCurrentFolder folder;
+        ASSERT_TRUE(folder.Entered());
+        TDemo demo(TForm1::TStart::AfterFirstPaint);
+        const auto historyFilled = [&demo] {
+            const auto& memory = demo.Station.Model().HistoryMemory();
+            return std::adjacent_find(memory.begin(), memory.end(), std::not_equal_to<>()) != memory.end();
+        };
+        EXPECT_FALSE(historyFilled());
+        demo.Form.Desktop->SetTrayCheck([] { return true; });
+        demo.Show(inTray);
+        if (!inTray) {
+            EXPECT_FALSE(historyFilled());
+            ASSERT_TRUE(PumpUntil([&demo] { return demo.Control.isVisible(); }));
+        }
+        EXPECT_TRUE(historyFilled());
+        EXPECT_NE(demo.Form.Archive, nullptr);
+        EXPECT_EQ(demo.Form.isVisible(), !inTray);
+        EXPECT_EQ(demo.Control.isVisible(), !inTray);
+        EXPECT_TRUE(demo.Form.Desktop->Tray->isVisible());
+        EXPECT_FALSE(demo.Station.Plugged());
+        ASSERT_TRUE(PumpUntil([&demo] { return demo.Form.Station.StationDevice != nullptr; }));
+    }
 }
 
 // The fault switches: each sets its fault on the station at once, and a station told to go quiet
