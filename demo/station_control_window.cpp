@@ -34,12 +34,15 @@ TStationControlWindow::TStationControlWindow(simulator::TSimStation& station, QW
     layout->addWidget(FPlugButton);
 
     auto* faults = new QGroupBox(QStringLiteral("Неисправности"), this);
+    // The group box owns its layout, which the analyzer does not see.
+    // NOLINTBEGIN(clang-analyzer-cplusplus.NewDeleteLeaks)
     auto* faultLayout = new QVBoxLayout(faults);
     for (QCheckBox* box : {FQuietBox, FShortReportsBox, FGarbageBox, FWriteFailsBox}) {
         faultLayout->addWidget(box);
         connect(box, &QCheckBox::toggled, this, &TStationControlWindow::ApplyFaults);
     }
     layout->addWidget(faults);
+    // NOLINTEND(clang-analyzer-cplusplus.NewDeleteLeaks)
 
     FFirstPlug.setSingleShot(true);
     connect(&FFirstPlug, &QTimer::timeout, this, [this] {

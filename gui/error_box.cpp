@@ -3,6 +3,7 @@
 #include "gui/program_ending.h"
 
 #include <QMessageBox>
+#include <QTimer>
 #include <exception>
 #include <stdexcept>
 
@@ -23,6 +24,19 @@ QString ErrorBoxText(const QString& message)
     if (!bytes.isEmpty() && static_cast<unsigned char>(bytes.back()) > static_cast<unsigned char>('.'))
         return message + QLatin1Char('.');
     return message;
+}
+
+void ShowErrorBoxLater(QObject* owner, const QString& message)
+{
+    // A timer of the owner's rather than a queued call, whose functor the analyzer cannot see Qt
+    // take over (it reports it leaked).
+    auto* later = new QTimer(owner);
+    later->setSingleShot(true);
+    QObject::connect(later, &QTimer::timeout, owner, [later, message] {
+        later->deleteLater();
+        ShowErrorBox(message);
+    });
+    later->start(0);
 }
 
 void ShowErrorBox(const QString& message)

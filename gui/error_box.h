@@ -17,6 +17,10 @@ QString ErrorBoxText(const QString& message);
 // Shows the box (modal). Tests may replace what the box does with SetErrorBoxHook.
 void ShowErrorBox(const QString& message);
 
+// Shows the box once the event being handled is done, never in the middle of it; not at all when
+// `owner` is gone by then.
+void ShowErrorBoxLater(QObject* owner, const QString& message);
+
 // Replaces the box for tests: the hook receives the final box text instead of a box appearing.
 // An empty function restores the real box.
 void SetErrorBoxHook(std::function<void(const QString& text)> hook);

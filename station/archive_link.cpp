@@ -97,6 +97,5 @@ void TForm1::ShowArchiveMessage(const QString& message)
 {
     if (message.isEmpty() || Station.Closing == 1)
         return;
-    QMetaObject::invokeMethod(
-        this, [message] { gui::ShowErrorBox(message); }, Qt::QueuedConnection);
+    gui::ShowErrorBoxLater(this, message);
 }

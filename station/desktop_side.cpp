@@ -131,11 +131,8 @@ void TDesktopSide::Start()
     RefreshOutlook();
     Tick();
     ClockTick->start();
-    if (!problems.isEmpty()) {
-        const QString message = problems.join(QLatin1Char(' '));
-        QMetaObject::invokeMethod(
-            &Form, [message] { gui::ShowErrorBox(message); }, Qt::QueuedConnection);
-    }
+    if (!problems.isEmpty())
+        gui::ShowErrorBoxLater(&Form, problems.join(QLatin1Char(' ')));
 }
 
 void TDesktopSide::SetNotifier(std::unique_ptr<desktop::TDesktopNotifier> notifier)

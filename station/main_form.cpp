@@ -122,17 +122,8 @@ void TForm1::FinishStart()
     // Last, as the publishing's libraries take the longest to load.
     CreatePublishPage();
     StartNetworkPublishing();
-    if (!FLoadMessage.isEmpty()) {
-        // Shown once the window is up. A timer of the window's rather than a queued call, whose
-        // functor the analyzer cannot see Qt take over (it reports it leaked).
-        auto* later = new QTimer(this);
-        later->setSingleShot(true);
-        connect(later, &QTimer::timeout, this, [later, message = FLoadMessage] {
-            later->deleteLater();
-            gui::ShowErrorBox(message);
-        });
-        later->start(0);
-    }
+    if (!FLoadMessage.isEmpty())
+        gui::ShowErrorBoxLater(this, FLoadMessage); // once the window is up
 }
 
 void TForm1::EnableTextExportOfTheCopy()

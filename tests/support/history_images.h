@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace testsupport {
@@ -19,7 +20,7 @@ inline THistoryImage EmptyImage()
 
 inline void PutRecord(THistoryImage& image, int slot, const std::array<std::uint8_t, HistoryRecordSize>& bytes)
 {
-    std::copy(bytes.begin(), bytes.end(), image.begin() + slot * HistoryRecordSize);
+    std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<std::ptrdiff_t>(slot) * HistoryRecordSize);
 }
 
 // Three records of 5 December 2016, 14 to 16 h (the 15 h one without pressure and humidity), and

@@ -76,7 +76,8 @@ THistoryImage SampleImage(unsigned seed)
     const int records = 200 + static_cast<int>(seed % 7) * 300;
     for (int r = 0; r < records; ++r)
         for (int i = 0; i < HistoryRecordSize; ++i)
-            image[static_cast<std::size_t>(r * HistoryRecordSize + i)] = static_cast<std::uint8_t>(random() & 0xFF);
+            image[(static_cast<std::size_t>(r) * HistoryRecordSize) + static_cast<std::size_t>(i)] =
+                static_cast<std::uint8_t>(random() & 0xFF);
     return image;
 }
 
@@ -87,7 +88,8 @@ QByteArray LowerCaseLfBytes(const THistoryImage& image, std::uint8_t quantity)
     bytes.reserve(HistoryRecordCount * 17 + 2);
     for (int r = 0; r < HistoryRecordCount; ++r) {
         for (int i = 0; i < HistoryRecordSize; ++i) {
-            const std::uint8_t b = image[static_cast<std::size_t>(r * HistoryRecordSize + i)];
+            const std::uint8_t b =
+                image[(static_cast<std::size_t>(r) * HistoryRecordSize) + static_cast<std::size_t>(i)];
             bytes += Hex[b >> 4];
             bytes += Hex[b & 15];
         }
