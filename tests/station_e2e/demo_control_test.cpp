@@ -105,6 +105,7 @@ TEST(Demo, ItsStartPutsTheStationAfterTheFirstPictureOrStartsWholeInTheTray)
             ASSERT_TRUE(PumpUntil([&demo] { return demo.Control.isVisible(); }));
         }
         EXPECT_TRUE(historyFilled());
+        EXPECT_FALSE(demo.ControlButton->icon().isNull());
         EXPECT_NE(demo.Form.Archive, nullptr);
         EXPECT_EQ(demo.Form.isVisible(), !inTray);
         EXPECT_EQ(demo.Control.isVisible(), !inTray);

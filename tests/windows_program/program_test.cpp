@@ -71,6 +71,22 @@ QImage GrabScreen()
     return QGuiApplication::primaryScreen()->grabWindow(0).toImage();
 }
 
+// A window has been painted: the screen is no longer all the one colour of the empty desktop.
+bool ScreenPainted()
+{
+    return PumpUntil(
+        [] {
+            const QImage screen = GrabScreen();
+            const QRgb desktop = screen.pixel(0, 0);
+            for (int y = 0; y < screen.height(); y += 4)
+                for (int x = 0; x < screen.width(); x += 4)
+                    if (screen.pixel(x, y) != desktop)
+                        return true;
+            return false;
+        },
+        DeadlineMs);
+}
+
 void SaveScreenshot(const QString& name)
 {
     const QString path = ScreenshotPath(name);
@@ -320,7 +336,7 @@ TEST(ProgramUnderWine, TheShippedProgramsStartShowTheirWindowsAndCloseIntoTheUse
     });
     const QString programFile = QDir(data).filePath(QStringLiteral("met.mtb"));
     // Wine presents no station: the program runs without one.
-    RunShippedProgram(QStringLiteral("meteostation.exe"), QStringLiteral("shipped-program.png"), [] { return true; });
+    RunShippedProgram(QStringLiteral("meteostation.exe"), QStringLiteral("shipped-program.png"), ScreenPainted);
     const QByteArray empty = HistoryFileBytes(EmptyImage(), 0);
     EXPECT_EQ(ReadFileBytes(QDir(data).filePath(QStringLiteral("demo/met.mtb"))), empty);
     EXPECT_EQ(ReadFileBytes(programFile), empty);
@@ -329,9 +345,8 @@ TEST(ProgramUnderWine, TheShippedProgramsStartShowTheirWindowsAndCloseIntoTheUse
     ASSERT_TRUE(QFile::remove(programFile));
     QProcessEnvironment withoutHid = QProcessEnvironment::systemEnvironment();
     withoutHid.insert(QStringLiteral("WINEDLLOVERRIDES"), QStringLiteral("hid="));
-    RunShippedProgram(
-        QStringLiteral("meteostation.exe"), QStringLiteral("shipped-program-without-hid.png"), [] { return true; },
-        withoutHid);
+    RunShippedProgram(QStringLiteral("meteostation.exe"), QStringLiteral("shipped-program-without-hid.png"),
+                      ScreenPainted, withoutHid);
     EXPECT_EQ(ReadFileBytes(programFile), empty);
 }
 
