@@ -257,43 +257,42 @@ TProgram::~TProgram()
     }
 }
 
-bool TProgram::WaitUntilReady(std::chrono::milliseconds timeout)
+bool TProgram::WaitWhileRunning(std::chrono::steady_clock::time_point deadline, const QString& procFile,
+                                const std::function<bool(const QByteArray&)>& done)
 {
     if (Pid <= 0)
         return false;
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    const QString statusPath = QStringLiteral("/proc/%1/status").arg(Pid);
-    const unsigned long long termBit = 1ull << (SIGTERM - 1);
+    const QString path = QStringLiteral("/proc/%1/%2").arg(Pid).arg(procFile);
+    // The process tells nothing when it gets there: its /proc file is looked at until it does.
     while (std::chrono::steady_clock::now() < deadline) {
         if (Poll())
             return false;
-        QFile status(statusPath);
-        if (status.open(QIODevice::ReadOnly)) {
-            for (const QByteArray& line : status.readAll().split('\n')) {
-                if (line.startsWith("SigCgt:") && (line.mid(7).trimmed().toULongLong(nullptr, 16) & termBit) != 0)
-                    return true;
-            }
-        }
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly) && done(file.readAll()))
+            return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return false;
 }
 
+bool TProgram::WaitUntilReady(std::chrono::milliseconds timeout)
+{
+    const unsigned long long termBit = 1ull << (SIGTERM - 1);
+    return WaitWhileRunning(
+        std::chrono::steady_clock::now() + timeout, QStringLiteral("status"), [termBit](const QByteArray& status) {
+            for (const QByteArray& line : status.split('\n'))
+                if (line.startsWith("SigCgt:") && (line.mid(7).trimmed().toULongLong(nullptr, 16) & termBit) != 0)
+                    return true;
+            return false;
+        });
+}
+
 bool TProgram::WaitUntilStarted(std::chrono::milliseconds timeout)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    if (!WaitUntilReady(timeout))
-        return false;
-    const QString mapsPath = QStringLiteral("/proc/%1/maps").arg(Pid);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (Poll())
-            return false;
-        QFile maps(mapsPath);
-        if (maps.open(QIODevice::ReadOnly) && maps.readAll().contains("meteostation-publishing"))
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
+    return WaitUntilReady(timeout) && WaitWhileRunning(deadline, QStringLiteral("maps"), [](const QByteArray& maps) {
+               return maps.contains("meteostation-publishing");
+           });
 }
 
 void TProgram::Signal(int signal)

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <sys/types.h>
 
@@ -98,6 +99,11 @@ public:
     std::optional<int> Poll();
 
 private:
+    // Until `done` holds for the program's /proc/<pid>/`procFile`; false when it ends first or the
+    // deadline passes.
+    bool WaitWhileRunning(std::chrono::steady_clock::time_point deadline, const QString& procFile,
+                          const std::function<bool(const QByteArray&)>& done);
+
     pid_t Pid = -1;
     std::optional<int> Status;
 };
