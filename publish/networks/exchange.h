@@ -6,6 +6,7 @@
 #include "publish/networks/outgoing_request.h"
 
 #include <QByteArray>
+#include <QString>
 #include <functional>
 
 namespace publish {
@@ -17,7 +18,8 @@ enum class TExchangeFailure {
     HostNotFound,
     Tls, // the secure connection could not be made or checked
     ClosedWithoutReply,
-    UnexpectedReply, // the TCP dialogue went off its script (CWOP's banner or login reply)
+    UnexpectedReply, // off its script (CWOP's banner or login reply), or cut short
+    ReplyTooLong,    // more than a service ever answers: cut off as it arrived
     Network,         // anything else on the way
 };
 
@@ -27,8 +29,11 @@ struct TExchangeResult
     int HttpStatus = 0;
     QByteArray Body; // the HTTP body, or the lines the TCP server sent
     QByteArray RetryAfterHeader;
+    QByteArray LocationHeader; // where a redirect points
     // Qt's error code where the failure was the network's, for the message.
     int NetworkErrorCode = 0;
+    // What the exchange found out about a failure, in Russian (the certificate it refused).
+    QString FailureDetail;
 };
 
 class TExchange

@@ -1,6 +1,6 @@
-// The exchange over the real network with Qt Network: HTTP(S) GETs through one
-// QNetworkAccessManager, narodmon's and CWOP's TCP dialogues through QTcpSocket. All of it is
-// asynchronous on the thread that owns the object (the main thread): nothing waits.
+// The exchange over the real network with Qt Network's sockets: HTTP(S) GETs (http_dialogue.h),
+// narodmon's and CWOP's TCP dialogues (tcp_dialogue.h). All of it is asynchronous on the thread
+// that owns the object (the main thread): nothing waits.
 //
 // Redirects are not followed (an address with a key in it goes nowhere it was not sent), and no
 // error text of Qt's reaches a message, since those quote the address and with it the key.
@@ -10,13 +10,11 @@
 
 #include <QObject>
 
-class QNetworkAccessManager;
-
 namespace publish {
 
 // How long a request may take from the start to the whole reply.
 constexpr int DefaultExchangeTimeoutMs = 30000;
-// The most of a reply that is read; a longer one cannot be a service's answer.
+// The most of a reply that is kept, checked as it arrives; a longer one cannot be a service's answer.
 constexpr int ReplyLimitBytes = 64 * 1024;
 // The line with which an APRS-IS server answers the login; the packet goes after it.
 inline constexpr char AprsLoginReplyPrefix[] = "# logresp";
@@ -29,8 +27,6 @@ public:
     void Send(const TOutgoingRequest& request, TDone done) override;
 
 private:
-    void SendHttp(const TOutgoingRequest& request, TDone done);
-    QNetworkAccessManager* FManager;
     int FTimeoutMs;
 };
 

@@ -1,8 +1,11 @@
 // What a service's reply means; see reply_verdict.h.
 #include "publish/networks/reply_verdict.h"
 
+#include "publish/networks/network_exchange.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QUrl>
 #include <algorithm>
 
 namespace publish {
@@ -30,6 +33,19 @@ TVerdict Garbage(const TExchangeResult& result)
     return Retry(QStringLiteral("непонятный ответ сервиса%1: «%2»").arg(status, ReplyExcerpt(result.Body)));
 }
 
+// Redirects are not followed, as the address carries the key: the owner is told where it points,
+// by the server's name alone.
+TVerdict Redirected(const TExchangeResult& result)
+{
+    const QString host = QUrl(QString::fromLatin1(result.LocationHeader)).host();
+    const QString where =
+        host.isEmpty() ? QString() : QStringLiteral(" на сервер «%1»").arg(ReplyExcerpt(host.toUtf8()));
+    return Retry(QStringLiteral("сервис перенаправляет запрос%1 (HTTP %2); по перенаправлениям программа не "
+                                "отправляет: проверьте адрес сервиса")
+                     .arg(where)
+                     .arg(result.HttpStatus));
+}
+
 QString FailureReason(const TExchangeResult& result)
 {
     switch (result.Failure) {
@@ -40,11 +56,16 @@ QString FailureReason(const TExchangeResult& result)
     case TExchangeFailure::HostNotFound:
         return QStringLiteral("адрес сервера не найден (нет сети или DNS не отвечает)");
     case TExchangeFailure::Tls:
+        if (!result.FailureDetail.isEmpty())
+            return QStringLiteral("не удалось установить защищённое соединение: %1").arg(result.FailureDetail);
         return QStringLiteral("не удалось установить защищённое соединение");
     case TExchangeFailure::ClosedWithoutReply:
         return QStringLiteral("сервер закрыл соединение, не ответив");
     case TExchangeFailure::UnexpectedReply:
         return QStringLiteral("непонятный ответ сервера: «%1»").arg(ReplyExcerpt(result.Body));
+    case TExchangeFailure::ReplyTooLong:
+        return QStringLiteral("сервер прислал больше %1 КБ — это не ответ сервиса; ответ прерван")
+            .arg(ReplyLimitBytes / 1024);
     default:
         return QStringLiteral("ошибка сети (код %1)").arg(result.NetworkErrorCode);
     }
@@ -94,6 +115,18 @@ TVerdict NarodmonReply(const TExchangeResult& result)
     return Garbage(result);
 }
 
+// PWSweather answers 200 whatever came of it, and its success page has no fixed word: a reply is
+// its error only where a line starts with "ERROR" or the word "invalid" appears.
+TVerdict PwsWeatherReply(const QByteArray& body)
+{
+    for (const QByteArray& line : body.split('\n')) {
+        const QByteArray trimmed = line.trimmed();
+        if (trimmed.startsWith("ERROR") || trimmed.toLower().contains("invalid"))
+            return KeyRefused(QStringLiteral("сервис ответил: «%1»").arg(ReplyExcerpt(trimmed)));
+    }
+    return Accepted();
+}
+
 bool IsJson(const QByteArray& body)
 {
     QJsonParseError error;
@@ -108,9 +141,7 @@ TVerdict SuccessReply(TServiceKind kind, const TExchangeResult& result)
     case TServiceKind::WeatherUnderground:
         return body.toLower().startsWith("success") ? Accepted() : Garbage(result);
     case TServiceKind::PwsWeather:
-        if (body.contains("ERROR"))
-            return KeyRefused(QStringLiteral("сервис ответил: «%1»").arg(ReplyExcerpt(body)));
-        return body.isEmpty() || body.toLower().contains(PwsWeatherSuccessMarker) ? Accepted() : Garbage(result);
+        return PwsWeatherReply(body);
     case TServiceKind::Wow:
         return IsJson(body) ? Accepted() : Garbage(result);
     case TServiceKind::Windy:
@@ -145,6 +176,8 @@ TVerdict HttpReply(TServiceKind kind, const TExchangeResult& result, const QDate
         return Retry(QStringLiteral("ошибка сервера (HTTP %1)").arg(status));
     if (status >= 200 && status <= 299)
         return SuccessReply(kind, result);
+    if (status >= 300 && status <= 399)
+        return Redirected(result);
     if (status >= 400 && status <= 499)
         return {TVerdictKind::Refused,
                 {},

@@ -17,6 +17,8 @@ TTcpDialogue::TTcpDialogue(const TOutgoingRequest& request, int timeoutMs, TExch
     , FDone(std::move(done))
     , FSocket(new QTcpSocket(this))
 {
+    // Read in slices below the limit, so that a server that floods is cut off before it is held.
+    FSocket->setReadBufferSize(ReplyLimitBytes / 4);
     connect(FSocket, &QTcpSocket::connected, this, &TTcpDialogue::Connected);
     connect(FSocket, &QTcpSocket::readyRead, this, &TTcpDialogue::Readable);
     connect(FSocket, &QTcpSocket::bytesWritten, this, &TTcpDialogue::Written);
@@ -41,16 +43,18 @@ void TTcpDialogue::Connected()
 
 void TTcpDialogue::Readable()
 {
-    FPending += FSocket->readAll();
-    qsizetype end;
-    while (FStep != TStep::Done && (end = FPending.indexOf('\n')) >= 0) {
-        const QByteArray line = FPending.left(end + 1);
-        FPending.remove(0, end + 1);
-        FLines += line;
-        TakeLine(line.trimmed());
+    while (FStep != TStep::Done && FSocket->bytesAvailable() > 0) {
+        FPending += FSocket->read(ReplyLimitBytes / 4);
+        qsizetype end;
+        while (FStep != TStep::Done && (end = FPending.indexOf('\n')) >= 0) {
+            const QByteArray line = FPending.left(end + 1);
+            FPending.remove(0, end + 1);
+            FLines += line;
+            TakeLine(line.trimmed());
+        }
+        if (FStep != TStep::Done && FLines.size() + FPending.size() > ReplyLimitBytes)
+            Finish(TExchangeFailure::ReplyTooLong);
     }
-    if (FStep != TStep::Done && FLines.size() + FPending.size() > ReplyLimitBytes)
-        Finish(TExchangeFailure::UnexpectedReply);
 }
 
 void TTcpDialogue::TakeLine(const QByteArray& line)
@@ -91,6 +95,7 @@ void TTcpDialogue::Written()
 
 void TTcpDialogue::Closed()
 {
+    Readable(); // what came just before the close
     if (FStep == TStep::Done)
         return;
     if (FStep == TStep::Closing) {

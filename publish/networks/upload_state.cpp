@@ -10,6 +10,13 @@ QString Shown(const QDateTime& time)
     return time.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm"));
 }
 
+// The text as a sentence: a full stop unless it already ends in one of its own.
+QString Sentence(const QString& text)
+{
+    const QString end = QStringLiteral(".!?…");
+    return !text.isEmpty() && end.contains(text.back()) ? text : text + QLatin1Char('.');
+}
+
 } // namespace
 
 TStateTexts StateTexts(const TUploadState& state)
@@ -26,7 +33,8 @@ TStateTexts StateTexts(const TUploadState& state)
     if (state.LastError.isEmpty())
         texts.LastError = QStringLiteral("Ошибок не было");
     else
-        texts.LastError = QStringLiteral("Последняя ошибка (%1): %2.").arg(Shown(state.LastErrorAt), state.LastError);
+        texts.LastError =
+            Sentence(QStringLiteral("Последняя ошибка (%1): %2").arg(Shown(state.LastErrorAt), state.LastError));
     const bool errorIsLatest = !state.LastError.isEmpty() && !(state.LastSuccess > state.LastErrorAt);
     if (state.Stopped)
         texts.LastError += QStringLiteral(" Отправка остановлена до изменения настроек.");

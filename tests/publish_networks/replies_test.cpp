@@ -1,11 +1,16 @@
 // What each service's replies mean, and what the uploader does about them over the network:
 // success, a refused key (also PWSweather's «ERROR» in a 200), 429 with its time, 500, a hang,
-// garbage, narodmon's error text; and no message ever shows the key.
+// garbage, narodmon's error text, an endless reply, a redirect, a certificate refused; one attempt
+// is one request; and no message ever shows the key.
 #include "publish/networks/reply_verdict.h"
 #include "publish/networks/upload_clock.h"
 #include "tests/support/upload_rig.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
+#include <QSslKey>
+#include <QSslServer>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace uploadtest {
@@ -41,7 +46,8 @@ TEST(PublishReplies, EachServiceReadsItsRepliesByItsOwnRules)
         {PwsWeather, 200, "ERROR: Not a valid Station ID", KeyRefused},
         {PwsWeather, 200, "", Accepted},
         {PwsWeather, 200, "Data Logged and posted: success", Accepted},
-        {PwsWeather, 200, "<!DOCTYPE html><html>", RetryLater},
+        {PwsWeather, 200, "<!DOCTYPE html><html><body>Data posted for Station KXXCITY12</body></html>", Accepted},
+        {PwsWeather, 200, "<html>\nInvalid password for station\n</html>", KeyRefused},
         {Wow, 200, "{}", Accepted},
         {Wow, 200, "OK", RetryLater},
         {Wow, 429, "", Accepted}, // a reading it already has
@@ -129,6 +135,17 @@ TEST(PublishReplies, TheUploaderActsOnEachReplyOverTheNetwork)
         {"the key echoed in a refusal", WeatherUnderground, {400, echoed}, {}, true, false, -1, "PASSWORD=***"},
         {"narodmon's error text", NarodmonTcp, {}, "ERROR: device banned\n", false, true, 5 * 60, "device banned"},
         {"narodmon silent", NarodmonTcp, {}, QByteArray(), false, false, 60, "не ответил вовремя", 300},
+        {"an endless reply", OwnAddress, {200, {}, {}, false, false, true}, {}, false, false, 30, "больше 64 КБ"},
+        {"narodmon flooding", NarodmonTcp, {}, QByteArray(300000, 'x'), false, false, 60, "больше 64 КБ"},
+        {"closed without a reply", Wow, {200, {}, {}, false, true}, {}, false, false, 30, "закрыл соединение"},
+        {"a redirect",
+         WeatherUnderground,
+         {302, "", {{"Location", "https://elsewhere.example/x?PASSWORD=" + AwkwardKey.toUtf8()}}},
+         {},
+         false,
+         false,
+         30,
+         "перенаправляет запрос на сервер «elsewhere.example» (HTTP 302)"},
     };
     for (const TReactionRow& row : table) {
         SCOPED_TRACE(row.Name);
@@ -154,6 +171,10 @@ TEST(PublishReplies, TheUploaderActsOnEachReplyOverTheNetwork)
             EXPECT_FALSE(rig.Clock.NextAlarm().isValid());
         }
         EXPECT_EQ(state.Rejected, row.NarodmonReply.startsWith("ERROR") ? 1 : 0);
+        // One attempt is one request, also where the server closed without a word.
+        if (row.Kind != NarodmonTcp) {
+            EXPECT_EQ(rig.Http.Requests.size(), 1);
+        }
     }
 }
 
@@ -171,10 +192,27 @@ TEST(PublishReplies, ARefusedConnectionAndAFailedHandshakeAreRetriedAndSaidInRus
         socket->write("HTTP/1.1 400 Bad Request\r\n\r\n");
         socket->disconnectFromHost();
     });
+    // A TLS server whose certificate signed itself, made by openssl for the test.
+    QTemporaryDir folder;
+    const QString certificate = folder.filePath(QStringLiteral("cert.pem"));
+    const QString key = folder.filePath(QStringLiteral("key.pem"));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("openssl"),
+                                {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                                 "/CN=Meteo stand-in", "-keyout", key, "-out", certificate}),
+              0);
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setLocalCertificate(QSslCertificate(testsupport::ReadFileBytes(certificate)));
+    configuration.setPrivateKey(QSslKey(testsupport::ReadFileBytes(key), QSsl::Rsa));
+    QSslServer selfSigned;
+    selfSigned.setSslConfiguration(configuration);
+    ASSERT_TRUE(selfSigned.listen(QHostAddress::LocalHost));
     const std::vector<std::pair<QString, QString>> table{
         {QStringLiteral("http://127.0.0.1:%1/update").arg(freePort), QStringLiteral("сервер отказал в соединении")},
         {QStringLiteral("https://127.0.0.1:%1/update").arg(plain.serverPort()),
          QStringLiteral("не удалось установить защищённое соединение")},
+        {QStringLiteral("https://127.0.0.1:%1/update").arg(selfSigned.serverPort()),
+         QStringLiteral("не удалось установить защищённое соединение: сертификат сервера «Meteo stand-in» (выдан "
+                        "«Meteo stand-in») не принят: он ")},
     };
     rig.Source.Add(FrostReading(Start.addSecs(-60)));
     for (const auto& [endpoint, reason] : table) {

@@ -37,6 +37,14 @@ void THttpStandIn::Take(QTcpSocket* socket)
         const TStandInReply reply = Script(request);
         if (reply.Hang)
             return;
+        if (reply.CloseSilently) {
+            socket->disconnectFromHost();
+            return;
+        }
+        if (reply.Endless) {
+            SendEndlessly(socket);
+            return;
+        }
         QByteArray answer = "HTTP/1.1 " + QByteArray::number(reply.Status) +
             " Stand-in\r\nContent-Length: " + QByteArray::number(reply.Body.size()) + "\r\nConnection: close\r\n";
         for (const auto& [name, value] : reply.Headers)
@@ -44,6 +52,22 @@ void THttpStandIn::Take(QTcpSocket* socket)
         socket->write(answer + "\r\n" + reply.Body);
         socket->disconnectFromHost();
     });
+}
+
+void THttpStandIn::SendEndlessly(QTcpSocket* socket)
+{
+    constexpr qint64 Chunk = 16 * 1024;
+    constexpr qint64 Most = 64LL * 1024 * 1024; // the stand-in stops by itself all the same
+    socket->write("HTTP/1.1 200 Stand-in\r\nTransfer-Encoding: chunked\r\n\r\n");
+    auto sent = std::make_shared<qint64>(0);
+    const auto more = [socket, sent] {
+        while (socket->bytesToWrite() < 4 * Chunk && *sent < Most) {
+            socket->write(QByteArray::number(Chunk, 16) + "\r\n" + QByteArray(Chunk, 'x') + "\r\n");
+            *sent += Chunk;
+        }
+    };
+    connect(socket, &QTcpSocket::bytesWritten, socket, more);
+    more();
 }
 
 QByteArray THttpStandIn::RequestLine(const QByteArray& request)

@@ -18,7 +18,9 @@ struct TStandInReply
     int Status = 200;
     QByteArray Body{};
     QList<QPair<QByteArray, QByteArray>> Headers{};
-    bool Hang = false; // keep the connection open and say nothing
+    bool Hang = false;          // keep the connection open and say nothing
+    bool CloseSilently = false; // close the connection without a word
+    bool Endless = false;       // a chunked body that never ends (until the client goes, or 64 MB)
 };
 
 class THttpStandIn : public QObject
@@ -43,6 +45,7 @@ public:
 
 private:
     void Take(QTcpSocket* socket);
+    static void SendEndlessly(QTcpSocket* socket);
     QTcpServer FServer;
 };
 
