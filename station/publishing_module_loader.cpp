@@ -3,6 +3,8 @@
 // reason names the file, so the owner can tell a missing file from one that does not load.
 #include "station/publishing_module.h"
 
+#include "os/library_image.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -42,6 +44,11 @@ TPublishingOpening OpenPublishingModule()
         return {nullptr,
                 QStringLiteral("нет файла модуля публикации (искали %1)").arg(quoted.join(QStringLiteral(" и ")))};
     }
+    // A cut-short file would kill the program inside the loader: it is checked first.
+    if (os::LibraryFileIsCutShort(*found))
+        return {
+            nullptr,
+            QStringLiteral("файл %1 повреждён (обрезан или испорчен); переустановите программу").arg(Quoted(*found))};
     QLibrary library(*found);
     // Its objects live to the program's end; the library stays loaded after `library` is gone.
     library.setLoadHints(QLibrary::PreventUnloadHint);
@@ -51,7 +58,8 @@ TPublishingOpening OpenPublishingModule()
     const auto entry = reinterpret_cast<TPublishingModuleEntry>(library.resolve(PublishingModuleEntryName));
     if (entry == nullptr)
         return {nullptr,
-                QStringLiteral("файл %1 — не модуль публикации: %2").arg(Quoted(*found), library.errorString())};
+                QStringLiteral("файл %1 — не модуль публикации: в нём нет функции «%2»")
+                    .arg(Quoted(*found), QLatin1String(PublishingModuleEntryName))};
     TPublishingModule* module = entry(METEO_PROGRAM_VERSION);
     if (module == nullptr)
         return {nullptr, QStringLiteral("модуль публикации %1 — от другой версии программы").arg(Quoted(*found))};

@@ -2,7 +2,8 @@
 // publishes every reading to a broker (the real program's uploads through it are station_networks'
 // ProgramNetworks); the real program without it runs and says why there is no publishing; and the
 // window, in this test program where no module or only a broken file lies beside it, says so on
-// its «Публикация» page and works on.
+// its «Публикация» page and works on; a module cut short is told before the loader touches it.
+#include "os/library_image.h"
 #include "publish/mqtt/mqtt_settings.h"
 #include "publish/secret_store.h"
 #include "publish/station_id.h"
@@ -10,6 +11,7 @@
 #include "tests/support/mqtt_broker.h"
 #include "tests/support/safety_support.h"
 
+#include <QBuffer>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <csignal>
@@ -152,6 +154,58 @@ TEST_F(WindowWithoutModule, ThePublishingPageSaysWhyAndTheStationWorksOn)
     EXPECT_TRUE(unloadable.startsWith(QStringLiteral("Публикация недоступна: модуль публикации «%1» не загружается: ")
                                           .arg(TFileBesideTheProgram::Path())))
         << unloadable.toStdString();
+
+    // The module cut short, as a full disk during an upgrade leaves it; a library without the
+    // module's function. Each is named, and the window is up.
+    const QByteArray module = ReadFileBytes(QStringLiteral(METEO_PUBLISHING_MODULE_PATH));
+    ASSERT_GT(module.size(), 200000);
+    const QByteArray otherLibrary = ReadFileBytes(QStringLiteral("/usr/lib/x86_64-linux-gnu/libz.so.1"));
+    const std::vector<std::pair<QByteArray, QString>> files{
+        {module.left(200000), QStringLiteral("Публикация недоступна: файл «%1» повреждён")},
+        {otherLibrary,
+         QStringLiteral("Публикация недоступна: файл «%1» — не модуль публикации: в нём нет функции "
+                        "«MeteoCreatePublishing»")},
+    };
+    for (const auto& [bytes, says] : files) {
+        Form.reset();
+        const TFileBesideTheProgram file(bytes);
+        CreateForm();
+        const QString text = PageSays();
+        EXPECT_TRUE(text.startsWith(says.arg(TFileBesideTheProgram::Path()))) << text.toStdString();
+    }
+}
+
+// Libraries of both formats, whole and cut where an upgrade on a full disk may cut them: the cut
+// ones are told, whole ones and files of another kind are left to the loader.
+TEST(PublishingModuleFile, ALibraryCutShortIsToldBeforeTheLoaderMapsIt)
+{
+    std::vector<std::pair<os::TImageFormat, QByteArray>> libraries{
+        {os::TImageFormat::Elf, ReadFileBytes(QStringLiteral(METEO_PUBLISHING_MODULE_PATH))}};
+    for (const char* dll :
+         {"/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/kernel32.dll", "/usr/x86_64-w64-mingw32/lib/zlib1.dll"})
+        if (QFile::exists(QLatin1String(dll))) {
+            libraries.emplace_back(os::TImageFormat::Pe, ReadFileBytes(QLatin1String(dll)));
+            break;
+        }
+    ASSERT_EQ(libraries.size(), 2U) << "no DLL of wine or mingw-w64 to read";
+    for (const auto& [format, whole] : libraries) {
+        ASSERT_GT(whole.size(), 60000);
+        const std::vector<std::pair<QByteArray, bool>> cases{
+            {whole, false},
+            {whole.left(whole.size() - 1), true},
+            {whole.left(50000), true},
+            {whole.left(1000), true},
+            {whole.left(30), true},
+            {"no library", false},
+        };
+        for (const auto& [bytes, cut] : cases) {
+            SCOPED_TRACE(bytes.size());
+            QBuffer file;
+            file.setData(bytes);
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            EXPECT_EQ(os::ImageIsCutShort(file, format), cut);
+        }
+    }
 }
 
 } // namespace
