@@ -97,12 +97,13 @@ static_assert(std::size(SchemaSteps) + 1 == ArchiveSchemaVersion, "one step per 
 // What the weather networks get, oldest first: the live samples (keyed by UTC minutes), and the
 // station's hours (keyed by the wall clock) of which no sample exists. The two keys count on
 // different clocks, so each comes in order by itself and the store merges them by their moments.
-// `from`: the parameter holding the first key wanted.
-std::string UploadSamplesSql(const char* from)
+// `from`: the parameter holding the first key wanted; `last`, the last sample key whose interval
+// has ended (a sample still filling goes once it is whole).
+std::string UploadSamplesSql(const char* from, const char* last)
 {
     return std::string("SELECT minute, indoor, indoor_count > 0, outdoor, outdoor_count > 0, pressure,"
                        " pressure_count > 0, humidity, humidity_count > 0 FROM samples WHERE minute >= ") +
-        from + " AND indoor_count + outdoor_count + pressure_count + humidity_count > 0";
+        from + " AND minute <= " + last + " AND indoor_count + outdoor_count + pressure_count + humidity_count > 0";
 }
 std::string UploadHoursSql(const char* from)
 {
@@ -123,9 +124,11 @@ bool IsDamage(int code)
 
 int TArchiveConnection::PrepareAll()
 {
-    const std::string uploadSamples = UploadSamplesSql("?1") + " ORDER BY 1 LIMIT ?2";
+    const std::string uploadSamples = UploadSamplesSql("?1", "?3") + " ORDER BY 1 LIMIT ?2";
     const std::string uploadHours = UploadHoursSql("?1") + " ORDER BY 1 LIMIT ?2";
-    const std::string uploadCount = "SELECT (SELECT count(*) FROM (" + UploadSamplesSql("?1") +
+    // The station hour of a key where the queue would offer it; another hour after it otherwise.
+    const std::string uploadHourAt = UploadHoursSql("?1") + " ORDER BY 1 LIMIT 1";
+    const std::string uploadCount = "SELECT (SELECT count(*) FROM (" + UploadSamplesSql("?1", "?3") +
         ")) + (SELECT count(*) FROM (" + UploadHoursSql("?2") + "))";
     const std::pair<TStatement*, const char*> all[] = {
         {&SelectHour, "SELECT indoor, outdoor, pressure, humidity FROM hours WHERE hour = ?1"},
@@ -165,12 +168,12 @@ int TArchiveConnection::PrepareAll()
          "SELECT minute, pressure FROM samples WHERE minute BETWEEN ?1 AND ?2 AND pressure_count > 0"},
         {&UploadSamples, uploadSamples.c_str()},
         {&UploadHours, uploadHours.c_str()},
+        {&UploadHourAt, uploadHourAt.c_str()},
         {&UploadCount, uploadCount.c_str()},
-        // Per service, seconds since 1970-01-01 00:00 UTC: every reading dated up to it is done with.
-        {&GetUploadPosition, "SELECT CAST(value AS INTEGER) FROM settings WHERE name = 'upload position ' || ?1"},
-        // A position never moves back, whatever the caller asks.
+        // A service's queue position (its setting's name, seconds since 1970): it never moves back,
+        // whatever the caller asks.
         {&PutUploadPosition,
-         "INSERT INTO settings(name, value) VALUES('upload position ' || ?1, ?2)"
+         "INSERT INTO settings(name, value) VALUES(?1, ?2)"
          " ON CONFLICT(name) DO UPDATE SET value = max(CAST(value AS INTEGER), CAST(excluded.value AS INTEGER))"},
     };
     for (const auto& [statement, sql] : all) {

@@ -75,6 +75,21 @@ public:
         return sqlite3_column_double(Handle, column);
     }
     std::int64_t Int64(int column) const { return sqlite3_column_int64(Handle, column); }
+    // The column's number: none for NULL, text or a blob, which only a damaged file holds there.
+    std::optional<double> Number(int column) const
+    {
+        const int type = sqlite3_column_type(Handle, column);
+        if (type != SQLITE_INTEGER && type != SQLITE_FLOAT)
+            return std::nullopt;
+        return sqlite3_column_double(Handle, column);
+    }
+    // A quantity's value in the column: none as well for a number the station cannot have
+    // measured (NaN, an infinity, one out of its range).
+    std::optional<double> Measured(base::TQuantity quantity, int column) const
+    {
+        const std::optional<double> number = Number(column);
+        return number ? base::Measurable(quantity, *number) : std::nullopt;
+    }
 
 private:
     sqlite3_stmt* Handle = nullptr;
@@ -90,7 +105,7 @@ public:
     TStatement GetSetting, PutSetting;
     TStatement PutAlarm, LastAlarms;
     TStatement PressureHours, PressureSamples;
-    TStatement UploadSamples, UploadHours, UploadCount, GetUploadPosition, PutUploadPosition;
+    TStatement UploadSamples, UploadHours, UploadHourAt, UploadCount, PutUploadPosition;
 
     ~TArchiveConnection()
     {
@@ -98,7 +113,7 @@ public:
         for (TStatement* s :
              {&SelectHour, &InsertHour, &UpdateHour, &SelectSample, &PutSample, &AddSampleHour, &HoursRange,
               &SampleHoursRange, &GetSetting, &PutSetting, &PutAlarm, &LastAlarms, &PressureHours, &PressureSamples,
-              &UploadSamples, &UploadHours, &UploadCount, &GetUploadPosition, &PutUploadPosition})
+              &UploadSamples, &UploadHours, &UploadHourAt, &UploadCount, &PutUploadPosition})
             s->Finalize();
         sqlite3_close_v2(Db);
     }

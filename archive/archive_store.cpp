@@ -447,6 +447,7 @@ TMergeResult TArchiveStore::RunMerge(const std::vector<THourRecord>& hours, bool
             if (rc != SQLITE_DONE)
                 return rc;
         }
+        std::vector<THourKey> added;
         for (const THourRecord& hour : hours) {
             c.SelectHour.Reset();
             c.SelectHour.Bind(1, hour.Hour);
@@ -455,6 +456,7 @@ TMergeResult TArchiveStore::RunMerge(const std::vector<THourRecord>& hours, bool
             if (rc == SQLITE_DONE) {
                 write = &c.InsertHour;
                 ++result.Added;
+                added.push_back(hour.Hour);
             } else if (rc == SQLITE_ROW) {
                 if (SameValues(c.SelectHour, hour)) {
                     ++result.Unchanged;
@@ -477,6 +479,9 @@ TMergeResult TArchiveStore::RunMerge(const std::vector<THourRecord>& hours, bool
             if (rc != SQLITE_DONE)
                 return rc;
         }
+        rc = NoteLateHours(added);
+        if (rc != SQLITE_OK)
+            return rc;
         if (import) {
             c.PutSetting.Reset();
             c.PutSetting.Bind(1, ImportedSetting);
@@ -522,13 +527,15 @@ TWriteResult TArchiveStore::AddSample(const TSample& sample)
         rc = c.SelectSample.Step();
         if (rc == SQLITE_ROW) {
             combined.Reports += static_cast<int>(c.SelectSample.Int64(0));
-            for (int q = 0; q < base::QuantityCount; ++q) {
+            for (const base::TQuantity quantity : base::Quantities) {
+                const int q = base::QuantityNumber(quantity);
                 const auto i = static_cast<std::size_t>(q);
-                const double oldMean = c.SelectSample.Real(1 + 2 * q);
+                // A value the station cannot have measured is not combined with: the new one stands.
+                const std::optional<double> oldMean = c.SelectSample.Measured(quantity, 1 + 2 * q);
                 const int oldCount = static_cast<int>(c.SelectSample.Int64(2 + 2 * q));
-                if (oldCount <= 0 || !HasValue(oldMean))
+                if (oldCount <= 0 || !oldMean)
                     continue;
-                const double sum = oldMean * oldCount + (sample.Count[i] > 0 ? sample.Mean[i] * sample.Count[i] : 0.0);
+                const double sum = *oldMean * oldCount + (sample.Count[i] > 0 ? sample.Mean[i] * sample.Count[i] : 0.0);
                 combined.Count[i] = oldCount + sample.Count[i];
                 combined.Mean[i] = sum / combined.Count[i];
             }

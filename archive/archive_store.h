@@ -74,6 +74,7 @@ struct TUploadPosition
     bool Ok = false;
     QString Message;
     QDateTime SentUpToUtc; // invalid: nothing sent yet
+    bool Damaged = false;  // a position is kept, but it is no moment (a hand-edited archive)
 };
 
 struct TUploadAttempt
@@ -142,12 +143,22 @@ public:
 
     // The uploads' queue (archive_uploads.cpp): the readings dated after a moment, oldest first,
     // each moment once, at most `limit`; how many there are; and per service how far it was sent.
-    TUploadRows UploadReadingsAfter(const QDateTime& afterUtc, int limit);
-    TUploadCount UploadCountAfter(const QDateTime& afterUtc);
+    // A sample is offered once its 5 minutes have ended by `nowUtc`: one written early (the stream
+    // stopped, the window closed) may still be added to, and goes out whole.
+    TUploadRows UploadReadingsAfter(const QDateTime& afterUtc, int limit, const QDateTime& nowUtc);
+    TUploadCount UploadCountAfter(const QDateTime& afterUtc, const QDateTime& nowUtc);
     TUploadPosition UploadPosition(const QString& service);
     // Moves the service's position forward in a transaction of its own, committed when it returns
     // Ok; a position never moves back.
     TWriteResult AdvanceUploadPosition(const QString& service, const QDateTime& sentUpToUtc);
+    // Puts a position the uploader cannot use at another moment, back as well as forward.
+    TWriteResult ResetUploadPosition(const QString& service, const QDateTime& sentUpToUtc);
+    // The station hours a merge added behind the service's position (a download after newer
+    // readings had gone out), oldest first, at most `limit`; how many; and those up to a moment
+    // taken off the list once sent or passed over.
+    TUploadRows LateUploadReadings(const QString& service, int limit);
+    TUploadCount LateUploadCount(const QString& service);
+    TWriteResult DoneLateUploads(const QString& service, const QDateTime& upToUtc);
     // When a request last went to the service (a setting of its own, committed when it returns Ok).
     TUploadAttempt UploadAttempt(const QString& service);
     TWriteResult NoteUploadAttempt(const QString& service, const QDateTime& atUtc);
@@ -195,6 +206,9 @@ private:
     // After a change met a damaged file: aside with it, a fresh archive, and the change again.
     bool RecoverFromDamage(int code);
     TMergeResult RunMerge(const std::vector<THourRecord>& hours, bool import);
+    // Inside a merge's transaction: the hours it added that lie behind a service's position go on
+    // that service's list of late readings (archive_uploads.cpp).
+    int NoteLateHours(const std::vector<THourKey>& added);
     // Runs one change (a transaction, all or nothing). When it meets a damaged file, the file goes
     // aside and the change runs once more in the fresh archive; `notice` then tells of it.
     int RunChange(const std::function<int()>& attempt, QString& notice);

@@ -43,11 +43,14 @@ std::vector<TArchiveHour> ReadHours(const TArchiveConnection& c, THourKey first,
         hour.Hour = std::min(stationHour, sampleHour);
         bool any = false;
         if (sampleHour == hour.Hour) {
-            for (int q = 0; q < base::QuantityCount; ++q) {
+            for (const base::TQuantity quantity : base::Quantities) {
+                const int q = base::QuantityNumber(quantity);
                 const std::int64_t count = c.SampleHoursRange.Int64(2 + 2 * q);
-                if (count > 0) {
-                    hour.Values[static_cast<std::size_t>(q)] =
-                        c.SampleHoursRange.Real(1 + 2 * q) / static_cast<double>(count);
+                const std::optional<double> sum = c.SampleHoursRange.Number(1 + 2 * q);
+                const std::optional<double> mean =
+                    count > 0 && sum ? base::Measurable(quantity, *sum / static_cast<double>(count)) : std::nullopt;
+                if (mean) {
+                    hour.Values[static_cast<std::size_t>(q)] = *mean;
                     any = true;
                 }
             }
@@ -55,8 +58,9 @@ std::vector<TArchiveHour> ReadHours(const TArchiveConnection& c, THourKey first,
         }
         // The station's own value of the hour wins over the live samples'.
         if (stationHour == hour.Hour) {
-            for (int q = 0; q < base::QuantityCount; ++q) {
-                if (const std::optional<int> value = c.HoursRange.Int(1 + q)) {
+            for (const base::TQuantity quantity : base::Quantities) {
+                const int q = base::QuantityNumber(quantity);
+                if (const std::optional<double> value = c.HoursRange.Measured(quantity, 1 + q)) {
                     hour.Values[static_cast<std::size_t>(q)] = *value;
                     any = true;
                 }
@@ -152,8 +156,9 @@ std::vector<TMinuteValue> TArchiveStore::PressureValues(TMinuteKey first, TMinut
         read->Bind(2, universal ? last + LargestOffset : last);
         while (read->Step() == SQLITE_ROW) {
             const TMinuteKey minute = universal ? WallMinuteOfUtc(read->Int64(0)) : read->Int64(0);
-            if (minute >= first && minute <= last)
-                values.push_back({minute, read->Real(1)});
+            const std::optional<double> pressure = read->Measured(base::TQuantity::Pressure, 1);
+            if (minute >= first && minute <= last && pressure)
+                values.push_back({minute, *pressure});
         }
         read->Reset();
     }

@@ -5,7 +5,9 @@
 namespace archive {
 namespace {
 
-const qint64 EpochDay = QDate(2000, 1, 1).toJulianDay();
+// The Julian day of 2000-01-01, as a constant: a key made while another file's globals are set up
+// (before this file's would be) must not count from day 0.
+constexpr qint64 EpochDay = 2451545;
 // 2000-01-01 00:00 UTC in seconds since 1970.
 constexpr qint64 EpochSeconds = 946684800;
 

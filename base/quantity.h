@@ -29,6 +29,37 @@ constexpr std::optional<TQuantity> QuantityOfNumber(int number)
     return static_cast<TQuantity>(number);
 }
 
+// The widest values the station's bytes can carry, in the window's units (°C, mm Hg, %). A stored
+// value outside them cannot be the station's: it comes from a damaged or hand-edited file and
+// counts as missing, so it is never shown, charted or sent as a number.
+struct TValueRange
+{
+    double Min;
+    double Max;
+};
+constexpr TValueRange MeasurableRange(TQuantity quantity)
+{
+    switch (quantity) {
+    case TQuantity::IndoorTemperature:
+        return {0.0, 254.0};
+    case TQuantity::OutdoorTemperature:
+        return {-254.0, 254.0};
+    case TQuantity::Pressure:
+        return {631.0, 885.0};
+    case TQuantity::Humidity:
+        break;
+    }
+    return {0.0, 254.0};
+}
+// The value where it is a number within the range, none otherwise (NaN and infinities included).
+constexpr std::optional<double> Measurable(TQuantity quantity, double value)
+{
+    const TValueRange range = MeasurableRange(quantity);
+    if (!(value >= range.Min && value <= range.Max))
+        return std::nullopt;
+    return value;
+}
+
 // "Температура в доме" and the like, as the diagram page names them.
 QString QuantityTitle(TQuantity quantity);
 // "°C", "мм рт.ст.", "%".

@@ -66,6 +66,12 @@ constexpr std::uint8_t EncodeRecordValue(base::TQuantity quantity, std::optional
     return static_cast<std::uint8_t>(std::clamp(*value, 0, 254));
 }
 
+// What the bytes can carry is what base::MeasurableRange takes for the station's.
+static_assert(base::MeasurableRange(base::TQuantity::Pressure).Min == DecodePressure(254) &&
+              base::MeasurableRange(base::TQuantity::Pressure).Max == DecodePressure(0));
+static_assert(base::MeasurableRange(base::TQuantity::IndoorTemperature).Max == 254 &&
+              base::MeasurableRange(base::TQuantity::Humidity).Max == 254);
+
 // One measurement hour. 255 in a byte means the value is missing.
 struct HistoryRecord
 {

@@ -19,6 +19,10 @@ public:
     publish::TSourceCount CountAfter(const QDateTime& after) override;
     publish::TPositionRead Position(const QString& service) override;
     publish::TPositionWrite Advance(const QString& service, const QDateTime& sentUpTo) override;
+    publish::TPositionWrite Reset(const QString& service, const QDateTime& sentUpTo) override;
+    publish::TSourceReadings LateReadings(const QString& service, int limit) override;
+    publish::TSourceCount LateCount(const QString& service) override;
+    publish::TPositionWrite DoneLate(const QString& service, const QDateTime& upTo) override;
     publish::TAttemptRead LastAttempt(const QString& service) override;
     publish::TPositionWrite NoteAttempt(const QString& service, const QDateTime& at) override;
 

@@ -79,6 +79,7 @@ std::optional<double> Number(const QString& text, bool& ok)
         return std::nullopt;
     trimmed.replace(QLatin1Char(','), QLatin1Char('.'));
     const double value = trimmed.toDouble(&ok);
+    ok = ok && std::isfinite(value); // "nan" and "inf" are numbers to Qt
     return ok ? std::optional<double>(value) : std::nullopt;
 }
 

@@ -31,8 +31,55 @@ TSourceCount TMemoryReadingSource::CountAfter(const QDateTime& after)
 
 TPositionRead TMemoryPositionStore::Position(const QString& service)
 {
+    if (FDamaged[service])
+        return {true, {}, QDateTime(), true};
     const auto it = FPositions.find(service);
     return {true, {}, it == FPositions.end() ? QDateTime() : it->second};
+}
+
+TPositionWrite TMemoryPositionStore::Reset(const QString& service, const QDateTime& sentUpTo)
+{
+    if (FailWrites)
+        return {false, QStringLiteral("нет места на диске")};
+    FDamaged[service] = false;
+    FPositions[service] = sentUpTo.toUTC();
+    ++Writes;
+    return {};
+}
+
+TSourceReadings TMemoryPositionStore::LateReadings(const QString& service, int limit)
+{
+    TSourceReadings result;
+    for (const auto& [time, reading] : FLate[service]) {
+        if (static_cast<int>(result.Readings.size()) >= limit)
+            break;
+        result.Readings.push_back(reading);
+    }
+    return result;
+}
+
+TSourceCount TMemoryPositionStore::LateCount(const QString& service)
+{
+    return {true, {}, static_cast<qint64>(FLate[service].size())};
+}
+
+TPositionWrite TMemoryPositionStore::DoneLate(const QString& service, const QDateTime& upTo)
+{
+    if (FailWrites)
+        return {false, QStringLiteral("нет места на диске")};
+    auto& late = FLate[service];
+    late.erase(late.begin(), late.upper_bound(upTo.toUTC()));
+    return {};
+}
+
+void TMemoryPositionStore::AddLate(const QString& service, const TWeatherReading& reading)
+{
+    FLate[service][reading.Time.toUTC()] = reading;
+}
+
+void TMemoryPositionStore::Damage(const QString& service)
+{
+    FDamaged[service] = true;
 }
 
 TPositionWrite TMemoryPositionStore::Advance(const QString& service, const QDateTime& sentUpTo)

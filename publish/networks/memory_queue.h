@@ -27,15 +27,25 @@ class TMemoryPositionStore : public TPositionStore
 public:
     TPositionRead Position(const QString& service) override;
     TPositionWrite Advance(const QString& service, const QDateTime& sentUpTo) override;
+    TPositionWrite Reset(const QString& service, const QDateTime& sentUpTo) override;
+    TSourceReadings LateReadings(const QString& service, int limit) override;
+    TSourceCount LateCount(const QString& service) override;
+    TPositionWrite DoneLate(const QString& service, const QDateTime& upTo) override;
+    // A reading that came in behind the service's position, as a download's hour does.
+    void AddLate(const QString& service, const TWeatherReading& reading);
     TAttemptRead LastAttempt(const QString& service) override;
     TPositionWrite NoteAttempt(const QString& service, const QDateTime& at) override;
     // While true, every write fails and leaves the position as it was.
     bool FailWrites = false;
     int Writes = 0; // successful ones, of positions
+    // Makes the service's position one that is no time, as a hand-edited archive can hold.
+    void Damage(const QString& service);
 
 private:
     std::map<QString, QDateTime> FPositions;
     std::map<QString, QDateTime> FAttempts;
+    std::map<QString, bool> FDamaged;
+    std::map<QString, std::map<QDateTime, TWeatherReading>> FLate;
 };
 
 } // namespace publish

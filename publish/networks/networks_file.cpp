@@ -3,6 +3,8 @@
 
 #include "publish/publish_file.h"
 
+#include <cmath>
+
 namespace publish {
 
 namespace {
@@ -24,7 +26,8 @@ std::optional<double> ReadNumber(const QSettings& file, const QString& key)
 {
     bool ok = false;
     const double value = file.value(key).toString().trimmed().toDouble(&ok);
-    return ok ? std::optional<double>(value) : std::nullopt;
+    // "nan" and "inf" are numbers to Qt, and no place on Earth.
+    return ok && std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
 }
 
 } // namespace

@@ -61,8 +61,8 @@ const std::array<TServiceFacts, 8>& Table()
          .EnvironmentVariable = "METEO_PWSWEATHER_URL",
          .DefaultEndpoint = "https://www.pwsweather.com/pwsupdate/pwsupdate.php",
          .MinimumIntervalMinutes = 5},
-        // Not more than one packet per 5 minutes, 10 suggested, away from the 5-minute marks; no
-        // past readings at all.
+        // Not more than one packet per 5 minutes, 10 suggested, away from the 5-minute marks and
+        // spread over the span by the station; no past readings at all.
         {.Kind = TServiceKind::Cwop,
          .PositionKey = "cwop",
          .Title = QStringLiteral("CWOP"),
@@ -75,7 +75,7 @@ const std::array<TServiceFacts, 8>& Table()
          .AcceptsPast = PresentAge,
          .OnlyNewest = true,
          .PositionBeforeSending = true,
-         .QuietAroundMarks = 20s},
+         .SpreadOverMarks = true},
         {.Kind = TServiceKind::OwnAddress, .PositionKey = "own", .Title = QStringLiteral("Свой адрес")},
     }};
     return table;

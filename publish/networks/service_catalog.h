@@ -43,8 +43,9 @@ struct TServiceFacts
     bool PositionBeforeSending = false;
     // Readings one request may carry at the most (the packet's size limit may cut it further).
     int ReadingsPerRequest = 1;
-    // Requests keep this far from the 5-minute marks of the clock, where every station sends.
-    std::chrono::seconds QuietAroundMarks{0};
+    // Requests go at one second of each 5-minute span, fixed by the station's id, away from the
+    // marks of the clock where every station sends.
+    bool SpreadOverMarks = false;
 };
 
 // A service that takes the present only takes no reading older than this.

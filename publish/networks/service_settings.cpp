@@ -62,7 +62,7 @@ QString PlaceProblem(const TServiceSettings& settings, const TPublishSettings& c
     const auto& place = common.Place;
     if (!place.Latitude || !place.Longitude)
         return QStringLiteral("Для CWOP укажите широту и долготу станции.");
-    if (std::abs(*place.Latitude) > 90.0 || std::abs(*place.Longitude) > 180.0)
+    if (!(std::abs(*place.Latitude) <= 90.0) || !(std::abs(*place.Longitude) <= 180.0)) // NaN too
         return QStringLiteral("Широта должна быть от -90 до 90, долгота от -180 до 180.");
     return {};
 }

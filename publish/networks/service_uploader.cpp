@@ -9,6 +9,7 @@
 
 #include <QPointer>
 #include <algorithm>
+#include <cstdint>
 
 namespace publish {
 
@@ -18,6 +19,9 @@ namespace {
 constexpr int PresentReadLimit = 1000;
 // A key shorter than this is not looked for in messages: it would blot out ordinary words.
 constexpr int ShortestScrubbedKey = 3;
+// The span over which spread requests go, and how far from its ends they keep.
+constexpr qint64 SpreadSpan = 5 * 60;
+constexpr qint64 SpreadMargin = 30;
 
 qint64 Seconds(std::chrono::seconds duration)
 {
@@ -57,9 +61,14 @@ void TServiceUploader::Stop()
 
 void TServiceUploader::ChangeSettings(const TServiceSettings& settings, const TPublishSettings& common)
 {
+    const bool keyOrIdChanged = settings.Key != FSettings.Key || settings.StationId != FSettings.StationId;
+    const bool ownChanged = !(settings == FSettings);
     FSettings = settings;
     FCommon = common;
     FFacts = FactsFor(settings);
+    if ((FStopCause == TStopCause::Key && !keyOrIdChanged) || (FStopCause == TStopCause::Request && !ownChanged))
+        return; // the same key or request would be refused again
+    FStopCause = TStopCause::None;
     ++FGeneration;
     FSendingNow = false;
     FState.Stopped = false;
@@ -111,9 +120,14 @@ void TServiceUploader::Attempt()
         BackOff(QStringLiteral("не удалось прочитать, докуда отправлены показания: %1").arg(position.Message));
         return;
     }
+    QDateTime from = position.SentUpTo.isValid() ? position.SentUpTo : FirstStart(now);
+    if (!MendPosition(position, now, from))
+        return;
+    bool handled = false;
+    if (!AttemptLate(now, handled) || handled)
+        return;
     // Readings dated at or before `oldest` are too old for the service.
     const QDateTime oldest = now.addSecs(-Seconds(FFacts.AcceptsPast));
-    QDateTime from = position.SentUpTo.isValid() ? position.SentUpTo : FirstStart(now);
     TSending sending;
     if (from < oldest) {
         const TSourceCount all = FParts.Source.CountAfter(from);
@@ -160,6 +174,59 @@ void TServiceUploader::Attempt()
         return;
     }
 
+    Send(readings, sending, now);
+}
+
+bool TServiceUploader::AttemptLate(const QDateTime& now, bool& handled)
+{
+    const QString key = QLatin1String(FFacts.PositionKey);
+    const TSourceCount count = FParts.Positions.LateCount(key);
+    if (!count.Ok) {
+        BackOff(QStringLiteral("не удалось прочитать архив: %1").arg(count.Message));
+        return false;
+    }
+    if (count.Count == 0)
+        return true;
+    if (FFacts.OnlyNewest) { // the present only: what came in behind it is past for the service
+        if (!DoneLate(now))
+            return false;
+        FState.Skipped += count.Count;
+        return true;
+    }
+    TSourceReadings late = FParts.Positions.LateReadings(key, FFacts.ReadingsPerRequest);
+    if (!late.Ok) {
+        BackOff(QStringLiteral("не удалось прочитать архив: %1").arg(late.Message));
+        return false;
+    }
+    auto& readings = late.Readings;
+    const QDateTime oldest = now.addSecs(-Seconds(FFacts.AcceptsPast));
+    const auto fresh =
+        std::find_if(readings.begin(), readings.end(), [&oldest](const TWeatherReading& r) { return r.Time > oldest; });
+    if (fresh != readings.begin()) {
+        if (!DoneLate(std::prev(fresh)->Time))
+            return false;
+        FState.Skipped += fresh - readings.begin();
+        readings.erase(readings.begin(), fresh);
+    }
+    if (readings.empty()) // the rest of the list goes with the next attempt
+        return true;
+    TSending sending;
+    sending.Late = true;
+    Send(readings, sending, now);
+    handled = true;
+    return true;
+}
+
+bool TServiceUploader::DoneLate(const QDateTime& upTo)
+{
+    const TPositionWrite written = FParts.Positions.DoneLate(QLatin1String(FFacts.PositionKey), upTo);
+    if (!written.Ok)
+        StopWith(QStringLiteral("не удалось записать, докуда отправлены показания: %1").arg(written.Message));
+    return written.Ok;
+}
+
+void TServiceUploader::Send(const std::vector<TWeatherReading>& readings, TSending sending, const QDateTime& now)
+{
     std::vector<TPublishedValues> values;
     values.reserve(readings.size());
     for (const TWeatherReading& reading : readings)
@@ -167,7 +234,7 @@ void TServiceUploader::Attempt()
     const TOutgoingRequest request = BuildRequest(FSettings, FCommon, FEndpoint, values);
     sending.Readings = request.Readings;
     sending.LastTime = readings[static_cast<std::size_t>(request.Readings - 1)].Time;
-    if (FFacts.PositionBeforeSending) {
+    if (FFacts.PositionBeforeSending && !sending.Late) {
         if (!Advance(sending.LastTime))
             return;
         sending.PositionWritten = true;
@@ -196,7 +263,7 @@ void TServiceUploader::Replied(const TSending& sending, const TExchangeResult& r
     switch (verdict.Kind) {
     case TVerdictKind::Accepted:
     case TVerdictKind::Dropped:
-        if (!sending.PositionWritten && !Advance(sending.LastTime))
+        if (sending.Late ? !DoneLate(sending.LastTime) : !sending.PositionWritten && !Advance(sending.LastTime))
             return;
         FState.Skipped += sending.Skipped;
         if (verdict.Kind == TVerdictKind::Accepted) {
@@ -211,10 +278,10 @@ void TServiceUploader::Replied(const TSending& sending, const TExchangeResult& r
         ScheduleRegular(verdict.Kind == TVerdictKind::Accepted && FState.Waiting > 0);
         return;
     case TVerdictKind::KeyRefused:
-        StopWith(verdict.Reason + QStringLiteral("; проверьте идентификатор станции и ключ"));
+        StopWith(verdict.Reason + QStringLiteral("; проверьте идентификатор станции и ключ"), TStopCause::Key);
         return;
     case TVerdictKind::Refused:
-        StopWith(verdict.Reason);
+        StopWith(verdict.Reason, TStopCause::Request);
         return;
     default:
         break;
@@ -236,6 +303,36 @@ void TServiceUploader::BackOff(const QString& reason)
     ScheduleAt(Now().addSecs(Seconds(FBackOff)));
 }
 
+bool TServiceUploader::MendPosition(const TPositionRead& position, const QDateTime& now, QDateTime& from)
+{
+    const bool ahead = position.SentUpTo.isValid() && position.SentUpTo > now.addSecs(Seconds(ClockSetBackSlack));
+    if (!position.Damaged && !ahead)
+        return true;
+    // The sound point: just before the newest reading not after now, within the look-back; else
+    // the look-back's start.
+    QDateTime sound = now.addSecs(-Seconds(std::min(FirstStartLookBack, FFacts.AcceptsPast)));
+    const TSourceReadings recent = FParts.Source.ReadingsAfter(sound, PresentReadLimit);
+    if (!recent.Ok) {
+        BackOff(QStringLiteral("не удалось прочитать архив: %1").arg(recent.Message));
+        return false;
+    }
+    for (const TWeatherReading& reading : recent.Readings)
+        if (reading.Time <= now)
+            sound = reading.Time.addSecs(-1);
+    const TPositionWrite written = FParts.Positions.Reset(QLatin1String(FFacts.PositionKey), sound);
+    if (!written.Ok) {
+        StopWith(QStringLiteral("не удалось записать, докуда отправлены показания: %1").arg(written.Message));
+        return false;
+    }
+    const QString goesOn = QStringLiteral("отправка продолжена с показаний после %1 UTC").arg(DateUtcText(sound));
+    Fail(ahead ? QStringLiteral("отметка, докуда отправлены показания (%1 UTC), позже текущего времени: часы "
+                                "компьютера были переведены или идут неверно; %2")
+                     .arg(DateUtcText(position.SentUpTo), goesOn)
+               : QStringLiteral("отметка, докуда отправлены показания, в архиве испорчена; %1").arg(goesOn));
+    from = sound;
+    return true;
+}
+
 bool TServiceUploader::Advance(const QDateTime& sentUpTo)
 {
     const TPositionWrite written = FParts.Positions.Advance(QLatin1String(FFacts.PositionKey), sentUpTo);
@@ -249,8 +346,9 @@ void TServiceUploader::CountWaiting()
     const TPositionRead position = FParts.Positions.Position(QLatin1String(FFacts.PositionKey));
     const QDateTime from = position.SentUpTo.isValid() ? position.SentUpTo : FirstStart(Now());
     const TSourceCount waiting = FParts.Source.CountAfter(from);
-    if (position.Ok && waiting.Ok)
-        FState.Waiting = waiting.Count;
+    const TSourceCount late = FParts.Positions.LateCount(QLatin1String(FFacts.PositionKey));
+    if (position.Ok && waiting.Ok && late.Ok)
+        FState.Waiting = waiting.Count + late.Count;
 }
 
 QDateTime TServiceUploader::FirstStart(const QDateTime& now)
@@ -266,14 +364,9 @@ void TServiceUploader::ScheduleAt(QDateTime when)
 {
     if (FLastAttemptStart.isValid())
         when = std::max(when, FLastAttemptStart.addSecs(Seconds(FFacts.Spacing)));
-    const qint64 quiet = Seconds(FFacts.QuietAroundMarks);
-    if (quiet > 0) {
-        constexpr qint64 Mark = 5 * 60;
-        const qint64 intoMark = when.toSecsSinceEpoch() % Mark;
-        if (intoMark < quiet)
-            when = when.addSecs(quiet - intoMark);
-        else if (intoMark > Mark - quiet)
-            when = when.addSecs(Mark - intoMark + quiet);
+    if (FFacts.SpreadOverMarks) {
+        const qint64 intoSpan = when.toSecsSinceEpoch() % SpreadSpan;
+        when = when.addSecs((SpreadSecond() - intoSpan + SpreadSpan) % SpreadSpan);
     }
     FState.NextAttempt = when;
     FAlarm->Set(when);
@@ -293,9 +386,21 @@ void TServiceUploader::Fail(const QString& reason)
     emit StateChanged();
 }
 
-void TServiceUploader::StopWith(const QString& reason)
+qint64 TServiceUploader::SpreadSecond() const
+{
+    // FNV-1a of the id: the same second in every run, and stations spread over the span.
+    std::uint32_t hash = 2166136261U;
+    for (const char byte : FSettings.StationId.toUtf8()) {
+        hash ^= static_cast<std::uint8_t>(byte);
+        hash *= 16777619U;
+    }
+    return SpreadMargin + static_cast<qint64>(hash % (SpreadSpan - 2 * SpreadMargin));
+}
+
+void TServiceUploader::StopWith(const QString& reason, TStopCause cause)
 {
     FAlarm->Cancel();
+    FStopCause = cause;
     FState.Stopped = true;
     FState.NextAttempt = QDateTime();
     Fail(reason);

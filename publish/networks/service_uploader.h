@@ -4,8 +4,10 @@
 // owner sees. It runs on the main thread's event loop and never waits: requests go through the
 // exchange and come back as calls, times come from the clock.
 //
-// One attempt: read the queue position; skip (and count) what is too old for the service; take
-// the next readings, leaving any dated in the future for later; send them; then by the reply:
+// One attempt: read the queue position (one the program cannot use is put at the newest reading
+// and said); first send what came in behind it (a download's hours), where the service takes past
+// readings; skip (and count) what is too old for the service; take the next readings, leaving any
+// dated in the future for later; send them; then by the reply:
 //   accepted          the position moves past them (before sending, for CWOP: see upload_queue.h),
 //                     and the next readings follow at once while any wait (within the spacing),
 //                     otherwise after the owner's interval;
@@ -39,6 +41,9 @@ inline constexpr std::chrono::seconds LongestBackOff{30 * 60};
 inline constexpr std::chrono::seconds KeptSpacing{60};
 // A service never sent before starts with the readings of the last hour, not the whole archive.
 inline constexpr std::chrono::seconds FirstStartLookBack{60 * 60};
+// A queue position this far after the present means the computer's clock was set back (or ran
+// ahead while readings were sent): the service goes on from the present instead of waiting.
+inline constexpr std::chrono::seconds ClockSetBackSlack{10 * 60};
 
 // What an uploader works with; all of it outlives the uploader.
 struct TUploaderParts
@@ -61,8 +66,10 @@ public:
     // than the service allows. Settings that will not do stop the service with their problem.
     void Start();
     void Stop();
-    // New settings (a changed key after a refused one): a stopped service starts again from its
-    // queue position; a request still out is forgotten (its readings go again if need be).
+    // New settings: a request still out is forgotten (its readings go again if need be). A service
+    // stopped by a refused key starts again from its queue position only once its key or id
+    // changed; one whose request was refused, once any of its own settings changed; one stopped
+    // for anything else, at any change.
     void ChangeSettings(const TServiceSettings& settings, const TPublishSettings& common);
 
     const TUploadState& State() const { return FState; }
@@ -79,12 +86,21 @@ private:
         qint64 Readings = 0;
         qint64 Skipped = 0; // passed over on the way (too old, or not the newest)
         bool PositionWritten = false;
+        bool Late = false; // readings that came in behind the position
     };
+    // Why the service stopped: what the owner must change for it to go on.
+    enum class TStopCause { None, Key, Request, Other };
     void Apply();
     // When the first attempt after a start may come: the service's spacing kept from the last
     // request, also one of an earlier run.
     QDateTime FirstAttempt();
     void Attempt();
+    // Sends the readings that came in behind the position first, where the service takes past
+    // readings (others only drop them): `handled` once a request went. False where the attempt
+    // ended (a back-off, a stop).
+    bool AttemptLate(const QDateTime& now, bool& handled);
+    bool DoneLate(const QDateTime& upTo);
+    void Send(const std::vector<TWeatherReading>& readings, TSending sending, const QDateTime& now);
     void Replied(const TSending& sending, const TExchangeResult& result);
     bool Advance(const QDateTime& sentUpTo);
     void CountWaiting();
@@ -95,7 +111,11 @@ private:
     void Fail(const QString& reason);
     // Tries again after the next step of the back-off.
     void BackOff(const QString& reason);
-    void StopWith(const QString& reason);
+    void StopWith(const QString& reason, TStopCause cause = TStopCause::Other);
+    // A stored position that cannot be used is put at a sound time; false when that failed.
+    bool MendPosition(const TPositionRead& position, const QDateTime& now, QDateTime& from);
+    // The second of a 5-minute span that this station's requests take (SpreadOverMarks).
+    qint64 SpreadSecond() const;
     QString Scrubbed(const QString& text) const;
     QDateTime Now() const;
 
@@ -106,6 +126,7 @@ private:
     TUploaderParts FParts;
     std::unique_ptr<TAlarm> FAlarm;
     TUploadState FState;
+    TStopCause FStopCause = TStopCause::None;
     bool FRunning = false;
     bool FSendingNow = false;
     // Raised by Stop and ChangeSettings: a reply to an older request is not taken.

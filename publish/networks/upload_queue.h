@@ -5,7 +5,8 @@
 // What an implementation must guarantee (the SQLite one included):
 //   - ReadingsAfter gives the readings dated strictly after the time, oldest first, each time at
 //     most once (a station hour only where no 5-minute sample exists), and CountAfter counts the
-//     same set.
+//     same set. A reading still being made (a sample whose 5 minutes have not ended) is not
+//     offered until it is whole, so that what goes out is never a part of it.
 //   - Advance returns Ok only when the new position is committed (its own transaction, ended
 //     before the call returns; in WAL mode synchronous=NORMAL survives a killed program, FULL a
 //     power cut as well). When it cannot be written it returns the reason in Russian and the
@@ -18,9 +19,9 @@
 //         counted twice; nothing is lost.
 //       * before the request goes (CWOP, which has no way to tell a repeat): the request goes
 //         only after the commit, so a kill can lose that one reading but never double it.
-//   - A position never moves back. A reading that turns up later dated at or before a written
-//     position (a station hour from a download covering hours after which live samples have
-//     already gone out) is not sent: the archive decides whether to offer such hours at all.
+//   - A position never moves back, but by Reset. A reading that turns up later dated at or before
+//     a written position (a station hour from a download covering hours after which live samples
+//     have already gone out) is offered among the service's late readings instead, once.
 #pragma once
 
 #include "publish/weather_reading.h"
@@ -59,6 +60,8 @@ struct TPositionRead
     bool Ok = true;
     QString Message;
     QDateTime SentUpTo; // invalid: nothing was ever sent
+    // A position is kept, but it is no time the program can use (a hand-edited or damaged archive).
+    bool Damaged = false;
 };
 
 struct TPositionWrite
@@ -82,6 +85,15 @@ public:
     virtual TPositionRead Position(const QString& service) = 0;
     // Everything dated up to `sentUpTo` is done with (accepted, refused for good or skipped).
     virtual TPositionWrite Advance(const QString& service, const QDateTime& sentUpTo) = 0;
+    // Puts a position the uploader cannot use (damaged, or after the present) at a sound time,
+    // back as well as forward.
+    virtual TPositionWrite Reset(const QString& service, const QDateTime& sentUpTo) = 0;
+    // Readings that came in behind the service's position (the station hours of a download merged
+    // after newer readings had gone out): oldest first, at most `limit`, each to go once; how many
+    // wait; and those dated up to `upTo` done with (sent, refused for good or too old).
+    virtual TSourceReadings LateReadings(const QString& service, int limit) = 0;
+    virtual TSourceCount LateCount(const QString& service) = 0;
+    virtual TPositionWrite DoneLate(const QString& service, const QDateTime& upTo) = 0;
     // When a request last went to the service, kept before it goes: a restarted program keeps the
     // service's spacing from it.
     virtual TAttemptRead LastAttempt(const QString& service) = 0;

@@ -25,9 +25,35 @@ struct TPlaceholder
     std::function<QByteArray(const TTemplateInput&)> Value;
 };
 
+// What a missing value expands to until its parameter is left out (LeaveOutMissing): a byte no
+// expanded value or sensible template holds.
+constexpr char MissingMark = '\x01';
+
 QByteArray Number(const std::optional<double>& value, int decimals)
 {
-    return value ? FixedText(*value, decimals) : QByteArray();
+    return value ? FixedText(*value, decimals) : QByteArray(1, MissingMark);
+}
+
+// A query parameter whose value is missing goes without it (no "h=&dp="), so that the server
+// never takes an empty value for a zero; elsewhere in the address a missing value is empty.
+QByteArray LeaveOutMissing(const QByteArray& url)
+{
+    if (!url.contains(MissingMark))
+        return url;
+    const qsizetype queryAt = url.indexOf('?');
+    const qsizetype fragmentAt = url.indexOf('#', queryAt < 0 ? 0 : queryAt);
+    const qsizetype queryEnd = fragmentAt < 0 ? url.size() : fragmentAt;
+    QByteArray head = queryAt < 0 ? url.left(queryEnd) : url.left(queryAt);
+    head.replace(MissingMark, QByteArray());
+    if (queryAt < 0)
+        return head + url.mid(queryEnd);
+    QList<QByteArray> kept;
+    for (const QByteArray& parameter : url.mid(queryAt + 1, queryEnd - queryAt - 1).split('&'))
+        if (!parameter.contains(MissingMark))
+            kept << parameter;
+    QByteArray fragment = url.mid(queryEnd);
+    fragment.replace(MissingMark, QByteArray());
+    return head + '?' + kept.join('&') + fragment;
 }
 
 const std::vector<TPlaceholder>& Placeholders()
@@ -157,8 +183,9 @@ QUrl ExpandTemplate(const QString& urlTemplate, const QString& stationId, const 
                     const TPublishedValues& values)
 {
     QString problem;
-    return QUrl::fromEncoded(Expanded(Pieces(urlTemplate.trimmed(), problem), {stationId, key, values}),
-                             QUrl::TolerantMode);
+    return QUrl::fromEncoded(
+        LeaveOutMissing(Expanded(Pieces(urlTemplate.trimmed(), problem), {stationId, key, values})),
+        QUrl::TolerantMode);
 }
 
 } // namespace publish

@@ -1,7 +1,8 @@
 // The weather networks' queue in the archive: an archive of the version before it is taken forward
 // with every hour and sample kept; the readings come out in order (samples, and station hours only
 // where no sample of the hour exists), each moment once and counted alike; a service's position is
-// kept across a reopening, never moves back, and stays as it was when the archive cannot be written.
+// kept across a reopening, never moves back, and stays as it was when the archive cannot be written;
+// values and positions that a damaged archive holds are never taken for the station's.
 #include "archive/archive_store.h"
 #include "station/archive_upload_queue.h"
 #include "tests/support/older_archives.h"
@@ -179,6 +180,115 @@ TEST_F(ArchiveUploadQueue, APositionIsKeptNeverMovesBackAndStaysWhenTheArchiveCa
     EXPECT_FALSE(none.Advance(QStringLiteral("cwop"), first).Ok);
     EXPECT_FALSE(none.LastAttempt(QStringLiteral("cwop")).Ok);
     EXPECT_FALSE(none.NoteAttempt(QStringLiteral("cwop"), first).Ok);
+}
+
+// A hand-edited or damaged archive: values the station cannot have measured (text, infinities,
+// numbers past what its bytes carry) are missing wherever they are read, and a position that is no
+// time is told as damaged, taken for none, and can be put right. A sample still filling waits.
+TEST_F(ArchiveUploadQueue, ImpossibleValuesAreMissingAndAPositionThatIsNoTimeIsToldAsDamaged)
+{
+    const std::string sample = std::to_string(UtcMinuteOf(At(Day + 5, 0)));
+    {
+        TArchiveStore fresh(Path());
+        ASSERT_TRUE(fresh.IsOpen()) << fresh.Notice().toStdString();
+    }
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(Path()).constData(), &db), SQLITE_OK);
+    ASSERT_TRUE(Exec(db,
+                     "INSERT INTO hours VALUES(" + std::to_string(Day + 1) + ", 'warm', 9e999, -2147483648, 55), (" +
+                         std::to_string(Day + 2) + ", 21, -9e999, 1e300, 'x')"));
+    ASSERT_TRUE(Exec(db, "INSERT INTO samples VALUES(" + sample + ", 12, 9e999, 12, 'text', 12, 750, 12, 1e300, 12)"));
+    ASSERT_TRUE(Exec(
+        db, "INSERT INTO sample_hours VALUES(" + std::to_string(Day + 3) + ", 9e999, 1, 'x', 1, 9000, 12, 1e300, 1)"));
+    ASSERT_TRUE(Exec(db,
+                     "INSERT INTO settings VALUES('upload position wunderground', '99999999999999999999'),"
+                     " ('upload position cwop', 'soon')"));
+    sqlite3_close(db);
+
+    TArchiveStore store(Path());
+    ASSERT_TRUE(store.IsOpen()) << store.Notice().toStdString();
+    const auto missingBut = [](const auto& values, int kept, double value) {
+        for (int q = 0; q < base::QuantityCount; ++q) {
+            const double v = values[static_cast<std::size_t>(q)];
+            EXPECT_TRUE(q == kept ? v == value : !HasValue(v)) << q << ": " << v;
+        }
+    };
+    const std::vector<TArchiveHour> hours = store.Hours(Day, Day + 23);
+    ASSERT_EQ(hours.size(), 3U);
+    missingBut(hours[0].Values, 3, 55.0);
+    missingBut(hours[1].Values, 0, 21.0);
+    missingBut(hours[2].Values, 2, 750.0); // the sample hour's sums: only the pressure is a mean
+    for (const TMinuteValue& pressure : store.PressureValues(Day * 60, (Day + 24) * 60))
+        EXPECT_EQ(pressure.Value, 750.0);
+
+    TArchiveUploadQueue queue(&store);
+    const publish::TSourceReadings readings = queue.ReadingsAfter({}, 100);
+    ASSERT_TRUE(readings.Ok);
+    ASSERT_EQ(readings.Readings.size(), 3U);
+    EXPECT_EQ(readings.Readings[0], (publish::TWeatherReading{At(Day + 1, 0), {}, {}, {}, 55.0}));
+    EXPECT_EQ(readings.Readings[1], (publish::TWeatherReading{At(Day + 2, 0), 21.0, {}, {}, {}}));
+    EXPECT_EQ(readings.Readings[2], (publish::TWeatherReading{At(Day + 5, 0), {}, {}, 750.0, {}}));
+
+    for (const QString& service : {QStringLiteral("wunderground"), QStringLiteral("cwop")}) {
+        const publish::TPositionRead damaged = queue.Position(service);
+        EXPECT_TRUE(damaged.Ok && damaged.Damaged && !damaged.SentUpTo.isValid());
+        ASSERT_TRUE(queue.Reset(service, At(Day + 1, 30)).Ok);
+        const publish::TPositionRead mended = queue.Position(service);
+        EXPECT_FALSE(mended.Damaged);
+        EXPECT_EQ(mended.SentUpTo, At(Day + 1, 30));
+    }
+    // Reset moves back as well; Advance still never does.
+    ASSERT_TRUE(queue.Reset(QStringLiteral("cwop"), At(Day, 0)).Ok);
+    ASSERT_TRUE(queue.Advance(QStringLiteral("cwop"), At(Day - 1, 0)).Ok);
+    EXPECT_EQ(queue.Position(QStringLiteral("cwop")).SentUpTo, At(Day, 0));
+
+    // A sample whose 5 minutes are not over (written early as the window closed) waits to be
+    // whole; one of ten minutes ago goes.
+    const TUtcMinute now = UtcMinuteOf(QDateTime::currentDateTimeUtc());
+    for (const TUtcMinute minute : {now - 10, now})
+        ASSERT_TRUE(
+            Exec(store.Connection(),
+                 "INSERT INTO samples VALUES(" + std::to_string(minute) + ", 3, 21, 3, NULL, 0, NULL, 0, NULL, 0)"));
+    const publish::TSourceReadings recent = queue.ReadingsAfter(At(Day + 6, 0), 100);
+    ASSERT_EQ(recent.Readings.size(), 1U);
+    EXPECT_EQ(recent.Readings[0].Time, TimeOfUtcMinute(now - 10));
+    EXPECT_EQ(queue.CountAfter(At(Day + 6, 0)).Count, 1);
+}
+
+// A download merged after newer readings went out: its hours behind a service's position go on
+// that service's late list, once; hours with samples of their own, and those after the position,
+// do not. Each leaves the list once it is done with.
+TEST_F(ArchiveUploadQueue, HoursMergedBehindAPositionAreOfferedLateOnce)
+{
+    TArchiveStore store(Path());
+    ASSERT_TRUE(store.IsOpen()) << store.Notice().toStdString();
+    TArchiveUploadQueue queue(&store);
+    const QString wu = QStringLiteral("wunderground");
+    const QString narodmon = QStringLiteral("narodmon");
+    ASSERT_TRUE(queue.Advance(wu, At(Day + 12, 0)).Ok);
+    ASSERT_TRUE(queue.Advance(narodmon, At(Day + 10, 30)).Ok);
+    ASSERT_TRUE(Exec(store.Connection(),
+                     "INSERT INTO sample_hours VALUES(" + std::to_string(Day + 11) + ", 21, 1, 0, 0, 0, 0, 0, 0)"));
+    std::vector<THourRecord> download;
+    for (THourKey hour = Day + 9; hour <= Day + 13; ++hour)
+        download.push_back({hour, {22, -4, 744, 61}});
+    const auto lateTimes = [&](const QString& service) {
+        std::vector<QDateTime> times;
+        for (const publish::TWeatherReading& reading : queue.LateReadings(service, 100).Readings)
+            times.push_back(reading.Time);
+        return times;
+    };
+    for (int merge = 0; merge < 2; ++merge) { // the second download adds nothing
+        ASSERT_TRUE(store.Merge(download).Ok);
+        EXPECT_EQ(lateTimes(wu), (std::vector<QDateTime>{At(Day + 9, 0), At(Day + 10, 0), At(Day + 12, 0)}));
+        EXPECT_EQ(lateTimes(narodmon), (std::vector<QDateTime>{At(Day + 9, 0), At(Day + 10, 0)}));
+    }
+    EXPECT_EQ(queue.LateReadings(wu, 1).Readings.at(0),
+              (publish::TWeatherReading{At(Day + 9, 0), 22.0, -4.0, 744.0, 61.0}));
+    ASSERT_TRUE(queue.DoneLate(wu, At(Day + 10, 0)).Ok);
+    EXPECT_EQ(lateTimes(wu), std::vector<QDateTime>{At(Day + 12, 0)});
+    EXPECT_EQ(queue.LateCount(wu).Count, 1);
+    EXPECT_EQ(queue.LateCount(QStringLiteral("windy")).Count, 0);
 }
 
 TEST(ArchiveUploadTimes, MinutesMapToMomentsInOrderAcrossTheClockChanges)

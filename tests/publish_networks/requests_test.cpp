@@ -8,6 +8,7 @@
 #include "publish/networks/url_template.h"
 #include "tests/support/upload_rig.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace uploadtest {
@@ -99,11 +100,11 @@ TEST(PublishRequests, EachServiceGetsItsGoldenRequest)
          {FrostReading()},
          "GET /wx?st=KXXCITY12&k=" + EncodedKey +
              "&t=-12.3&in=22.0&h=85&p=993.3&at=2026-01-31%2012%3A34%3A56 HTTP/1.1"},
-        {"own address, a missing value left empty",
+        {"own address, a missing value left out",
          TServiceKind::OwnAddress,
          THumidityPlace::Indoor,
          {ThawlessReading},
-         "GET /wx?st=KXXCITY12&k=" + EncodedKey + "&t=&in=21.5&h=&p=991.9&at=2026-01-31%2013%3A00%3A00 HTTP/1.1"},
+         "GET /wx?st=KXXCITY12&k=" + EncodedKey + "&in=21.5&p=991.9&at=2026-01-31%2013%3A00%3A00 HTTP/1.1"},
     };
     for (const TGolden& row : table) {
         SCOPED_TRACE(row.Name);
@@ -206,6 +207,8 @@ TEST(PublishRequests, SettingsThatWouldBreakARequestAreRefused)
     TPublishSettings placed;
     placed.Place.Latitude = 55.0;
     placed.Place.Longitude = 37.0;
+    TPublishSettings nowhere = placed; // as "latitude=nan" in a file reads
+    nowhere.Place.Latitude = std::nan("");
     struct TRow
     {
         TServiceSettings Settings;
@@ -219,6 +222,7 @@ TEST(PublishRequests, SettingsThatWouldBreakARequestAreRefused)
         {{TServiceKind::Cwop, QStringLiteral("CW1234"), {}}, placed, ""},
         {{TServiceKind::Cwop, QStringLiteral("CW1234>APRS"), {}}, placed, "Позывной CWOP"},
         {{TServiceKind::Cwop, QStringLiteral("CW1234"), {}}, {}, "широту и долготу"},
+        {{TServiceKind::Cwop, QStringLiteral("CW1234"), {}}, nowhere, "Широта"},
         {{TServiceKind::Cwop, QStringLiteral("UA3ABC-13"), QStringLiteral("1 2")}, placed, "Код доступа"},
         {{TServiceKind::WeatherUnderground, QStringLiteral("KXXCITY12"), {}}, {}, "ключ"},
         {{TServiceKind::Windy, QStringLiteral("f07f453a"), QStringLiteral("pw\r\nX-Evil: 1")}, {}, "управляющие"},

@@ -1,7 +1,8 @@
 // Uploads over days of simulated time against the stand-ins: an outage of a day caught up in
 // order with nothing lost or doubled, CWOP's present-only rule through an outage, a refused key
-// that stops only its own service, a queue position that cannot be written, a reading from the
-// future, and the back-off's steps.
+// that stops only its own service (and stays stopped through a change of anything else), a queue
+// position that cannot be written, or that no time or the present can use, a reading from the
+// future, the back-off's steps, and CWOP's packets spread over the 5-minute span by the station.
 #include "publish/networks/narodmon_packet.h"
 #include "tests/support/recent_samples.h"
 #include "tests/support/upload_rig.h"
@@ -179,6 +180,13 @@ TEST(PublishScenarios, ARefusedKeyStopsOnlyItsOwnServiceUntilTheKeyChanges)
     EXPECT_GE(windy->State().Sent, 20) << "Windy goes on every 5 minutes";
     EXPECT_FALSE(windy->State().Stopped);
 
+    // A change of anything but the key or the id leaves a refused key refused.
+    TPublishSettings outdoor = rig.Common;
+    outdoor.HumidityPlace = THumidityPlace::Outdoor;
+    wu->ChangeSettings(wuSettings, outdoor);
+    EXPECT_TRUE(wu->State().Stopped);
+    EXPECT_FALSE(wu->State().NextAttempt.isValid());
+
     // Windy stops first: its fast-forwarded alarms would move the shared clock on by days while
     // Weather Underground catches up, ageing its readings past the week it accepts.
     windy->Stop();
@@ -229,7 +237,7 @@ TEST(PublishScenarios, ARestartKeepsTheSpacingFromTheLastRequestOfTheRunBefore)
         SCOPED_TRACE(Facts(kind).Title.toStdString());
         const qint64 spacing = Facts(kind).Spacing.count();
         const bool kept = Facts(kind).Spacing >= KeptSpacing;
-        const qint64 quiet = Facts(kind).QuietAroundMarks.count() * 2; // at most, around a 5-minute mark
+        const qint64 quiet = Facts(kind).SpreadOverMarks ? 5 * 60 : 0; // at most a 5-minute span later
         const QString key = QLatin1String(Facts(kind).PositionKey);
         TUploadRig rig;
         rig.Source.Add(FrostReading(Start.addSecs(-60)));
@@ -317,6 +325,111 @@ TEST(PublishScenarios, TheBackOffDoublesToHalfAnHourAndStartsAgainAfterASuccess)
     const QDateTime attempt = rig.Clock.NextAlarm();
     ASSERT_TRUE(rig.Step(*uploader));
     EXPECT_EQ(attempt.secsTo(uploader->State().NextAttempt), 30);
+}
+
+// A position the program cannot use (a hand-edited archive's, one a year ahead from a clock set
+// back since): told on the service's block, and the service goes on from the newest reading that
+// is not after now, once, without a loop. One a little ahead waits for its time.
+TEST(PublishScenarios, AStoredPositionTheProgramCannotUseIsMendedAndTold)
+{
+    struct TRow
+    {
+        const char* Name;
+        bool Damaged;
+        qint64 AheadSeconds;
+        const char* Told; // empty: nothing to tell
+        int Requests;     // in the first ten attempts
+    };
+    const std::vector<TRow> table{
+        {"no time", true, 0, "в архиве испорчена; отправка продолжена с показаний после 2026-01-31 12:29:55", 1},
+        {"a year ahead", false, 365 * 86400, "позже текущего времени: часы компьютера", 1},
+        {"five minutes ahead", false, 300, "", 0},
+    };
+    for (const TRow& row : table) {
+        SCOPED_TRACE(row.Name);
+        TUploadRig rig;
+        FillReadings(rig.Source, Start.addSecs(-2 * 3600), Start.addSecs(-300));
+        const QString key = QStringLiteral("wunderground");
+        if (row.Damaged)
+            rig.Positions.Damage(key);
+        else
+            rig.Positions.Advance(key, Start.addSecs(row.AheadSeconds));
+        auto uploader = rig.Uploader(TServiceKind::WeatherUnderground);
+        for (int attempt = 0; attempt < 10; ++attempt)
+            ASSERT_TRUE(rig.Step(*uploader));
+        EXPECT_EQ(rig.Http.Requests.size(), row.Requests);
+        EXPECT_FALSE(uploader->State().Stopped);
+        EXPECT_TRUE(uploader->State().LastError.contains(QString::fromUtf8(row.Told)))
+            << uploader->State().LastError.toStdString();
+        if (row.Requests > 0) {
+            EXPECT_EQ(THttpStandIn::QueryValue(rig.Http.Requests.front(), QStringLiteral("dateutc")),
+                      QStringLiteral("2026-01-31 12:29:56"));
+            EXPECT_EQ(rig.Positions.Position(key).SentUpTo, Start.addSecs(-300));
+        }
+    }
+}
+
+// Hours downloaded after newer readings had gone out come in behind the position: a service that
+// takes the past gets them, once each, before the newer readings; a service of the present only
+// passes them over.
+TEST(PublishScenarios, ReadingsThatCameInBehindThePositionGoOnceEach)
+{
+    for (const TServiceKind kind : {TServiceKind::WeatherUnderground, TServiceKind::NarodmonTcp, TServiceKind::Windy}) {
+        SCOPED_TRACE(Facts(kind).Title.toStdString());
+        TUploadRig rig;
+        const QString key = QLatin1String(Facts(kind).PositionKey);
+        rig.Positions.Advance(key, Start.addSecs(-60));
+        rig.Source.Add(FrostReading(Start.addSecs(-60)));
+        rig.Source.Add(FrostReading(Start.addSecs(240)));
+        const std::vector<QDateTime> hours{Start.addSecs(-3 * 3600), Start.addSecs(-2 * 3600), Start.addSecs(-3600)};
+        for (const QDateTime& hour : hours)
+            rig.Positions.AddLate(key, FrostReading(hour));
+        rig.Positions.AddLate(key, FrostReading(Start.addDays(-30))); // older than any service takes
+        rig.Http.Script = [kind](const QByteArray&) { return Accepting(kind); };
+        rig.Clock.FastForward = true;
+        auto uploader = rig.Uploader(kind);
+        EXPECT_EQ(uploader->State().Waiting, 5); // the four that came in late, and the newest
+        ASSERT_TRUE(testsupport::PumpUntil([&] {
+            return rig.Clock.NowUtc() > Start.addSecs(15 * 60) && TUploadRig::Idle(*uploader) &&
+                uploader->State().Waiting == 0;
+        })) << uploader->State().Waiting
+            << " waiting, " << rig.Received() << " sent, " << uploader->State().LastError.toStdString() << " at "
+            << rig.Clock.NowUtc().toString().toStdString();
+        std::vector<QDateTime> carried;
+        for (const QByteArray& request : rig.Http.Requests)
+            for (const QDateTime& time : CarriedTimes(kind, request))
+                carried.push_back(time);
+        for (const QByteArray& packet : rig.Narodmon.Sessions)
+            for (const QDateTime& time : CarriedTimes(kind, packet))
+                carried.push_back(time);
+        const bool takesPast = !Facts(kind).OnlyNewest;
+        std::vector<QDateTime> expected = hours;
+        expected.push_back(Start.addSecs(240));
+        if (takesPast) {
+            EXPECT_EQ(carried, expected);
+        } else {
+            EXPECT_EQ(rig.Received(), 1) << "the newest alone";
+        }
+        EXPECT_EQ(uploader->State().Skipped, takesPast ? 1 : 4);
+        EXPECT_EQ(rig.Positions.LateCount(key).Count, 0);
+    }
+}
+
+TEST(PublishScenarios, CwopSpreadsItsPacketsOverTheSpanByTheStationsId)
+{
+    TUploadRig rig;
+    rig.Source.Add(FrostReading(Start.addSecs(-60)));
+    std::set<qint64> seconds;
+    for (const char* id : {"CW1234", "EW0042", "DW9999"}) {
+        TServiceSettings settings = rig.SettingsFor(TServiceKind::Cwop);
+        settings.StationId = QLatin1String(id);
+        auto uploader = rig.Uploader(settings);
+        const qint64 intoSpan = uploader->State().NextAttempt.toSecsSinceEpoch() % 300;
+        EXPECT_GE(intoSpan, 30) << id << ": away from the 5-minute marks";
+        EXPECT_LE(intoSpan, 270) << id;
+        seconds.insert(intoSpan);
+    }
+    EXPECT_EQ(seconds.size(), 3U) << "three stations, three seconds of the span";
 }
 
 } // namespace
