@@ -15,9 +15,6 @@ using namespace publish;
 
 namespace {
 
-// The longest interval the page offers, in minutes.
-constexpr int LongestIntervalMinutes = 24 * 60;
-
 template <class T>
 T* Named(T* control, const QString& name)
 {
@@ -143,6 +140,7 @@ TNetworkBlock::TNetworkBlock(TNetworkPublishing& publishing, int index, QWidget*
     setEnabled(Publishing.IsLoaded());
     ShowSettings();
     ShowState();
+    ShowProblem(Publishing.LoadProblem(Index));
 }
 
 void TNetworkBlock::CreateFields()
@@ -167,7 +165,7 @@ void TNetworkBlock::CreateFields()
     }
     IntervalBox = Named(new QSpinBox, prefix + QStringLiteral("IntervalBox"));
     // The service's minimum is the least the box offers.
-    IntervalBox->setRange(Facts(kind).MinimumIntervalMinutes, LongestIntervalMinutes);
+    IntervalBox->setRange(Facts(kind).MinimumIntervalMinutes, MaxIntervalMinutes);
     IntervalBox->setSuffix(QStringLiteral(" мин"));
     IntervalBox->setKeyboardTracking(false);
     ProblemLabel = ProblemLine(prefix + QStringLiteral("ProblemLabel"));
@@ -280,6 +278,7 @@ TNetworksCommonBlock::TNetworksCommonBlock(TNetworkPublishing& publishing, QWidg
     });
     setEnabled(Publishing.IsLoaded());
     ShowSettings();
+    Show(ProblemLabel, Publishing.CommonLoadProblem());
 }
 
 void TNetworksCommonBlock::ShowSettings()
