@@ -1,5 +1,6 @@
 // The «Публикация» page's settings as the owner meets them: what "publish.ini" held that could not
-// be taken is told in the block it belongs to, a damaged file once by the window.
+// be taken is told in the block it belongs to, a damaged file once by the window; and the wheel
+// scrolls the page rather than change a setting that passes under the pointer.
 #include "gui/error_box.h"
 #include "publish/networks/memory_queue.h"
 #include "station/mqtt_block.h"
@@ -8,10 +9,13 @@
 #include "station/station_publishing.h"
 #include "tests/support/e2e_support.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRandomGenerator>
+#include <QScrollBar>
 #include <QSpinBox>
+#include <QtTest/qtestspontaneevent.h>
 
 namespace {
 
@@ -36,6 +40,21 @@ struct TPage
     QWidget Window;
     TPublishPage* Page = nullptr;
 };
+
+// One notch down over the middle of `control`, delivered as the system delivers the wheel: to the
+// widget under the pointer, on to its parents while none takes it.
+void WheelDown(QWidget* control)
+{
+    const QPoint middle = control->rect().center();
+    QWidget* under = control->childAt(middle) ? control->childAt(middle) : control;
+    const QPointF at = under->mapFrom(control, middle);
+    QWheelEvent wheel(at, under->mapToGlobal(at), {}, {0, -120}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                      false);
+    // As QTest sends the keys: sendEvent would take the event for the program's own, which stays
+    // where it is sent.
+    QSpontaneKeyEvent::setSpontaneous(&wheel);
+    qApp->notify(under, &wheel);
+}
 
 TEST(PublishPageSettings, ValuesTheFileHeldThatWereNotTakenAreToldInTheirBlocks)
 {
@@ -82,6 +101,35 @@ TEST_F(PublishPageWindow, ADamagedSettingsFileIsToldOnceAsTheWindowTellsOfItsOwn
                   QStringLiteral("Файл настроек «%1» повреждён; что из него не прочитать, взято по "
                                  "умолчанию.")
                       .arg(QDir::toNativeSeparators(QDir::current().absoluteFilePath(QStringLiteral("publish.ini"))))});
+}
+
+TEST(PublishPageSettings, TheWheelScrollsThePageAndChangesOnlyTheSettingInHand)
+{
+    TPage page;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&page.Window, testsupport::EventDeadlineMs));
+    QSpinBox* interval = page.Publishing.MqttBlock->IntervalBox;
+    auto* humidity = page.Page->findChild<QComboBox*>(QStringLiteral("NetworksHumidityBox"));
+    ASSERT_TRUE(PumpUntil([&] { return interval->isEnabled() && humidity->isEnabled(); }));
+    QScrollBar* scroll = page.Page->verticalScrollBar();
+    for (QWidget* control : std::initializer_list<QWidget*>{interval, humidity}) {
+        const int before = scroll->value();
+        WheelDown(control);
+        EXPECT_GT(scroll->value(), before) << control->objectName().toStdString();
+        EXPECT_FALSE(control->hasFocus()) << control->objectName().toStdString();
+    }
+    EXPECT_EQ(interval->value(), 30);
+    EXPECT_EQ(humidity->currentIndex(), 0);
+
+    page.Window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&page.Window, testsupport::EventDeadlineMs));
+    interval->setFocus();
+    ASSERT_TRUE(PumpUntil([&] { return interval->hasFocus(); }));
+    WheelDown(interval);
+    EXPECT_EQ(page.Publishing.Mqtt->Settings().IntervalSeconds, 29);
+    humidity->setFocus();
+    ASSERT_TRUE(PumpUntil([&] { return humidity->hasFocus(); }));
+    WheelDown(humidity);
+    EXPECT_EQ(page.Publishing.Networks->Common().HumidityPlace, publish::THumidityPlace::Outdoor);
 }
 
 } // namespace
