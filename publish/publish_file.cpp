@@ -1,5 +1,7 @@
-// The publishers' settings file: where it lies and how a failed write is told.
+// The publishers' settings file: where it lies and how a damaged file or a failed write is told.
 #include "publish/publish_file.h"
+
+#include "weather/settings_file.h"
 
 #include <QDir>
 
@@ -15,15 +17,21 @@ QSettings OpenPublishFile(const QString& dataFolder)
     return QSettings(PublishFilePath(dataFolder), QSettings::IniFormat);
 }
 
+QString PublishFileProblem(const QString& dataFolder)
+{
+    const QSettings file = OpenPublishFile(dataFolder);
+    return weather::SettingsFileProblem(file, file.fileName());
+}
+
 QString SyncPublishFile(QSettings& settings)
 {
     settings.sync();
     switch (settings.status()) {
     case QSettings::NoError:
-        return {};
+    // A damaged file was read as far as it goes and written anew with the change (its status stays
+    // FormatError); the damage was told when it was read.
     case QSettings::FormatError:
-        return QStringLiteral("Файл «%1» повреждён: настройки публикации не сохранены.")
-            .arg(QDir::toNativeSeparators(settings.fileName()));
+        return {};
     case QSettings::AccessError:
         break;
     }

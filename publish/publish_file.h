@@ -14,6 +14,10 @@ QString PublishFilePath(const QString& dataFolder);
 // The file opened for reading or writing (INI format, UTF-8).
 QSettings OpenPublishFile(const QString& dataFolder);
 
+// Why the file cannot be read, or that it is damaged, as the program's other settings file is told
+// of; empty when it reads whole or is not there. Once per start: every publisher reads the file.
+QString PublishFileProblem(const QString& dataFolder);
+
 // Writes what was set on `settings` to its file; empty when that succeeded, otherwise the
 // program's message naming the file.
 QString SyncPublishFile(QSettings& settings);

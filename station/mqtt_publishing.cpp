@@ -25,25 +25,30 @@ TMqttPublishing::~TMqttPublishing() = default;
 
 void TMqttPublishing::Load()
 {
-    FSettings = LoadMqttSettings(DataFolder);
-    const auto loaded = [this] {
+    const weather::TLoaded<TMqttSettings> kept = LoadMqttSettings(DataFolder);
+    FSettings = kept.Settings;
+    // What the file held that was not taken is said once, beside the settings taken instead.
+    const auto loaded = [this](const QStringList& problems) {
         FLoaded = true;
         ApplyToPublisher();
         emit Loaded();
+        if (const QString told = problems.join(QLatin1Char(' ')).trimmed(); !told.isEmpty())
+            emit Problem(told);
     };
     // A password only goes with a user name: without one the store is never asked.
     if (FSettings.User.isEmpty()) {
-        loaded();
+        loaded({kept.Problem});
         return;
     }
     const QPointer<TMqttPublishing> alive(this);
-    Secrets.Read(PasswordKey(), [this, alive, loaded](const TSecretRead& read) {
+    Secrets.Read(PasswordKey(), [this, alive, loaded, problem = kept.Problem](const TSecretRead& read) {
         if (!alive)
             return;
         FPassword = read.Secret.value_or(QString());
+        QStringList problems{problem};
         if (!read.Error.isEmpty())
-            emit Problem(QStringLiteral("Пароль MQTT не прочитан: %1.").arg(read.Error));
-        loaded();
+            problems << QStringLiteral("Пароль MQTT не прочитан: %1.").arg(read.Error);
+        loaded(problems);
     });
 }
 

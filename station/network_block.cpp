@@ -15,9 +15,6 @@ using namespace publish;
 
 namespace {
 
-// The longest interval the page offers, in minutes.
-constexpr int LongestIntervalMinutes = 24 * 60;
-
 template <class T>
 T* Named(T* control, const QString& name)
 {
@@ -144,6 +141,7 @@ TNetworkBlock::TNetworkBlock(TNetworkPublishing& publishing, int index, QWidget*
     setEnabled(Publishing.IsLoaded());
     ShowSettings();
     ShowState();
+    ShowProblem(Publishing.LoadProblem(Index));
 }
 
 void TNetworkBlock::CreateFields()
@@ -168,7 +166,7 @@ void TNetworkBlock::CreateFields()
     }
     IntervalBox = Named(new QSpinBox, prefix + QStringLiteral("IntervalBox"));
     // The service's minimum is the least the box offers.
-    IntervalBox->setRange(Facts(kind).MinimumIntervalMinutes, LongestIntervalMinutes);
+    IntervalBox->setRange(Facts(kind).MinimumIntervalMinutes, MaxIntervalMinutes);
     IntervalBox->setSuffix(QStringLiteral(" мин"));
     IntervalBox->setKeyboardTracking(false);
     ProblemLabel = ProblemLine(prefix + QStringLiteral("ProblemLabel"));
@@ -281,6 +279,7 @@ TNetworksCommonBlock::TNetworksCommonBlock(TNetworkPublishing& publishing, QWidg
     });
     setEnabled(Publishing.IsLoaded());
     ShowSettings();
+    Show(ProblemLabel, Publishing.CommonLoadProblem());
 }
 
 void TNetworksCommonBlock::ShowSettings()

@@ -11,10 +11,12 @@ TNetworkPublishing::TNetworkPublishing(const QString& dataFolder, TSecretStore& 
     : QObject(parent)
     , DataFolder(dataFolder)
     , Secrets(secrets)
-    , FCommon(LoadNetworksCommon(dataFolder))
 {
-    for (TNetworkEntry& entry : LoadNetworkEntries(dataFolder))
-        Services.push_back({std::move(entry), {}, {}});
+    const weather::TLoaded<TPublishSettings> common = LoadNetworksCommon(dataFolder);
+    FCommon = common.Settings;
+    FCommonLoadProblem = common.Problem;
+    for (weather::TLoaded<TNetworkEntry>& entry : LoadNetworkEntries(dataFolder))
+        Services.push_back({std::move(entry.Settings), {}, {}, std::move(entry.Problem)});
 }
 
 TNetworkPublishing::~TNetworkPublishing()
@@ -50,8 +52,13 @@ void TNetworkPublishing::ReadKeys(std::size_t next)
         if (!alive)
             return;
         Service(index).Key = read.Secret.value_or(QString());
+        // Said beside what the block already tells of the file.
         if (!read.Error.isEmpty())
-            emit Problem(index, QStringLiteral("Ключ не прочитан: %1.").arg(read.Error));
+            emit Problem(
+                index,
+                QStringList{Service(index).LoadProblem, QStringLiteral("Ключ не прочитан: %1.").arg(read.Error)}
+                    .join(QLatin1Char(' '))
+                    .trimmed());
         ReadKeys(next + 1);
     });
 }

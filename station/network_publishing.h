@@ -37,6 +37,10 @@ public:
     // The uploader's state; none while the service is off.
     const publish::TUploadState* State(int index) const;
     const publish::TPublishSettings& Common() const { return FCommon; }
+    // What "publish.ini" held for the service, or for all of them, that was not taken; for its
+    // block to tell once.
+    const QString& LoadProblem(int index) const { return Service(index).LoadProblem; }
+    const QString& CommonLoadProblem() const { return FCommonLoadProblem; }
 
     // Settings that passed the entry checks: in effect at once, saved, the key kept in the store
     // when it changed. What could not be kept is said through Problem.
@@ -55,6 +59,7 @@ private:
         publish::TNetworkEntry Entry;
         QString Key;
         std::unique_ptr<publish::TServiceUploader> Uploader;
+        QString LoadProblem;
     };
     const TService& Service(int index) const { return Services[static_cast<std::size_t>(index)]; }
     TService& Service(int index) { return Services[static_cast<std::size_t>(index)]; }
@@ -72,6 +77,7 @@ private:
     publish::TNetworkExchange Exchange;
     publish::TSystemClock Clock;
     publish::TPublishSettings FCommon;
+    QString FCommonLoadProblem;
     std::vector<TService> Services;
     QString FStationId;
     bool FLoaded = false;

@@ -1,12 +1,16 @@
 #include "station/program_usage.h"
 
 #include "os/data_folder.h"
+#include "publish/networks/endpoint_variables.h"
 
 #include <QDir>
 
 std::vector<os::TEnvironmentVariable> ProgramEnvironment()
 {
-    return os::DataFolderVariables();
+    std::vector<os::TEnvironmentVariable> variables = os::DataFolderVariables();
+    for (const publish::TEndpointVariable& variable : publish::EndpointVariables)
+        variables.push_back({QLatin1String(variable.Name), QString::fromUtf8(variable.Meaning)});
+    return variables;
 }
 
 os::TProgramUsage WindowProgramUsage(const QString& program, const QString& summary, const QString& dataFolder,

@@ -2,6 +2,7 @@
 // programs load, see publishing_module.h) with its «Публикация» page, each streamed reading handed
 // on, and the archive's queue for the weather networks' uploads. Where the publishing cannot be
 // had, the page says why and the rest of the window works as ever.
+#include "gui/error_box.h"
 #include "publish/weather_reading.h"
 #include "station/main_form.h"
 
@@ -46,6 +47,9 @@ void TForm1::CreatePublishPage()
     PublishPage1 = Publishing->CreatePage(TabSheet6, QDir::currentPath());
     PublishPage1->setGeometry(0, 0, TabSheet6->width(), TabSheet6->height());
     PublishPage1->show(); // with its tab, also when the window was up before the page was made
+    // As "meteostation.ini" is told of: once the window is up.
+    if (const QString problem = Publishing->SettingsFileProblem(); !problem.isEmpty())
+        gui::ShowErrorBoxLater(this, problem);
 }
 
 void TForm1::ShowPublishingUnavailable(const QString& problem)

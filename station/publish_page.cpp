@@ -1,4 +1,7 @@
+// The «Публикация» page's scrolling column of blocks; see publish_page.h.
 #include "station/publish_page.h"
+
+#include "gui/wheel_with_focus.h"
 
 #include <QVBoxLayout>
 
@@ -24,5 +27,7 @@ TPublishPage::TPublishPage(QWidget* parent)
 
 void TPublishPage::AddBlock(QWidget* block)
 {
+    // The wheel scrolls the page rather than change a setting passing under the pointer.
+    gui::WheelOnlyWithFocus(block);
     Column->insertWidget(Column->count() - 1, block);
 }

@@ -14,7 +14,8 @@ class TPublishPage : public QScrollArea
 public:
     explicit TPublishPage(QWidget* parent = nullptr);
 
-    // Puts `block` at the end of the column; the page owns it.
+    // Puts `block`, with all its controls made, at the end of the column; the page owns it. Its
+    // spin boxes and combo boxes take the wheel only with the focus, so that it scrolls the page.
     void AddBlock(QWidget* block);
 
 private:

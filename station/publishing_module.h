@@ -22,6 +22,9 @@ public:
 
     // The page's content, made in `parent` with the settings of `dataFolder`; `parent` owns it.
     virtual QWidget* CreatePage(QWidget* parent, const QString& dataFolder) = 0;
+    // Why the settings file CreatePage read cannot be read or is damaged (Russian, naming it), for
+    // the window to tell as it tells of its own settings file; empty when it read whole.
+    virtual QString SettingsFileProblem() const = 0;
     // The weather networks' uploads start, sending the readings of `source` and keeping how far
     // each service got in `positions`; both outlive the module.
     virtual void StartUploads(publish::TReadingSource& source, publish::TPositionStore& positions) = 0;

@@ -1,12 +1,15 @@
 // The publishing behind the window's interface; see station_publishing.h.
 #include "station/station_publishing.h"
 
+#include "publish/publish_file.h"
 #include "station/mqtt_block.h"
 #include "station/network_block.h"
 #include "station/publish_page.h"
 
 QWidget* TStationPublishing::CreatePage(QWidget* parent, const QString& dataFolder)
 {
+    // Told once here, though both publishers read the file.
+    FSettingsFileProblem = publish::PublishFileProblem(dataFolder);
     Secrets = std::make_unique<publish::TSecretStore>(dataFolder);
     Mqtt = std::make_unique<TMqttPublishing>(dataFolder, *Secrets);
     Page = new TPublishPage(parent);

@@ -17,6 +17,7 @@ class TStationPublishing : public TPublishingModule
 {
 public:
     QWidget* CreatePage(QWidget* parent, const QString& dataFolder) override;
+    QString SettingsFileProblem() const override { return FSettingsFileProblem; }
     void StartUploads(publish::TReadingSource& source, publish::TPositionStore& positions) override;
     void Publish(const publish::TWeatherReading& reading) override;
 
@@ -26,4 +27,7 @@ public:
     std::unique_ptr<publish::TSecretStore> Secrets;
     std::unique_ptr<TMqttPublishing> Mqtt;
     std::unique_ptr<TNetworkPublishing> Networks;
+
+private:
+    QString FSettingsFileProblem;
 };

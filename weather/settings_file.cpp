@@ -2,8 +2,10 @@
 #include "weather/settings_file.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStringDecoder>
 #include <QStringList>
 #include <span>
 
@@ -93,21 +95,29 @@ void ReadFields(QSettings& file, std::span<const TBoolField<TSettings>> switches
     }
 }
 
-// Why the file could not be read (then the defaults stand), or what of it is damaged (then what
-// could be read stands); empty when it was read whole.
-QString ReadProblem(const QSettings& file, const QString& path)
+// Whether `bytes` are an INI file's text: UTF-8 without NULs, each line blank, a comment, a
+// [group] or a key=value. Qt's reader takes most binary junk for odd keys without a word.
+bool IsIniText(const QByteArray& bytes)
 {
-    switch (file.status()) {
-    case QSettings::NoError:
-        return {};
-    case QSettings::AccessError:
-        return QStringLiteral("Файл настроек «%1» не удалось прочитать; взяты настройки по умолчанию.")
-            .arg(Shown(path));
-    case QSettings::FormatError:
-        return QStringLiteral("Файл настроек «%1» повреждён; что из него не прочитать, взято по умолчанию.")
-            .arg(Shown(path));
+    if (bytes.contains('\0'))
+        return false;
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8(bytes);
+    if (utf8.hasError())
+        return false;
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    bool continued = false;
+    for (const QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
+        const QStringView trimmed = line.trimmed();
+        const bool known = continued || trimmed.isEmpty() || trimmed.startsWith(QLatin1Char(';')) ||
+            trimmed.startsWith(QLatin1Char('#')) || trimmed.contains(QLatin1Char('=')) ||
+            (trimmed.startsWith(QLatin1Char('[')) && trimmed.endsWith(QLatin1Char(']')));
+        if (!known)
+            return false;
+        continued = trimmed.endsWith(QLatin1Char('\\'));
     }
-    return {};
+    return true;
 }
 
 QString BadValuesProblem(const QStringList& bad, const QString& path)
@@ -142,7 +152,7 @@ TLoaded<TSettings> LoadGroup(const QString& path, const QString& group, TRead re
 {
     TLoaded<TSettings> loaded;
     QSettings file(path, QSettings::IniFormat);
-    const QString readProblem = ReadProblem(file, path);
+    const QString readProblem = SettingsFileProblem(file, path);
     if (file.status() == QSettings::AccessError) {
         loaded.Problem = readProblem;
         return loaded;
@@ -166,6 +176,27 @@ QString SaveGroup(const QString& path, const QString& group, TWrite write)
 }
 
 } // namespace
+
+QString SettingsFileProblem(const QSettings& file, const QString& path)
+{
+    QSettings::Status status = file.status();
+    if (status == QSettings::NoError) {
+        QFile bytes(path);
+        if (bytes.open(QIODevice::ReadOnly) && !IsIniText(bytes.readAll()))
+            status = QSettings::FormatError;
+    }
+    switch (status) {
+    case QSettings::NoError:
+        return {};
+    case QSettings::AccessError:
+        return QStringLiteral("Файл настроек «%1» не удалось прочитать; взяты настройки по умолчанию.")
+            .arg(Shown(path));
+    case QSettings::FormatError:
+        return QStringLiteral("Файл настроек «%1» повреждён; что из него не прочитать, взято по умолчанию.")
+            .arg(Shown(path));
+    }
+    return {};
+}
 
 TLoaded<TAlarmSettings> LoadAlarmSettings(const QString& path)
 {

@@ -9,6 +9,8 @@
 
 #include <QString>
 
+class QSettings;
+
 namespace weather {
 
 inline const QString SettingsFileName = QStringLiteral("meteostation.ini");
@@ -27,6 +29,11 @@ struct TLoaded
     // For the user, naming the file: what could not be read and was replaced by its default.
     QString Problem;
 };
+
+// Why a settings file opened as `file` could not be read (then the defaults stand) or that it is
+// damaged, binary junk included (then what could be read stands), naming it by `path`; empty when
+// it was read whole. Every settings file of the program is told of so.
+QString SettingsFileProblem(const QSettings& file, const QString& path);
 
 TLoaded<TAlarmSettings> LoadAlarmSettings(const QString& path = SettingsFileName);
 TLoaded<TForecastSettings> LoadForecastSettings(const QString& path = SettingsFileName);

@@ -2,6 +2,7 @@
 #include "publish/mqtt/mqtt_settings.h"
 
 #include "publish/publish_file.h"
+#include "publish/publish_values.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -22,28 +23,6 @@ const QString DiscoveryPrefix = QStringLiteral("mqtt/discovery_prefix");
 const QString Interval = QStringLiteral("mqtt/interval_seconds");
 } // namespace Key
 
-bool ReadBool(const QSettings& file, const QString& key, bool fallback)
-{
-    const QString text = file.value(key).toString().trimmed().toLower();
-    if (text == QLatin1String("true") || text == QLatin1String("1"))
-        return true;
-    if (text == QLatin1String("false") || text == QLatin1String("0"))
-        return false;
-    return fallback;
-}
-
-int ReadInt(const QSettings& file, const QString& key, int fallback)
-{
-    bool ok = false;
-    const int value = file.value(key).toString().trimmed().toInt(&ok);
-    return ok ? value : fallback;
-}
-
-QString ReadText(const QSettings& file, const QString& key, const QString& fallback)
-{
-    return file.contains(key) ? file.value(key).toString() : fallback;
-}
-
 } // namespace
 
 QString MqttHostProblem(const QString& host)
@@ -58,8 +37,8 @@ QString MqttHostProblem(const QString& host)
 
 QString MqttPortProblem(int port)
 {
-    if (port < 1 || port > 65535)
-        return QStringLiteral("Порт брокера должен быть от 1 до 65535.");
+    if (port < MinPort || port > MaxPort)
+        return QStringLiteral("Порт брокера должен быть от %1 до %2.").arg(MinPort).arg(MaxPort);
     return {};
 }
 
@@ -116,22 +95,23 @@ QString MqttSettingsProblem(const TMqttSettings& settings, bool passwordGiven)
     return {};
 }
 
-TMqttSettings LoadMqttSettings(const QString& dataFolder)
+weather::TLoaded<TMqttSettings> LoadMqttSettings(const QString& dataFolder)
 {
-    const QSettings file = OpenPublishFile(dataFolder);
+    TPublishValues file(dataFolder);
     const TMqttSettings defaults;
     TMqttSettings settings;
-    settings.Enabled = ReadBool(file, Key::Enabled, defaults.Enabled);
-    settings.Host = ReadText(file, Key::Host, defaults.Host);
-    settings.Port = ReadInt(file, Key::Port, defaults.Port);
-    settings.User = ReadText(file, Key::User, defaults.User);
-    settings.Tls = ReadBool(file, Key::Tls, defaults.Tls);
-    settings.CaFile = ReadText(file, Key::CaFile, defaults.CaFile);
-    settings.TopicPrefix = ReadText(file, Key::TopicPrefix, defaults.TopicPrefix);
-    settings.Discovery = ReadBool(file, Key::Discovery, defaults.Discovery);
-    settings.DiscoveryPrefix = ReadText(file, Key::DiscoveryPrefix, defaults.DiscoveryPrefix);
-    settings.IntervalSeconds = ReadInt(file, Key::Interval, defaults.IntervalSeconds);
-    return settings;
+    settings.Enabled = file.Switch(Key::Enabled, defaults.Enabled);
+    settings.Host = file.Text(Key::Host, defaults.Host);
+    settings.Port = file.Number(Key::Port, defaults.Port, MinPort, MaxPort, QStringLiteral("порт MQTT"));
+    settings.User = file.Text(Key::User, defaults.User);
+    settings.Tls = file.Switch(Key::Tls, defaults.Tls);
+    settings.CaFile = file.Text(Key::CaFile, defaults.CaFile);
+    settings.TopicPrefix = file.Text(Key::TopicPrefix, defaults.TopicPrefix);
+    settings.Discovery = file.Switch(Key::Discovery, defaults.Discovery);
+    settings.DiscoveryPrefix = file.Text(Key::DiscoveryPrefix, defaults.DiscoveryPrefix);
+    settings.IntervalSeconds = file.Number(Key::Interval, defaults.IntervalSeconds, 0, MaxIntervalSeconds,
+                                           QStringLiteral("интервал публикации MQTT в секундах"));
+    return {settings, file.Problems()};
 }
 
 QString SaveMqttSettings(const QString& dataFolder, const TMqttSettings& settings)

@@ -3,6 +3,8 @@
 // password is not here: it lives in the secret store.
 #pragma once
 
+#include "weather/settings_file.h"
+
 #include <QString>
 
 namespace publish {
@@ -24,6 +26,8 @@ struct TMqttSettings
 };
 
 inline constexpr int MaxIntervalSeconds = 86400;
+inline constexpr int MinPort = 1;
+inline constexpr int MaxPort = 65535;
 
 // Whether this build of the program can talk TLS to a broker.
 bool MqttTlsAvailable();
@@ -41,8 +45,9 @@ QString MqttIntervalProblem(int seconds);
 QString MqttSettingsProblem(const TMqttSettings& settings, bool passwordGiven);
 
 // The settings kept in the data folder; the defaults where none are kept or a kept value is of
-// the wrong kind.
-TMqttSettings LoadMqttSettings(const QString& dataFolder);
+// the wrong kind or out of range, which the problem tells key by key. That the file as a whole is
+// damaged is PublishFileProblem's to tell.
+weather::TLoaded<TMqttSettings> LoadMqttSettings(const QString& dataFolder);
 // Empty on success, otherwise the message naming the file.
 QString SaveMqttSettings(const QString& dataFolder, const TMqttSettings& settings);
 

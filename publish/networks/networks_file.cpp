@@ -2,8 +2,7 @@
 #include "publish/networks/networks_file.h"
 
 #include "publish/publish_file.h"
-
-#include <cmath>
+#include "publish/publish_values.h"
 
 namespace publish {
 
@@ -16,55 +15,46 @@ QString Group(TServiceKind kind)
     return QLatin1String(Facts(kind).PositionKey);
 }
 
-bool ReadBool(const QSettings& file, const QString& key)
-{
-    const QString text = file.value(key).toString().trimmed().toLower();
-    return text == QLatin1String("true") || text == QLatin1String("1");
-}
-
-std::optional<double> ReadNumber(const QSettings& file, const QString& key)
-{
-    bool ok = false;
-    const double value = file.value(key).toString().trimmed().toDouble(&ok);
-    // "nan" and "inf" are numbers to Qt, and no place on Earth.
-    return ok && std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
-}
-
 } // namespace
 
-std::vector<TNetworkEntry> LoadNetworkEntries(const QString& dataFolder)
+std::vector<weather::TLoaded<TNetworkEntry>> LoadNetworkEntries(const QString& dataFolder)
 {
-    const QSettings file = OpenPublishFile(dataFolder);
-    std::vector<TNetworkEntry> entries;
+    TPublishValues file(dataFolder);
+    std::vector<weather::TLoaded<TNetworkEntry>> entries;
     for (const TServiceKind kind : AllServices()) {
         if (kind == TServiceKind::NarodmonHttp)
             continue; // one block for narodmon, by either protocol
+        const TServiceFacts& facts = Facts(kind);
         const QString group = Group(kind) + QLatin1Char('/');
         TNetworkEntry entry;
         entry.Settings.Kind = kind;
         if (kind == TServiceKind::NarodmonTcp &&
-            file.value(group + QStringLiteral("protocol")).toString().trimmed().toLower() == QLatin1String("http"))
+            file.Choice(group + QStringLiteral("protocol"), {QStringLiteral("tcp"), QStringLiteral("http")}, 0) == 1)
             entry.Settings.Kind = TServiceKind::NarodmonHttp;
-        entry.Enabled = ReadBool(file, group + QStringLiteral("enabled"));
-        entry.Settings.StationId = file.value(group + QStringLiteral("station_id")).toString();
-        entry.Settings.IntervalMinutes = file.value(group + QStringLiteral("interval_minutes")).toInt();
-        entry.Settings.EndpointOverride = file.value(group + QStringLiteral("address")).toString();
-        entry.Settings.UrlTemplate = file.value(group + QStringLiteral("url_template")).toString();
-        entries.push_back(entry);
+        entry.Enabled = file.Switch(group + QStringLiteral("enabled"), false);
+        entry.Settings.StationId = file.Text(group + QStringLiteral("station_id"));
+        // 0 is the service's default; below its minimum the interval is raised to it.
+        entry.Settings.IntervalMinutes =
+            file.Number(group + QStringLiteral("interval_minutes"), facts.DefaultIntervalMinutes, 0, MaxIntervalMinutes,
+                        QStringLiteral("интервал отправки «%1» в минутах").arg(facts.Title));
+        entry.Settings.EndpointOverride = file.Text(group + QStringLiteral("address"));
+        entry.Settings.UrlTemplate = file.Text(group + QStringLiteral("url_template"));
+        entries.push_back({entry, file.Problems()});
+        file.ForgetProblems();
     }
     return entries;
 }
 
-TPublishSettings LoadNetworksCommon(const QString& dataFolder)
+weather::TLoaded<TPublishSettings> LoadNetworksCommon(const QString& dataFolder)
 {
-    const QSettings file = OpenPublishFile(dataFolder);
+    TPublishValues file(dataFolder);
     TPublishSettings common;
     const QString group = CommonGroup + QLatin1Char('/');
-    if (file.value(group + QStringLiteral("humidity")).toString().trimmed() == QLatin1String("outdoor"))
+    if (file.Choice(group + QStringLiteral("humidity"), {QStringLiteral("indoor"), QStringLiteral("outdoor")}, 0) == 1)
         common.HumidityPlace = THumidityPlace::Outdoor;
-    common.Place.Latitude = ReadNumber(file, group + QStringLiteral("latitude"));
-    common.Place.Longitude = ReadNumber(file, group + QStringLiteral("longitude"));
-    return common;
+    common.Place.Latitude = file.Decimal(group + QStringLiteral("latitude"), 90.0, QStringLiteral("широта"));
+    common.Place.Longitude = file.Decimal(group + QStringLiteral("longitude"), 180.0, QStringLiteral("долгота"));
+    return {common, file.Problems()};
 }
 
 QString SaveNetworkEntry(const QString& dataFolder, const TNetworkEntry& entry)

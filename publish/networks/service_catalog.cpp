@@ -2,6 +2,8 @@
 // its documented rule, the row keeps the custom.
 #include "publish/networks/service_catalog.h"
 
+#include "publish/networks/endpoint_variables.h"
+
 #include <array>
 
 namespace publish {
@@ -20,26 +22,26 @@ const std::array<TServiceFacts, 8>& Table()
          .PositionKey = "narodmon",
          .Title = QStringLiteral("Народный мониторинг"),
          .Transport = TTransport::NarodmonTcp,
-         .EnvironmentVariable = "METEO_NARODMON_TCP_URL",
+         .EnvironmentVariable = EndpointVariable(TServiceKind::NarodmonTcp),
          .DefaultEndpoint = "tcp://narodmon.ru:8283",
          .Spacing = 60s,
          .ReadingsPerRequest = 200},
         {.Kind = TServiceKind::NarodmonHttp,
          .PositionKey = "narodmon",
          .Title = QStringLiteral("Народный мониторинг"),
-         .EnvironmentVariable = "METEO_NARODMON_URL",
+         .EnvironmentVariable = EndpointVariable(TServiceKind::NarodmonHttp),
          .DefaultEndpoint = "https://narodmon.ru/get",
          .Spacing = 60s},
         {.Kind = TServiceKind::WeatherUnderground,
          .PositionKey = "wunderground",
          .Title = QStringLiteral("Weather Underground"),
-         .EnvironmentVariable = "METEO_WUNDERGROUND_URL",
+         .EnvironmentVariable = EndpointVariable(TServiceKind::WeatherUnderground),
          .DefaultEndpoint = "https://weatherstation.wunderground.com/weatherstation/updateweatherstation.php"},
         // At most one upload per station every 5 minutes: too slow to ever catch up, so the present only.
         {.Kind = TServiceKind::Windy,
          .PositionKey = "windy",
          .Title = QStringLiteral("Windy"),
-         .EnvironmentVariable = "METEO_WINDY_URL",
+         .EnvironmentVariable = EndpointVariable(TServiceKind::Windy),
          .DefaultEndpoint = "https://stations.windy.com/api/v2/observation/update",
          .MinimumIntervalMinutes = 5,
          .Spacing = 300s,
@@ -50,7 +52,7 @@ const std::array<TServiceFacts, 8>& Table()
         {.Kind = TServiceKind::Wow,
          .PositionKey = "wow",
          .Title = QStringLiteral("WOW (Met Office)"),
-         .EnvironmentVariable = "METEO_WOW_URL",
+         .EnvironmentVariable = EndpointVariable(TServiceKind::Wow),
          .DefaultEndpoint = "https://wow.metoffice.gov.uk/automaticreading",
          .MinimumIntervalMinutes = 5,
          .Spacing = 2s},
@@ -58,7 +60,7 @@ const std::array<TServiceFacts, 8>& Table()
         {.Kind = TServiceKind::PwsWeather,
          .PositionKey = "pwsweather",
          .Title = QStringLiteral("PWSweather"),
-         .EnvironmentVariable = "METEO_PWSWEATHER_URL",
+         .EnvironmentVariable = EndpointVariable(TServiceKind::PwsWeather),
          .DefaultEndpoint = "https://www.pwsweather.com/pwsupdate/pwsupdate.php",
          .MinimumIntervalMinutes = 5},
         // Not more than one packet per 5 minutes, 10 suggested, away from the 5-minute marks and
@@ -67,7 +69,7 @@ const std::array<TServiceFacts, 8>& Table()
          .PositionKey = "cwop",
          .Title = QStringLiteral("CWOP"),
          .Transport = TTransport::AprsIs,
-         .EnvironmentVariable = "METEO_CWOP_URL",
+         .EnvironmentVariable = EndpointVariable(TServiceKind::Cwop),
          .DefaultEndpoint = "tcp://cwop.aprs.net:14580",
          .MinimumIntervalMinutes = 5,
          .DefaultIntervalMinutes = 10,

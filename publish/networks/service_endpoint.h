@@ -1,8 +1,7 @@
 // Where a service is sent. The real service's address unless something points it elsewhere, so
 // that tests and the demo can play the service with a stand-in on this computer:
-//   - an environment variable, first: METEO_NARODMON_TCP_URL, METEO_NARODMON_URL,
-//     METEO_WUNDERGROUND_URL, METEO_WINDY_URL, METEO_WOW_URL, METEO_PWSWEATHER_URL, METEO_CWOP_URL
-//     (e.g. METEO_CWOP_URL=tcp://127.0.0.1:14580, METEO_WINDY_URL=http://127.0.0.1:8080/update);
+//   - an environment variable of the service's, first (endpoint_variables.h; e.g.
+//     METEO_CWOP_URL=tcp://127.0.0.1:14580, METEO_WINDY_URL=http://127.0.0.1:8080/update);
 //   - then the service's own setting (TServiceSettings::EndpointOverride), in the same form.
 // HTTP services take an http:// or https:// address to which the request's query is added;
 // narodmon's TCP and CWOP take tcp://host:port.

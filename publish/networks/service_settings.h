@@ -27,6 +27,9 @@ struct TServiceSettings
     friend bool operator==(const TServiceSettings&, const TServiceSettings&) = default;
 };
 
+// The longest interval between uploads an owner may set, in minutes.
+inline constexpr int MaxIntervalMinutes = 24 * 60;
+
 int EffectiveIntervalMinutes(const TServiceSettings& settings);
 
 // The service's facts for these settings: «свой адрес» without a time in its template takes the

@@ -60,11 +60,15 @@ TEST(CommandLine, HelpVersionAndUnknownOptionsTouchNoFile)
     const QString demo = safety::DemoProgramPath();
     const QString hidList = QStringLiteral(METEOSTATION_HID_LIST_PROGRAM);
     const QStringList usage{QStringLiteral("Параметры:\n  -h, --help"), QStringLiteral("  -v, --version")};
-    const QStringList windowUsage = usage +
+    QStringList windowUsage = usage +
         QStringList{
             QStringLiteral("met.mtb"), QStringLiteral("XDG_DATA_HOME  "),
             QStringLiteral("  -v, --version  показать версию программы и выйти\n  --tray         начать в трее"),
             QStringLiteral("Переменные окружения:")};
+    // The variables the README names for pointing the weather networks at stand-ins, a line each.
+    for (const char* name : {"METEO_NARODMON_TCP_URL", "METEO_NARODMON_URL", "METEO_WUNDERGROUND_URL",
+                             "METEO_WINDY_URL", "METEO_WOW_URL", "METEO_PWSWEATHER_URL", "METEO_CWOP_URL"})
+        windowUsage << QStringLiteral("\n  %1  ").arg(QLatin1String(name));
     const TCase cases[] = {
         {program,
          {QStringLiteral("--help")},

@@ -189,7 +189,7 @@ TEST(MqttSettings, FileKeepsSettingsAndIdAndSurvivesHandEdits)
     const QString path = folder.Path();
 
     // Nothing kept yet: the defaults.
-    EXPECT_EQ(LoadMqttSettings(path), TMqttSettings{});
+    EXPECT_EQ(LoadMqttSettings(path).Settings, TMqttSettings{});
     TMqttSettings settings;
     settings.Enabled = true;
     settings.Host = QStringLiteral("192.168.1.5");
@@ -202,7 +202,8 @@ TEST(MqttSettings, FileKeepsSettingsAndIdAndSurvivesHandEdits)
     settings.DiscoveryPrefix = QStringLiteral("ha");
     settings.IntervalSeconds = 0;
     ASSERT_EQ(SaveMqttSettings(path, settings), QString());
-    EXPECT_EQ(LoadMqttSettings(path), settings);
+    EXPECT_EQ(LoadMqttSettings(path).Settings, settings);
+    EXPECT_EQ(LoadMqttSettings(path).Problem, QString());
 
     // One id per folder, the same at every start; another folder is another device.
     const TStationId made = LoadOrCreateStationId(path);
@@ -215,16 +216,24 @@ TEST(MqttSettings, FileKeepsSettingsAndIdAndSurvivesHandEdits)
     ASSERT_EQ(SaveMqttSettings(path, settings), QString());
     EXPECT_EQ(LoadOrCreateStationId(path).Id, made.Id);
 
-    // Values of the wrong kind read as defaults; an id a topic cannot carry is replaced and kept.
+    // Values of the wrong kind or out of range read as defaults, each told; an id a topic cannot
+    // carry is replaced and kept.
     QByteArray text = testsupport::ReadFileBytes(PublishFilePath(path));
     text.replace("port=8883", "port=eighty");
     text.replace("tls=true", "tls=maybe");
+    text.replace("interval_seconds=0", "interval_seconds=-5");
     text.replace(made.Id.toLatin1(), "a/b#c");
     ASSERT_TRUE(testsupport::WriteFileBytes(PublishFilePath(path), text));
-    const TMqttSettings read = LoadMqttSettings(path);
+    const auto [read, problem] = LoadMqttSettings(path);
     EXPECT_EQ(read.Port, 1883);
     EXPECT_FALSE(read.Tls);
+    EXPECT_EQ(read.IntervalSeconds, 30);
     EXPECT_EQ(read.Host, settings.Host);
+    EXPECT_EQ(problem,
+              QStringLiteral("В «publish.ini» порт MQTT (mqtt/port) «eighty» — не число; взят 1883. "
+                             "В «publish.ini» у ключа mqtt/tls значение «maybe» — не false и не true; "
+                             "взято false. В «publish.ini» интервал публикации MQTT в секундах "
+                             "(mqtt/interval_seconds) -5 вне пределов 0..86400; взят 30."));
     const QString replaced = LoadOrCreateStationId(path).Id;
     EXPECT_TRUE(IsStationId(replaced));
     EXPECT_EQ(LoadOrCreateStationId(path).Id, replaced);
