@@ -25,7 +25,8 @@ public:
 };
 
 // Writes `bytes` to `path` through a temporary file in the same folder (".<name>.<pid>-<n>.tmp"),
-// flushed to disk and renamed over the target; the target keeps its permissions. Throws
+// flushed to disk and renamed over the target; the target keeps its permissions, and a new file
+// is the user's alone (0600 on POSIX systems, whatever the umask). Throws
 // EFileError, leaving the target untouched and no temporary file behind. Temporaries of
 // the same target that a killed run left behind are removed first.
 void ReplaceFileAtomically(const QString& path, const QByteArray& bytes);

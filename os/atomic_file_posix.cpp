@@ -1,3 +1,4 @@
+// Replacing a file whole and reading its start on POSIX systems; see atomic_file.h.
 #include "os/atomic_file.h"
 
 #include "base/system_reason.h"
@@ -16,6 +17,8 @@
 namespace os {
 
 namespace {
+
+constexpr mode_t UserOnlyMode = 0600;
 
 // An open file descriptor, closed with its owner.
 class TFileDescriptor
@@ -157,7 +160,7 @@ void ReplaceFileAtomically(const QString& path, const QByteArray& bytes)
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temporary =
             folder + '/' + prefix + QByteArray::number(::getpid()) + '-' + QByteArray::number(++counter) + ".tmp";
-        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, UserOnlyMode);
         if (fd < 0) {
             if (errno != EEXIST)
                 fail(QStringLiteral("временный файл не создаётся: "), errno);
@@ -179,9 +182,12 @@ void ReplaceFileAtomically(const QString& path, const QByteArray& bytes)
         fail(what, error);
     };
 
+    // The umask has no say: a new file is the user's alone, an old one keeps what it had. A link
+    // in the target's place is replaced, and what it points to lends nothing. (File systems
+    // without modes, such as FAT, refuse the change and still take the file.)
     struct stat old;
-    if (::stat(target.constData(), &old) == 0 && S_ISREG(old.st_mode))
-        ::fchmod(fd, old.st_mode & 07777);
+    const bool replacing = ::lstat(target.constData(), &old) == 0 && S_ISREG(old.st_mode);
+    ::fchmod(fd, replacing ? old.st_mode & 07777 : UserOnlyMode);
 
     const char* data = bytes.constData();
     qsizetype left = bytes.size();

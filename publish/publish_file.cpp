@@ -1,6 +1,8 @@
 // The publishers' settings file: where it lies and how a failed write is told.
 #include "publish/publish_file.h"
 
+#include "os/file_access.h"
+
 #include <QDir>
 
 namespace publish {
@@ -17,6 +19,8 @@ QSettings OpenPublishFile(const QString& dataFolder)
 
 QString SyncPublishFile(QSettings& settings)
 {
+    // Qt's settings keep the mode of the file they find: a new one is the user's alone.
+    os::CreateUserOnlyFile(settings.fileName());
     settings.sync();
     switch (settings.status()) {
     case QSettings::NoError:
