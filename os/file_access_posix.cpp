@@ -19,4 +19,17 @@ void CreateUserOnlyFile(const QString& path)
     ::close(fd);
 }
 
+QString OthersMayChangeReason(const QString& path)
+{
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    if (info.st_uid != ::geteuid())
+        return QStringLiteral("файл принадлежит другому пользователю");
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return QStringLiteral("файл могут менять другие пользователи (права %1)")
+            .arg(info.st_mode & 07777, 4, 8, QLatin1Char('0'));
+    return {};
+}
+
 } // namespace os

@@ -8,4 +8,9 @@ void CreateUserOnlyFile(const QString&)
 {
 }
 
+QString OthersMayChangeReason(const QString&)
+{
+    return {};
+}
+
 } // namespace os

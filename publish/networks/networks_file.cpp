@@ -1,6 +1,7 @@
 // The weather networks' settings in "publish.ini"; see networks_file.h.
 #include "publish/networks/networks_file.h"
 
+#include "os/file_access.h"
 #include "publish/publish_file.h"
 
 namespace publish {
@@ -32,6 +33,9 @@ std::optional<double> ReadNumber(const QSettings& file, const QString& key)
 std::vector<TNetworkEntry> LoadNetworkEntries(const QString& dataFolder)
 {
     const QSettings file = OpenPublishFile(dataFolder);
+    // An address sends the service's key and the readings wherever it points: one that another
+    // user could have put in the file is not taken.
+    const QString othersMayChange = os::OthersMayChangeReason(PublishFilePath(dataFolder));
     std::vector<TNetworkEntry> entries;
     for (const TServiceKind kind : AllServices()) {
         if (kind == TServiceKind::NarodmonHttp)
@@ -46,6 +50,11 @@ std::vector<TNetworkEntry> LoadNetworkEntries(const QString& dataFolder)
         entry.Settings.StationId = file.value(group + QStringLiteral("station_id")).toString();
         entry.Settings.IntervalMinutes = file.value(group + QStringLiteral("interval_minutes")).toInt();
         entry.Settings.EndpointOverride = file.value(group + QStringLiteral("address")).toString();
+        if (!othersMayChange.isEmpty() && !entry.Settings.EndpointOverride.trimmed().isEmpty()) {
+            entry.Settings.EndpointOverride.clear();
+            entry.AddressRefusal = QStringLiteral("Адрес сервиса в «%1» не принят: %2.")
+                                       .arg(QLatin1String(PublishFileName), othersMayChange);
+        }
         entry.Settings.UrlTemplate = file.value(group + QStringLiteral("url_template")).toString();
         entries.push_back(entry);
     }
