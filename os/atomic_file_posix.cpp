@@ -111,14 +111,9 @@ void SyncFolder(const QByteArray& folder)
     }
 }
 
-} // namespace
-
-TFileStart ReadFileStart(const QString& path, qsizetype limit)
+// The first `limit` bytes from an open file.
+TFileStart ReadStart(int fd, qsizetype limit)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return {errno == ENOENT ? TFileReadOutcome::Missing : TFileReadOutcome::Failed, {}, ReadReason(errno)};
-    TFileDescriptor descriptor(fd);
     QByteArray text(limit, Qt::Uninitialized);
     qsizetype used = 0;
     while (used < text.size()) {
@@ -134,6 +129,37 @@ TFileStart ReadFileStart(const QString& path, qsizetype limit)
     }
     text.truncate(used);
     return {TFileReadOutcome::Read, text, {}};
+}
+
+} // namespace
+
+TFileStart ReadFileStart(const QString& path, qsizetype limit)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {errno == ENOENT ? TFileReadOutcome::Missing : TFileReadOutcome::Failed, {}, ReadReason(errno)};
+    TFileDescriptor descriptor(fd);
+    return ReadStart(fd, limit);
+}
+
+TFileStart ReadPrivateFile(const QString& path, qsizetype limit)
+{
+    // Not blocking: something other than a file in its place (a pipe) must not hold the program.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0 && errno == ELOOP)
+        return {TFileReadOutcome::Link, {}, {}};
+    if (fd < 0)
+        return {errno == ENOENT ? TFileReadOutcome::Missing : TFileReadOutcome::Failed, {}, ReadReason(errno)};
+    TFileDescriptor descriptor(fd);
+    struct stat opened;
+    if (::fstat(fd, &opened) != 0)
+        return {TFileReadOutcome::Failed, {}, ReadReason(errno)};
+    if (!S_ISREG(opened.st_mode))
+        return {TFileReadOutcome::Failed, {}, ReadReason(S_ISDIR(opened.st_mode) ? EISDIR : EINVAL)};
+    // Through the descriptor: the file that was opened, whatever takes its name meanwhile.
+    if ((opened.st_mode & 07777) != UserOnlyMode)
+        ::fchmod(fd, UserOnlyMode);
+    return ReadStart(fd, limit);
 }
 
 void ReplaceFileAtomically(const QString& path, const QByteArray& bytes)
