@@ -2,6 +2,7 @@
 
 #include "archive/archive_connection.h"
 #include "archive/archive_schema.h"
+#include "os/file_access.h"
 #include "os/file_calls.h"
 
 #include <QDateTime>
@@ -146,10 +147,11 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::OpenFile(std::unique_p
                                                                    std::int64_t& version, bool& readOnly)
 {
     const QFileInfo info(FPath);
+    const bool existed = info.exists();
     // Whatever a link points to is not ours to change: not followed, not renamed, not removed.
     if (info.isSymbolicLink())
         return TOpenFailure{SQLITE_CANTOPEN_SYMLINK, SymbolicLinkReason, false};
-    if (info.exists()) {
+    if (existed) {
         if (info.isDir())
             return TOpenFailure{SQLITE_CANTOPEN, QStringLiteral("на месте файла архива — папка"), true};
         if (!info.isFile())
@@ -160,13 +162,18 @@ std::optional<TArchiveStore::TOpenFailure> TArchiveStore::OpenFile(std::unique_p
     // its last try, which says little.
     const int folderError = info.absoluteDir().exists() ? os::FolderWriteError(info.absolutePath()) : ENOENT;
 
+    // SQLite makes a new archive readable by all, and its journal files after it: made here first,
+    // the archive and its journals are the user's alone.
+    if (!existed && folderError == 0)
+        os::CreateUserOnlyFile(FPath);
+
     // SQLite refuses a path with a link anywhere in it: the folder goes by its own name.
     const QString folder = info.absoluteDir().canonicalPath();
     const QString real = folder.isEmpty() ? FPath : QDir(folder).filePath(info.fileName());
     // The first read of the file: its header and schema. Garbage and truncated files show here.
     // A file that is there is only read, with SQLite's locks: another start may be making it.
-    int rc = Connect(connection, real.toUtf8(),
-                     info.exists() ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    int rc =
+        Connect(connection, real.toUtf8(), existed ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     if (rc == SQLITE_OK)
         rc = connection->QueryInt("PRAGMA user_version", version);
     readOnly = folderError != 0 && info.isFile() && ((rc & 0xFF) == SQLITE_CANTOPEN || (rc & 0xFF) == SQLITE_READONLY);

@@ -10,6 +10,11 @@ namespace {
 const QString Reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
 const QString EscapedInQuotes = QStringLiteral("\"`$\\");
 
+// GLib looks for an entry's program under the first word of its Exec line before "%%" becomes "%",
+// and drops an entry whose program it cannot find: a program whose path holds a percent sign is
+// started by the shell, which GLib finds and which takes the path as a plain argument.
+const QStringList ThroughShell{QStringLiteral("/bin/sh"), QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$@\"")};
+
 QString QuotedArgument(const QString& argument)
 {
     QString quoted = argument;
@@ -73,8 +78,9 @@ QString UnescapedString(const QString& text)
 
 QString ExecValue(const QString& program, const QStringList& arguments)
 {
-    QStringList parts{QuotedArgument(program)};
-    for (const QString& argument : arguments)
+    QStringList parts;
+    for (const QString& argument :
+         (program.contains(QLatin1Char('%')) ? ThroughShell : QStringList()) + QStringList{program} + arguments)
         parts << QuotedArgument(argument);
     return EscapedString(parts.join(QLatin1Char(' ')));
 }
@@ -114,6 +120,8 @@ std::optional<QStringList> ExecArguments(const QString& value)
         arguments << current;
     for (QString& argument : arguments)
         argument.replace(QStringLiteral("%%"), QStringLiteral("%"));
+    if (arguments.size() > ThroughShell.size() && arguments.mid(0, ThroughShell.size()) == ThroughShell)
+        return arguments.mid(ThroughShell.size());
     return arguments;
 }
 

@@ -1,3 +1,4 @@
+// Replacing a file whole and reading its start on POSIX systems; see atomic_file.h.
 #include "os/atomic_file.h"
 
 #include "base/system_reason.h"
@@ -16,6 +17,8 @@
 namespace os {
 
 namespace {
+
+constexpr mode_t UserOnlyMode = 0600;
 
 // An open file descriptor, closed with its owner.
 class TFileDescriptor
@@ -108,14 +111,9 @@ void SyncFolder(const QByteArray& folder)
     }
 }
 
-} // namespace
-
-TFileStart ReadFileStart(const QString& path, qsizetype limit)
+// The first `limit` bytes from an open file.
+TFileStart ReadStart(int fd, qsizetype limit)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return {errno == ENOENT ? TFileReadOutcome::Missing : TFileReadOutcome::Failed, {}, ReadReason(errno)};
-    TFileDescriptor descriptor(fd);
     QByteArray text(limit, Qt::Uninitialized);
     qsizetype used = 0;
     while (used < text.size()) {
@@ -131,6 +129,37 @@ TFileStart ReadFileStart(const QString& path, qsizetype limit)
     }
     text.truncate(used);
     return {TFileReadOutcome::Read, text, {}};
+}
+
+} // namespace
+
+TFileStart ReadFileStart(const QString& path, qsizetype limit)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {errno == ENOENT ? TFileReadOutcome::Missing : TFileReadOutcome::Failed, {}, ReadReason(errno)};
+    TFileDescriptor descriptor(fd);
+    return ReadStart(fd, limit);
+}
+
+TFileStart ReadPrivateFile(const QString& path, qsizetype limit)
+{
+    // Not blocking: something other than a file in its place (a pipe) must not hold the program.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0 && errno == ELOOP)
+        return {TFileReadOutcome::Link, {}, {}};
+    if (fd < 0)
+        return {errno == ENOENT ? TFileReadOutcome::Missing : TFileReadOutcome::Failed, {}, ReadReason(errno)};
+    TFileDescriptor descriptor(fd);
+    struct stat opened;
+    if (::fstat(fd, &opened) != 0)
+        return {TFileReadOutcome::Failed, {}, ReadReason(errno)};
+    if (!S_ISREG(opened.st_mode))
+        return {TFileReadOutcome::Failed, {}, ReadReason(S_ISDIR(opened.st_mode) ? EISDIR : EINVAL)};
+    // Through the descriptor: the file that was opened, whatever takes its name meanwhile.
+    if ((opened.st_mode & 07777) != UserOnlyMode)
+        ::fchmod(fd, UserOnlyMode);
+    return ReadStart(fd, limit);
 }
 
 void ReplaceFileAtomically(const QString& path, const QByteArray& bytes)
@@ -157,7 +186,7 @@ void ReplaceFileAtomically(const QString& path, const QByteArray& bytes)
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temporary =
             folder + '/' + prefix + QByteArray::number(::getpid()) + '-' + QByteArray::number(++counter) + ".tmp";
-        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, UserOnlyMode);
         if (fd < 0) {
             if (errno != EEXIST)
                 fail(QStringLiteral("временный файл не создаётся: "), errno);
@@ -179,9 +208,12 @@ void ReplaceFileAtomically(const QString& path, const QByteArray& bytes)
         fail(what, error);
     };
 
+    // The umask has no say: a new file is the user's alone, an old one keeps what it had. A link
+    // in the target's place is replaced, and what it points to lends nothing. (File systems
+    // without modes, such as FAT, refuse the change and still take the file.)
     struct stat old;
-    if (::stat(target.constData(), &old) == 0 && S_ISREG(old.st_mode))
-        ::fchmod(fd, old.st_mode & 07777);
+    const bool replacing = ::lstat(target.constData(), &old) == 0 && S_ISREG(old.st_mode);
+    ::fchmod(fd, replacing ? old.st_mode & 07777 : UserOnlyMode);
 
     const char* data = bytes.constData();
     qsizetype left = bytes.size();

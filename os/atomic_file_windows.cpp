@@ -1,3 +1,4 @@
+// Replacing a file whole and reading its start on Windows; see atomic_file.h.
 #include "os/atomic_file.h"
 
 #include "base/system_reason.h"
@@ -110,18 +111,24 @@ void RemoveStaleTemporaries(const std::wstring& prefix)
     FindClose(search);
 }
 
-} // namespace
-
-TFileStart ReadFileStart(const QString& path, qsizetype limit)
+// Opens the file for reading; `flags` as CreateFileW takes them.
+HANDLE OpenForReading(const QString& path, DWORD flags)
 {
-    THandle file(CreateFileW(Native(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND)
-            return {TFileReadOutcome::Missing, {}, {}};
-        return {TFileReadOutcome::Failed, {}, ReadReason(error)};
-    }
+    return CreateFileW(Native(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, flags, nullptr);
+}
+
+TFileStart OpenFailure()
+{
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND)
+        return {TFileReadOutcome::Missing, {}, {}};
+    return {TFileReadOutcome::Failed, {}, ReadReason(error)};
+}
+
+// The first `limit` bytes from an open file.
+TFileStart ReadStart(const THandle& file, qsizetype limit)
+{
     QByteArray text(limit, Qt::Uninitialized);
     qsizetype used = 0;
     while (used < text.size()) {
@@ -134,6 +141,28 @@ TFileStart ReadFileStart(const QString& path, qsizetype limit)
     }
     text.truncate(used);
     return {TFileReadOutcome::Read, text, {}};
+}
+
+} // namespace
+
+TFileStart ReadFileStart(const QString& path, qsizetype limit)
+{
+    THandle file(OpenForReading(path, FILE_ATTRIBUTE_NORMAL));
+    return file.Valid() ? ReadStart(file, limit) : OpenFailure();
+}
+
+// A link's target is not opened: the reparse point itself is, and tells what it is.
+TFileStart ReadPrivateFile(const QString& path, qsizetype limit)
+{
+    THandle file(OpenForReading(path, FILE_FLAG_OPEN_REPARSE_POINT));
+    if (!file.Valid())
+        return OpenFailure();
+    BY_HANDLE_FILE_INFORMATION opened{};
+    if (!GetFileInformationByHandle(file.Get(), &opened))
+        return {TFileReadOutcome::Failed, {}, ReadReason(GetLastError())};
+    if ((opened.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        return {TFileReadOutcome::Link, {}, {}};
+    return ReadStart(file, limit);
 }
 
 void ReplaceFileAtomically(const QString& path, const QByteArray& bytes)

@@ -44,7 +44,8 @@ TDataFolderLock::TDataFolderLock(const QString& folder)
 {
     const QByteArray path = QFile::encodeName(QDir(FFolder).filePath(DataFolderLockName));
     for (int attempt = 0; attempt < 10; ++attempt) {
-        int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+        // The user's alone, as every file of the folder (see file_access.h).
+        int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0 && errno == ELOOP) {
             // A link in the place of the program's own file: whatever it points to is left alone,
             // and a real lock file takes its place.
@@ -53,7 +54,7 @@ TDataFolderLock::TDataFolderLock(const QString& folder)
                 FState = TState::Unprotected;
                 return;
             }
-            fd = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+            fd = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
             if (fd < 0 && errno == EEXIST)
                 continue; // another start made it meanwhile
             if (fd < 0) {

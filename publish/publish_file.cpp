@@ -1,6 +1,7 @@
 // The publishers' settings file: where it lies and how a damaged file or a failed write is told.
 #include "publish/publish_file.h"
 
+#include "os/file_access.h"
 #include "weather/settings_file.h"
 
 #include <QDir>
@@ -25,6 +26,8 @@ QString PublishFileProblem(const QString& dataFolder)
 
 QString SyncPublishFile(QSettings& settings)
 {
+    // Qt's settings keep the mode of the file they find: a new one is the user's alone.
+    os::CreateUserOnlyFile(settings.fileName());
     settings.sync();
     switch (settings.status()) {
     case QSettings::NoError:

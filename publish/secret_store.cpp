@@ -2,23 +2,28 @@
 // the system's store is asked is the backend's (secret_store_keychain.cpp, secret_store_windows.cpp).
 #include "publish/secret_store.h"
 
+#include "os/atomic_file.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
-#include <QSaveFile>
 #include <QTimer>
 
 namespace publish {
 namespace {
 
 constexpr const char* SecretFileName = "publish.secret";
+// Far more than the program's few secrets; a larger file is not the program's.
+constexpr qsizetype LongestSecretFile = 1 << 20;
 
 struct TSecretFile
 {
     QJsonObject Secrets;
     QString Error;
+    // A link in the file's place: neither it nor what it points to is read, written or removed.
+    bool Link = false;
 };
 
 QString NativePath(const QString& path)
@@ -30,32 +35,38 @@ QString NativePath(const QString& path)
 // user's alone before anything is taken from it.
 TSecretFile ReadSecretFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.exists())
+    const os::TFileStart start = os::ReadPrivateFile(path, LongestSecretFile + 1);
+    switch (start.Outcome) {
+    case os::TFileReadOutcome::Missing:
         return {};
-    const auto userOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-    if (file.permissions() != userOnly)
-        file.setPermissions(userOnly);
-    if (!file.open(QIODevice::ReadOnly))
+    case os::TFileReadOutcome::Link:
+        return {{},
+                QStringLiteral("Файл «%1» — символическая ссылка; программа не читает и не пишет секреты по ссылке")
+                    .arg(NativePath(path)),
+                true};
+    case os::TFileReadOutcome::Failed:
         return {{}, QStringLiteral("Не удалось прочитать файл «%1»").arg(NativePath(path))};
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll());
-    if (!document.isObject())
+    case os::TFileReadOutcome::Read:
+        break;
+    }
+    const QJsonDocument document = QJsonDocument::fromJson(start.Bytes);
+    if (start.Bytes.size() > LongestSecretFile || !document.isObject())
         return {{}, QStringLiteral("Файл «%1» повреждён").arg(NativePath(path))};
     return {document.object(), {}};
 }
 
-// Replaces the file in one step; it is the user's alone before a secret goes into it.
+// Replaces the file in one step, user-only from its first byte (see os/atomic_file.h).
 QString WriteSecretFile(const QString& path, const QJsonObject& secrets)
 {
-    const QString failed = QStringLiteral("Не удалось записать файл «%1»").arg(NativePath(path));
     if (secrets.isEmpty())
-        return QFile::exists(path) && !QFile::remove(path) ? failed : QString();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-        return failed;
-    const QByteArray bytes = QJsonDocument(secrets).toJson(QJsonDocument::Compact);
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        return failed;
+        return QFile::exists(path) && !QFile::remove(path)
+            ? QStringLiteral("Не удалось записать файл «%1»").arg(NativePath(path))
+            : QString();
+    try {
+        os::ReplaceFileAtomically(path, QJsonDocument(secrets).toJson(QJsonDocument::Compact));
+    } catch (const os::EFileError& error) {
+        return error.Message();
+    }
     return {};
 }
 
@@ -160,7 +171,7 @@ void TSecretStore::UseFile(const TRequest& request)
     TSecretFile file = ReadSecretFile(FFilePath);
     const TSecretBackend backend =
         StoreUnanswered || file.Secrets.contains(request.Key) ? TSecretBackend::UserFile : TSecretBackend::SystemStore;
-    if (!file.Error.isEmpty() && request.Operation == TOperation::Read) {
+    if (!file.Error.isEmpty() && (request.Operation == TOperation::Read || file.Link)) {
         Finish({{}, file.Error}, backend);
         return;
     }

@@ -226,7 +226,8 @@ void TNetworkBlock::Enter()
 
 void TNetworkBlock::ShowProblem(const QString& message)
 {
-    Show(ProblemLabel, message);
+    // An address the file gave and the program refused stays told while nothing else is wrong.
+    Show(ProblemLabel, message.isEmpty() ? Publishing.Entry(Index).AddressRefusal : message);
 }
 
 void TNetworkBlock::ShowState()

@@ -36,6 +36,7 @@ private:
     void CreateFields();
     void ShowSettings();
     void Enter();
+    // Empty: the entry's standing refusal of the file's address, if any.
     void ShowProblem(const QString& message);
     void ShowState();
 

@@ -1,6 +1,7 @@
 // The weather networks' settings in "publish.ini"; see networks_file.h.
 #include "publish/networks/networks_file.h"
 
+#include "os/file_access.h"
 #include "publish/publish_file.h"
 #include "publish/publish_values.h"
 
@@ -20,6 +21,9 @@ QString Group(TServiceKind kind)
 std::vector<weather::TLoaded<TNetworkEntry>> LoadNetworkEntries(const QString& dataFolder)
 {
     TPublishValues file(dataFolder);
+    // An address sends the service's key and the readings wherever it points: one that another
+    // user could have put in the file is not taken.
+    const QString othersMayChange = os::OthersMayChangeReason(PublishFilePath(dataFolder));
     std::vector<weather::TLoaded<TNetworkEntry>> entries;
     for (const TServiceKind kind : AllServices()) {
         if (kind == TServiceKind::NarodmonHttp)
@@ -38,6 +42,11 @@ std::vector<weather::TLoaded<TNetworkEntry>> LoadNetworkEntries(const QString& d
             file.Number(group + QStringLiteral("interval_minutes"), facts.DefaultIntervalMinutes, 0, MaxIntervalMinutes,
                         QStringLiteral("интервал отправки «%1» в минутах").arg(facts.Title));
         entry.Settings.EndpointOverride = file.Text(group + QStringLiteral("address"));
+        if (!othersMayChange.isEmpty() && !entry.Settings.EndpointOverride.trimmed().isEmpty()) {
+            entry.Settings.EndpointOverride.clear();
+            entry.AddressRefusal = QStringLiteral("Адрес сервиса в «%1» не принят: %2.")
+                                       .arg(QLatin1String(PublishFileName), othersMayChange);
+        }
         entry.Settings.UrlTemplate = file.Text(group + QStringLiteral("url_template"));
         entries.push_back({entry, file.Problems()});
         file.ForgetProblems();

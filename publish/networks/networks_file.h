@@ -3,7 +3,8 @@
 // is on, the station id, the interval, the address that points it at a stand-in ("address", e.g.
 // http://127.0.0.1:8080/update; empty for the service's own) and «свой адрес»'s template, and the
 // group "networks" with what every service shares. Keys and passwords never go in the file: they
-// are kept in the password store under SecretName.
+// are kept in the password store under SecretName. An address is taken only from a file that no one
+// but the user may change; otherwise the service's own is used, and the entry says why.
 #pragma once
 
 #include "publish/networks/service_settings.h"
@@ -17,6 +18,9 @@ struct TNetworkEntry
 {
     bool Enabled = false;
     TServiceSettings Settings; // without the key
+    // Why the file's address for the service was not taken, in Russian; empty when it was, or
+    // there was none.
+    QString AddressRefusal{};
     friend bool operator==(const TNetworkEntry&, const TNetworkEntry&) = default;
 };
 

@@ -8,6 +8,9 @@
 #include "tests/support/test_support.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 namespace {
@@ -97,6 +100,43 @@ TEST(Autostart, ExecLineKeepsEveryArgument)
     ASSERT_TRUE(back.has_value());
     EXPECT_EQ(*back, QStringList{QStringLiteral("/opt/a b/prog")} + arguments);
     EXPECT_FALSE(desktop::ExecArguments(QStringLiteral("\"unclosed quote")).has_value());
+}
+
+// The entry as the desktop takes it: desktop-file-validate accepts it and GLib's launcher (as
+// GNOME's session starts it) runs a program whose path needs quoting, a script writing down how.
+TEST(Autostart, DesktopStartsTheEntryWhateverThePathHolds)
+{
+    const QString validate = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
+    if (validate.isEmpty() || gio.isEmpty())
+        GTEST_SKIP() << "no desktop-file-validate or gio (packages desktop-file-utils, libglib2.0-bin)";
+    testsupport::TFreshCurrentFolder scratch;
+    ASSERT_TRUE(scratch.Entered());
+    const TConfigHome home(scratch.Path() + QStringLiteral("/config"));
+    const QString entryFile = scratch.Path() + QStringLiteral("/config/autostart/meteostation.desktop");
+    const QString marker = scratch.Path() + QStringLiteral("/started");
+    for (const QString& folder :
+         {QStringLiteral("Мои программы"), QStringLiteral("100%"), QStringLiteral("$HOME"), QStringLiteral("`tick`"),
+          QStringLiteral("say \"hi\""), QStringLiteral("%u $x \\ %%")}) {
+        const QString program = scratch.Path() + QLatin1Char('/') + folder + QStringLiteral("/meteostation-launcher");
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(program).path()));
+        ASSERT_TRUE(
+            testsupport::WriteFileBytes(program, "#!/bin/sh\nprintf '%s\\n' \"$0 $*\" > '" + marker.toUtf8() + "'\n"));
+        ASSERT_TRUE(QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        ASSERT_EQ(desktop::EnableAutostart(Entry(program)), QString());
+        EXPECT_EQ(desktop::ReadAutostart(QStringLiteral("meteostation")).Arguments, Entry(program).Arguments);
+        for (const QStringList& command : {QStringList{validate, entryFile}, QStringList{gio, "launch", entryFile}}) {
+            QProcess run;
+            run.setProcessChannelMode(QProcess::MergedChannels);
+            run.start(command.first(), command.mid(1));
+            ASSERT_TRUE(run.waitForFinished(testsupport::EventDeadlineMs));
+            EXPECT_EQ(run.exitCode(), 0) << folder.toStdString() << ": " << run.readAll().toStdString();
+        }
+        const QByteArray started = program.toUtf8() + " meteostation --tray\n";
+        EXPECT_TRUE(testsupport::PumpUntil([&] { return testsupport::ReadFileBytes(marker) == started; }))
+            << folder.toStdString() << ": " << testsupport::ReadFileBytes(marker).toStdString();
+        QFile::remove(marker);
+    }
 }
 
 TEST(Autostart, RunKeyCommandLineKeepsEveryArgument)

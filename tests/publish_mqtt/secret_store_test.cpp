@@ -1,11 +1,12 @@
 // The secret store where no password store answers (a session bus of the test's own without a
 // Secret Service, and no bus at all): the password goes to the user-only file, comes back, goes
-// away, and is never anywhere else.
+// away, and is never anywhere else; a link in the file's place is refused and its target left alone.
 #include "publish/secret_store.h"
 #include "tests/support/mqtt_broker.h"
 #include "tests/support/test_support.h"
 
 #include <QDirIterator>
+#include <QFileInfo>
 #include <QProcess>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -92,6 +93,39 @@ void CheckFileFallback(const QString& folder)
     EXPECT_EQ(writeError, QString());
     ASSERT_TRUE(Finish([&](auto done) { again.Read(key, [&, done](const TSecretRead& r) { read = r, done(); }); }));
     EXPECT_EQ(read.Secret, secret);
+}
+
+// A link in the file's place, to another file or to none: every operation says so, and neither
+// the link nor what it points to is changed, made, or given a secret.
+TEST(SecretStore, ALinkInTheFilesPlaceIsRefusedAndItsTargetLeftAlone)
+{
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
+    QTemporaryDir folder;
+    QTemporaryDir elsewhere;
+    const QString victim = elsewhere.filePath(QStringLiteral("victim"));
+    ASSERT_TRUE(testsupport::WriteFileBytes(victim, "{}") && ::chmod(QFile::encodeName(victim).constData(), 0644) == 0);
+    for (const QString& target : {victim, elsewhere.filePath(QStringLiteral("none"))}) {
+        TSecretStore store(folder.path());
+        QFile::remove(store.FilePath());
+        ASSERT_TRUE(QFile::link(target, store.FilePath()));
+        const QString refusal =
+            QStringLiteral("Файл «%1» — символическая ссылка; программа не читает и не пишет секреты по ссылке")
+                .arg(store.FilePath());
+        TSecretRead read;
+        std::vector<QString> errors;
+        ASSERT_TRUE(Finish([&](auto done) {
+            store.Write(QStringLiteral("key"), QStringLiteral("secret"),
+                        [&](const QString& e) { errors.push_back(e); });
+            store.Read(QStringLiteral("key"), [&](const TSecretRead& r) { read = r; });
+            store.Remove(QStringLiteral("key"), [&, done](const QString& e) { errors.push_back(e), done(); });
+        }));
+        EXPECT_EQ(errors, (std::vector<QString>{refusal, refusal}));
+        EXPECT_EQ(read.Error, refusal);
+        EXPECT_EQ(QFileInfo(store.FilePath()).symLinkTarget(), target);
+    }
+    EXPECT_EQ(testsupport::ReadFileBytes(victim), "{}");
+    EXPECT_EQ(Mode(victim), 0644u);
+    EXPECT_FALSE(QFile::exists(elsewhere.filePath(QStringLiteral("none"))));
 }
 
 // A session bus of the test's own that starts no service by itself (the system's session bus

@@ -1,15 +1,21 @@
 // The requests each service gets, byte for byte, as the stand-ins on 127.0.0.1 receive them:
 // field order, units, percent-encoding of an awkward key, a frost, a missing value, humidity
 // indoors and outdoors; and the pieces that carry the risk (number texts, APRS coordinates, the
-// owner's address template, settings that could smuggle a line into a packet).
+// owner's address template, settings that could smuggle a line into a packet, an address from a
+// settings file that others could have changed).
 #include "publish/networks/cwop_packet.h"
+#include "publish/networks/networks_file.h"
 #include "publish/networks/query_text.h"
 #include "publish/networks/service_endpoint.h"
 #include "publish/networks/url_template.h"
+#include "publish/publish_file.h"
+#include "tests/support/test_support.h"
 #include "tests/support/upload_rig.h"
 
+#include <QTemporaryDir>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace uploadtest {
 namespace {
@@ -251,6 +257,30 @@ TEST(PublishRequests, SettingsThatWouldBreakARequestAreRefused)
     EXPECT_EQ(ResolveEndpoint(windy).Url.host(), QStringLiteral("stations.windy.com"));
     EXPECT_EQ(EffectiveIntervalMinutes({TServiceKind::Cwop, {}, {}, 1}), 5) << "CWOP at most every 5 minutes";
     EXPECT_EQ(EffectiveIntervalMinutes({TServiceKind::NarodmonTcp, {}, {}, 0}), 5);
+}
+
+// "publish.ini" may point a service elsewhere, and the station's key goes there: the address is
+// taken only from a file that no one else may change, otherwise the real service's, saying why.
+TEST(NetworksFile, AnAddressIsTakenOnlyFromAFileNoOneElseMayChange)
+{
+    QTemporaryDir folder;
+    const QString file = PublishFilePath(folder.path());
+    ASSERT_TRUE(testsupport::WriteFileBytes(file, "[wunderground]\nenabled=true\naddress=http://127.0.0.1:1/x\n"));
+    for (const mode_t mode : {0600u, 0644u, 0620u, 0602u, 0666u}) {
+        ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), mode), 0);
+        const auto entries = LoadNetworkEntries(folder.path());
+        const TNetworkEntry& wu = entries[1].Settings;
+        ASSERT_EQ(wu.Settings.Kind, TServiceKind::WeatherUnderground);
+        const bool taken = (mode & 022) == 0;
+        EXPECT_EQ(wu.AddressRefusal,
+                  taken ? QString()
+                        : QStringLiteral("Адрес сервиса в «publish.ini» не принят: файл могут "
+                                         "менять другие пользователи (права 0%1).")
+                              .arg(mode, 0, 8));
+        EXPECT_EQ(ResolveEndpoint(wu.Settings).Url.host(),
+                  taken ? QStringLiteral("127.0.0.1") : QStringLiteral("weatherstation.wunderground.com"));
+        EXPECT_EQ(entries[2].Settings.AddressRefusal, QString()) << "a service without an address of the file's";
+    }
 }
 
 } // namespace

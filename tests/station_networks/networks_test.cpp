@@ -4,6 +4,7 @@
 // is on, a refused key that stops only its own service, and the real program killed with SIGKILL in
 // the middle of catching up: after the restart every reading has gone, in order, none lost and
 // none doubled but the one in flight at the kill; and the demo catching up to every network at once.
+// An address from a "publish.ini" that others may change is refused, and the block says why.
 #include "archive/archive_store.h"
 #include "publish/networks/query_text.h"
 #include "publish/networks/url_template.h"
@@ -22,6 +23,7 @@
 #include <QLineEdit>
 #include <QSpinBox>
 #include <csignal>
+#include <sys/stat.h>
 
 namespace {
 
@@ -83,6 +85,10 @@ TEST_F(StationNetworks, TheOwnerTurnsServicesOnAndTheDayInTheArchiveIsCaughtUp)
     };
     qputenv("METEO_WUNDERGROUND_URL", http.Url(QStringLiteral("/wu")).toUtf8());
     qputenv("METEO_PWSWEATHER_URL", http.Url(QStringLiteral("/pws")).toUtf8());
+    const QString settingsFile = publish::PublishFilePath(QDir::currentPath());
+    ASSERT_TRUE(testsupport::WriteFileBytes(settingsFile,
+                                            "[windy]\naddress=" + http.Url(QStringLiteral("/x")).toUtf8() + "\n"));
+    ASSERT_EQ(::chmod(QFile::encodeName(settingsFile).constData(), 0666), 0);
     CreateForm();
     ClickTab(PublishPageIndex);
     TNetworkBlock* wu = Block("wunderground");
@@ -99,6 +105,9 @@ TEST_F(StationNetworks, TheOwnerTurnsServicesOnAndTheDayInTheArchiveIsCaughtUp)
     EXPECT_EQ(Block("cwop")->IntervalBox->minimum(), 5);
     EXPECT_EQ(Block("windy")->IntervalBox->minimum(), 5);
     EXPECT_EQ(wu->LastSuccessLabel->text(), QStringLiteral("Отправка выключена"));
+    EXPECT_EQ(Block("windy")->ProblemLabel->text(),
+              QStringLiteral("Адрес сервиса в «publish.ini» не принят: файл "
+                             "могут менять другие пользователи (права 0666)."));
 
     // Refused at entry: a template with an unknown placeholder (with the list of the known ones), a
     // service turned on without its key; what is in effect stays.
