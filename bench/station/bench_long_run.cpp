@@ -11,6 +11,7 @@
 // in the process's memory too.
 #include "archive/archive_store.h"
 #include "demo/demo_setup.h"
+#include "publish/networks/upload_state.h"
 #include "station/mqtt_publishing.h"
 #include "station/network_publishing.h"
 #include "station/publishing_built_in.h"
@@ -295,18 +296,45 @@ private:
         const auto settled =
             std::find_if(History.begin(), History.end(), [](const TFigures& f) { return f.Minutes >= SettleMinutes; });
         bool good = true;
-        if (settled != History.end() && History.back().Minutes > settled->Minutes) {
-            const double hours = (History.back().Minutes - settled->Minutes) / 60;
-            const double growthMbPerHour =
-                static_cast<double>(History.back().ResidentKb - settled->ResidentKb) / 1024 / hours;
-            const bool steady =
-                History.back().Descriptors == settled->Descriptors && History.back().Threads == settled->Threads;
+        if (settled != History.end() && std::distance(settled, History.end()) >= 2) {
+            // The slope of a straight line through the figures after the first minutes, so that one
+            // report's ups and downs do not pass for a trend.
+            double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
+            for (auto it = settled; it != History.end(); ++it) {
+                const double x = it->Minutes / 60;
+                const double y = static_cast<double>(it->ResidentKb) / 1024;
+                n += 1;
+                sx += x;
+                sy += y;
+                sxx += x * x;
+                sxy += x * y;
+            }
+            const double growthMbPerHour = (n * sxy - sx * sy) / (n * sxx - sx * sx);
+            // Sockets and Qt's pooled threads come and go with the requests: what counts is that the
+            // most of each after the first minutes is no more than the most before.
+            const auto most = [](auto from, auto to, int TFigures::*field) {
+                int top = 0;
+                for (auto it = from; it != to; ++it)
+                    top = std::max(top, (*it).*field);
+                return top;
+            };
+            const auto before = std::next(settled);
+            const bool steady = most(settled, History.end(), &TFigures::Descriptors) <=
+                    most(History.begin(), before, &TFigures::Descriptors) &&
+                most(settled, History.end(), &TFigures::Threads) <= most(History.begin(), before, &TFigures::Threads);
             std::printf("рост памяти после %lld мин: %.2f МБ в час (не больше 1); дескрипторы и потоки %s\n",
                         static_cast<long long>(SettleMinutes), growthMbPerHour, steady ? "те же" : "ИЗМЕНИЛИСЬ");
             good = growthMbPerHour <= 1.0 && steady;
         } else {
             std::printf("прогон короче %lld минут: рост памяти не оценён\n", static_cast<long long>(SettleMinutes));
         }
+        TNetworkPublishing& networks = *BuiltInPublishing(Demo.Form).Networks;
+        for (int index = 0; index < networks.Count(); ++index)
+            if (const publish::TUploadState* state = networks.State(index))
+                std::printf("%-20s отправлено %lld; %s; %s\n",
+                            qPrintable(publish::Facts(networks.Entry(index).Settings.Kind).Title),
+                            static_cast<long long>(state->Sent), qPrintable(publish::StateTexts(*state).Waiting),
+                            qPrintable(publish::StateTexts(*state).LastError));
         good = EachReadingOnce() && good;
         good = ArchiveIsWhole() && good;
         std::printf("%s\n", good ? "ИТОГ: всё в норме" : "ИТОГ: есть отклонения");

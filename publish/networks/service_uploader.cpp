@@ -30,6 +30,17 @@ qint64 Seconds(std::chrono::seconds duration)
 
 } // namespace
 
+qint64 SpreadSecond(const QString& stationId)
+{
+    // FNV-1a of the id: the same second in every run, and stations spread over the span.
+    std::uint32_t hash = 2166136261U;
+    for (const char byte : stationId.toUtf8()) {
+        hash ^= static_cast<std::uint8_t>(byte);
+        hash *= 16777619U;
+    }
+    return SpreadMargin + static_cast<qint64>(hash % (SpreadSpan - 2 * SpreadMargin));
+}
+
 TServiceUploader::TServiceUploader(const TServiceSettings& settings, const TPublishSettings& common,
                                    TUploaderParts parts, QObject* parent)
     : QObject(parent)
@@ -366,7 +377,7 @@ void TServiceUploader::ScheduleAt(QDateTime when)
         when = std::max(when, FLastAttemptStart.addSecs(Seconds(FFacts.Spacing)));
     if (FFacts.SpreadOverMarks) {
         const qint64 intoSpan = when.toSecsSinceEpoch() % SpreadSpan;
-        when = when.addSecs((SpreadSecond() - intoSpan + SpreadSpan) % SpreadSpan);
+        when = when.addSecs((SpreadSecond(FSettings.StationId) - intoSpan + SpreadSpan) % SpreadSpan);
     }
     FState.NextAttempt = when;
     FAlarm->Set(when);
@@ -384,17 +395,6 @@ void TServiceUploader::Fail(const QString& reason)
     FState.LastErrorAt = Now();
     FState.LastError = Scrubbed(reason);
     emit StateChanged();
-}
-
-qint64 TServiceUploader::SpreadSecond() const
-{
-    // FNV-1a of the id: the same second in every run, and stations spread over the span.
-    std::uint32_t hash = 2166136261U;
-    for (const char byte : FSettings.StationId.toUtf8()) {
-        hash ^= static_cast<std::uint8_t>(byte);
-        hash *= 16777619U;
-    }
-    return SpreadMargin + static_cast<qint64>(hash % (SpreadSpan - 2 * SpreadMargin));
 }
 
 void TServiceUploader::StopWith(const QString& reason, TStopCause cause)

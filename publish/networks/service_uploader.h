@@ -45,6 +45,10 @@ inline constexpr std::chrono::seconds FirstStartLookBack{60 * 60};
 // ahead while readings were sent): the service goes on from the present instead of waiting.
 inline constexpr std::chrono::seconds ClockSetBackSlack{10 * 60};
 
+// The second of each 5-minute span at which a station's requests go where the service wants them
+// spread (CWOP): from 30 to 269, the same in every run for the same id.
+qint64 SpreadSecond(const QString& stationId);
+
 // What an uploader works with; all of it outlives the uploader.
 struct TUploaderParts
 {
@@ -114,8 +118,6 @@ private:
     void StopWith(const QString& reason, TStopCause cause = TStopCause::Other);
     // A stored position that cannot be used is put at a sound time; false when that failed.
     bool MendPosition(const TPositionRead& position, const QDateTime& now, QDateTime& from);
-    // The second of a 5-minute span that this station's requests take (SpreadOverMarks).
-    qint64 SpreadSecond() const;
     QString Scrubbed(const QString& text) const;
     QDateTime Now() const;
 
