@@ -49,18 +49,6 @@ inline void CatchUpEveryWeatherNetworkInTheDemo(int deadlineMs)
     };
     TTcpStandIn narodmon(TTcpStandIn::TRole::Narodmon);
     TTcpStandIn aprs(TTcpStandIn::TRole::AprsIs);
-    // CWOP sends at the second of the 5 minutes its id gives: an id whose second comes 20 to 50 s
-    // from now, so that the scenario need not wait up to a whole span for it.
-    const QByteArray cwopId = [] {
-        const qint64 now = QDateTime::currentSecsSinceEpoch() % 300;
-        for (int n = 0; n < 10000; ++n) {
-            const QByteArray id = "CW" + QByteArray::number(n).rightJustified(4, '0');
-            const qint64 wait = (publish::SpreadSecond(QString::fromLatin1(id)) - now + 300) % 300;
-            if (wait >= 20 && wait <= 50)
-                return id;
-        }
-        return QByteArray("CW1234");
-    }();
     {
         QSettings file = publish::OpenPublishFile(QDir::currentPath());
         file.setValue(QStringLiteral("own/enabled"), true);
@@ -68,8 +56,6 @@ inline void CatchUpEveryWeatherNetworkInTheDemo(int deadlineMs)
         file.setValue(QStringLiteral("narodmon/enabled"), true);
         file.setValue(QStringLiteral("narodmon/station_id"), QStringLiteral("47-6A-37-19-01-90"));
         file.setValue(QStringLiteral("narodmon/address"), narodmon.Url());
-        file.setValue(QStringLiteral("cwop/enabled"), true);
-        file.setValue(QStringLiteral("cwop/station_id"), QString::fromLatin1(cwopId));
         file.setValue(QStringLiteral("cwop/address"), aprs.Url());
         file.setValue(QStringLiteral("networks/latitude"), 55.7353);
         file.setValue(QStringLiteral("networks/longitude"), 37.6160);
@@ -99,6 +85,22 @@ inline void CatchUpEveryWeatherNetworkInTheDemo(int deadlineMs)
         entry.Settings.EndpointOverride = http.Url(QLatin1String(path));
         networks.Accept(index, entry, QStringLiteral("p&ss wörd"));
     }
+    // CWOP sends at the second of the 5 minutes its id gives: it goes on with an id whose second
+    // comes 5 to 35 s from now, so that the scenario need not wait up to a whole span for it.
+    const QByteArray cwopId = [] {
+        const qint64 now = QDateTime::currentSecsSinceEpoch() % 300;
+        for (int n = 0; n < 10000; ++n) {
+            const QByteArray id = "CW" + QByteArray::number(n).rightJustified(4, '0');
+            const qint64 wait = (publish::SpreadSecond(QString::fromLatin1(id)) - now + 300) % 300;
+            if (wait >= 5 && wait <= 35)
+                return id;
+        }
+        return QByteArray("CW1234");
+    }();
+    publish::TNetworkEntry cwopEntry = networks.Entry(indexOf(TServiceKind::Cwop));
+    cwopEntry.Enabled = true;
+    cwopEntry.Settings.StationId = QString::fromLatin1(cwopId);
+    networks.Accept(indexOf(TServiceKind::Cwop), cwopEntry, {});
 
     const auto httpTimes = [&](const QByteArray& path, const char* field) {
         return CarriedTimes(http.Requests, path, QLatin1String(field));
@@ -126,7 +128,13 @@ inline void CatchUpEveryWeatherNetworkInTheDemo(int deadlineMs)
                            [&](const auto& service) { return service.second().size() >= day.size(); }) &&
             windyRequests() > 0 && !aprs.Sessions.empty();
     };
-    ASSERT_TRUE(PumpUntil(allCame, 6 * deadlineMs)) << windyRequests() << " Windy, " << aprs.Sessions.size() << " CWOP";
+    const publish::TUploadState* cwop = networks.State(indexOf(TServiceKind::Cwop));
+    ASSERT_TRUE(PumpUntil(allCame, 6 * deadlineMs))
+        << windyRequests() << " Windy, " << aprs.Sessions.size() << " CWOP"
+        << (cwop ? ", CWOP's next attempt " + cwop->NextAttempt.toString(Qt::ISODate).toStdString() + " (now " +
+                    QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString() +
+                    "): " + cwop->LastError.toStdString()
+                 : std::string(", CWOP off"));
     for (const auto& [name, times] : catchingUp) {
         std::vector<QDateTime> received = times();
         received.resize(day.size());
