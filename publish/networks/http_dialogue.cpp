@@ -2,6 +2,7 @@
 #include "publish/networks/http_dialogue.h"
 
 #include "publish/networks/network_exchange.h"
+#include "publish/networks/socket_failure.h"
 #include "publish/networks/software_identity.h"
 
 #include <QSslCertificate>
@@ -305,29 +306,14 @@ void THttpDialogue::Closed()
 
 void THttpDialogue::Failed(QAbstractSocket::SocketError error)
 {
-    switch (error) {
-    case QAbstractSocket::RemoteHostClosedError:
+    const std::optional<TExchangeFailure> failure = SocketFailure(error);
+    if (!failure)
         return; // Closed() decides
-    case QAbstractSocket::ConnectionRefusedError:
-        Finish(TExchangeFailure::ConnectionRefused);
-        break;
-    case QAbstractSocket::HostNotFoundError:
-        Finish(TExchangeFailure::HostNotFound);
-        break;
-    case QAbstractSocket::SocketTimeoutError:
-        Finish(TExchangeFailure::TimedOut);
-        break;
-    case QAbstractSocket::SslHandshakeFailedError:
-    case QAbstractSocket::SslInternalError:
-    case QAbstractSocket::SslInvalidUserDataError:
+    if (*failure == TExchangeFailure::Tls)
         FResult.FailureDetail = CertificateProblem(FSslErrors);
-        Finish(TExchangeFailure::Tls);
-        break;
-    default:
+    if (*failure == TExchangeFailure::Network)
         FResult.NetworkErrorCode = static_cast<int>(error);
-        Finish(TExchangeFailure::Network);
-        break;
-    }
+    Finish(*failure);
 }
 
 void THttpDialogue::Finish(TExchangeFailure failure)

@@ -2,6 +2,7 @@
 #include "publish/networks/tcp_dialogue.h"
 
 #include "publish/networks/network_exchange.h"
+#include "publish/networks/socket_failure.h"
 
 #include <QTcpSocket>
 
@@ -111,22 +112,9 @@ void TTcpDialogue::Closed()
 
 void TTcpDialogue::Failed(QAbstractSocket::SocketError error)
 {
-    if (error == QAbstractSocket::RemoteHostClosedError)
-        return; // Closed() decides
-    switch (error) {
-    case QAbstractSocket::ConnectionRefusedError:
-        Finish(TExchangeFailure::ConnectionRefused);
-        break;
-    case QAbstractSocket::HostNotFoundError:
-        Finish(TExchangeFailure::HostNotFound);
-        break;
-    case QAbstractSocket::SocketTimeoutError:
-        Finish(TExchangeFailure::TimedOut);
-        break;
-    default:
-        Finish(TExchangeFailure::Network);
-        break;
-    }
+    // A close is no failure by itself: Closed() decides.
+    if (const std::optional<TExchangeFailure> failure = SocketFailure(error))
+        Finish(*failure);
 }
 
 void TTcpDialogue::Finish(TExchangeFailure failure)
