@@ -40,8 +40,10 @@ endif()
 
 # libmosquitto for Windows, the MQTT client: its DLL ships beside the programs. Whether it talks
 # TLS is whether it links OpenSSL, and the MQTT page asks that of the build (METEO_MQTT_TLS).
+# With no prefix at all there is nothing to ask: an empty PKG_CONFIG_LIBDIR is no variable to
+# CMake, and pkg-config would answer with the host's own libmosquitto.
 find_package(PkgConfig)
-if(PKG_CONFIG_FOUND)
+if(PKG_CONFIG_FOUND AND METEO_WINDOWS_PREFIXES)
   pkg_check_modules(METEO_WINDOWS_MOSQUITTO QUIET libmosquitto)
 endif()
 if(METEO_WITH_QT AND NOT METEO_WINDOWS_MOSQUITTO_FOUND)
