@@ -59,7 +59,7 @@ bool ElfIsWhole(QIODevice& file)
     if (programs.isEmpty())
         return false;
     for (std::uint64_t i = 0; i < programCount; ++i) {
-        const auto entry = static_cast<qsizetype>(i * programSize);
+        const qsizetype entry = static_cast<qsizetype>(i) * static_cast<qsizetype>(programSize);
         if (!Inside(Number(programs, entry + 8, 8), Number(programs, entry + 32, 8), size))
             return false;
     }
@@ -87,7 +87,7 @@ bool PeIsWhole(QIODevice& file)
         return false;
     const auto size = static_cast<std::uint64_t>(file.size());
     for (std::uint64_t i = 0; i < sectionCount; ++i) {
-        const auto entry = static_cast<qsizetype>(i * SectionEntry);
+        const qsizetype entry = static_cast<qsizetype>(i) * SectionEntry;
         if (!Inside(Number(sections, entry + 20, 4), Number(sections, entry + 16, 4), size))
             return false;
     }

@@ -14,11 +14,11 @@ namespace publish {
 namespace {
 
 // The status line and headers of a reply; a service's are a few hundred bytes.
-constexpr qsizetype HeadLimitBytes = 16 * 1024;
+constexpr qsizetype HeadLimitBytes = qsizetype{16} * 1024;
 // All bytes of a reply, its framing included: the body's limit leaves room for chunk lines.
-constexpr qint64 RawLimitBytes = 2 * ReplyLimitBytes + HeadLimitBytes;
+constexpr qint64 RawLimitBytes = qint64{2} * ReplyLimitBytes + HeadLimitBytes;
 // What is read from the socket at a time, so that Qt never holds much more than the limit.
-constexpr qint64 ReadSliceBytes = 16 * 1024;
+constexpr qint64 ReadSliceBytes = qint64{16} * 1024;
 
 bool IsHttps(const QUrl& url)
 {
@@ -129,7 +129,7 @@ THttpDialogue::THttpDialogue(const TOutgoingRequest& request, int timeoutMs, TEx
     connect(FSocket, &QTcpSocket::disconnected, this, &THttpDialogue::Closed);
     connect(FSocket, &QTcpSocket::errorOccurred, this, &THttpDialogue::Failed);
     FTimer.setSingleShot(true);
-    connect(&FTimer, &QTimer::timeout, this, [this] { Finish(TExchangeFailure::TimedOut); });
+    connect(&FTimer, &QTimer::timeout, this, [this] { Finish(FTimerEnds); });
     FTimer.start(timeoutMs);
     const QString host = request.Url.host();
     const int port = request.Url.port(https ? 443 : 80);
@@ -138,9 +138,10 @@ THttpDialogue::THttpDialogue(const TOutgoingRequest& request, int timeoutMs, TEx
         FSocket->connectToHost(host, static_cast<quint16>(port));
         return;
     }
-    if (!QSslSocket::supportsSsl()) {
+    if (!QSslSocket::supportsSsl()) { // told from the event loop, as every outcome is
         FResult.FailureDetail = QStringLiteral("TLS недоступен в этой сборке");
-        QTimer::singleShot(0, this, [this] { Finish(TExchangeFailure::Tls); });
+        FTimerEnds = TExchangeFailure::Tls;
+        FTimer.start(0);
         return;
     }
     connect(secure, &QSslSocket::encrypted, this, &THttpDialogue::Connected);

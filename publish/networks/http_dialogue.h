@@ -50,6 +50,7 @@ private:
     TExchange::TDone FDone;
     QTcpSocket* FSocket;
     QTimer FTimer;
+    TExchangeFailure FTimerEnds = TExchangeFailure::TimedOut; // what the timer's end means
     TStep FStep = TStep::Connecting;
     qint64 FReceivedBytes = 0; // all of the reply so far, head and framing included
     QByteArray FPending;       // received, not yet taken apart

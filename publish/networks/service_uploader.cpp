@@ -20,7 +20,7 @@ constexpr int PresentReadLimit = 1000;
 // A key shorter than this is not looked for in messages: it would blot out ordinary words.
 constexpr int ShortestScrubbedKey = 3;
 // The span over which spread requests go, and how far from its ends they keep.
-constexpr qint64 SpreadSpan = 5 * 60;
+constexpr qint64 SpreadSpan = qint64{5} * 60;
 constexpr qint64 SpreadMargin = 30;
 
 qint64 Seconds(std::chrono::seconds duration)
@@ -137,19 +137,9 @@ void TServiceUploader::Attempt()
     bool handled = false;
     if (!AttemptLate(now, handled) || handled)
         return;
-    // Readings dated at or before `oldest` are too old for the service.
-    const QDateTime oldest = now.addSecs(-Seconds(FFacts.AcceptsPast));
     TSending sending;
-    if (from < oldest) {
-        const TSourceCount all = FParts.Source.CountAfter(from);
-        const TSourceCount recent = FParts.Source.CountAfter(oldest);
-        if (!all.Ok || !recent.Ok) {
-            BackOff(QStringLiteral("не удалось прочитать архив: %1").arg(all.Ok ? recent.Message : all.Message));
-            return;
-        }
-        sending.Skipped = all.Count - recent.Count;
-        from = oldest;
-    }
+    if (!SkipTooOld(now, from, sending))
+        return;
 
     TSourceReadings batch =
         FParts.Source.ReadingsAfter(from, FFacts.OnlyNewest ? PresentReadLimit : FFacts.ReadingsPerRequest);
@@ -186,6 +176,23 @@ void TServiceUploader::Attempt()
     }
 
     Send(readings, sending, now);
+}
+
+bool TServiceUploader::SkipTooOld(const QDateTime& now, QDateTime& from, TSending& sending)
+{
+    // Readings dated at or before `oldest` are too old for the service.
+    const QDateTime oldest = now.addSecs(-Seconds(FFacts.AcceptsPast));
+    if (from >= oldest)
+        return true;
+    const TSourceCount all = FParts.Source.CountAfter(from);
+    const TSourceCount recent = FParts.Source.CountAfter(oldest);
+    if (!all.Ok || !recent.Ok) {
+        BackOff(QStringLiteral("не удалось прочитать архив: %1").arg(all.Ok ? recent.Message : all.Message));
+        return false;
+    }
+    sending.Skipped = all.Count - recent.Count;
+    from = oldest;
+    return true;
 }
 
 bool TServiceUploader::AttemptLate(const QDateTime& now, bool& handled)

@@ -104,6 +104,9 @@ private:
     // ended (a back-off, a stop).
     bool AttemptLate(const QDateTime& now, bool& handled);
     bool DoneLate(const QDateTime& upTo);
+    // Moves `from` past what the service no longer takes, counting it in `sending`; false where
+    // the archive could not be read (the attempt then backs off).
+    bool SkipTooOld(const QDateTime& now, QDateTime& from, TSending& sending);
     void Send(const std::vector<TWeatherReading>& readings, TSending sending, const QDateTime& now);
     void Replied(const TSending& sending, const TExchangeResult& result);
     bool Advance(const QDateTime& sentUpTo);
