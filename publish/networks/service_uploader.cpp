@@ -237,10 +237,7 @@ bool TServiceUploader::AttemptLate(const QDateTime& now, bool& handled)
 
 bool TServiceUploader::DoneLate(const QDateTime& upTo)
 {
-    const TPositionWrite written = FParts.Positions.DoneLate(QLatin1String(FFacts.PositionKey), upTo);
-    if (!written.Ok)
-        StopWith(QStringLiteral("не удалось записать, докуда отправлены показания: %1").arg(written.Message));
-    return written.Ok;
+    return Written(FParts.Positions.DoneLate(QLatin1String(FFacts.PositionKey), upTo));
 }
 
 void TServiceUploader::Send(const std::vector<TWeatherReading>& readings, TSending sending, const QDateTime& now)
@@ -337,11 +334,8 @@ bool TServiceUploader::MendPosition(const TPositionRead& position, const QDateTi
     for (const TWeatherReading& reading : recent.Readings)
         if (reading.Time <= now)
             sound = reading.Time.addSecs(-1);
-    const TPositionWrite written = FParts.Positions.Reset(QLatin1String(FFacts.PositionKey), sound);
-    if (!written.Ok) {
-        StopWith(QStringLiteral("не удалось записать, докуда отправлены показания: %1").arg(written.Message));
+    if (!Written(FParts.Positions.Reset(QLatin1String(FFacts.PositionKey), sound)))
         return false;
-    }
     const QString goesOn = QStringLiteral("отправка продолжена с показаний после %1 UTC").arg(DateUtcText(sound));
     Fail(ahead ? QStringLiteral("отметка, докуда отправлены показания (%1 UTC), позже текущего времени: часы "
                                 "компьютера были переведены или идут неверно; %2")
@@ -353,7 +347,11 @@ bool TServiceUploader::MendPosition(const TPositionRead& position, const QDateTi
 
 bool TServiceUploader::Advance(const QDateTime& sentUpTo)
 {
-    const TPositionWrite written = FParts.Positions.Advance(QLatin1String(FFacts.PositionKey), sentUpTo);
+    return Written(FParts.Positions.Advance(QLatin1String(FFacts.PositionKey), sentUpTo));
+}
+
+bool TServiceUploader::Written(const TPositionWrite& written)
+{
     if (!written.Ok)
         StopWith(QStringLiteral("не удалось записать, докуда отправлены показания: %1").arg(written.Message));
     return written.Ok;

@@ -110,6 +110,8 @@ private:
     void Send(const std::vector<TWeatherReading>& readings, TSending sending, const QDateTime& now);
     void Replied(const TSending& sending, const TExchangeResult& result);
     bool Advance(const QDateTime& sentUpTo);
+    // A position written, or the service stopped with the reason it could not be.
+    bool Written(const TPositionWrite& written);
     void CountWaiting();
     // Where a service never sent before starts.
     QDateTime FirstStart(const QDateTime& now);
