@@ -72,12 +72,6 @@ struct TArchiveHour
     double Value(base::TQuantity quantity) const { return Values[static_cast<std::size_t>(quantity)]; }
 };
 
-// One reading of the live stream; a value the station did not send is empty.
-struct TReading
-{
-    std::array<std::optional<int>, base::QuantityCount> Values{};
-};
-
 // The live stream of one 5-minute interval: per quantity the mean of the readings that had it and
 // their number, and the number of readings in all.
 struct TSample

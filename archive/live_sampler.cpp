@@ -9,9 +9,9 @@ TUtcMinute SampleStart(const QDateTime& time)
     return minute - ((minute % SampleMinutes) + SampleMinutes) % SampleMinutes;
 }
 
-std::optional<TSample> TLiveSampler::Add(const QDateTime& time, const TReading& reading)
+std::optional<TSample> TLiveSampler::Add(const base::TStationReading& reading)
 {
-    const TMinuteKey start = SampleStart(time);
+    const TMinuteKey start = SampleStart(reading.Time);
     std::optional<TSample> closed;
     if (FReports > 0 && start != FStart)
         closed = Flush();

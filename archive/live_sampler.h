@@ -4,6 +4,7 @@
 #pragma once
 
 #include "archive/archive_types.h"
+#include "base/station_reading.h"
 
 #include <QDateTime>
 #include <array>
@@ -14,10 +15,10 @@ namespace archive {
 class TLiveSampler
 {
 public:
-    // Takes one reading made at `time`. A reading of another interval than the ones taken so far
+    // Takes one reading at its time. A reading of another interval than the ones taken so far
     // (the next one, or an earlier one after the clock was set back) closes their sample, which
     // is returned for storing; the reading then starts the new interval.
-    std::optional<TSample> Add(const QDateTime& time, const TReading& reading);
+    std::optional<TSample> Add(const base::TStationReading& reading);
     // Closes the sample of the readings taken so far (the stream stops, the window closes); none
     // when there are none.
     std::optional<TSample> Flush();

@@ -7,8 +7,8 @@
 // yet there is added, one there with the same values is left alone, one with other values takes
 // the new values (a conflict); a later record of an image wins over an earlier one.
 #include "archive/archive_store.h"
+#include "core/archive_records.h"
 #include "fuzz/scratch_folder.h"
-#include "station/archive_records.h"
 
 #include <QDir>
 #include <QFile>

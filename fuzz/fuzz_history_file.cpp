@@ -7,7 +7,7 @@
 // but one line end (LF or CR LF) is oversized. Both the in-memory conversion and the
 // loading from a real file are checked, and a text that loads whole must come back the same from
 // the bytes the program saves.
-#include "station/history_file.h"
+#include "core/history_file.h"
 
 #include <QString>
 #include <cstdint>

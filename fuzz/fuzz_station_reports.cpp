@@ -15,6 +15,8 @@
 //                     bit 7 the direction
 //   13                unplug or plug the station (it is plugged in when the window opens)
 //   14                the station's time runs (next + 1) * 16 ms
+#include "core/history_file.h"
+#include "core/readings_text.h"
 #include "gui/error_box.h"
 #include "gui/page_control.h"
 #include "gui/radio_group.h"
@@ -22,9 +24,7 @@
 #include "hid/device_controller.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "simulator/sim_station.h"
-#include "station/history_file.h"
 #include "station/main_form.h"
-#include "station/readings_text.h"
 
 #include <QApplication>
 #include <QDir>

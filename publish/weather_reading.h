@@ -3,6 +3,8 @@
 // moment with the offset of the clock that took it; the uploads compare moments and send UTC.
 #pragma once
 
+#include "base/station_reading.h"
+
 #include <QDateTime>
 #include <optional>
 
@@ -17,5 +19,17 @@ struct TWeatherReading
     std::optional<double> HumidityPercent;
     friend bool operator==(const TWeatherReading&, const TWeatherReading&) = default;
 };
+
+// The station's reading as the publishers send it.
+inline TWeatherReading WeatherReadingOf(const base::TStationReading& reading)
+{
+    auto value = [&reading](base::TQuantity quantity) -> std::optional<double> {
+        if (const std::optional<int> measured = reading.Value(quantity))
+            return *measured;
+        return std::nullopt;
+    };
+    return {reading.Time, value(base::TQuantity::IndoorTemperature), value(base::TQuantity::OutdoorTemperature),
+            value(base::TQuantity::Pressure), value(base::TQuantity::Humidity)};
+}
 
 } // namespace publish

@@ -1,6 +1,6 @@
 #include "station/day_values.h"
 
-#include "station/readings_text.h"
+#include "core/readings_text.h"
 
 #include <algorithm>
 

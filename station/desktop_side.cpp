@@ -2,14 +2,13 @@
 // the «Оповещения» page's choices.
 #include "station/desktop_side.h"
 #include "archive/archive_store.h"
+#include "core/readings_text.h"
 #include "desktop/autostart.h"
 #include "gui/bring_forward.h"
 #include "gui/error_box.h"
 #include "gui/repaint_pacing.h"
 #include "station/alarms_page.h"
-#include "station/archive_records.h"
 #include "station/main_form.h"
-#include "station/readings_text.h"
 
 #include <QAction>
 #include <QApplication>
@@ -37,11 +36,6 @@ QString AlarmKey(weather::TAlarmKind kind)
     static const char* const keys[weather::AlarmKindCount] = {"frost",    "heat",    "pressure_fall",
                                                               "humidity", "silence", "archive_failure"};
     return QLatin1String(keys[static_cast<int>(kind)]);
-}
-
-std::optional<int> ReadingValue(const archive::TReading& reading, base::TQuantity quantity)
-{
-    return reading.Values[static_cast<std::size_t>(base::QuantityNumber(quantity))];
 }
 
 desktop::TAutostartEntry AutostartEntry(bool inTray)
@@ -93,6 +87,10 @@ TDesktopSide::TDesktopSide(TForm1& form)
     ClockTick = new QTimer(this);
     ClockTick->setInterval(TickMs);
     connect(ClockTick, &QTimer::timeout, this, &TDesktopSide::Tick);
+    connect(&form.Core, &TStationCore::Reading, this, &TDesktopSide::TakeReading);
+    connect(&form.Core, &TStationCore::SampleWritten, this, &TDesktopSide::TakeArchiveResult);
+    connect(&form.Core, &TStationCore::DownloadMerged, this,
+            [this](const archive::TMergeResult& result, int) { TakeArchiveResult(result.Ok, result.Message); });
 }
 
 TDesktopSide::~TDesktopSide() = default;
@@ -164,20 +162,20 @@ bool TDesktopSide::TrayAvailable() const
 
 // ---- The station's reports and the archive ----
 
-void TDesktopSide::TakeReport(const TReportImage& image, const QDateTime& time)
+void TDesktopSide::TakeReading(const base::TStationReading& reading)
 {
-    FImage = image;
-    // The caller's time of the report: the clock is read once per report, it costs.
-    FLastReport = time;
-    const archive::TReading reading = ArchiveReadingOfReport(image);
-    FPressure = ReadingValue(reading, base::TQuantity::Pressure);
-    FOutdoor = ReadingValue(reading, base::TQuantity::OutdoorTemperature);
-    RefreshOutlook(time);
+    // The tooltip shows the readings as the readings page does, from the report they came in.
+    FImage = Form.Station.ReportImage;
+    // The reading's own time: the clock is read once per report, it costs.
+    FLastReport = reading.Time;
+    FPressure = reading.Value(base::TQuantity::Pressure);
+    FOutdoor = reading.Value(base::TQuantity::OutdoorTemperature);
+    RefreshOutlook(reading.Time);
 
     weather::TAlarmReadings readings;
     if (FOutdoor)
         readings.OutdoorC = *FOutdoor;
-    if (const auto humidity = ReadingValue(reading, base::TQuantity::Humidity))
+    if (const auto humidity = reading.Value(base::TQuantity::Humidity))
         readings.HumidityPercent = *humidity;
     if (const auto& trend = FOutlook.Trend())
         readings.PressureChange3hMmHg = trend->ChangeMmHg;
@@ -228,8 +226,7 @@ void TDesktopSide::Tick()
 
 void TDesktopSide::RefreshOutlook(const QDateTime& now)
 {
-    archive::TArchiveStore* store = Form.Archive && Form.Archive->IsOpen() ? Form.Archive.get() : nullptr;
-    if (!FOutlook.Refresh(store, {now.isValid() ? now : Form.Now(), FPressure, FOutdoor}))
+    if (!FOutlook.Refresh(Form.Core.Archive(), {now.isValid() ? now : Form.Now(), FPressure, FOutdoor}))
         return;
     Form.OutlookLabel->setText(FOutlook.TrendLine() + QLatin1Char('\n') + FOutlook.ForecastLine());
     RefreshTooltip();
@@ -269,8 +266,8 @@ void TDesktopSide::Apply(const std::vector<weather::TAlarmChange>& changes)
             FRinging.emplace_back(change.Kind, change.Summary + QStringLiteral(": ") + change.Body);
         FNotifier->Notify(AlarmKey(change.Kind), change.Summary, change.Body);
         // The history is kept where the archive can take it; an archive that fails is its own alarm.
-        if (Form.Archive && Form.Archive->IsOpen())
-            Form.Archive->AddAlarm(
+        if (archive::TArchiveStore* store = Form.Core.Archive())
+            store->AddAlarm(
                 {archive::MinuteKeyOf(Form.Now()), AlarmKey(change.Kind), change.Started, change.Summary, change.Body});
     }
     ShowAlarmLine();

@@ -6,10 +6,11 @@
 // (checked at start and on every tick) the window works as it always did.
 #pragma once
 
+#include "base/station_reading.h"
+#include "core/weather_outlook.h"
 #include "desktop/desktop_notifier.h"
 #include "desktop/tray_picture.h"
 #include "protocol/report_layout.h"
-#include "station/weather_outlook.h"
 #include "weather/alarm_engine.h"
 #include "weather/settings_file.h"
 
@@ -50,8 +51,8 @@ public:
     void SetTrayCheck(TTrayCheck check);
     bool TrayAvailable() const;
 
-    // One readings report of the station (never a history block).
-    void TakeReport(const TReportImage& image, const QDateTime& time);
+    // One reading of the station's stream (never a history block).
+    void TakeReading(const base::TStationReading& reading);
     // How a write to the archive went, and that the archive has new values for the trend.
     void TakeArchiveResult(bool ok, const QString& message);
     // The alarms' clock and the tray's presence.

@@ -1,13 +1,11 @@
 // The diagram page's history buttons: downloading the station's history memory into the
 // program's copy, clearing the station's memory (after asking), exporting the copy to "met.txt",
 // and keeping the copy in "met.mtb" between runs.
+#include "core/history_export.h"
+#include "core/history_file.h"
 #include "gui/error_box.h"
 #include "gui/program_ending.h"
-#include "station/history_export.h"
-#include "station/history_file.h"
 #include "station/main_form.h"
-
-#include "hid/device_controller.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -54,7 +52,7 @@ QString ClearQuestion(const QDateTime& lastCompleteDownload)
 
 void TForm1::ScanHistory()
 {
-    LabeledEdit10->SetText(::ScanHistory(History, Now().date()));
+    LabeledEdit10->SetText(Core.ScanHistory());
 }
 
 void TForm1::Button1Click()
@@ -81,12 +79,8 @@ void TForm1::Button2Click()
 void TForm1::StartHistoryOperation(THistoryOperationKind kind)
 {
     ExportNotice->hide();
-    HistoryOperation.Start(kind, Station.StationDevice);
-    Station.SetCommandCode(kind == THistoryOperationKind::Download ? TCommandCode::DownloadHistory
-                                                                   : TCommandCode::ClearHistory);
-    if (!SendReport()) {
+    if (!Core.StartHistoryOperation(kind)) {
         // The station was never asked, so nothing would ever answer: the page must not lock.
-        AbandonHistoryOperation();
         ShowSendError();
         return;
     }
@@ -104,31 +98,32 @@ int TForm1::HistoryStallTimeout() const
     return HistoryOperation.StallTimeout();
 }
 
-void TForm1::HistoryOperationStalled(THistoryOperationKind kind)
+void TForm1::ShowHistoryAbandoned(THistoryOperationKind kind, THistoryEnd how)
 {
-    // Reports kept coming, only none of them whole: the station is not silent, and says so.
-    const bool damaged = HistoryOperation.DamagedReportsSinceLastBlock();
-    AbandonHistoryOperation();
-    if (Station.StationDevice != nullptr) {
-        EnableStationButtons();
-        // Should the station wake up, the rest of its transfer is not wanted.
-        SendCommand(TCommandCode::Quiet);
-    }
     const bool download = kind == THistoryOperationKind::Download;
-    if (damaged)
+    if (kind == THistoryOperationKind::Download)
+        Button1->setText(DownloadCaption);
+    else if (kind == THistoryOperationKind::Clear)
+        Button2->setText(ClearCaption);
+    PageControl1->setEnabled(true);
+    // A station still here (after a stall, or a later one that took over) has its buttons back; an
+    // unplugged one has them taken by its own going.
+    if (Station.StationDevice != nullptr)
+        EnableStationButtons();
+    switch (how) {
+    case THistoryEnd::Unplugged:
+        // Told once the controller is done with the unplug, not from inside its handling.
+        QMetaObject::invokeMethod(
+            this, [download] { gui::ShowErrorBox(download ? DownloadUnpluggedText : ClearUnpluggedText); },
+            Qt::QueuedConnection);
+        break;
+    case THistoryEnd::DamagedReports:
         gui::ShowErrorBox(download ? DownloadDamagedText : ClearDamagedText);
-    else
+        break;
+    case THistoryEnd::Stalled:
         gui::ShowErrorBox(download ? DownloadStalledText : ClearStalledText);
-}
-
-void TForm1::HistoryStationUnplugged()
-{
-    const bool download = HistoryOperation.Kind() == THistoryOperationKind::Download;
-    AbandonHistoryOperation();
-    // Told once the controller is done with the unplug, not from inside its handling.
-    QMetaObject::invokeMethod(
-        this, [download] { gui::ShowErrorBox(download ? DownloadUnpluggedText : ClearUnpluggedText); },
-        Qt::QueuedConnection);
+        break;
+    }
 }
 
 void TForm1::Button3Click()
@@ -158,22 +153,15 @@ void TForm1::ShowExportNotice(const QString& path)
     ExportNoticeTimer->start();
 }
 
-void TForm1::HandleHistoryReport()
+void TForm1::ShowHistoryProgress(const THistoryProgress& progress)
 {
-    const THistoryProgress progress = HistoryOperation.TakeReport(Station.ReportImage.data());
-    if (progress.Kind == THistoryOperationKind::None)
-        return;
     const bool download = progress.Kind == THistoryOperationKind::Download;
     QPushButton* button = download ? Button1 : Button2;
     button->setText(ProgressCaption(progress.BlockCount));
     if (!progress.Finished)
         return;
     button->setText(download ? DownloadCaption : ClearCaption);
-    if (download)
-        History.LastCompleteDownload = Now();
     FinishHistoryOperation();
-    if (download)
-        ArchiveDownload();
 }
 
 void TForm1::FinishHistoryOperation()
@@ -184,31 +172,10 @@ void TForm1::FinishHistoryOperation()
     PageControl1->setEnabled(true);
 }
 
-void TForm1::AbandonHistoryOperation()
-{
-    switch (HistoryOperation.Abandon()) {
-    case THistoryOperationKind::Download:
-        Button1->setText(DownloadCaption);
-        break;
-    case THistoryOperationKind::Clear:
-        Button2->setText(ClearCaption);
-        break;
-    case THistoryOperationKind::None:
-        break;
-    }
-    PageControl1->setEnabled(true);
-}
-
 bool TForm1::SaveHistoryAtClose()
 {
-    if (Station.HistoryComplete != 1)
-        return true;
     try {
-        // A file that holds the copy already is left alone: nothing to write, and nothing to fail
-        // in a folder that cannot be written.
-        if (HistoryFileHolds(HistoryFileBytes(History.HistoryImage, History.DiagramQuantity)))
-            return true;
-        SaveHistoryFile(History);
+        Core.SaveHistoryCopy();
         return true;
     } catch (const os::EFileError& error) {
         // Asked to end by the system: nobody can answer, and staying would only hold the folder

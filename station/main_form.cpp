@@ -1,13 +1,13 @@
 // The station application's handlers: start-up and close, the input report dispatch, the display
 // refresh and the station's buttons; the settings page has a file of its own (settings_page.cpp).
 #include "station/main_form.h"
+#include "core/archive_records.h"
+#include "core/history_file.h"
+#include "core/readings_text.h"
 #include "gui/error_box.h"
 #include "gui/question_box.h"
 #include "hid/device_controller.h"
-#include "station/archive_records.h"
 #include "station/desktop_side.h"
-#include "station/history_file.h"
-#include "station/readings_text.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -18,18 +18,12 @@
 
 namespace {
 
-// Pages of PageControl1.
-constexpr int ReadingsPage = 0;
-constexpr int DiagramPage = 1;
-constexpr int SettingsPage = 2;
-constexpr int ArchivePageIndex = 4;
-constexpr int PublishPageIndex = 5;
-
 // The pages on which the station streams its readings: the readings and settings pages show
 // them, the archive page samples them, the publishing page shows them leave.
 bool StreamingPage(int page)
 {
-    return page == ReadingsPage || page == SettingsPage || page == ArchivePageIndex || page == PublishPageIndex;
+    return page == PageIndex(TFormPage::Readings) || page == PageIndex(TFormPage::Settings) ||
+        page == PageIndex(TFormPage::Archive) || page == PageIndex(TFormPage::Publish);
 }
 
 const QString HistoryFileKeptText =
@@ -39,27 +33,23 @@ const QString HistoryFileKeptText =
 
 TForm1::~TForm1()
 {
-    // A window destroyed without closing still checks its station in. The controller goes while
-    // the window is still whole: it unplugs the devices still checked out (a station a later
-    // one took over from), and their unplug handler is this window's.
+    // A window destroyed without closing still checks its station in, while the window is whole:
+    // the controller's unplugs of the devices still checked out reach the window's handlers.
     ReleaseStationDevice();
-    delete HidDeviceController1;
+    // The publishing uploads from the core's queue: it goes first.
+    Publishing.reset();
+    delete &Core;
     HidDeviceController1 = nullptr;
 }
 
 void TForm1::SetClock(TClock clock)
 {
-    FClock = std::move(clock);
+    Core.SetClock(std::move(clock));
 }
 
 QDateTime TForm1::Now() const
 {
-    if (FClock) {
-        const QDateTime now = FClock();
-        if (now.isValid())
-            return now;
-    }
-    return QDateTime::currentDateTime();
+    return Core.Now();
 }
 
 void TForm1::SetQuestion(TQuestion question)
@@ -78,25 +68,9 @@ bool TForm1::Ask(const QString& text)
 
 void TForm1::FormCreate()
 {
-    Station.ReportImage.fill(NoValue);
+    const THistoryLoadResult loaded = Core.LoadHistory();
     ShowPlaceholders();
-    Station.Closing = 0;
-    Station.HistoryComplete = 1;
-    Station.DownloadActive = 0;
-    Station.ClearActive = 0;
-    Station.ReadCodeRequest = 0;
-    Station.ClearCodeRequest = 0;
-    Station.SettingsLive = 0;
     DisableStationButtons();
-
-    const THistoryLoadResult loaded = LoadHistoryFile(History);
-    // A copy that stopped on a bad pair, ended early or could not be read must not replace the
-    // user's file: it is saved again only after a complete download. The window works on what was
-    // read all the same.
-    Station.HistoryComplete = loaded.ImageComplete() ? 1 : 0;
-    // The archive is opened with the rest of the start (its first picture shows nothing of it), or
-    // sooner by whatever needs it first, a close included: no run leaves its folder otherwise.
-    FRecordsToImport = loaded.RecordsRead;
     if (!loaded.Message.isEmpty()) {
         FLoadMessage = loaded.Message;
         if (!loaded.ImageComplete())
@@ -135,17 +109,10 @@ void TForm1::EnableTextExportOfTheCopy()
 
 bool TForm1::FormClose()
 {
-    Station.Closing = 1;
-    WatchStream();
-    SendCommand(TCommandCode::Quiet);
-    // A close before the rest of the start still leaves the copy imported and the last sample kept.
-    OpenArchive();
-    FlushLiveSample();
+    Core.BeginClose();
     if (!SaveHistoryAtClose()) {
         // Staying open: the readings pages get their stream back.
-        if (StreamingPage(PageControl1->ActivePageIndex()))
-            SendCommand(TCommandCode::StreamReadings);
-        WatchStream();
+        Core.ResumeAfterClose();
         return false;
     }
     ReleaseStationDevice();
@@ -180,53 +147,49 @@ void TForm1::closeEvent(QCloseEvent* event)
 
 bool TForm1::SendCommand(TCommandCode code)
 {
-    Station.SetCommandCode(code);
-    return SendReport();
+    return Core.SendCommand(code);
+}
+
+bool TForm1::SendReport()
+{
+    return Core.SendReport();
 }
 
 void TForm1::HandleInputReport(const std::uint8_t* bytes, std::uint16_t size)
 {
-    const size_t count = bytes ? std::min<size_t>(size, ReportImageSize) : 0;
-    if (count > 0)
-        std::memcpy(Station.ReportImage.data(), bytes, count);
+    Core.TakeReport(bytes, size);
+}
+
+void TForm1::ShowReport()
+{
     const int page = PageControl1->ActivePageIndex();
-    if (page == ReadingsPage || page == SettingsPage)
+    if (page == PageIndex(TFormPage::Readings) || page == PageIndex(TFormPage::Settings))
         RefreshDisplay();
-    else if (page == DiagramPage)
-        HandleHistoryReport();
-    if (StreamingPage(page)) {
-        // One reading of the report, at one moment, for the archive and the publishers alike.
-        const archive::TReading reading = ArchiveReadingOfReport(Station.ReportImage);
-        const QDateTime time = Now();
-        SampleReadings(time, reading);
-        PublishReading(time, reading);
-        Desktop->TakeReport(Station.ReportImage, time);
-    }
 }
 
 bool TForm1::StreamingReadings() const
 {
-    return StreamingPage(PageControl1->ActivePageIndex()) && !HistoryOperationRunning();
+    return Core.StreamingReadings();
 }
 
 void TForm1::ShowReadingsPageIfFree()
 {
     if (StreamingPage(PageControl1->ActivePageIndex()) || HistoryOperationRunning())
         return;
-    PageControl1->SetActivePageIndex(ReadingsPage);
+    PageControl1->SetActivePageIndex(PageIndex(TFormPage::Readings));
     PageControl1Change();
 }
 
 void TForm1::ShowStationConnected()
 {
-    Panel1->SetCaption(StationConnectedText);
-    // A match during a download or clear (any HID device's arrival repeats it) leaves the
-    // operation alone: code 1 would stop the station's transfer, and the buttons stay off until
-    // it ends.
+    Core.TakeStationMatch();
+}
+
+void TForm1::EnableControlsOfStation()
+{
+    // A match during a download or clear leaves the buttons off until it ends.
     if (HistoryOperationRunning())
         return;
-    SendCommand(TCommandCode::StreamReadings);
-    WatchStream();
     EnableStationButtons();
     if (!SensorCodesSelected()) {
         Button4->setEnabled(false);
@@ -236,10 +199,12 @@ void TForm1::ShowStationConnected()
 
 void TForm1::ShowStationDisconnected()
 {
-    Panel1->SetCaption(StationDisconnectedText);
+    Core.TakeStationGone();
+}
+
+void TForm1::DisableControlsOfStation()
+{
     ShowPlaceholders();
-    FlushLiveSample();
-    WatchStream();
     if (Station.Closing == 1)
         return;
     DisableStationButtons();
@@ -251,51 +216,20 @@ void TForm1::ShowStationDisconnected()
 
 void TForm1::ShowReadError(const QString& systemMessage)
 {
-    Panel1->SetCaption(ReadErrorPrefix + systemMessage);
+    Core.TakeReadError(systemMessage);
 }
 
 void TForm1::SetStreamSilenceTimeout(int ms)
 {
-    StreamSilenceTimer->setInterval(std::max(ms, 1));
-    WatchStream();
-}
-
-void TForm1::WatchStream()
-{
-    const int page = PageControl1->ActivePageIndex();
-    const bool streaming = Station.StationDevice != nullptr && Station.Closing != 1 && StreamingPage(page);
-    if (streaming)
-        StreamSilenceTimer->start();
-    else
-        StreamSilenceTimer->stop();
-}
-
-void TForm1::StreamAlive()
-{
-    if (Panel1->Caption() == StationSilentText)
-        Panel1->SetCaption(StationConnectedText);
-    WatchStream();
-}
-
-void TForm1::StreamSilent()
-{
-    // A read error or a station without access says more than the silence does.
-    if (Panel1->Caption() == StationConnectedText)
-        Panel1->SetCaption(StationSilentText);
+    Core.SetStreamSilenceTimeout(ms);
 }
 
 void TForm1::PageControl1Change()
 {
     Button7->setEnabled(SettableItemSelected());
-    const int page = PageControl1->ActivePageIndex();
-    // Leaving for the diagram or help page quiets the station; byte 19 is always set, so a
-    // history download or clear can never be repeated by a page change. The archive page keeps
-    // the stream, for its live samples.
-    const bool streaming = StreamingPage(page);
-    if (!streaming)
-        FlushLiveSample();
-    SendCommand(streaming ? TCommandCode::StreamReadings : TCommandCode::Quiet);
-    WatchStream();
+    // Leaving for the diagram or help page quiets the station. The archive page keeps the stream,
+    // for its live samples.
+    Core.SetStreamWanted(StreamingPage(PageControl1->ActivePageIndex()));
     ExportNotice->hide();
 }
 
@@ -337,7 +271,7 @@ void TForm1::EnableStationButtons()
     for (QPushButton* button : {Button1, Button2, Button3, Button4, Button5, Button6})
         button->setEnabled(true);
     Button7->setEnabled(SettableItemSelected());
-    if (PageControl1->ActivePageIndex() == DiagramPage) {
+    if (PageControl1->ActivePageIndex() == PageIndex(TFormPage::Diagram)) {
         Button4->setEnabled(false);
         Button5->setEnabled(false);
     }

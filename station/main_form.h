@@ -1,23 +1,19 @@
 // The program's one window: seven pages (readings, diagrams, settings, help, archive, publishing,
-// alarms) and the station application's handlers. Controls keep the names of the window layout; each is a public member
-// and carries its name as its object name.
+// alarms), a view of the station core it makes: it shows the core's state and turns its controls'
+// events into the core's calls. Controls keep the names of the window layout; each is a public
+// member and carries its name as its object name.
 #pragma once
 
-#include "archive/archive_store.h"
-#include "archive/live_sampler.h"
 #include "chart/bar_series.h"
 #include "chart/chart.h"
+#include "core/station_core.h"
 #include "gui/labeled_edit.h"
 #include "gui/page_control.h"
 #include "gui/panel.h"
 #include "gui/radio_group.h"
 #include "gui/up_down.h"
-#include "station/archive_upload_queue.h"
 #include "station/day_values.h"
-#include "station/history_operation.h"
-#include "station/history_state.h"
 #include "station/publishing_module.h"
-#include "station/station_record.h"
 
 #include <QDateTime>
 #include <QWidget>
@@ -40,6 +36,13 @@ class QPushButton;
 class QTimer;
 class QRadioButton;
 
+// The pages of PageControl1, in their order.
+enum class TFormPage : int { Readings = 0, Diagram = 1, Settings = 2, Help = 3, Archive = 4, Publish = 5, Alarms = 6 };
+constexpr int PageIndex(TFormPage page)
+{
+    return static_cast<int>(page);
+}
+
 class TForm1 : public QWidget
 {
     Q_OBJECT
@@ -59,6 +62,9 @@ public:
     // backend in the program, the simulated one in the demo and the tests.
     explicit TForm1(hidplatform::Platform& platform, QWidget* parent = nullptr, TStart start = TStart::Whole);
     ~TForm1() override;
+
+    // The station application the window shows; the window owns it.
+    TStationCore& Core;
 
     // Page control and pages.
     gui::TPageControl* PageControl1 = nullptr;
@@ -153,31 +159,24 @@ public:
     int HistoryStallTimeout() const;
     // On the readings and settings pages a station that has sent nothing for this long is shown
     // as sending no data, until its next report. Tests change it.
-    static constexpr int DefaultStreamSilenceTimeoutMs = 5000;
+    static constexpr int DefaultStreamSilenceTimeoutMs = TStationCore::DefaultStreamSilenceTimeoutMs;
     void SetStreamSilenceTimeout(int ms);
 
     // Where the last export went, shown over the diagram for a while after «Сохранить».
     QLabel* ExportNotice = nullptr;
     static constexpr int ExportNoticeShownMs = 20000;
 
-    // The HID controller that finds the station.
+    // The HID controller that finds the station (the core's).
     THidDeviceController* HidDeviceController1 = nullptr;
 
-    // The station record.
-    TStationRecord Station;
-    // The program's copy of the station's history memory, loaded from and saved to "met.mtb".
-    THistoryState History;
-    // The history download or clear while it runs.
-    THistoryOperation HistoryOperation{Station, History};
-    // The weather archive beside it (archive_link.cpp): every complete download merged in, the
-    // live stream sampled every 5 minutes. None until the rest of the start (FinishStart) or
-    // whatever needs it sooner.
-    std::unique_ptr<archive::TArchiveStore> Archive;
-    archive::TLiveSampler LiveSampler;
-    // The weather networks' queue in the archive above, and the publishing (publish_link.cpp) that
-    // takes each reading of the stream and uploads from that queue (declared after both, so gone
-    // before them). None until the rest of the start; no publishing where it could not be had.
-    std::unique_ptr<TArchiveUploadQueue> UploadQueue;
+    // The station record, the program's copy of the station's history memory (loaded from and
+    // saved to "met.mtb") and the history download or clear while it runs: the core's.
+    TStationRecord& Station;
+    THistoryState& History;
+    THistoryOperation& HistoryOperation;
+
+    // The publishing (publish_link.cpp): it takes each reading of the stream and uploads from the
+    // core's queue. None until the rest of the start; none where it could not be had.
     std::unique_ptr<TPublishingModule> Publishing;
 
     // The computer's clock as the settings command reads it; tests fix the time with SetClock.
@@ -191,17 +190,19 @@ public:
     void SetQuestion(TQuestion question);
     bool Ask(const QString& text);
 
-    // One input report's data (the bytes after the report id): copied into the report image,
-    // then shown on the readings and settings pages. A null pointer counts as no data.
+    // One input report's data (the bytes after the report id), given to the core: copied into the
+    // report image, then shown on the readings and settings pages. A null pointer counts as no data.
     void HandleInputReport(const std::uint8_t* bytes, std::uint16_t size);
-    // The link's visible side once a station has been matched (after the check-out) and once
-    // the station has gone away (after its release).
+    // A station has been matched (after the check-out): the core tells it to stream, and the
+    // window shows it and frees the station's buttons.
     void ShowStationConnected();
+    // The station has gone away (after its release): the core keeps its last sample, and the window
+    // shows placeholders and turns the station's controls off.
     void ShowStationDisconnected();
-    // The link panel after a failed read, with the system's text for the error.
+    // A failed read, with the system's text for the error: the link panel says it.
     void ShowReadError(const QString& systemMessage);
 
-    // The station link: the controller's handlers.
+    // The station link: the controller's handlers, which hand its events to the core.
     bool HidDeviceController1Enumerate(THidDevice* HidDev, int Idx);
     void HidDeviceController1Arrival(THidDevice* HidDev);
     void HidDeviceController1DeviceData(THidDevice* HidDev, std::uint8_t ReportID, const std::uint8_t* Data,
@@ -273,26 +274,24 @@ private:
     void CreateAlarmsPage();
     void CreateChart(QWidget* page);
     void ConnectHandlers();
-    void CreateHidController(hidplatform::Platform& platform);
-    // A station was matched but may only be identified, not opened: nothing can flow.
-    void ShowStationWithoutAccess();
+    // The window's share of the core's events.
+    void ConnectCore();
+    void CreateHidController();
     void ReleaseStationDevice();
 
-    // Sends the output report held in the report image to the station; false when there is no
-    // station or the write failed, whose error code SendError then holds (0 when there was no
-    // station to write to).
+    // The station's commands, through the core.
     bool SendReport();
     bool SendCommand(TCommandCode code);
     // Tells the user why the last command did not reach the station; nothing when there was no
     // station to send it to.
     void ShowSendError();
-    // The station's readings stream runs on the readings and settings pages: the silence timer
-    // runs there while a station is connected, and stops elsewhere.
-    void WatchStream();
-    // A report from the station has arrived: it is sending again.
-    void StreamAlive();
-    // No report for the silence time-out while the stream should run.
-    void StreamSilent();
+    // The link panel as the core's link state says.
+    void ShowLinkState();
+    // The station's buttons once it is matched, unless a download or clear runs; off when it went.
+    void EnableControlsOfStation();
+    void DisableControlsOfStation();
+    // A report is in the image: the readings and settings pages show it.
+    void ShowReport();
     void ShowExportNotice(const QString& path);
     void ShowPlaceholders();
     void RefreshReadings();
@@ -303,51 +302,35 @@ private:
     // "Коды датчиков" is selected, so "Считать" and "Очистить" may read and clear a code.
     bool SensorCodesSelected() const;
 
-    // The history page's share of an input report (page 1 only): a download block or a clear's
-    // progress.
-    void HandleHistoryReport();
     // Sends the command of a download or clear and locks the buttons and pages until the station
     // has sent its 512 reports.
     void StartHistoryOperation(THistoryOperationKind kind);
-    // The end of a download or clear: the count and the diagram anew, the buttons and pages free again.
+    // A download's or clear's progress on its button; at the end, the count and the diagram anew,
+    // the buttons and pages free again.
+    void ShowHistoryProgress(const THistoryProgress& progress);
     void FinishHistoryOperation();
-    // The station that ran a download or clear has gone: the operation ends as if never started.
-    void AbandonHistoryOperation();
-    // No report of a running download or clear for the stall time-out.
-    void HistoryOperationStalled(THistoryOperationKind kind);
-    // The station of a running download or clear was unplugged.
-    void HistoryStationUnplugged();
+    // A download or clear ended before its last report: the buttons and pages free again and the
+    // user told why.
+    void ShowHistoryAbandoned(THistoryOperationKind kind, THistoryEnd how);
     bool HistoryOperationRunning() const { return HistoryOperation.Running(); }
     // Writes "met.mtb" when the image is complete; false when it could not and the user keeps the
     // window open.
     bool SaveHistoryAtClose();
 
-    // The archive's side of the window (archive_link.cpp). Opening it once, with the first start's
-    // import of the whole records of the copy loaded from "met.mtb" (FRecordsToImport of them).
+    // The archive's side of the window (archive_link.cpp): the archive page once the core has opened
+    // the archive, a merged download, a sample written.
     void OpenArchive();
-    int FRecordsToImport = 0;
-    // A complete download goes into the archive.
-    void ArchiveDownload();
-    // One readings report of the streaming pages for the live samples, taken at `time`; the sample
-    // of the readings so far, when the stream stops.
-    void SampleReadings(const QDateTime& time, const archive::TReading& reading);
-    void FlushLiveSample();
-    void StoreLiveSample(const archive::TSample& sample);
+    void ShowArchiveOpened();
+    void ShowDownloadMerged(const archive::TMergeResult& result, int skipped);
+    void ShowSampleWritten(bool ok);
     // A message about the archive, shown once the event that led to it has been handled: never in
     // the middle of a report, and never in the way of "met.mtb".
     void ShowArchiveMessage(const QString& message);
-    bool FSampleFailureShown = false;
 
-    // The same reading, taken at `time`, for the publishers (publish_link.cpp).
-    void PublishReading(const QDateTime& time, const archive::TReading& reading);
-
-    TClock FClock;
     TQuestion FQuestion;
     bool FAskingAtClose = false;
     // What FormCreate leaves for FinishStart: the help page, the publishing, the message about "met.mtb".
     bool FStarted = false;
     QString FLoadMessage;
-    QTimer* StreamSilenceTimer = nullptr;
     QTimer* ExportNoticeTimer = nullptr;
-    std::uint32_t SendError = 0;
 };

@@ -1,6 +1,8 @@
 // The window's layout: every control with its name, place, caption, font and initial state.
 #include "chart/bar_series.h"
 #include "chart/chart.h"
+#include "core/history_file.h"
+#include "core/readings_text.h"
 #include "gui/after_first_paint.h"
 #include "gui/font_substitutes.h"
 #include "gui/repaint_pacing.h"
@@ -8,11 +10,7 @@
 #include "station/archive_page.h"
 #include "station/day_chart.h"
 #include "station/desktop_side.h"
-#include "station/history_file.h"
 #include "station/main_form.h"
-#include "station/mqtt_publishing.h"
-#include "station/network_publishing.h"
-#include "station/readings_text.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -90,6 +88,10 @@ gui::TPanel* MakeReadingsPanel(QWidget* parent, const char* name, const QString&
 
 TForm1::TForm1(hidplatform::Platform& platform, QWidget* parent, TStart start)
     : QWidget(parent)
+    , Core(*new TStationCore(platform, this))
+    , Station(Core.Station)
+    , History(Core.History)
+    , HistoryOperation(Core.HistoryOperation)
 {
     gui::InstallFontSubstitutes();
     setObjectName(QStringLiteral("Form1"));
@@ -109,7 +111,7 @@ TForm1::TForm1(hidplatform::Platform& platform, QWidget* parent, TStart start)
     TabSheet5 = PageControl1->AddPage(QStringLiteral("TabSheet5"), QStringLiteral("Архив"));
     TabSheet6 = PageControl1->AddPage(QStringLiteral("TabSheet6"), QStringLiteral("Публикация"));
     TabSheet7 = PageControl1->AddPage(QStringLiteral("TabSheet7"), QStringLiteral("Оповещения"));
-    PageControl1->SetActivePageIndex(0);
+    PageControl1->SetActivePageIndex(PageIndex(TFormPage::Readings));
 
     CreateReadingsPage();
     CreateDiagramPage();
@@ -120,15 +122,10 @@ TForm1::TForm1(hidplatform::Platform& platform, QWidget* parent, TStart start)
     setFixedSize(PageControl1->size());
     // A station that sends in bursts would otherwise have the window painted after every report.
     new gui::TRepaintPacing(this);
-    HistoryOperation.SetStallHandler([this](THistoryOperationKind kind) { HistoryOperationStalled(kind); });
-    StreamSilenceTimer = new QTimer(this);
-    StreamSilenceTimer->setObjectName(QStringLiteral("StreamSilenceTimer"));
-    StreamSilenceTimer->setSingleShot(true);
-    StreamSilenceTimer->setInterval(DefaultStreamSilenceTimeoutMs);
-    connect(StreamSilenceTimer, &QTimer::timeout, this, &TForm1::StreamSilent);
     ConnectHandlers();
+    ConnectCore();
     Desktop = new TDesktopSide(*this);
-    CreateHidController(platform);
+    CreateHidController();
     FormCreate();
     if (start == TStart::Whole)
         FinishStart();
@@ -305,4 +302,18 @@ void TForm1::ConnectHandlers()
     connect(Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
     // The settings page fills its clock, date and codes as it is shown (settings_page.cpp).
     TabSheet3->installEventFilter(this);
+}
+
+void TForm1::ConnectCore()
+{
+    connect(&Core, &TStationCore::LinkChanged, this, &TForm1::ShowLinkState);
+    connect(&Core, &TStationCore::StationConnected, this, &TForm1::EnableControlsOfStation);
+    connect(&Core, &TStationCore::StationDisconnected, this, &TForm1::DisableControlsOfStation);
+    connect(&Core, &TStationCore::ReportTaken, this, &TForm1::ShowReport);
+    connect(&Core, &TStationCore::HistoryProgressed, this, &TForm1::ShowHistoryProgress);
+    connect(&Core, &TStationCore::HistoryAbandoned, this, &TForm1::ShowHistoryAbandoned);
+    connect(&Core, &TStationCore::ArchiveOpened, this, &TForm1::ShowArchiveOpened);
+    connect(&Core, &TStationCore::ArchiveMessage, this, &TForm1::ShowArchiveMessage);
+    connect(&Core, &TStationCore::DownloadMerged, this, &TForm1::ShowDownloadMerged);
+    connect(&Core, &TStationCore::SampleWritten, this, &TForm1::ShowSampleWritten);
 }

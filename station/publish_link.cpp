@@ -3,7 +3,6 @@
 // on, and the archive's queue for the weather networks' uploads. Where the publishing cannot be
 // had, the page says why and the rest of the window works as ever.
 #include "gui/error_box.h"
-#include "publish/weather_reading.h"
 #include "station/main_form.h"
 
 #include <QDir>
@@ -12,20 +11,6 @@
 #include <cstdio>
 
 namespace {
-
-std::optional<double> ValueOf(const archive::TReading& reading, base::TQuantity quantity)
-{
-    if (const std::optional<int> value = reading.Values[static_cast<std::size_t>(quantity)])
-        return *value;
-    return std::nullopt;
-}
-
-publish::TWeatherReading WeatherReadingOf(const QDateTime& time, const archive::TReading& reading)
-{
-    return {time, ValueOf(reading, base::TQuantity::IndoorTemperature),
-            ValueOf(reading, base::TQuantity::OutdoorTemperature), ValueOf(reading, base::TQuantity::Pressure),
-            ValueOf(reading, base::TQuantity::Humidity)};
-}
 
 QString PublishingUnavailableText(const QString& problem)
 {
@@ -47,6 +32,9 @@ void TForm1::CreatePublishPage()
     PublishPage1 = Publishing->CreatePage(TabSheet6, QDir::currentPath());
     PublishPage1->setGeometry(0, 0, TabSheet6->width(), TabSheet6->height());
     PublishPage1->show(); // with its tab, also when the window was up before the page was made
+    // Readings that come before the rest of the start are the window's alone.
+    connect(&Core, &TStationCore::Reading, this,
+            [this](const base::TStationReading& reading) { Publishing->Publish(reading); });
     // As "meteostation.ini" is told of: once the window is up.
     if (const QString problem = Publishing->SettingsFileProblem(); !problem.isEmpty())
         gui::ShowErrorBoxLater(this, problem);
@@ -71,14 +59,6 @@ void TForm1::ShowPublishingUnavailable(const QString& problem)
 
 void TForm1::StartNetworkPublishing()
 {
-    UploadQueue = std::make_unique<TArchiveUploadQueue>(Archive->IsOpen() ? Archive.get() : nullptr);
     if (Publishing)
-        Publishing->StartUploads(*UploadQueue, *UploadQueue);
-}
-
-void TForm1::PublishReading(const QDateTime& time, const archive::TReading& reading)
-{
-    // Readings that come before the rest of the start are the window's alone.
-    if (Publishing)
-        Publishing->Publish(WeatherReadingOf(time, reading));
+        Publishing->StartUploads(Core.UploadQueue(), Core.UploadQueue());
 }

@@ -9,10 +9,12 @@
 #include <memory>
 
 class QWidget;
+namespace base {
+struct TStationReading;
+}
 namespace publish {
 class TPositionStore;
 class TReadingSource;
-struct TWeatherReading;
 } // namespace publish
 
 class TPublishingModule
@@ -29,7 +31,7 @@ public:
     // each service got in `positions`; both outlive the module.
     virtual void StartUploads(publish::TReadingSource& source, publish::TPositionStore& positions) = 0;
     // A reading of the stream, for the broker; nothing while MQTT publishing is off.
-    virtual void Publish(const publish::TWeatherReading& reading) = 0;
+    virtual void Publish(const base::TStationReading& reading) = 0;
 };
 
 // The module's one exported function: a new publishing, or null when the module was built for

@@ -1,7 +1,7 @@
 // The settings page: loading the station's settings into the page, following its clock, date and
 // sensor codes, choosing one item, changing it with the arrows and radio buttons, and sending it.
+#include "core/readings_text.h"
 #include "station/main_form.h"
-#include "station/readings_text.h"
 
 #include <QDateTime>
 #include <QEvent>

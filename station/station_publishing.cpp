@@ -2,6 +2,7 @@
 #include "station/station_publishing.h"
 
 #include "publish/publish_file.h"
+#include "publish/weather_reading.h"
 #include "station/mqtt_block.h"
 #include "station/network_block.h"
 #include "station/publish_page.h"
@@ -28,8 +29,8 @@ void TStationPublishing::StartUploads(publish::TReadingSource& source, publish::
     Networks->Load(source, positions);
 }
 
-void TStationPublishing::Publish(const publish::TWeatherReading& reading)
+void TStationPublishing::Publish(const base::TStationReading& reading)
 {
     if (Mqtt && Mqtt->Publishing())
-        Mqtt->Publish(reading);
+        Mqtt->Publish(publish::WeatherReadingOf(reading));
 }

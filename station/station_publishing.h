@@ -19,7 +19,7 @@ public:
     QWidget* CreatePage(QWidget* parent, const QString& dataFolder) override;
     QString SettingsFileProblem() const override { return FSettingsFileProblem; }
     void StartUploads(publish::TReadingSource& source, publish::TPositionStore& positions) override;
-    void Publish(const publish::TWeatherReading& reading) override;
+    void Publish(const base::TStationReading& reading) override;
 
     // Made by CreatePage; the page's blocks are owned by the page.
     TPublishPage* Page = nullptr;

@@ -118,9 +118,9 @@ bool SaveTray(TForm1& form, simulator::TSimStation& station, const QDir& folder)
 }
 
 // As if the user had chosen the page: the window hears of it only from the user.
-void ChoosePage(TForm1& form, int page)
+void ChoosePage(TForm1& form, TFormPage page)
 {
-    form.PageControl1->SetActivePageIndex(page);
+    form.PageControl1->SetActivePageIndex(PageIndex(page));
     form.PageControl1Change();
 }
 
@@ -172,25 +172,25 @@ int main(int argc, char** argv)
     RunUntil(station, [&] { return form.Panel2->Caption().contains(QLatin1Char('+')); });
     bool ok = Save(form, output, "page0-readings.png");
 
-    ChoosePage(form, 1);
+    ChoosePage(form, TFormPage::Diagram);
     form.Button1->click();
     ok = RunUntil(
              station, [&] { return form.Station.DownloadActive == 0; }, 8ms) &&
         ok;
     ok = Save(form, output, "page1-diagram.png") && ok;
 
-    ChoosePage(form, 2);
+    ChoosePage(form, TFormPage::Settings);
     form.Button6->click();
     RunUntil(
         station, [&] { return form.Station.SettingsLive == 1 && !form.LabeledEdit1->Text().isEmpty(); }, 500ms);
     form.RadioGroup1->Button(2)->click();
     ok = Save(form, output, "page2-settings.png") && ok;
 
-    ChoosePage(form, 3);
+    ChoosePage(form, TFormPage::Help);
     ok = Save(form, output, "page3-help.png") && ok;
 
     // The archive holds the download; its month view shows each day's range and mean.
-    ChoosePage(form, 4);
+    ChoosePage(form, TFormPage::Archive);
     form.ArchivePage1->ShowPeriod(archive::TPeriodKind::Month, QDate(2026, 11, 20));
     // A month and the holdings line are read aside: the picture waits for both.
     const archive::TPeriod month = archive::PeriodContaining(archive::TPeriodKind::Month, QDate(2026, 11, 20));
@@ -199,7 +199,7 @@ int main(int argc, char** argv)
     });
     ok = Save(form, output, "page4-archive.png") && ok;
 
-    ChoosePage(form, 5);
+    ChoosePage(form, TFormPage::Publish);
     RunUntil(station, [&] {
         return BuiltInPublishing(form).MqttBlock->LastSentLabel->text().contains(QStringLiteral("отправлено"));
     });
@@ -207,14 +207,14 @@ int main(int argc, char** argv)
 
     // With the download in the archive the readings page has three hours of pressure: the trend and
     // the forecast below the panels.
-    ChoosePage(form, 0);
+    ChoosePage(form, TFormPage::Readings);
     RunUntil(station, [&] { return form.Desktop->Outlook().Trend().has_value(); });
     ok = Save(form, output, "page0-readings-forecast.png") && ok;
 
-    ChoosePage(form, 6);
+    ChoosePage(form, TFormPage::Alarms);
     ok = Save(form, output, "page6-alarms.png") && ok;
     if (tray) {
-        ChoosePage(form, 0);
+        ChoosePage(form, TFormPage::Readings);
         ok = SaveTray(form, station, output) && ok;
     }
 

@@ -9,9 +9,9 @@
 #include "archive/archive_store.h"
 #include "bench/support/ten_year_archive.h"
 #include "chart/chart.h"
+#include "core/archive_records.h"
+#include "core/history_file.h"
 #include "station/archive_page.h"
-#include "station/archive_records.h"
-#include "station/history_file.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

@@ -70,7 +70,7 @@ void BM_DownloadThroughWindow(benchmark::State& state)
         form.show();
         station.Plug();
         ProcessUntil([&] { return form.Station.StationDevice != nullptr; });
-        form.PageControl1->SetActivePageIndex(1);
+        form.PageControl1->SetActivePageIndex(PageIndex(TFormPage::Diagram));
         form.PageControl1Change(); // as the user's switch: the station goes quiet
         QCoreApplication::processEvents();
 

@@ -1,8 +1,8 @@
 // The history files beside plain reads and writes of the same number of bytes, in the same folder
 // and the same run. The saves flush to disk, so they are compared with a plain write that does too
 // (and, for scale, with one that does not).
-#include "station/history_export.h"
-#include "station/history_file.h"
+#include "core/history_export.h"
+#include "core/history_file.h"
 
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>

@@ -6,8 +6,8 @@
 // every service's position written.
 #include "archive/archive_store.h"
 #include "bench/support/stall_probe.h"
+#include "core/archive_upload_queue.h"
 #include "gui/error_box.h"
-#include "station/archive_upload_queue.h"
 #include "tests/support/upload_rig.h"
 
 #include <QElapsedTimer>

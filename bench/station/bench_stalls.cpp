@@ -8,12 +8,12 @@
 #include "archive/archive_store.h"
 #include "bench/support/stall_probe.h"
 #include "bench/support/ten_year_archive.h"
+#include "core/readings_text.h"
 #include "demo/demo_setup.h"
 #include "gui/error_box.h"
 #include "gui/radio_group.h"
 #include "os/local_time_zone.h"
 #include "station/archive_page.h"
-#include "station/readings_text.h"
 
 #include <QCoreApplication>
 #include <QDateEdit>
@@ -34,9 +34,9 @@
 
 namespace {
 
-constexpr int PageCount = 7;
-constexpr int ArchivePage = 4;
-constexpr int DiagramPage = 1;
+constexpr int PageCount = PageIndex(TFormPage::Alarms) + 1;
+constexpr int ArchivePage = PageIndex(TFormPage::Archive);
+constexpr int DiagramPage = PageIndex(TFormPage::Diagram);
 constexpr int DeadlineMs = 120000;
 
 struct TActionStall

@@ -9,6 +9,7 @@
 // broker hangs beside publishing off. Run offscreen (QT_QPA_PLATFORM=offscreen).
 #include "bench/support/bare_hid_path.h"
 #include "bench/support/stall_probe.h"
+#include "core/readings_text.h"
 #include "gui/error_box.h"
 #include "hid/device_controller.h"
 #include "hid/platform/sim/sim_platform.h"
@@ -16,7 +17,6 @@
 #include "simulator/sim_station.h"
 #include "station/main_form.h"
 #include "station/publishing_built_in.h"
-#include "station/readings_text.h"
 #include "tests/support/mqtt_broker.h"
 #include "tests/support/paint_counter.h"
 #include "tests/support/test_support.h"
@@ -210,7 +210,7 @@ bool HoldsTheLastReport(TForm1& form)
     const bool readingsShown = form.Panel2->Caption() == IndoorTemperatureText(image) &&
         form.Panel3->Caption() == OutdoorTemperatureText(image) && form.Panel4->Caption() == PressureText(image) &&
         form.Panel5->Caption() == HumidityText(image);
-    form.PageControl1->SetActivePageIndex(2);
+    form.PageControl1->SetActivePageIndex(PageIndex(TFormPage::Settings));
     return readingsShown && form.LabeledEdit1->Text() == StationTimeText(image) &&
         form.LabeledEdit2->Text() == StationDateText(image) &&
         form.LabeledEdit4->Text() == SensorCodeText(image, InField::IndoorSensorCode) &&

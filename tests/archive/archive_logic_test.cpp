@@ -3,7 +3,8 @@
 #include "archive/archive_csv.h"
 #include "archive/archive_period.h"
 #include "archive/live_sampler.h"
-#include "station/archive_records.h"
+#include "core/archive_records.h"
+#include "core/report_reading.h"
 #include "tests/support/archive_support.h"
 
 #include <gtest/gtest.h>
@@ -68,7 +69,7 @@ TEST(ArchiveRecords, ReadingsCountOnlyPresentValues)
     struct TCase
     {
         std::uint8_t IndoorStatus, Indoor, OutdoorStatus, Outdoor, Sign, PressureOn, Pressure, HumidityOn, Humidity;
-        TReading Expected;
+        std::array<std::optional<int>, base::QuantityCount> Expected;
     };
     const TCase cases[] = {
         {16, 22, 16, 7, 0, 1, 130, 1, 45, {{V(22), V(-7), V(755), V(45)}}},
@@ -90,7 +91,7 @@ TEST(ArchiveRecords, ReadingsCountOnlyPresentValues)
         report[InField::PressureRaw] = c.Pressure;
         report[InField::HumidityOn] = c.HumidityOn;
         report[InField::Humidity] = c.Humidity;
-        EXPECT_EQ(ArchiveReadingOfReport(report).Values, c.Expected.Values) << int(c.Indoor) << " " << int(c.Outdoor);
+        EXPECT_EQ(ReadingOfReport(report, {}).Values, c.Expected) << int(c.Indoor) << " " << int(c.Outdoor);
     }
 }
 
@@ -99,15 +100,17 @@ TEST(LiveSampler, OneSamplePerFiveMinutesWithTheMeansOfWhatWasThere)
     TLiveSampler sampler;
     const QDate day(2025, 11, 23);
     auto at = [&day](int hour, int minute, int second) { return QDateTime(day, QTime(hour, minute, second)); };
-    const TReading full{{V(20), V(-3), V(750), V(40)}};
-    const TReading noPressure{{V(21), V(-4), None, V(41)}};
-    const TReading none{};
+    using TValues = std::array<std::optional<int>, base::QuantityCount>;
+    const TValues full{V(20), V(-3), V(750), V(40)};
+    const TValues noPressure{V(21), V(-4), None, V(41)};
+    const TValues none{};
+    auto take = [&sampler](const QDateTime& time, const TValues& values) { return sampler.Add({time, values}); };
 
-    EXPECT_FALSE(sampler.Add(at(18, 40, 1), full));
-    EXPECT_FALSE(sampler.Add(at(18, 42, 0), noPressure));
-    EXPECT_FALSE(sampler.Add(at(18, 44, 59), none));
+    EXPECT_FALSE(take(at(18, 40, 1), full));
+    EXPECT_FALSE(take(at(18, 42, 0), noPressure));
+    EXPECT_FALSE(take(at(18, 44, 59), none));
     // The first reading of the next interval closes the sample of the one before.
-    const std::optional<TSample> first = sampler.Add(at(18, 45, 0), full);
+    const std::optional<TSample> first = take(at(18, 45, 0), full);
     ASSERT_TRUE(first);
     EXPECT_EQ(first->Start, HourKey(day, 18) * 60 + 40);
     EXPECT_EQ(first->Reports, 3);
@@ -118,7 +121,7 @@ TEST(LiveSampler, OneSamplePerFiveMinutesWithTheMeansOfWhatWasThere)
     EXPECT_DOUBLE_EQ(first->Mean[3], 40.5);
 
     // A clock set back still closes the interval; a flush closes the last one.
-    const std::optional<TSample> second = sampler.Add(at(18, 30, 0), none);
+    const std::optional<TSample> second = take(at(18, 30, 0), none);
     ASSERT_TRUE(second);
     EXPECT_EQ(second->Start, HourKey(day, 18) * 60 + 45);
     EXPECT_EQ(second->Reports, 1);

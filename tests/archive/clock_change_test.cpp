@@ -70,9 +70,8 @@ std::map<std::int64_t, std::int64_t> SampleReports(sqlite3* db)
 bool Feed(TLiveSampler& sampler, TArchiveStore& store, const std::vector<std::pair<QDateTime, int>>& readings)
 {
     for (const auto& [time, outdoor] : readings) {
-        TReading reading;
-        reading.Values = {21, outdoor, 750, 60};
-        if (const std::optional<TSample> sample = sampler.Add(time.toLocalTime(), reading))
+        const base::TStationReading reading{time.toLocalTime(), {21, outdoor, 750, 60}};
+        if (const std::optional<TSample> sample = sampler.Add(reading))
             if (!store.AddSample(*sample).Ok)
                 return false;
     }

@@ -2,7 +2,7 @@
 // or less than the archive's (triggers, a view, tables, columns, indexes) is set aside with every
 // byte as it was and none of its SQL run; a symbolic link is neither followed nor moved.
 #include "archive/archive_store.h"
-#include "station/archive_records.h"
+#include "core/archive_records.h"
 #include "tests/support/archive_support.h"
 #include "tests/support/test_support.h"
 

@@ -3,7 +3,7 @@
 // and why, everything archived before is still there, and the archive works again once the disk
 // has room.
 #include "archive/archive_store.h"
-#include "station/archive_records.h"
+#include "core/archive_records.h"
 #include "tests/support/archive_support.h"
 #include "tests/support/safety_support.h"
 

@@ -2,7 +2,7 @@
 // combine them with the station's, what a reopened archive holds, damaged files of every kind, and
 // two writers on one archive.
 #include "archive/archive_store.h"
-#include "station/archive_records.h"
+#include "core/archive_records.h"
 #include "tests/support/archive_support.h"
 #include "tests/support/test_support.h"
 

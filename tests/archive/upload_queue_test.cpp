@@ -4,7 +4,7 @@
 // kept across a reopening, never moves back, and stays as it was when the archive cannot be written;
 // values and positions that a damaged archive holds are never taken for the station's.
 #include "archive/archive_store.h"
-#include "station/archive_upload_queue.h"
+#include "core/archive_upload_queue.h"
 #include "tests/support/older_archives.h"
 #include "tests/support/sqlite_peek.h"
 #include "tests/support/test_support.h"

@@ -2,9 +2,9 @@
 // and touches nothing, the first window comes forward, a killed program's lock is taken over, and
 // the demo keeps to a folder of its own.
 #include "archive/archive_store.h"
+#include "core/history_file.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "os/data_folder_lock.h"
-#include "station/history_file.h"
 #include "station/main_form.h"
 #include "station/one_window_per_folder.h"
 #include "tests/support/safety_support.h"

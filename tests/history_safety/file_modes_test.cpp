@@ -1,12 +1,12 @@
 // Every file the program makes in its data folder is the user's alone whatever the umask: the lock,
 // "met.mtb", "met.txt", the archive and its journals, "publish.ini" and the secrets' file.
 #include "archive/archive_store.h"
+#include "core/history_export.h"
+#include "core/history_file.h"
 #include "os/data_folder_lock.h"
 #include "publish/networks/networks_file.h"
 #include "publish/secret_store.h"
 #include "publish/station_id.h"
-#include "station/history_export.h"
-#include "station/history_file.h"
 #include "tests/support/safety_support.h"
 #include "tests/support/test_support.h"
 

@@ -1,10 +1,10 @@
 // Saving "met.mtb" where the file system says no: a full disk and a read-only folder, through
 // the save itself and through closing the window; and the clean-up of temporaries that killed
 // saves leave behind.
+#include "core/history_file.h"
 #include "gui/error_box.h"
 #include "gui/up_down.h"
 #include "hid/platform/sim/sim_platform.h"
-#include "station/history_file.h"
 #include "station/main_form.h"
 #include "tests/support/safety_support.h"
 #include "tests/support/test_support.h"

@@ -3,9 +3,9 @@
 // symbolic link is neither followed nor moved, and a link in the lock file's place gives way to a
 // real lock file, so a second window is still kept out; where it cannot, the user is told.
 #include "archive/archive_store.h"
+#include "core/history_file.h"
 #include "gui/error_box.h"
 #include "os/data_folder_lock.h"
-#include "station/history_file.h"
 #include "station/one_window_per_folder.h"
 #include "tests/support/archive_support.h"
 #include "tests/support/safety_support.h"

@@ -3,7 +3,7 @@
 // any moment of the close, leave the old file or the new one, never a mix, and the next run starts
 // from what is there.
 #include "archive/archive_store.h"
-#include "station/history_file.h"
+#include "core/history_file.h"
 #include "tests/support/safety_support.h"
 #include "tests/support/test_support.h"
 

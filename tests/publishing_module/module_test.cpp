@@ -142,7 +142,7 @@ TEST_F(WindowWithoutModule, ThePublishingPageSaysWhyAndTheStationWorksOn)
     EXPECT_TRUE(missing.contains(QStringLiteral("остальное в программе работает как обычно")));
     // The publishing page streams; its readings reach no publisher and are shown on the readings page.
     ASSERT_TRUE(Advance(3000));
-    ClickTab(0);
+    ClickTab(TFormPage::Readings);
     ASSERT_TRUE(Advance(1000));
     EXPECT_NE(Form->Panel3->Caption(), OutdoorPlaceholder);
 

@@ -4,10 +4,11 @@
 // and 4 become 5-minute samples; the copy of "met.mtb" is imported once; and trouble with the
 // archive is told without holding up anything of "met.mtb".
 #include "archive/archive_period.h"
+#include "core/archive_records.h"
+#include "core/history_file.h"
+#include "core/report_reading.h"
 #include "gui/error_box.h"
 #include "station/archive_page.h"
-#include "station/archive_records.h"
-#include "station/history_file.h"
 #include "tests/support/archive_support.h"
 #include "tests/support/e2e_support.h"
 
@@ -51,10 +52,10 @@ protected:
         gui::SetErrorBoxHook({});
     }
 
-    void ClickTabChecked(int index)
+    void ClickTabChecked(TFormPage page)
     {
-        ClickTab(index);
-        ASSERT_EQ(Form->PageControl1->ActivePageIndex(), index);
+        ClickTab(page);
+        ASSERT_EQ(Form->PageControl1->ActivePageIndex(), PageIndex(page));
     }
     // The diagram page's download or clear, run to its end.
     void RunHistoryOperation(QPushButton* button, const std::uint8_t& active)
@@ -78,13 +79,13 @@ TEST_F(ArchiveWindow, ADownloadAClearAndADownloadAgainKeepTheFirstDownloadsHours
     ASSERT_EQ(Form->PageControl1->PageCount(), 7);
     EXPECT_EQ(Form->PageControl1->TabBar()->tabText(4), QStringLiteral("Архив"));
     EXPECT_EQ(Form->PageControl1->TabBar()->tabText(5), QStringLiteral("Публикация"));
-    ClickTabChecked(1);
+    ClickTabChecked(TFormPage::Diagram);
     Download();
     const THistoryImage first = Station->Model().HistoryMemory();
     EXPECT_EQ(Form->History.HistoryImage, first);
     const std::size_t firstHours = Merged({first}).size();
     ASSERT_GT(firstHours, 600u);
-    EXPECT_EQ(StationHours(Form->Archive->Connection()), Merged({first}));
+    EXPECT_EQ(StationHours(Form->Core.Archive()->Connection()), Merged({first}));
 
     RunHistoryOperation(Form->Button2, Form->Station.ClearActive);
     // Three hours on, the station has logged three new records from the start of its memory.
@@ -92,24 +93,24 @@ TEST_F(ArchiveWindow, ADownloadAClearAndADownloadAgainKeepTheFirstDownloadsHours
     Download();
     const THistoryImage second = Station->Model().HistoryMemory();
     EXPECT_EQ(Form->LabeledEdit10->Text(), QStringLiteral("3 (4096)"));
-    EXPECT_EQ(StationHours(Form->Archive->Connection()), Merged({first, second}));
+    EXPECT_EQ(StationHours(Form->Core.Archive()->Connection()), Merged({first, second}));
     EXPECT_EQ(Merged({first, second}).size(), firstHours + 3);
     EXPECT_TRUE(ErrorBoxes.empty());
 
     // The archive page: the stream runs again, and the page shows the newest day and what the
     // archive holds.
     const std::size_t sentBefore = Sent.size();
-    ClickTabChecked(4);
+    ClickTabChecked(TFormPage::Archive);
     ASSERT_GT(Sent.size(), sentBefore);
     EXPECT_EQ(LastCode(), 1);
     const TArchivePage* page = Form->ArchivePage1;
     EXPECT_TRUE(page->isVisible());
     EXPECT_EQ(page->View().Period.First, QDate(2024, 3, 7));
     // The station's hours and the live samples' hour of the readings page.
-    EXPECT_GE(Form->Archive->Holdings().Hours, static_cast<std::int64_t>(firstHours + 3));
+    EXPECT_GE(Form->Core.Archive()->Holdings().Hours, static_cast<std::int64_t>(firstHours + 3));
     // Counted off the main thread: the line comes once the count has.
     EXPECT_TRUE(testsupport::PumpUntil(
-        [&] { return page->HoldingsLabel->text() == archive::HoldingsText(Form->Archive->Holdings()); }));
+        [&] { return page->HoldingsLabel->text() == archive::HoldingsText(Form->Core.Archive()->Holdings()); }));
     EXPECT_EQ(page->LastMergeLabel->text(),
               QStringLiteral("Последняя загрузка: новых часов 3, расхождений 0, пропущено записей с неверной датой 0"));
     EXPECT_TRUE(archive::HasValue(page->View().HourValues[16]));
@@ -123,12 +124,12 @@ TEST_F(ArchiveWindow, ReadingsOfTheReadingsAndArchivePagesBecomeFiveMinuteSample
     CreateForm();
     Form->SetClock([&clock] { return clock; });
     // Each report as the window took it, with the computer's time then.
-    std::vector<std::pair<QDateTime, archive::TReading>> readings;
+    std::vector<std::pair<QDateTime, base::TStationReading>> readings;
     std::uint64_t sent = 0;
     auto take = [&] {
         ASSERT_TRUE(Settle());
         for (; sent < Station->Traffic().Sent; ++sent)
-            readings.push_back({clock, ArchiveReadingOfReport(Form->Station.ReportImage)});
+            readings.push_back({clock, ReadingOfReport(Form->Station.ReportImage, clock)});
     };
     auto report = [&](int minutes) {
         clock = clock.addSecs(60 * minutes);
@@ -138,28 +139,28 @@ TEST_F(ArchiveWindow, ReadingsOfTheReadingsAndArchivePagesBecomeFiveMinuteSample
     ConnectStation();
     take();
     for (int i = 0; i < 3; ++i)
-        report(1);      // 18:42 .. 18:44
-    ClickTabChecked(4); // the stream goes on
+        report(1);                       // 18:42 .. 18:44
+    ClickTabChecked(TFormPage::Archive); // the stream goes on
     take();
-    report(1);          // 18:45: the sample of 18:40 is written
-    report(2);          // 18:47
-    ClickTabChecked(1); // the stream stops: the sample of 18:45 is written
+    report(1);                           // 18:45: the sample of 18:40 is written
+    report(2);                           // 18:47
+    ClickTabChecked(TFormPage::Diagram); // the stream stops: the sample of 18:45 is written
     take();
     clock = clock.addSecs(600);
     Station->Advance(5000ms); // nothing comes on the diagram page
     take();
-    ClickTabChecked(0);
+    ClickTabChecked(TFormPage::Readings);
     report(0); // 18:57, an interval still open
     ASSERT_EQ(readings.back().first.time(), QTime(18, 57));
 
     // The samples the readings make, interval by interval.
-    std::map<int, std::vector<archive::TReading>> intervals;
+    std::map<int, std::vector<base::TStationReading>> intervals;
     for (const auto& [time, reading] : readings)
         if (time.time() < QTime(18, 50))
             intervals[time.time().minute() / 5 * 5].push_back(reading);
     ASSERT_EQ(intervals.size(), 2u);
     sqlite3_stmt* s = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(Form->Archive->Connection(),
+    ASSERT_EQ(sqlite3_prepare_v2(Form->Core.Archive()->Connection(),
                                  "SELECT minute, reports, indoor, indoor_count, outdoor, outdoor_count, pressure,"
                                  " pressure_count, humidity, humidity_count FROM samples ORDER BY minute",
                                  -1, &s, nullptr),
@@ -172,7 +173,7 @@ TEST_F(ArchiveWindow, ReadingsOfTheReadingsAndArchivePagesBecomeFiveMinuteSample
         for (int q = 0; q < base::QuantityCount; ++q) {
             double sum = 0;
             int count = 0;
-            for (const archive::TReading& reading : taken) {
+            for (const base::TStationReading& reading : taken) {
                 if (const auto value = reading.Values[static_cast<std::size_t>(q)]) {
                     sum += *value;
                     ++count;
@@ -185,7 +186,7 @@ TEST_F(ArchiveWindow, ReadingsOfTheReadingsAndArchivePagesBecomeFiveMinuteSample
     }
     EXPECT_EQ(sqlite3_step(s), SQLITE_DONE);
     sqlite3_finalize(s);
-    EXPECT_EQ(Form->Archive->Hours(hour, hour).size(), 1u);
+    EXPECT_EQ(Form->Core.Archive()->Hours(hour, hour).size(), 1u);
 }
 
 TEST_F(ArchiveWindow, TheCopyInMetMtbIsImportedAtTheFirstStartOnly)
@@ -193,8 +194,8 @@ TEST_F(ArchiveWindow, TheCopyInMetMtbIsImportedAtTheFirstStartOnly)
     const THistoryImage copy = Station->Model().HistoryMemory();
     ASSERT_TRUE(testsupport::WriteFileBytes(HistoryFileName, HistoryFileBytes(copy, 2)));
     CreateForm();
-    EXPECT_TRUE(Form->Archive->Imported());
-    EXPECT_EQ(StationHours(Form->Archive->Connection()), Merged({copy}));
+    EXPECT_TRUE(Form->Core.Archive()->Imported());
+    EXPECT_EQ(StationHours(Form->Core.Archive()->Connection()), Merged({copy}));
     EXPECT_EQ(Form->ArchivePage1->Quantity(), base::TQuantity::Pressure);
     EXPECT_TRUE(Form->close());
     Form.reset();
@@ -205,7 +206,7 @@ TEST_F(ArchiveWindow, TheCopyInMetMtbIsImportedAtTheFirstStartOnly)
         other[static_cast<std::size_t>(8 * r)] = 30;
     ASSERT_TRUE(testsupport::WriteFileBytes(HistoryFileName, HistoryFileBytes(other, 2)));
     CreateForm();
-    EXPECT_EQ(StationHours(Form->Archive->Connection()), Merged({copy}));
+    EXPECT_EQ(StationHours(Form->Core.Archive()->Connection()), Merged({copy}));
     EXPECT_TRUE(ErrorBoxes.empty());
 }
 
@@ -224,9 +225,9 @@ TEST_F(ArchiveWindow, ADamagedArchiveIsToldAndPutAsideAndTheHistoryGoesOn)
                 .arg(QDir::toNativeSeparators(QDir(Folder.Path()).filePath(archive::ArchiveFileName)), aside[0])});
     EXPECT_EQ(testsupport::ReadFileBytes(aside[0]), QByteArray(5000, 'x'));
 
-    ClickTabChecked(1);
+    ClickTabChecked(TFormPage::Diagram);
     Download();
-    EXPECT_EQ(StationHours(Form->Archive->Connection()), Merged({Station->Model().HistoryMemory()}));
+    EXPECT_EQ(StationHours(Form->Core.Archive()->Connection()), Merged({Station->Model().HistoryMemory()}));
     EXPECT_TRUE(Form->close());
     EXPECT_EQ(testsupport::ReadFileBytes(HistoryFileName), HistoryFileBytes(Station->Model().HistoryMemory(), 0));
 }
@@ -234,7 +235,7 @@ TEST_F(ArchiveWindow, ADamagedArchiveIsToldAndPutAsideAndTheHistoryGoesOn)
 TEST_F(ArchiveWindow, AnArchiveBusyWithAnotherProgramIsToldAndTheDownloadStillCounts)
 {
     ConnectStation();
-    ClickTabChecked(1);
+    ClickTabChecked(TFormPage::Diagram);
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(archive::ArchiveFileName.toUtf8().constData(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
@@ -251,10 +252,10 @@ TEST_F(ArchiveWindow, AnArchiveBusyWithAnotherProgramIsToldAndTheDownloadStillCo
                       .arg(QDir::toNativeSeparators(QDir(Folder.Path()).filePath(archive::ArchiveFileName)))});
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
-    EXPECT_TRUE(StationHours(Form->Archive->Connection()).empty());
+    EXPECT_TRUE(StationHours(Form->Core.Archive()->Connection()).empty());
     // The next download goes in.
     Download();
-    EXPECT_EQ(StationHours(Form->Archive->Connection()), Merged({Station->Model().HistoryMemory()}));
+    EXPECT_EQ(StationHours(Form->Core.Archive()->Connection()), Merged({Station->Model().HistoryMemory()}));
     EXPECT_TRUE(Form->close());
     EXPECT_EQ(testsupport::ReadFileBytes(HistoryFileName), HistoryFileBytes(Station->Model().HistoryMemory(), 0));
 }

@@ -70,11 +70,11 @@ TEST_F(WindowAlarms, FrostRingsOnceThroughTheServiceAndEndsInItsPlace)
     UseTestBus();
     ASSERT_TRUE(ReportOutdoor(3));
     // The user turns the frost alarm on at its suggested 0 °C.
-    ClickTab(6);
+    ClickTab(TFormPage::Alarms);
     Click(Form->AlarmsPage1->FrostOn);
     EXPECT_TRUE(Form->Desktop->Alarms().Settings().FrostOn);
     EXPECT_TRUE(testsupport::ReadFileBytes(weather::SettingsFileName).contains("frost=true"));
-    ClickTab(0);
+    ClickTab(TFormPage::Readings);
     ASSERT_EQ(LastCode(), 1);
 
     ASSERT_TRUE(ReportOutdoor(-2));
@@ -96,7 +96,7 @@ TEST_F(WindowAlarms, FrostRingsOnceThroughTheServiceAndEndsInItsPlace)
     EXPECT_FALSE(Form->AlarmLabel->isVisibleTo(Form.get()));
     EXPECT_EQ(Service->Received().size(), 2u);
 
-    const std::vector<archive::TAlarmEntry> history = Form->Archive->LastAlarms(10);
+    const std::vector<archive::TAlarmEntry> history = Form->Core.Archive()->LastAlarms(10);
     ASSERT_EQ(history.size(), 2u);
     EXPECT_EQ(history[0].Kind, QStringLiteral("frost"));
     EXPECT_FALSE(history[0].Started);
@@ -127,7 +127,7 @@ TEST_F(WindowAlarms, ThePageRefusesImpossibleThresholdsInTheRulesWords)
 {
     UseTestBus();
     TAlarmsPage* page = Form->AlarmsPage1;
-    ClickTab(6);
+    ClickTab(TFormPage::Alarms);
     page->FrostBelow->setValue(-80);
     EXPECT_EQ(page->Problem->text(), weather::AlarmSettingsProblems({.FrostBelowC = -80}).join(QLatin1Char(' ')));
     EXPECT_FALSE(page->Problem->text().isEmpty());

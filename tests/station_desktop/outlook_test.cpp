@@ -2,7 +2,7 @@
 // the three-hour change and the forecast, too little history says so, and the archive is read
 // again only when it changed or a minute passed, never for every report.
 #include "archive/archive_store.h"
-#include "station/weather_outlook.h"
+#include "core/weather_outlook.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>

@@ -65,12 +65,12 @@ TEST_F(WindowTray, ClosingIntoTheTrayAndBack)
 
     // Closed from the help page, where the station is quiet: the window waits in the tray on the
     // readings page, and the station streams on into the tooltip.
-    ClickTab(3);
+    ClickTab(TFormPage::Help);
     ASSERT_EQ(LastCode(), 5); // quiet
     UserCloses();
     EXPECT_FALSE(Form->isVisible());
     EXPECT_EQ(Form->Station.Closing, 0);
-    EXPECT_EQ(Form->PageControl1->ActivePageIndex(), 0);
+    EXPECT_EQ(Form->PageControl1->ActivePageIndex(), PageIndex(TFormPage::Readings));
     EXPECT_EQ(LastCode(), 1);
     simulator::TInputReport report = Station->Model().ReadingsReport();
     report[InField::OutdoorStatus] = 16, report[InField::OutdoorTemperature] = 4, report[InField::OutdoorSign] = 0;

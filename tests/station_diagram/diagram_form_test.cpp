@@ -311,7 +311,7 @@ TEST_F(DiagramPage, ZoomOfTheHoursOutlivesDayStepsUntilRestored)
         Put(100 + h, {static_cast<std::uint8_t>(10 + h % 4), 0, 0, 0}, h, Date(11, 5, 17));
     }
     Show(day, base::TQuantity::IndoorTemperature);
-    form.PageControl1->SetActivePageIndex(1);
+    form.PageControl1->SetActivePageIndex(PageIndex(TFormPage::Diagram));
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form, testsupport::EventDeadlineMs));
     TChart& chart = *form.Chart1;
@@ -382,7 +382,7 @@ TEST_F(DiagramPage, PageShowsTheChartBesideItsControls)
         if (h != 3 && h != 17)
             Put(h, {21, 133, pressure[h], 45}, h, day);
     Show(day, base::TQuantity::Pressure);
-    form.PageControl1->SetActivePageIndex(1);
+    form.PageControl1->SetActivePageIndex(PageIndex(TFormPage::Diagram));
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form, testsupport::EventDeadlineMs));
     const QImage page = form.grab().toImage();

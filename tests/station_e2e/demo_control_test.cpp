@@ -106,7 +106,7 @@ TEST(Demo, ItsStartPutsTheStationAfterTheFirstPictureOrStartsWholeInTheTray)
         }
         EXPECT_TRUE(historyFilled());
         EXPECT_FALSE(demo.ControlButton->icon().isNull());
-        EXPECT_NE(demo.Form.Archive, nullptr);
+        EXPECT_NE(demo.Form.Core.Archive(), nullptr);
         EXPECT_EQ(demo.Form.isVisible(), !inTray);
         EXPECT_EQ(demo.Control.isVisible(), !inTray);
         EXPECT_TRUE(demo.Form.Desktop->Tray->isVisible());
@@ -139,7 +139,7 @@ TEST_F(StationE2E, DemoControlWindowFaultSwitches)
 
     const THistoryImage before = Form->History.HistoryImage;
     Form->SetHistoryStallTimeout(50);
-    ClickTab(1);
+    ClickTab(TFormPage::Diagram);
     Click(control.QuietBox());
     EXPECT_EQ(Station->Faults().QuietAfter, 0);
     Click(Form->Button1);

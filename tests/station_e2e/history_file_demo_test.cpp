@@ -2,9 +2,9 @@
 // longer than its own. The window says so, keeps the file as it is until a complete download, and
 // what it shows of the file goes into the weather archive once and stays there.
 #include "archive/archive_store.h"
+#include "core/history_file.h"
 #include "demo/demo_setup.h"
 #include "gui/error_box.h"
-#include "station/history_file.h"
 #include "tests/support/history_images.h"
 #include "tests/support/test_support.h"
 
@@ -87,7 +87,7 @@ protected:
         ASSERT_TRUE(PumpUntil([&] { return f.Station.StationDevice != nullptr && button->isEnabled(); }));
         QTabBar* tabs = f.PageControl1->TabBar();
         QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
-        ASSERT_EQ(f.PageControl1->ActivePageIndex(), 1);
+        ASSERT_EQ(f.PageControl1->ActivePageIndex(), PageIndex(TFormPage::Diagram));
         QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
         ASSERT_EQ(active, 1);
         ASSERT_TRUE(PumpUntil([&] { return active == 0; }));
@@ -109,7 +109,7 @@ TEST_F(DemoHistoryFile, TheWholeRecordsOfACutFileGoIntoTheArchiveOnceAndOutliveA
               std::vector<QString>{
                   QStringLiteral("Файл «%1» неполный: прочитано записей: 1666 из 4096.").arg(ShownPath()) + KeptText});
     EXPECT_EQ(Demo->Form.LabeledEdit10->Text(), QStringLiteral("1666 (4096)"));
-    const archive::THoldings held = Demo->Form.Archive->Holdings();
+    const archive::THoldings held = Demo->Form.Core.Archive()->Holdings();
     EXPECT_EQ(held.Hours, 1666);
     EXPECT_EQ(held.First, first);
     EXPECT_EQ(held.Last, first + 1665);
@@ -131,7 +131,7 @@ TEST_F(DemoHistoryFile, TheWholeRecordsOfACutFileGoIntoTheArchiveOnceAndOutliveA
     // A cut file at a later start is not taken in again: the hours keep their values.
     ASSERT_TRUE(WriteFileBytes(HistoryFileName, HistoryFileBytes(HourlyImage(start, 40), 1).left(30000)));
     ASSERT_TRUE(Start());
-    const std::vector<archive::TArchiveHour> hours = Demo->Form.Archive->Hours(first, first + 1665);
+    const std::vector<archive::TArchiveHour> hours = Demo->Form.Core.Archive()->Hours(first, first + 1665);
     ASSERT_EQ(hours.size(), 1666u);
     EXPECT_EQ(hours[0].Values[0], 20);
 }
@@ -157,7 +157,7 @@ TEST_F(DemoHistoryFile, AnOversizedFileIsToldAndKeptUntilACompleteDownload)
                                    KeptText});
     EXPECT_EQ(Demo->Form.LabeledEdit10->Text(), QStringLiteral("4096 (4096)"));
     EXPECT_EQ(Demo->Form.History.DiagramQuantity, 2);
-    EXPECT_EQ(Demo->Form.Archive->Holdings().Hours, 4096);
+    EXPECT_EQ(Demo->Form.Core.Archive()->Holdings().Hours, 4096);
     EXPECT_TRUE(Demo->Form.close());
     Demo.reset();
     EXPECT_EQ(ReadFileBytes(HistoryFileName), bytes);

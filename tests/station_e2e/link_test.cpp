@@ -91,7 +91,7 @@ TEST_F(StationE2E, HotPlugUnplugAndReplug)
     EXPECT_NE(Form->Panel2->Caption(), IndoorPlaceholder);
 
     // The settings page in use: loaded, time item chosen (its controls on).
-    ClickTab(2);
+    ClickTab(TFormPage::Settings);
     Click(Form->Button6);
     ASSERT_TRUE(Advance(1000));
     ClickItem(0);

@@ -2,9 +2,9 @@
 // the settings load, every "Установить", the sensor codes, the codes sent on page changes, and a
 // burst of reports; and the pages the program's start makes just after its first picture.
 #include "archive/archive_store.h"
+#include "core/history_file.h"
 #include "station/alarms_page.h"
 #include "station/archive_page.h"
-#include "station/history_file.h"
 #include "station/mqtt_block.h"
 #include "tests/support/e2e_support.h"
 #include "tests/support/history_images.h"
@@ -56,8 +56,8 @@ protected:
     // The settings page shown and loaded from the station's next report.
     void LoadSettings()
     {
-        ClickTab(2);
-        ASSERT_EQ(Form->PageControl1->ActivePageIndex(), 2);
+        ClickTab(TFormPage::Settings);
+        ASSERT_EQ(Form->PageControl1->ActivePageIndex(), PageIndex(TFormPage::Settings));
         // Entering the page asks for the stream again, and the station answers at once.
         ASSERT_TRUE(Settle());
         // «Загрузить» asks for the stream once more (so that a station out of reach is told at
@@ -96,7 +96,7 @@ TEST_F(StationPages, UnusualReportsInTheStreamGiveTheRightTexts)
     EXPECT_EQ(Form->Panel5->Caption(), QStringLiteral("Относительная влажность: 0%"));
 
     // On the diagram page the panels keep their texts although reports keep coming.
-    ClickTab(1);
+    ClickTab(TFormPage::Diagram);
     r[9] = 30;
     ASSERT_TRUE(Inject(r));
     EXPECT_EQ(Form->Panel2->Caption(), QStringLiteral("Температура в доме: +0°C"));
@@ -320,7 +320,7 @@ TEST_F(StationPages, BurstReachesBothHalvesAndOnlyChangedTextsAreSetAgain)
 
     // 300 reports at once on the readings page, each different from the one before, the last
     // with a new indoor code; the settings page behind shows them once it is shown.
-    ClickTab(0);
+    ClickTab(TFormPage::Readings);
     ASSERT_TRUE(Settle());
     simulator::TInputReport r = Station->Model().ReadingsReport();
     for (int i = 0; i < 300; ++i) {
@@ -366,8 +366,8 @@ TEST_F(StationPages, BurstReachesBothHalvesAndOnlyChangedTextsAreSetAgain)
 
     // Back on the settings page, by way of the diagram page whose command is written over the
     // report, the edits show the last report's values at once.
-    ClickTab(1);
-    ClickTab(2);
+    ClickTab(TFormPage::Diagram);
+    ClickTab(TFormPage::Settings);
     for (const auto& [edit, text] : edits)
         EXPECT_EQ(edit->text(), text) << edit->objectName().toStdString();
     EXPECT_EQ(f.LabeledEdit4->text().mid(2, 2), QStringLiteral("AB"));
@@ -382,7 +382,8 @@ TEST_F(StationPages, PageChangesSendOnlyStreamOrQuiet)
     r[19] = 3;
     ASSERT_TRUE(Inject(r));
     const std::size_t before = Sent.size();
-    for (int page : {3, 1, 0, 3, 2, 1, 2, 0})
+    using enum TFormPage;
+    for (TFormPage page : {Help, Diagram, Readings, Help, Settings, Diagram, Settings, Readings})
         ClickTab(page);
     ASSERT_EQ(Sent.size(), before + 8);
     std::vector<int> codes;
@@ -393,7 +394,7 @@ TEST_F(StationPages, PageChangesSendOnlyStreamOrQuiet)
 
     // Quiet on the diagram page: the station stops streaming.
     ASSERT_TRUE(Settle());
-    ClickTab(1);
+    ClickTab(TFormPage::Diagram);
     EXPECT_EQ(Station->Model().Mode(), simulator::TTransferMode::Idle);
     ASSERT_TRUE(Settle());
     const int reads = Platform.ReadStarts(Station->DeviceId());
@@ -410,10 +411,10 @@ TEST_F(StationPages, TheProgramsStartMakesWhatTheFirstPictureDoesNotShowJustAfte
     ASSERT_TRUE(testsupport::WriteFileBytes(HistoryFileName, HistoryFileBytes(testsupport::SmallHistoryImage(), 1)));
     {
         TForm1 closedAtOnce(Platform, nullptr, TForm1::TStart::AfterFirstPaint);
-        EXPECT_EQ(closedAtOnce.Archive, nullptr);
+        EXPECT_EQ(closedAtOnce.Core.Archive(), nullptr);
         ASSERT_TRUE(closedAtOnce.close());
-        ASSERT_NE(closedAtOnce.Archive, nullptr);
-        EXPECT_EQ(closedAtOnce.Archive->Holdings().Hours, 3);
+        ASSERT_NE(closedAtOnce.Core.Archive(), nullptr);
+        EXPECT_EQ(closedAtOnce.Core.Archive()->Holdings().Hours, 3);
         EXPECT_EQ(closedAtOnce.PublishPage1, nullptr); // nothing more starts after the close
     }
     // A new archive, for the next window to import the copy into.
@@ -422,26 +423,26 @@ TEST_F(StationPages, TheProgramsStartMakesWhatTheFirstPictureDoesNotShowJustAfte
 
     Form = std::make_unique<TForm1>(Platform, nullptr, TForm1::TStart::AfterFirstPaint);
     for (const void* later :
-         {static_cast<const void*>(Form->Archive.get()), static_cast<const void*>(Form->Memo1),
+         {static_cast<const void*>(Form->Core.Archive()), static_cast<const void*>(Form->Memo1),
           static_cast<const void*>(Form->ArchivePage1), static_cast<const void*>(Form->PublishPage1),
           static_cast<const void*>(Form->AlarmsPage1)})
         EXPECT_EQ(later, nullptr);
     Form->show();
     ASSERT_TRUE(PumpUntil([&] { return Form->PublishPage1 != nullptr; }));
-    ASSERT_NE(Form->Archive, nullptr);
-    EXPECT_EQ(Form->Archive->Holdings().Hours, 3);
-    ClickTab(3);
+    ASSERT_NE(Form->Core.Archive(), nullptr);
+    EXPECT_EQ(Form->Core.Archive()->Holdings().Hours, 3);
+    ClickTab(TFormPage::Help);
     ASSERT_NE(Form->Memo1, nullptr);
     EXPECT_TRUE(Form->Memo1->isVisible());
     EXPECT_TRUE(Form->Memo1->toPlainText().endsWith(QStringLiteral("Версия: 1.2")));
-    ClickTab(4);
+    ClickTab(TFormPage::Archive);
     EXPECT_TRUE(Form->ArchivePage1->isVisible());
-    EXPECT_EQ(Form->ArchivePage1->Store(), Form->Archive.get());
-    ClickTab(5);
+    EXPECT_EQ(Form->ArchivePage1->Store(), Form->Core.Archive());
+    ClickTab(TFormPage::Publish);
     EXPECT_TRUE(Form->PublishPage1->isVisible());
     ASSERT_NE(Form->PublishPage1->findChild<TMqttBlock*>(), nullptr);
     EXPECT_TRUE(Form->PublishPage1->findChild<TMqttBlock*>()->isVisible());
-    ClickTab(6);
+    ClickTab(TFormPage::Alarms);
     EXPECT_TRUE(Form->AlarmsPage1->isVisible());
 }
 

@@ -1,8 +1,8 @@
 // A misbehaving station, cable or system, end to end: the real window, controller, device and read
 // thread over the simulated platform, with the stand-in station showing one fault at a time. What
 // the user sees must stay true, and the history copy and "met.mtb" must never take damage.
+#include "core/history_file.h"
 #include "gui/error_box.h"
-#include "station/history_file.h"
 #include "tests/support/e2e_support.h"
 #include "tests/support/history_images.h"
 #include "tests/support/window_state.h"
@@ -60,8 +60,8 @@ protected:
     }
     void ToDiagrams()
     {
-        ClickTab(1);
-        ASSERT_EQ(Form->PageControl1->ActivePageIndex(), 1);
+        ClickTab(TFormPage::Diagram);
+        ASSERT_EQ(Form->PageControl1->ActivePageIndex(), PageIndex(TFormPage::Diagram));
         ASSERT_TRUE(Settle());
     }
     void ClickEnabled(QPushButton* button)
@@ -184,7 +184,7 @@ TEST_F(StationFaults, GarbageBetweenReportsNeverShowsAsReadingsOrEntersTheHistor
     EXPECT_EQ(Readings(), ReadingsOf(Station->Model().ReadingsReport()));
 
     // The settings page loads from whatever came last; its arrows stay within their ranges.
-    ClickTab(2);
+    ClickTab(TFormPage::Settings);
     faults.GarbageMaxLength = 64;
     Station->SetFaults(faults);
     ClickEnabled(Form->Button6);
@@ -261,7 +261,7 @@ TEST_F(StationFaults, FailingWritesAreToldForEveryButtonAndNeverLockThePageOrTou
     faults.WriteError = EIO;
     Station->SetFaults(faults);
     // A page change is no command of the user's: its failure shows as the station's silence.
-    ClickTab(2);
+    ClickTab(TFormPage::Settings);
     EXPECT_EQ(Platform.FailedWrites(Station->DeviceId()), 1);
     EXPECT_TRUE(ErrorBoxes.empty());
 
@@ -300,31 +300,31 @@ TEST_F(StationFaults, StationThatFallsSilentIsShownSoUntilItSendsAgain)
     ASSERT_NE(watch, nullptr);
     simulator::TStationFaults quiet;
     quiet.QuietAfter = 0;
-    for (int page : {0, 2}) {
+    for (TFormPage page : {TFormPage::Readings, TFormPage::Settings}) {
         ClickTab(page);
         ASSERT_TRUE(Advance(1000));
-        EXPECT_EQ(Form->Panel1->Caption(), StationConnectedText) << page;
+        EXPECT_EQ(Form->Panel1->Caption(), StationConnectedText) << PageIndex(page);
         // Still plugged in, the station stops sending: the link panel says so.
         Station->SetFaults(quiet);
         Station->Advance(3s);
         // Its silence runs out at once, once all it sent before is handled.
-        ASSERT_TRUE(Settle()) << page;
+        ASSERT_TRUE(Settle()) << PageIndex(page);
         Form->SetStreamSilenceTimeout(1);
-        ASSERT_TRUE(PumpUntil([this] { return Form->Panel1->Caption() == StationSilentText; })) << page;
+        ASSERT_TRUE(PumpUntil([this] { return Form->Panel1->Caption() == StationSilentText; })) << PageIndex(page);
         Form->SetStreamSilenceTimeout(std::numeric_limits<int>::max());
-        EXPECT_EQ(windowstate::ConnectedProblem(*Form), "") << page;
+        EXPECT_EQ(windowstate::ConnectedProblem(*Form), "") << PageIndex(page);
         // Its next report brings the usual text back.
         Station->ClearFaults();
         ASSERT_TRUE(Advance(1000));
-        EXPECT_EQ(Form->Panel1->Caption(), StationConnectedText) << page;
+        EXPECT_EQ(Form->Panel1->Caption(), StationConnectedText) << PageIndex(page);
     }
     // The diagram and help pages ask for no stream, so its absence is nothing to report there.
-    for (int page : {1, 3}) {
+    for (TFormPage page : {TFormPage::Diagram, TFormPage::Help}) {
         ClickTab(page);
-        EXPECT_FALSE(watch->isActive()) << page;
+        EXPECT_FALSE(watch->isActive()) << PageIndex(page);
     }
     // A read error says more than the silence and stays.
-    ClickTab(0);
+    ClickTab(TFormPage::Readings);
     EXPECT_TRUE(watch->isActive());
     Form->ShowReadError(QStringLiteral("Ошибка ввода-вывода"));
     Form->SetStreamSilenceTimeout(1); // the silence runs out at once
@@ -356,7 +356,7 @@ TEST_F(StationFaults, ReadThatCannotStartShowsWhyAndTheUnplugStillEndsTheLink)
     EXPECT_EQ(windowstate::ConnectedProblem(*Form), "");
 
     // A download asked for now gets no block through: it ends by itself, the copy as it was.
-    ClickTab(1);
+    ClickTab(TFormPage::Diagram);
     Form->SetHistoryStallTimeout(1); // no read starts, so nothing can come
     ClickEnabled(Form->Button1);
     ASSERT_TRUE(OperationEnded());
@@ -388,7 +388,7 @@ TEST_P(UnplugAtAnyMoment, LeavesTheDisconnectedStateAndTheCopyWhole)
     if (moment.Page == 1)
         ToDiagrams();
     if (moment.Page == 2)
-        ClickTab(2);
+        ClickTab(TFormPage::Settings);
     simulator::TStationFaults faults;
     faults.UnplugAfter = moment.AfterReports;
     Station->SetFaults(faults);
@@ -420,7 +420,7 @@ TEST_P(UnplugAtAnyMoment, LeavesTheDisconnectedStateAndTheCopyWhole)
     ASSERT_TRUE(Advance(1000));
     EXPECT_EQ(windowstate::ConnectedProblem(*Form), "");
     EXPECT_EQ(Form->History.HistoryImage, SmallHistoryImage());
-    if (Form->PageControl1->ActivePageIndex() != 1) {
+    if (Form->PageControl1->ActivePageIndex() != PageIndex(TFormPage::Diagram)) {
         EXPECT_EQ(Readings(), ReadingsOf(Station->Model().ReadingsReport()));
     }
     EXPECT_EQ(ErrorBoxes, told);

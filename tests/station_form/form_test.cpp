@@ -1,8 +1,8 @@
 // The window driven as the user drives it: clicks on its real controls, input reports through
 // the dispatch, and the output bytes left in the report image.
+#include "core/readings_text.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "station/main_form.h"
-#include "station/readings_text.h"
 
 #include <QFontInfo>
 #include <QGroupBox>
@@ -62,10 +62,10 @@ protected:
     }
 
     void Feed(const TReportImage& report) { Form->HandleInputReport(report.data(), ReportImageSize); }
-    void ClickTab(int index)
+    void ClickTab(TFormPage page)
     {
         QTabBar* tabs = Form->PageControl1->TabBar();
-        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(index).center());
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(PageIndex(page)).center());
     }
     void Click(QAbstractButton* button)
     {
@@ -78,7 +78,7 @@ protected:
     void LoadSettings(const TReportImage& report)
     {
         Form->ShowStationConnected();
-        ClickTab(2);
+        ClickTab(TFormPage::Settings);
         Click(Form->Button6);
         Feed(report);
     }
@@ -95,7 +95,7 @@ TEST_F(StationForm, OpensDisconnectedWithEveryStationControlOff)
     EXPECT_EQ(f.font().family(), QStringLiteral("MS Sans Serif"));
     EXPECT_EQ(f.font().pixelSize(), 11);
     EXPECT_TRUE(f.font().bold());
-    EXPECT_EQ(f.PageControl1->ActivePageIndex(), 0);
+    EXPECT_EQ(f.PageControl1->ActivePageIndex(), PageIndex(TFormPage::Readings));
     EXPECT_EQ(f.Panel1->Caption(), QStringLiteral("Метеостанция отключена"));
     EXPECT_EQ(f.Panel2->Caption(), IndoorPlaceholder);
     EXPECT_EQ(f.Panel3->Caption(), OutdoorPlaceholder);
@@ -147,7 +147,7 @@ TEST_F(StationForm, ReportsRewriteTheReadingsOnPagesZeroAndTwoOnly)
         EXPECT_EQ(Form->Panel5->Caption(), QStringLiteral("Относительная влажность: 45%"));
         EXPECT_EQ(Form->Station.ReportImage[InField::HumidityOn], 0); // the image takes it all the same
     }
-    Form->PageControl1->SetActivePageIndex(2);
+    Form->PageControl1->SetActivePageIndex(PageIndex(TFormPage::Settings));
     Feed(report);
     EXPECT_EQ(Form->Panel5->Caption(), HumidityPlaceholder);
 }
@@ -333,21 +333,23 @@ TEST_F(StationForm, UncheckedPairsLeaveTheirBytesAsTheImageHoldsThem)
 TEST_F(StationForm, PageChangesByTheUserSetTheCommandCode)
 {
     TForm1& f = *Form;
-    for (auto [page, code] : {std::pair{1, 5}, {0, 1}, {2, 1}, {3, 5}, {2, 1}, {1, 5}}) {
+    using enum TFormPage;
+    for (auto [page, code] :
+         {std::pair{Diagram, 5}, {Readings, 1}, {Settings, 1}, {Help, 5}, {Settings, 1}, {Diagram, 5}}) {
         ClickTab(page);
         EXPECT_EQ(f.PageControl1->ActivePageIndex(), page);
-        EXPECT_EQ(Out(OutField::CommandCode), code) << page;
+        EXPECT_EQ(Out(OutField::CommandCode), code) << PageIndex(page);
     }
     // A byte 19 left by an input report never goes out on a switch to the help page.
     TReportImage report = StationReport();
     report[OutField::CommandCode] = static_cast<std::uint8_t>(TCommandCode::ClearHistory);
-    ClickTab(0);
+    ClickTab(TFormPage::Readings);
     Feed(report);
-    ClickTab(3);
+    ClickTab(TFormPage::Help);
     EXPECT_EQ(Out(OutField::CommandCode), 5);
     // The program's own page selection sends nothing.
     f.Station.ReportImage[OutField::CommandCode] = 99;
-    f.PageControl1->SetActivePageIndex(0);
+    f.PageControl1->SetActivePageIndex(PageIndex(TFormPage::Readings));
     EXPECT_EQ(Out(OutField::CommandCode), 99);
 }
 
@@ -361,19 +363,19 @@ TEST_F(StationForm, PageChangeAndStationMatchDecideSetButton)
     EXPECT_TRUE(f.Button6->isEnabled());
     EXPECT_FALSE(f.Button7->isEnabled()); // no item yet
     EXPECT_FALSE(f.Button4->isEnabled());
-    ClickTab(2);
+    ClickTab(TFormPage::Settings);
     Click(f.Button6);
     ClickItem(1);
     f.ShowStationConnected(); // item 1 keeps the code buttons on
     EXPECT_TRUE(f.Button4->isEnabled());
     ClickItem(3);
-    ClickTab(1);
+    ClickTab(TFormPage::Diagram);
     EXPECT_TRUE(f.Button7->isEnabled());
     f.EnableStationButtons();
     EXPECT_FALSE(f.Button4->isEnabled()); // the diagram page shows
     EXPECT_FALSE(f.Button5->isEnabled());
     f.DisableStationButtons();
-    ClickTab(2);
+    ClickTab(TFormPage::Settings);
     EXPECT_TRUE(f.Button7->isEnabled());
 }
 

@@ -1,5 +1,5 @@
 // Texts made from the report image: readings panels, corrections, clock, sensor codes, timer.
-#include "station/readings_text.h"
+#include "core/readings_text.h"
 
 #include <gtest/gtest.h>
 

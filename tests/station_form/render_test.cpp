@@ -42,7 +42,7 @@ TEST(StationFormRender, LoadedSettingsPageAndLiveReadings)
     TForm1 form(platform);
     form.show();
     form.ShowStationConnected();
-    form.PageControl1->SetActivePageIndex(2);
+    form.PageControl1->SetActivePageIndex(PageIndex(TFormPage::Settings));
     form.Button6Click();
     TReportImage report;
     report.fill(0);
@@ -63,7 +63,7 @@ TEST(StationFormRender, LoadedSettingsPageAndLiveReadings)
     const QByteArray dir = qgetenv("METEO_RENDER_DIR");
     if (!dir.isEmpty())
         form.grab().save(QDir(QString::fromLocal8Bit(dir)).filePath(QStringLiteral("settings_loaded.png")));
-    form.PageControl1->SetActivePageIndex(0);
+    form.PageControl1->SetActivePageIndex(PageIndex(TFormPage::Readings));
     if (!dir.isEmpty())
         form.grab().save(QDir(QString::fromLocal8Bit(dir)).filePath(QStringLiteral("readings_live.png")));
     // The longest texts fit their panels.

@@ -1,5 +1,5 @@
-#include "station/history_export.h"
-#include "station/history_file.h"
+#include "core/history_export.h"
+#include "core/history_file.h"
 #include "tests/support/history_images.h"
 #include "tests/support/test_support.h"
 

@@ -1,6 +1,6 @@
 // The history download and clear on their own, without a window: the blocks and the count, the
 // copy an interrupted download leaves as it was, whose reports count, and the stall time-out.
-#include "station/history_operation.h"
+#include "core/history_operation.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>

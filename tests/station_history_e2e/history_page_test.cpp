@@ -1,12 +1,12 @@
 // The diagram page's history handling end to end: the window with its real HID controller and
 // read thread over the simulated platform, the stand-in station plugged in, the user's clicks,
 // and the files "met.mtb" and "met.txt" in a fresh current directory for every test.
+#include "core/history_export.h"
+#include "core/history_file.h"
 #include "gui/error_box.h"
 #include "hid/device_controller.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "simulator/sim_station.h"
-#include "station/history_export.h"
-#include "station/history_file.h"
 #include "station/main_form.h"
 #include "tests/support/history_images.h"
 #include "tests/support/test_support.h"
@@ -81,11 +81,11 @@ protected:
         Drain(); // the first readings report, on the readings page
     }
 
-    void ClickTab(int index)
+    void ClickTab(TFormPage page)
     {
         QTabBar* tabs = Form->PageControl1->TabBar();
-        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(index).center());
-        ASSERT_EQ(Form->PageControl1->ActivePageIndex(), index);
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(PageIndex(page)).center());
+        ASSERT_EQ(Form->PageControl1->ActivePageIndex(), PageIndex(page));
     }
 
     static void Click(QPushButton* button)
@@ -143,7 +143,7 @@ TEST_F(HistoryPage, DownloadShowsItsProgressThenTheNewestDay)
 {
     OpenWindow();
     PlugStation();
-    ClickTab(1);
+    ClickTab(TFormPage::Diagram);
     const THistoryImage memory = Station->Model().HistoryMemory();
 
     Click(Form->Button1);
@@ -184,7 +184,7 @@ TEST_F(HistoryPage, ClosingAfterADownloadWritesACopyThatReadsBackByteForByte)
 {
     OpenWindow();
     PlugStation();
-    ClickTab(1);
+    ClickTab(TFormPage::Diagram);
     Form->UpDown2->SetPosition(0);
     Download();
     const THistoryImage memory = Station->Model().HistoryMemory();
@@ -210,7 +210,7 @@ TEST_F(HistoryPage, ClearLeavesTheCopyAsItWasAndCountsItAgain)
     EXPECT_EQ(Form->LabeledEdit9->Text(), QStringLiteral("05.12.16"));
     EXPECT_EQ(Form->UpDown2->Position(), 2);
     PlugStation();
-    ClickTab(1);
+    ClickTab(TFormPage::Diagram);
     // Stale texts show that the end of the clear recomputes them.
     Form->LabeledEdit9->SetText(QStringLiteral("x"));
     Form->LabeledEdit10->SetText(QStringLiteral("x"));
@@ -254,7 +254,7 @@ TEST_F(HistoryPage, ClearAsksFirstNamingTheLastCompleteDownload)
     OpenWindow();
     Form->SetClock([&] { return downloaded; });
     PlugStation();
-    ClickTab(1);
+    ClickTab(TFormPage::Diagram);
     const std::uint32_t records = Station->Model().NextRecord();
     ASSERT_GT(records, 0u);
 
@@ -279,7 +279,7 @@ TEST_F(HistoryPage, ClearAsksFirstNamingTheLastCompleteDownload)
     Questions.clear();
     OpenWindow();
     PlugStation();
-    ClickTab(1);
+    ClickTab(TFormPage::Diagram);
     Answer = true;
     Click(Form->Button2);
     EXPECT_EQ(Questions, std::vector<QString>{question(QStringLiteral("23.11.2025 18:42"))});
@@ -294,7 +294,7 @@ TEST_F(HistoryPage, UnplugDuringADownloadEndsItAndLeavesTheCopyAsItWas)
     ASSERT_TRUE(WriteFileBytes(HistoryFileName, original));
     OpenWindow();
     PlugStation();
-    ClickTab(1);
+    ClickTab(TFormPage::Diagram);
     Click(Form->Button1);
     ASSERT_TRUE(PumpUntil([&] { return Form->Station.BlockCount == 1; }));
     for (std::int32_t k = 2; k <= 100; ++k)
@@ -321,7 +321,7 @@ TEST_F(HistoryPage, UnplugDuringADownloadEndsItAndLeavesTheCopyAsItWas)
     EXPECT_EQ(Station->Model().Mode(), simulator::TTransferMode::Streaming);
     Station->Advance(5s);
     Drain();
-    EXPECT_EQ(f.PageControl1->ActivePageIndex(), 1);
+    EXPECT_EQ(f.PageControl1->ActivePageIndex(), PageIndex(TFormPage::Diagram));
     EXPECT_EQ(f.History.HistoryImage, SmallHistoryImage());
     EXPECT_EQ(f.Station.BlockCount, 0);
     EXPECT_EQ(f.Button1->text(), QStringLiteral("Загрузить"));
@@ -338,7 +338,7 @@ TEST_F(HistoryPage, ClosingDuringADownloadKeepsTheFileAsItWas)
     ASSERT_TRUE(WriteFileBytes(HistoryFileName, original));
     OpenWindow();
     PlugStation();
-    ClickTab(1);
+    ClickTab(TFormPage::Diagram);
     Click(Form->Button1);
     for (std::int32_t k = 2; k <= 30; ++k)
         NextBlock(k);
@@ -351,7 +351,7 @@ TEST_F(HistoryPage, UnplugDuringAClearEndsIt)
 {
     OpenWindow();
     PlugStation();
-    ClickTab(1);
+    ClickTab(TFormPage::Diagram);
     const THistoryImage before = Form->History.HistoryImage;
     Answer = true; // to the question before the clear
     Click(Form->Button2);
@@ -372,7 +372,7 @@ TEST_F(HistoryPage, AnotherDeviceArrivingDuringADownloadLeavesItRunning)
 {
     OpenWindow();
     PlugStation();
-    ClickTab(1);
+    ClickTab(TFormPage::Diagram);
     Click(Form->Button1);
     for (std::int32_t k = 2; k <= 10; ++k)
         NextBlock(k);
@@ -403,7 +403,7 @@ TEST_F(HistoryPage, ReadingsOfAnEarlierStationDuringADownloadAreNoBlocks)
     second.Plug();
     ASSERT_TRUE(
         PumpUntil([&] { return Form->Station.StationDevice != first && Form->Station.StationDevice != nullptr; }));
-    ClickTab(1);
+    ClickTab(TFormPage::Diagram);
     // Both stations' answers to their match are in before the download starts.
     Drain();
     Drain(second);
@@ -521,7 +521,7 @@ TEST_F(HistoryPage, DamagedFilesAreToldKeptAsTheyAreAndTheWindowWorksOnWhatWasRe
         EXPECT_EQ(f.UpDown2->Position(), 0); // the quantity line was not reached
         EXPECT_EQ(f.Station.HistoryComplete, c.Told.isEmpty() ? 1 : 0);
         // The day arrows step from that day.
-        ClickTab(1);
+        ClickTab(TFormPage::Diagram);
         const QDate day = QDate::fromString(c.Day, QStringLiteral("dd.MM.yy")).addYears(100);
         QTest::mouseClick(f.UpDown1->RightButton(), Qt::LeftButton);
         EXPECT_EQ(f.LabeledEdit9->Text(), day.addDays(1).toString(QStringLiteral("dd.MM.yy")));
@@ -544,7 +544,7 @@ TEST_F(HistoryPage, DamagedFilesAreToldKeptAsTheyAreAndTheWindowWorksOnWhatWasRe
     OpenWindow();
     ASSERT_TRUE(PumpUntil([&] { return ErrorBoxes.size() == 1; }, 20000));
     PlugStation();
-    ClickTab(1);
+    ClickTab(TFormPage::Diagram);
     Download();
     EXPECT_EQ(Form->Station.HistoryComplete, 1);
     EXPECT_TRUE(Form->close());
@@ -558,7 +558,7 @@ TEST_F(HistoryPage, AFullDownloadAfterABadPairIsSavedAgain)
     ASSERT_TRUE(WriteFileBytes(HistoryFileName, bytes));
     OpenWindow();
     PlugStation();
-    ClickTab(1);
+    ClickTab(TFormPage::Diagram);
     Download();
     EXPECT_EQ(Form->Station.HistoryComplete, 1);
     EXPECT_TRUE(Form->close());
@@ -610,7 +610,7 @@ TEST_F(HistoryPage, TheCopyOfTheLastRunIsExportedWithoutAStation)
     // Dated records: "Сохранить" alone is on from the start, and writes the copy.
     ASSERT_TRUE(WriteFileBytes(HistoryFileName, HistoryFileBytes(SmallHistoryImage(), 0)));
     OpenWindow();
-    ClickTab(1);
+    ClickTab(TFormPage::Diagram);
     EXPECT_EQ(Form->Station.StationDevice, nullptr);
     for (QPushButton* b : {Form->Button1, Form->Button2, Form->Button4, Form->Button5, Form->Button6, Form->Button7})
         EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
@@ -623,7 +623,7 @@ TEST_F(HistoryPage, ExportWritesTheDownloadedCopyOrReportsWhyNot)
 {
     OpenWindow();
     PlugStation();
-    ClickTab(1);
+    ClickTab(TFormPage::Diagram);
     Download();
     Click(Form->Button3);
     const QByteArray text = ReadFileBytes(HistoryExportFileName);
@@ -639,9 +639,9 @@ TEST_F(HistoryPage, ExportWritesTheDownloadedCopyOrReportsWhyNot)
     EXPECT_GE(notice->height(), notice->heightForWidth(notice->width()));
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     // It goes with the next page.
-    ClickTab(0);
+    ClickTab(TFormPage::Readings);
     EXPECT_FALSE(notice->isVisible());
-    ClickTab(1);
+    ClickTab(TFormPage::Diagram);
 
     ASSERT_TRUE(QFile::remove(HistoryExportFileName));
     ASSERT_TRUE(QDir().mkdir(HistoryExportFileName));

@@ -4,8 +4,8 @@
 // disconnected station, and after every new connection in that of a connected one; the history
 // copy is always either what it was or a whole download. The run is seeded (METEO_STORM_SEED
 // picks another seed, METEO_STORM_CYCLES another length) and prints its seed and figures.
+#include "core/history_file.h"
 #include "gui/error_box.h"
-#include "station/history_file.h"
 #include "tests/support/e2e_support.h"
 #include "tests/support/window_state.h"
 
@@ -56,9 +56,9 @@ protected:
                                                   static_cast<std::uint32_t>(Rng()));
     }
 
-    void GoToPage(int page)
+    void GoToPage(TFormPage page)
     {
-        if (Form->PageControl1->ActivePageIndex() != page)
+        if (Form->PageControl1->ActivePageIndex() != PageIndex(page))
             ClickTab(page);
     }
 
@@ -144,11 +144,11 @@ protected:
     {
         switch (Phase) {
         case ReadingsPhase:
-            GoToPage(Chance(50) ? 0 : 3);
+            GoToPage(Chance(50) ? TFormPage::Readings : TFormPage::Help);
             break;
         case DownloadPhase:
         case ClearPhase:
-            GoToPage(1);
+            GoToPage(TFormPage::Diagram);
             if (Station->Plugged() && !Settle())
                 return Fail("stream before the transfer not drained");
             if (Phase == DownloadPhase) {
@@ -163,13 +163,13 @@ protected:
             }
             break;
         case SettingsLoadPhase:
-            GoToPage(2);
+            GoToPage(TFormPage::Settings);
             Click(Form->Button6);
             if (Chance(50))
                 ClickItem(Random(0, 5));
             break;
         case DiagramPhase:
-            GoToPage(1);
+            GoToPage(TFormPage::Diagram);
             for (int i = Random(0, 3); i > 0; --i)
                 PressLeft(Form->UpDown1);
             if (Chance(30))

@@ -1,7 +1,7 @@
 #include "tests/support/archive_support.h"
 
 #include "archive/archive_store.h"
-#include "station/archive_records.h"
+#include "core/archive_records.h"
 
 #include <QDate>
 #include <QFile>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "archive/archive_types.h"
-#include "station/history_state.h"
+#include "core/history_state.h"
 #include "tests/support/history_images.h"
 #include "tests/support/test_support.h"
 

@@ -4,11 +4,11 @@
 // directory, so no "met.mtb" is read or left behind.
 #pragma once
 
+#include "core/readings_text.h"
 #include "hid/device_controller.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "simulator/sim_station.h"
 #include "station/main_form.h"
-#include "station/readings_text.h"
 #include "tests/support/test_support.h"
 
 #include <QAbstractButton>
@@ -118,10 +118,10 @@ protected:
     }
 
     // The user's hand.
-    void ClickTab(int index)
+    void ClickTab(TFormPage page)
     {
         QTabBar* tabs = Form->PageControl1->TabBar();
-        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(index).center());
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(PageIndex(page)).center());
     }
     static void Click(QAbstractButton* button)
     {

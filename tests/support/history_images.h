@@ -2,7 +2,7 @@
 // history several folders start from (three records of one day, the rest empty).
 #pragma once
 
-#include "station/history_state.h"
+#include "core/history_state.h"
 
 #include <algorithm>
 #include <array>

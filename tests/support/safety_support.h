@@ -3,7 +3,7 @@
 // folder, and the two spellings of one history image that tell an old "met.mtb" from a new one.
 #pragma once
 
-#include "station/history_state.h"
+#include "core/history_state.h"
 #include "tests/support/test_support.h"
 
 #include <QByteArray>

@@ -3,8 +3,8 @@
 // cycles can stop at the first wrong state and say which.
 #pragma once
 
+#include "core/readings_text.h"
 #include "station/main_form.h"
-#include "station/readings_text.h"
 
 #include <QPushButton>
 #include <QRadioButton>

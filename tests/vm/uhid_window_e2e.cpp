@@ -4,11 +4,11 @@
 // hold the station's memory. Exit status 0 when every check holds.
 #include "tests/vm/vm_checks.h"
 
+#include "core/history_file.h"
 #include "gui/error_box.h"
 #include "hid/device_controller.h"
 #include "hid/platform/linux/linux_platform.h"
 #include "simulator/uhid_station.h"
-#include "station/history_file.h"
 #include "station/main_form.h"
 
 #include <QDir>
@@ -77,7 +77,7 @@ int main(int argc, char** argv)
     // The diagram page, then "Загрузить", as the user would.
     QTabBar* tabs = form->PageControl1->TabBar();
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
-    Check(form->PageControl1->ActivePageIndex() == 1, "diagram page open");
+    Check(form->PageControl1->ActivePageIndex() == PageIndex(TFormPage::Diagram), "diagram page open");
     Check(form->Button1->isEnabled(), "\"" + form->Button1->text().toStdString() + "\" enabled");
     // A user's second click comes a moment later. The page change told the station to be quiet, but
     // a readings report already on its way still arrives; clicked at once, it would be taken for the

@@ -11,16 +11,16 @@
 //   system's close request, writing its "met.mtb" into the user's application-data folder; the
 //   shipped demo uploads through the publishing module it loads from there.
 // Screenshots go to the folder named by METEO_SCREENSHOTS.
+#include "core/history_file.h"
+#include "core/readings_text.h"
 #include "demo/demo_setup.h"
 #include "gui/error_box.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "hid/platform/windows/windows_platform.h"
 #include "publish/publish_file.h"
 #include "simulator/sim_station.h"
-#include "station/history_file.h"
 #include "station/main_form.h"
 #include "station/publishing_built_in.h"
-#include "station/readings_text.h"
 #include "tests/hid_windows/standin/standin_devices.h"
 #include "tests/support/every_network_scenario.h"
 #include "tests/support/test_support.h"

@@ -7,7 +7,7 @@
 // Without a range it goes on from what the archive holds until it is killed; with one it makes
 // changes first..last and ends (status 1 and the message when a change failed).
 #include "archive/archive_store.h"
-#include "station/archive_records.h"
+#include "core/archive_records.h"
 #include "tests/support/archive_support.h"
 
 #include <QCoreApplication>

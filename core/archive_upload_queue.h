@@ -14,6 +14,8 @@ class TArchiveUploadQueue : public publish::TReadingSource, public publish::TPos
 public:
     // `store` may be null or closed; it outlives the queue.
     explicit TArchiveUploadQueue(archive::TArchiveStore* store);
+    // The archive once it is open (or none again).
+    void SetStore(archive::TArchiveStore* store) { Store = store; }
 
     publish::TSourceReadings ReadingsAfter(const QDateTime& after, int limit) override;
     publish::TSourceCount CountAfter(const QDateTime& after) override;

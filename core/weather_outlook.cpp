@@ -1,6 +1,6 @@
 // The trend and forecast from the archive's pressure values of the last three and a half hours
 // and the live reading of this minute.
-#include "station/weather_outlook.h"
+#include "core/weather_outlook.h"
 #include "archive/archive_store.h"
 
 #include <vector>

@@ -2,8 +2,8 @@
 // non-empty record, in memory order. It lives in the current directory unless a path is given.
 #pragma once
 
+#include "core/history_state.h"
 #include "os/atomic_file.h"
-#include "station/history_state.h"
 
 #include <QByteArray>
 #include <QString>

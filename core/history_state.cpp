@@ -1,4 +1,4 @@
-#include "station/history_state.h"
+#include "core/history_state.h"
 
 #include <algorithm>
 #include <cstring>

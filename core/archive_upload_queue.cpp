@@ -1,5 +1,5 @@
 // The upload queue in the weather archive; see archive_upload_queue.h.
-#include "station/archive_upload_queue.h"
+#include "core/archive_upload_queue.h"
 
 #include "archive/archive_store.h"
 

@@ -1,4 +1,4 @@
-#include "station/history_operation.h"
+#include "core/history_operation.h"
 
 #include <algorithm>
 

@@ -3,8 +3,8 @@
 // bytes). It lives in the current directory unless a path is given.
 #pragma once
 
+#include "core/history_state.h"
 #include "os/atomic_file.h"
-#include "station/history_state.h"
 
 #include <QByteArray>
 #include <QString>

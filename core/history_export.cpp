@@ -1,4 +1,4 @@
-#include "station/history_export.h"
+#include "core/history_export.h"
 
 #include <QStringEncoder>
 #include <cstring>

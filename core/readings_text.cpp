@@ -1,4 +1,4 @@
-#include "station/readings_text.h"
+#include "core/readings_text.h"
 
 #include <cstddef>
 

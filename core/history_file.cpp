@@ -1,4 +1,4 @@
-#include "station/history_file.h"
+#include "core/history_file.h"
 
 #include <QFile>
 #include <QStringDecoder>

@@ -1,10 +1,9 @@
-// The station's history image and readings reports as the weather archive keeps them: hours keyed
-// by their date and time, values in degrees, mm Hg and percent.
+// The station's history image as the weather archive keeps it: hours keyed by their date and time,
+// values in degrees, mm Hg and percent.
 #pragma once
 
 #include "archive/archive_types.h"
-#include "protocol/report_layout.h"
-#include "station/history_state.h"
+#include "core/history_state.h"
 
 #include <vector>
 
@@ -21,7 +20,3 @@ TImageHours ArchiveHoursOfImage(const THistoryImage& image);
 
 // A record's date and hour as an archive hour, none when they are not a real one.
 std::optional<archive::THourKey> ArchiveHourOfRecord(const HistoryRecord& record);
-
-// The four readings of a readings report; a value is empty when its marker says it is absent or
-// its byte is 255.
-archive::TReading ArchiveReadingOfReport(const TReportImage& image);

@@ -4,8 +4,8 @@
 // progress; this class keeps the state, so it is tested without a window.
 #pragma once
 
-#include "station/history_state.h"
-#include "station/station_record.h"
+#include "core/history_state.h"
+#include "core/station_record.h"
 
 #include <QTimer>
 #include <cstdint>
