@@ -23,7 +23,6 @@ using testsupport::PumpUntil;
 using testsupport::ReadFileBytes;
 using testsupport::TMqttBroker;
 
-constexpr int PublishPageIndex = 5;
 const QString NoBus = QStringLiteral("DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus");
 
 bool EndedWell(const std::optional<int>& status)
@@ -122,7 +121,7 @@ protected:
     // The window's publishing page once the window is up; empty when it shows no message.
     QString PageSays()
     {
-        ClickTab(PublishPageIndex);
+        ClickTab(TFormPage::Publish);
         EXPECT_EQ(Form->Publishing, nullptr);
         EXPECT_EQ(Form->PublishPage1, nullptr);
         if (!Form->PublishUnavailableLabel || !Form->PublishUnavailableLabel->isVisible())

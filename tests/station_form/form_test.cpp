@@ -337,7 +337,7 @@ TEST_F(StationForm, PageChangesByTheUserSetTheCommandCode)
     for (auto [page, code] :
          {std::pair{Diagram, 5}, {Readings, 1}, {Settings, 1}, {Help, 5}, {Settings, 1}, {Diagram, 5}}) {
         ClickTab(page);
-        EXPECT_EQ(f.PageControl1->ActivePageIndex(), page);
+        EXPECT_EQ(f.PageControl1->ActivePageIndex(), PageIndex(page));
         EXPECT_EQ(Out(OutField::CommandCode), code) << PageIndex(page);
     }
     // A byte 19 left by an input report never goes out on a switch to the help page.

@@ -32,7 +32,6 @@ using testsupport::CarriedTimes;
 using testsupport::THttpStandIn;
 using testsupport::TStandInReply;
 
-constexpr int PublishPageIndex = 5;
 constexpr int CatchUpDeadlineMs = 120000;
 const QString AwkwardKey = QStringLiteral("p&ss w=rd/ü+%");
 
@@ -90,7 +89,7 @@ TEST_F(StationNetworks, TheOwnerTurnsServicesOnAndTheDayInTheArchiveIsCaughtUp)
                                             "[windy]\naddress=" + http.Url(QStringLiteral("/x")).toUtf8() + "\n"));
     ASSERT_EQ(::chmod(QFile::encodeName(settingsFile).constData(), 0666), 0);
     CreateForm();
-    ClickTab(PublishPageIndex);
+    ClickTab(TFormPage::Publish);
     TNetworkBlock* wu = Block("wunderground");
     TNetworkBlock* pws = Block("pwsweather");
     TNetworkBlock* own = Block("own");

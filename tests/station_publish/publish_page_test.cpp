@@ -22,7 +22,6 @@ using testsupport::TMqttBroker;
 using testsupport::TMqttSeen;
 using testsupport::TMqttWatcher;
 
-constexpr int PublishPageIndex = 5;
 constexpr int DeadlineMs = 30000;
 
 class StationPublish : public e2e::StationE2E
@@ -64,7 +63,7 @@ TEST_F(StationPublish, TheOwnerSetsUpPublishingAndTheStateFollowsTheStation)
     ASSERT_TRUE(watcher.WaitSubscribed());
 
     ConnectStation();
-    ClickTab(PublishPageIndex);
+    ClickTab(TFormPage::Publish);
     ASSERT_TRUE(e2e::PumpUntil([this] { return Block()->isEnabled() && Block()->isVisible(); }));
     EXPECT_FALSE(Block()->EnabledBox->isChecked());
     EXPECT_EQ(Block()->TopicPrefixEdit->text(), QStringLiteral("meteostation"));
