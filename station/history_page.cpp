@@ -113,9 +113,7 @@ void TForm1::ShowHistoryAbandoned(THistoryOperationKind kind, THistoryEnd how)
     switch (how) {
     case THistoryEnd::Unplugged:
         // Told once the controller is done with the unplug, not from inside its handling.
-        QMetaObject::invokeMethod(
-            this, [download] { gui::ShowErrorBox(download ? DownloadUnpluggedText : ClearUnpluggedText); },
-            Qt::QueuedConnection);
+        gui::ShowErrorBoxLater(this, download ? DownloadUnpluggedText : ClearUnpluggedText);
         break;
     case THistoryEnd::DamagedReports:
         gui::ShowErrorBox(download ? DownloadDamagedText : ClearDamagedText);
