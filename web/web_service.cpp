@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QTcpSocket>
+#include <algorithm>
 
 namespace web {
 namespace {
@@ -85,6 +86,9 @@ TWebStartResult TWebService::Listen(const TWebSettings& settings)
     if (settings.Scope == TWebScope::HomeNetwork && settings.AccessCode.isEmpty())
         return {false, QStringLiteral("Для доступа из домашней сети задайте код доступа"), 0};
     FTcp = new TWebTcpServer(settings.Limits, this);
+    // A burst of clients waits in the system's queue rather than having its handshakes dropped and
+    // retried seconds later; those past the limit are then answered 503 at once.
+    FTcp->setListenBacklogSize(std::max(256, 4 * settings.Limits.Connections));
     const QHostAddress address =
         settings.Scope == TWebScope::ThisComputer ? QHostAddress(QHostAddress::LocalHost) : QHostAddress::Any;
     if (!FTcp->listen(address, settings.Port)) {
