@@ -34,4 +34,33 @@ THoldings TArchiveReader::Holdings()
     return IsOpen() ? ReadHoldings(*FConnection) : THoldings{};
 }
 
+std::vector<TSample> TArchiveReader::Samples(TUtcMinute first, TUtcMinute last)
+{
+    std::vector<TSample> samples;
+    if (!IsOpen() || last < first)
+        return samples;
+    // Prepared here rather than with the store's statements: only this connection reads them.
+    TStatement s;
+    if (s.Prepare(FConnection->Db,
+                  "SELECT minute, reports, indoor, indoor_count, outdoor, outdoor_count, pressure, pressure_count,"
+                  " humidity, humidity_count FROM samples WHERE minute BETWEEN ?1 AND ?2 ORDER BY minute") != SQLITE_OK)
+        return samples;
+    s.Bind(1, first);
+    s.Bind(2, last);
+    while (s.Step() == SQLITE_ROW) {
+        TSample sample;
+        sample.Start = s.Int64(0);
+        sample.Reports = static_cast<int>(s.Int64(1));
+        for (const base::TQuantity quantity : base::Quantities) {
+            const int q = base::QuantityNumber(quantity);
+            const auto i = static_cast<std::size_t>(q);
+            sample.Count[i] = static_cast<int>(s.Int64(3 + 2 * q));
+            if (sample.Count[i] > 0)
+                sample.Mean[i] = s.Measured(quantity, 2 + 2 * q).value_or(MissingValue);
+        }
+        samples.push_back(sample);
+    }
+    return samples;
+}
+
 } // namespace archive

@@ -27,6 +27,8 @@ public:
     bool IsOpen() const;
     std::vector<TArchiveHour> Hours(THourKey first, THourKey last);
     THoldings Holdings();
+    // The live samples whose intervals start from `first` to `last` (both included), in order.
+    std::vector<TSample> Samples(TUtcMinute first, TUtcMinute last);
 
 private:
     std::unique_ptr<TArchiveConnection> FConnection;

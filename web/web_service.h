@@ -1,0 +1,93 @@
+// The web page's server on its own thread: Qt's HTTP parser over the guarded TCP server, the fixed
+// routes, the live stream's clients and the read-only archive connection. Made, used and deleted
+// on that thread only (TWebServer hands it the main thread's calls).
+#pragma once
+
+#include "web/web_api.h"
+#include "web/web_connections.h"
+#include "web/web_http.h"
+#include "web/web_settings.h"
+
+#include <QAbstractHttpServer>
+#include <QHttpServerRequest>
+#include <QPointer>
+#include <QTimer>
+#include <memory>
+#include <vector>
+
+namespace web {
+
+struct TWebStartResult
+{
+    bool Ok = false;
+    QString Problem; // Russian, for the user; empty when Ok
+    quint16 Port = 0;
+};
+
+class TWebService : public QAbstractHttpServer
+{
+    Q_OBJECT
+
+public:
+    TWebService(const QString& archivePath, const TWebCurrent& current);
+    ~TWebService() override;
+
+    TWebStartResult Listen(const TWebSettings& settings);
+    // What the page shows now; each change goes out to the live stream's clients at once.
+    void TakeCurrent(const TWebCurrent& current);
+
+protected:
+    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
+    void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
+
+private:
+    using THandler = TWebResponse (TWebService::*)(const QUrlQuery& query);
+    struct TRoute
+    {
+        const char* Path;
+        THandler Handler;
+    };
+    static const std::vector<TRoute>& Routes();
+
+    // The answer to a request that may read: the code checked, then the route's.
+    TWebResponse Answer(const QHttpServerRequest& request, bool& stream);
+    // A redirect that keeps the code as a cookie and drops it from the address, or the code's page.
+    std::optional<TWebResponse> AccessAnswer(const QHttpServerRequest& request) const;
+    void StartStream(QTcpSocket* socket);
+    void SendToStreams(const QByteArray& bytes);
+    archive::TArchiveReader& Reader();
+
+    TWebResponse Page(const QString& resource, const QByteArray& type) const;
+    TWebResponse NowPage(const QUrlQuery&) { return Page(QStringLiteral("index.html"), "text/html; charset=utf-8"); }
+    TWebResponse ArchivePage(const QUrlQuery&)
+    {
+        return Page(QStringLiteral("archive.html"), "text/html; charset=utf-8");
+    }
+    TWebResponse RecordsPage(const QUrlQuery&)
+    {
+        return Page(QStringLiteral("records.html"), "text/html; charset=utf-8");
+    }
+    TWebResponse Style(const QUrlQuery&) { return Page(QStringLiteral("style.css"), "text/css; charset=utf-8"); }
+    TWebResponse Script(const QString& name) const { return Page(name, "text/javascript; charset=utf-8"); }
+    TWebResponse CommonScript(const QUrlQuery&) { return Script(QStringLiteral("common.js")); }
+    TWebResponse NowScript(const QUrlQuery&) { return Script(QStringLiteral("now.js")); }
+    TWebResponse ArchiveScript(const QUrlQuery&) { return Script(QStringLiteral("archive.js")); }
+    TWebResponse RecordsScript(const QUrlQuery&) { return Script(QStringLiteral("records.js")); }
+    TWebResponse Current(const QUrlQuery&) { return JsonResponse(CurrentJson(FCurrent)); }
+    TWebResponse Hours(const QUrlQuery& query) { return HoursAnswer(Reader(), query); }
+    TWebResponse Samples(const QUrlQuery& query) { return SamplesAnswer(Reader(), query); }
+    TWebResponse Chart(const QUrlQuery& query) { return ChartAnswer(Reader(), query); }
+    TWebResponse Records(const QUrlQuery&) { return RecordsAnswer(Reader()); }
+    TWebResponse MonthSummary(const QUrlQuery& query);
+    TWebResponse YearSummary(const QUrlQuery& query);
+
+    QString FArchivePath;
+    std::unique_ptr<archive::TArchiveReader> FReader;
+    TWebCurrent FCurrent;
+    TWebSettings FSettings;
+    TWebTcpServer* FTcp = nullptr;
+    std::vector<QPointer<QTcpSocket>> FStreams;
+    QTimer FHeartbeat;
+};
+
+} // namespace web
