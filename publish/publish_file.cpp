@@ -2,7 +2,7 @@
 #include "publish/publish_file.h"
 
 #include "os/file_access.h"
-#include "weather/settings_file.h"
+#include "settings/meteostation_file.h"
 
 #include <QDir>
 
@@ -21,7 +21,7 @@ QSettings OpenPublishFile(const QString& dataFolder)
 QString PublishFileProblem(const QString& dataFolder)
 {
     const QSettings file = OpenPublishFile(dataFolder);
-    return weather::SettingsFileProblem(file, file.fileName());
+    return settings::SettingsFileProblem(file, file.fileName());
 }
 
 QString SyncPublishFile(QSettings& settings)

@@ -95,7 +95,7 @@ QString MqttSettingsProblem(const TMqttSettings& settings, bool passwordGiven)
     return {};
 }
 
-weather::TLoaded<TMqttSettings> LoadMqttSettings(const QString& dataFolder)
+settings::TLoaded<TMqttSettings> LoadMqttSettings(const QString& dataFolder)
 {
     TPublishValues file(dataFolder);
     const TMqttSettings defaults;

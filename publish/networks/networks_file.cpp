@@ -18,13 +18,13 @@ QString Group(TServiceKind kind)
 
 } // namespace
 
-std::vector<weather::TLoaded<TNetworkEntry>> LoadNetworkEntries(const QString& dataFolder)
+std::vector<settings::TLoaded<TNetworkEntry>> LoadNetworkEntries(const QString& dataFolder)
 {
     TPublishValues file(dataFolder);
     // An address sends the service's key and the readings wherever it points: one that another
     // user could have put in the file is not taken.
     const QString othersMayChange = os::OthersMayChangeReason(PublishFilePath(dataFolder));
-    std::vector<weather::TLoaded<TNetworkEntry>> entries;
+    std::vector<settings::TLoaded<TNetworkEntry>> entries;
     for (const TServiceKind kind : AllServices()) {
         if (kind == TServiceKind::NarodmonHttp)
             continue; // one block for narodmon, by either protocol
@@ -54,7 +54,7 @@ std::vector<weather::TLoaded<TNetworkEntry>> LoadNetworkEntries(const QString& d
     return entries;
 }
 
-weather::TLoaded<TPublishSettings> LoadNetworksCommon(const QString& dataFolder)
+settings::TLoaded<TPublishSettings> LoadNetworksCommon(const QString& dataFolder)
 {
     TPublishValues file(dataFolder);
     TPublishSettings common;

@@ -1,5 +1,5 @@
-// The alarms' and the forecast's settings on disk; see settings_file.h.
-#include "weather/settings_file.h"
+// The alarms', the forecast's and the tray icon's settings on disk; see meteostation_file.h.
+#include "settings/meteostation_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,7 +9,11 @@
 #include <QStringList>
 #include <span>
 
-namespace weather {
+namespace settings {
+
+using weather::TAlarmSettings;
+using weather::TForecastSettings;
+using weather::THemisphere;
 
 namespace {
 
@@ -42,15 +46,16 @@ const TBoolField<TAlarmSettings> AlarmSwitches[] = {
     {"archive_failure", &TAlarmSettings::ArchiveFailureOn},
 };
 const TIntField<TAlarmSettings> AlarmThresholds[] = {
-    {"frost_below", &TAlarmSettings::FrostBelowC, MinAlarmTemperatureC, MaxAlarmTemperatureC},
-    {"heat_above", &TAlarmSettings::HeatAboveC, MinAlarmTemperatureC, MaxAlarmTemperatureC},
-    {"pressure_fall_mmhg", &TAlarmSettings::PressureFallMmHg, MinPressureFallMmHg, MaxPressureFallMmHg},
-    {"humidity_low", &TAlarmSettings::HumidityLowPercent, MinHumidityPercent, MaxHumidityPercent},
-    {"humidity_high", &TAlarmSettings::HumidityHighPercent, MinHumidityPercent, MaxHumidityPercent},
-    {"silence_minutes", &TAlarmSettings::SilenceMinutes, MinSilenceMinutes, MaxSilenceMinutes},
+    {"frost_below", &TAlarmSettings::FrostBelowC, weather::MinAlarmTemperatureC, weather::MaxAlarmTemperatureC},
+    {"heat_above", &TAlarmSettings::HeatAboveC, weather::MinAlarmTemperatureC, weather::MaxAlarmTemperatureC},
+    {"pressure_fall_mmhg", &TAlarmSettings::PressureFallMmHg, weather::MinPressureFallMmHg,
+     weather::MaxPressureFallMmHg},
+    {"humidity_low", &TAlarmSettings::HumidityLowPercent, weather::MinHumidityPercent, weather::MaxHumidityPercent},
+    {"humidity_high", &TAlarmSettings::HumidityHighPercent, weather::MinHumidityPercent, weather::MaxHumidityPercent},
+    {"silence_minutes", &TAlarmSettings::SilenceMinutes, weather::MinSilenceMinutes, weather::MaxSilenceMinutes},
 };
 const TIntField<TForecastSettings> ForecastNumbers[] = {
-    {"elevation_m", &TForecastSettings::ElevationM, MinElevationM, MaxElevationM},
+    {"elevation_m", &TForecastSettings::ElevationM, weather::MinElevationM, weather::MaxElevationM},
 };
 const TBoolField<TTraySettings> TraySwitches[] = {
     {"close_to_tray", &TTraySettings::CloseToTray},
@@ -204,7 +209,7 @@ TLoaded<TAlarmSettings> LoadAlarmSettings(const QString& path)
         path, AlarmsGroup, [](QSettings& file, TAlarmSettings& settings, QStringList& bad) {
             ReadFields<TAlarmSettings>(file, AlarmSwitches, AlarmThresholds, settings, bad);
             // Bounds each fine alone may still leave no room between them.
-            if (!AlarmSettingsProblems(settings).isEmpty()) {
+            if (!weather::AlarmSettingsProblems(settings).isEmpty()) {
                 const TAlarmSettings defaults;
                 settings.HumidityLowPercent = defaults.HumidityLowPercent;
                 settings.HumidityHighPercent = defaults.HumidityHighPercent;
@@ -237,7 +242,7 @@ TLoaded<TTraySettings> LoadTraySettings(const QString& path)
 
 QString SaveAlarmSettings(const TAlarmSettings& settings, const QString& path)
 {
-    if (const QStringList problems = AlarmSettingsProblems(settings); !problems.isEmpty())
+    if (const QStringList problems = weather::AlarmSettingsProblems(settings); !problems.isEmpty())
         return problems.join(QLatin1Char(' '));
     return SaveGroup(path, AlarmsGroup, [&settings](QSettings& file) {
         for (const auto& field : AlarmSwitches)
@@ -249,7 +254,7 @@ QString SaveAlarmSettings(const TAlarmSettings& settings, const QString& path)
 
 QString SaveForecastSettings(const TForecastSettings& settings, const QString& path)
 {
-    if (const QString problem = ForecastSettingsProblem(settings); !problem.isEmpty())
+    if (const QString problem = weather::ForecastSettingsProblem(settings); !problem.isEmpty())
         return problem;
     return SaveGroup(path, ForecastGroup, [&settings](QSettings& file) {
         for (const auto& field : ForecastNumbers)
@@ -266,4 +271,4 @@ QString SaveTraySettings(const TTraySettings& settings, const QString& path)
     });
 }
 
-} // namespace weather
+} // namespace settings

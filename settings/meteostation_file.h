@@ -11,9 +11,9 @@
 
 class QSettings;
 
-namespace weather {
+namespace settings {
 
-inline const QString SettingsFileName = QStringLiteral("meteostation.ini");
+inline const QString MeteostationFileName = QStringLiteral("meteostation.ini");
 
 // What the window does with the tray icon.
 struct TTraySettings
@@ -35,14 +35,14 @@ struct TLoaded
 // it was read whole. Every settings file of the program is told of so.
 QString SettingsFileProblem(const QSettings& file, const QString& path);
 
-TLoaded<TAlarmSettings> LoadAlarmSettings(const QString& path = SettingsFileName);
-TLoaded<TForecastSettings> LoadForecastSettings(const QString& path = SettingsFileName);
-TLoaded<TTraySettings> LoadTraySettings(const QString& path = SettingsFileName);
+TLoaded<weather::TAlarmSettings> LoadAlarmSettings(const QString& path = MeteostationFileName);
+TLoaded<weather::TForecastSettings> LoadForecastSettings(const QString& path = MeteostationFileName);
+TLoaded<TTraySettings> LoadTraySettings(const QString& path = MeteostationFileName);
 
 // Empty when saved; otherwise why not, naming the file. Settings with a problem
 // (AlarmSettingsProblems, ForecastSettingsProblem) are refused, the file left as it was.
-QString SaveAlarmSettings(const TAlarmSettings& settings, const QString& path = SettingsFileName);
-QString SaveForecastSettings(const TForecastSettings& settings, const QString& path = SettingsFileName);
-QString SaveTraySettings(const TTraySettings& settings, const QString& path = SettingsFileName);
+QString SaveAlarmSettings(const weather::TAlarmSettings& settings, const QString& path = MeteostationFileName);
+QString SaveForecastSettings(const weather::TForecastSettings& settings, const QString& path = MeteostationFileName);
+QString SaveTraySettings(const TTraySettings& settings, const QString& path = MeteostationFileName);
 
-} // namespace weather
+} // namespace settings
