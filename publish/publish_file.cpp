@@ -2,7 +2,7 @@
 #include "publish/publish_file.h"
 
 #include "os/file_access.h"
-#include "settings/meteostation_file.h"
+#include "settings/ini_file.h"
 
 #include <QDir>
 
@@ -20,8 +20,7 @@ QSettings OpenPublishFile(const QString& dataFolder)
 
 QString PublishFileProblem(const QString& dataFolder)
 {
-    const QSettings file = OpenPublishFile(dataFolder);
-    return settings::SettingsFileProblem(file, file.fileName());
+    return settings::FileProblem(OpenPublishFile(dataFolder));
 }
 
 QString SyncPublishFile(QSettings& settings)

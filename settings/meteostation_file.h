@@ -1,15 +1,16 @@
 // The program's settings file in the data folder, "meteostation.ini" (an INI file: the alarms in
 // its [alarms] group, the forecast in [forecast], the tray icon's in [tray]; other groups of the
-// file are left as they are). A missing file or key means the default; a
-// value that cannot be read or is out of range is replaced by its default, and the user is told.
+// file are left as they are). A missing file or key, or an empty value, means the default; a value
+// that cannot be read or is out of range is replaced by its default, and the user is told: the keys
+// of a group at once, or that the file as a whole could not be read or is damaged. A new file is
+// the user's alone.
 #pragma once
 
+#include "settings/settings_reader.h"
 #include "weather/alarm_settings.h"
 #include "weather/zambretti.h"
 
 #include <QString>
-
-class QSettings;
 
 namespace settings {
 
@@ -21,19 +22,6 @@ struct TTraySettings
     bool CloseToTray = false; // closing the window hides it in the tray instead of ending the program
     friend bool operator==(const TTraySettings&, const TTraySettings&) = default;
 };
-
-template <typename TSettings>
-struct TLoaded
-{
-    TSettings Settings;
-    // For the user, naming the file: what could not be read and was replaced by its default.
-    QString Problem;
-};
-
-// Why a settings file opened as `file` could not be read (then the defaults stand) or that it is
-// damaged, binary junk included (then what could be read stands), naming it by `path`; empty when
-// it was read whole. Every settings file of the program is told of so.
-QString SettingsFileProblem(const QSettings& file, const QString& path);
 
 TLoaded<weather::TAlarmSettings> LoadAlarmSettings(const QString& path = MeteostationFileName);
 TLoaded<weather::TForecastSettings> LoadForecastSettings(const QString& path = MeteostationFileName);

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QSettings>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -55,6 +56,14 @@ TEST(SettingsFile, SavedSettingsComeBackBesideOtherGroups)
     EXPECT_EQ(settings::SaveForecastSettings({9000, weather::THemisphere::North}),
               QStringLiteral("Высота над уровнем моря должна быть от −450 до 5500 м."));
     EXPECT_EQ(testsupport::ReadFileBytes(settings::MeteostationFileName), file);
+
+    // A new file is the user's alone whatever the umask, as every file of the data folder.
+    const mode_t umaskBefore = ::umask(0);
+    EXPECT_EQ(settings::SaveTraySettings({true}, QStringLiteral("new.ini")), QString());
+    ::umask(umaskBefore);
+    struct stat info = {};
+    ASSERT_EQ(::stat("new.ini", &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
 }
 
 TEST(SettingsFile, BadValuesAndUnusableFilesAreTold)
