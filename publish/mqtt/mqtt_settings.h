@@ -3,7 +3,7 @@
 // password is not here: it lives in the secret store.
 #pragma once
 
-#include "settings/meteostation_file.h"
+#include "settings/settings_reader.h"
 
 #include <QString>
 

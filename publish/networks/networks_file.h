@@ -8,7 +8,7 @@
 #pragma once
 
 #include "publish/networks/service_settings.h"
-#include "settings/meteostation_file.h"
+#include "settings/settings_reader.h"
 
 #include <vector>
 
