@@ -1,8 +1,7 @@
 // The publishers' settings file: where it lies and how a damaged file or a failed write is told.
 #include "publish/publish_file.h"
 
-#include "os/file_access.h"
-#include "weather/settings_file.h"
+#include "settings/ini_file.h"
 
 #include <QDir>
 
@@ -20,26 +19,15 @@ QSettings OpenPublishFile(const QString& dataFolder)
 
 QString PublishFileProblem(const QString& dataFolder)
 {
-    const QSettings file = OpenPublishFile(dataFolder);
-    return weather::SettingsFileProblem(file, file.fileName());
+    return settings::FileProblem(OpenPublishFile(dataFolder));
 }
 
-QString SyncPublishFile(QSettings& settings)
+QString SyncPublishFile(QSettings& file)
 {
-    // Qt's settings keep the mode of the file they find: a new one is the user's alone.
-    os::CreateUserOnlyFile(settings.fileName());
-    settings.sync();
-    switch (settings.status()) {
-    case QSettings::NoError:
-    // A damaged file was read as far as it goes and written anew with the change (its status stays
-    // FormatError); the damage was told when it was read.
-    case QSettings::FormatError:
+    if (settings::WriteFile(file))
         return {};
-    case QSettings::AccessError:
-        break;
-    }
     return QStringLiteral("Не удалось записать файл «%1»: настройки публикации не сохранены.")
-        .arg(QDir::toNativeSeparators(settings.fileName()));
+        .arg(QDir::toNativeSeparators(file.fileName()));
 }
 
 } // namespace publish

@@ -18,8 +18,8 @@ QSettings OpenPublishFile(const QString& dataFolder);
 // of; empty when it reads whole or is not there. Once per start: every publisher reads the file.
 QString PublishFileProblem(const QString& dataFolder);
 
-// Writes what was set on `settings` to its file; empty when that succeeded, otherwise the
-// program's message naming the file.
-QString SyncPublishFile(QSettings& settings);
+// Writes what was set on `file`, a new file the user's alone; empty when that succeeded, otherwise
+// the program's message naming the file.
+QString SyncPublishFile(QSettings& file);
 
 } // namespace publish

@@ -170,7 +170,7 @@ void TAlarmsPage::ShowForecastSettings(const weather::TForecastSettings& setting
     FShowing = false;
 }
 
-void TAlarmsPage::ShowTraySettings(const weather::TTraySettings& settings)
+void TAlarmsPage::ShowTraySettings(const settings::TTraySettings& settings)
 {
     FShowing = true;
     CloseToTray->setChecked(settings.CloseToTray);

@@ -4,8 +4,8 @@
 // last accepted value; the page only says what the user chose, the window keeps and applies it.
 #pragma once
 
+#include "settings/meteostation_file.h"
 #include "weather/alarm_settings.h"
-#include "weather/settings_file.h"
 #include "weather/zambretti.h"
 
 #include <QWidget>
@@ -24,7 +24,7 @@ public:
     // Shows settings without announcing them as the user's choice.
     void ShowAlarmSettings(const weather::TAlarmSettings& settings);
     void ShowForecastSettings(const weather::TForecastSettings& settings);
-    void ShowTraySettings(const weather::TTraySettings& settings);
+    void ShowTraySettings(const settings::TTraySettings& settings);
     void ShowAutostart(bool enabled, bool inTray);
     // Without a tray the settings that need one are off, and a hint says why.
     void SetTrayAvailable(bool available);
@@ -57,7 +57,7 @@ public:
 signals:
     void AlarmSettingsChosen(const weather::TAlarmSettings& settings);
     void ForecastSettingsChosen(const weather::TForecastSettings& settings);
-    void TraySettingsChosen(const weather::TTraySettings& settings);
+    void TraySettingsChosen(const settings::TTraySettings& settings);
     void AutostartChosen(bool enabled, bool inTray);
 
 private:

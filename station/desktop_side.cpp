@@ -98,9 +98,9 @@ TDesktopSide::~TDesktopSide() = default;
 void TDesktopSide::Start()
 {
     QStringList problems;
-    const auto alarms = weather::LoadAlarmSettings();
-    const auto forecast = weather::LoadForecastSettings();
-    const auto tray = weather::LoadTraySettings();
+    const auto alarms = settings::LoadAlarmSettings();
+    const auto forecast = settings::LoadForecastSettings();
+    const auto tray = settings::LoadTraySettings();
     for (const QString& problem : {alarms.Problem, forecast.Problem, tray.Problem})
         if (!problem.isEmpty())
             problems << problem;
@@ -120,7 +120,7 @@ void TDesktopSide::Start()
     connect(page, &TAlarmsPage::AlarmSettingsChosen, this, &TDesktopSide::ChooseAlarms);
     connect(page, &TAlarmsPage::ForecastSettingsChosen, this, &TDesktopSide::ChooseForecast);
     connect(page, &TAlarmsPage::TraySettingsChosen, this,
-            [this](const weather::TTraySettings& settings) { SetCloseToTray(settings.CloseToTray); });
+            [this](const settings::TTraySettings& settings) { SetCloseToTray(settings.CloseToTray); });
     connect(page, &TAlarmsPage::AutostartChosen, this, &TDesktopSide::ChooseAutostart);
 
     // A report before now had the outlook worked out without the archive, which the window has
@@ -352,7 +352,7 @@ void TDesktopSide::Closed()
 
 void TDesktopSide::SetCloseToTray(bool on)
 {
-    const weather::TTraySettings settings{on};
+    const settings::TTraySettings settings{on};
     if (settings == FTraySettings)
         return;
     FTraySettings = settings;
@@ -361,18 +361,18 @@ void TDesktopSide::SetCloseToTray(bool on)
         const QSignalBlocker blocker(CloseToTrayAction);
         CloseToTrayAction->setChecked(on);
     }
-    Form.AlarmsPage1->ShowProblem(weather::SaveTraySettings(settings));
+    Form.AlarmsPage1->ShowProblem(settings::SaveTraySettings(settings));
 }
 
 void TDesktopSide::ChooseAlarms(const weather::TAlarmSettings& settings)
 {
-    Form.AlarmsPage1->ShowProblem(weather::SaveAlarmSettings(settings));
+    Form.AlarmsPage1->ShowProblem(settings::SaveAlarmSettings(settings));
     Apply(FAlarms.SetSettings(settings));
 }
 
 void TDesktopSide::ChooseForecast(const weather::TForecastSettings& settings)
 {
-    Form.AlarmsPage1->ShowProblem(weather::SaveForecastSettings(settings));
+    Form.AlarmsPage1->ShowProblem(settings::SaveForecastSettings(settings));
     FOutlook.SetSettings(settings);
     RefreshOutlook();
 }

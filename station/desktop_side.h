@@ -11,8 +11,8 @@
 #include "desktop/desktop_notifier.h"
 #include "desktop/tray_picture.h"
 #include "protocol/report_layout.h"
+#include "settings/meteostation_file.h"
 #include "weather/alarm_engine.h"
-#include "weather/settings_file.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -103,7 +103,7 @@ private:
     gui::TFramePacedCall* FShowReport = nullptr;
     weather::TAlarmEngine FAlarms;
     TWeatherOutlook FOutlook;
-    weather::TTraySettings FTraySettings;
+    settings::TTraySettings FTraySettings;
     // The latest report's values, for the tooltip, the outlook and the time of the last report.
     TReportImage FImage{};
     QDateTime FLastReport;

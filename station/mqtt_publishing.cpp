@@ -25,7 +25,7 @@ TMqttPublishing::~TMqttPublishing() = default;
 
 void TMqttPublishing::Load()
 {
-    const weather::TLoaded<TMqttSettings> kept = LoadMqttSettings(DataFolder);
+    const settings::TLoaded<TMqttSettings> kept = LoadMqttSettings(DataFolder);
     FSettings = kept.Settings;
     // What the file held that was not taken is said once, beside the settings taken instead.
     const auto loaded = [this](const QStringList& problems) {

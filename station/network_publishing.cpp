@@ -12,10 +12,10 @@ TNetworkPublishing::TNetworkPublishing(const QString& dataFolder, TSecretStore& 
     , DataFolder(dataFolder)
     , Secrets(secrets)
 {
-    const weather::TLoaded<TPublishSettings> common = LoadNetworksCommon(dataFolder);
+    const settings::TLoaded<TPublishSettings> common = LoadNetworksCommon(dataFolder);
     FCommon = common.Settings;
     FCommonLoadProblem = common.Problem;
-    for (weather::TLoaded<TNetworkEntry>& entry : LoadNetworkEntries(dataFolder))
+    for (settings::TLoaded<TNetworkEntry>& entry : LoadNetworkEntries(dataFolder))
         Services.push_back({std::move(entry.Settings), {}, {}, std::move(entry.Problem)});
 }
 

@@ -1,5 +1,7 @@
 #include "hid/platform/error_text.h"
 
+#include "base/system_text.h"
+
 #include <cerrno>
 #include <system_error>
 
@@ -48,17 +50,6 @@ const char* CommonReason(int code)
 
 } // namespace
 
-std::string TrimErrorText(std::string_view text)
-{
-    while (!text.empty()) {
-        const auto c = static_cast<unsigned char>(text.back());
-        if (c != ' ' && c != '.' && c >= 0x20 && c != 0x7F)
-            break;
-        text.remove_suffix(1);
-    }
-    return std::string(text);
-}
-
 std::string CommonReasonText(int code)
 {
     const char* reason = CommonReason(code);
@@ -70,7 +61,7 @@ std::string SystemErrorText(std::uint32_t code)
     if (const char* reason = CommonReason(static_cast<int>(code)))
         return reason;
     // The C library's text, through a call that is thread-safe on every system.
-    return TrimErrorText(std::generic_category().message(static_cast<int>(code)));
+    return base::TrimErrorText(std::generic_category().message(static_cast<int>(code)));
 }
 
 } // namespace hidplatform

@@ -4,12 +4,8 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 namespace hidplatform {
-
-// Trailing spaces, control characters and full stops removed.
-std::string TrimErrorText(std::string_view text);
 
 // The common reasons of a HID device's failures in Russian, whatever the system's locale (UTF-8);
 // strerror's text, trimmed, for the rest.

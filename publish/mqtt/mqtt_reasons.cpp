@@ -1,7 +1,7 @@
 // The failure texts of the MQTT link.
 #include "publish/mqtt/mqtt_reasons.h"
 
-#include "hid/platform/error_text.h"
+#include "base/system_text.h"
 
 #include <QDir>
 #include <cerrno>
@@ -63,7 +63,7 @@ QString ErrnoReason(int systemCode)
     }
     // The system's words for the rest (a Winsock code only the system's own table knows).
     const std::error_category& words = code >= 10000 ? std::system_category() : std::generic_category();
-    return QString::fromStdString(hidplatform::TrimErrorText(words.message(code)));
+    return QString::fromStdString(base::TrimErrorText(words.message(code)));
 }
 
 } // namespace

@@ -2,7 +2,6 @@
 #include "publish/mqtt/mqtt_settings.h"
 
 #include "publish/publish_file.h"
-#include "publish/publish_values.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -95,9 +94,9 @@ QString MqttSettingsProblem(const TMqttSettings& settings, bool passwordGiven)
     return {};
 }
 
-weather::TLoaded<TMqttSettings> LoadMqttSettings(const QString& dataFolder)
+settings::TLoaded<TMqttSettings> LoadMqttSettings(const QString& dataFolder)
 {
-    TPublishValues file(dataFolder);
+    settings::TSettingsReader file(PublishFilePath(dataFolder));
     const TMqttSettings defaults;
     TMqttSettings settings;
     settings.Enabled = file.Switch(Key::Enabled, defaults.Enabled);
@@ -111,7 +110,7 @@ weather::TLoaded<TMqttSettings> LoadMqttSettings(const QString& dataFolder)
     settings.DiscoveryPrefix = file.Text(Key::DiscoveryPrefix, defaults.DiscoveryPrefix);
     settings.IntervalSeconds = file.Number(Key::Interval, defaults.IntervalSeconds, 0, MaxIntervalSeconds,
                                            QStringLiteral("интервал публикации MQTT в секундах"));
-    return {settings, file.Problems()};
+    return {settings, file.Refusals()};
 }
 
 QString SaveMqttSettings(const QString& dataFolder, const TMqttSettings& settings)

@@ -3,7 +3,7 @@
 // password is not here: it lives in the secret store.
 #pragma once
 
-#include "weather/settings_file.h"
+#include "settings/settings_reader.h"
 
 #include <QString>
 
@@ -47,7 +47,7 @@ QString MqttSettingsProblem(const TMqttSettings& settings, bool passwordGiven);
 // The settings kept in the data folder; the defaults where none are kept or a kept value is of
 // the wrong kind or out of range, which the problem tells key by key. That the file as a whole is
 // damaged is PublishFileProblem's to tell.
-weather::TLoaded<TMqttSettings> LoadMqttSettings(const QString& dataFolder);
+settings::TLoaded<TMqttSettings> LoadMqttSettings(const QString& dataFolder);
 // Empty on success, otherwise the message naming the file.
 QString SaveMqttSettings(const QString& dataFolder, const TMqttSettings& settings);
 

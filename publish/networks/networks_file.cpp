@@ -3,7 +3,6 @@
 
 #include "os/file_access.h"
 #include "publish/publish_file.h"
-#include "publish/publish_values.h"
 
 namespace publish {
 
@@ -18,13 +17,13 @@ QString Group(TServiceKind kind)
 
 } // namespace
 
-std::vector<weather::TLoaded<TNetworkEntry>> LoadNetworkEntries(const QString& dataFolder)
+std::vector<settings::TLoaded<TNetworkEntry>> LoadNetworkEntries(const QString& dataFolder)
 {
-    TPublishValues file(dataFolder);
+    settings::TSettingsReader file(PublishFilePath(dataFolder));
     // An address sends the service's key and the readings wherever it points: one that another
     // user could have put in the file is not taken.
     const QString othersMayChange = os::OthersMayChangeReason(PublishFilePath(dataFolder));
-    std::vector<weather::TLoaded<TNetworkEntry>> entries;
+    std::vector<settings::TLoaded<TNetworkEntry>> entries;
     for (const TServiceKind kind : AllServices()) {
         if (kind == TServiceKind::NarodmonHttp)
             continue; // one block for narodmon, by either protocol
@@ -48,22 +47,22 @@ std::vector<weather::TLoaded<TNetworkEntry>> LoadNetworkEntries(const QString& d
                                        .arg(QLatin1String(PublishFileName), othersMayChange);
         }
         entry.Settings.UrlTemplate = file.Text(group + QStringLiteral("url_template"));
-        entries.push_back({entry, file.Problems()});
-        file.ForgetProblems();
+        entries.push_back({entry, file.Refusals()});
+        file.ForgetRefusals();
     }
     return entries;
 }
 
-weather::TLoaded<TPublishSettings> LoadNetworksCommon(const QString& dataFolder)
+settings::TLoaded<TPublishSettings> LoadNetworksCommon(const QString& dataFolder)
 {
-    TPublishValues file(dataFolder);
+    settings::TSettingsReader file(PublishFilePath(dataFolder));
     TPublishSettings common;
     const QString group = CommonGroup + QLatin1Char('/');
     if (file.Choice(group + QStringLiteral("humidity"), {QStringLiteral("indoor"), QStringLiteral("outdoor")}, 0) == 1)
         common.HumidityPlace = THumidityPlace::Outdoor;
     common.Place.Latitude = file.Decimal(group + QStringLiteral("latitude"), 90.0, QStringLiteral("широта"));
     common.Place.Longitude = file.Decimal(group + QStringLiteral("longitude"), 180.0, QStringLiteral("долгота"));
-    return {common, file.Problems()};
+    return {common, file.Refusals()};
 }
 
 QString SaveNetworkEntry(const QString& dataFolder, const TNetworkEntry& entry)

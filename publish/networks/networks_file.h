@@ -8,7 +8,7 @@
 #pragma once
 
 #include "publish/networks/service_settings.h"
-#include "weather/settings_file.h"
+#include "settings/settings_reader.h"
 
 #include <vector>
 
@@ -28,8 +28,8 @@ struct TNetworkEntry
 // choose HTTP), Weather Underground, Windy, WOW, PWSweather, CWOP, «свой адрес». A value of the
 // wrong kind or out of range gives way to the default, and the entry's problem tells which key
 // held what; that the file as a whole is damaged is PublishFileProblem's to tell.
-std::vector<weather::TLoaded<TNetworkEntry>> LoadNetworkEntries(const QString& dataFolder);
-weather::TLoaded<TPublishSettings> LoadNetworksCommon(const QString& dataFolder);
+std::vector<settings::TLoaded<TNetworkEntry>> LoadNetworkEntries(const QString& dataFolder);
+settings::TLoaded<TPublishSettings> LoadNetworksCommon(const QString& dataFolder);
 
 // Empty when written, otherwise the program's message naming the file.
 QString SaveNetworkEntry(const QString& dataFolder, const TNetworkEntry& entry);

@@ -34,16 +34,6 @@ TEST(ReportFraming, NumberedReportsComeWithTheirIdByte)
     EXPECT_FALSE(FrameRead(true, 0, frame));
 }
 
-TEST(ErrorText, TrailingSpacesControlCharactersAndFullStopsGo)
-{
-    EXPECT_EQ(TrimErrorText("Device or resource busy.\r\n"), "Device or resource busy");
-    EXPECT_EQ(TrimErrorText("No such device. . \t"), "No such device");
-    EXPECT_EQ(TrimErrorText("v1.2 not supported"), "v1.2 not supported"); // inner full stops stay
-    EXPECT_EQ(TrimErrorText(" ..\n"), "");
-    EXPECT_EQ(TrimErrorText(""), "");
-    EXPECT_EQ(TrimErrorText("Ошибка.\x7F"), "Ошибка"); // UTF-8 bytes above 0x7F are text
-}
-
 TEST(ErrorText, CommonReasonsInRussianTheRestAsTheSystemSaysThem)
 {
     // Tests run under the C locale, where strerror speaks English.

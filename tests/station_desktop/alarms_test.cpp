@@ -73,7 +73,7 @@ TEST_F(WindowAlarms, FrostRingsOnceThroughTheServiceAndEndsInItsPlace)
     ClickTab(TFormPage::Alarms);
     Click(Form->AlarmsPage1->FrostOn);
     EXPECT_TRUE(Form->Desktop->Alarms().Settings().FrostOn);
-    EXPECT_TRUE(testsupport::ReadFileBytes(weather::SettingsFileName).contains("frost=true"));
+    EXPECT_TRUE(testsupport::ReadFileBytes(settings::MeteostationFileName).contains("frost=true"));
     ClickTab(TFormPage::Readings);
     ASSERT_EQ(LastCode(), 1);
 
@@ -144,10 +144,10 @@ TEST_F(WindowAlarms, ThePageRefusesImpossibleThresholdsInTheRulesWords)
     EXPECT_EQ(Form->Desktop->Alarms().Settings().HumidityLowPercent, 40);
     page->Elevation->setValue(9000);
     EXPECT_EQ(page->Problem->text(), weather::ForecastSettingsProblem({9000, weather::THemisphere::North}));
-    const QByteArray file = testsupport::ReadFileBytes(weather::SettingsFileName);
+    const QByteArray file = testsupport::ReadFileBytes(settings::MeteostationFileName);
     EXPECT_TRUE(file.contains("humidity_low=40")) << file.toStdString();
     EXPECT_FALSE(file.contains("9000")) << file.toStdString();
-    EXPECT_EQ(weather::LoadAlarmSettings().Settings.HumidityLowPercent, 40);
+    EXPECT_EQ(settings::LoadAlarmSettings().Settings.HumidityLowPercent, 40);
 }
 
 } // namespace

@@ -57,7 +57,7 @@ TEST_F(WindowTray, ClosingIntoTheTrayAndBack)
     // The switch is the same in the menu, on the page and in the file.
     desktop->CloseToTrayAction->trigger();
     EXPECT_TRUE(page->CloseToTray->isChecked());
-    EXPECT_TRUE(testsupport::ReadFileBytes(weather::SettingsFileName).contains("close_to_tray=true"));
+    EXPECT_TRUE(testsupport::ReadFileBytes(settings::MeteostationFileName).contains("close_to_tray=true"));
     Click(page->CloseToTray);
     EXPECT_FALSE(desktop->CloseToTrayAction->isChecked());
     Click(page->CloseToTray);

@@ -1,5 +1,6 @@
 #include "hid/platform/windows/windows_platform.h"
 
+#include "base/system_text.h"
 #include "hid/platform/error_text.h"
 #include "hid/platform/windows/device_notice_window.h"
 #include "hid/platform/windows/module_library.h"
@@ -561,7 +562,7 @@ std::string WindowsPlatform::ErrorText(std::uint32_t code) const
                                         text, static_cast<DWORD>(std::size(text)), nullptr);
     if (length == 0)
         return "Неизвестная ошибка " + std::to_string(code);
-    return TrimErrorText(Utf8(text, length));
+    return base::TrimErrorText(Utf8(text, length));
 }
 
 void WindowsPlatform::SetDeviceChangeHandler(std::function<void()> handler)
