@@ -1,15 +1,35 @@
 #include "archive/archive_query_thread.h"
 #include "archive/archive_reader.h"
 
-#include <QMetaObject>
+#include <QCoreApplication>
+#include <QEvent>
 
 namespace archive {
 
-TArchiveQueryThread::TArchiveQueryThread(QObject* context, TAnswered answered)
-    : FContext(context)
-    , FAnswered(std::move(answered))
-    , FThread([this] { Run(); })
+// The receiver of the query thread's "answers are there" events on the context's thread.
+class TArchiveQueryThread::TDelivery : public QObject
 {
+public:
+    explicit TDelivery(TArchiveQueryThread& owner)
+        : Owner(owner)
+    {
+    }
+
+protected:
+    // The event itself is not looked at: it was made on the query thread, and is known to be
+    // complete only once the answers' lock has been taken.
+    void customEvent(QEvent*) override { Owner.Deliver(); }
+
+private:
+    TArchiveQueryThread& Owner;
+};
+
+TArchiveQueryThread::TArchiveQueryThread(QObject* context, TAnswered answered)
+    : FAnswered(std::move(answered))
+    , FDelivery(std::make_unique<TDelivery>(*this))
+{
+    FDelivery->moveToThread(context->thread());
+    FThread = std::thread([this] { Run(); });
 }
 
 TArchiveQueryThread::~TArchiveQueryThread()
@@ -20,6 +40,8 @@ TArchiveQueryThread::~TArchiveQueryThread()
     }
     FWake.notify_one();
     FThread.join();
+    // Answers not yet delivered go with the receiver, and Qt drops the events posted to it.
+    FDelivery.reset();
 }
 
 void TArchiveQueryThread::Ask(const TRequest& request)
@@ -52,10 +74,24 @@ void TArchiveQueryThread::Run()
             request = *FPending;
             FPending.reset();
         }
-        // Queued to the context's thread; Qt drops the call if the context is gone by then.
-        QMetaObject::invokeMethod(
-            FContext, [answered = FAnswered, answer = Read(request)] { answered(answer); }, Qt::QueuedConnection);
+        TAnswer answer = Read(request);
+        // Posted under the lock that Deliver takes before it looks at anything: that orders the
+        // answer and the event before their use and Qt's freeing of the event.
+        const std::lock_guard lock(FMutex);
+        FAnswers.push_back(std::move(answer));
+        QCoreApplication::postEvent(FDelivery.get(), new QEvent(QEvent::User));
     }
+}
+
+void TArchiveQueryThread::Deliver()
+{
+    std::deque<TAnswer> answers;
+    {
+        const std::lock_guard lock(FMutex);
+        answers.swap(FAnswers);
+    }
+    for (const TAnswer& answer : answers)
+        FAnswered(answer);
 }
 
 TArchiveQueryThread::TAnswer TArchiveQueryThread::Read(const TRequest& request) const

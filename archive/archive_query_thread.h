@@ -1,7 +1,9 @@
 // The archive page's long reads on a thread of their own: the hours of a week, month or year and
 // how much the archive holds, each read afresh through a read-only connection (archive_reader.h),
 // so the window never waits for them. Only the newest request of each kind counts: one not yet
-// taken is replaced by the next. The answers come back on the thread of the context object.
+// taken is replaced by the next. The answers come back on the thread of the context object, handed
+// over under a lock of ours, so that thread checkers see them ordered (Qt's event queue they cannot
+// see into).
 #pragma once
 
 #include "archive/archive_store.h"
@@ -9,7 +11,9 @@
 #include <QObject>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -51,15 +55,19 @@ public:
     void Ask(const TRequest& request);
 
 private:
+    class TDelivery;
     void Run();
     TAnswer Read(const TRequest& request) const;
+    // On the context's thread: the answers read so far, each to `FAnswered`.
+    void Deliver();
 
-    QObject* FContext; // outlives the thread: its owner ends the thread first
     TAnswered FAnswered;
     std::mutex FMutex;
     std::condition_variable FWake;
     std::optional<TRequest> FPending;
     bool FStop = false;
+    std::deque<TAnswer> FAnswers;         // read, not yet delivered; under FMutex
+    std::unique_ptr<TDelivery> FDelivery; // on the context's thread, gone after the thread ended
     std::thread FThread;
 };
 

@@ -443,59 +443,20 @@ TMergeResult TArchiveStore::RunMerge(const std::vector<THourRecord>& hours, bool
         if (rc != SQLITE_OK)
             return rc;
         if (import) {
-            c.GetSetting.Reset();
-            c.GetSetting.Bind(1, ImportedSetting);
-            rc = c.GetSetting.Step();
-            c.GetSetting.Reset();
-            if (rc == SQLITE_ROW) {
-                result.AlreadyImported = true;
-                return c.Exec("COMMIT");
-            }
-            if (rc != SQLITE_DONE)
-                return rc;
+            rc = FindImportMark(result.AlreadyImported);
+            if (rc != SQLITE_OK || result.AlreadyImported)
+                return rc == SQLITE_OK ? c.Exec("COMMIT") : rc;
         }
         std::vector<THourKey> added;
-        for (const THourRecord& hour : hours) {
-            c.SelectHour.Reset();
-            c.SelectHour.Bind(1, hour.Hour);
-            rc = c.SelectHour.Step();
-            const TStatement* write = nullptr;
-            if (rc == SQLITE_DONE) {
-                write = &c.InsertHour;
-                ++result.Added;
-                added.push_back(hour.Hour);
-            } else if (rc == SQLITE_ROW) {
-                if (SameValues(c.SelectHour, hour)) {
-                    ++result.Unchanged;
-                } else {
-                    write = &c.UpdateHour;
-                    ++result.Conflicts;
-                }
-            } else {
-                return rc;
-            }
-            c.SelectHour.Reset();
-            if (write == nullptr)
-                continue;
-            write->Reset();
-            write->Bind(1, hour.Hour);
-            for (int q = 0; q < base::QuantityCount; ++q)
-                write->Bind(2 + q, hour.Values[static_cast<std::size_t>(q)]);
-            rc = write->Step();
-            write->Reset();
-            if (rc != SQLITE_DONE)
-                return rc;
-        }
+        rc = WriteMergedHours(hours, result, added);
+        if (rc != SQLITE_OK)
+            return rc;
         rc = NoteLateHours(added);
         if (rc != SQLITE_OK)
             return rc;
         if (import) {
-            c.PutSetting.Reset();
-            c.PutSetting.Bind(1, ImportedSetting);
-            c.PutSetting.Bind(2, QStringLiteral("yes"));
-            rc = c.PutSetting.Step();
-            c.PutSetting.Reset();
-            if (rc != SQLITE_DONE)
+            rc = PutImportMark();
+            if (rc != SQLITE_OK)
                 return rc;
         }
         return c.Exec("COMMIT");
@@ -513,6 +474,66 @@ TMergeResult TArchiveStore::RunMerge(const std::vector<THourRecord>& hours, bool
     return result;
 }
 
+int TArchiveStore::FindImportMark(bool& imported)
+{
+    TArchiveConnection& c = *FConnection;
+    c.GetSetting.Reset();
+    c.GetSetting.Bind(1, ImportedSetting);
+    const int rc = c.GetSetting.Step();
+    c.GetSetting.Reset();
+    imported = rc == SQLITE_ROW;
+    return rc == SQLITE_ROW || rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
+int TArchiveStore::PutImportMark()
+{
+    TArchiveConnection& c = *FConnection;
+    c.PutSetting.Reset();
+    c.PutSetting.Bind(1, ImportedSetting);
+    c.PutSetting.Bind(2, QStringLiteral("yes"));
+    const int rc = c.PutSetting.Step();
+    c.PutSetting.Reset();
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
+int TArchiveStore::WriteMergedHours(const std::vector<THourRecord>& hours, TMergeResult& result,
+                                    std::vector<THourKey>& added)
+{
+    TArchiveConnection& c = *FConnection;
+    for (const THourRecord& hour : hours) {
+        c.SelectHour.Reset();
+        c.SelectHour.Bind(1, hour.Hour);
+        int rc = c.SelectHour.Step();
+        const TStatement* write = nullptr;
+        if (rc == SQLITE_DONE) {
+            write = &c.InsertHour;
+            ++result.Added;
+            added.push_back(hour.Hour);
+        } else if (rc == SQLITE_ROW) {
+            if (SameValues(c.SelectHour, hour)) {
+                ++result.Unchanged;
+            } else {
+                write = &c.UpdateHour;
+                ++result.Conflicts;
+            }
+        } else {
+            return rc;
+        }
+        c.SelectHour.Reset();
+        if (write == nullptr)
+            continue;
+        write->Reset();
+        write->Bind(1, hour.Hour);
+        for (int q = 0; q < base::QuantityCount; ++q)
+            write->Bind(2 + q, hour.Values[static_cast<std::size_t>(q)]);
+        rc = write->Step();
+        write->Reset();
+        if (rc != SQLITE_DONE)
+            return rc;
+    }
+    return SQLITE_OK;
+}
+
 bool TArchiveStore::Imported()
 {
     return !Setting(ImportedSetting).isEmpty();
@@ -527,56 +548,15 @@ TWriteResult TArchiveStore::AddSample(const TSample& sample)
         int rc = c.Exec("BEGIN IMMEDIATE");
         if (rc != SQLITE_OK)
             return rc;
-        // What is already there for the interval (a run earlier in the same 5 minutes) is combined.
         TSample combined = sample;
-        c.SelectSample.Reset();
-        c.SelectSample.Bind(1, sample.Start);
-        rc = c.SelectSample.Step();
-        if (rc == SQLITE_ROW) {
-            combined.Reports += static_cast<int>(c.SelectSample.Int64(0));
-            for (const base::TQuantity quantity : base::Quantities) {
-                const int q = base::QuantityNumber(quantity);
-                const auto i = static_cast<std::size_t>(q);
-                // A value the station cannot have measured is not combined with: the new one stands.
-                const std::optional<double> oldMean = c.SelectSample.Measured(quantity, 1 + 2 * q);
-                const int oldCount = static_cast<int>(c.SelectSample.Int64(2 + 2 * q));
-                if (oldCount <= 0 || !oldMean)
-                    continue;
-                const double sum = *oldMean * oldCount + (sample.Count[i] > 0 ? sample.Mean[i] * sample.Count[i] : 0.0);
-                combined.Count[i] = oldCount + sample.Count[i];
-                combined.Mean[i] = sum / combined.Count[i];
-            }
-        } else if (rc != SQLITE_DONE) {
+        rc = CombineWithStoredSample(combined);
+        if (rc != SQLITE_OK)
             return rc;
-        }
-        c.SelectSample.Reset();
-
-        c.PutSample.Reset();
-        c.PutSample.Bind(1, combined.Start);
-        c.PutSample.Bind(2, static_cast<std::int64_t>(combined.Reports));
-        for (int q = 0; q < base::QuantityCount; ++q) {
-            const auto i = static_cast<std::size_t>(q);
-            c.PutSample.BindReal(3 + 2 * q, combined.Count[i] > 0 ? combined.Mean[i] : MissingValue);
-            c.PutSample.Bind(4 + 2 * q, static_cast<std::int64_t>(combined.Count[i]));
-        }
-        rc = c.PutSample.Step();
-        c.PutSample.Reset();
-        if (rc != SQLITE_DONE)
+        rc = WriteSample(combined);
+        if (rc != SQLITE_OK)
             return rc;
-
-        // The hour's sums grow by this sample alone. They are kept by the wall clock's hour, the
-        // one the views show: the hour repeated in autumn holds both of its passes.
-        c.AddSampleHour.Reset();
-        c.AddSampleHour.Bind(1, HourOfMinute(WallMinuteOfUtc(sample.Start)));
-        for (int q = 0; q < base::QuantityCount; ++q) {
-            const auto i = static_cast<std::size_t>(q);
-            const bool has = sample.Count[i] > 0 && HasValue(sample.Mean[i]);
-            sqlite3_bind_double(*c.AddSampleHour, 2 + 2 * q, has ? sample.Mean[i] * sample.Count[i] : 0.0);
-            c.AddSampleHour.Bind(3 + 2 * q, static_cast<std::int64_t>(has ? sample.Count[i] : 0));
-        }
-        rc = c.AddSampleHour.Step();
-        c.AddSampleHour.Reset();
-        if (rc != SQLITE_DONE)
+        rc = AddToSampleHour(sample);
+        if (rc != SQLITE_OK)
             return rc;
         return c.Exec("COMMIT");
     };
@@ -584,6 +564,69 @@ TWriteResult TArchiveStore::AddSample(const TSample& sample)
     QString notice;
     const int rc = RunChange(attempt, notice);
     return {rc == SQLITE_OK, ChangeMessage(rc, SampleFailedText, notice)};
+}
+
+int TArchiveStore::CombineWithStoredSample(TSample& sample)
+{
+    // What is already there for the interval (a run earlier in the same 5 minutes) is combined.
+    TArchiveConnection& c = *FConnection;
+    const TSample added = sample;
+    c.SelectSample.Reset();
+    c.SelectSample.Bind(1, sample.Start);
+    const int rc = c.SelectSample.Step();
+    if (rc == SQLITE_ROW) {
+        sample.Reports += static_cast<int>(c.SelectSample.Int64(0));
+        for (const base::TQuantity quantity : base::Quantities) {
+            const int q = base::QuantityNumber(quantity);
+            const auto i = static_cast<std::size_t>(q);
+            // A value the station cannot have measured is not combined with: the new one stands.
+            const std::optional<double> oldMean = c.SelectSample.Measured(quantity, 1 + 2 * q);
+            const int oldCount = static_cast<int>(c.SelectSample.Int64(2 + 2 * q));
+            if (oldCount <= 0 || !oldMean)
+                continue;
+            const double sum = *oldMean * oldCount + (added.Count[i] > 0 ? added.Mean[i] * added.Count[i] : 0.0);
+            sample.Count[i] = oldCount + added.Count[i];
+            sample.Mean[i] = sum / sample.Count[i];
+        }
+    } else if (rc != SQLITE_DONE) {
+        return rc;
+    }
+    c.SelectSample.Reset();
+    return SQLITE_OK;
+}
+
+int TArchiveStore::WriteSample(const TSample& sample)
+{
+    TArchiveConnection& c = *FConnection;
+    c.PutSample.Reset();
+    c.PutSample.Bind(1, sample.Start);
+    c.PutSample.Bind(2, static_cast<std::int64_t>(sample.Reports));
+    for (int q = 0; q < base::QuantityCount; ++q) {
+        const auto i = static_cast<std::size_t>(q);
+        c.PutSample.BindReal(3 + 2 * q, sample.Count[i] > 0 ? sample.Mean[i] : MissingValue);
+        c.PutSample.Bind(4 + 2 * q, static_cast<std::int64_t>(sample.Count[i]));
+    }
+    const int rc = c.PutSample.Step();
+    c.PutSample.Reset();
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
+int TArchiveStore::AddToSampleHour(const TSample& sample)
+{
+    // The hour's sums grow by this sample alone. They are kept by the wall clock's hour, the one the
+    // views show: the hour repeated in autumn holds both of its passes.
+    TArchiveConnection& c = *FConnection;
+    c.AddSampleHour.Reset();
+    c.AddSampleHour.Bind(1, HourOfMinute(WallMinuteOfUtc(sample.Start)));
+    for (int q = 0; q < base::QuantityCount; ++q) {
+        const auto i = static_cast<std::size_t>(q);
+        const bool has = sample.Count[i] > 0 && HasValue(sample.Mean[i]);
+        sqlite3_bind_double(*c.AddSampleHour, 2 + 2 * q, has ? sample.Mean[i] * sample.Count[i] : 0.0);
+        c.AddSampleHour.Bind(3 + 2 * q, static_cast<std::int64_t>(has ? sample.Count[i] : 0));
+    }
+    const int rc = c.AddSampleHour.Step();
+    c.AddSampleHour.Reset();
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
 }
 
 TWriteResult TArchiveStore::DeleteStationHoursAfter(THourKey last)

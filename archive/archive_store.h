@@ -206,6 +206,17 @@ private:
     // After a change met a damaged file: aside with it, a fresh archive, and the change again.
     bool RecoverFromDamage(int code);
     TMergeResult RunMerge(const std::vector<THourRecord>& hours, bool import);
+    // The steps of a merge's transaction, each SQLite's result (SQLITE_OK when done): whether
+    // "met.mtb" was imported before, the hours written (each counted added, unchanged or in
+    // conflict; `added` the new ones), and the import noted.
+    int FindImportMark(bool& imported);
+    int WriteMergedHours(const std::vector<THourRecord>& hours, TMergeResult& result, std::vector<THourKey>& added);
+    int PutImportMark();
+    // The steps of a live sample's transaction, each SQLite's result (SQLITE_OK when done): the
+    // sample combined with what its interval already holds, written, and added to its hour's sums.
+    int CombineWithStoredSample(TSample& sample);
+    int WriteSample(const TSample& sample);
+    int AddToSampleHour(const TSample& sample);
     // Inside a merge's transaction: the hours it added that lie behind a service's position go on
     // that service's list of late readings (archive_uploads.cpp).
     int NoteLateHours(const std::vector<THourKey>& added);

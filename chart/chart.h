@@ -412,6 +412,17 @@ private:
     void WireChange(TChartObject& object);
     void DrawZoomRectangle();
     bool CallClickHandler(const std::function<void()>& call);
+    // What a press at (x, y) is on, the topmost first: a series' value, an axis, the title, the
+    // foot, the plot area (with a series to show), the legend.
+    struct TClickedPart
+    {
+        enum class TPart { None, Series, Axis, Title, Foot, PlotArea, Legend };
+        TPart Part = TPart::None;
+        TChartSeries* Series = nullptr;
+        int ValueIndex = -1;
+        TChartAxis* Axis = nullptr;
+    };
+    TClickedPart PartAt(int x, int y);
     void CheckMouseDrag(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
     bool PlotContains(int x, int y) const;
     void SaveScales();

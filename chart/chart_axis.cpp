@@ -184,55 +184,19 @@ int TChartAxis::PositionShift(const TChartRect& rect) const
 
 void TChartAxis::ReserveAxisSpace(TChartRect& rect)
 {
-    auto shrink = [&](int n) {
-        if (FHorizontal) {
-            if (FOtherSide)
-                rect.Top += n;
-            else
-                rect.Bottom -= n;
-        } else {
-            if (FOtherSide)
-                rect.Right -= n;
-            else
-                rect.Left += n;
-        }
-    };
-    auto edge = [&]() {
-        if (FHorizontal)
-            return FOtherSide ? rect.Top : rect.Bottom;
-        return FOtherSide ? rect.Right : rect.Left;
-    };
-    TChartCanvas& canvas = Chart->Canvas();
-    const QString caption = FTitle.Caption();
-    if (!caption.isEmpty()) {
-        int size = FTitleSize;
-        if (size == 0) {
-            canvas.SetFont(FTitle.Font());
-            const int angle = FTitle.Angle();
-            if ((FHorizontal && HorizontalAngle(angle)) || (!FHorizontal && VerticalAngle(angle)))
-                size = canvas.FontHeight();
-            else
-                size = canvas.TextWidth(caption);
-        }
-        shrink(size);
-        FTitlePos = edge();
+    if (!FTitle.Caption().isEmpty()) {
+        ShrinkFromOutside(rect, TitleSpace());
+        FTitlePos = OuterEdge(rect);
     }
     if (FLabels) {
-        int size = FLabelsSize;
-        if (size == 0) {
-            canvas.SetFont(FLabelsFont);
-            if ((FHorizontal && HorizontalAngle(FLabelsAngle)) || (!FHorizontal && VerticalAngle(FLabelsAngle)))
-                size = canvas.FontHeight();
-            else
-                size = WidestLabel();
-        }
-        shrink(size);
-        FLabelsPos = edge();
+        const int size = LabelsSpace();
+        ShrinkFromOutside(rect, size);
+        FLabelsPos = OuterEdge(rect);
         FLabelsSpace = size;
     }
     const int ticks = TickSpace(); // walls have no size in a flat chart
     if (ticks > 0)
-        shrink(ticks);
+        ShrinkFromOutside(rect, ticks);
     // A shifted axis carries its title and labels along, towards the middle of the plot area.
     const int shift = PositionShift(rect);
     if (shift != 0) {
@@ -244,6 +208,51 @@ void TChartAxis::ReserveAxisSpace(TChartRect& rect)
             FLabelsPos += FOtherSide ? -shift : shift;
         }
     }
+}
+
+void TChartAxis::ShrinkFromOutside(TChartRect& rect, int n) const
+{
+    if (FHorizontal) {
+        if (FOtherSide)
+            rect.Top += n;
+        else
+            rect.Bottom -= n;
+    } else {
+        if (FOtherSide)
+            rect.Right -= n;
+        else
+            rect.Left += n;
+    }
+}
+
+int TChartAxis::OuterEdge(const TChartRect& rect) const
+{
+    if (FHorizontal)
+        return FOtherSide ? rect.Top : rect.Bottom;
+    return FOtherSide ? rect.Right : rect.Left;
+}
+
+int TChartAxis::TitleSpace()
+{
+    if (FTitleSize != 0)
+        return FTitleSize;
+    TChartCanvas& canvas = Chart->Canvas();
+    canvas.SetFont(FTitle.Font());
+    const int angle = FTitle.Angle();
+    if ((FHorizontal && HorizontalAngle(angle)) || (!FHorizontal && VerticalAngle(angle)))
+        return canvas.FontHeight();
+    return canvas.TextWidth(FTitle.Caption());
+}
+
+int TChartAxis::LabelsSpace()
+{
+    if (FLabelsSize != 0)
+        return FLabelsSize;
+    TChartCanvas& canvas = Chart->Canvas();
+    canvas.SetFont(FLabelsFont);
+    if ((FHorizontal && HorizontalAngle(FLabelsAngle)) || (!FHorizontal && VerticalAngle(FLabelsAngle)))
+        return canvas.FontHeight();
+    return WidestLabel();
 }
 
 int TChartAxis::WidestLabel()
@@ -537,39 +546,18 @@ void TChartAxis::DrawTitle()
 void TChartAxis::DrawLineTicksGrid()
 {
     TChartCanvas& canvas = Chart->Canvas();
-    const int pos = FAxisLinePos;
     if (FAxis.Visible()) {
         canvas.SetPen(FAxis);
         if (FHorizontal)
-            canvas.Line(FStartPixel, pos, FEndPixel, pos);
+            canvas.Line(FStartPixel, FAxisLinePos, FEndPixel, FAxisLinePos);
         else
-            canvas.Line(pos, FStartPixel, pos, FEndPixel);
+            canvas.Line(FAxisLinePos, FStartPixel, FAxisLinePos, FEndPixel);
     }
-    // A tick of the given length at p, outward (away from the plot area) or inward.
-    auto tick = [&](int p, int length, bool outward) {
-        if (length == 0)
-            return;
-        int direction = (FHorizontal ? !FOtherSide : FOtherSide) ? 1 : -1; // outward from the plot
-        if (!outward)
-            direction = -direction;
-        const int from = pos + direction;
-        const int to = from + direction * length;
-        if (FHorizontal)
-            canvas.Line(p, from, p, to);
-        else
-            canvas.Line(from, p, to, p);
-    };
     if (FTicks.Visible()) {
         canvas.SetPen(FTicks);
         for (const int p : FTickPositions)
-            tick(p, FTickLength, true);
+            DrawTick(p, FTickLength, true);
     }
-    auto gridLine = [&](int p) {
-        if (FHorizontal)
-            canvas.Line(p, Chart->PlotTop(), p, Chart->PlotBottom());
-        else
-            canvas.Line(Chart->PlotLeft(), p, Chart->PlotRight(), p);
-    };
     if (FGrid.Visible()) {
         canvas.SetPen(FGrid);
         if (FGrid.Color() == clDefault)
@@ -577,48 +565,78 @@ void TChartAxis::DrawLineTicksGrid()
         canvas.SetBackTransparent(true);
         if (FGridCentered) {
             for (std::size_t i = 1; i < FTickPositions.size(); ++i)
-                gridLine(RoundHalfEven((FTickPositions[i - 1] + FTickPositions[i]) * 0.5));
+                DrawGridLine(RoundHalfEven((FTickPositions[i - 1] + FTickPositions[i]) * 0.5));
         } else {
             for (const int p : FTickPositions)
-                gridLine(p);
+                DrawGridLine(p);
         }
         canvas.SetBackTransparent(false);
     }
     if (FTicksInner.Visible() && FTickInnerLength > 0) {
         canvas.SetPen(FTicksInner);
         for (const int p : FTickPositions)
-            tick(p, FTickInnerLength, false);
+            DrawTick(p, FTickInnerLength, false);
     }
     if ((FMinorTicks.Visible() || FMinorGrid.Visible()) && FMinorTickCount > 0 && FTickPositions.size() > 1) {
-        std::vector<int> minor;
-        const int count = FMinorTickCount;
-        auto inside = [&](int p) { return FStartPixel < p && p < FEndPixel; };
-        const std::vector<int>& t = FTickPositions;
-        for (std::size_t i = 1; i < t.size(); ++i) {
-            const int gap = t[i] - t[i - 1];
-            for (int j = 1; j <= count; ++j)
-                minor.push_back(t[i] - RoundHalfEven(static_cast<double>(j) * gap / (count + 1)));
-        }
-        const int firstGap = t[1] - t[0];
-        const int lastGap = t[t.size() - 1] - t[t.size() - 2];
-        for (int j = 1; j <= count; ++j) {
-            minor.push_back(t.front() - RoundHalfEven(static_cast<double>(j) * firstGap / (count + 1)));
-            minor.push_back(t.back() + RoundHalfEven(static_cast<double>(j) * lastGap / (count + 1)));
-        }
-        minor.erase(std::remove_if(minor.begin(), minor.end(), [&](int p) { return !inside(p); }), minor.end());
+        const std::vector<int> minor = MinorTickPositions();
         if (FMinorTicks.Visible()) {
             canvas.SetPen(FMinorTicks);
             for (const int p : minor)
-                tick(p, FMinorTickLength, true);
+                DrawTick(p, FMinorTickLength, true);
         }
         if (FMinorGrid.Visible()) {
             canvas.SetPen(FMinorGrid);
             canvas.SetBackTransparent(true);
             for (const int p : minor)
-                gridLine(p);
+                DrawGridLine(p);
             canvas.SetBackTransparent(false);
         }
     }
+}
+
+void TChartAxis::DrawTick(int p, int length, bool outward)
+{
+    if (length == 0)
+        return;
+    int direction = (FHorizontal ? !FOtherSide : FOtherSide) ? 1 : -1; // outward from the plot
+    if (!outward)
+        direction = -direction;
+    const int from = FAxisLinePos + direction;
+    const int to = from + direction * length;
+    if (FHorizontal)
+        Chart->Canvas().Line(p, from, p, to);
+    else
+        Chart->Canvas().Line(from, p, to, p);
+}
+
+void TChartAxis::DrawGridLine(int p)
+{
+    if (FHorizontal)
+        Chart->Canvas().Line(p, Chart->PlotTop(), p, Chart->PlotBottom());
+    else
+        Chart->Canvas().Line(Chart->PlotLeft(), p, Chart->PlotRight(), p);
+}
+
+std::vector<int> TChartAxis::MinorTickPositions() const
+{
+    std::vector<int> minor;
+    const int count = FMinorTickCount;
+    const std::vector<int>& t = FTickPositions;
+    for (std::size_t i = 1; i < t.size(); ++i) {
+        const int gap = t[i] - t[i - 1];
+        for (int j = 1; j <= count; ++j)
+            minor.push_back(t[i] - RoundHalfEven(static_cast<double>(j) * gap / (count + 1)));
+    }
+    // Beyond the first and last tick, at their gaps, as far as the axis goes.
+    const int firstGap = t[1] - t[0];
+    const int lastGap = t[t.size() - 1] - t[t.size() - 2];
+    for (int j = 1; j <= count; ++j) {
+        minor.push_back(t.front() - RoundHalfEven(static_cast<double>(j) * firstGap / (count + 1)));
+        minor.push_back(t.back() + RoundHalfEven(static_cast<double>(j) * lastGap / (count + 1)));
+    }
+    minor.erase(std::remove_if(minor.begin(), minor.end(), [&](int p) { return !(FStartPixel < p && p < FEndPixel); }),
+                minor.end());
+    return minor;
 }
 
 void TChartAxis::DrawAxis(bool recomputePosition)

@@ -184,7 +184,18 @@ private:
     void DrawLabel(int pixel, const QString& text);
     void DrawTitle();
     void DrawLineTicksGrid();
+    // A tick of the given length at p, outward (away from the plot area) or inward.
+    void DrawTick(int p, int length, bool outward);
+    void DrawGridLine(int p);
+    // Between the ticks and beyond the outer ones at their gaps, inside the axis only; needs two ticks.
+    std::vector<int> MinorTickPositions() const;
     int PositionShift(const TChartRect& rect) const;
+    // The space the title and the labels take across the axis, and taking it from the plot rect's
+    // outer side (the bottom or left, or top or right on the other side), whose new edge it then is.
+    int TitleSpace();
+    int LabelsSpace();
+    void ShrinkFromOutside(TChartRect& rect, int n) const;
+    int OuterEdge(const TChartRect& rect) const;
     bool SuppressLabelEvent = false;
 
     TChart* Chart;

@@ -530,17 +530,10 @@ void TChartCanvas::TextOut(int x, int y, const QString& text, TTextHAlign hAlign
     // A text drawn where it was drawn before, over the same pixels, gives the same pixels again.
     const QRect area = entry.Ink.translated(x, y).intersected(Target->rect());
     const bool stampable = Bits && !area.isEmpty() && Clip.contains(area);
-    TTextStamp* stamp = nullptr;
-    if (stampable) {
-        for (TTextStamp& known : entry.Stamps)
-            if (known.X == x && known.Y == y && known.Color == FontColor && known.Area == area) {
-                stamp = &known;
-                break;
-            }
-        if (stamp && stamp->Usable && SamePixels(area, stamp->Before)) {
-            PutPixels(area, stamp->After);
-            return;
-        }
+    TTextStamp* stamp = stampable ? FindStamp(entry, x, y, area) : nullptr;
+    if (stamp && stamp->Usable && SamePixels(area, stamp->Before)) {
+        PutPixels(area, stamp->After);
+        return;
     }
     std::vector<std::uint32_t> before;
     std::vector<std::uint32_t> surrounding;
@@ -550,6 +543,45 @@ void TChartCanvas::TextOut(int x, int y, const QString& text, TTextHAlign hAlign
         TakePixels(area, before);
         TakePixels(margin, surrounding);
     }
+    PaintText(x, y, text, font, entry);
+    if (!stampable)
+        return;
+    if (!stamp)
+        stamp = &NewStamp(entry, x, y, area);
+    stamp->Before = std::move(before);
+    TakePixels(area, stamp->After);
+    // A glyph reaching past the measured ink would be lost from the stamp: such a text is drawn
+    // every time.
+    stamp->Usable = OnlyInsideChanged(margin, surrounding, area);
+}
+
+TChartCanvas::TTextStamp* TChartCanvas::FindStamp(TTextEntry& entry, int x, int y, const QRect& area) const
+{
+    for (TTextStamp& known : entry.Stamps)
+        if (known.X == x && known.Y == y && known.Color == FontColor && known.Area == area)
+            return &known;
+    return nullptr;
+}
+
+TChartCanvas::TTextStamp& TChartCanvas::NewStamp(TTextEntry& entry, int x, int y, const QRect& area)
+{
+    if (StampPixels > MaxStampPixels)
+        ForgetStamps();
+    if (entry.Stamps.size() >= MaxStampsPerText) {
+        StampPixels -= StampSize(entry.Stamps.front().Area);
+        entry.Stamps.erase(entry.Stamps.begin());
+    }
+    TTextStamp& stamp = entry.Stamps.emplace_back();
+    stamp.X = x;
+    stamp.Y = y;
+    stamp.Color = FontColor;
+    stamp.Area = area;
+    StampPixels += StampSize(area);
+    return stamp;
+}
+
+void TChartCanvas::PaintText(int x, int y, const QString& text, const TFontEntry& font, TTextEntry& entry)
+{
     if (!Painter)
         Painter = std::make_unique<QPainter>(Target);
     if (Clipped)
@@ -569,27 +601,6 @@ void TChartCanvas::TextOut(int x, int y, const QString& text, TTextHAlign hAlign
         entry.Laid->prepare(QTransform(), font.Font);
     }
     Painter->drawStaticText(QPoint(x, y), *entry.Laid);
-    if (!stampable)
-        return;
-    if (!stamp) {
-        if (StampPixels > MaxStampPixels)
-            ForgetStamps();
-        if (entry.Stamps.size() >= MaxStampsPerText) {
-            StampPixels -= StampSize(entry.Stamps.front().Area);
-            entry.Stamps.erase(entry.Stamps.begin());
-        }
-        stamp = &entry.Stamps.emplace_back();
-        stamp->X = x;
-        stamp->Y = y;
-        stamp->Color = FontColor;
-        stamp->Area = area;
-        StampPixels += StampSize(area);
-    }
-    stamp->Before = std::move(before);
-    TakePixels(area, stamp->After);
-    // A glyph reaching past the measured ink would be lost from the stamp: such a text is drawn
-    // every time.
-    stamp->Usable = OnlyInsideChanged(margin, surrounding, area);
 }
 
 // Pixels a stamp of the area keeps: before and after.

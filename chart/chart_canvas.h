@@ -187,6 +187,12 @@ private:
     static constexpr int InkMargin = 2;
     static constexpr int StampCheckMargin = 3;
     TTextEntry& TextEntry(TFontEntry& font, const QString& text);
+    // The stamp of the text drawn at (x, y) over `area` in the current colour, if it was; a new one
+    // (the oldest of the text, or all when they keep too much, making room).
+    TTextStamp* FindStamp(TTextEntry& entry, int x, int y, const QRect& area) const;
+    TTextStamp& NewStamp(TTextEntry& entry, int x, int y, const QRect& area);
+    // Qt draws the text, laid out once, with the painter set to the font and colour.
+    void PaintText(int x, int y, const QString& text, const TFontEntry& font, TTextEntry& entry);
     void ForgetTexts(TFontEntry& font);
     void ForgetStamps();
     static std::size_t StampSize(const QRect& area);

@@ -84,38 +84,12 @@ void TChart::MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, 
         return;
     }
 
-    enum class TPart { None, Series, Axis, Title, Foot, PlotArea, Legend };
-    TPart part = TPart::None;
-    TChartSeries* series = nullptr;
-    int valueIndex = -1;
-    TChartAxis* axis = nullptr;
-    for (auto it = FSeriesList.rbegin(); it != FSeriesList.rend(); ++it) {
-        if (!(*it)->Active())
-            continue;
-        valueIndex = (*it)->Clicked(x, y);
-        if (valueIndex >= 0) {
-            series = *it;
-            part = TPart::Series;
-            break;
-        }
-    }
-    if (part == TPart::None) {
-        for (const auto& candidate : AxisList) {
-            if (candidate->Clicked(x, y)) {
-                axis = candidate.get();
-                part = TPart::Axis;
-                break;
-            }
-        }
-    }
-    if (part == TPart::None && FTitle.Visible() && FTitle.TitleRect().contains(x, y))
-        part = TPart::Title;
-    if (part == TPart::None && FFoot.Visible() && FFoot.TitleRect().contains(x, y))
-        part = TPart::Foot;
-    if (part == TPart::None && PlotContains(x, y) && ActiveSeriesCount() > 0)
-        part = TPart::PlotArea;
-    if (part == TPart::None && FLegend.Clicked(x, y) >= 0)
-        part = TPart::Legend;
+    const TClickedPart clicked = PartAt(x, y);
+    TChartSeries* series = clicked.Series;
+    const int valueIndex = clicked.ValueIndex;
+    TChartAxis* axis = clicked.Axis;
+    using TPart = TClickedPart::TPart;
+    const TPart part = clicked.Part;
 
     bool cancelled = false;
     switch (part) {
@@ -155,6 +129,38 @@ void TChart::MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, 
     if (!cancelled && OnClickBackground)
         CallClickHandler([&] { OnClickBackground(this, button, modifiers, x, y); });
     CancelMouse = false;
+}
+
+TChart::TClickedPart TChart::PartAt(int x, int y)
+{
+    using TPart = TClickedPart::TPart;
+    TClickedPart clicked;
+    for (auto it = FSeriesList.rbegin(); it != FSeriesList.rend(); ++it) {
+        if (!(*it)->Active())
+            continue;
+        clicked.ValueIndex = (*it)->Clicked(x, y);
+        if (clicked.ValueIndex >= 0) {
+            clicked.Series = *it;
+            clicked.Part = TPart::Series;
+            return clicked;
+        }
+    }
+    for (const auto& candidate : AxisList) {
+        if (candidate->Clicked(x, y)) {
+            clicked.Axis = candidate.get();
+            clicked.Part = TPart::Axis;
+            return clicked;
+        }
+    }
+    if (FTitle.Visible() && FTitle.TitleRect().contains(x, y))
+        clicked.Part = TPart::Title;
+    else if (FFoot.Visible() && FFoot.TitleRect().contains(x, y))
+        clicked.Part = TPart::Foot;
+    else if (PlotContains(x, y) && ActiveSeriesCount() > 0)
+        clicked.Part = TPart::PlotArea;
+    else if (FLegend.Clicked(x, y) >= 0)
+        clicked.Part = TPart::Legend;
+    return clicked;
 }
 
 void TChart::CheckMouseDrag(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y)

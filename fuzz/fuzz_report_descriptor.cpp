@@ -42,16 +42,15 @@ struct TReference
     std::uint64_t DeclaredBits[3] = {0, 0, 0}; // every main item of the kind, all ids together
 };
 
-TReference Reference(const std::uint8_t* data, std::size_t size)
+// The descriptor cut into its items; an item cut short ends the list as an item of type 99.
+std::vector<TItem> SplitItems(const std::uint8_t* data, std::size_t size)
 {
-    TReference r;
     std::vector<TItem> items;
     std::size_t pos = 0;
     while (pos < size) {
         TItem item{pos, false, 0, 0, 0};
         if (data[pos] == 0xFE) {
             if (pos + 3 > size || pos + 3 + data[pos + 1] > size) {
-                r.ErrorOffset = pos;
                 items.push_back({pos, true, 99, 0, 0}); // marks the truncation
                 break;
             }
@@ -73,19 +72,27 @@ TReference Reference(const std::uint8_t* data, std::size_t size)
         pos += 1 + n;
         items.push_back(item);
     }
+    return items;
+}
 
+using TBitsById = std::map<std::pair<int, std::uint64_t>, std::uint64_t>;
+
+// The bits each kind of main item declares for each report id, by the globals in force at it
+// (r.DeclaredBits all ids together, r.Numbered); false where the descriptor is refused, with
+// r.ErrorOffset at the item that refused it (the end for collections left open).
+bool AddUpItems(const std::vector<TItem>& items, std::size_t size, TReference& r, TBitsById& bits)
+{
     struct TGlobals
     {
         std::uint64_t Size = 0, Count = 0, Id = 0;
     } globals;
     std::vector<TGlobals> stack;
     int depth = 0;
-    std::map<std::pair<int, std::uint64_t>, std::uint64_t> bits;
     const std::uint64_t limit = (0xFFFFull - 1) * 8;
     for (const TItem& item : items) {
         r.ErrorOffset = item.Offset;
         if (item.Type == 99)
-            return r;
+            return false;
         if (item.Long)
             continue;
         if (item.Type == 1) {
@@ -95,18 +102,18 @@ TReference Reference(const std::uint8_t* data, std::size_t size)
                 globals.Count = item.Value;
             if (item.Tag == 8) {
                 if (item.Value < 1 || item.Value > 255)
-                    return r;
+                    return false;
                 globals.Id = item.Value;
                 r.Numbered = true;
             }
             if (item.Tag == 10) {
                 if (stack.size() == 32)
-                    return r;
+                    return false;
                 stack.push_back(globals);
             }
             if (item.Tag == 11) {
                 if (stack.empty())
-                    return r;
+                    return false;
                 globals = stack.back();
                 stack.pop_back();
             }
@@ -114,20 +121,27 @@ TReference Reference(const std::uint8_t* data, std::size_t size)
             if (item.Tag == 0xA)
                 ++depth;
             if (item.Tag == 0xC && --depth < 0)
-                return r;
+                return false;
             const int kind = item.Tag == 8 ? 0 : item.Tag == 9 ? 1 : item.Tag == 0xB ? 2 : -1;
             if (kind >= 0) {
                 const std::uint64_t add = globals.Size * globals.Count;
                 std::uint64_t& sum = bits[{kind, globals.Id}];
                 if (add > limit || sum + add > limit)
-                    return r;
+                    return false;
                 sum += add;
                 r.DeclaredBits[kind] += add;
             }
         }
     }
     r.ErrorOffset = size;
-    if (depth != 0)
+    return depth == 0;
+}
+
+TReference Reference(const std::uint8_t* data, std::size_t size)
+{
+    TReference r;
+    TBitsById bits;
+    if (!AddUpItems(SplitItems(data, size), size, r, bits))
         return r;
     r.Ok = true;
     for (const auto& [key, sum] : bits) {

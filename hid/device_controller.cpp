@@ -111,14 +111,27 @@ void THidDeviceController::DeviceChange()
 
     bool changed = LastNoticeParam == FirstNoticeParam;
     std::vector<std::unique_ptr<THidDevice>> fresh = ScanPresentDevices();
+    if (RemoveGoneDevices(fresh))
+        changed = true;
+    DropKnownDevices(fresh);
+    if (AddArrivedDevices(fresh))
+        changed = true;
+    if (changed && OnDeviceChange_) {
+        const TNotifyEvent handler = OnDeviceChange_;
+        handler(this);
+    }
+}
+
+bool THidDeviceController::RemoveGoneDevices(const std::vector<std::unique_ptr<THidDevice>>& fresh)
+{
     auto isFresh = [&fresh](std::uint32_t instance) {
         return std::any_of(fresh.begin(), fresh.end(), [instance](const std::unique_ptr<THidDevice>& device) {
             return device && device->PnPInfo().DeviceInstance == instance;
         });
     };
-
-    // Removals, last entry first. Handlers may destroy the device at hand (or check in another
-    // one), so each device is watched and never touched once it has been destroyed.
+    // Last entry first. Handlers may destroy the device at hand (or check in another one), so each
+    // device is watched and never touched once it has been destroyed.
+    bool removed = false;
     const std::vector<WatchedDevice> watched = WatchDeviceList();
     for (auto it = watched.rbegin(); it != watched.rend(); ++it) {
         THidDevice* device = it->Device;
@@ -126,7 +139,7 @@ void THidDeviceController::DeviceChange()
             continue;
         if (device->PluggedIn() && isFresh(device->PnPInfo().DeviceInstance))
             continue;
-        changed = true;
+        removed = true;
         device->HandleUnplug();
         if (!Alive(it->Life))
             continue;
@@ -146,8 +159,11 @@ void THidDeviceController::DeviceChange()
             delete device;
         }
     }
+    return removed;
+}
 
-    // Devices already known (plugged in, same instance) keep their object; the fresh one goes.
+void THidDeviceController::DropKnownDevices(std::vector<std::unique_ptr<THidDevice>>& fresh)
+{
     for (std::unique_ptr<THidDevice>& device : fresh) {
         const std::uint32_t instance = device->PnPInfo().DeviceInstance;
         const bool known = std::any_of(DeviceList.begin(), DeviceList.end(), [instance](THidDevice* listed) {
@@ -158,14 +174,18 @@ void THidDeviceController::DeviceChange()
             device.reset();
         }
     }
+}
 
-    // Arrivals: in the list before OnArrival runs, so an enumeration from the handler offers it.
+bool THidDeviceController::AddArrivedDevices(std::vector<std::unique_ptr<THidDevice>>& fresh)
+{
+    // In the list before OnArrival runs, so an enumeration from the handler offers it.
+    bool added = false;
     for (std::unique_ptr<THidDevice>& slot : fresh) {
         if (!slot)
             continue;
         THidDevice* device = slot.release();
         DeviceList.push_back(device);
-        changed = true;
+        added = true;
         if (OnArrival_) {
             const std::weak_ptr<void> life = device->LifeWatch();
             const THidPlugEvent handler = OnArrival_;
@@ -175,11 +195,7 @@ void THidDeviceController::DeviceChange()
                 device->SetInNotification(false);
         }
     }
-
-    if (changed && OnDeviceChange_) {
-        const TNotifyEvent handler = OnDeviceChange_;
-        handler(this);
-    }
+    return added;
 }
 
 int THidDeviceController::EnumerateDevices()

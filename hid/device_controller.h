@@ -81,6 +81,12 @@ private:
     void HandleNotice(int param);
     std::vector<std::unique_ptr<THidDevice>> ScanPresentDevices();
     std::vector<WatchedDevice> WatchDeviceList() const;
+    // The steps of the rescan over the devices present now (`fresh`): the listed ones that are gone
+    // told and dropped, the fresh objects of devices already listed let go, the rest listed and
+    // told; the first and last say whether anything changed.
+    bool RemoveGoneDevices(const std::vector<std::unique_ptr<THidDevice>>& fresh);
+    void DropKnownDevices(std::vector<std::unique_ptr<THidDevice>>& fresh);
+    bool AddArrivedDevices(std::vector<std::unique_ptr<THidDevice>>& fresh);
     // The follow rule: devices whose handler has the same function as `current` get `handler`.
     template <class Event>
     void PassHandlerToFollowers(Event& current, const Event& handler, const Event& (THidDevice::*get)() const,

@@ -131,6 +131,53 @@ TFileStart ReadStart(int fd, qsizetype limit)
     return {TFileReadOutcome::Read, text, {}};
 }
 
+// A hidden name beside the target, so the rename stays within one file system. The lock marks the
+// temporary as in use for the clean-up of other runs; one that was cleaned up between its creation
+// and the lock (no links left) is given up for a new one. The descriptor, or -1 with the system's
+// error code in `error`.
+int CreateLockedTemporary(const QByteArray& folder, const QByteArray& prefix, QByteArray& temporary, int& error)
+{
+    static unsigned counter = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary =
+            folder + '/' + prefix + QByteArray::number(::getpid()) + '-' + QByteArray::number(++counter) + ".tmp";
+        const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, UserOnlyMode);
+        if (fd < 0) {
+            if (errno != EEXIST) {
+                error = errno;
+                return -1;
+            }
+            continue;
+        }
+        struct stat created;
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &created) != 0 || created.st_nlink == 0) {
+            ::close(fd);
+            continue;
+        }
+        return fd;
+    }
+    error = EEXIST;
+    return -1;
+}
+
+// Every byte written, however the system splits the writes; 0, or the system's error code.
+int WriteAll(int fd, const QByteArray& bytes)
+{
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, static_cast<std::size_t>(left));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        data += written;
+        left -= written;
+    }
+    return 0;
+}
+
 } // namespace
 
 TFileStart ReadFileStart(const QString& path, qsizetype limit)
@@ -177,29 +224,11 @@ void ReplaceFileAtomically(const QString& path, const QByteArray& bytes)
     // First, so that a full disk gets back the room a killed save took.
     RemoveStaleTemporaries(folder, prefix);
 
-    // A hidden name beside the target, so the rename stays within one file system. The lock
-    // marks the temporary as in use for the clean-up of other runs; one that was cleaned up
-    // between its creation and the lock (no links left) is given up for a new one.
-    static unsigned counter = 0;
     QByteArray temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary =
-            folder + '/' + prefix + QByteArray::number(::getpid()) + '-' + QByteArray::number(++counter) + ".tmp";
-        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, UserOnlyMode);
-        if (fd < 0) {
-            if (errno != EEXIST)
-                fail(QStringLiteral("временный файл не создаётся: "), errno);
-            continue;
-        }
-        struct stat created;
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &created) != 0 || created.st_nlink == 0) {
-            ::close(fd);
-            fd = -1;
-        }
-    }
+    int createError = 0;
+    const int fd = CreateLockedTemporary(folder, prefix, temporary, createError);
     if (fd < 0)
-        fail(QStringLiteral("временный файл не создаётся: "), EEXIST);
+        fail(QStringLiteral("временный файл не создаётся: "), createError);
 
     TFileDescriptor descriptor(fd);
     auto failAndRemove = [&](const QString& what, int error) {
@@ -215,18 +244,8 @@ void ReplaceFileAtomically(const QString& path, const QByteArray& bytes)
     const bool replacing = ::lstat(target.constData(), &old) == 0 && S_ISREG(old.st_mode);
     ::fchmod(fd, replacing ? old.st_mode & 07777 : UserOnlyMode);
 
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, static_cast<std::size_t>(left));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            failAndRemove({}, errno);
-        }
-        data += written;
-        left -= written;
-    }
+    if (const int writeError = WriteAll(fd, bytes); writeError != 0)
+        failAndRemove({}, writeError);
     // Whole on disk before it takes the target's name: after a crash the name holds the old
     // file or the new one, never a part.
     if (::fsync(fd) != 0)

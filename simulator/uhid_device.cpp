@@ -211,66 +211,75 @@ void TUhidDevice::Run()
             Fail(EIO);
             return;
         }
-        if (ready > 0 && (fds[0].revents & POLLIN) != 0) {
-            // Everything the kernel has queued, then the tick.
-            for (;;) {
-                const ssize_t n = ::read(fds[0].fd, event.get(), sizeof *event);
-                if (n < 0) {
-                    if (errno != EAGAIN && errno != EINTR)
-                        Fail(errno);
-                    break;
-                }
-                if (n == 0) {
-                    // End of file: not the kernel's uhid (which never ends a read so), nothing will come.
-                    Fail(EIO);
-                    return;
-                }
-                if (n < static_cast<ssize_t>(sizeof event->type))
-                    break;
-                switch (event->type) {
-                case UHID_START:
-                    StartedFlag = true;
-                    break;
-                case UHID_STOP:
-                    StartedFlag = false;
-                    break;
-                case UHID_OPEN:
-                    OpenedFlag = true;
-                    break;
-                case UHID_CLOSE:
-                    OpenedFlag = false;
-                    break;
-                case UHID_OUTPUT: {
-                    const std::size_t size = std::min<std::size_t>(event->u.output.size, UHID_DATA_MAX);
-                    ++Outputs;
-                    if (event->u.output.rtype == UHID_OUTPUT_REPORT && size > 0 && OutputHandler)
-                        OutputHandler(event->u.output.data, size);
-                    break;
-                }
-                case UHID_GET_REPORT: {
-                    // No feature or input reports on request: refused, so the caller is not kept
-                    // waiting for the kernel's time-out.
-                    uhid_event reply{};
-                    reply.type = UHID_GET_REPORT_REPLY;
-                    reply.u.get_report_reply.id = event->u.get_report.id;
-                    reply.u.get_report_reply.err = EIO;
-                    WriteEvent(&reply, offsetof(uhid_event, u.get_report_reply.data));
-                    break;
-                }
-                case UHID_SET_REPORT: {
-                    uhid_event reply{};
-                    reply.type = UHID_SET_REPORT_REPLY;
-                    reply.u.set_report_reply.id = event->u.set_report.id;
-                    reply.u.set_report_reply.err = EIO;
-                    WriteEvent(&reply, sizeof reply.type + sizeof reply.u.set_report_reply);
-                    break;
-                }
-                default:
-                    break;
-                }
-            }
-        }
+        // Everything the kernel has queued, then the tick.
+        if (ready > 0 && (fds[0].revents & POLLIN) != 0 && !ReadEvents(fds[0].fd, *event))
+            return;
         timeout = Tick();
+    }
+}
+
+bool TUhidDevice::ReadEvents(int fd, uhid_event& event)
+{
+    for (;;) {
+        const ssize_t n = ::read(fd, &event, sizeof event);
+        if (n < 0) {
+            if (errno != EAGAIN && errno != EINTR)
+                Fail(errno);
+            return true;
+        }
+        if (n == 0) {
+            // End of file: not the kernel's uhid (which never ends a read so), nothing will come.
+            Fail(EIO);
+            return false;
+        }
+        if (n < static_cast<ssize_t>(sizeof event.type))
+            return true;
+        HandleEvent(event);
+    }
+}
+
+void TUhidDevice::HandleEvent(const uhid_event& event)
+{
+    switch (event.type) {
+    case UHID_START:
+        StartedFlag = true;
+        break;
+    case UHID_STOP:
+        StartedFlag = false;
+        break;
+    case UHID_OPEN:
+        OpenedFlag = true;
+        break;
+    case UHID_CLOSE:
+        OpenedFlag = false;
+        break;
+    case UHID_OUTPUT: {
+        const std::size_t size = std::min<std::size_t>(event.u.output.size, UHID_DATA_MAX);
+        ++Outputs;
+        if (event.u.output.rtype == UHID_OUTPUT_REPORT && size > 0 && OutputHandler)
+            OutputHandler(event.u.output.data, size);
+        break;
+    }
+    case UHID_GET_REPORT: {
+        // No feature or input reports on request: refused, so the caller is not kept waiting for
+        // the kernel's time-out.
+        uhid_event reply{};
+        reply.type = UHID_GET_REPORT_REPLY;
+        reply.u.get_report_reply.id = event.u.get_report.id;
+        reply.u.get_report_reply.err = EIO;
+        WriteEvent(&reply, offsetof(uhid_event, u.get_report_reply.data));
+        break;
+    }
+    case UHID_SET_REPORT: {
+        uhid_event reply{};
+        reply.type = UHID_SET_REPORT_REPLY;
+        reply.u.set_report_reply.id = event.u.set_report.id;
+        reply.u.set_report_reply.err = EIO;
+        WriteEvent(&reply, sizeof reply.type + sizeof reply.u.set_report_reply);
+        break;
+    }
+    default:
+        break;
     }
 }
 

@@ -19,6 +19,8 @@
 #include <thread>
 #include <vector>
 
+struct uhid_event; // <linux/uhid.h>
+
 namespace simulator {
 
 struct TUhidDeviceConfig
@@ -84,6 +86,10 @@ private:
     // Calls the tick handler; the time-out of the next wait on the descriptors.
     int Tick();
     bool WriteEvent(const void* event, std::size_t size);
+    // Reads and handles every event the kernel has queued for the device; false when no more will
+    // come (the thread then ends).
+    bool ReadEvents(int fd, uhid_event& event);
+    void HandleEvent(const uhid_event& event);
     void Fail(int error) { LastErrorCode = error; }
 
     const std::string UhidPath;

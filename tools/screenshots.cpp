@@ -124,6 +124,57 @@ void ChoosePage(TForm1& form, TFormPage page)
     form.PageControl1Change();
 }
 
+// Every page in turn with what it shows once the station has been read: the readings, the
+// diagram after a download, the settings, the help, the archive's month, the publishing, the
+// readings with the forecast, the alarms.
+bool SavePages(TForm1& form, simulator::TSimStation& station, const QDir& output)
+{
+    bool ok = Save(form, output, "page0-readings.png");
+
+    ChoosePage(form, TFormPage::Diagram);
+    form.Button1->click();
+    ok = RunUntil(
+             station, [&] { return form.Station.DownloadActive == 0; }, 8ms) &&
+        ok;
+    ok = Save(form, output, "page1-diagram.png") && ok;
+
+    ChoosePage(form, TFormPage::Settings);
+    form.Button6->click();
+    RunUntil(
+        station, [&] { return form.Station.SettingsLive == 1 && !form.LabeledEdit1->Text().isEmpty(); }, 500ms);
+    form.RadioGroup1->Button(2)->click();
+    ok = Save(form, output, "page2-settings.png") && ok;
+
+    ChoosePage(form, TFormPage::Help);
+    ok = Save(form, output, "page3-help.png") && ok;
+
+    // The archive holds the download; its month view shows each day's range and mean.
+    ChoosePage(form, TFormPage::Archive);
+    form.ArchivePage1->ShowPeriod(archive::TPeriodKind::Month, QDate(2026, 11, 20));
+    // A month and the holdings line are read aside: the picture waits for both.
+    const archive::TPeriod month = archive::PeriodContaining(archive::TPeriodKind::Month, QDate(2026, 11, 20));
+    RunUntil(station, [&] {
+        return form.ArchivePage1->View().Period == month && !form.ArchivePage1->HoldingsLabel->text().isEmpty();
+    });
+    ok = Save(form, output, "page4-archive.png") && ok;
+
+    ChoosePage(form, TFormPage::Publish);
+    RunUntil(station, [&] {
+        return BuiltInPublishing(form).MqttBlock->LastSentLabel->text().contains(QStringLiteral("отправлено"));
+    });
+    ok = Save(form, output, "page5-publish.png") && ok;
+
+    // With the download in the archive the readings page has three hours of pressure: the trend and
+    // the forecast below the panels.
+    ChoosePage(form, TFormPage::Readings);
+    RunUntil(station, [&] { return form.Desktop->Outlook().Trend().has_value(); });
+    ok = Save(form, output, "page0-readings-forecast.png") && ok;
+
+    ChoosePage(form, TFormPage::Alarms);
+    ok = Save(form, output, "page6-alarms.png") && ok;
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -170,49 +221,7 @@ int main(int argc, char** argv)
         return 1;
     }
     RunUntil(station, [&] { return form.Panel2->Caption().contains(QLatin1Char('+')); });
-    bool ok = Save(form, output, "page0-readings.png");
-
-    ChoosePage(form, TFormPage::Diagram);
-    form.Button1->click();
-    ok = RunUntil(
-             station, [&] { return form.Station.DownloadActive == 0; }, 8ms) &&
-        ok;
-    ok = Save(form, output, "page1-diagram.png") && ok;
-
-    ChoosePage(form, TFormPage::Settings);
-    form.Button6->click();
-    RunUntil(
-        station, [&] { return form.Station.SettingsLive == 1 && !form.LabeledEdit1->Text().isEmpty(); }, 500ms);
-    form.RadioGroup1->Button(2)->click();
-    ok = Save(form, output, "page2-settings.png") && ok;
-
-    ChoosePage(form, TFormPage::Help);
-    ok = Save(form, output, "page3-help.png") && ok;
-
-    // The archive holds the download; its month view shows each day's range and mean.
-    ChoosePage(form, TFormPage::Archive);
-    form.ArchivePage1->ShowPeriod(archive::TPeriodKind::Month, QDate(2026, 11, 20));
-    // A month and the holdings line are read aside: the picture waits for both.
-    const archive::TPeriod month = archive::PeriodContaining(archive::TPeriodKind::Month, QDate(2026, 11, 20));
-    RunUntil(station, [&] {
-        return form.ArchivePage1->View().Period == month && !form.ArchivePage1->HoldingsLabel->text().isEmpty();
-    });
-    ok = Save(form, output, "page4-archive.png") && ok;
-
-    ChoosePage(form, TFormPage::Publish);
-    RunUntil(station, [&] {
-        return BuiltInPublishing(form).MqttBlock->LastSentLabel->text().contains(QStringLiteral("отправлено"));
-    });
-    ok = Save(form, output, "page5-publish.png") && ok;
-
-    // With the download in the archive the readings page has three hours of pressure: the trend and
-    // the forecast below the panels.
-    ChoosePage(form, TFormPage::Readings);
-    RunUntil(station, [&] { return form.Desktop->Outlook().Trend().has_value(); });
-    ok = Save(form, output, "page0-readings-forecast.png") && ok;
-
-    ChoosePage(form, TFormPage::Alarms);
-    ok = Save(form, output, "page6-alarms.png") && ok;
+    bool ok = SavePages(form, station, output);
     if (tray) {
         ChoosePage(form, TFormPage::Readings);
         ok = SaveTray(form, station, output) && ok;

@@ -272,6 +272,90 @@ TTrayPair StartTrayPair(const std::string& folder)
     return pair;
 }
 
+// What each program took of the processor over the measurement, in seconds: negative for one that
+// is not running or ended before the measurement did; and the messages the broker got meanwhile.
+struct TIdleUse
+{
+    double Demo = -1;
+    double Labels = -1;
+    double Publishing = -1;
+    int Messages = 0;
+    double InTray = -1;
+    double Shown = -1;
+};
+
+// Processor time a program takes from the object's making to End(): negative when it was not
+// there at either end.
+class TProcessorUse
+{
+public:
+    explicit TProcessorUse(pid_t pid)
+        : Pid(pid)
+        , Started(pid > 0 ? ProcessorSeconds(pid) : -1)
+    {
+    }
+    double End() const
+    {
+        const double now = Pid > 0 ? ProcessorSeconds(Pid) : -1;
+        return Started < 0 || now < 0 || now < Started ? -1 : now - Started;
+    }
+
+private:
+    pid_t Pid;
+    double Started;
+};
+
+// Waits out the warm-up, then measures every program over `seconds`.
+TIdleUse MeasureIdle(pid_t demo, pid_t labels, pid_t publishing, const TTrayPair& tray, const std::string& brokerLog,
+                     int seconds, int warmUp)
+{
+    // The demo plugs its station in 1.5 s after the start; the stream runs from then on.
+    std::this_thread::sleep_for(std::chrono::seconds(warmUp));
+    const TProcessorUse demoUse(demo), labelsUse(labels), publishingUse(publishing), inTrayUse(tray.InTray),
+        shownUse(tray.Shown);
+    const int messagesStart = MessagesReceived(brokerLog);
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    TIdleUse use;
+    use.Demo = demoUse.End();
+    use.Labels = labelsUse.End();
+    use.Publishing = publishingUse.End();
+    use.Messages = MessagesReceived(brokerLog) - messagesStart;
+    use.InTray = inTrayUse.End();
+    use.Shown = shownUse.End();
+    return use;
+}
+
+// The figures beside their goals; false when the demo or the bare window was not measured.
+bool ReportIdle(const TIdleUse& use, int seconds, bool withBroker, const TTrayPair& tray)
+{
+    if (use.Demo < 0 || use.Labels < 0) {
+        std::fprintf(stderr, "a program ended before the measurement did\n");
+        return false;
+    }
+    std::printf("idle over %d s side by side: demo %.3f %% CPU (%.1f ms); bare labels window %.3f %% CPU "
+                "(%.1f ms); ratio %.2f (goal at most 1.2)\n",
+                seconds, 100 * use.Demo / seconds, use.Demo * 1000, 100 * use.Labels / seconds, use.Labels * 1000,
+                use.Labels > 0 ? use.Demo / use.Labels : 0.0);
+    if (use.Publishing >= 0)
+        std::printf("demo publishing every report to a broker on 127.0.0.1 (%d messages): %.3f %% CPU "
+                    "(%.1f ms); demo without publishing %.1f ms; ratio %.2f (goal at most 1.3)\n",
+                    use.Messages, 100 * use.Publishing / seconds, use.Publishing * 1000, use.Demo * 1000,
+                    use.Demo > 0 ? use.Publishing / use.Demo : 0.0);
+    else
+        std::printf("the demo publishing was not measured: %s\n",
+                    withBroker ? "it ended before the measurement did" : "no mosquitto in /usr/sbin");
+    if (use.InTray >= 0 && use.Shown >= 0)
+        std::printf("demo in the tray with every alarm on (X display with trayer): %.3f %% CPU (%.1f ms); "
+                    "demo shown without a tray, alarms off (X display): %.1f ms; ratio %.2f (goal at most "
+                    "1.2)\n",
+                    100 * use.InTray / seconds, use.InTray * 1000, use.Shown * 1000,
+                    use.Shown > 0 ? use.InTray / use.Shown : 0.0);
+    else
+        std::printf("the demo in the tray was not measured: %s\n",
+                    tray.Missing.empty() ? "it ended before the measurement did" : tray.Missing.c_str());
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -300,52 +384,9 @@ int main(int argc, char** argv)
         broker > 0 ? Start(METEO_DEMO, {}, "/dev/null", {"XDG_DATA_HOME=" + std::string(folder) + "/data"}) : -1;
     const TTrayPair tray = StartTrayPair(folder);
     int result = 1;
-    if (demo > 0 && labels > 0) {
-        // The demo plugs its station in 1.5 s after the start; the stream runs from then on.
-        std::this_thread::sleep_for(std::chrono::seconds(warmUp));
-        const double demoStart = ProcessorSeconds(demo);
-        const double labelsStart = ProcessorSeconds(labels);
-        const double publishingStart = ProcessorSeconds(publishing);
-        const int messagesStart = MessagesReceived(brokerLog);
-        const double inTrayStart = ProcessorSeconds(tray.InTray);
-        const double shownStart = ProcessorSeconds(tray.Shown);
-        std::this_thread::sleep_for(std::chrono::seconds(seconds));
-        const double demoUsed = ProcessorSeconds(demo) - demoStart;
-        const double labelsUsed = ProcessorSeconds(labels) - labelsStart;
-        const double publishingUsed = ProcessorSeconds(publishing) - publishingStart;
-        const int messages = MessagesReceived(brokerLog) - messagesStart;
-        const double inTrayUsed = ProcessorSeconds(tray.InTray) - inTrayStart;
-        const double shownUsed = ProcessorSeconds(tray.Shown) - shownStart;
-        if (demoStart < 0 || labelsStart < 0 || demoUsed < 0 || labelsUsed < 0) {
-            std::fprintf(stderr, "a program ended before the measurement did\n");
-        } else {
-            const double demoShare = 100 * demoUsed / seconds;
-            const double labelsShare = 100 * labelsUsed / seconds;
-            std::printf("idle over %d s side by side: demo %.3f %% CPU (%.1f ms); bare labels window %.3f %% CPU "
-                        "(%.1f ms); ratio %.2f (goal at most 1.2)\n",
-                        seconds, demoShare, demoUsed * 1000, labelsShare, labelsUsed * 1000,
-                        labelsUsed > 0 ? demoUsed / labelsUsed : 0.0);
-            if (publishing > 0 && publishingStart >= 0 && publishingUsed >= 0)
-                std::printf("demo publishing every report to a broker on 127.0.0.1 (%d messages): %.3f %% CPU "
-                            "(%.1f ms); demo without publishing %.1f ms; ratio %.2f (goal at most 1.3)\n",
-                            messages, 100 * publishingUsed / seconds, publishingUsed * 1000, demoUsed * 1000,
-                            demoUsed > 0 ? publishingUsed / demoUsed : 0.0);
-            else
-                std::printf("the demo publishing was not measured: %s\n",
-                            broker > 0 ? "it ended before the measurement did" : "no mosquitto in /usr/sbin");
-            if (tray.InTray > 0 && tray.Shown > 0 && inTrayStart >= 0 && shownStart >= 0 && inTrayUsed >= 0 &&
-                shownUsed >= 0)
-                std::printf("demo in the tray with every alarm on (X display with trayer): %.3f %% CPU (%.1f ms); "
-                            "demo shown without a tray, alarms off (X display): %.1f ms; ratio %.2f (goal at most "
-                            "1.2)\n",
-                            100 * inTrayUsed / seconds, inTrayUsed * 1000, shownUsed * 1000,
-                            shownUsed > 0 ? inTrayUsed / shownUsed : 0.0);
-            else
-                std::printf("the demo in the tray was not measured: %s\n",
-                            tray.Missing.empty() ? "it ended before the measurement did" : tray.Missing.c_str());
-            result = 0;
-        }
-    }
+    if (demo > 0 && labels > 0 &&
+        ReportIdle(MeasureIdle(demo, labels, publishing, tray, brokerLog, seconds, warmUp), seconds, broker > 0, tray))
+        result = 0;
     Stop(demo);
     Stop(labels);
     Stop(publishing);

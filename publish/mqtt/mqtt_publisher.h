@@ -1,6 +1,7 @@
 // The MQTT publisher as the window uses it, on the main thread: new settings and readings go in
-// and return at once; the link's state comes back as a queued signal. All network work runs on
-// the link's own thread (mqtt_link.h).
+// and return at once; the link's states come back in order through an event to the publisher, handed
+// over under a lock of ours so that thread checkers see them ordered, and go out as a signal. All
+// network work runs on the link's own thread (mqtt_link.h).
 #pragma once
 
 #include "publish/mqtt/mqtt_link.h"
@@ -29,6 +30,10 @@ public:
 
 signals:
     void StatusChanged(const publish::TMqttStatus& status);
+
+protected:
+    // The link's states that have come (the event itself is not looked at).
+    void customEvent(QEvent* event) override;
 
 private:
     struct TReceiver;

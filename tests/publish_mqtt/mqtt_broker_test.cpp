@@ -11,6 +11,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <csignal>
 #include <gtest/gtest.h>
 
 namespace {
@@ -316,18 +317,14 @@ TEST(MqttBroker, AKilledProgramLeavesItsLastWill)
     TMqttWatcher watcher(broker.Port());
     ASSERT_TRUE(watcher.WaitSubscribed());
 
-    QProcess helper;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("METEO_MQTT_PASSWORD", TMqttBroker::Password);
-    helper.setProcessEnvironment(environment);
-    testsupport::EndWithTestProgram(helper);
-    helper.start(QStringLiteral(MQTT_PUBLISHER_HELPER), {QString::number(broker.Port()), TMqttBroker::User, StationId});
-    ASSERT_TRUE(watcher.WaitFor(StateTopic, [](const TMqttSeen&) { return true; }))
-        << helper.readAllStandardError().toStdString();
+    testsupport::TChildProgram helper(QStringLiteral(MQTT_PUBLISHER_HELPER),
+                                      {QString::number(broker.Port()), TMqttBroker::User, StationId}, {},
+                                      {QStringLiteral("METEO_MQTT_PASSWORD=") + TMqttBroker::Password});
+    ASSERT_TRUE(watcher.WaitFor(StateTopic, [](const TMqttSeen&) { return true; })) << helper.Output().toStdString();
     ASSERT_TRUE(watcher.WaitFor(AvailabilityTopic, [](const TMqttSeen& s) { return s.Payload == "online"; }));
     const std::size_t from = watcher.Count();
-    helper.kill(); // SIGKILL: no goodbye of its own
-    ASSERT_TRUE(helper.waitForFinished(testsupport::EventDeadlineMs));
+    helper.Signal(SIGKILL); // no goodbye of its own
+    ASSERT_TRUE(helper.Wait(testsupport::EventDeadlineMs));
     EXPECT_TRUE(watcher.WaitFor(
         AvailabilityTopic, [](const TMqttSeen& s) { return s.Payload == "offline"; }, from));
 }

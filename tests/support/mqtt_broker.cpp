@@ -18,12 +18,10 @@ namespace {
 // Runs a helper program to its end; empty on success, otherwise what it said.
 QString Run(const QString& program, const QStringList& arguments, const QString& folder)
 {
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return program + QStringLiteral(": ") + QString::fromLocal8Bit(process.readAll()) + process.errorString();
+    TChildProgram process(program, arguments, folder);
+    process.Wait(60000);
+    if (!process.Succeeded())
+        return program + QStringLiteral(": ") + QString::fromLocal8Bit(process.Output());
     return {};
 }
 
@@ -114,20 +112,13 @@ bool TMqttBroker::Start(const TTestCertificates* certificates)
         FWhy = QStringLiteral("mosquitto.conf not written");
         return false;
     }
-    Process = std::make_unique<QProcess>();
-    Process->setProcessChannelMode(QProcess::MergedChannels);
-    EndWithTestProgram(*Process);
-    Process->start(QStringLiteral("/usr/sbin/mosquitto"), {"-c", configFile});
-    Process->waitForStarted(EventDeadlineMs);
+    Process = std::make_unique<TChildProgram>(QStringLiteral("/usr/sbin/mosquitto"), QStringList{"-c", configFile});
     const bool listening =
-        PumpUntil([this] {
-            return Process->state() != QProcess::Running || (Listens(FPort) && (!Tls || Listens(FTlsPort)));
-        }) &&
-        Process->state() == QProcess::Running;
+        PumpUntil([this] { return !Process->Running() || (Listens(FPort) && (!Tls || Listens(FTlsPort))); }) &&
+        Process->Running();
     if (!listening) {
-        Process->waitForFinished(EventDeadlineMs);
-        FWhy = QStringLiteral("mosquitto did not start (%1): ").arg(Process->errorString()) +
-            QString::fromLocal8Bit(Process->readAll());
+        Process->Wait(EventDeadlineMs);
+        FWhy = QStringLiteral("mosquitto did not start: ") + QString::fromLocal8Bit(Process->Output());
     }
     return listening;
 }
@@ -136,8 +127,8 @@ void TMqttBroker::Stop()
 {
     if (!Process)
         return;
-    Process->terminate();
-    if (!Process->waitForFinished(EventDeadlineMs))
+    Process->Signal(SIGTERM);
+    if (!Process->Wait(EventDeadlineMs))
         Kill();
     Process.reset();
 }
@@ -147,21 +138,21 @@ void TMqttBroker::Kill()
     if (!Process)
         return;
     Thaw();
-    Process->kill();
-    Process->waitForFinished(EventDeadlineMs);
+    Process->Signal(SIGKILL);
+    Process->Wait(EventDeadlineMs);
     Process.reset();
 }
 
 void TMqttBroker::Freeze()
 {
     if (Process)
-        ::kill(static_cast<pid_t>(Process->processId()), SIGSTOP);
+        Process->Signal(SIGSTOP);
 }
 
 void TMqttBroker::Thaw()
 {
     if (Process)
-        ::kill(static_cast<pid_t>(Process->processId()), SIGCONT);
+        Process->Signal(SIGCONT);
 }
 
 struct TMqttWatcher::TState

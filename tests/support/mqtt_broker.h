@@ -3,6 +3,8 @@
 // folder; and a watcher that subscribes to everything with libmosquitto and keeps what it saw.
 #pragma once
 
+#include "tests/support/child_program.h"
+
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
@@ -57,7 +59,7 @@ private:
     int FTlsPort = 0;
     bool Tls = false;
     QString FWhy;
-    std::unique_ptr<QProcess> Process;
+    std::unique_ptr<TChildProgram> Process;
 };
 
 // Makes the process `process` starts end when this test program ends, even by a crash, so that

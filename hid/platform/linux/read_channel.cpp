@@ -77,16 +77,8 @@ WaitResult ReadChannel::Wait(int sliceMs, int& error)
     error = 0;
     const auto deadline = Clock::now() + std::chrono::milliseconds(sliceMs > 0 ? sliceMs : 0);
     for (;;) {
-        {
-            std::lock_guard lock(Mutex);
-            if (Closed.load()) {
-                if (ReadState == State::Pending)
-                    Finish(0);
-                return WaitResult::Completed;
-            }
-            if (ReadState != State::Pending)
-                return WaitResult::Completed;
-        }
+        if (Settled())
+            return WaitResult::Completed;
 
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         pollfd fds[2] = {{Fd, POLLIN, 0}, {WakeFd, POLLIN, 0}};
@@ -105,28 +97,11 @@ WaitResult ReadChannel::Wait(int sliceMs, int& error)
             continue; // handled at the top of the loop
 
         if (fds[0].revents & POLLIN) {
-            std::lock_guard lock(Mutex);
-            if (ReadState != State::Pending || Closed.load())
+            const ReadAttempt attempt = ReadReady(error);
+            if (attempt == ReadAttempt::Completed)
+                return WaitResult::Completed;
+            if (attempt == ReadAttempt::Recheck)
                 continue;
-            const ssize_t n = read(Fd, Buffer + Frame.Offset, Frame.Capacity);
-            if (n > 0) {
-                Finish(FramedReadSize(Frame, static_cast<std::size_t>(n)));
-                return WaitResult::Completed;
-            }
-            if (n == 0) {
-                // The other end is gone (a hidraw read never yields an empty report).
-                error = ENODEV;
-                FinishVanished();
-                return WaitResult::Completed;
-            }
-            if (errno != EAGAIN && errno != EINTR) {
-                error = errno;
-                if (MeansVanished(error))
-                    FinishVanished();
-                else
-                    Finish(0);
-                return WaitResult::Completed;
-            }
         } else if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
             // The device vanished.
             error = ENODEV;
@@ -144,6 +119,43 @@ WaitResult ReadChannel::Wait(int sliceMs, int& error)
         if (ready == 0 || Clock::now() >= deadline)
             return WaitResult::TimedOut;
     }
+}
+
+bool ReadChannel::Settled()
+{
+    std::lock_guard lock(Mutex);
+    if (Closed.load()) {
+        if (ReadState == State::Pending)
+            Finish(0);
+        return true;
+    }
+    return ReadState != State::Pending;
+}
+
+ReadChannel::ReadAttempt ReadChannel::ReadReady(int& error)
+{
+    std::lock_guard lock(Mutex);
+    if (ReadState != State::Pending || Closed.load())
+        return ReadAttempt::Recheck;
+    const ssize_t n = read(Fd, Buffer + Frame.Offset, Frame.Capacity);
+    if (n > 0) {
+        Finish(FramedReadSize(Frame, static_cast<std::size_t>(n)));
+        return ReadAttempt::Completed;
+    }
+    if (n == 0) {
+        // The other end is gone (a hidraw read never yields an empty report).
+        error = ENODEV;
+        FinishVanished();
+        return ReadAttempt::Completed;
+    }
+    if (errno == EAGAIN || errno == EINTR)
+        return ReadAttempt::NotYet;
+    error = errno;
+    if (MeansVanished(error))
+        FinishVanished();
+    else
+        Finish(0);
+    return ReadAttempt::Completed;
 }
 
 void ReadChannel::Wake()

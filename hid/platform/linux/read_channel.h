@@ -44,6 +44,12 @@ private:
     void Finish(std::uint32_t size); // with Mutex held
     void FinishVanished();           // with Mutex held
     void DrainWake();
+    // Whether no read is pending any more; a pending read of a closed channel ends empty.
+    bool Settled();
+    // After poll found the descriptor readable: the read ended (with `error` when it failed), it is
+    // no longer pending (looked at again, as at the top of the wait), or nothing came yet.
+    enum class ReadAttempt { Completed, Recheck, NotYet };
+    ReadAttempt ReadReady(int& error);
 
     const int Fd;
     const bool NumberedReports;
