@@ -63,7 +63,7 @@ THistoryImage Download(bool changed)
         const THourKey hour = first + r;
         const QDate date = DateOfHour(hour);
         const auto w = Weather(hour);
-        std::uint8_t* out = image.data() + 8 * r;
+        std::uint8_t* out = image.data() + static_cast<std::ptrdiff_t>(8) * r;
         out[0] = static_cast<std::uint8_t>(w[0] + (changed ? 1 : 0));
         out[1] = EncodeOutdoorTemperature(w[1]);
         out[2] = EncodePressure(w[2]);
