@@ -22,4 +22,9 @@ struct TStationReading
     friend bool operator==(const TStationReading&, const TStationReading&) = default;
 };
 
+// Whether readings come, as the pages that show them away from the window say it: a station
+// streams («подключена»), a station is there but sends none (quiet, silent, not to be opened or
+// failing: «нет данных»), or there is none («отключена»).
+enum class TStationPresence { Connected, NoData, Disconnected };
+
 } // namespace base

@@ -237,12 +237,31 @@ void TStationCore::TakeReadError(const QString& systemMessage)
     FReadError = systemMessage;
     FLinkState = TLinkState::ReadError;
     emit LinkChanged();
+    TellPresence();
 }
 
 void TStationCore::SetLinkState(TLinkState state)
 {
     FLinkState = state;
     emit LinkChanged();
+    TellPresence();
+}
+
+base::TStationPresence TStationCore::Presence() const
+{
+    if (FLinkState == TLinkState::Disconnected)
+        return base::TStationPresence::Disconnected;
+    return FLinkState == TLinkState::Connected && FStreamWanted ? base::TStationPresence::Connected
+                                                                : base::TStationPresence::NoData;
+}
+
+void TStationCore::TellPresence()
+{
+    const base::TStationPresence presence = Presence();
+    if (presence == FPresence)
+        return;
+    FPresence = presence;
+    emit PresenceChanged(presence);
 }
 
 bool TStationCore::SendCommand(TCommandCode code)
@@ -297,6 +316,7 @@ void TStationCore::SetStreamWanted(bool wanted)
     // Byte 19 is always set, so a history download or clear can never be repeated by this command.
     SendCommand(wanted ? TCommandCode::StreamReadings : TCommandCode::Quiet);
     WatchStream();
+    TellPresence();
 }
 
 void TStationCore::SetStreamSilenceTimeout(int ms)

@@ -109,6 +109,8 @@ public:
     void TakeReadError(const QString& systemMessage);
 
     TLinkState LinkState() const { return FLinkState; }
+    // The link as the readings' subscribers away from the window show it.
+    base::TStationPresence Presence() const;
     const QString& ReadErrorText() const { return FReadError; }
     bool StationPresent() const { return Station.StationDevice != nullptr; }
 
@@ -147,6 +149,8 @@ public:
 
 signals:
     void LinkChanged();
+    // Presence() became `presence`.
+    void PresenceChanged(base::TStationPresence presence);
     // A station was matched with access / the station went away.
     void StationConnected();
     void StationDisconnected();
@@ -168,6 +172,7 @@ signals:
 
 private:
     void SetLinkState(TLinkState state);
+    void TellPresence();
     void WatchStream();
     void StreamAlive();
     void StreamSilent();
@@ -181,6 +186,7 @@ private:
     THidDeviceController* FController = nullptr;
     TClock FClock;
     TLinkState FLinkState = TLinkState::Disconnected;
+    base::TStationPresence FPresence = base::TStationPresence::Disconnected;
     QString FReadError;
     std::uint32_t FSendError = 0;
     bool FStreamWanted = true; // the window opens on its readings page

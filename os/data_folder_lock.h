@@ -6,12 +6,15 @@
 // with the program.)
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 
 namespace os {
 
 inline const QString DataFolderLockName = QStringLiteral(".meteostation.lock");
+// The holder's kind that the program run as a service gives; the window gives none.
+inline const QString ServiceLockHolder = QStringLiteral("service");
 
 class TDataFolderLock
 {
@@ -24,8 +27,9 @@ public:
                        // not kept out
     };
 
-    // Tries to take the lock of `folder`; never waits.
-    explicit TDataFolderLock(const QString& folder);
+    // Tries to take the lock of `folder`; never waits. `holderKind` says, to a later start that
+    // finds the folder held, what kind of program holds it (e.g. "service"; empty: the window).
+    explicit TDataFolderLock(const QString& folder, const QString& holderKind = {});
     // Gives the lock up and removes the file.
     ~TDataFolderLock();
     TDataFolderLock(const TDataFolderLock&) = delete;
@@ -36,6 +40,8 @@ public:
     QString Folder() const { return FFolder; }
     // The process that holds the folder (HeldElsewhere), 0 when it cannot be told.
     std::int64_t HolderProcessId() const { return FHolder; }
+    // The holder's kind as it gave it (HeldElsewhere); empty for the window or when unknown.
+    const QString& HolderKind() const { return FHolderKind; }
     // Why the lock file could not be replaced (Unprotected): the system's error number.
     int SystemError() const { return FError; }
 
@@ -43,8 +49,19 @@ private:
     QString FFolder;
     TState FState = TState::Unavailable;
     std::int64_t FHolder = 0;
+    QString FHolderKind;
     int FError = 0;
     std::intptr_t Fd = -1; // the system's handle of the locked file
 };
+
+// What the lock file holds while the lock is held: the holder's process id on the first line and
+// its kind on the second.
+struct TLockHolder
+{
+    std::int64_t ProcessId = 0; // 0 when the text holds none
+    QString Kind;
+};
+QByteArray LockFileText(std::int64_t processId, const QString& kind);
+TLockHolder ParseLockFileText(const QByteArray& text);
 
 } // namespace os

@@ -14,17 +14,13 @@ namespace os {
 
 namespace {
 
-// The holder writes its process id into the file once it has the lock; a reader finds it there
-// while the lock is held.
-std::int64_t ReadProcessId(int fd)
+// The holder writes its process id and kind into the file once it has the lock; a reader finds
+// them there while the lock is held.
+TLockHolder ReadHolder(int fd)
 {
-    char text[32] = {};
+    char text[256] = {};
     const ssize_t got = ::pread(fd, text, sizeof text - 1, 0);
-    if (got <= 0)
-        return 0;
-    char* end = nullptr;
-    const long long id = std::strtoll(text, &end, 10);
-    return end != text && id > 0 ? id : 0;
+    return got > 0 ? ParseLockFileText(QByteArray(text, got)) : TLockHolder{};
 }
 
 // Whether `fd` is still the file named `path`: a program that was closing may have removed it
@@ -39,7 +35,7 @@ bool StillNamed(int fd, const QByteArray& path)
 
 } // namespace
 
-TDataFolderLock::TDataFolderLock(const QString& folder)
+TDataFolderLock::TDataFolderLock(const QString& folder, const QString& holderKind)
     : FFolder(QDir(folder).absolutePath())
 {
     const QByteArray path = QFile::encodeName(QDir(FFolder).filePath(DataFolderLockName));
@@ -71,7 +67,9 @@ TDataFolderLock::TDataFolderLock(const QString& folder)
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             if (errno == EWOULDBLOCK) {
                 FState = TState::HeldElsewhere;
-                FHolder = ReadProcessId(fd);
+                const TLockHolder holder = ReadHolder(fd);
+                FHolder = holder.ProcessId;
+                FHolderKind = holder.Kind;
             }
             ::close(fd);
             return;
@@ -81,9 +79,10 @@ TDataFolderLock::TDataFolderLock(const QString& folder)
             continue;
         }
         // Ours: left by a program that ended (however it ended), or new.
-        const std::string id = std::to_string(::getpid()) + '\n';
+        const QByteArray id = LockFileText(::getpid(), holderKind);
         if (::ftruncate(fd, 0) == 0) {
-            [[maybe_unused]] const ssize_t written = ::pwrite(fd, id.data(), id.size(), 0);
+            [[maybe_unused]] const ssize_t written =
+                ::pwrite(fd, id.constData(), static_cast<std::size_t>(id.size()), 0);
         }
         Fd = fd;
         FState = TState::Taken;

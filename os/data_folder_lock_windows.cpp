@@ -19,21 +19,19 @@ constexpr DWORD LockOffset = 0x40000000;
 constexpr int OpenAttempts = 10;
 constexpr DWORD DeletePendingPauseMs = 50;
 
-std::int64_t ReadProcessId(HANDLE file)
+TLockHolder ReadHolder(HANDLE file)
 {
-    char text[32] = {};
+    char text[256] = {};
     DWORD got = 0;
     OVERLAPPED at{};
     if (!ReadFile(file, text, sizeof text - 1, &got, &at) || got == 0)
-        return 0;
-    char* end = nullptr;
-    const long long id = std::strtoll(text, &end, 10);
-    return end != text && id > 0 ? id : 0;
+        return {};
+    return ParseLockFileText(QByteArray(text, static_cast<qsizetype>(got)));
 }
 
 } // namespace
 
-TDataFolderLock::TDataFolderLock(const QString& folder)
+TDataFolderLock::TDataFolderLock(const QString& folder, const QString& holderKind)
     : FFolder(QDir(folder).absolutePath())
 {
     const std::wstring path = QDir::toNativeSeparators(QDir(FFolder).filePath(DataFolderLockName)).toStdWString();
@@ -71,17 +69,19 @@ TDataFolderLock::TDataFolderLock(const QString& folder)
     if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
         if (GetLastError() == ERROR_LOCK_VIOLATION) {
             FState = TState::HeldElsewhere;
-            FHolder = ReadProcessId(file);
+            const TLockHolder holder = ReadHolder(file);
+            FHolder = holder.ProcessId;
+            FHolderKind = holder.Kind;
         }
         CloseHandle(file);
         return;
     }
     // Ours: left by a program that ended (however it ended), or new.
-    const std::string id = std::to_string(GetCurrentProcessId()) + "\r\n";
+    const QByteArray id = LockFileText(GetCurrentProcessId(), holderKind);
     DWORD written = 0;
     SetFilePointer(file, 0, nullptr, FILE_BEGIN);
     SetEndOfFile(file);
-    WriteFile(file, id.data(), static_cast<DWORD>(id.size()), &written, nullptr);
+    WriteFile(file, id.constData(), static_cast<DWORD>(id.size()), &written, nullptr);
     Fd = reinterpret_cast<std::intptr_t>(file);
     FState = TState::Taken;
 }

@@ -230,6 +230,7 @@ void TDesktopSide::RefreshOutlook(const QDateTime& now)
         return;
     Form.OutlookLabel->setText(FOutlook.TrendLine() + QLatin1Char('\n') + FOutlook.ForecastLine());
     RefreshTooltip();
+    emit OutlookChanged();
 }
 
 void TDesktopSide::RefreshTooltip()

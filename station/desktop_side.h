@@ -80,6 +80,10 @@ public:
     QAction* QuitAction = nullptr;        // «Выход»
     QTimer* ClockTick = nullptr;
 
+signals:
+    // The trend or forecast line changed.
+    void OutlookChanged();
+
 private:
     void Apply(const std::vector<weather::TAlarmChange>& changes);
     void ShowAlarmLine();

@@ -13,6 +13,7 @@
 #include "station/one_window_per_folder.h"
 #include "station/program_identity.h"
 #include "station/program_usage.h"
+#include "station/station_service.h"
 
 int main(int argc, char** argv)
 {
@@ -22,6 +23,9 @@ int main(int argc, char** argv)
     if (const auto status =
             os::AnswerCommandLine(os::ArgumentList(argc, argv), ProgramUsage(), os::TCommandLineCheck::HelpAndVersion))
         return *status;
+    // No window, no tray, no display needed.
+    if (os::ArgumentList(argc, argv).contains(ServiceArgument))
+        return RunStationService(argc, argv);
     gui::TApplication app(argc, argv);
     // What Qt has not taken as its own must be the program's.
     if (const auto status =

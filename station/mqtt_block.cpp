@@ -1,6 +1,6 @@
 #include "station/mqtt_block.h"
 
-#include "station/mqtt_publishing.h"
+#include "publishing/mqtt_publishing.h"
 
 #include <QCheckBox>
 #include <QDateTime>

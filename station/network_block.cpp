@@ -1,7 +1,7 @@
 #include "station/network_block.h"
 
 #include "publish/networks/url_template.h"
-#include "station/network_publishing.h"
+#include "publishing/network_publishing.h"
 
 #include <QCheckBox>
 #include <QComboBox>

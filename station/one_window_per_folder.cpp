@@ -19,6 +19,22 @@ QString AlreadyRunningText(const QString& folder)
         .arg(QDir::toNativeSeparators(folder));
 }
 
+QString FolderHeldText(const os::TDataFolderLock& lock)
+{
+    const QString folder = QDir::toNativeSeparators(lock.Folder());
+    const QString process = lock.HolderProcessId() > 0
+        ? QStringLiteral(" (процесс %1)").arg(static_cast<qlonglong>(lock.HolderProcessId()))
+        : QString();
+    if (lock.HolderKind() == os::ServiceLockHolder)
+        return QStringLiteral("С папкой «%1» уже работает программа без окна — служба «meteostation --service»%2. Окно "
+                              "и служба не работают с одной папкой одновременно: остановите службу (systemctl --user "
+                              "stop meteostation) и откройте окно снова.")
+            .arg(folder, process);
+    return QStringLiteral("С папкой «%1» уже работает окно программы%2. Окно и служба не работают с одной папкой "
+                          "одновременно: закройте окно и запустите службу снова.")
+        .arg(folder, process);
+}
+
 QString UnprotectedFolderText(const QString& folder, int error)
 {
     return QStringLiteral("Файл «%1» в папке «%2» — символическая ссылка, и заменить его не удаётся: %3. Второе окно "
@@ -42,14 +58,16 @@ std::unique_ptr<os::TDataFolderLock> ClaimCurrentFolder()
     if (lock->State() != os::TDataFolderLock::TState::HeldElsewhere)
         return lock;
 
-    const QString text = AlreadyRunningText(lock->Folder());
+    const bool service = lock->HolderKind() == os::ServiceLockHolder;
+    const QString text = service ? FolderHeldText(*lock) : AlreadyRunningText(lock->Folder());
     std::fprintf(stderr, "%s\n", text.toUtf8().constData());
     std::fflush(stderr);
     gui::UseRussianQtTexts();
     QMessageBox box(QMessageBox::Information, QApplication::applicationDisplayName(), text, QMessageBox::Ok);
     gui::CloseOnTerminationSignals(&box);
     box.exec();
-    // Only now: brought forward at once, the open window could cover this box.
-    os::RequestBringForward(lock->HolderProcessId());
+    // Only now: brought forward at once, the open window could cover this box. A service has none.
+    if (!service)
+        os::RequestBringForward(lock->HolderProcessId());
     return nullptr;
 }

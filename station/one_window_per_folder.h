@@ -10,6 +10,9 @@
 
 // What the user reads.
 QString AlreadyRunningText(const QString& folder);
+// What a start finds in a folder `lock` says another program holds: the window or the service,
+// which never run on one folder at once.
+QString FolderHeldText(const os::TDataFolderLock& lock);
 // The same when the folder's lock file cannot be had (a link in its place that stays); `error` is
 // the system's error number.
 QString UnprotectedFolderText(const QString& folder, int error);

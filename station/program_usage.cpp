@@ -29,9 +29,17 @@ os::TProgramUsage WindowProgramUsage(const QString& program, const QString& summ
 
 os::TProgramUsage ProgramUsage()
 {
-    return WindowProgramUsage(
+    os::TProgramUsage usage = WindowProgramUsage(
         QStringLiteral("meteostation"),
         QStringLiteral("Программа для метеостанции «Метеостанция», подключённой к компьютеру по USB: показания,\n"
                        "установки, почасовая память метеостанции, её суточные диаграммы и архив погоды за годы."),
         os::ProgramDataFolder(), os::DataFolderNote());
+    usage.Options.push_back(
+        {ServiceArgument.mid(2),
+         QStringLiteral(
+             "работать без окна и трея, как служба: станция, архив, публикация и веб-страница\n                 "
+             "(для всегда включённого компьютера рядом со станцией; пакет ставит для этого\n                 "
+             "пользовательскую службу systemd: systemctl --user enable --now meteostation);\n                 "
+             "завершается по SIGTERM. Окно и служба не работают с одной папкой одновременно")});
+    return usage;
 }

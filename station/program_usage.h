@@ -13,5 +13,8 @@ std::vector<os::TEnvironmentVariable> ProgramEnvironment();
 os::TProgramUsage WindowProgramUsage(const QString& program, const QString& summary, const QString& dataFolder,
                                      const QString& note);
 
+// Runs the program without a window (station_service.h).
+inline const QString ServiceArgument = QStringLiteral("--service");
+
 // meteostation's own.
 os::TProgramUsage ProgramUsage();

@@ -3,6 +3,7 @@
 // on, and the archive's queue for the weather networks' uploads. Where the publishing cannot be
 // had, the page says why and the rest of the window works as ever.
 #include "gui/error_box.h"
+#include "station/desktop_side.h"
 #include "station/main_form.h"
 
 #include <QDir>
@@ -35,6 +36,14 @@ void TForm1::CreatePublishPage()
     // Readings that come before the rest of the start are the window's alone.
     connect(&Core, &TStationCore::Reading, this,
             [this](const base::TStationReading& reading) { Publishing->Publish(reading); });
+    Publishing->TakeStationPresence(Core.Presence());
+    connect(&Core, &TStationCore::PresenceChanged, this,
+            [this](base::TStationPresence presence) { Publishing->TakeStationPresence(presence); });
+    const auto takeOutlook = [this] {
+        Publishing->TakeOutlook(Desktop->Outlook().TrendLine(), Desktop->Outlook().ForecastLine());
+    };
+    takeOutlook();
+    connect(Desktop, &TDesktopSide::OutlookChanged, this, takeOutlook);
     // As "meteostation.ini" is told of: once the window is up.
     if (const QString problem = Publishing->SettingsFileProblem(); !problem.isEmpty())
         gui::ShowErrorBoxLater(this, problem);
@@ -59,6 +68,11 @@ void TForm1::ShowPublishingUnavailable(const QString& problem)
 
 void TForm1::StartNetworkPublishing()
 {
-    if (Publishing)
-        Publishing->StartUploads(Core.UploadQueue(), Core.UploadQueue());
+    if (!Publishing)
+        return;
+    // Without an archive the web page's own reads fail and say so; the live page works.
+    const archive::TArchiveStore* store = Core.Archive();
+    Publishing->StartArchive(Core.UploadQueue(), Core.UploadQueue(),
+                             store != nullptr ? store->Path()
+                                              : QDir::current().absoluteFilePath(archive::ArchiveFileName));
 }

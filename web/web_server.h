@@ -19,7 +19,7 @@
 
 namespace web {
 
-enum class TWebLinkState { Connected, NoData, Disconnected };
+using TWebLinkState = base::TStationPresence;
 
 // «подключена», «нет данных», «отключена».
 QString LinkStateText(TWebLinkState state);
@@ -38,6 +38,8 @@ public:
     // problem says why it could not start, e.g. «Порт 8080 уже занят другой программой».
     TWebStartResult Start(const TWebSettings& settings);
     void Stop();
+    // The archive the next Start reads (a data folder's archive is known only once it is opened).
+    void SetArchivePath(const QString& archivePath) { FArchivePath = archivePath; }
     bool IsRunning() const { return FService != nullptr; }
     quint16 Port() const { return FPort; }
 

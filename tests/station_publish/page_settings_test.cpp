@@ -29,7 +29,7 @@ struct TPage
         Window.resize(560, 260);
         Page = static_cast<TPublishPage*>(Publishing.CreatePage(&Window, QDir::currentPath()));
         Page->resize(Window.size());
-        Publishing.StartUploads(Readings, Positions);
+        Publishing.StartArchive(Readings, Positions, QString());
         Window.show();
     }
     QLabel* Line(const char* name) const { return Page->findChild<QLabel*>(QString::fromLatin1(name)); }

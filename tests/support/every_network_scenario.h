@@ -9,7 +9,7 @@
 #include "publish/networks/service_uploader.h"
 #include "publish/networks/upload_state.h"
 #include "publish/publish_file.h"
-#include "station/network_publishing.h"
+#include "publishing/network_publishing.h"
 #include "station/publishing_built_in.h"
 #include "tests/support/network_stand_in.h"
 #include "tests/support/recent_samples.h"

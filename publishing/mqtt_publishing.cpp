@@ -1,4 +1,4 @@
-#include "station/mqtt_publishing.h"
+#include "publishing/mqtt_publishing.h"
 
 #include "publish/station_id.h"
 

@@ -1,5 +1,5 @@
 // The window's uploads to the weather networks; see network_publishing.h.
-#include "station/network_publishing.h"
+#include "publishing/network_publishing.h"
 
 #include "publish/station_id.h"
 
