@@ -46,7 +46,7 @@ TWebResponse CodePage(const QString& path, bool wrong)
                        "<title>Метеостанция: код доступа</title><link rel=\"stylesheet\" href=\"/style.css\">"
                        "<link rel=\"icon\" href=\"/favicon.svg\" type=\"image/svg+xml\">"
                        "</head><body><main><h1>Метеостанция</h1><p>%1</p>"
-                       "<form method=\"get\" action=\"/\"><label>Код доступа "
+                       "<form class=\"controls\" method=\"get\" action=\"/\"><label>Код доступа "
                        "<input name=\"code\" type=\"password\" autocomplete=\"current-password\" required>"
                        "</label> <button>Войти</button></form></main></body></html>")
             .arg(text);

@@ -56,7 +56,9 @@ function rowName(row) {
 }
 
 function summaryRows(data) {
-  return data.rows.map((row) => [rowName(row)].concat(quantities.map((q) => range(row[q])), [number(row.degreeDays)]));
+  // No degree-days where no outdoor temperature was kept: a dash rather than a false 0.
+  return data.rows.map((row) => [rowName(row)].concat(quantities.map((q) => range(row[q])),
+    [row.outdoor.mean === null ? "—" : number(row.degreeDays)]));
 }
 
 function summaryHead(first) {
