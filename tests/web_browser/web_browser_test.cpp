@@ -21,7 +21,7 @@ using testsupport::THeadlessBrowser;
 using testsupport::TViewport;
 
 constexpr TViewport Screens[] = {{"phone", 390, 844, true}, {"desktop", 1280, 800, false}};
-constexpr int HistoryDays = 40;
+constexpr archive::THourKey HistoryDays = 40;
 
 web::TWebLinkState WebLinkState(TLinkState state)
 {
