@@ -1,6 +1,9 @@
 // What the pages share: reading the API and writing numbers and dates the Russian way.
 "use strict";
 
+// The API's quantities in the order every page shows them.
+const quantities = ["outdoor", "indoor", "pressure", "humidity"];
+
 async function fetchJson(url) {
   const response = await fetch(url, { credentials: "same-origin" });
   const body = await response.json().catch(() => ({}));

@@ -1,8 +1,6 @@
 // «Сейчас»: the current reading, kept live over the server's event stream.
 "use strict";
 
-const quantities = ["outdoor", "indoor", "pressure", "humidity"];
-
 // The number large, its unit smaller beside it, so «746 мм рт.ст.» fits a phone's half width.
 function showValue(target, reading) {
   if (reading.value === null) {

@@ -1,7 +1,6 @@
 // «Рекорды и сводки»: the records, and the month's and year's summaries with their downloads.
 "use strict";
 
-const quantities = ["outdoor", "indoor", "pressure", "humidity"];
 const names = { outdoor: "На улице", indoor: "В доме", pressure: "Давление", humidity: "Влажность" };
 
 function cell(row, text, header) {
