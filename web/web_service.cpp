@@ -19,6 +19,12 @@ bool IsApi(const QString& path)
     return path.startsWith(QLatin1String("/api/"));
 }
 
+// The code's own page needs its style and icon before the code is given; neither tells anything.
+bool OpensWithoutCode(const QString& path)
+{
+    return path == QLatin1String("/style.css") || path == QLatin1String("/favicon.svg");
+}
+
 QByteArray HeaderValue(const QHttpServerRequest& request, const QByteArray& name)
 {
     for (const auto& [key, value] : request.headers())
@@ -38,8 +44,9 @@ TWebResponse CodePage(const QString& path, bool wrong)
         QStringLiteral("<!DOCTYPE html><html lang=\"ru\"><head><meta charset=\"utf-8\">"
                        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
                        "<title>Метеостанция: код доступа</title><link rel=\"stylesheet\" href=\"/style.css\">"
+                       "<link rel=\"icon\" href=\"/favicon.svg\" type=\"image/svg+xml\">"
                        "</head><body><main><h1>Метеостанция</h1><p>%1</p>"
-                       "<form method=\"get\" action=\"/\"><label>Код доступа "
+                       "<form class=\"controls\" method=\"get\" action=\"/\"><label>Код доступа "
                        "<input name=\"code\" type=\"password\" autocomplete=\"current-password\" required>"
                        "</label> <button>Войти</button></form></main></body></html>")
             .arg(text);
@@ -65,6 +72,7 @@ const std::vector<TWebService::TRoute>& TWebService::Routes()
         {"/archive", &TWebService::ArchivePage},
         {"/records", &TWebService::RecordsPage},
         {"/style.css", &TWebService::Style},
+        {"/favicon.svg", &TWebService::Icon},
         {"/common.js", &TWebService::CommonScript},
         {"/now.js", &TWebService::NowScript},
         {"/archive.js", &TWebService::ArchiveScript},
@@ -179,8 +187,7 @@ std::optional<TWebResponse> TWebService::AccessAnswer(const QHttpServerRequest& 
             redirect.Headers.emplace_back("Set-Cookie", AccessCookie(FSettings.AccessCode));
         return redirect;
     }
-    // The style of the code's own page opens without it.
-    if (!needsCode || path == QLatin1String("/style.css"))
+    if (!needsCode || OpensWithoutCode(path))
         return std::nullopt;
     const QByteArray token = CookieValue(HeaderValue(request, "Cookie"), AccessCookieName);
     if (SameSecret(token, AccessToken(FSettings.AccessCode)))

@@ -68,6 +68,7 @@ private:
         return Page(QStringLiteral("records.html"), "text/html; charset=utf-8");
     }
     TWebResponse Style(const QUrlQuery&) { return Page(QStringLiteral("style.css"), "text/css; charset=utf-8"); }
+    TWebResponse Icon(const QUrlQuery&) { return Page(QStringLiteral("meteostation.svg"), "image/svg+xml"); }
     TWebResponse Script(const QString& name) const { return Page(name, "text/javascript; charset=utf-8"); }
     TWebResponse CommonScript(const QUrlQuery&) { return Script(QStringLiteral("common.js")); }
     TWebResponse NowScript(const QUrlQuery&) { return Script(QStringLiteral("now.js")); }

@@ -101,6 +101,7 @@ TEST(WebSafety, AnotherComputerNeedsTheCodeOnceThenItsCookie)
     const webtest::TAnswer asked = Get(port, "/", {}, OtherComputer);
     EXPECT_EQ(asked.Status, 401);
     EXPECT_TRUE(QString::fromUtf8(asked.Body).contains("Введите код доступа"));
+    EXPECT_EQ(Get(port, "/favicon.svg", {}, OtherComputer).Status, 200); // the code's page shows it
     EXPECT_EQ(Get(port, "/api/v1/current?code=1234", {}, OtherComputer).Status, 401);
     EXPECT_EQ(Get(port, "/api/v1/current", "Cookie: meteo_access=1234\r\n", OtherComputer).Status, 401);
 

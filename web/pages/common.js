@@ -1,5 +1,8 @@
-// What the pages share: reading the API and writing numbers the Russian way.
+// What the pages share: reading the API and writing numbers and dates the Russian way.
 "use strict";
+
+// The API's quantities in the order every page shows them.
+const quantities = ["outdoor", "indoor", "pressure", "humidity"];
 
 async function fetchJson(url) {
   const response = await fetch(url, { credentials: "same-origin" });
@@ -15,6 +18,18 @@ function number(value, digits = 1) {
 
 function unitText(unit) {
   return unit === "mmHg" ? " мм рт.ст." : unit === "%" ? "%" : unit;
+}
+
+// The day of this computer's calendar as the API writes it (toISOString would give the UTC day,
+// which is another one for hours around midnight).
+function isoDate(date) {
+  const pad = (value) => String(value).padStart(2, "0");
+  return `${date.getFullYear()}-${pad(date.getMonth() + 1)}-${pad(date.getDate())}`;
+}
+
+// «2025-11-10» as «10.11.2025».
+function dateText(iso) {
+  return iso.split("-").reverse().join(".");
 }
 
 function show(id, text) {

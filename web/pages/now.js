@@ -1,14 +1,20 @@
 // «Сейчас»: the current reading, kept live over the server's event stream.
 "use strict";
 
-const quantities = ["outdoor", "indoor", "pressure", "humidity"];
+// The number large, its unit smaller beside it, so «746 мм рт.ст.» fits a phone's half width.
+function showValue(target, reading) {
+  if (reading.value === null) {
+    target.textContent = "—";
+    return;
+  }
+  const unit = document.createElement("span");
+  unit.className = "unit";
+  unit.textContent = unitText(reading.unit);
+  target.replaceChildren(number(reading.value), unit);
+}
 
 function render(current) {
-  for (const key of quantities) {
-    const reading = current.readings[key];
-    document.getElementById(key).textContent =
-      reading.value === null ? "—" : number(reading.value) + unitText(reading.unit);
-  }
+  for (const key of quantities) showValue(document.getElementById(key), current.readings[key]);
   document.getElementById("trend").textContent = current.trend || "";
   document.getElementById("forecast").textContent = current.forecast || "";
   document.getElementById("state").textContent = current.state;
@@ -20,13 +26,16 @@ function listen() {
   const events = new EventSource("/api/v1/stream");
   let lost = false;
   events.addEventListener("current", (event) => render(JSON.parse(event.data)));
+  // The stream's state is on the page too: the values grey out while they may be old.
   events.onopen = () => {
     if (lost) show("link", "Связь восстановлена.");
     lost = false;
+    document.body.dataset.stream = "open";
   };
   // The browser reconnects by itself; meanwhile the page says the numbers may be old.
   events.onerror = () => {
     lost = true;
+    document.body.dataset.stream = "lost";
     show("link", "Связь с компьютером потеряна, переподключаемся… Показания могут быть устаревшими.");
   };
 }
