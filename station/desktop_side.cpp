@@ -65,6 +65,7 @@ TDesktopSide::TDesktopSide(TForm1& form)
     , FTrayCheck([] { return QSystemTrayIcon::isSystemTrayAvailable(); })
     , FPicture(form.windowIcon())
     , FAlarms({}, weather::TAlarmEngine::TClock::now())
+    , FOutlook(form.Core)
 {
     Tray = new QSystemTrayIcon(this);
     Tray->setObjectName(QStringLiteral("Tray"));
@@ -168,16 +169,16 @@ void TDesktopSide::TakeReading(const base::TStationReading& reading)
     FImage = Form.Station.ReportImage;
     // The reading's own time: the clock is read once per report, it costs.
     FLastReport = reading.Time;
-    FPressure = reading.Value(base::TQuantity::Pressure);
     FOutdoor = reading.Value(base::TQuantity::OutdoorTemperature);
-    RefreshOutlook(reading.Time);
+    if (FOutlook.TakeReading(reading))
+        ShowOutlook();
 
     weather::TAlarmReadings readings;
     if (FOutdoor)
         readings.OutdoorC = *FOutdoor;
     if (const auto humidity = reading.Value(base::TQuantity::Humidity))
         readings.HumidityPercent = *humidity;
-    if (const auto& trend = FOutlook.Trend())
+    if (const auto& trend = FOutlook.Outlook().Trend())
         readings.PressureChange3hMmHg = trend->ChangeMmHg;
     Apply(FAlarms.TakeReport(readings, weather::TAlarmEngine::TClock::now()));
 
@@ -198,8 +199,7 @@ void TDesktopSide::ShowReport()
 
 void TDesktopSide::TakeArchiveResult(bool ok, const QString& message)
 {
-    if (ok)
-        FOutlook.ArchiveChanged();
+    // The outlook has taken it already (it subscribed first).
     Apply(FAlarms.TakeArchiveResult(ok, message));
 }
 
@@ -224,11 +224,16 @@ void TDesktopSide::Tick()
     }
 }
 
-void TDesktopSide::RefreshOutlook(const QDateTime& now)
+void TDesktopSide::RefreshOutlook()
 {
-    if (!FOutlook.Refresh(Form.Core.Archive(), {now.isValid() ? now : Form.Now(), FPressure, FOutdoor}))
-        return;
-    Form.OutlookLabel->setText(FOutlook.TrendLine() + QLatin1Char('\n') + FOutlook.ForecastLine());
+    if (FOutlook.Refresh())
+        ShowOutlook();
+}
+
+void TDesktopSide::ShowOutlook()
+{
+    const TWeatherOutlook& outlook = FOutlook.Outlook();
+    Form.OutlookLabel->setText(outlook.TrendLine() + QLatin1Char('\n') + outlook.ForecastLine());
     RefreshTooltip();
     emit OutlookChanged();
 }
@@ -240,7 +245,7 @@ void TDesktopSide::RefreshTooltip()
         text += QLatin1Char('\n') + IndoorTemperatureText(FImage) + QLatin1Char('\n') + OutdoorTemperatureText(FImage) +
             QLatin1Char('\n') + PressureText(FImage) + QLatin1Char('\n') + HumidityText(FImage);
     }
-    text += QLatin1Char('\n') + FOutlook.TrendLine();
+    text += QLatin1Char('\n') + FOutlook.Outlook().TrendLine();
     if (FLastReport.isValid())
         text += QStringLiteral("\nПоследние данные: ") + FLastReport.toString(QStringLiteral("HH:mm"));
     else

@@ -7,7 +7,7 @@
 #pragma once
 
 #include "base/station_reading.h"
-#include "core/weather_outlook.h"
+#include "core/outlook_feed.h"
 #include "desktop/desktop_notifier.h"
 #include "desktop/tray_picture.h"
 #include "protocol/report_layout.h"
@@ -69,7 +69,7 @@ public:
     void Closed();
 
     const weather::TAlarmEngine& Alarms() const { return FAlarms; }
-    const TWeatherOutlook& Outlook() const { return FOutlook; }
+    const TWeatherOutlook& Outlook() const { return FOutlook.Outlook(); }
     // Why the last notification was not shown; empty when it was.
     const QString& NotificationProblem() const { return FNotificationProblem; }
 
@@ -87,8 +87,9 @@ signals:
 private:
     void Apply(const std::vector<weather::TAlarmChange>& changes);
     void ShowAlarmLine();
-    // The trend and forecast as of `now` (the window's clock when none is given).
-    void RefreshOutlook(const QDateTime& now = QDateTime());
+    // The trend and forecast as of now, shown when they changed.
+    void RefreshOutlook();
+    void ShowOutlook();
     void RefreshTooltip();
     // The last report in the tray's picture and tooltip; at most once a frame (FShowReport).
     void ShowReport();
@@ -106,12 +107,11 @@ private:
     desktop::TTrayPicture FPicture;
     gui::TFramePacedCall* FShowReport = nullptr;
     weather::TAlarmEngine FAlarms;
-    TWeatherOutlook FOutlook;
+    TOutlookFeed FOutlook;
     settings::TTraySettings FTraySettings;
     // The latest report's values, for the tooltip, the outlook and the time of the last report.
     TReportImage FImage{};
     QDateTime FLastReport;
-    std::optional<int> FPressure;
     std::optional<int> FOutdoor;
     QString FTooltip;
     // The line of each ringing alarm, the newest last.

@@ -1,6 +1,7 @@
 #include "station/mqtt_block.h"
 
 #include "publishing/mqtt_publishing.h"
+#include "station/block_controls.h"
 
 #include <QCheckBox>
 #include <QDateTime>
@@ -16,21 +17,6 @@
 using namespace publish;
 
 namespace {
-
-template <class T>
-T* Named(T* control, const char* name)
-{
-    control->setObjectName(QString::fromLatin1(name));
-    return control;
-}
-
-QLabel* WrappedLabel(const char* name)
-{
-    auto* label = Named(new QLabel, name);
-    label->setWordWrap(true);
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    return label;
-}
 
 QString ChooseWithFileDialog(QWidget* parent, const QString& caption, const QString& path)
 {
@@ -124,11 +110,7 @@ void TMqttBlock::CreateFields()
     IntervalBox->setSpecialValueText(QStringLiteral("при каждом отчёте"));
     IntervalBox->setKeyboardTracking(false);
     IntervalBox->setMinimumWidth(150);
-    ProblemLabel = WrappedLabel("MqttProblemLabel");
-    QPalette problem = ProblemLabel->palette();
-    problem.setColor(QPalette::WindowText, Qt::red);
-    ProblemLabel->setPalette(problem);
-    ProblemLabel->hide();
+    ProblemLabel = ProblemLine("MqttProblemLabel");
     StatusLabel = WrappedLabel("MqttStatusLabel");
     LastSentLabel = WrappedLabel("MqttLastSentLabel");
 }

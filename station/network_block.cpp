@@ -2,6 +2,7 @@
 
 #include "publish/networks/url_template.h"
 #include "publishing/network_publishing.h"
+#include "station/block_controls.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,31 +15,6 @@
 using namespace publish;
 
 namespace {
-
-template <class T>
-T* Named(T* control, const QString& name)
-{
-    control->setObjectName(name);
-    return control;
-}
-
-QLabel* WrappedLabel(const QString& name)
-{
-    auto* label = Named(new QLabel, name);
-    label->setWordWrap(true);
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    return label;
-}
-
-QLabel* ProblemLine(const QString& name)
-{
-    QLabel* label = WrappedLabel(name);
-    QPalette problem = label->palette();
-    problem.setColor(QPalette::WindowText, Qt::red);
-    label->setPalette(problem);
-    label->hide();
-    return label;
-}
 
 void Show(QLabel* label, const QString& message)
 {

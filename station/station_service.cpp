@@ -38,9 +38,7 @@ TStationService::TStationService(hidplatform::Platform& platform, QObject* paren
     connect(&FCore, &TStationCore::Reading, this, &TStationService::TakeReading);
     connect(&FCore, &TStationCore::ArchiveMessage, this, &TStationService::Tell);
     connect(&FCore, &TStationCore::SampleWritten, this, [this](bool ok, const QString& message) {
-        if (ok)
-            FOutlook.ArchiveChanged();
-        else
+        if (!ok)
             Tell(message);
     });
     connect(&FCore, &TStationCore::PresenceChanged, this, [this](base::TStationPresence presence) {
@@ -78,7 +76,8 @@ void TStationService::Start()
                                   store != nullptr ? store->Path()
                                                    : QDir::current().absoluteFilePath(archive::ArchiveFileName));
         FPublishing->TakeStationPresence(FCore.Presence());
-        RefreshOutlook(FCore.Now());
+        FOutlook.Refresh();
+        PublishOutlook();
     } else {
         Tell(QStringLiteral("Публикация недоступна: %1. Показания не отправляются ни на брокер MQTT, ни в погодные "
                             "сети, веб-страница не открыта.")
@@ -109,16 +108,15 @@ void TStationService::Tell(const QString& message) const
 
 void TStationService::TakeReading(const base::TStationReading& reading)
 {
-    FPressure = reading.Value(base::TQuantity::Pressure);
-    FOutdoor = reading.Value(base::TQuantity::OutdoorTemperature);
+    const bool outlookChanged = FOutlook.TakeReading(reading);
     if (!FPublishing)
         return;
     FPublishing->Publish(reading);
-    RefreshOutlook(reading.Time);
+    if (outlookChanged)
+        PublishOutlook();
 }
 
-void TStationService::RefreshOutlook(const QDateTime& now)
+void TStationService::PublishOutlook()
 {
-    if (FOutlook.Refresh(FCore.Archive(), {now, FPressure, FOutdoor}) || now == FCore.Now())
-        FPublishing->TakeOutlook(FOutlook.TrendLine(), FOutlook.ForecastLine());
+    FPublishing->TakeOutlook(FOutlook.Outlook().TrendLine(), FOutlook.Outlook().ForecastLine());
 }

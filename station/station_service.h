@@ -5,14 +5,13 @@
 // system's journal takes it.
 #pragma once
 
+#include "core/outlook_feed.h"
 #include "core/station_core.h"
-#include "core/weather_outlook.h"
 #include "station/publishing_module.h"
 
 #include <QObject>
 #include <QString>
 #include <memory>
-#include <optional>
 
 namespace hidplatform {
 class Platform;
@@ -42,14 +41,12 @@ public:
 private:
     void Tell(const QString& message) const;
     void TakeReading(const base::TStationReading& reading);
-    void RefreshOutlook(const QDateTime& now);
+    void PublishOutlook();
     void TellLink();
 
     TStationCore FCore;
     std::unique_ptr<TPublishingModule> FPublishing;
-    TWeatherOutlook FOutlook;
-    std::optional<int> FPressure;
-    std::optional<int> FOutdoor;
+    TOutlookFeed FOutlook{FCore};
     TLog FLog;
     bool FStopped = false;
 };

@@ -1,6 +1,7 @@
 #include "station/web_block.h"
 
 #include "publishing/web_publishing.h"
+#include "station/block_controls.h"
 #include "station/qr_code.h"
 #include "web/web_settings_file.h"
 
@@ -18,21 +19,6 @@
 using namespace web;
 
 namespace {
-
-template <class T>
-T* Named(T* control, const char* name)
-{
-    control->setObjectName(QString::fromLatin1(name));
-    return control;
-}
-
-QLabel* WrappedLabel(const char* name)
-{
-    auto* label = Named(new QLabel, name);
-    label->setWordWrap(true);
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    return label;
-}
 
 constexpr int QrModulePixels = 4;
 
@@ -94,11 +80,7 @@ void TWebBlock::CreateFields()
     AddressLabel->setTextInteractionFlags(Qt::TextBrowserInteraction);
     AddressLabel->setOpenExternalLinks(true);
     QrLabel = Named(new QLabel, "WebQrLabel");
-    ProblemLabel = WrappedLabel("WebProblemLabel");
-    QPalette problem = ProblemLabel->palette();
-    problem.setColor(QPalette::WindowText, Qt::red);
-    ProblemLabel->setPalette(problem);
-    ProblemLabel->hide();
+    ProblemLabel = ProblemLine("WebProblemLabel");
     StatusLabel = WrappedLabel("WebStatusLabel");
 }
 

@@ -14,6 +14,7 @@
 #include "station/desktop_side.h"
 #include "station/main_form.h"
 #include "station/mqtt_block.h"
+#include "station/publish_page.h"
 #include "station/publishing_built_in.h"
 
 #include <QDeadlineTimer>
@@ -66,6 +67,8 @@ bool Save(TForm1& form, const QDir& folder, const char* name)
 // The broker the publishing page publishes to, with the settings that the window reads at its
 // start; a fixed port, so the picture shows the same address every time.
 constexpr int BrokerPort = 18883;
+// The web page's, on every interface as the home network's is (the picture shows its addresses).
+constexpr int WebPort = 18080;
 
 bool StartBroker(QProcess& broker, const QDir& work)
 {
@@ -86,8 +89,10 @@ void WritePublishSettings(const QDir& work)
 {
     QFile file(work.filePath(QStringLiteral("publish.ini")));
     if (file.open(QIODevice::WriteOnly))
-        file.write(QStringLiteral("[mqtt]\nenabled=true\nhost=127.0.0.1\nport=%1\ninterval_seconds=0\n")
+        file.write(QStringLiteral("[mqtt]\nenabled=true\nhost=127.0.0.1\nport=%1\ninterval_seconds=0\n"
+                                  "[web]\nenabled=true\nport=%2\nscope=home-network\n")
                        .arg(BrokerPort)
+                       .arg(WebPort)
                        .toUtf8());
 }
 
@@ -163,6 +168,12 @@ bool SavePages(TForm1& form, simulator::TSimStation& station, const QDir& output
         return BuiltInPublishing(form).MqttBlock->LastSentLabel->text().contains(QStringLiteral("отправлено"));
     });
     ok = Save(form, output, "page5-publish.png") && ok;
+    // The web page's block, further down: its addresses with the code and the QR code of the first.
+    if (auto* web = form.findChild<QWidget*>(QStringLiteral("WebBlock"))) {
+        BuiltInPublishing(form).Page->ensureWidgetVisible(web, 0, 0);
+        RunUntil(station, [&] { return web->findChild<QLabel*>(QStringLiteral("WebQrLabel"))->isVisible(); });
+        ok = Save(form, output, "page5-web.png") && ok;
+    }
 
     // With the download in the archive the readings page has three hours of pressure: the trend and
     // the forecast below the panels.

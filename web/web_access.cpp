@@ -56,4 +56,22 @@ QByteArray AccessCookie(const QString& code)
         "; Path=/; Max-Age=31536000; HttpOnly; SameSite=Strict";
 }
 
+bool TCodeAttempts::Allowed(const QHostAddress& peer, qint64 nowMs)
+{
+    // Old tries of every address go, so the map stays as small as the home network.
+    for (auto it = FWrong.begin(); it != FWrong.end();) {
+        std::deque<qint64>& tries = it->second;
+        while (!tries.empty() && nowMs - tries.front() >= WindowMs)
+            tries.pop_front();
+        it = tries.empty() ? FWrong.erase(it) : std::next(it);
+    }
+    const auto it = FWrong.find(peer.toString());
+    return it == FWrong.end() || it->second.size() < static_cast<std::size_t>(MaxWrong);
+}
+
+void TCodeAttempts::Wrong(const QHostAddress& peer, qint64 nowMs)
+{
+    FWrong[peer.toString()].push_back(nowMs);
+}
+
 } // namespace web

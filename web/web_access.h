@@ -8,6 +8,8 @@
 #include <QByteArray>
 #include <QHostAddress>
 #include <QString>
+#include <deque>
+#include <map>
 
 namespace web {
 
@@ -25,5 +27,22 @@ bool SameSecret(const QByteArray& given, const QByteArray& expected);
 QByteArray CookieValue(const QByteArray& cookieHeader, const QByteArray& name);
 // The Set-Cookie header's value that keeps the code's token for a year.
 QByteArray AccessCookie(const QString& code);
+
+// Wrong codes from one address: past a few, that address is refused for a while, so the code cannot
+// be guessed by trying, however many tries a client could make.
+class TCodeAttempts
+{
+public:
+    static constexpr int MaxWrong = 10;
+    static constexpr qint64 WindowMs = 10 * 60 * 1000;
+
+    // Whether `peer` may try a code now (`nowMs`: a monotonic clock).
+    bool Allowed(const QHostAddress& peer, qint64 nowMs);
+    void Wrong(const QHostAddress& peer, qint64 nowMs);
+
+private:
+    // Each address's wrong tries within the window, oldest first.
+    std::map<QString, std::deque<qint64>> FWrong;
+};
 
 } // namespace web

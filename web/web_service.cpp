@@ -59,6 +59,7 @@ TWebService::TWebService(const QString& archivePath, const TWebCurrent& current)
     : FArchivePath(archivePath)
     , FCurrent(current)
 {
+    FClock.start();
     connect(&FHeartbeat, &QTimer::timeout, this, [this] { SendToStreams(": heartbeat\n\n"); });
 }
 
@@ -164,15 +165,19 @@ TWebResponse TWebService::Answer(const QHttpServerRequest& request, bool& stream
     return ErrorResponse(404, QStringLiteral("Такой страницы нет"));
 }
 
-std::optional<TWebResponse> TWebService::AccessAnswer(const QHttpServerRequest& request) const
+std::optional<TWebResponse> TWebService::AccessAnswer(const QHttpServerRequest& request)
 {
     const QString path = request.url().path();
     const QUrlQuery query = request.query();
     const bool needsCode = NeedsCode(FSettings, request.remoteAddress());
     if (query.hasQueryItem(QStringLiteral("code"))) {
         const QString code = query.queryItemValue(QStringLiteral("code"), QUrl::FullyDecoded);
-        if (needsCode && !SameSecret(code.toUtf8(), FSettings.AccessCode.toUtf8()))
+        if (needsCode && !FCodeAttempts.Allowed(request.remoteAddress(), FClock.elapsed()))
+            return ErrorResponse(429, QStringLiteral("Слишком много неверных кодов. Попробуйте снова через 10 минут"));
+        if (needsCode && !SameSecret(code.toUtf8(), FSettings.AccessCode.toUtf8())) {
+            FCodeAttempts.Wrong(request.remoteAddress(), FClock.elapsed());
             return CodePage(path, true);
+        }
         // The code leaves the address at once (history, bookmarks): back to one of our own paths.
         QUrlQuery rest = query;
         rest.removeAllQueryItems(QStringLiteral("code"));

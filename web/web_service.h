@@ -3,12 +3,14 @@
 // on that thread only (TWebServer hands it the main thread's calls).
 #pragma once
 
+#include "web/web_access.h"
 #include "web/web_api.h"
 #include "web/web_connections.h"
 #include "web/web_http.h"
 #include "web/web_settings.h"
 
 #include <QAbstractHttpServer>
+#include <QElapsedTimer>
 #include <QHttpServerRequest>
 #include <QPointer>
 #include <QTimer>
@@ -52,7 +54,7 @@ private:
     // The answer to a request that may read: the code checked, then the route's.
     TWebResponse Answer(const QHttpServerRequest& request, bool& stream);
     // A redirect that keeps the code as a cookie and drops it from the address, or the code's page.
-    std::optional<TWebResponse> AccessAnswer(const QHttpServerRequest& request) const;
+    std::optional<TWebResponse> AccessAnswer(const QHttpServerRequest& request);
     void StartStream(QTcpSocket* socket);
     void SendToStreams(const QByteArray& bytes);
     archive::TArchiveReader& Reader();
@@ -85,6 +87,8 @@ private:
     QString FArchivePath;
     std::unique_ptr<archive::TArchiveReader> FReader;
     TWebCurrent FCurrent;
+    TCodeAttempts FCodeAttempts;
+    QElapsedTimer FClock; // for the code attempts' window
     TWebSettings FSettings;
     TWebTcpServer* FTcp = nullptr;
     std::vector<QPointer<QTcpSocket>> FStreams;

@@ -116,6 +116,12 @@ TEST(WebSafety, AnotherComputerNeedsTheCodeOnceThenItsCookie)
     // The code never sends anyone elsewhere.
     EXPECT_EQ(Get(port, "//elsewhere.example/?code=" + code, {}, OtherComputer).Header("Location"), "/");
     EXPECT_EQ(Get(port, "/api/v1/current").Status, 200); // this computer needs no code
+
+    // Guessing is cut short: past the wrong tries allowed, that address is refused even the right code.
+    for (int wrong = 1; wrong < web::TCodeAttempts::MaxWrong; ++wrong)
+        EXPECT_EQ(Get(port, "/?code=guess" + QByteArray::number(wrong), {}, OtherComputer).Status, 401) << wrong;
+    EXPECT_EQ(Get(port, "/?code=" + code, {}, OtherComputer).Status, 429);
+    EXPECT_EQ(Get(port, "/api/v1/current", sent, OtherComputer).Status, 200); // its cookie still opens it
 }
 
 TEST(WebSafety, ATricklingClientIsClosedWhileItStillSends)
