@@ -2,8 +2,8 @@
 // core runs against the stand-in station with forty days in its archive, and the server is fed from
 // the core as the program feeds it. Pictures of every page go to /tmp/meteo-web-<page>-<screen>.png.
 #include "archive/archive_reader.h"
+#include "core/outlook_feed.h"
 #include "core/station_core.h"
-#include "core/weather_outlook.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "simulator/sim_station.h"
 #include "tests/support/headless_browser.h"
@@ -23,18 +23,6 @@ using testsupport::TViewport;
 constexpr TViewport Screens[] = {{"phone", 390, 844, true}, {"desktop", 1280, 800, false}};
 constexpr archive::THourKey HistoryDays = 40;
 
-web::TWebLinkState WebLinkState(TLinkState state)
-{
-    switch (state) {
-    case TLinkState::Connected:
-        return web::TWebLinkState::Connected;
-    case TLinkState::Disconnected:
-        return web::TWebLinkState::Disconnected;
-    default:
-        return web::TWebLinkState::NoData;
-    }
-}
-
 // The core over the stand-in station in a fresh data folder, the archive holding every hour of the
 // last forty days (outdoor `hour - 10 + day % 3`), and the web server fed with its readings, link
 // state and outlook.
@@ -52,15 +40,14 @@ protected:
         Core.OpenArchive();
         ASSERT_NE(Core.Archive(), nullptr);
         ASSERT_TRUE(Core.Archive()->Merge(History()).Ok);
-        QObject::connect(&Core, &TStationCore::LinkChanged,
-                         [this] { Server.TakeLinkState(WebLinkState(Core.LinkState())); });
-        QObject::connect(&Core, &TStationCore::Reading, [this](const base::TStationReading& reading) {
+        QObject::connect(&Core, &TStationCore::PresenceChanged,
+                         [this](base::TStationPresence presence) { Server.TakeLinkState(presence); });
+        // Through the outlook, gone before the core.
+        QObject::connect(&Core, &TStationCore::Reading, &Outlook, [this](const base::TStationReading& reading) {
             Last = reading;
             Server.TakeReading(reading);
-            if (Outlook.Refresh(Core.Archive(),
-                                {Clock, reading.Value(base::TQuantity::Pressure),
-                                 reading.Value(base::TQuantity::OutdoorTemperature)}))
-                Server.TakeOutlook(Outlook.TrendLine(), Outlook.ForecastLine());
+            if (Outlook.TakeReading(reading))
+                Server.TakeOutlook(Outlook.Outlook().TrendLine(), Outlook.Outlook().ForecastLine());
         });
         Settings.Enabled = true;
         Settings.Port = 0;
@@ -123,9 +110,9 @@ protected:
     web::TWebServer Server{QDir(Folder.Path()).filePath(archive::ArchiveFileName)};
     web::TWebSettings Settings;
     QString Address;
-    TWeatherOutlook Outlook;
     base::TStationReading Last;
     TStationCore Core{Platform};
+    TOutlookFeed Outlook{Core};
 };
 
 const QString StreamOpen = QStringLiteral("document.body.dataset.stream === 'open'");
