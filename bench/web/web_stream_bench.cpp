@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <arpa/inet.h>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -31,7 +32,6 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <map>
 #include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
@@ -47,8 +47,10 @@ using benchsupport::TStreamingWindow;
 
 namespace {
 
-constexpr int ClientCount = 50;
+int ClientCount = 50; // --clients
 constexpr int StreamMs = 10'000;
+constexpr int BurstCount = 5;
+constexpr int BurstReports = 4000; // as bench_station_stream's batches
 constexpr int DefaultRounds = 3;
 constexpr auto DeliveryDeadline = std::chrono::seconds(60);
 
@@ -243,22 +245,38 @@ private:
     std::thread Thread;
 };
 
-// What one run measured.
+// What one run measured; counts too are kept as numbers of the one kind, so that a run's figures
+// go to the rounds as one line.
 struct TRun
 {
-    int Reports = 0;
-    double MainCpuUs = 0;   // the main thread's processor time per report
-    double OthersCpuUs = 0; // the rest of the process's (read thread, web server), per report
-    double StallMs = 0;     // the longest gap between two turns of the main thread's event loop
-    double BusyMs = 0;      // the most processor time the main thread spent in one gap
-    long RssBeforeKb = 0;   // just before the server would start
-    long RssAfterKb = 0;    // once the stream has reached every client
-    long PeakKb = 0;
-    long Fewest = 0; // events each client got beyond its first, fewest and most
-    long Most = 0;
-    int Closed = 0;
-    bool Delivered = true;
+    // The stream of a report every millisecond.
+    double Reports = 0;
+    double MainCpuUs = 0;    // the main thread's processor time per report
+    double ServerCpuUs = 0;  // the rest of the program's threads (the read thread, the web server), per report
+    double ClientsCpuUs = 0; // the clients' thread, per report
+    double StallMs = 0;      // the longest gap between two turns of the main thread's event loop
+    double BusyMs = 0;       // the most processor time the main thread spent in one gap
+    double RssBeforeKb = 0;  // just before the server would start
+    double RssAfterKb = 0;   // once the stream has reached every client
+    // Bursts of reports as fast as the window takes them, as bench_station_stream sends them.
+    double BurstReports = 0;
+    double BurstMainCpuUs = 0;
+    double RssAfterBurstsKb = 0;
+    double PeakKb = 0;
+    // The events each client got beyond its first, fewest and most, and the connections closed.
+    double Fewest = 0;
+    double Most = 0;
+    double Closed = 0;
 };
+constexpr std::array Fields{
+    &TRun::Reports,          &TRun::MainCpuUs,   &TRun::ServerCpuUs, &TRun::ClientsCpuUs, &TRun::StallMs,
+    &TRun::BusyMs,           &TRun::RssBeforeKb, &TRun::RssAfterKb,  &TRun::BurstReports, &TRun::BurstMainCpuUs,
+    &TRun::RssAfterBurstsKb, &TRun::PeakKb,      &TRun::Fewest,      &TRun::Most,         &TRun::Closed};
+
+bool Delivered(const TRun& run)
+{
+    return run.Closed == 0 && run.Fewest >= run.Reports + run.BurstReports;
+}
 
 // The web page on for this computer on a free port of 127.0.0.1; its port.
 quint16 StartWebPage(TStreamingWindow& window)
@@ -274,9 +292,28 @@ quint16 StartWebPage(TStreamingWindow& window)
     return web.Status().Port;
 }
 
+// The clients, when the page is on, and what each had before the stream.
+struct TAudience
+{
+    std::unique_ptr<TStreamClients> Clients;
+    std::vector<long> First;
+
+    double CpuSeconds() { return Clients ? Clients->CpuSeconds() : 0; }
+    // Waits until each client has had `reports` events beyond its first, or gave up.
+    void WaitForReports(double reports)
+    {
+        if (!Clients)
+            return;
+        std::vector<long> every = First;
+        for (long& events : every)
+            events += static_cast<long>(reports);
+        Clients->WaitForEach(every);
+    }
+};
+
 // Streams a report every turn of the stall probe (every millisecond) for StreamMs, then runs the
-// loop until the window has handled every report queued.
-void Stream(TStreamingWindow& window, TRun& run)
+// loop until the window has handled every report queued and each client has had them.
+void Stream(TStreamingWindow& window, TAudience& audience, TRun& run)
 {
     const std::vector<std::uint8_t> reports[2] = {benchsupport::StreamReport(0), benchsupport::StreamReport(1)};
     int queued = 0;
@@ -284,6 +321,7 @@ void Stream(TStreamingWindow& window, TRun& run)
     const int handledBefore = window.Reports.Count;
     const double mainBefore = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
     const double processBefore = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    const double clientsBefore = audience.CpuSeconds();
     QEventLoop loop;
     QTimer::singleShot(StreamMs, &loop, &QEventLoop::quit);
     probe.Start();
@@ -295,13 +333,32 @@ void Stream(TStreamingWindow& window, TRun& run)
         loop.exec();
         window.Reports.Loop = nullptr;
     }
-    const double main = CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - mainBefore;
-    const double process = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processBefore;
     run.Reports = queued;
-    run.MainCpuUs = main * 1e6 / queued;
-    run.OthersCpuUs = (process - main) * 1e6 / queued; // the clients' thread taken out by the caller
+    audience.WaitForReports(run.Reports);
+    const double main = CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - mainBefore;
+    const double clients = audience.CpuSeconds() - clientsBefore;
+    const double process = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processBefore;
+    run.MainCpuUs = main * 1e6 / run.Reports;
+    run.ClientsCpuUs = clients * 1e6 / run.Reports;
+    run.ServerCpuUs = (process - main - clients) * 1e6 / run.Reports;
     run.StallMs = probe.LongestMs();
     run.BusyMs = probe.LongestBusyMs();
+}
+
+// Bursts of reports queued at once, the main thread's time counted while the window takes them;
+// each burst reaches every client before the next. Not inlined, so that a profiler can count the
+// bursts alone (valgrind --tool=callgrind --toggle-collect='*Bursts*').
+[[gnu::noinline]] void Bursts(TStreamingWindow& window, TAudience& audience, TRun& run)
+{
+    double main = 0;
+    for (int burst = 0; burst < BurstCount; ++burst) {
+        const double before = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+        benchsupport::RunBatch(window.Sim, window.Id, window.Reports, BurstReports);
+        main += CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - before;
+        run.BurstReports += BurstReports;
+        audience.WaitForReports(run.Reports + run.BurstReports);
+    }
+    run.BurstMainCpuUs = main * 1e6 / run.BurstReports;
 }
 
 // One run in this process: the window streaming, with the web page and its clients or without.
@@ -315,35 +372,30 @@ TRun RunOnce(bool webPage)
     benchsupport::RunBatch(window.Sim, window.Id, window.Reports, 100);
 
     TRun run;
-    run.RssBeforeKb = StatusKb("VmRSS");
-    std::unique_ptr<TStreamClients> clients;
-    std::vector<long> first;
+    run.RssBeforeKb = static_cast<double>(StatusKb("VmRSS"));
+    TAudience audience;
     if (webPage) {
-        clients = std::make_unique<TStreamClients>(StartWebPage(window), ClientCount);
+        audience.Clients = std::make_unique<TStreamClients>(StartWebPage(window), ClientCount);
         // Each client has the page's first event, the reading as it stands, before the stream starts.
-        if (!clients->WaitForEach(std::vector<long>(ClientCount, 1)))
+        if (!audience.Clients->WaitForEach(std::vector<long>(static_cast<std::size_t>(ClientCount), 1)))
             Fail("the clients did not get their first event");
-        first = clients->EventCounts();
+        audience.First = audience.Clients->EventCounts();
     }
-    const double clientsBefore = clients ? clients->CpuSeconds() : 0;
-    Stream(window, run);
-    if (clients) {
-        run.OthersCpuUs -= (clients->CpuSeconds() - clientsBefore) * 1e6 / run.Reports;
-        std::vector<long> every = first;
-        for (long& events : every)
-            events += run.Reports;
-        run.Delivered = clients->WaitForEach(every);
-        const std::vector<long> counts = clients->EventCounts();
+    Stream(window, audience, run);
+    run.RssAfterKb = static_cast<double>(StatusKb("VmRSS"));
+    Bursts(window, audience, run);
+    run.RssAfterBurstsKb = static_cast<double>(StatusKb("VmRSS"));
+    run.PeakKb = static_cast<double>(StatusKb("VmHWM"));
+    run.Fewest = run.Most = run.Reports + run.BurstReports; // so far as there are no clients
+    if (audience.Clients && ClientCount > 0) {
+        const std::vector<long> counts = audience.Clients->EventCounts();
         std::vector<long> beyond(counts.size());
         for (std::size_t i = 0; i < counts.size(); ++i)
-            beyond[i] = counts[i] - first[i];
-        run.Fewest = *std::min_element(beyond.begin(), beyond.end());
-        run.Most = *std::max_element(beyond.begin(), beyond.end());
-        run.Closed = clients->ClosedConnections();
-        run.Delivered = run.Delivered && run.Fewest >= run.Reports;
+            beyond[i] = counts[i] - audience.First[i];
+        run.Fewest = static_cast<double>(*std::min_element(beyond.begin(), beyond.end()));
+        run.Most = static_cast<double>(*std::max_element(beyond.begin(), beyond.end()));
+        run.Closed = audience.Clients->ClosedConnections();
     }
-    run.RssAfterKb = StatusKb("VmRSS");
-    run.PeakKb = StatusKb("VmHWM");
     return run;
 }
 
@@ -357,9 +409,9 @@ int RunChild(int argc, char** argv, bool webPage)
     QTemporaryDir folder;
     QDir::setCurrent(folder.path());
     const TRun run = RunOnce(webPage);
-    std::printf("%d %.3f %.3f %.3f %.3f %ld %ld %ld %ld %ld %d %d\n", run.Reports, run.MainCpuUs, run.OthersCpuUs,
-                run.StallMs, run.BusyMs, run.RssBeforeKb, run.RssAfterKb, run.PeakKb, run.Fewest, run.Most, run.Closed,
-                run.Delivered ? 1 : 0);
+    for (const auto field : Fields)
+        std::printf("%.4f ", run.*field);
+    std::printf("\n");
     return 0;
 }
 
@@ -368,24 +420,18 @@ TRun RunInChild(const QString& program, bool webPage)
 {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(program, {QStringLiteral("--run"), webPage ? QStringLiteral("on") : QStringLiteral("off")});
+    child.start(program,
+                {QStringLiteral("--clients"), QString::number(ClientCount), QStringLiteral("--run"),
+                 webPage ? QStringLiteral("on") : QStringLiteral("off")});
     if (!child.waitForFinished(-1) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
         Fail("a run failed");
-    const QByteArray line = child.readAllStandardOutput();
-    TRun run;
-    int delivered = 0;
-    if (std::sscanf(line.constData(), "%d %lf %lf %lf %lf %ld %ld %ld %ld %ld %d %d", &run.Reports, &run.MainCpuUs,
-                    &run.OthersCpuUs, &run.StallMs, &run.BusyMs, &run.RssBeforeKb, &run.RssAfterKb, &run.PeakKb,
-                    &run.Fewest, &run.Most, &run.Closed, &delivered) != 12)
+    const QList<QByteArray> numbers = child.readAllStandardOutput().simplified().split(' ');
+    if (numbers.size() != static_cast<qsizetype>(Fields.size()))
         Fail("a run's figures could not be read");
-    run.Delivered = delivered != 0;
+    TRun run;
+    for (std::size_t i = 0; i < Fields.size(); ++i)
+        run.*Fields[i] = numbers[static_cast<qsizetype>(i)].toDouble();
     return run;
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 double LoadAverage()
@@ -399,75 +445,106 @@ double LoadAverage()
     return load;
 }
 
-void PrintRun(const char* name, const TRun& run)
+double Mb(double kb)
 {
-    std::printf("  %-9s %6d reports; main thread %6.2f us/report, other threads %6.2f us/report; longest stall "
-                "%5.1f ms (busy %4.1f ms); memory %6.1f MB before, growth %+5.1f MB, peak %6.1f MB",
-                name, run.Reports, run.MainCpuUs, run.OthersCpuUs, run.StallMs, run.BusyMs, run.RssBeforeKb / 1024.0,
-                (run.RssAfterKb - run.RssBeforeKb) / 1024.0, run.PeakKb / 1024.0);
-    if (std::strcmp(name, "page on") == 0)
-        std::printf("; events per client %ld..%ld, closed %d", run.Fewest, run.Most, run.Closed);
+    return kb / 1024;
+}
+
+void PrintRun(const char* name, const TRun& run, bool webPage)
+{
+    std::printf("  %s: %.0f reports at 1 ms, main thread %.2f us/report, the program's other threads %.2f "
+                "us/report, longest stall %.1f ms (busy %.1f ms); %.0f reports in bursts, main thread %.2f "
+                "us/report; memory %.1f MB before, %+.1f MB after the stream, %+.1f MB after the bursts, peak %.1f MB",
+                name, run.Reports, run.MainCpuUs, run.ServerCpuUs, run.StallMs, run.BusyMs, run.BurstReports,
+                run.BurstMainCpuUs, Mb(run.RssBeforeKb), Mb(run.RssAfterKb - run.RssBeforeKb),
+                Mb(run.RssAfterBurstsKb - run.RssBeforeKb), Mb(run.PeakKb));
+    if (webPage)
+        std::printf("; clients' thread %.2f us/report; events per client %.0f..%.0f of %.0f reports, closed %.0f",
+                    run.ClientsCpuUs, run.Fewest, run.Most, run.Reports + run.BurstReports, run.Closed);
     std::printf("\n");
+}
+
+// The median of a figure over the runs, or its largest.
+double Median(const std::vector<TRun>& runs, double (*figure)(const TRun&))
+{
+    std::vector<double> values;
+    for (const TRun& run : runs)
+        values.push_back(figure(run));
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double Largest(const std::vector<TRun>& runs, double (*figure)(const TRun&))
+{
+    double most = 0;
+    for (const TRun& run : runs)
+        most = std::max(most, figure(run));
+    return most;
+}
+
+void PrintSummary(const std::vector<TRun>& off, const std::vector<TRun>& on)
+{
+    const auto main = [](const TRun& run) { return run.MainCpuUs; };
+    const auto burst = [](const TRun& run) { return run.BurstMainCpuUs; };
+    const auto growth = [](const TRun& run) { return Mb(run.RssAfterKb - run.RssBeforeKb); };
+    const auto burstGrowth = [](const TRun& run) { return Mb(run.RssAfterBurstsKb - run.RssBeforeKb); };
+    const auto stall = [](const TRun& run) { return run.StallMs; };
+    const auto busy = [](const TRun& run) { return run.BusyMs; };
+    std::printf("main thread per report (medians of %zu runs each), page on / page off: a report every millisecond "
+                "%.2f / %.2f us, ratio %.3f; in bursts %.2f / %.2f us, ratio %.3f (goal: at most 1.1)\n",
+                on.size(), Median(on, main), Median(off, main), Median(on, main) / Median(off, main), Median(on, burst),
+                Median(off, burst), Median(on, burst) / Median(off, burst));
+    std::printf("longest main-thread stall over the runs, page on / page off: %.1f / %.1f ms; the most processor time "
+                "in one: %.1f / %.1f ms (goal: at most 16 ms)\n",
+                Largest(on, stall), Largest(off, stall), Largest(on, busy), Largest(off, busy));
+    std::printf("memory growth from before the server's start (medians), page on with %d clients / page off: to the "
+                "stream's end %+.1f / %+.1f MB, %+.1f MB more; to the bursts' end %+.1f / %+.1f MB, %+.1f MB more "
+                "(goal: at most 10 MB more)\n",
+                ClientCount, Median(on, growth), Median(off, growth), Median(on, growth) - Median(off, growth),
+                Median(on, burstGrowth), Median(off, burstGrowth), Median(on, burstGrowth) - Median(off, burstGrowth));
 }
 
 int RunRounds(int rounds)
 {
     const QString program = QCoreApplication::applicationFilePath();
-    std::printf("the window streaming a report every millisecond for %d s, the web page off and on with %d clients "
-                "on /api/v1/stream; load average %.1f\n",
-                StreamMs / 1000, ClientCount, LoadAverage());
+    std::printf("the window streaming a report every millisecond for %d s, then %d bursts of %d reports, the web page "
+                "off and on with %d clients on /api/v1/stream; load average %.1f\n",
+                StreamMs / 1000, BurstCount, BurstReports, ClientCount, LoadAverage());
     std::vector<TRun> off;
     std::vector<TRun> on;
     bool delivered = true;
     for (int round = 0; round < rounds; ++round) {
         std::printf("round %d\n", round + 1);
         off.push_back(RunInChild(program, false));
-        PrintRun("page off", off.back());
+        PrintRun("page off", off.back(), false);
         on.push_back(RunInChild(program, true));
-        PrintRun("page on", on.back());
-        delivered = delivered && on.back().Delivered;
+        PrintRun("page on", on.back(), true);
+        delivered = delivered && Delivered(on.back());
         std::fflush(stdout);
     }
-    auto median = [](const std::vector<TRun>& runs, auto figure) {
-        std::vector<double> values;
-        for (const TRun& run : runs)
-            values.push_back(figure(run));
-        return Median(values);
-    };
-    auto longest = [](const std::vector<TRun>& runs, auto figure) {
-        double most = 0;
-        for (const TRun& run : runs)
-            most = std::max(most, figure(run));
-        return most;
-    };
-    const auto main = [](const TRun& run) { return run.MainCpuUs; };
-    const auto growth = [](const TRun& run) { return (run.RssAfterKb - run.RssBeforeKb) / 1024.0; };
-    const auto stall = [](const TRun& run) { return run.StallMs; };
-    const auto busy = [](const TRun& run) { return run.BusyMs; };
-    std::printf("main thread per report (median of %d): page on %.2f us, page off %.2f us; ratio %.3f (goal: at "
-                "most 1.1)\n",
-                rounds, median(on, main), median(off, main), median(on, main) / median(off, main));
-    std::printf("longest main-thread stall over the rounds: page on %.1f ms (busy %.1f ms), page off %.1f ms (busy "
-                "%.1f ms) (goal: at most 16 ms)\n",
-                longest(on, stall), longest(on, busy), longest(off, stall), longest(off, busy));
-    std::printf("memory growth from before the server's start to the stream's end (median): page on with %d clients "
-                "%+.1f MB, page off %+.1f MB; %+.1f MB more (goal: at most 10 MB)\n",
-                ClientCount, median(on, growth), median(off, growth), median(on, growth) - median(off, growth));
-    std::printf("every client got every report: %s\n", delivered ? "yes" : "NO");
+    PrintSummary(off, on);
+    std::printf("every client got every report in every run: %s\n", delivered ? "yes" : "NO");
     std::printf("load average at the end %.1f\n", LoadAverage());
     return delivered ? 0 : 1;
 }
 
 } // namespace
 
-// web_stream_bench [--rounds N]; --run on|off is one run, as the rounds start it.
+// bench_web_stream [--rounds N] [--clients N]; --run on|off is one run, as the rounds start it.
 int main(int argc, char** argv)
 {
-    if (argc == 3 && std::strcmp(argv[1], "--run") == 0)
-        return RunChild(argc, argv, std::strcmp(argv[2], "on") == 0);
     int rounds = DefaultRounds;
-    if (argc == 3 && std::strcmp(argv[1], "--rounds") == 0)
-        rounds = std::max(1, std::atoi(argv[2]));
+    const char* run = nullptr;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--rounds") == 0)
+            rounds = std::max(1, std::atoi(argv[i + 1]));
+        else if (std::strcmp(argv[i], "--clients") == 0)
+            ClientCount = std::max(0, std::atoi(argv[i + 1]));
+        else if (std::strcmp(argv[i], "--run") == 0)
+            run = argv[i + 1];
+    }
+    if (run != nullptr)
+        return RunChild(argc, argv, std::strcmp(run, "on") == 0);
     QCoreApplication app(argc, argv);
     return RunRounds(rounds);
 }
