@@ -213,8 +213,10 @@ void TWebService::SendToStreams(const QByteArray& bytes)
         // A client that reads nothing is not kept at the cost of memory.
         if (socket->bytesToWrite() > FSettings.Limits.StreamBacklogBytes)
             socket->abort();
-        else
-            socket->write(bytes);
+        else if (socket->write(bytes) > 0)
+            // Out now, as far as the system takes it: what stays behind is what the client has not
+            // read, not what waited for the socket's turn while more readings came.
+            socket->flush();
     }
 }
 
