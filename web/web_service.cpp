@@ -117,11 +117,14 @@ TWebStartResult TWebService::Listen(const TWebSettings& settings)
     return {true, {}, FTcp->serverPort()};
 }
 
-void TWebService::TakeCurrent(const TWebCurrent& current)
+void TWebService::TakeCurrents(const std::vector<TWebCurrent>& currents)
 {
-    FCurrent = current;
-    SendToStreams("event: current\ndata: " + QJsonDocument(CurrentJson(FCurrent)).toJson(QJsonDocument::Compact) +
-                  "\n\n");
+    QByteArray events;
+    for (const TWebCurrent& current : currents)
+        events +=
+            "event: current\ndata: " + QJsonDocument(CurrentJson(current)).toJson(QJsonDocument::Compact) + "\n\n";
+    FCurrent = currents.back();
+    SendToStreams(events);
 }
 
 bool TWebService::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket)
