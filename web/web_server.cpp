@@ -72,6 +72,9 @@ void TWebServer::Stop()
     FAnchor.reset();
     FThread.reset();
     FPort = 0;
+    // None are left once the thread has ended; the next server starts afresh.
+    FWaiting.clear();
+    FDelivering = false;
 }
 
 void TWebServer::TakeReading(const base::TStationReading& reading)
@@ -102,9 +105,34 @@ void TWebServer::SendCurrent()
 {
     if (FService == nullptr)
         return;
+    bool wake = false;
+    {
+        const std::lock_guard lock(FWaitingMutex);
+        FWaiting.push_back(FCurrent);
+        wake = !FDelivering;
+        FDelivering = true;
+    }
+    // Posted before any Stop's deletion of the service, so it runs while the service is there.
+    if (wake)
+        QMetaObject::invokeMethod(
+            FAnchor.get(), [this, service = FService] { DeliverWaiting(*service); }, Qt::QueuedConnection);
+}
+
+void TWebServer::DeliverWaiting(TWebService& service)
+{
+    std::vector<TWebCurrent> waiting;
+    {
+        const std::lock_guard lock(FWaitingMutex);
+        if (FWaiting.empty()) {
+            FDelivering = false;
+            return;
+        }
+        waiting.swap(FWaiting);
+    }
+    service.TakeCurrents(waiting);
+    // What comes meanwhile is taken after the sockets' turn, without a post from the main thread.
     QMetaObject::invokeMethod(
-        FAnchor.get(), [service = FService, current = FCurrent] { service->TakeCurrent(current); },
-        Qt::QueuedConnection);
+        FAnchor.get(), [this, &service] { DeliverWaiting(service); }, Qt::QueuedConnection);
 }
 
 } // namespace web

@@ -1,9 +1,9 @@
 // The web page's server as the main thread sees it: started and stopped with its settings, handed
 // each reading, the station's state and the outlook's lines. All its work runs on a thread of its
 // own with a read-only connection to the archive, so a request never waits for the main thread
-// and the main thread waits for no request: the calls only post to that thread (Start and Stop wait
-// for the listening socket to open or close, nothing more). Nothing it does can change the station,
-// the archive or a setting.
+// and the main thread waits for no request: the calls only hand their copy to that thread (Start
+// and Stop wait for the listening socket to open or close, nothing more). Nothing it does can
+// change the station, the archive or a setting.
 #pragma once
 
 #include "base/station_reading.h"
@@ -16,6 +16,8 @@
 #include <QThread>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 namespace web {
 
@@ -49,6 +51,8 @@ public:
 
 private:
     void SendCurrent();
+    // Hands the service what waits for it (on the server's thread).
+    void DeliverWaiting(TWebService& service);
     // Runs `call` on the server's thread and waits for it.
     void RunThere(const std::function<void()>& call);
 
@@ -58,6 +62,12 @@ private:
     std::unique_ptr<QObject> FAnchor; // lives on the thread: the calls are posted to it
     TWebService* FService = nullptr;  // made, used and deleted on the thread
     quint16 FPort = 0;
+    // What the page shows, each change in order, until the server's thread takes them all at once:
+    // a burst of readings wakes that thread once, not once a reading. Delivering: a post is on its
+    // way or the thread is sending, and looks at the queue again before it stops.
+    std::mutex FWaitingMutex;
+    std::vector<TWebCurrent> FWaiting; // under FWaitingMutex
+    bool FDelivering = false;          // under FWaitingMutex
 };
 
 } // namespace web

@@ -118,11 +118,14 @@ TWebStartResult TWebService::Listen(const TWebSettings& settings)
     return {true, {}, FTcp->serverPort()};
 }
 
-void TWebService::TakeCurrent(const TWebCurrent& current)
+void TWebService::TakeCurrents(const std::vector<TWebCurrent>& currents)
 {
-    FCurrent = current;
-    SendToStreams("event: current\ndata: " + QJsonDocument(CurrentJson(FCurrent)).toJson(QJsonDocument::Compact) +
-                  "\n\n");
+    QByteArray events;
+    for (const TWebCurrent& current : currents)
+        events +=
+            "event: current\ndata: " + QJsonDocument(CurrentJson(current)).toJson(QJsonDocument::Compact) + "\n\n";
+    FCurrent = currents.back();
+    SendToStreams(events);
 }
 
 bool TWebService::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket)
@@ -218,8 +221,10 @@ void TWebService::SendToStreams(const QByteArray& bytes)
         // A client that reads nothing is not kept at the cost of memory.
         if (socket->bytesToWrite() > FSettings.Limits.StreamBacklogBytes)
             socket->abort();
-        else
-            socket->write(bytes);
+        else if (socket->write(bytes) > 0)
+            // Out now, as far as the system takes it: what stays behind is what the client has not
+            // read, not what waited for the socket's turn while more readings came.
+            socket->flush();
     }
 }
 

@@ -35,8 +35,9 @@ public:
     ~TWebService() override;
 
     TWebStartResult Listen(const TWebSettings& settings);
-    // What the page shows now; each change goes out to the live stream's clients at once.
-    void TakeCurrent(const TWebCurrent& current);
+    // What the page shows, each change in order (the last one is now); all go out to the live
+    // stream's clients at once, in one write to each.
+    void TakeCurrents(const std::vector<TWebCurrent>& currents);
 
 protected:
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;

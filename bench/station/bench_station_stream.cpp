@@ -9,12 +9,11 @@
 // broker hangs beside publishing off. Run offscreen (QT_QPA_PLATFORM=offscreen).
 #include "bench/support/bare_hid_path.h"
 #include "bench/support/stall_probe.h"
+#include "bench/support/streaming_window.h"
 #include "core/readings_text.h"
 #include "gui/error_box.h"
-#include "hid/device_controller.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "os/local_time_zone.h"
-#include "simulator/sim_station.h"
 #include "station/main_form.h"
 #include "station/publishing_built_in.h"
 #include "tests/support/mqtt_broker.h"
@@ -24,13 +23,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QTcpServer>
 #include <QTemporaryDir>
-#include <QThread>
 #include <algorithm>
 #include <benchmark/benchmark.h>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -93,112 +89,31 @@ void RunBatches(benchmark::State& state, TFigures& figures, Batch&& runBatch)
     state.counters["main_cpu_us_per_report"] = figures.MainCpuMicroseconds;
 }
 
-// Two readings reports that differ in every field the window shows, so each one rewrites every text.
-std::vector<std::uint8_t> StreamReport(int variant)
+using benchsupport::StreamReport;
+using benchsupport::TReportCounter;
+using benchsupport::TStreamingWindow;
+using benchsupport::WaitUntil;
+
+double RunBatch(hidplatform::SimPlatform& sim, hidplatform::SimDeviceId id, TReportCounter& counter)
 {
-    std::vector<std::uint8_t> r(65, 0);
-    std::uint8_t* d = r.data() + 1;
-    const std::uint8_t v = static_cast<std::uint8_t>(variant);
-    d[InField::ClockHours] = 10 + v;
-    d[InField::ClockMinutes] = 20 + v;
-    d[InField::ClockSeconds] = 30 + v;
-    d[InField::ClockCorrection] = 20;
-    d[InField::ClockDay] = 7 + v;
-    d[InField::ClockMonth] = 3;
-    d[InField::ClockYear] = 24;
-    d[InField::IndoorStatus] = 16;
-    d[InField::OutdoorStatus] = 16;
-    d[InField::IndoorTemperature] = 22 + v;
-    d[InField::OutdoorTemperature] = 5 + v;
-    d[InField::OutdoorSign] = v;
-    for (int i = 0; i < 8; ++i) {
-        d[InField::IndoorSensorCode + i] = static_cast<std::uint8_t>(0x28 + i + v);
-        d[InField::OutdoorSensorCode + i] = static_cast<std::uint8_t>(0x90 + i + v);
-    }
-    d[InField::PressureOn] = 1;
-    d[InField::PressureRaw] = 130 + v;
-    d[InField::PressureCorrection] = 10;
-    d[InField::HumidityOn] = 1;
-    d[InField::Humidity] = 45 + v;
-    d[InField::HumidityCorrection] = 25;
-    return r;
+    return benchsupport::RunBatch(sim, id, counter, Batch);
 }
 
-// Runs the event loop until the count is reached, then returns the seconds it took.
-struct Counter
+// Every report published to the broker on 127.0.0.1:`port`, as the owner sets it on the
+// «Публикация» page; with `connected`, waits until the link holds.
+bool Publish(TStreamingWindow& window, int port, bool connected)
 {
-    int Count = 0;
-    int Target = 0;
-    QEventLoop* Loop = nullptr;
-    void Tick()
-    {
-        if (++Count == Target && Loop != nullptr)
-            Loop->quit();
-    }
-};
-
-double RunBatch(hidplatform::SimPlatform& sim, hidplatform::SimDeviceId id, Counter& counter)
-{
-    const std::vector<std::uint8_t> reports[2] = {StreamReport(0), StreamReport(1)};
-    QEventLoop loop;
-    counter.Loop = &loop;
-    counter.Target = counter.Count + Batch;
-    const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < Batch; ++i)
-        sim.QueueInputReport(id, reports[i & 1]);
-    loop.exec();
-    counter.Loop = nullptr;
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    publish::TMqttSettings settings;
+    settings.Enabled = true;
+    settings.Host = QStringLiteral("127.0.0.1");
+    settings.Port = port;
+    settings.User = testsupport::TMqttBroker::User;
+    settings.IntervalSeconds = 0;
+    BuiltInPublishing(window.Form).Mqtt->Accept(settings, testsupport::TMqttBroker::Password);
+    return !connected || testsupport::PumpUntil([&window] {
+        return BuiltInPublishing(window.Form).Mqtt->Status().State == publish::TMqttState::Connected;
+    });
 }
-
-void WaitUntil(const std::function<bool()>& done)
-{
-    while (!done()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::usleep(100);
-    }
-}
-
-// The window on the readings page, its station plugged in and streaming, its handler counted on
-// the way out.
-struct TStreamingWindow
-{
-    TStreamingWindow()
-        : Id(Sim.PlugDevice(simulator::TSimStation::DeviceConfig()))
-        , Form(Sim)
-    {
-        Form.show();
-        WaitUntil(
-            [&] { return Form.Station.StationDevice != nullptr && Form.Panel1->Caption() == StationConnectedText; });
-        Form.Station.SettingsLive = 1;
-        Form.Station.StationDevice->SetDataHandler(THidDataEvent::FromCallable(
-            [this](THidDevice* device, std::uint8_t reportId, const std::uint8_t* data, std::uint16_t size) {
-                Form.HidDeviceController1DeviceData(device, reportId, data, size);
-                Reports.Tick();
-            }));
-    }
-
-    // Every report published to the broker on 127.0.0.1:`port`, as the owner sets it on the
-    // «Публикация» page; with `connected`, waits until the link holds.
-    bool Publish(int port, bool connected)
-    {
-        publish::TMqttSettings settings;
-        settings.Enabled = true;
-        settings.Host = QStringLiteral("127.0.0.1");
-        settings.Port = port;
-        settings.User = testsupport::TMqttBroker::User;
-        settings.IntervalSeconds = 0;
-        BuiltInPublishing(Form).Mqtt->Accept(settings, testsupport::TMqttBroker::Password);
-        return !connected || testsupport::PumpUntil([this] {
-            return BuiltInPublishing(Form).Mqtt->Status().State == publish::TMqttState::Connected;
-        });
-    }
-
-    hidplatform::SimPlatform Sim;
-    hidplatform::SimDeviceId Id;
-    TForm1 Form;
-    Counter Reports;
-};
 
 // Whether the window holds exactly the last report of a batch (an odd one), on the readings page
 // and on the settings page behind it once that is shown.
@@ -244,7 +159,7 @@ void BM_WholeProgramPublishing(benchmark::State& state)
     if (!StartBroker(state, broker))
         return;
     TStreamingWindow window;
-    if (!window.Publish(broker.Port(), true)) {
+    if (!Publish(window, broker.Port(), true)) {
         state.SkipWithError("the window's publisher did not connect");
         return;
     }
@@ -284,7 +199,7 @@ void BM_StallSilentBroker(benchmark::State& state)
     silent.listen(QHostAddress::LocalHost, 0);
     for ([[maybe_unused]] auto _ : state) {
         TStreamingWindow window;
-        window.Publish(silent.serverPort(), false);
+        Publish(window, silent.serverPort(), false);
         StallSilent = LongestStall(window);
     }
     state.counters["longest_stall_ms"] = StallSilent;
@@ -301,7 +216,7 @@ void BM_StallFrozenBroker(benchmark::State& state)
         QElapsedTimer closing;
         {
             TStreamingWindow window;
-            if (!window.Publish(broker.Port(), true)) {
+            if (!Publish(window, broker.Port(), true)) {
                 state.SkipWithError("the window's publisher did not connect");
                 return;
             }
@@ -318,7 +233,7 @@ void BM_StallFrozenBroker(benchmark::State& state)
 
 void BM_BareHidPath(benchmark::State& state)
 {
-    Counter counter;
+    TReportCounter counter;
     std::uint8_t copy[64] = {};
     benchsupport::TBareHidPath path(
         [&](const std::uint8_t* data, std::uint16_t size) {

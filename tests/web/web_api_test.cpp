@@ -4,6 +4,7 @@
 #include "archive/archive_store.h"
 #include "tests/web/web_client.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -180,6 +181,36 @@ TEST_F(WebApi, TheCurrentReadingGoesOutLiveAndStaysForTheNextRequest)
     EXPECT_EQ(current["readings"]["pressure"]["unit"].toString(), "mmHg");
     EXPECT_TRUE(current["readings"]["humidity"]["value"].isNull());
     EXPECT_EQ(current["readings"]["humidity"]["unit"].toString(), "%");
+}
+
+// A burst of readings handed on faster than the server's thread takes them reaches a client that
+// reads all along, every one: the backlog kept for a client that does not read never trips for one
+// that does.
+TEST_F(WebApi, ABurstOfReadingsReachesALiveClientWhole)
+{
+    QTcpSocket stream;
+    stream.connectToHost(QHostAddress::LocalHost, Port);
+    stream.write("GET /api/v1/stream HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept: text/event-stream\r\n\r\n");
+    QByteArray events;
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return (events += stream.readAll()).contains("event: current"); }));
+
+    // Three times the backlog the server keeps for a client (1 MB) in events of about 330 bytes.
+    constexpr int Burst = 10'000;
+    const QDateTime first(QDate(2025, 11, 10), QTime(0, 0));
+    for (int i = 0; i < Burst; ++i) {
+        Server->TakeReading({first.addSecs(i), {21, i % 30, 750, 50}});
+        if (i % 100 == 0) {
+            QCoreApplication::processEvents();
+            events += stream.readAll();
+        }
+    }
+    const QByteArray last = "\"time\":\"" + web::IsoTime(first.addSecs(Burst - 1)).toUtf8() + '"';
+    ASSERT_TRUE(testsupport::PumpUntil([&] {
+        events += stream.readAll();
+        return stream.state() != QAbstractSocket::ConnectedState || (events.endsWith("\n\n") && events.contains(last));
+    }));
+    EXPECT_EQ(stream.state(), QAbstractSocket::ConnectedState) << "the client was cut off";
+    EXPECT_EQ(events.count("event: current"), Burst + 1);
 }
 
 } // namespace
