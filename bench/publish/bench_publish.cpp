@@ -3,6 +3,7 @@
 // 127.0.0.1 against publishing off), and the longest stall of the main thread's event loop while
 // the broker hangs (a listener that accepts and never answers, and a real broker frozen in the
 // middle of the session) against the same loop with publishing off.
+#include "bench/support/measures.h"
 #include "bench/support/stall_probe.h"
 #include "publish/mqtt/mqtt_publisher.h"
 #include "tests/support/mqtt_broker.h"
@@ -38,21 +39,6 @@ TFigures Silent;
 TFigures Frozen;
 double FrozenClosingMs = 0;
 
-double ThreadCpuSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-double Median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 TWeatherReading Reading(int i)
 {
     return {QDateTime::currentDateTime(), 21.0 + i % 3, -5.0 - i % 7, 745.0 + i % 2, 60.0 + i % 5};
@@ -76,15 +62,15 @@ void HandOver(benchmark::State& state, TMqttPublisher& publisher, TFigures& figu
     std::vector<double> cpu;
     int i = 0;
     for (auto _ : state) {
-        const double start = ThreadCpuSeconds();
+        const double start = benchsupport::CpuSeconds();
         for (int n = 0; n < Batch; ++n) {
             publisher.Publish(Reading(++i));
             QCoreApplication::processEvents();
         }
-        cpu.push_back((ThreadCpuSeconds() - start) * 1e9 / Batch);
+        cpu.push_back((benchsupport::CpuSeconds() - start) * 1e9 / Batch);
     }
     state.SetItemsProcessed(state.iterations() * Batch);
-    figures.MainCpuNanosPerReading = Median(cpu);
+    figures.MainCpuNanosPerReading = benchsupport::Median(cpu);
     state.counters["main_cpu_ns_per_reading"] = figures.MainCpuNanosPerReading;
 }
 

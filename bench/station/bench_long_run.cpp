@@ -257,7 +257,7 @@ private:
         std::set<QDateTime> samples;
         const QDateTime end = QDateTime::currentDateTimeUtc();
         for (const archive::TUploadReading& reading : store.UploadReadingsAfter(Started, 1000000, end).Readings)
-            if (reading.TimeUtc < end.addSecs(-15 * 60))
+            if (reading.TimeUtc < end.addSecs(qint64{-15} * 60))
                 samples.insert(reading.TimeUtc);
         bool good = true;
         for (const char* service : {"/own", "narodmon", "/wunderground", "/wow", "/pwsweather"}) {

@@ -8,6 +8,7 @@
 // 127.0.0.1 beside it, and the longest stall of the main thread while the
 // broker hangs beside publishing off. Run offscreen (QT_QPA_PLATFORM=offscreen).
 #include "bench/support/bare_hid_path.h"
+#include "bench/support/measures.h"
 #include "bench/support/stall_probe.h"
 #include "bench/support/streaming_window.h"
 #include "core/readings_text.h"
@@ -55,21 +56,6 @@ double StallSilent = 0;
 double StallFrozen = 0;
 double FrozenClosingMs = 0;
 
-double ThreadCpuSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-double Median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 // Runs the batches of one benchmark and keeps its figures.
 template <class Batch>
 void RunBatches(benchmark::State& state, TFigures& figures, Batch&& runBatch)
@@ -77,14 +63,14 @@ void RunBatches(benchmark::State& state, TFigures& figures, Batch&& runBatch)
     std::vector<double> rates;
     std::vector<double> cpu;
     for (auto _ : state) {
-        const double cpuStart = ThreadCpuSeconds();
+        const double cpuStart = benchsupport::CpuSeconds();
         const double seconds = runBatch();
-        cpu.push_back((ThreadCpuSeconds() - cpuStart) * 1e6 / ::Batch);
+        cpu.push_back((benchsupport::CpuSeconds() - cpuStart) * 1e6 / ::Batch);
         rates.push_back(seconds > 0 ? ::Batch / seconds : 0);
     }
     state.SetItemsProcessed(state.iterations() * ::Batch);
-    figures.Rate = Median(rates);
-    figures.MainCpuMicroseconds = Median(cpu);
+    figures.Rate = benchsupport::Median(rates);
+    figures.MainCpuMicroseconds = benchsupport::Median(cpu);
     state.counters["median_reports_per_s"] = figures.Rate;
     state.counters["main_cpu_us_per_report"] = figures.MainCpuMicroseconds;
 }

@@ -8,6 +8,7 @@
 // same stretch), and whether every client got every report. Each run is a process of its own (this
 // program started again with --run on|off), so that one run's freed memory does not hide the next
 // one's growth; the rounds alternate the two. Run offscreen.
+#include "bench/support/measures.h"
 #include "bench/support/stall_probe.h"
 #include "bench/support/streaming_window.h"
 #include "gui/error_box.h"
@@ -54,13 +55,6 @@ constexpr int BurstCount = 5;
 constexpr int BurstReports = 4000; // as bench_station_stream's batches
 constexpr int DefaultRounds = 3;
 constexpr auto DeliveryDeadline = std::chrono::seconds(60);
-
-double CpuSeconds(clockid_t clock)
-{
-    timespec t{};
-    clock_gettime(clock, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
 
 // A line of /proc/self/status in kB ("VmRSS", "VmHWM").
 long StatusKb(const char* name)
@@ -190,7 +184,7 @@ public:
     {
         clockid_t clock{};
         pthread_getcpuclockid(Thread.native_handle(), &clock);
-        return ::CpuSeconds(clock);
+        return benchsupport::CpuSeconds(clock);
     }
 
 private:
@@ -320,8 +314,8 @@ void Stream(TStreamingWindow& window, TAudience& audience, TRun& run)
     int queued = 0;
     benchsupport::TStallProbe probe([&] { window.Sim.QueueInputReport(window.Id, reports[queued++ & 1]); });
     const int handledBefore = window.Reports.Count;
-    const double mainBefore = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
-    const double processBefore = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    const double mainBefore = benchsupport::CpuSeconds();
+    const double processBefore = benchsupport::CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
     const double clientsBefore = audience.CpuSeconds();
     QEventLoop loop;
     QTimer::singleShot(StreamMs, &loop, &QEventLoop::quit);
@@ -336,9 +330,9 @@ void Stream(TStreamingWindow& window, TAudience& audience, TRun& run)
     }
     run.Reports = queued;
     audience.WaitForReports(run.Reports);
-    const double main = CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - mainBefore;
+    const double main = benchsupport::CpuSeconds() - mainBefore;
     const double clients = audience.CpuSeconds() - clientsBefore;
-    const double process = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processBefore;
+    const double process = benchsupport::CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processBefore;
     run.MainCpuUs = main * 1e6 / run.Reports;
     run.ClientsCpuUs = clients * 1e6 / run.Reports;
     run.ServerCpuUs = (process - main - clients) * 1e6 / run.Reports;
@@ -353,9 +347,9 @@ void Stream(TStreamingWindow& window, TAudience& audience, TRun& run)
 {
     double main = 0;
     for (int burst = 0; burst < BurstCount; ++burst) {
-        const double before = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+        const double before = benchsupport::CpuSeconds();
         benchsupport::RunBatch(window.Sim, window.Id, window.Reports, BurstReports);
-        main += CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - before;
+        main += benchsupport::CpuSeconds() - before;
         run.BurstReports += BurstReports;
         audience.WaitForReports(run.Reports + run.BurstReports);
     }
