@@ -1,10 +1,12 @@
 // The program's entry as a service; see station_service.h. Apart from the service itself, as only
 // the program links the system's HID backend.
 #include "hid/platform/host_platform.h"
+#include "os/command_line.h"
 #include "os/data_folder.h"
 #include "os/data_folder_lock.h"
 #include "os/system_requests.h"
 #include "station/one_window_per_folder.h"
+#include "station/program_usage.h"
 #include "station/station_service.h"
 
 #include <QCoreApplication>
@@ -13,6 +15,10 @@
 int RunStationService(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    // Anything beside --service that is not the program's is refused, as the window refuses it.
+    if (const auto status =
+            os::AnswerCommandLine(QCoreApplication::arguments(), ProgramUsage(), os::TCommandLineCheck::Everything))
+        return *status;
     QCoreApplication::setApplicationName(QStringLiteral("meteostation"));
     QString problem;
     if (!os::EnterDataFolder(problem)) {
