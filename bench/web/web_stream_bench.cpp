@@ -193,7 +193,7 @@ private:
         std::vector<pollfd> polled{{Wake, POLLIN, 0}};
         for (const int fd : Sockets)
             polled.push_back({fd, POLLIN, 0});
-        std::vector<char> buffer(64 * 1024);
+        std::vector<char> buffer(std::size_t{64} * 1024);
         std::vector<long> found(Sockets.size());
         for (;;) {
             if (poll(polled.data(), polled.size(), -1) < 0 && errno != EINTR)

@@ -46,7 +46,8 @@ protected:
         const TUtcMinute start = UtcMinuteOf(QDateTime(QDate(2025, 10, 26), QTime(0, 0), Qt::UTC));
         for (int i = 0; i < 24; ++i) {
             const double outdoor = i < 12 ? 5 : 7;
-            ASSERT_TRUE(store.AddSample({start + i * SampleMinutes, 1, {21, outdoor, 750, 50}, {1, 1, 1, 1}}).Ok);
+            ASSERT_TRUE(
+                store.AddSample({start + TUtcMinute{i} * SampleMinutes, 1, {21, outdoor, 750, 50}, {1, 1, 1, 1}}).Ok);
         }
         Server = std::make_unique<web::TWebServer>(path);
         const web::TWebStartResult started = Server->Start(webtest::TestSettings());
