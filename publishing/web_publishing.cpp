@@ -149,8 +149,7 @@ void TWebPublishing::Apply()
     } else {
         FServer.Stop();
     }
-    if (status.Running == FStatus.Running && status.Port == FStatus.Port && status.Problem == FStatus.Problem)
-        return;
+    // Told also when it stays the same: the addresses change with the scope and the code.
     FStatus = status;
     emit StatusChanged();
 }

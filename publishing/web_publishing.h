@@ -55,6 +55,7 @@ public:
 
 signals:
     void Loaded();
+    // The server started, stopped or failed, or the addresses changed (another scope or code).
     void StatusChanged();
     void Problem(const QString& message);
 

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -45,9 +46,21 @@ TEST(WebPublishing, TheHomeNetworkGetsACodeKeptApartFromTheSettingsAndATakenPort
         chosen = first.Web.Settings();
         chosen.Enabled = true;
         chosen.Port = 0;
+        first.Web.Accept(chosen);
+        ASSERT_TRUE(first.Web.Status().Running) << first.Web.Status().Problem.toStdString();
+        EXPECT_EQ(first.Web.Addresses(),
+                  QStringList{QStringLiteral("http://127.0.0.1:%1/").arg(first.Web.Status().Port)});
+        // Opened to the home network while it runs on the same port: the block hears of the new
+        // addresses and code though the server runs as before.
+        chosen.Port = first.Web.Status().Port;
+        first.Web.Accept(chosen);
+        ASSERT_TRUE(first.Web.Status().Running) << first.Web.Status().Problem.toStdString();
+        QSignalSpy told(&first.Web, &TWebPublishing::StatusChanged);
         chosen.Scope = web::TWebScope::HomeNetwork;
         first.Web.Accept(chosen);
-        ASSERT_TRUE(PumpUntil([&] { return first.Web.Status().Running; })) << first.Problems.join(' ').toStdString();
+        ASSERT_TRUE(PumpUntil([&] { return first.Web.Status().Running && !first.Web.Settings().AccessCode.isEmpty(); }))
+            << first.Problems.join(' ').toStdString();
+        EXPECT_FALSE(told.isEmpty());
         const QString code = first.Web.Settings().AccessCode;
         EXPECT_EQ(code.size(), 10);
         EXPECT_TRUE(web::AccessCodeProblem(code).isEmpty());
@@ -68,17 +81,17 @@ TEST(WebPublishing, TheHomeNetworkGetsACodeKeptApartFromTheSettingsAndATakenPort
         chosen.AccessCode = code;
     }
     // The file holds the settings and never the code; the next start reads the code back.
-    QSettings file(QDir(folder.path()).filePath(QStringLiteral("publish.ini")), QSettings::IniFormat);
+    const QString path = QDir(folder.path()).filePath(QStringLiteral("publish.ini"));
+    QSettings file(path, QSettings::IniFormat);
     EXPECT_EQ(file.value(QStringLiteral("web/scope")).toString(), QStringLiteral("home-network"));
-    EXPECT_FALSE(QFile(file.fileName()).open(QIODevice::ReadOnly) &&
-                 QFile(file.fileName()).readAll().contains(chosen.AccessCode.toUtf8()));
+    QFile kept(path);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(kept.readAll().contains(chosen.AccessCode.toUtf8()));
     TLoadedWeb again(folder.path());
-    ASSERT_TRUE(PumpUntil([&] { return again.Web.IsLoaded(); }));
+    ASSERT_TRUE(PumpUntil([&] { return again.Web.IsLoaded() && again.Web.Status().Running; }))
+        << again.Web.Status().Problem.toStdString();
     EXPECT_EQ(again.Web.Settings().AccessCode, chosen.AccessCode);
-    // The tests' "any free port" is no port for a file: told with its key, and the default taken.
-    EXPECT_EQ(again.Problems,
-              QStringList{
-                  QStringLiteral("В «publish.ini» порт веб-страницы (web/port) 0 вне пределов 1..65535; взят 8080.")});
+    EXPECT_TRUE(again.Problems.isEmpty()) << again.Problems.join(' ').toStdString();
 }
 
 TEST(WebPublishing, ACodeTypedByHandMustDoForAnAddress)
