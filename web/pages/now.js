@@ -25,16 +25,23 @@ function render(current) {
 function listen() {
   const events = new EventSource("/api/v1/stream");
   let lost = false;
+  let restoredShown = 0;
   events.addEventListener("current", (event) => render(JSON.parse(event.data)));
   // The stream's state is on the page too: the values grey out while they may be old.
   events.onopen = () => {
-    if (lost) show("link", "Связь восстановлена.");
+    if (lost) {
+      // The good news stays a few seconds, then leaves the screen to the readings.
+      show("link", "Связь восстановлена.");
+      clearTimeout(restoredShown);
+      restoredShown = setTimeout(() => show("link", ""), 8000);
+    }
     lost = false;
     document.body.dataset.stream = "open";
   };
   // The browser reconnects by itself; meanwhile the page says the numbers may be old.
   events.onerror = () => {
     lost = true;
+    clearTimeout(restoredShown);
     document.body.dataset.stream = "lost";
     show("link", "Связь с компьютером потеряна, переподключаемся… Показания могут быть устаревшими.");
   };
