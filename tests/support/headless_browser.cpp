@@ -241,6 +241,14 @@ bool THeadlessBrowser::WaitUntil(const QString& expression, int timeoutMs)
     }
 }
 
+bool THeadlessBrowser::PreferDark(bool dark)
+{
+    const QJsonObject feature{{QStringLiteral("name"), QStringLiteral("prefers-color-scheme")},
+                              {QStringLiteral("value"), dark ? QStringLiteral("dark") : QStringLiteral("light")}};
+    return Call(QStringLiteral("Emulation.setEmulatedMedia"), {{QStringLiteral("features"), QJsonArray{feature}}})
+        .has_value();
+}
+
 bool THeadlessBrowser::SaveScreenshot(const QString& path)
 {
     const std::optional<QJsonObject> metrics = Call(QStringLiteral("Page.getLayoutMetrics"));

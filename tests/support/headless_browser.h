@@ -55,6 +55,8 @@ public:
     bool WaitUntil(const QString& expression, int timeoutMs = EventDeadlineMs);
     // The whole page, beyond the viewport too, as a PNG file.
     bool SaveScreenshot(const QString& path);
+    // The page as the browser shows it where the system prefers a dark look (or not).
+    bool PreferDark(bool dark);
     // What the console showed as errors since the last call: uncaught exceptions, console.error,
     // failed or blocked loads.
     QStringList TakeErrors();

@@ -10,6 +10,7 @@
 #include "web/web_server.h"
 
 #include <QJsonArray>
+#include <cmath>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <limits>
@@ -222,6 +223,23 @@ TEST_F(WebBrowser, NowArchiveAndRecordsOnAPhoneAndADesktop)
                               .arg(sum / 24))
                 .toArray();
         EXPECT_EQ(cells[0].toString(), cells[1].toString());
+        // The month's downloads, CSV and plain text, carry the same day with its high.
+        const QString highText = QString::number(std::round(high * 10) / 10, 'f', 1);
+        for (const char* link : {"month-csv", "month-text"}) {
+            const QString body =
+                browser
+                    .Evaluate(QStringLiteral("fetch(document.getElementById('%1').href).then((r) => r.text())")
+                                  .arg(QLatin1String(link)))
+                    .toString();
+            const QString line = body.section(day.toString(QStringLiteral("dd.MM.yyyy")), 1).section('\n', 0, 0);
+            EXPECT_TRUE(line.contains(highText) || line.contains(QString(highText).replace('.', ',')))
+                << link << ": " << body.left(400).toStdString();
+        }
+        // Dark when the system prefers it.
+        ASSERT_TRUE(browser.PreferDark(true));
+        EXPECT_TRUE(
+            browser.WaitUntil(QStringLiteral("getComputedStyle(document.body).backgroundColor === 'rgb(18, 20, 23)'")));
+        Picture(browser, "records-dark", screen);
         EXPECT_EQ(browser.TakeErrors(), QStringList());
     }
 }
