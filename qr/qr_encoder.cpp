@@ -74,7 +74,7 @@ constexpr int CountBits(int version)
 constexpr bool Holds(int version, std::size_t bytes)
 {
     return static_cast<std::size_t>(4 + CountBits(version)) + 8 * bytes <=
-        static_cast<std::size_t>(8 * DataCodewords(version));
+        8 * static_cast<std::size_t>(DataCodewords(version));
 }
 
 static_assert(DataCodewords(1) == 16 && DataCodewords(10) == 216 && DataCodewords(40) == 2334);
@@ -314,7 +314,10 @@ public:
     }
 
 private:
-    std::size_t Index(int x, int y) const { return static_cast<std::size_t>(y * Side + x); }
+    std::size_t Index(int x, int y) const
+    {
+        return static_cast<std::size_t>(y) * static_cast<std::size_t>(Side) + static_cast<std::size_t>(x);
+    }
 
     void SetFixed(int x, int y, bool dark)
     {
