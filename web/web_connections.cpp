@@ -52,6 +52,9 @@ void TWebTcpServer::incomingConnection(qintptr handle)
         socket->disconnectFromHost();
         return;
     }
+    // Qt reads no more than this ahead of Read, which takes it all: a client that floods costs a
+    // head's worth of memory before it is refused, not what it sent.
+    socket->setReadBufferSize(FLimits.HeaderBytes);
     TConnection& connection = FConnections[socket];
     connection = TConnection{socket, QDeadlineTimer(FLimits.RequestTimeoutMs), {}, false, {}, false};
     // Not added as a pending connection: no one takes it from there, and the pending ones would
