@@ -1,7 +1,7 @@
 // Publishing as the window sees it: the «Публикация» page, the readings handed to the MQTT
 // publisher and the web page, the weather networks' uploads from the archive. The programs load it
 // as a module after their first picture (publishing_module_loader.cpp), so the libraries it needs
-// (Qt Network and HttpServer, TLS, libmosquitto, the password store) cost their start nothing; tests and tools link it
+// (Qt Network, TLS, libmosquitto, the password store) cost their start nothing; tests and tools link it
 // in (publishing_built_in.cpp). Only this interface crosses between the two sides.
 #pragma once
 

@@ -20,6 +20,8 @@ QString RefusalText(int status)
         return QStringLiteral("Заголовки запроса слишком велики");
     case 503:
         return QStringLiteral("Слишком много подключений, повторите позже");
+    case 505:
+        return QStringLiteral("Эта версия HTTP не поддерживается");
     default:
         return QStringLiteral("Неверный запрос");
     }
@@ -31,8 +33,7 @@ TWebTcpServer::TWebTcpServer(const TWebLimits& limits, QObject* parent)
     : QTcpServer(parent)
     , FLimits(limits)
 {
-    // Deadlines and sockets the parser gave up on (it disconnects their signals, so no one else
-    // would close or delete them) are looked at a few times a second.
+    // Deadlines and closed sockets are looked at a few times a second.
     FSweep.setInterval(250);
     connect(&FSweep, &QTimer::timeout, this, &TWebTcpServer::Sweep);
     FSweep.start();
@@ -51,65 +52,77 @@ void TWebTcpServer::incomingConnection(qintptr handle)
         socket->disconnectFromHost();
         return;
     }
+    // Qt reads no more than this ahead of Read, which takes it all: a client that floods costs a
+    // head's worth of memory before it is refused, not what it sent.
+    socket->setReadBufferSize(FLimits.HeaderBytes);
     TConnection& connection = FConnections[socket];
-    connection = TConnection{socket, QDeadlineTimer(FLimits.RequestTimeoutMs), {}, false, false};
-    // Connected before the HTTP server connects its parser (when it takes the pending socket), so
-    // this slot runs first on every chunk.
+    connection = TConnection{socket, QDeadlineTimer(FLimits.RequestTimeoutMs), {}, false, {}, false};
+    // Not added as a pending connection: no one takes it from there, and the pending ones would
+    // stop the listening at their maximum.
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
         const auto found = FConnections.find(socket);
-        if (found != FConnections.end() && !found->second.Taken)
-            Inspect(found->second);
+        if (found != FConnections.end())
+            Read(found->second);
     });
-    addPendingConnection(socket);
 }
 
-void TWebTcpServer::Inspect(TConnection& connection)
+void TWebTcpServer::Read(TConnection& connection)
 {
     QTcpSocket* socket = connection.Socket;
-    if (connection.HeadDone)
-        return; // a declared body was judged with the head; its bytes are the parser's
-    // The parser keeps what it read in its transaction: what is available now is the new chunk.
-    connection.Head += socket->peek(socket->bytesAvailable());
-    const qsizetype headEnd = connection.Head.indexOf("\r\n\r\n");
-    const qsizetype lineEnd = connection.Head.indexOf('\n');
-    if ((lineEnd < 0 ? connection.Head.size() : lineEnd) > FLimits.RequestLineBytes)
-        return Refuse(connection, 414);
-    if ((headEnd < 0 ? connection.Head.size() : headEnd + 4) > FLimits.HeaderBytes)
-        return Refuse(connection, 431);
-    if (headEnd < 0)
+    if (connection.Taken) {
+        // A live stream's client, or one being refused, has nothing more to say: what it sends is
+        // dropped rather than kept.
+        socket->skip(socket->bytesAvailable());
         return;
-    connection.HeadDone = true;
-    const int problem = HeadProblem(connection.Head.left(headEnd));
-    connection.Head.clear();
-    if (problem != 0)
-        Refuse(connection, problem);
+    }
+    connection.Bytes += socket->readAll();
+    if (!connection.HeadDone) {
+        const QByteArray& bytes = connection.Bytes;
+        const qsizetype headEnd = bytes.indexOf("\r\n\r\n");
+        const qsizetype lineEnd = bytes.indexOf('\n');
+        if ((lineEnd < 0 ? bytes.size() : lineEnd) > FLimits.RequestLineBytes)
+            return Refuse(connection, 414);
+        if ((headEnd < 0 ? bytes.size() : headEnd + 4) > FLimits.HeaderBytes)
+            return Refuse(connection, 431);
+        // Lines end in CRLF only (ParseRequestHead says why): a bare LF is answered at once, not
+        // left to wait for a blank line that, for this server, never comes.
+        const qsizetype headBytes = headEnd < 0 ? bytes.size() : headEnd;
+        for (qsizetype lf = bytes.indexOf('\n'); lf >= 0 && lf < headBytes; lf = bytes.indexOf('\n', lf + 1))
+            if (lf == 0 || bytes[lf - 1] != '\r')
+                return Refuse(connection, 400);
+        if (headEnd < 0)
+            return;
+        TParsedHead parsed = ParseRequestHead(bytes.first(headEnd));
+        if (parsed.Status == 0)
+            parsed.Status = HeadProblem(parsed.Request);
+        if (parsed.Status != 0)
+            return Refuse(connection, parsed.Status);
+        connection.Request = std::move(parsed.Request);
+        connection.Bytes.remove(0, headEnd + 4);
+        connection.HeadDone = true;
+    }
+    // The body is read to its end even though no route wants it: a connection closed with unread
+    // bytes is reset, and the reset can reach the client before it has read the answer.
+    if (connection.Bytes.size() < connection.Request.BodyLength)
+        return; // the rest is on its way, within the time-out
+    TWebRequest request = std::move(connection.Request);
+    request.Body = connection.Bytes.first(request.BodyLength);
+    request.Peer = socket->peerAddress();
+    connection.Bytes.clear();
+    connection.Taken = true;
+    emit RequestArrived(request, socket);
 }
 
-int TWebTcpServer::HeadProblem(const QByteArray& head) const
+int TWebTcpServer::HeadProblem(const TWebRequest& request) const
 {
-    const QList<QByteArray> lines = head.split('\n');
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QByteArray line = lines[i].trimmed();
-        const qsizetype colon = line.indexOf(':');
-        if (colon <= 0)
-            continue;
-        const QByteArray name = line.left(colon).trimmed().toLower();
-        const QByteArray value = line.mid(colon + 1).trimmed();
-        // Qt's parser would hand an upgrade to its own WebSocket server, which nothing here serves.
-        if (name == "upgrade")
-            return 400;
-        // A body of unknown length cannot be held to the limit before it comes.
-        if (name == "transfer-encoding")
-            return 411;
-        if (name == "content-length") {
-            bool ok = false;
-            const qlonglong length = value.toLongLong(&ok);
-            if (!ok || length < 0)
-                return 400;
-            if (length > FLimits.BodyBytes)
-                return 413;
-        }
-    }
+    // Nothing here serves WebSockets or any other protocol a connection could be switched to.
+    if (request.HasHeader("Upgrade"))
+        return 400;
+    // A body of unknown length cannot be held to the limit before it comes.
+    if (request.HasHeader("Transfer-Encoding"))
+        return 411;
+    if (request.BodyLength > FLimits.BodyBytes)
+        return 413;
     return 0;
 }
 
@@ -117,19 +130,9 @@ void TWebTcpServer::Refuse(TConnection& connection, int status)
 {
     QTcpSocket* socket = connection.Socket;
     connection.Taken = true;
-    // The parser's slot (and this one) let go of the socket: nothing more of it is parsed, even
-    // the rest of the chunk at hand.
-    disconnect(socket, &QTcpSocket::readyRead, nullptr, nullptr);
+    connection.Bytes.clear();
     socket->write(ResponseBytes(ErrorResponse(status, RefusalText(status)), false));
     socket->disconnectFromHost();
-}
-
-void TWebTcpServer::RequestTaken(QTcpSocket* socket)
-{
-    disconnect(socket, &QTcpSocket::readyRead, nullptr, nullptr);
-    const auto found = FConnections.find(socket);
-    if (found != FConnections.end())
-        found->second.Taken = true;
 }
 
 int TWebTcpServer::OpenConnections()

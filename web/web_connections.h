@@ -1,11 +1,11 @@
-// The web server's TCP side, handed to Qt's HTTP server through bind(): what Qt HttpServer 6.4 does
-// not enforce itself. Each new socket gets this object's byte inspector connected before the HTTP
-// parser's slot, so every chunk is looked at (peeked, not read) before the parser takes it: a
-// request line, headers or a declared body past the limits is answered 414, 431 or 413 and closed,
-// and the parser never sees it. A request not whole within the time-out is answered 408 and closed,
-// however steadily its bytes trickle in. Past the connection limit a newcomer is answered 503 at once.
+// The web server's TCP side: it reads each request itself and hands it on whole. The request line,
+// the headers and a declared body are held to the limits as their bytes come: past them the client
+// is answered 414, 431 or 413 and closed, and a head that breaks HTTP's grammar 400 (505 for another
+// version of HTTP). A request not whole within the time-out is answered 408 and closed, however
+// steadily its bytes trickle in. Past the connection limit a newcomer is answered 503 at once.
 #pragma once
 
+#include "web/web_request.h"
 #include "web/web_settings.h"
 
 #include <QDeadlineTimer>
@@ -24,10 +24,13 @@ class TWebTcpServer : public QTcpServer
 public:
     TWebTcpServer(const TWebLimits& limits, QObject* parent);
 
-    // The request on `socket` is whole and handled: its time-out ends, and the parser reads no more
-    // of it (every answer closes the connection, a live stream included when it ends).
-    void RequestTaken(QTcpSocket* socket);
     int OpenConnections();
+
+signals:
+    // A whole request, its body read off the socket. The socket is the receiver's to answer and
+    // close (every answer closes the connection, a live stream when it ends); nothing more of what
+    // the client sends is read.
+    void RequestArrived(const web::TWebRequest& request, QTcpSocket* socket);
 
 protected:
     void incomingConnection(qintptr handle) override;
@@ -37,14 +40,15 @@ private:
     {
         QPointer<QTcpSocket> Socket;
         QDeadlineTimer Deadline;
-        QByteArray Head; // the request line and headers as they came, until their blank line
+        QByteArray Bytes; // the head as it came until its blank line, then the body
         bool HeadDone = false;
-        bool Taken = false;
+        TWebRequest Request; // once the head is done
+        bool Taken = false;  // answered or handed on: nothing more is read
     };
 
-    void Inspect(TConnection& connection);
-    // What the whole head says is wrong with it (400, 411 or 413), or 0.
-    int HeadProblem(const QByteArray& head) const;
+    void Read(TConnection& connection);
+    // What the parsed head asks that is not served (400, 411 or 413), or 0.
+    int HeadProblem(const TWebRequest& request) const;
     void Refuse(TConnection& connection, int status);
     void Sweep();
 

@@ -28,10 +28,14 @@ QByteArray StatusText(int status)
         return "Payload Too Large";
     case 414:
         return "URI Too Long";
+    case 429:
+        return "Too Many Requests";
     case 431:
         return "Request Header Fields Too Large";
     case 503:
         return "Service Unavailable";
+    case 505:
+        return "HTTP Version Not Supported";
     default:
         return "Internal Server Error";
     }

@@ -25,14 +25,6 @@ bool OpensWithoutCode(const QString& path)
     return path == QLatin1String("/style.css") || path == QLatin1String("/favicon.svg");
 }
 
-QByteArray HeaderValue(const QHttpServerRequest& request, const QByteArray& name)
-{
-    for (const auto& [key, value] : request.headers())
-        if (key.compare(name, Qt::CaseInsensitive) == 0)
-            return value;
-    return {};
-}
-
 // The small page that asks for the code: a form that sends it back as ?code=.
 TWebResponse CodePage(const QString& path, bool wrong)
 {
@@ -113,7 +105,7 @@ TWebStartResult TWebService::Listen(const TWebSettings& settings)
         FTcp = nullptr;
         return {false, problem, 0};
     }
-    bind(FTcp);
+    connect(FTcp, &TWebTcpServer::RequestArrived, this, &TWebService::Take);
     FHeartbeat.start(settings.Limits.HeartbeatMs);
     return {true, {}, FTcp->serverPort()};
 }
@@ -128,57 +120,50 @@ void TWebService::TakeCurrents(const std::vector<TWebCurrent>& currents)
     SendToStreams(events);
 }
 
-bool TWebService::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket)
+void TWebService::Take(const TWebRequest& request, QTcpSocket* socket)
 {
-    FTcp->RequestTaken(socket);
     bool stream = false;
     const TWebResponse response = Answer(request, stream);
     if (stream) {
         StartStream(socket);
-        return true;
+        return;
     }
-    socket->write(ResponseBytes(response, request.method() == QHttpServerRequest::Method::Head));
+    socket->write(ResponseBytes(response, request.Method == "HEAD"));
     socket->disconnectFromHost();
-    return true;
 }
 
-void TWebService::missingHandler(const QHttpServerRequest&, QTcpSocket*)
+TWebResponse TWebService::Answer(const TWebRequest& request, bool& stream)
 {
-    // handleRequest answers every request.
-}
-
-TWebResponse TWebService::Answer(const QHttpServerRequest& request, bool& stream)
-{
-    const bool head = request.method() == QHttpServerRequest::Method::Head;
-    if (!head && request.method() != QHttpServerRequest::Method::Get) {
+    const bool head = request.Method == "HEAD";
+    if (!head && request.Method != "GET") {
         TWebResponse response = ErrorResponse(405, QStringLiteral("Страница только для чтения: GET или HEAD"));
         response.Headers.emplace_back("Allow", "GET, HEAD");
         return response;
     }
     if (std::optional<TWebResponse> access = AccessAnswer(request))
         return *access;
-    const QString path = request.url().path();
+    const QString& path = request.Path;
     if (path == StreamPath) {
         stream = !head;
         return {200, "text/event-stream; charset=utf-8", {}, {}};
     }
     for (const TRoute& route : Routes())
         if (path == QLatin1String(route.Path))
-            return (this->*route.Handler)(request.query());
+            return (this->*route.Handler)(request.Query);
     return ErrorResponse(404, QStringLiteral("Такой страницы нет"));
 }
 
-std::optional<TWebResponse> TWebService::AccessAnswer(const QHttpServerRequest& request)
+std::optional<TWebResponse> TWebService::AccessAnswer(const TWebRequest& request)
 {
-    const QString path = request.url().path();
-    const QUrlQuery query = request.query();
-    const bool needsCode = NeedsCode(FSettings, request.remoteAddress());
+    const QString& path = request.Path;
+    const QUrlQuery& query = request.Query;
+    const bool needsCode = NeedsCode(FSettings, request.Peer);
     if (query.hasQueryItem(QStringLiteral("code"))) {
         const QString code = query.queryItemValue(QStringLiteral("code"), QUrl::FullyDecoded);
-        if (needsCode && !FCodeAttempts.Allowed(request.remoteAddress(), FClock.elapsed()))
+        if (needsCode && !FCodeAttempts.Allowed(request.Peer, FClock.elapsed()))
             return ErrorResponse(429, QStringLiteral("Слишком много неверных кодов. Попробуйте снова через 10 минут"));
         if (needsCode && !SameSecret(code.toUtf8(), FSettings.AccessCode.toUtf8())) {
-            FCodeAttempts.Wrong(request.remoteAddress(), FClock.elapsed());
+            FCodeAttempts.Wrong(request.Peer, FClock.elapsed());
             return CodePage(path, true);
         }
         // The code leaves the address at once (history, bookmarks): back to one of our own paths.
@@ -197,7 +182,7 @@ std::optional<TWebResponse> TWebService::AccessAnswer(const QHttpServerRequest& 
     }
     if (!needsCode || OpensWithoutCode(path))
         return std::nullopt;
-    const QByteArray token = CookieValue(HeaderValue(request, "Cookie"), AccessCookieName);
+    const QByteArray token = CookieValue(request.Header("Cookie"), AccessCookieName);
     if (SameSecret(token, AccessToken(FSettings.AccessCode)))
         return std::nullopt;
     return CodePage(path, false);

@@ -1,4 +1,4 @@
-// The web page's server on its own thread: Qt's HTTP parser over the guarded TCP server, the fixed
+// The web page's server on its own thread: the requests the guarded TCP server reads, the fixed
 // routes, the live stream's clients and the read-only archive connection. Made, used and deleted
 // on that thread only (TWebServer hands it the main thread's calls).
 #pragma once
@@ -7,11 +7,11 @@
 #include "web/web_api.h"
 #include "web/web_connections.h"
 #include "web/web_http.h"
+#include "web/web_request.h"
 #include "web/web_settings.h"
 
-#include <QAbstractHttpServer>
 #include <QElapsedTimer>
-#include <QHttpServerRequest>
+#include <QObject>
 #include <QPointer>
 #include <QTimer>
 #include <memory>
@@ -26,7 +26,7 @@ struct TWebStartResult
     quint16 Port = 0;
 };
 
-class TWebService : public QAbstractHttpServer
+class TWebService : public QObject
 {
     Q_OBJECT
 
@@ -39,10 +39,6 @@ public:
     // stream's clients at once, in one write to each.
     void TakeCurrents(const std::vector<TWebCurrent>& currents);
 
-protected:
-    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
-    void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
-
 private:
     using THandler = TWebResponse (TWebService::*)(const QUrlQuery& query);
     struct TRoute
@@ -52,10 +48,12 @@ private:
     };
     static const std::vector<TRoute>& Routes();
 
+    // Every request is answered here, on its socket, which the answer closes (a live stream's when it ends).
+    void Take(const TWebRequest& request, QTcpSocket* socket);
     // The answer to a request that may read: the code checked, then the route's.
-    TWebResponse Answer(const QHttpServerRequest& request, bool& stream);
+    TWebResponse Answer(const TWebRequest& request, bool& stream);
     // A redirect that keeps the code as a cookie and drops it from the address, or the code's page.
-    std::optional<TWebResponse> AccessAnswer(const QHttpServerRequest& request);
+    std::optional<TWebResponse> AccessAnswer(const TWebRequest& request);
     void StartStream(QTcpSocket* socket);
     void SendToStreams(const QByteArray& bytes);
     archive::TArchiveReader& Reader();
