@@ -26,9 +26,26 @@ TWebServer::~TWebServer()
     Stop();
 }
 
+void TWebThreadAnchor::Drain()
+{
+    FServer.Drain();
+}
+
+void TWebServer::PostDrain()
+{
+    if (FDrainPosted)
+        return;
+    FDrainPosted = true;
+    QMetaObject::invokeMethod(FAnchor.get(), "Drain", Qt::QueuedConnection);
+}
+
 void TWebServer::RunThere(const std::function<void()>& call)
 {
-    QMetaObject::invokeMethod(FAnchor.get(), call, Qt::BlockingQueuedConnection);
+    std::unique_lock lock(FMutex);
+    FCalls.push_back(call);
+    const unsigned ticket = FCallsQueued++;
+    PostDrain();
+    FDone.wait(lock, [&] { return FCallsRun > ticket; });
 }
 
 TWebStartResult TWebServer::Start(const TWebSettings& settings)
@@ -38,7 +55,7 @@ TWebStartResult TWebServer::Start(const TWebSettings& settings)
         return {true, {}, 0};
     FThread = std::make_unique<QThread>();
     FThread->setObjectName(QStringLiteral("web server"));
-    FAnchor = std::make_unique<QObject>();
+    FAnchor = std::make_unique<TWebThreadAnchor>(*this);
     FAnchor->moveToThread(FThread.get());
     FThread->start();
     TWebStartResult result;
@@ -61,20 +78,24 @@ void TWebServer::Stop()
 {
     if (!FThread)
         return;
-    if (FService != nullptr) {
-        // Its sockets and timers belong to the thread: they go there, before it ends.
-        TWebService* service = FService;
-        RunThere([service] { delete service; });
-        FService = nullptr;
+    {
+        // The thread deletes the service (its sockets and timers belong there) and then touches
+        // nothing of ours: past this wait the thread may end and the server go.
+        std::unique_lock lock(FMutex);
+        FStopWanted = true;
+        PostDrain();
+        FDone.wait(lock, [this] { return FLetGo; });
+        FCalls.clear();
+        FWaiting.clear();
+        FDrainPosted = false;
+        FStopWanted = false;
+        FLetGo = false;
     }
     FThread->quit();
     FThread->wait();
     FAnchor.reset();
     FThread.reset();
     FPort = 0;
-    // None are left once the thread has ended; the next server starts afresh.
-    FWaiting.clear();
-    FDelivering = false;
 }
 
 void TWebServer::TakeReading(const base::TStationReading& reading)
@@ -105,34 +126,42 @@ void TWebServer::SendCurrent()
 {
     if (FService == nullptr)
         return;
-    bool wake = false;
-    {
-        const std::lock_guard lock(FWaitingMutex);
-        FWaiting.push_back(FCurrent);
-        wake = !FDelivering;
-        FDelivering = true;
-    }
-    // Posted before any Stop's deletion of the service, so it runs while the service is there.
-    if (wake)
-        QMetaObject::invokeMethod(
-            FAnchor.get(), [this, service = FService] { DeliverWaiting(*service); }, Qt::QueuedConnection);
+    const std::lock_guard lock(FMutex);
+    FWaiting.push_back(FCurrent);
+    PostDrain();
 }
 
-void TWebServer::DeliverWaiting(TWebService& service)
+void TWebServer::Drain()
 {
+    std::vector<std::function<void()>> calls;
     std::vector<TWebCurrent> waiting;
+    bool stop = false;
     {
-        const std::lock_guard lock(FWaitingMutex);
-        if (FWaiting.empty()) {
-            FDelivering = false;
-            return;
-        }
+        const std::lock_guard lock(FMutex);
+        calls.swap(FCalls);
         waiting.swap(FWaiting);
+        stop = FStopWanted;
     }
-    service.TakeCurrents(waiting);
-    // What comes meanwhile is taken after the sockets' turn, without a post from the main thread.
-    QMetaObject::invokeMethod(
-        FAnchor.get(), [this, &service] { DeliverWaiting(service); }, Qt::QueuedConnection);
+    for (const std::function<void()>& call : calls) {
+        call();
+        const std::lock_guard lock(FMutex);
+        ++FCallsRun;
+        FDone.notify_all();
+    }
+    if (FService != nullptr && !waiting.empty())
+        FService->TakeCurrents(waiting);
+    const std::lock_guard lock(FMutex);
+    if (stop) {
+        delete FService;
+        FService = nullptr;
+        FLetGo = true;
+        FDone.notify_all();
+        return;
+    }
+    // What came meanwhile is taken after the sockets' turn, without a post from the main thread.
+    FDrainPosted = false;
+    if (!FCalls.empty() || !FWaiting.empty() || FStopWanted)
+        PostDrain();
 }
 
 } // namespace web

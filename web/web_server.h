@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QString>
 #include <QThread>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -25,6 +26,25 @@ using TWebLinkState = base::TStationPresence;
 
 // «подключена», «нет данных», «отключена».
 QString LinkStateText(TWebLinkState state);
+
+class TWebServer;
+
+// The server thread's end of the hand-over: the one slot the main thread posts to, called by name,
+// so the posted call carries nothing of ours. Thread checkers do not see Qt's event queue: what
+// goes across waits in the server's queue under its mutex instead.
+class TWebThreadAnchor : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TWebThreadAnchor(TWebServer& server)
+        : FServer(server)
+    {
+    }
+    Q_INVOKABLE void Drain();
+
+private:
+    TWebServer& FServer;
+};
 
 class TWebServer
 {
@@ -50,24 +70,35 @@ public:
     void TakeOutlook(const QString& trend, const QString& forecast);
 
 private:
+    friend class TWebThreadAnchor;
+
     void SendCurrent();
-    // Hands the service what waits for it (on the server's thread).
-    void DeliverWaiting(TWebService& service);
+    // On the server's thread: runs the calls, hands the service what the page shows, and lets go
+    // of the server for good when it is to stop.
+    void Drain();
+    // Under FMutex: the server's thread drains the queue soon (one post serves many hand-overs).
+    void PostDrain();
     // Runs `call` on the server's thread and waits for it.
     void RunThere(const std::function<void()>& call);
 
     QString FArchivePath;
     TWebCurrent FCurrent; // kept here too, so a restarted server starts with it
     std::unique_ptr<QThread> FThread;
-    std::unique_ptr<QObject> FAnchor; // lives on the thread: the calls are posted to it
-    TWebService* FService = nullptr;  // made, used and deleted on the thread
+    std::unique_ptr<TWebThreadAnchor> FAnchor; // lives on the thread: the drains are posted to it
+    TWebService* FService = nullptr;           // made, used and deleted on the thread
     quint16 FPort = 0;
-    // What the page shows, each change in order, until the server's thread takes them all at once:
-    // a burst of readings wakes that thread once, not once a reading. Delivering: a post is on its
-    // way or the thread is sending, and looks at the queue again before it stops.
-    std::mutex FWaitingMutex;
-    std::vector<TWebCurrent> FWaiting; // under FWaitingMutex
-    bool FDelivering = false;          // under FWaitingMutex
+    // Everything the main thread hands the server's thread goes through this queue. What the page
+    // shows, each change in order, waits until that thread takes it all at once: a burst of
+    // readings wakes the thread once, not once a reading.
+    std::mutex FMutex;
+    std::condition_variable FDone;             // a call ran, or the thread let go
+    std::vector<std::function<void()>> FCalls; // under FMutex
+    std::vector<TWebCurrent> FWaiting;         // under FMutex
+    unsigned FCallsQueued = 0;                 // under FMutex
+    unsigned FCallsRun = 0;                    // under FMutex
+    bool FDrainPosted = false;                 // under FMutex: a drain is on its way or running
+    bool FStopWanted = false;                  // under FMutex
+    bool FLetGo = false;                       // under FMutex: the thread touches the server no more
 };
 
 } // namespace web
