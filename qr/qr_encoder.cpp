@@ -88,7 +88,7 @@ std::uint8_t Multiply(std::uint8_t a, std::uint8_t b)
         product <<= 1;
         if ((product & 0x100U) != 0)
             product ^= 0x11DU;
-        if (((b >> bit) & 1U) != 0)
+        if (((unsigned{b} >> bit) & 1U) != 0)
             product ^= a;
     }
     return static_cast<std::uint8_t>(product);
@@ -266,7 +266,7 @@ public:
                 for (int x = right; x >= right - 1; --x) {
                     if (Fixed[Index(x, y)])
                         continue;
-                    Dark[Index(x, y)] = bit < bitCount && ((codewords[bit / 8] >> (7 - bit % 8)) & 1U) != 0;
+                    Dark[Index(x, y)] = bit < bitCount && ((unsigned{codewords[bit / 8]} >> (7 - bit % 8)) & 1U) != 0;
                     ++bit;
                 }
             }
