@@ -38,17 +38,28 @@ mkdir -p "$folder"
 port=$((20000 + ($$ * 31) % 40000))
 printf '[web]\nenabled=true\nport=%s\n' "$port" >"$folder/publish.ini"
 
-"$wine" "$installed/meteostation-demo.exe" >"$scratch/demo.log" 2>&1 &
-demo=$!
-trap 'kill "$demo" 2>/dev/null || true; "$wineserver" -k 2>/dev/null || true' EXIT
 address="http://127.0.0.1:$port"
+demo=""
+trap '[ -z "$demo" ] || kill "$demo" 2>/dev/null || true; "$wineserver" -k 2>/dev/null || true' EXIT
+# Starts the shipped demo and waits until its page answers from the Windows program with the
+# stand-in station streaming.
+start_demo() {
+  "$wine" "$installed/meteostation-demo.exe" >>"$scratch/demo.log" 2>&1 &
+  demo=$!
+  wait_for "curl -s -m 5 '$address/api/v1/current' >'$scratch/current.json' &&
+    grep -q '\"state\":\"подключена\"' '$scratch/current.json'" ||
+    fail "страница демонстрации под wine не ответила на $address: $(cat "$scratch/current.json" 2>/dev/null)"
+}
 
-# The API answers from the Windows program once the stand-in station streams.
-wait_for "curl -s -m 5 '$address/api/v1/current' >'$scratch/current.json' &&
-  grep -q '\"state\":\"подключена\"' '$scratch/current.json'" ||
-  fail "страница демонстрации под wine не ответила на $address: $(cat "$scratch/current.json" 2>/dev/null)"
+# The first run ends as a user closes the window: the demo keeps its last reading in the archive,
+# which the second run's records page then shows.
+start_demo
+"$wine" taskkill /im meteostation-demo.exe >/dev/null 2>&1 || fail "taskkill не закрыл демонстрацию"
+wait "$demo" || fail "демонстрация под wine закрылась с ошибкой"
+demo=""
+start_demo
 echo "API: $(cat "$scratch/current.json")"
-# The archive's highest outdoor temperature, once the demo's first hour is in it.
+# The archive's highest outdoor temperature.
 record="s/.*\"outdoor\":{\"high\":{\"time\":\"[^\"]*\",\"value\":\\([-0-9.]*\\)}.*/\\1/p"
 wait_for "curl -s -m 5 '$address/api/v1/records' >'$scratch/records.json' &&
   [ -n \"\$(sed -n '$record' '$scratch/records.json')\" ]" || fail "в архиве демонстрации под wine нет рекордов"
@@ -69,4 +80,7 @@ grep -qi "^Content-Security-Policy: default-src 'self'" "$scratch/headers.txt" |
 grep -q "На улице: за всё время" "$scratch/records.html" || fail "в странице рекордов нет строки «На улице»"
 grep -q "<td>${highest}°C" "$scratch/records.html" ||
   fail "в странице рекордов нет наибольшей температуры на улице ${highest}°C, которую даёт API"
-echo "Страница демонстрации под wine открыта в chromium: $address"
+# A picture to look at, beside the test's other files.
+"$chromium" --headless --no-sandbox --disable-gpu --user-data-dir="$scratch/profile" --window-size=420,900 \
+  --virtual-time-budget=5000 --screenshot="$scratch/records.png" "$address/records" >/dev/null 2>&1 || true
+echo "Страница демонстрации под wine открыта в chromium: $address (снимок: $scratch/records.png)"
