@@ -50,7 +50,11 @@ int main(int argc, char** argv)
         return 2;
     }
     const bool merge = std::strcmp(argv[1], "merge") == 0;
-    archive::TArchiveStore store(QDir(QString::fromLocal8Bit(argv[2])).filePath(archive::ArchiveFileName));
+    // The writers beside it may hold the archive for seconds on a busy machine (a merge under the
+    // sanitizers): what is checked is what gets written, not how long a writer waits for its turn.
+    constexpr int BusyTimeoutMs = 60'000;
+    archive::TArchiveStore store(QDir(QString::fromLocal8Bit(argv[2])).filePath(archive::ArchiveFileName),
+                                 BusyTimeoutMs);
     if (!store.IsOpen() || !store.Notice().isEmpty()) {
         std::fprintf(stderr, "%s\n", store.Notice().toLocal8Bit().constData());
         return 1;
