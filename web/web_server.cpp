@@ -57,7 +57,22 @@ TWebStartResult TWebServer::Start(const TWebSettings& settings)
     FThread->setObjectName(QStringLiteral("web server"));
     FAnchor = std::make_unique<TWebThreadAnchor>(*this);
     FAnchor->moveToThread(FThread.get());
+    // The first post wakes the thread's event loop, whose wakeup descriptor the thread makes as it
+    // starts: it waits until the thread says so under our mutex, which orders the two for thread
+    // checkers (Qt's own start-up handshake is invisible to them).
+    QObject::connect(
+        FThread.get(), &QThread::started, FThread.get(),
+        [this] {
+            const std::lock_guard lock(FMutex);
+            FThreadStarted = true;
+            FDone.notify_all();
+        },
+        Qt::DirectConnection);
     FThread->start();
+    {
+        std::unique_lock lock(FMutex);
+        FDone.wait(lock, [this] { return FThreadStarted; });
+    }
     TWebStartResult result;
     const TWebCurrent current = FCurrent;
     RunThere([&] {
@@ -90,8 +105,8 @@ void TWebServer::Stop()
         FDrainPosted = false;
         FStopWanted = false;
         FLetGo = false;
+        FThreadStarted = false;
     }
-    FThread->quit();
     FThread->wait();
     FAnchor.reset();
     FThread.reset();
@@ -154,6 +169,9 @@ void TWebServer::Drain()
     if (stop) {
         delete FService;
         FService = nullptr;
+        // The thread ends its own loop: a quit from the main thread would write the loop's wakeup
+        // descriptor while the ending thread closes it, unordered for thread checkers.
+        QThread::currentThread()->quit();
         FLetGo = true;
         FDone.notify_all();
         return;

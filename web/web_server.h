@@ -97,6 +97,7 @@ private:
     unsigned FCallsQueued = 0;                 // under FMutex
     unsigned FCallsRun = 0;                    // under FMutex
     bool FDrainPosted = false;                 // under FMutex: a drain is on its way or running
+    bool FThreadStarted = false;               // under FMutex: its event loop can be woken
     bool FStopWanted = false;                  // under FMutex
     bool FLetGo = false;                       // under FMutex: the thread touches the server no more
 };

@@ -159,7 +159,7 @@ TEST_F(WebApi, SummariesChartAndRecordsOfAKnownMonth)
 
 TEST_F(WebApi, TheCurrentReadingGoesOutLiveAndStaysForTheNextRequest)
 {
-    QTcpSocket stream;
+    webtest::TClientSocket stream;
     stream.connectToHost(QHostAddress::LocalHost, Port);
     stream.write("GET /api/v1/stream HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept: text/event-stream\r\n\r\n");
     QByteArray events;
@@ -189,7 +189,7 @@ TEST_F(WebApi, TheCurrentReadingGoesOutLiveAndStaysForTheNextRequest)
 // that does.
 TEST_F(WebApi, ABurstOfReadingsReachesALiveClientWhole)
 {
-    QTcpSocket stream;
+    webtest::TClientSocket stream;
     stream.connectToHost(QHostAddress::LocalHost, Port);
     stream.write("GET /api/v1/stream HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept: text/event-stream\r\n\r\n");
     QByteArray events;

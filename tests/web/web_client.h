@@ -6,6 +6,7 @@
 #include "web/web_server.h"
 
 #include <QHostAddress>
+#include <QNetworkProxy>
 #include <QTcpSocket>
 
 namespace webtest {
@@ -26,6 +27,14 @@ struct TAnswer
     }
 };
 
+// A client of these tests: straight to the server, never through the system's proxy settings, whose
+// lookup runs on a thread of Qt's own (libproxy) that ThreadSanitizer cannot follow.
+class TClientSocket : public QTcpSocket
+{
+public:
+    TClientSocket() { setProxy(QNetworkProxy::NoProxy); }
+};
+
 inline TAnswer Parse(const QByteArray& bytes)
 {
     TAnswer answer;
@@ -40,7 +49,7 @@ inline TAnswer Parse(const QByteArray& bytes)
 // `request` as it is, from `from` (any local address when null).
 inline TAnswer Ask(quint16 port, const QByteArray& request, const QHostAddress& from = {})
 {
-    QTcpSocket socket;
+    TClientSocket socket;
     if (!from.isNull())
         socket.bind(from);
     socket.connectToHost(QHostAddress::LocalHost, port);

@@ -131,7 +131,7 @@ TEST(WebSafety, ATricklingClientIsClosedWhileItStillSends)
     TRunningServer running(settings);
     ASSERT_TRUE(running.Started.Ok);
     const QByteArray request = "GET /api/v1/current HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: " + QByteArray(200, 's');
-    QTcpSocket socket;
+    webtest::TClientSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, running.Started.Port);
     int sent = 0;
     QTimer trickle;
@@ -157,7 +157,7 @@ TEST(WebSafety, TwoHundredClientsAtOnce)
     std::vector<std::unique_ptr<QTcpSocket>> clients;
     std::vector<QByteArray> answers(200);
     for (int i = 0; i < 200; ++i) {
-        clients.push_back(std::make_unique<QTcpSocket>());
+        clients.push_back(std::make_unique<webtest::TClientSocket>());
         clients.back()->connectToHost(QHostAddress::LocalHost, running.Started.Port);
     }
     auto closedCount = [&] {
