@@ -1,5 +1,7 @@
 #include "web/web_server.h"
 
+#include <QMetaMethod>
+
 namespace web {
 
 QString LinkStateText(TWebLinkState state)
@@ -36,7 +38,10 @@ void TWebServer::PostDrain()
     if (FDrainPosted)
         return;
     FDrainPosted = true;
-    QMetaObject::invokeMethod(FAnchor.get(), "Drain", Qt::QueuedConnection);
+    // Looked up once: a post for every reading must not look the name up each time.
+    static const QMetaMethod drain =
+        TWebThreadAnchor::staticMetaObject.method(TWebThreadAnchor::staticMetaObject.indexOfMethod("Drain()"));
+    drain.invoke(FAnchor.get(), Qt::QueuedConnection);
 }
 
 void TWebServer::RunThere(const std::function<void()>& call)
@@ -156,6 +161,11 @@ void TWebServer::Drain()
         calls.swap(FCalls);
         waiting.swap(FWaiting);
         stop = FStopWanted;
+        // Nothing came since the last drain: the next hand-over posts again.
+        if (calls.empty() && waiting.empty() && !stop) {
+            FDrainPosted = false;
+            return;
+        }
     }
     for (const std::function<void()>& call : calls) {
         call();
@@ -176,10 +186,10 @@ void TWebServer::Drain()
         FDone.notify_all();
         return;
     }
-    // What came meanwhile is taken after the sockets' turn, without a post from the main thread.
+    // One more drain after the sockets' turn takes what comes meanwhile: a reading a millisecond
+    // then costs the main thread no post while the thread is busy sending.
     FDrainPosted = false;
-    if (!FCalls.empty() || !FWaiting.empty() || FStopWanted)
-        PostDrain();
+    PostDrain();
 }
 
 } // namespace web

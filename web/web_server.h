@@ -29,9 +29,9 @@ QString LinkStateText(TWebLinkState state);
 
 class TWebServer;
 
-// The server thread's end of the hand-over: the one slot the main thread posts to, called by name,
-// so the posted call carries nothing of ours. Thread checkers do not see Qt's event queue: what
-// goes across waits in the server's queue under its mutex instead.
+// The server thread's end of the hand-over: the one slot the main thread posts to, through its meta
+// method, so that Qt makes and frees the posted call and it carries nothing of ours. Thread checkers
+// do not see Qt's event queue: what goes across waits in the server's queue under its mutex instead.
 class TWebThreadAnchor : public QObject
 {
     Q_OBJECT
