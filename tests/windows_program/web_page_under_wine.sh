@@ -20,12 +20,12 @@ fail() {
   echo "ОШИБКА: $*" >&2
   exit 1
 }
-# Polls `check` (a shell command) until it holds, for up to a minute: the demo starts slowly under
-# wine on a busy machine, and nothing here waits longer than it must.
+# Polls `check` (a shell command) until it holds, for up to two minutes: the demo's first start in a
+# fresh wine prefix is slow on a busy machine, and nothing here waits longer than it must.
 wait_for() {
   waited=0
   until eval "$1"; do
-    [ $waited -lt 600 ] || return 1
+    [ $waited -lt 1200 ] || return 1
     sleep 0.1
     waited=$((waited + 1))
   done
@@ -35,7 +35,10 @@ wait_for() {
 local_app_data=$("$wine" cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')
 folder="$("$wine" winepath -u "$local_app_data" 2>/dev/null | tr -d '\r')/meteostation/demo"
 mkdir -p "$folder"
+# A port nothing listens on yet (ss, from iproute2), so that a server of another test is not taken
+# for the demo's.
 port=$((20000 + ($$ * 31) % 40000))
+while ss -Hltn "sport = :$port" 2>/dev/null | grep -q .; do port=$((port + 1)); done
 printf '[web]\nenabled=true\nport=%s\n' "$port" >"$folder/publish.ini"
 
 address="http://127.0.0.1:$port"
@@ -48,7 +51,8 @@ start_demo() {
   demo=$!
   wait_for "curl -s -m 5 '$address/api/v1/current' >'$scratch/current.json' &&
     grep -q '\"state\":\"подключена\"' '$scratch/current.json'" ||
-    fail "страница демонстрации под wine не ответила на $address: $(cat "$scratch/current.json" 2>/dev/null)"
+    fail "страница демонстрации под wine не ответила на $address: $(cat "$scratch/current.json" 2>/dev/null)" \
+      "$(ss -Hltnp "sport = :$port" 2>/dev/null) $(tail -5 "$scratch/demo.log")"
 }
 
 # The first run ends as a user closes the window: the demo keeps its last reading in the archive,
