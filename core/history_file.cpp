@@ -77,6 +77,62 @@ QString PairText(const char* pair)
     return text;
 }
 
+// Whole record lines of exactly 16 digits and CR LF from `p` on, while they last and the image and
+// the lines read have room: decoded into the image at pair `k`; how many were taken.
+int TakeWholeRecordLines(const char*& p, const char* end, THistoryImage& image, qsizetype& k, int line)
+{
+    const qsizetype wholeLines =
+        std::min({static_cast<qsizetype>(end - p) / 18, static_cast<qsizetype>(HistoryImageSize - k) / 8,
+                  static_cast<qsizetype>(LinesRead - line + 1)});
+    qsizetype taken = 0;
+    while (taken < wholeLines && p[16] == '\r' && p[17] == '\n' && DecodeRecordLine(p, image.data() + k)) {
+        k += 8;
+        p += 18;
+        ++taken;
+    }
+    return static_cast<int>(taken);
+}
+
+int RecordsRead(qsizetype pairs)
+{
+    return static_cast<int>(std::min<qsizetype>(pairs, HistoryImageSize) / HistoryRecordSize);
+}
+
+THistoryLoadResult BadPair(const char* pair, int line, qsizetype pairs, const QString& fileName)
+{
+    return {THistoryLoadOutcome::BadPair,
+            QStringLiteral("Файл «%1», строка %2: «$%3» не является шестнадцатеричным числом")
+                .arg(fileName)
+                .arg(line)
+                .arg(PairText(pair)),
+            RecordsRead(pairs)};
+}
+
+// What the text held once `pairs` pairs were converted and the conversion stopped at `p`.
+THistoryLoadResult TextEnded(qsizetype pairs, const char* p, const char* end, const QString& fileName)
+{
+    const int recordsRead = RecordsRead(pairs);
+    // Records or anything else after the quantity: the program never wrote such a file, and
+    // writing the copy over it would cut what it holds beyond.
+    if (pairs == PairsUsed && MoreThanALineEnd(p, end))
+        return {THistoryLoadOutcome::Oversized,
+                QStringLiteral("Файл «%1» длиннее, чем его записывает программа: прочитаны первые %2 записей, "
+                               "остальное не прочитано")
+                    .arg(fileName)
+                    .arg(HistoryRecordCount),
+                recordsRead};
+    if (pairs == 0)
+        return {THistoryLoadOutcome::Empty, {}, 0};
+    if (pairs < HistoryImageSize)
+        return {THistoryLoadOutcome::Truncated,
+                QStringLiteral("Файл «%1» неполный: прочитано записей: %2 из %3")
+                    .arg(fileName)
+                    .arg(recordsRead)
+                    .arg(HistoryRecordCount),
+                recordsRead};
+    return {THistoryLoadOutcome::Loaded, {}, recordsRead};
+}
+
 } // namespace
 
 THistoryLoadResult ConvertHistoryText(const QByteArray& text, THistoryImage& image, std::uint8_t& quantity,
@@ -91,21 +147,13 @@ THistoryLoadResult ConvertHistoryText(const QByteArray& text, THistoryImage& ima
     const char* pending = nullptr;
     int pendingLine = 0;
     while (p < end && line <= LinesRead && k < PairsUsed) {
+        // Whole record lines while they last; the character-wise path below converts the good
+        // pairs of a line that is not one and stops at a bad pair.
         if (pending == nullptr) {
-            // Whole record lines while they last; the character-wise path below converts the
-            // good pairs of a line that is not one and stops at a bad pair.
-            const qsizetype wholeLines =
-                std::min({static_cast<qsizetype>(end - p) / 18, static_cast<qsizetype>(HistoryImageSize - k) / 8,
-                          static_cast<qsizetype>(LinesRead - line + 1)});
-            qsizetype taken = 0;
-            while (taken < wholeLines && p[16] == '\r' && p[17] == '\n' && DecodeRecordLine(p, image.data() + k)) {
-                k += 8;
-                p += 18;
-                ++taken;
-            }
-            line += static_cast<int>(taken);
-            if (taken > 0)
+            if (const int taken = TakeWholeRecordLines(p, end, image, k, line); taken > 0) {
+                line += taken;
                 continue;
+            }
         }
         const char c = *p;
         if (c == '\n') {
@@ -120,12 +168,7 @@ THistoryLoadResult ConvertHistoryText(const QByteArray& text, THistoryImage& ima
             const std::uint8_t low = Hex(c);
             if ((high | low) & 0xF0) {
                 const char pair[2] = {*pending, c};
-                return {THistoryLoadOutcome::BadPair,
-                        QStringLiteral("Файл «%1», строка %2: «$%3» не является шестнадцатеричным числом")
-                            .arg(fileName)
-                            .arg(pendingLine)
-                            .arg(PairText(pair)),
-                        static_cast<int>(std::min<qsizetype>(k, HistoryImageSize) / HistoryRecordSize)};
+                return BadPair(pair, pendingLine, k, fileName);
             }
             const auto value = static_cast<std::uint8_t>(high << 4 | low);
             if (k < HistoryImageSize)
@@ -137,26 +180,7 @@ THistoryLoadResult ConvertHistoryText(const QByteArray& text, THistoryImage& ima
         }
         ++p;
     }
-    const int recordsRead = static_cast<int>(std::min<qsizetype>(k, HistoryImageSize) / HistoryRecordSize);
-    // Records or anything else after the quantity: the program never wrote such a file, and
-    // writing the copy over it would cut what it holds beyond.
-    if (k == PairsUsed && MoreThanALineEnd(p, end))
-        return {THistoryLoadOutcome::Oversized,
-                QStringLiteral("Файл «%1» длиннее, чем его записывает программа: прочитаны первые %2 записей, "
-                               "остальное не прочитано")
-                    .arg(fileName)
-                    .arg(HistoryRecordCount),
-                recordsRead};
-    if (k == 0)
-        return {THistoryLoadOutcome::Empty, {}, 0};
-    if (k < HistoryImageSize)
-        return {THistoryLoadOutcome::Truncated,
-                QStringLiteral("Файл «%1» неполный: прочитано записей: %2 из %3")
-                    .arg(fileName)
-                    .arg(recordsRead)
-                    .arg(HistoryRecordCount),
-                recordsRead};
-    return {THistoryLoadOutcome::Loaded, {}, recordsRead};
+    return TextEnded(k, p, end, fileName);
 }
 
 THistoryLoadResult LoadHistoryFile(THistoryState& state, const QString& path)

@@ -45,7 +45,25 @@ TAlarmsPage::TAlarmsPage(QWidget* parent)
     auto* layout = new QGridLayout(this);
     layout->setContentsMargins(8, 4, 8, 4);
     layout->setVerticalSpacing(2);
+    layout->addWidget(CreateAlarmsGroup(), 0, 0, 2, 1);
+    layout->addWidget(CreateForecastGroup(), 0, 1);
+    layout->addWidget(CreateDesktopGroup(), 1, 1);
+    Problem = new QLabel(this);
+    Problem->setObjectName(QStringLiteral("Problem"));
+    Problem->setWordWrap(true);
+    QPalette palette = Problem->palette();
+    palette.setColor(QPalette::WindowText, Qt::darkRed);
+    Problem->setPalette(palette);
+    layout->addWidget(Problem, 2, 0, 1, 2);
+    layout->setRowStretch(1, 1);
+    ConnectControls();
+    ShowAlarmSettings(FAlarms);
+    ShowForecastSettings(FForecast);
+    ShowAutostart(false, false);
+}
 
+QWidget* TAlarmsPage::CreateAlarmsGroup()
+{
     auto* alarms = new QGroupBox(QStringLiteral("Оповещения"), this);
     auto* rows = new QGridLayout(alarms);
     rows->setVerticalSpacing(1);
@@ -75,8 +93,11 @@ TAlarmsPage::TAlarmsPage(QWidget* parent)
     rows->addWidget(SilenceOn, 4, 0);
     rows->addWidget(SilenceMinutes, 4, 1);
     rows->addWidget(ArchiveFailureOn, 5, 0);
-    layout->addWidget(alarms, 0, 0, 2, 1);
+    return alarms;
+}
 
+QWidget* TAlarmsPage::CreateForecastGroup()
+{
     auto* forecast = new QGroupBox(QStringLiteral("Прогноз"), this);
     auto* place = new QGridLayout(forecast);
     place->setVerticalSpacing(1);
@@ -90,8 +111,11 @@ TAlarmsPage::TAlarmsPage(QWidget* parent)
     North->setChecked(true);
     place->addWidget(North, 1, 0, 1, 2);
     place->addWidget(South, 2, 0, 1, 2);
-    layout->addWidget(forecast, 0, 1);
+    return forecast;
+}
 
+QWidget* TAlarmsPage::CreateDesktopGroup()
+{
     auto* desktop = new QGroupBox(QStringLiteral("Рабочий стол"), this);
     auto* switches = new QGridLayout(desktop);
     switches->setVerticalSpacing(1);
@@ -106,17 +130,11 @@ TAlarmsPage::TAlarmsPage(QWidget* parent)
     switches->addWidget(AutostartInTray, 1, 0);
     switches->addWidget(CloseToTray, 2, 0);
     switches->addWidget(TrayHint, 3, 0);
-    layout->addWidget(desktop, 1, 1);
+    return desktop;
+}
 
-    Problem = new QLabel(this);
-    Problem->setObjectName(QStringLiteral("Problem"));
-    Problem->setWordWrap(true);
-    QPalette palette = Problem->palette();
-    palette.setColor(QPalette::WindowText, Qt::darkRed);
-    Problem->setPalette(palette);
-    layout->addWidget(Problem, 2, 0, 1, 2);
-    layout->setRowStretch(1, 1);
-
+void TAlarmsPage::ConnectControls()
+{
     for (QCheckBox* box : {FrostOn, HeatOn, PressureFallOn, HumidityOn, SilenceOn, ArchiveFailureOn})
         connect(box, &QCheckBox::toggled, this, &TAlarmsPage::AlarmsEdited);
     for (QSpinBox* box : {FrostBelow, HeatAbove, PressureFall, HumidityLow, HumidityHigh, SilenceMinutes}) {
@@ -137,9 +155,6 @@ TAlarmsPage::TAlarmsPage(QWidget* parent)
         if (!FShowing)
             emit TraySettingsChosen({on});
     });
-    ShowAlarmSettings(FAlarms);
-    ShowForecastSettings(FForecast);
-    ShowAutostart(false, false);
 }
 
 void TAlarmsPage::ShowAlarmSettings(const weather::TAlarmSettings& settings)

@@ -61,6 +61,11 @@ signals:
     void AutostartChosen(bool enabled, bool inTray);
 
 private:
+    // The page's three groups, each with its controls, and the controls' edits bound.
+    QWidget* CreateAlarmsGroup();
+    QWidget* CreateForecastGroup();
+    QWidget* CreateDesktopGroup();
+    void ConnectControls();
     weather::TAlarmSettings EnteredAlarms() const;
     void AlarmsEdited();
     void ForecastEdited();

@@ -410,6 +410,13 @@ void TArchivePage::ShowHoldings(const THoldings& holdings)
     ShowHoldingsText(HoldingsText(holdings));
 }
 
+void TArchivePage::TValueSpan::Include(double low, double high)
+{
+    Lowest = Any ? std::min(Lowest, low) : low;
+    Highest = Any ? std::max(Highest, high) : high;
+    Any = true;
+}
+
 void TArchivePage::DrawChart()
 {
     const TPeriodView& view = FView;
@@ -424,6 +431,37 @@ void TArchivePage::DrawChart()
 
     const int columns = day ? static_cast<int>(view.HourValues.size()) : static_cast<int>(view.Days.size());
     const bool year = view.Period.Kind == TPeriodKind::Year;
+    ArchiveChart->BottomAxis()->SetMinMax(year ? -0.5 : -1, year ? 12 : columns);
+    // Numbers need room between them to read apart; the week's longer labels need less.
+    ArchiveChart->BottomAxis()->SetLabelsSeparation(view.Period.Kind == TPeriodKind::Week ? 10 : 60);
+
+    const TValueSpan span = day ? PlotHours() : PlotDays();
+    if (!span.Any)
+        ArchiveChart->LeftAxis()->SetMinMax(-1, 1);
+    else
+        ArchiveChart->LeftAxis()->SetMinMax(std::floor(span.Lowest) - 1, std::ceil(span.Highest) + 1);
+}
+
+TArchivePage::TValueSpan TArchivePage::PlotHours()
+{
+    TValueSpan span;
+    const int columns = static_cast<int>(FView.HourValues.size());
+    for (int h = 0; h < columns; ++h) {
+        const double value = FView.HourValues[static_cast<std::size_t>(h)];
+        if (HasValue(value)) {
+            HourSeries->AddPoint(h, value, QString(), clBlue);
+            span.Include(value, value);
+        } else {
+            HourSeries->AddNull(h, 0);
+        }
+    }
+    return span;
+}
+
+TArchivePage::TValueSpan TArchivePage::PlotDays()
+{
+    const TPeriodView& view = FView;
+    const bool year = view.Period.Kind == TPeriodKind::Year;
     // A year's days stand in their months: month m spans m..m + 1, so the labels fall on the
     // months' first days.
     auto dayPosition = [&view, year](int index) {
@@ -432,47 +470,22 @@ void TArchivePage::DrawChart()
         const QDate date = view.Period.First.addDays(index);
         return date.month() - 1 + (date.day() - 1) / static_cast<double>(date.daysInMonth());
     };
-    ArchiveChart->BottomAxis()->SetMinMax(year ? -0.5 : -1, year ? 12 : columns);
-    // Numbers need room between them to read apart; the week's longer labels need less.
-    ArchiveChart->BottomAxis()->SetLabelsSeparation(view.Period.Kind == TPeriodKind::Week ? 10 : 60);
-
-    double lowest = 0;
-    double highest = 0;
-    bool any = false;
-    auto include = [&](double low, double high) {
-        lowest = any ? std::min(lowest, low) : low;
-        highest = any ? std::max(highest, high) : high;
-        any = true;
-    };
-    if (day) {
-        for (int h = 0; h < columns; ++h) {
-            const double value = view.HourValues[static_cast<std::size_t>(h)];
-            if (HasValue(value)) {
-                HourSeries->AddPoint(h, value, QString(), clBlue);
-                include(value, value);
-            } else {
-                HourSeries->AddNull(h, 0);
-            }
+    TValueSpan span;
+    const int columns = static_cast<int>(view.Days.size());
+    for (int d = 0; d < columns; ++d) {
+        const TDaySummary& summary = view.Days[static_cast<std::size_t>(d)];
+        if (summary.Hours == 0) {
+            // A point that is not drawn: the bars' width follows the number of points, which
+            // is to be the period's days.
+            RangeSeries->AddRange(dayPosition(d), 0, 0, clNone);
+            MeanSeries->AddRange(dayPosition(d), 0, 0, clNone);
+            continue;
         }
-    } else {
-        for (int d = 0; d < columns; ++d) {
-            const TDaySummary& summary = view.Days[static_cast<std::size_t>(d)];
-            if (summary.Hours == 0) {
-                // A point that is not drawn: the bars' width follows the number of points, which
-                // is to be the period's days.
-                RangeSeries->AddRange(dayPosition(d), 0, 0, clNone);
-                MeanSeries->AddRange(dayPosition(d), 0, 0, clNone);
-                continue;
-            }
-            RangeSeries->AddRange(dayPosition(d), summary.Minimum, summary.Maximum, RangeColor);
-            MeanSeries->AddRange(dayPosition(d), summary.Mean, summary.Mean, clRed);
-            include(summary.Minimum, summary.Maximum);
-        }
+        RangeSeries->AddRange(dayPosition(d), summary.Minimum, summary.Maximum, RangeColor);
+        MeanSeries->AddRange(dayPosition(d), summary.Mean, summary.Mean, clRed);
+        span.Include(summary.Minimum, summary.Maximum);
     }
-    if (!any)
-        ArchiveChart->LeftAxis()->SetMinMax(-1, 1);
-    else
-        ArchiveChart->LeftAxis()->SetMinMax(std::floor(lowest) - 1, std::ceil(highest) + 1);
+    return span;
 }
 
 QString TArchivePage::AxisLabel(double value) const

@@ -117,7 +117,18 @@ private:
     void TakeAnswer(const archive::TArchiveQueryThread::TAnswer& answer);
     void ShowHoldings(const archive::THoldings& holdings);
     archive::TArchiveQueryThread& Queries();
+    // The lowest and highest value the chart shows, for its left axis.
+    struct TValueSpan
+    {
+        double Lowest = 0;
+        double Highest = 0;
+        bool Any = false;
+        void Include(double low, double high);
+    };
     void DrawChart();
+    // A day's hours as bars; a longer period's days as their ranges with their means.
+    TValueSpan PlotHours();
+    TValueSpan PlotDays();
     // The bottom axis' label at a value: an hour, a day of the week or month, a month.
     QString AxisLabel(double value) const;
     // The chosen path, and in `chosenFilter` (when given) the filter of the kind chosen.
