@@ -7,17 +7,6 @@
 # and the headers no library lists. Tests, benchmarks and fuzz targets are not checked: their
 # headers are the tests' own.
 
-# meteo_directory_targets(<directory> <variable>): the targets of a folder and of the folders in it.
-function(meteo_directory_targets directory variable)
-  get_property(targets DIRECTORY ${directory} PROPERTY BUILDSYSTEM_TARGETS)
-  get_property(subdirectories DIRECTORY ${directory} PROPERTY SUBDIRECTORIES)
-  foreach(subdirectory IN LISTS subdirectories)
-    meteo_directory_targets(${subdirectory} more)
-    list(APPEND targets ${more})
-  endforeach()
-  set(${variable} ${targets} PARENT_SCOPE)
-endfunction()
-
 function(meteo_add_header_check)
   set(generated ${CMAKE_BINARY_DIR}/header_check)
   set(checked "")

@@ -28,6 +28,7 @@ public:
     static constexpr qint64 RefreshSeconds = 60;
 
     void SetSettings(const weather::TForecastSettings& settings);
+    const weather::TForecastSettings& Settings() const { return FSettings; }
     // The archive changed (a sample or a download went in): the next Refresh reads it again.
     void ArchiveChanged() { FStale = true; }
     // Works the outlook out when it is stale or a minute old; true when its text changed.

@@ -2,8 +2,8 @@
 
 #include "demo/demo_folder.h"
 #include "gui/after_first_paint.h"
-#include "station/desktop_side.h"
 #include "station/program_usage.h"
+#include "station/tray_side.h"
 
 #include <QPushButton>
 #include <QScreen>
@@ -77,7 +77,7 @@ void TDemo::Show(bool inTray)
     // A window that starts in the tray is never painted: the rest of its start comes at once.
     if (inTray)
         Form.FinishStart();
-    const bool inTrayNow = inTray && Form.Desktop->StartInTray();
+    const bool inTrayNow = inTray && Form.TraySide->StartInTray();
     // The station's history, the control window and the button's picture (the style looks it up
     // among the desktop's icons) are not in the program window's first picture: they come just
     // after it, and the station is plugged in a moment after them.

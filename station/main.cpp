@@ -1,5 +1,6 @@
 // meteostation: the program for the weather station on this computer's USB.
 #include "desktop/autostart.h"
+#include "desktop/program_entry.h"
 #include "gui/after_first_paint.h"
 #include "gui/error_box.h"
 #include "gui/qt_texts.h"
@@ -8,12 +9,12 @@
 #include "os/command_line.h"
 #include "os/data_folder.h"
 #include "os/local_time_zone.h"
-#include "station/desktop_side.h"
 #include "station/main_form.h"
 #include "station/one_window_per_folder.h"
 #include "station/program_identity.h"
 #include "station/program_usage.h"
 #include "station/station_service.h"
+#include "station/tray_side.h"
 
 int main(int argc, char** argv)
 {
@@ -31,7 +32,7 @@ int main(int argc, char** argv)
     if (const auto status =
             os::AnswerCommandLine(QCoreApplication::arguments(), ProgramUsage(), os::TCommandLineCheck::Everything))
         return *status;
-    SetProgramIdentity(QStringLiteral("meteostation"), QStringLiteral("Метеостанция"));
+    SetProgramIdentity(desktop::ProgramName, desktop::ProgramDisplayName);
 
     QString problem;
     if (!os::EnterDataFolder(problem)) {
@@ -53,7 +54,7 @@ int main(int argc, char** argv)
     if (QCoreApplication::arguments().contains(desktop::StartInTrayArgument)) {
         gui::UseRussianQtTexts();
         form.FinishStart();
-        if (!form.Desktop->StartInTray())
+        if (!form.TraySide->StartInTray())
             form.show();
         return app.exec();
     }

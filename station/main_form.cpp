@@ -1,13 +1,14 @@
 // The station application's handlers: start-up and close, the input report dispatch, the display
 // refresh and the station's buttons; the settings page has a file of its own (settings_page.cpp).
 #include "station/main_form.h"
+#include "core/alarm_watch.h"
 #include "core/archive_records.h"
 #include "core/history_file.h"
 #include "core/readings_text.h"
 #include "gui/error_box.h"
 #include "gui/question_box.h"
 #include "hid/device_controller.h"
-#include "station/desktop_side.h"
+#include "station/tray_side.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -92,7 +93,7 @@ void TForm1::FinishStart()
     OpenArchive();
     CreateHelpPage();
     CreateAlarmsPage();
-    Desktop->Start();
+    StartAlarmsAndTray();
     // Last, as the publishing's libraries take the longest to load.
     CreatePublishPage();
     StartNetworkPublishing();
@@ -128,7 +129,7 @@ void TForm1::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    if (Desktop->HideOnClose(*event)) {
+    if (TraySide->HideOnClose(*event)) {
         event->ignore();
         return;
     }
@@ -137,7 +138,7 @@ void TForm1::closeEvent(QCloseEvent* event)
     FAskingAtClose = false;
     if (close) {
         event->accept();
-        Desktop->Closed();
+        TraySide->Closed();
     } else {
         event->ignore();
     }

@@ -25,9 +25,10 @@ class QGroupBox;
 class QLabel;
 class TAlarmsPage;
 class TArchivePage;
-class TDesktopSide;
+class TAlarmWatch;
 class THidDevice;
 class THidDeviceController;
+class TTraySide;
 namespace hidplatform {
 class Platform;
 }
@@ -146,8 +147,10 @@ public:
     // Alarms page.
     TAlarmsPage* AlarmsPage1 = nullptr;
 
-    // The tray icon, the alarms, the trend and forecast (desktop_side.cpp); owned by the window.
-    TDesktopSide* Desktop = nullptr;
+    // The alarms with the trend and forecast, shown on the readings page and in the tray; the
+    // tray icon with the desktop's notifications. Both owned by the window.
+    TAlarmWatch* AlarmWatch = nullptr;
+    TTraySide* TraySide = nullptr;
     // The station streams its readings to the page shown and no download or clear runs.
     bool StreamingReadings() const;
     // Turns to the readings page unless a page with the stream is shown or a download or clear runs.
@@ -272,6 +275,12 @@ private:
     void ShowPublishingUnavailable(const QString& problem);
     void StartNetworkPublishing();
     void CreateAlarmsPage();
+    // The alarms page's choices go to the alarms, the tray and the autostart entry.
+    void ConnectAlarmsPage();
+    // The alarms and the tray icon started with the settings they keep, shown on the alarms page.
+    void StartAlarmsAndTray();
+    // The trend, forecast and alarm lines of the readings page, kept up with the alarms.
+    void ConnectAlarmWatch();
     void CreateChart(QWidget* page);
     void ConnectHandlers();
     // The window's share of the core's events.

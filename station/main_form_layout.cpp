@@ -1,6 +1,7 @@
 // The window's layout: every control with its name, place, caption, font and initial state.
 #include "chart/bar_series.h"
 #include "chart/chart.h"
+#include "core/alarm_watch.h"
 #include "core/history_file.h"
 #include "core/readings_text.h"
 #include "gui/after_first_paint.h"
@@ -9,8 +10,8 @@
 #include "station/alarms_page.h"
 #include "station/archive_page.h"
 #include "station/day_chart.h"
-#include "station/desktop_side.h"
 #include "station/main_form.h"
+#include "station/tray_side.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -124,7 +125,9 @@ TForm1::TForm1(hidplatform::Platform& platform, QWidget* parent, TStart start)
     new gui::TRepaintPacing(this);
     ConnectHandlers();
     ConnectCore();
-    Desktop = new TDesktopSide(*this);
+    AlarmWatch = new TAlarmWatch(Core, this);
+    TraySide = new TTraySide(*this, *AlarmWatch);
+    ConnectAlarmWatch();
     CreateHidController();
     FormCreate();
     if (start == TStart::Whole)
@@ -281,6 +284,7 @@ void TForm1::CreateAlarmsPage()
 {
     AlarmsPage1 = Place(new TAlarmsPage(TabSheet7), "AlarmsPage1", 0, 0, TabSheet7->width(), TabSheet7->height());
     AlarmsPage1->show(); // with its tab, also when the window was up before the page was made
+    ConnectAlarmsPage();
 }
 
 void TForm1::ConnectHandlers()

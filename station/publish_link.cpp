@@ -2,8 +2,8 @@
 // programs load, see publishing_module.h) with its «Публикация» page, each streamed reading handed
 // on, and the archive's queue for the weather networks' uploads. Where the publishing cannot be
 // had, the page says why and the rest of the window works as ever.
+#include "core/alarm_watch.h"
 #include "gui/error_box.h"
-#include "station/desktop_side.h"
 #include "station/main_form.h"
 
 #include <QDir>
@@ -40,10 +40,10 @@ void TForm1::CreatePublishPage()
     connect(&Core, &TStationCore::PresenceChanged, this,
             [this](base::TStationPresence presence) { Publishing->TakeStationPresence(presence); });
     const auto takeOutlook = [this] {
-        Publishing->TakeOutlook(Desktop->Outlook().TrendLine(), Desktop->Outlook().ForecastLine());
+        Publishing->TakeOutlook(AlarmWatch->Outlook().TrendLine(), AlarmWatch->Outlook().ForecastLine());
     };
     takeOutlook();
-    connect(Desktop, &TDesktopSide::OutlookChanged, this, takeOutlook);
+    connect(AlarmWatch, &TAlarmWatch::OutlookChanged, this, takeOutlook);
     // As "meteostation.ini" is told of: once the window is up.
     if (const QString problem = Publishing->SettingsFileProblem(); !problem.isEmpty())
         gui::ShowErrorBoxLater(this, problem);

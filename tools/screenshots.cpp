@@ -7,15 +7,16 @@
 //   meteostation-screenshots <folder>
 //   meteostation-screenshots --tray <folder>   (on an X display with a tray host, e.g. Xvfb and
 //                                               trayer: the tray icon with its tooltip as well)
+#include "core/alarm_watch.h"
 #include "gui/error_box.h"
 #include "hid/platform/sim/sim_platform.h"
 #include "simulator/sim_station.h"
 #include "station/archive_page.h"
-#include "station/desktop_side.h"
 #include "station/main_form.h"
 #include "station/mqtt_block.h"
 #include "station/publish_page.h"
 #include "station/publishing_built_in.h"
+#include "station/tray_side.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -99,7 +100,7 @@ void WritePublishSettings(const QDir& work)
 // The tray icon with its tooltip, cut from the screen around the icon.
 bool SaveTray(TForm1& form, simulator::TSimStation& station, const QDir& folder)
 {
-    QSystemTrayIcon* tray = form.Desktop->Tray;
+    QSystemTrayIcon* tray = form.TraySide->Tray;
     if (!RunUntil(station, [&] { return tray->isVisible() && tray->geometry().isValid(); })) {
         std::fprintf(stderr, "no tray icon: is a tray host running?\n");
         return false;
@@ -178,7 +179,7 @@ bool SavePages(TForm1& form, simulator::TSimStation& station, const QDir& output
     // With the download in the archive the readings page has three hours of pressure: the trend and
     // the forecast below the panels.
     ChoosePage(form, TFormPage::Readings);
-    RunUntil(station, [&] { return form.Desktop->Outlook().Trend().has_value(); });
+    RunUntil(station, [&] { return form.AlarmWatch->Outlook().Trend().has_value(); });
     ok = Save(form, output, "page0-readings-forecast.png") && ok;
 
     ChoosePage(form, TFormPage::Alarms);

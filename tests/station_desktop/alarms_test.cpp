@@ -3,9 +3,10 @@
 // service on a session bus of the test's own with its Russian summary, body and icon, a value
 // hovering at the threshold rings once, the end replaces the start, both go into the archive's
 // history; a service that hangs holds up nothing. And the page refuses impossible thresholds.
+#include "core/alarm_watch.h"
 #include "desktop/freedesktop_notifier.h"
 #include "station/alarms_page.h"
-#include "station/desktop_side.h"
+#include "station/tray_side.h"
 #include "tests/support/desktop_bus_support.h"
 #include "tests/support/e2e_support.h"
 
@@ -37,7 +38,7 @@ protected:
     // service is the point, as a busy machine may well take longer to answer.
     void UseTestBus(int replyTimeoutMs = desktop::NotificationReplyTimeoutMs)
     {
-        Form->Desktop->SetNotifier(std::make_unique<desktop::TFreedesktopNotifier>(
+        Form->TraySide->SetNotifier(std::make_unique<desktop::TFreedesktopNotifier>(
             Bus->Connect(QStringLiteral("program")), QStringLiteral("meteostation"), QStringLiteral("meteostation"),
             replyTimeoutMs));
     }
@@ -72,7 +73,7 @@ TEST_F(WindowAlarms, FrostRingsOnceThroughTheServiceAndEndsInItsPlace)
     // The user turns the frost alarm on at its suggested 0 °C.
     ClickTab(TFormPage::Alarms);
     Click(Form->AlarmsPage1->FrostOn);
-    EXPECT_TRUE(Form->Desktop->Alarms().Settings().FrostOn);
+    EXPECT_TRUE(Form->AlarmWatch->Alarms().Settings().FrostOn);
     EXPECT_TRUE(testsupport::ReadFileBytes(settings::MeteostationFileName).contains("frost=true"));
     ClickTab(TFormPage::Readings);
     ASSERT_EQ(LastCode(), 1);
@@ -109,7 +110,7 @@ TEST_F(WindowAlarms, AHangingServiceHoldsUpNeitherTheStreamNorTheWindow)
 {
     UseTestBus(ShortReplyTimeoutMs);
     Click(Form->AlarmsPage1->FrostOn); // on a hidden page: the setting all the same
-    ASSERT_TRUE(Form->Desktop->Alarms().Settings().FrostOn);
+    ASSERT_TRUE(Form->AlarmWatch->Alarms().Settings().FrostOn);
     Service->Hold(true);
     ASSERT_TRUE(ReportOutdoor(-5));
     ASSERT_TRUE(PumpUntil([&] { return Service->Received().size() == 1; }));
@@ -118,8 +119,8 @@ TEST_F(WindowAlarms, AHangingServiceHoldsUpNeitherTheStreamNorTheWindow)
         ASSERT_TRUE(ReportOutdoor(celsius));
     EXPECT_EQ(Form->Panel3->Caption(), QStringLiteral("Температура на улице: -8°C"));
     EXPECT_TRUE(Form->AlarmLabel->isVisibleTo(Form.get()));
-    ASSERT_TRUE(PumpUntil([&] { return !Form->Desktop->NotificationProblem().isEmpty(); }));
-    EXPECT_EQ(Form->AlarmLabel->toolTip(), Form->Desktop->NotificationProblem());
+    ASSERT_TRUE(PumpUntil([&] { return !Form->TraySide->NotificationProblem().isEmpty(); }));
+    EXPECT_EQ(Form->AlarmLabel->toolTip(), Form->TraySide->NotificationProblem());
     EXPECT_EQ(Service->Received().size(), 1u);
 }
 
@@ -131,17 +132,17 @@ TEST_F(WindowAlarms, ThePageRefusesImpossibleThresholdsInTheRulesWords)
     page->FrostBelow->setValue(-80);
     EXPECT_EQ(page->Problem->text(), weather::AlarmSettingsProblems({.FrostBelowC = -80}).join(QLatin1Char(' ')));
     EXPECT_FALSE(page->Problem->text().isEmpty());
-    EXPECT_EQ(Form->Desktop->Alarms().Settings().FrostBelowC, 0);
+    EXPECT_EQ(Form->AlarmWatch->Alarms().Settings().FrostBelowC, 0);
     emit page->FrostBelow->editingFinished();
     EXPECT_EQ(page->FrostBelow->value(), 0);
 
     // Bounds of humidity too close together are refused as a pair; a good one is taken and kept.
     page->HumidityLow->setValue(69);
     EXPECT_TRUE(page->Problem->text().contains(QStringLiteral("влажности")));
-    EXPECT_EQ(Form->Desktop->Alarms().Settings().HumidityLowPercent, 30);
+    EXPECT_EQ(Form->AlarmWatch->Alarms().Settings().HumidityLowPercent, 30);
     page->HumidityLow->setValue(40);
     EXPECT_TRUE(page->Problem->text().isEmpty());
-    EXPECT_EQ(Form->Desktop->Alarms().Settings().HumidityLowPercent, 40);
+    EXPECT_EQ(Form->AlarmWatch->Alarms().Settings().HumidityLowPercent, 40);
     page->Elevation->setValue(9000);
     EXPECT_EQ(page->Problem->text(), weather::ForecastSettingsProblem({9000, weather::THemisphere::North}));
     const QByteArray file = testsupport::ReadFileBytes(settings::MeteostationFileName);

@@ -2,9 +2,10 @@
 // one, the menu's switch is the page's and the file's, the user's close hides the window in the
 // tray where the station keeps streaming into the tooltip, a click or a vanished tray brings the
 // window back, and «Выход» (a close by the program) really closes.
+#include "core/alarm_watch.h"
 #include "gui/bring_forward.h"
 #include "station/alarms_page.h"
-#include "station/desktop_side.h"
+#include "station/tray_side.h"
 #include "tests/support/e2e_support.h"
 
 #include <QAction>
@@ -24,7 +25,7 @@ protected:
     {
         StationE2E::SetUp();
         CreateForm();
-        Form->Desktop->SetTrayCheck([this] { return TrayThere; });
+        Form->TraySide->SetTrayCheck([this] { return TrayThere; });
         ConnectStation();
     }
 
@@ -43,25 +44,25 @@ protected:
 TEST_F(WindowTray, ClosingIntoTheTrayAndBack)
 {
     TAlarmsPage* page = Form->AlarmsPage1;
-    TDesktopSide* desktop = Form->Desktop;
+    TTraySide* tray = Form->TraySide;
     // No tray: the switches that need one are off, the hint says why, closing still closes.
     EXPECT_FALSE(page->CloseToTray->isEnabled());
     EXPECT_TRUE(page->TrayHint->isVisibleTo(page));
-    EXPECT_FALSE(desktop->StartInTray());
+    EXPECT_FALSE(tray->StartInTray());
     EXPECT_TRUE(Form->isVisible());
 
     TrayThere = true;
-    desktop->Tick();
+    tray->CheckTray();
     EXPECT_TRUE(page->CloseToTray->isEnabled());
     EXPECT_FALSE(page->TrayHint->isVisibleTo(page));
     // The switch is the same in the menu, on the page and in the file.
-    desktop->CloseToTrayAction->trigger();
+    tray->CloseToTrayAction->trigger();
     EXPECT_TRUE(page->CloseToTray->isChecked());
     EXPECT_TRUE(testsupport::ReadFileBytes(settings::MeteostationFileName).contains("close_to_tray=true"));
     Click(page->CloseToTray);
-    EXPECT_FALSE(desktop->CloseToTrayAction->isChecked());
+    EXPECT_FALSE(tray->CloseToTrayAction->isChecked());
     Click(page->CloseToTray);
-    ASSERT_TRUE(desktop->CloseToTrayAction->isChecked());
+    ASSERT_TRUE(tray->CloseToTrayAction->isChecked());
 
     // Closed from the help page, where the station is quiet: the window waits in the tray on the
     // readings page, and the station streams on into the tooltip.
@@ -77,15 +78,15 @@ TEST_F(WindowTray, ClosingIntoTheTrayAndBack)
     ASSERT_TRUE(Inject(report));
     // The tray shows the last report within a frame.
     ASSERT_TRUE(testsupport::PumpUntil(
-        [&] { return desktop->Tray->toolTip().contains(QStringLiteral("Температура на улице: -4°C")); }));
-    const QString tooltip = desktop->Tray->toolTip();
+        [&] { return tray->Tray->toolTip().contains(QStringLiteral("Температура на улице: -4°C")); }));
+    const QString tooltip = tray->Tray->toolTip();
     EXPECT_TRUE(tooltip.contains(QStringLiteral("Температура на улице: -4°C"))) << tooltip.toStdString();
-    EXPECT_TRUE(tooltip.contains(desktop->Outlook().TrendLine())) << tooltip.toStdString();
+    EXPECT_TRUE(tooltip.contains(Form->AlarmWatch->Outlook().TrendLine())) << tooltip.toStdString();
     EXPECT_TRUE(tooltip.contains(QStringLiteral("Последние данные: 18:42"))) << tooltip.toStdString();
-    EXPECT_FALSE(desktop->Tray->icon().isNull());
+    EXPECT_FALSE(tray->Tray->icon().isNull());
 
     // A click on the icon brings it back; a second start of the program and a tray that vanishes do too.
-    emit desktop->Tray->activated(QSystemTrayIcon::Trigger);
+    emit tray->Tray->activated(QSystemTrayIcon::Trigger);
     EXPECT_TRUE(Form->isVisible());
     UserCloses();
     ASSERT_FALSE(Form->isVisible());
@@ -94,16 +95,16 @@ TEST_F(WindowTray, ClosingIntoTheTrayAndBack)
     UserCloses();
     ASSERT_FALSE(Form->isVisible());
     TrayThere = false;
-    desktop->Tick();
+    tray->CheckTray();
     EXPECT_TRUE(Form->isVisible());
     EXPECT_FALSE(page->CloseToTray->isEnabled());
 
     // «Выход» ends the program, tray or not.
     TrayThere = true;
-    desktop->Tick();
+    tray->CheckTray();
     UserCloses();
     ASSERT_FALSE(Form->isVisible());
-    desktop->QuitAction->trigger();
+    tray->QuitAction->trigger();
     EXPECT_EQ(Form->Station.Closing, 1);
     EXPECT_EQ(LastCode(), 5);
 }
@@ -111,8 +112,8 @@ TEST_F(WindowTray, ClosingIntoTheTrayAndBack)
 TEST_F(WindowTray, AProgramsCloseIsNeverTakenForTheUsers)
 {
     TrayThere = true;
-    Form->Desktop->Tick();
-    Form->Desktop->CloseToTrayAction->trigger();
+    Form->TraySide->CheckTray();
+    Form->TraySide->CloseToTrayAction->trigger();
     // As the termination signals close it.
     EXPECT_TRUE(Form->close());
     EXPECT_EQ(Form->Station.Closing, 1);

@@ -1,7 +1,7 @@
 // The demo's control window drives the stand-in station's cable, and the program's window follows.
 #include "demo/demo_setup.h"
 #include "demo/station_control_window.h"
-#include "station/desktop_side.h"
+#include "station/tray_side.h"
 #include "tests/support/e2e_support.h"
 
 #include "gui/error_box.h"
@@ -98,7 +98,7 @@ TEST(Demo, ItsStartPutsTheStationAfterTheFirstPictureOrStartsWholeInTheTray)
             return std::adjacent_find(memory.begin(), memory.end(), std::not_equal_to<>()) != memory.end();
         };
         EXPECT_FALSE(historyFilled());
-        demo.Form.Desktop->SetTrayCheck([] { return true; });
+        demo.Form.TraySide->SetTrayCheck([] { return true; });
         demo.Show(inTray);
         if (!inTray) {
             EXPECT_FALSE(historyFilled());
@@ -109,7 +109,7 @@ TEST(Demo, ItsStartPutsTheStationAfterTheFirstPictureOrStartsWholeInTheTray)
         EXPECT_NE(demo.Form.Core.Archive(), nullptr);
         EXPECT_EQ(demo.Form.isVisible(), !inTray);
         EXPECT_EQ(demo.Control.isVisible(), !inTray);
-        EXPECT_TRUE(demo.Form.Desktop->Tray->isVisible());
+        EXPECT_TRUE(demo.Form.TraySide->Tray->isVisible());
         EXPECT_FALSE(demo.Station.Plugged());
         ASSERT_TRUE(PumpUntil([&demo] { return demo.Form.Station.StationDevice != nullptr; }));
     }
