@@ -126,7 +126,7 @@ TForm1::TForm1(hidplatform::Platform& platform, QWidget* parent, TStart start)
     ConnectHandlers();
     ConnectCore();
     AlarmWatch = new TAlarmWatch(Core, this);
-    TraySide = new TTraySide(*this, *AlarmWatch);
+    TraySide = new TTraySide(*this, Core, *AlarmWatch, [this] { ShowReadingsPageIfFree(); });
     ConnectAlarmWatch();
     CreateHidController();
     FormCreate();

@@ -2,10 +2,10 @@
 
 #include "core/alarm_watch.h"
 #include "core/readings_text.h"
+#include "core/station_core.h"
 #include "desktop/program_entry.h"
 #include "gui/bring_forward.h"
 #include "gui/repaint_pacing.h"
-#include "station/main_form.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,17 +14,20 @@
 #include <QSignalBlocker>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QWidget>
 
-TTraySide::TTraySide(TForm1& form, TAlarmWatch& watch)
-    : QObject(&form)
-    , Form(form)
+TTraySide::TTraySide(QWidget& window, TStationCore& core, TAlarmWatch& watch, std::function<void()> showReadings)
+    : QObject(&window)
+    , Window(window)
+    , Core(core)
     , Watch(watch)
+    , FShowReadings(std::move(showReadings))
     , FTrayCheck([] { return QSystemTrayIcon::isSystemTrayAvailable(); })
-    , FPicture(form.windowIcon())
+    , FPicture(window.windowIcon())
 {
     Tray = new QSystemTrayIcon(this);
     Tray->setObjectName(QStringLiteral("Tray"));
-    TrayMenu = new QMenu(&form);
+    TrayMenu = new QMenu(&window);
     TrayMenu->setObjectName(QStringLiteral("TrayMenu"));
     OpenAction = TrayMenu->addAction(QStringLiteral("Открыть"), this, &TTraySide::ShowWindow);
     CloseToTrayAction = TrayMenu->addAction(QStringLiteral("Свернуть в трей при закрытии"));
@@ -43,7 +46,7 @@ TTraySide::TTraySide(TForm1& form, TAlarmWatch& watch)
     FTrayCheckTimer = new QTimer(this);
     FTrayCheckTimer->setInterval(TrayCheckMs);
     connect(FTrayCheckTimer, &QTimer::timeout, this, &TTraySide::CheckTray);
-    connect(&form.Core, &TStationCore::Reading, this, &TTraySide::TakeReading);
+    connect(&core, &TStationCore::Reading, this, &TTraySide::TakeReading);
     connect(&watch, &TAlarmWatch::AlarmsChanged, this, &TTraySide::Notify);
     connect(&watch, &TAlarmWatch::OutlookChanged, this, &TTraySide::RefreshTooltip);
 }
@@ -100,7 +103,7 @@ void TTraySide::CheckTray()
     Tray->setVisible(available);
     emit TrayAvailabilityChanged(available);
     // A tray that went away must not leave the window unreachable.
-    if (!available && Form.isHidden() && !FQuitting)
+    if (!available && Window.isHidden() && !FQuitting)
         ShowWindow();
 }
 
@@ -109,7 +112,7 @@ void TTraySide::CheckTray()
 void TTraySide::TakeReading(const base::TStationReading& reading)
 {
     // The tooltip shows the readings as the readings page does, from the report they came in.
-    FImage = Form.Station.ReportImage;
+    FImage = Core.Station.ReportImage;
     FLastReport = reading.Time;
     FOutdoor = reading.Value(base::TQuantity::OutdoorTemperature);
     // Drawing the tray's picture costs more than all the rest of a report: a station that sends
@@ -178,10 +181,10 @@ void TTraySide::HideInTray()
     // While hidden, closing a message box must not end the program as its last window.
     QApplication::setQuitOnLastWindowClosed(false);
     // The tray shows the readings and the alarms weigh them: the station must stream.
-    Form.ShowReadingsPageIfFree();
-    Form.hide();
+    FShowReadings();
+    Window.hide();
     // A second start of the program brings it back from the tray, unless it is ending.
-    gui::ShowOnBringForward(&Form, [this] {
+    gui::ShowOnBringForward(&Window, [this] {
         if (!FQuitting)
             ShowWindow();
     });
@@ -189,20 +192,20 @@ void TTraySide::HideInTray()
 
 void TTraySide::ShowWindow()
 {
-    gui::ShowOnBringForward(&Form, nullptr);
+    gui::ShowOnBringForward(&Window, nullptr);
     QApplication::setQuitOnLastWindowClosed(true);
-    if (Form.isMinimized())
-        Form.showNormal();
+    if (Window.isMinimized())
+        Window.showNormal();
     else
-        Form.show();
-    Form.raise();
-    Form.activateWindow();
+        Window.show();
+    Window.raise();
+    Window.activateWindow();
 }
 
 void TTraySide::Quit()
 {
     FQuitting = true;
-    if (!Form.close())
+    if (!Window.close())
         FQuitting = false;
 }
 
@@ -211,7 +214,7 @@ void TTraySide::Closed()
     // A window closed while hidden in the tray (by «Выход» or a termination signal) is no last
     // window closing for Qt: the program ends here instead.
     QApplication::setQuitOnLastWindowClosed(true);
-    if (Form.isHidden())
+    if (Window.isHidden())
         QCoreApplication::quit();
 }
 

@@ -23,8 +23,9 @@ class QCloseEvent;
 class QMenu;
 class QSystemTrayIcon;
 class QTimer;
+class QWidget;
 class TAlarmWatch;
-class TForm1;
+class TStationCore;
 namespace gui {
 class TFramePacedCall;
 }
@@ -36,7 +37,9 @@ public:
     // How often the tray's presence is checked.
     static constexpr int TrayCheckMs = 5000;
 
-    TTraySide(TForm1& form, TAlarmWatch& watch);
+    // The tray of `window`, which shows `core`'s readings; `showReadings` turns the window to a page
+    // where the station streams (its readings go on into the tooltip while the window is hidden).
+    TTraySide(QWidget& window, TStationCore& core, TAlarmWatch& watch, std::function<void()> showReadings);
     ~TTraySide() override;
 
     // Reads the tray's settings (what could not be read, in Russian; empty when all was) and shows
@@ -91,8 +94,10 @@ private:
     void ShowReport();
     void Quit();
 
-    TForm1& Form;
+    QWidget& Window;
+    TStationCore& Core;
     TAlarmWatch& Watch;
+    std::function<void()> FShowReadings;
     std::unique_ptr<desktop::TDesktopNotifier> FNotifier;
     TTrayCheck FTrayCheck;
     std::optional<bool> FTrayShown; // none before the first check
