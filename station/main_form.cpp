@@ -8,6 +8,7 @@
 #include "gui/error_box.h"
 #include "gui/question_box.h"
 #include "hid/device_controller.h"
+#include "station/publishing_feed.h"
 #include "station/tray_side.h"
 
 #include <QCloseEvent>
@@ -38,7 +39,8 @@ TForm1::~TForm1()
     // the controller's unplugs of the devices still checked out reach the window's handlers.
     ReleaseStationDevice();
     // The publishing uploads from the core's queue: it goes first.
-    Publishing.reset();
+    delete Publishing;
+    Publishing = nullptr;
     delete &Core;
     HidDeviceController1 = nullptr;
 }

@@ -13,18 +13,17 @@
 #include "gui/radio_group.h"
 #include "gui/up_down.h"
 #include "station/day_values.h"
-#include "station/publishing_module.h"
 
 #include <QDateTime>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
-#include <memory>
 
 class QGroupBox;
 class QLabel;
 class TAlarmsPage;
 class TArchivePage;
+class TPublishingFeed;
 class TAlarmWatch;
 class THidDevice;
 class THidDeviceController;
@@ -178,9 +177,9 @@ public:
     THistoryState& History;
     THistoryOperation& HistoryOperation;
 
-    // The publishing (publish_link.cpp): it takes each reading of the stream and uploads from the
-    // core's queue. None until the rest of the start; none where it could not be had.
-    std::unique_ptr<TPublishingModule> Publishing;
+    // The publishing (publish_link.cpp), fed by the core; the window owns it. None until the rest of
+    // the start; none where it could not be had.
+    TPublishingFeed* Publishing = nullptr;
 
     // The computer's clock as the settings command reads it; tests fix the time with SetClock.
     using TClock = std::function<QDateTime()>;

@@ -5,6 +5,7 @@
 #include "core/alarm_watch.h"
 #include "gui/error_box.h"
 #include "station/main_form.h"
+#include "station/publishing_feed.h"
 
 #include <QDir>
 #include <QLabel>
@@ -29,23 +30,15 @@ void TForm1::CreatePublishPage()
         ShowPublishingUnavailable(opening.Problem);
         return;
     }
-    Publishing = std::move(opening.Module);
-    PublishPage1 = Publishing->CreatePage(TabSheet6, QDir::currentPath());
+    PublishPage1 = opening.Module->CreatePage(TabSheet6, QDir::currentPath());
     PublishPage1->setGeometry(0, 0, TabSheet6->width(), TabSheet6->height());
     PublishPage1->show(); // with its tab, also when the window was up before the page was made
-    // Readings that come before the rest of the start are the window's alone.
-    connect(&Core, &TStationCore::Reading, this,
-            [this](const base::TStationReading& reading) { Publishing->Publish(reading); });
-    Publishing->TakeStationPresence(Core.Presence());
-    connect(&Core, &TStationCore::PresenceChanged, this,
-            [this](base::TStationPresence presence) { Publishing->TakeStationPresence(presence); });
-    const auto takeOutlook = [this] {
-        Publishing->TakeOutlook(AlarmWatch->Outlook().TrendLine(), AlarmWatch->Outlook().ForecastLine());
-    };
+    Publishing = new TPublishingFeed(Core, std::move(opening.Module), this);
+    const auto takeOutlook = [this] { Publishing->TakeOutlook(AlarmWatch->Outlook()); };
     takeOutlook();
     connect(AlarmWatch, &TAlarmWatch::OutlookChanged, this, takeOutlook);
     // As "meteostation.ini" is told of: once the window is up.
-    if (const QString problem = Publishing->SettingsFileProblem(); !problem.isEmpty())
+    if (const QString problem = Publishing->Module().SettingsFileProblem(); !problem.isEmpty())
         gui::ShowErrorBoxLater(this, problem);
 }
 
@@ -68,11 +61,6 @@ void TForm1::ShowPublishingUnavailable(const QString& problem)
 
 void TForm1::StartNetworkPublishing()
 {
-    if (!Publishing)
-        return;
-    // Without an archive the web page's own reads fail and say so; the live page works.
-    const archive::TArchiveStore* store = Core.Archive();
-    Publishing->StartArchive(Core.UploadQueue(), Core.UploadQueue(),
-                             store != nullptr ? store->Path()
-                                              : QDir::current().absoluteFilePath(archive::ArchiveFileName));
+    if (Publishing != nullptr)
+        Publishing->StartArchive();
 }

@@ -2,6 +2,7 @@
 #include "station/publishing_built_in.h"
 
 #include "station/main_form.h"
+#include "station/publishing_feed.h"
 
 TPublishingOpening OpenPublishingModule()
 {
@@ -11,5 +12,5 @@ TPublishingOpening OpenPublishingModule()
 TStationPublishing& BuiltInPublishing(TForm1& form)
 {
     Q_ASSERT(form.Publishing);
-    return static_cast<TStationPublishing&>(*form.Publishing);
+    return static_cast<TStationPublishing&>(form.Publishing->Module());
 }

@@ -41,11 +41,8 @@ TStationService::TStationService(hidplatform::Platform& platform, QObject* paren
         if (!ok)
             Tell(message);
     });
-    connect(&FCore, &TStationCore::PresenceChanged, this, [this](base::TStationPresence presence) {
-        Tell(LinkText(presence));
-        if (FPublishing)
-            FPublishing->TakeStationPresence(presence);
-    });
+    connect(&FCore, &TStationCore::PresenceChanged, this,
+            [this](base::TStationPresence presence) { Tell(LinkText(presence)); });
 }
 
 TStationService::~TStationService()
@@ -67,17 +64,13 @@ void TStationService::Start()
 
     TPublishingOpening opening = OpenPublishingModule();
     if (opening.Module) {
-        FPublishing = std::move(opening.Module);
-        FPublishing->OpenWithoutPage(QDir::currentPath(), [this](const QString& message) { Tell(message); });
-        if (const QString problem = FPublishing->SettingsFileProblem(); !problem.isEmpty())
+        opening.Module->OpenWithoutPage(QDir::currentPath(), [this](const QString& message) { Tell(message); });
+        if (const QString problem = opening.Module->SettingsFileProblem(); !problem.isEmpty())
             Tell(problem);
-        const archive::TArchiveStore* store = FCore.Archive();
-        FPublishing->StartArchive(FCore.UploadQueue(), FCore.UploadQueue(),
-                                  store != nullptr ? store->Path()
-                                                   : QDir::current().absoluteFilePath(archive::ArchiveFileName));
-        FPublishing->TakeStationPresence(FCore.Presence());
+        FPublishing = std::make_unique<TPublishingFeed>(FCore, std::move(opening.Module));
+        FPublishing->StartArchive();
         FOutlook.Refresh();
-        PublishOutlook();
+        FPublishing->TakeOutlook(FOutlook.Outlook());
     } else {
         Tell(QStringLiteral("Публикация недоступна: %1. Показания не отправляются ни на брокер MQTT, ни в погодные "
                             "сети, веб-страница не открыта.")
@@ -108,15 +101,7 @@ void TStationService::Tell(const QString& message) const
 
 void TStationService::TakeReading(const base::TStationReading& reading)
 {
-    const bool outlookChanged = FOutlook.TakeReading(reading);
-    if (!FPublishing)
-        return;
-    FPublishing->Publish(reading);
-    if (outlookChanged)
-        PublishOutlook();
-}
-
-void TStationService::PublishOutlook()
-{
-    FPublishing->TakeOutlook(FOutlook.Outlook().TrendLine(), FOutlook.Outlook().ForecastLine());
+    // Before the publishing's own turn at the reading, so the web page has its outlook with it.
+    if (FOutlook.TakeReading(reading) && FPublishing)
+        FPublishing->TakeOutlook(FOutlook.Outlook());
 }

@@ -7,7 +7,7 @@
 
 #include "core/outlook_feed.h"
 #include "core/station_core.h"
-#include "station/publishing_module.h"
+#include "station/publishing_feed.h"
 
 #include <QObject>
 #include <QString>
@@ -32,7 +32,7 @@ public:
 
     TStationCore& Core() { return FCore; }
     // None where the publishing could not be had (told at Start).
-    TPublishingModule* Publishing() const { return FPublishing.get(); }
+    TPublishingModule* Publishing() const { return FPublishing ? &FPublishing->Module() : nullptr; }
 
     // Where the lines go; standard error unless a test catches them.
     using TLog = std::function<void(const QString&)>;
@@ -41,11 +41,10 @@ public:
 private:
     void Tell(const QString& message) const;
     void TakeReading(const base::TStationReading& reading);
-    void PublishOutlook();
     void TellLink();
 
     TStationCore FCore;
-    std::unique_ptr<TPublishingModule> FPublishing;
+    std::unique_ptr<TPublishingFeed> FPublishing;
     TOutlookFeed FOutlook{FCore};
     TLog FLog;
     bool FStopped = false;
