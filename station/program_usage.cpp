@@ -1,5 +1,6 @@
 #include "station/program_usage.h"
 
+#include "desktop/program_entry.h"
 #include "os/data_folder.h"
 #include "publish/networks/endpoint_variables.h"
 
@@ -30,7 +31,7 @@ os::TProgramUsage WindowProgramUsage(const QString& program, const QString& summ
 os::TProgramUsage ProgramUsage()
 {
     os::TProgramUsage usage = WindowProgramUsage(
-        QStringLiteral("meteostation"),
+        desktop::ProgramName,
         QStringLiteral("Программа для метеостанции «Метеостанция», подключённой к компьютеру по USB: показания,\n"
                        "установки, почасовая память метеостанции, её суточные диаграммы и архив погоды за годы."),
         os::ProgramDataFolder(), os::DataFolderNote());

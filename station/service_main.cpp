@@ -1,5 +1,6 @@
 // The program's entry as a service; see station_service.h. Apart from the service itself, as only
 // the program links the system's HID backend.
+#include "desktop/program_entry.h"
 #include "hid/platform/host_platform.h"
 #include "os/command_line.h"
 #include "os/data_folder.h"
@@ -19,7 +20,7 @@ int RunStationService(int argc, char** argv)
     if (const auto status =
             os::AnswerCommandLine(QCoreApplication::arguments(), ProgramUsage(), os::TCommandLineCheck::Everything))
         return *status;
-    QCoreApplication::setApplicationName(QStringLiteral("meteostation"));
+    QCoreApplication::setApplicationName(desktop::ProgramName);
     QString problem;
     if (!os::EnterDataFolder(problem)) {
         TellOnStandardError(problem);
