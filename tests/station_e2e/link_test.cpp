@@ -1,5 +1,5 @@
 // The station link end to end: matching at start and on hot-plug, the first command, unplug and
-// re-plug, devices that must not be taken, a station without access, read errors, other devices
+// re-plug, a station without access, read errors, other devices
 // arriving, and the close of the window by the user or by SIGTERM.
 #include "tests/support/e2e_support.h"
 
@@ -119,38 +119,6 @@ TEST_F(StationE2E, HotPlugUnplugAndReplug)
     EXPECT_EQ(Form->LabeledEdit1->Text().size(), 8);
 }
 
-TEST_F(StationE2E, DevicesWithTheNameOrTheIdsAloneAreNeverTaken)
-{
-    CreateForm();
-    std::vector<TReport> written;
-    auto capture = [&written](const std::uint8_t* r, std::size_t n) { written.emplace_back(r, r + n); };
-    hidplatform::SimDeviceConfig wrongProduct = simulator::TSimStation::DeviceConfig();
-    wrongProduct.ProductID = 0x1213;
-    hidplatform::SimDeviceConfig wrongVendor = simulator::TSimStation::DeviceConfig();
-    wrongVendor.VendorID = 0x2113;
-    hidplatform::SimDeviceConfig wrongName = simulator::TSimStation::DeviceConfig();
-    wrongName.ProductString = u"метеостанция"; // case matters
-    hidplatform::SimDeviceConfig longerName = simulator::TSimStation::DeviceConfig();
-    longerName.ProductString = u"Метеостанция 2";
-    hidplatform::SimDeviceConfig noName = simulator::TSimStation::DeviceConfig();
-    noName.ProductString.reset();
-    std::vector<hidplatform::SimDeviceId> ids;
-    for (const auto& config : {wrongProduct, wrongVendor, wrongName, longerName, noName}) {
-        ids.push_back(Platform.PlugDevice(config));
-        Platform.SetOutputHandler(ids.back(), capture);
-    }
-    ASSERT_TRUE(PumpUntil([this] { return Form->HidDeviceController1->DeviceCount() == 5; }));
-    ASSERT_TRUE(testsupport::PumpPosted());
-    EXPECT_EQ(Form->Station.StationDevice, nullptr);
-    EXPECT_EQ(Form->Panel1->Caption(), StationDisconnectedText);
-    EXPECT_TRUE(written.empty());
-    for (int i = 0; i < Form->HidDeviceController1->DeviceCount(); ++i)
-        EXPECT_FALSE(Form->HidDeviceController1->Device(i)->CheckedOut());
-    for (hidplatform::SimDeviceId id : ids)
-        EXPECT_EQ(Platform.ReadStarts(id), 0);
-    EXPECT_FALSE(Form->Button6->isEnabled());
-}
-
 TEST_F(StationE2E, StationThatCanOnlyBeIdentifiedIsNotAnnouncedAsConnected)
 {
     CreateForm();
@@ -199,11 +167,7 @@ TEST_F(StationE2E, AnyOtherDeviceArrivingRepeatsTheMatchOfTheConnectedStation)
     const std::size_t before = Sent.size();
     THidDevice* station = Form->Station.StationDevice;
     Form->Button6->setEnabled(false);
-    hidplatform::SimDeviceConfig mouse;
-    mouse.VendorID = 0x046d;
-    mouse.ProductID = 0xc077;
-    mouse.ProductString = u"USB Optical Mouse";
-    Platform.PlugDevice(mouse);
+    Platform.PlugDevice(Mouse());
     ASSERT_TRUE(PumpUntil([&] { return Sent.size() == before + 1; }));
     EXPECT_EQ(LastCode(), 1);
     EXPECT_EQ(Form->Station.StationDevice, station);
@@ -228,49 +192,6 @@ TEST_F(StationE2E, WindowDestroyedWithASupersededStationStillCheckedOut)
     EXPECT_EQ(Platform.OpenHandleCount(firstId), 0);
     EXPECT_EQ(Platform.OpenHandleCount(second.DeviceId()), 0);
     EXPECT_EQ(Platform.WaitingReads(firstId), 0);
-}
-
-TEST_F(StationE2E, SecondStationTakesOverAndTheFirstOneGoesQuietly)
-{
-    ConnectStation();
-    THidDevice* first = Form->Station.StationDevice;
-    simulator::TSimStation second(Platform, 8, StartClock());
-    std::vector<TReport> toSecond;
-    second.Plug();
-    Platform.SetOutputHandler(second.DeviceId(), [&](const std::uint8_t* r, std::size_t n) {
-        toSecond.emplace_back(r, r + n);
-        second.Model().HandleOutputReport(r, n);
-    });
-    ASSERT_TRUE(
-        PumpUntil([&] { return Form->Station.StationDevice != first && Form->Station.StationDevice != nullptr; }));
-    ASSERT_EQ(toSecond.size(), 1u);
-    EXPECT_EQ(toSecond[0][19], 1);
-    THidDevice* current = Form->Station.StationDevice;
-
-    // The first one unplugged: not the station any more, so nothing on the window changes, and
-    // no read error either.
-    const std::size_t sentToSecond = toSecond.size();
-    const hidplatform::SimDeviceId firstId = Station->DeviceId();
-    Station->Unplug();
-    // Let go: out of the controller's list, its read thread ended, no handle left.
-    ASSERT_TRUE(PumpUntil([&] { return Form->HidDeviceController1->DeviceCount() == 1; }));
-    EXPECT_EQ(Form->HidDeviceController1->Device(0), current);
-    EXPECT_EQ(Platform.OpenHandleCount(firstId), 0);
-    const int readStarts = Platform.ReadStarts(firstId);
-    ASSERT_TRUE(testsupport::PumpPosted());
-    EXPECT_EQ(Platform.ReadStarts(firstId), readStarts);
-    EXPECT_EQ(Form->Station.StationDevice, current);
-    EXPECT_EQ(Form->Panel1->Caption(), StationConnectedText);
-    EXPECT_TRUE(Form->Button6->isEnabled());
-    EXPECT_EQ(toSecond.size(), sentToSecond);
-    // The unplugged one is not offered any more; the one left is.
-    EXPECT_EQ(Form->HidDeviceController1->EnumerateDevices(), 1);
-    EXPECT_EQ(Form->Station.StationDevice, current);
-
-    // Its readings keep coming.
-    second.Advance(std::chrono::milliseconds(1000));
-    ASSERT_TRUE(PumpUntil([&] { return Platform.QueuedInputReports(second.DeviceId()) == 0; }));
-    Form.reset();
 }
 
 TEST_F(StationE2E, ClosingQuietsTheStationAndHandsItsDeviceBack)

@@ -391,37 +391,6 @@ TEST_F(HistoryPage, AnotherDeviceArrivingDuringADownloadLeavesItRunning)
     EXPECT_EQ(Form->Station.HistoryComplete, 1);
 }
 
-TEST_F(HistoryPage, ReadingsOfAnEarlierStationDuringADownloadAreNoBlocks)
-{
-    OpenWindow();
-    PlugStation();
-    THidDevice* first = Form->Station.StationDevice;
-    // A second station takes over; the first one was told to stream and goes on doing so.
-    simulator::TSimStation second(Platform, 4, StationClock);
-    second.Model().FillPlausibleHistory(30, HistoryEnd, 12);
-    second.Model().SetBlockInterval(BlockStep);
-    second.Plug();
-    ASSERT_TRUE(
-        PumpUntil([&] { return Form->Station.StationDevice != first && Form->Station.StationDevice != nullptr; }));
-    ClickTab(TFormPage::Diagram);
-    // Both stations' answers to their match are in before the download starts.
-    Drain();
-    Drain(second);
-    Click(Form->Button1);
-    ASSERT_TRUE(PumpUntil([&] { return Form->Station.BlockCount == 1; }));
-    ASSERT_EQ(second.Model().Mode(), simulator::TTransferMode::Downloading);
-    ASSERT_EQ(Station->Model().Mode(), simulator::TTransferMode::Streaming);
-
-    Station->Advance(1s); // a readings report of the first station, between two blocks
-    Drain();
-    EXPECT_EQ(Form->Station.BlockCount, 1);
-    second.Advance(10s);
-    ASSERT_TRUE(PumpUntil([&] { return Form->Station.DownloadActive == 0; }));
-    EXPECT_EQ(Form->History.HistoryImage, second.Model().HistoryMemory());
-    EXPECT_EQ(Form->Station.HistoryComplete, 1);
-    Form.reset();
-}
-
 TEST_F(HistoryPage, StartUpWithoutAFileShowsNoRecordsAndTodayAndClosingWritesTheEmptyCopy)
 {
     OpenWindow();

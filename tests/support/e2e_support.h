@@ -1,48 +1,30 @@
 // The whole program over the simulated HID platform: the real window, controller, devices and read
-// threads, a stand-in station on a virtual device, every output report captured on its way to the
-// station, and the event loop pumped until a condition holds. Each test runs in a fresh current
-// directory, so no "met.mtb" is read or left behind.
+// threads, and the stand-in station of stand_in_rig.h.
 #pragma once
 
 #include "core/readings_text.h"
 #include "hid/device_controller.h"
-#include "hid/platform/sim/sim_platform.h"
-#include "simulator/sim_station.h"
 #include "station/main_form.h"
-#include "tests/support/test_support.h"
+#include "tests/support/stand_in_rig.h"
 
 #include <QAbstractButton>
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTest>
 #include <QToolButton>
-#include <chrono>
 #include <gtest/gtest.h>
 #include <limits>
-#include <memory>
-#include <vector>
 
 namespace e2e {
 
-using TReport = std::vector<std::uint8_t>;
-
 using testsupport::PumpUntil;
+using testsupport::StartClock;
+using testsupport::TReport;
 
-// The station model's clock at the start of every test.
-inline simulator::TStationDateTime StartClock()
-{
-    return {2024, 3, 7, 14, 0, 0};
-}
-
-class StationE2E : public ::testing::Test
+class StationE2E : public ::testing::Test, protected testsupport::TStandInRig
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(Folder.Entered());
-        Station = std::make_unique<simulator::TSimStation>(Platform, 7, StartClock());
-    }
-
+    void SetUp() override { ASSERT_TRUE(Folder.Entered()); }
     void TearDown() override
     {
         Form.reset();
@@ -70,16 +52,6 @@ protected:
         Form->show();
     }
 
-    // Plugs the stand-in station in; every report written to it is kept before the station acts on it.
-    void PlugStation()
-    {
-        Station->Plug();
-        Platform.SetOutputHandler(Station->DeviceId(), [this](const std::uint8_t* report, std::size_t length) {
-            Sent.emplace_back(report, report + length);
-            Station->Model().HandleOutputReport(report, length);
-        });
-    }
-
     bool Connected() const { return Form->Panel1->Caption() == StationConnectedText; }
     bool WaitConnected()
     {
@@ -94,27 +66,6 @@ protected:
             PlugStation();
         ASSERT_TRUE(WaitConnected());
         ASSERT_TRUE(Settle());
-    }
-
-    // Every input report queued so far has been handled by the window: the queue is empty and the
-    // read thread waits again, which it only does after the window's handler has returned.
-    bool Settle()
-    {
-        const hidplatform::SimDeviceId id = Station->DeviceId();
-        return PumpUntil([this, id] { return Platform.QueuedInputReports(id) == 0 && Platform.WaitingReads(id) > 0; });
-    }
-    // Lets the station's time run by `ms` and waits until its reports have been shown.
-    bool Advance(int ms)
-    {
-        Station->Advance(std::chrono::milliseconds(ms));
-        return Settle();
-    }
-    // Queues one report of the station's stream (64 data bytes after report id 0).
-    bool Inject(const simulator::TInputReport& data)
-    {
-        TReport report(data.size() + 1, 0);
-        std::copy(data.begin(), data.end(), report.begin() + 1);
-        return Platform.QueueInputReport(Station->DeviceId(), std::move(report)) && Settle();
     }
 
     // The user's hand.
@@ -139,14 +90,7 @@ protected:
             QTest::mouseClick(upDown->LeftButton(), Qt::LeftButton);
     }
 
-    const TReport& LastSent() const { return Sent.back(); }
-    std::uint8_t LastCode() const { return Sent.back().at(19); }
-
-    testsupport::TFreshCurrentFolder Folder;
-    hidplatform::SimPlatform Platform;
-    std::unique_ptr<simulator::TSimStation> Station;
     std::unique_ptr<TForm1> Form;
-    std::vector<TReport> Sent;
     std::vector<QString> Questions;
 };
 
