@@ -103,4 +103,25 @@ TEST(StationCore, RunsAStationWithoutAWindowAndEveryReportIsOneReading)
     EXPECT_FALSE(core.StationPresent());
 }
 
+// The image takes the station's 64 bytes of a report: no more from a longer one, those there are of
+// a shorter one (the rest stay), none of a report with no data.
+TEST(StationCore, TakesAtMostTheStationsBytesOfAReportAndSurvivesNoData)
+{
+    testsupport::TFreshCurrentFolder folder;
+    ASSERT_TRUE(folder.Entered());
+    hidplatform::SimPlatform platform;
+    TStationCore core(platform);
+    std::uint8_t longReport[70];
+    std::fill(longReport, longReport + 70, 7);
+    core.TakeReport(longReport, 70);
+    EXPECT_TRUE(std::ranges::all_of(core.Station.ReportImage, [](std::uint8_t byte) { return byte == 7; }));
+    const std::uint8_t shortReport[2] = {1, 2};
+    core.TakeReport(shortReport, 2);
+    EXPECT_EQ(core.Station.ReportImage[0], 1);
+    EXPECT_EQ(core.Station.ReportImage[1], 2);
+    EXPECT_EQ(core.Station.ReportImage[2], 7);
+    core.TakeReport(nullptr, 64);
+    EXPECT_EQ(core.Station.ReportImage[0], 1);
+}
+
 } // namespace

@@ -152,22 +152,6 @@ TEST_F(StationForm, ReportsRewriteTheReadingsOnPagesZeroAndTwoOnly)
     EXPECT_EQ(Form->Panel5->Caption(), HumidityPlaceholder);
 }
 
-TEST_F(StationForm, DispatchCopiesAtMost64BytesAndSurvivesNoData)
-{
-    std::uint8_t longReport[70];
-    std::fill(longReport, longReport + 70, 7);
-    Form->HandleInputReport(longReport, 70);
-    for (std::uint8_t byte : Form->Station.ReportImage)
-        EXPECT_EQ(byte, 7);
-    const std::uint8_t shortReport[2] = {1, 2};
-    Form->HandleInputReport(shortReport, 2);
-    EXPECT_EQ(Form->Station.ReportImage[0], 1);
-    EXPECT_EQ(Form->Station.ReportImage[1], 2);
-    EXPECT_EQ(Form->Station.ReportImage[2], 7);
-    Form->HandleInputReport(nullptr, 64);
-    EXPECT_EQ(Form->Station.ReportImage[0], 1);
-}
-
 TEST_F(StationForm, LoadFillsTheSettingsThenTheClockAndCodesFollow)
 {
     TForm1& f = *Form;
