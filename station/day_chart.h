@@ -3,7 +3,7 @@
 // light green gradient behind a framed plot area.
 #pragma once
 
-#include "station/day_hours.h"
+#include "core/day_hours.h"
 
 class TBarSeries;
 class TChart;

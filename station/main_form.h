@@ -6,13 +6,13 @@
 
 #include "chart/bar_series.h"
 #include "chart/chart.h"
+#include "core/day_values.h"
 #include "core/station_core.h"
 #include "gui/labeled_edit.h"
 #include "gui/page_control.h"
 #include "gui/panel.h"
 #include "gui/radio_group.h"
 #include "gui/up_down.h"
-#include "station/day_values.h"
 
 #include <QDateTime>
 #include <QWidget>

@@ -2,8 +2,8 @@
 // day of the history image, the calendar steps and the texts.
 #pragma once
 
+#include "core/day_hours.h"
 #include "core/history_state.h"
-#include "station/day_hours.h"
 
 #include <QString>
 #include <array>

@@ -1,4 +1,4 @@
-#include "station/day_values.h"
+#include "core/day_values.h"
 
 #include "core/readings_text.h"
 

@@ -1,4 +1,4 @@
-#include "station/day_hours.h"
+#include "core/day_hours.h"
 
 #include <algorithm>
 
