@@ -44,13 +44,13 @@ void TWebServer::PostDrain()
     drain.invoke(FAnchor.get(), Qt::QueuedConnection);
 }
 
-void TWebServer::RunThere(const std::function<void()>& call)
+void TWebServer::RunThere(std::function<void()> call)
 {
     std::unique_lock lock(FMutex);
-    FCalls.push_back(call);
-    const unsigned ticket = FCallsQueued++;
+    FCall = std::move(call);
+    FCallDone = false;
     PostDrain();
-    FDone.wait(lock, [&] { return FCallsRun > ticket; });
+    FDone.wait(lock, [this] { return FCallDone; });
 }
 
 TWebStartResult TWebServer::Start(const TWebSettings& settings)
@@ -105,7 +105,7 @@ void TWebServer::Stop()
         FStopWanted = true;
         PostDrain();
         FDone.wait(lock, [this] { return FLetGo; });
-        FCalls.clear();
+        FCall = nullptr;
         FWaiting.clear();
         FDrainPosted = false;
         FStopWanted = false;
@@ -153,24 +153,24 @@ void TWebServer::SendCurrent()
 
 void TWebServer::Drain()
 {
-    std::vector<std::function<void()>> calls;
+    std::function<void()> call;
     std::vector<TWebCurrent> waiting;
     bool stop = false;
     {
         const std::lock_guard lock(FMutex);
-        calls.swap(FCalls);
+        call.swap(FCall);
         waiting.swap(FWaiting);
         stop = FStopWanted;
         // Nothing came since the last drain: the next hand-over posts again.
-        if (calls.empty() && waiting.empty() && !stop) {
+        if (!call && waiting.empty() && !stop) {
             FDrainPosted = false;
             return;
         }
     }
-    for (const std::function<void()>& call : calls) {
+    if (call) {
         call();
         const std::lock_guard lock(FMutex);
-        ++FCallsRun;
+        FCallDone = true;
         FDone.notify_all();
     }
     if (FService != nullptr && !waiting.empty())

@@ -78,8 +78,9 @@ private:
     void Drain();
     // Under FMutex: the server's thread drains the queue soon (one post serves many hand-overs).
     void PostDrain();
-    // Runs `call` on the server's thread and waits for it.
-    void RunThere(const std::function<void()>& call);
+    // Runs `call` on the server's thread and waits for it: the main thread has one such call at a
+    // time (the start of the listening).
+    void RunThere(std::function<void()> call);
 
     QString FArchivePath;
     TWebCurrent FCurrent; // kept here too, so a restarted server starts with it
@@ -91,15 +92,14 @@ private:
     // shows, each change in order, waits until that thread takes it all at once: a burst of
     // readings wakes the thread once, not once a reading.
     std::mutex FMutex;
-    std::condition_variable FDone;             // a call ran, or the thread let go
-    std::vector<std::function<void()>> FCalls; // under FMutex
-    std::vector<TWebCurrent> FWaiting;         // under FMutex
-    unsigned FCallsQueued = 0;                 // under FMutex
-    unsigned FCallsRun = 0;                    // under FMutex
-    bool FDrainPosted = false;                 // under FMutex: a drain is on its way or running
-    bool FThreadStarted = false;               // under FMutex: its event loop can be woken
-    bool FStopWanted = false;                  // under FMutex
-    bool FLetGo = false;                       // under FMutex: the thread touches the server no more
+    std::condition_variable FDone;     // the call ran, or the thread let go
+    std::function<void()> FCall;       // under FMutex: RunThere's, until the thread takes it
+    std::vector<TWebCurrent> FWaiting; // under FMutex
+    bool FCallDone = false;            // under FMutex
+    bool FDrainPosted = false;         // under FMutex: a drain is on its way or running
+    bool FThreadStarted = false;       // under FMutex: its event loop can be woken
+    bool FStopWanted = false;          // under FMutex
+    bool FLetGo = false;               // under FMutex: the thread touches the server no more
 };
 
 } // namespace web
