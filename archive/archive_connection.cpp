@@ -1,6 +1,5 @@
 #include "archive/archive_connection.h"
 
-#include "archive/archive_store.h"
 #include "archive/utc_samples_step.h"
 #include "base/system_reason.h"
 

@@ -1,7 +1,7 @@
 #include "archive/archive_schema.h"
 
 #include "archive/archive_connection.h"
-#include "archive/archive_store.h"
+#include "archive/archive_version.h"
 
 #include <QChar>
 #include <QString>

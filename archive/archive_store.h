@@ -8,6 +8,7 @@
 #pragma once
 
 #include "archive/archive_types.h"
+#include "archive/archive_version.h"
 
 #include <QString>
 #include <functional>
@@ -23,9 +24,6 @@ namespace archive {
 class TArchiveConnection;
 
 inline const QString ArchiveFileName = QStringLiteral("meteo-archive.sqlite");
-// PRAGMA user_version of the archives this program writes; a larger one is a newer program's.
-// An older archive is brought up to it when opened (archive_connection.cpp lists the steps).
-constexpr int ArchiveSchemaVersion = 5;
 constexpr int DefaultBusyTimeoutMs = 3000;
 
 // What a change did. Message is for the user (Russian, naming the file and the reason) whenever
@@ -233,8 +231,5 @@ private:
     QString FNotice;
     std::unique_ptr<TArchiveConnection> FConnection;
 };
-
-// The reason for an SQLite result code in the user's language ("на диске нет свободного места").
-QString ArchiveReason(int code, int systemError = 0);
 
 } // namespace archive

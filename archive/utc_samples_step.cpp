@@ -1,6 +1,6 @@
 #include "archive/utc_samples_step.h"
 
-#include "archive/archive_connection.h"
+#include "archive/archive_statement.h"
 
 #include <map>
 #include <vector>

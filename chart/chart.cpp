@@ -124,6 +124,12 @@ void TChart::SetChart3DPercent(int value)
     Store(FChart3DPercent, value);
 }
 
+void TChart::GetAxisLabel(TChartAxis* axis, TChartSeries* series, int index, QString& text)
+{
+    if (OnGetAxisLabel)
+        OnGetAxisLabel(axis, series, index, text);
+}
+
 void TChart::Invalidate()
 {
     if (!FRepaintEnabled)

@@ -6,6 +6,7 @@
 
 #include "chart/chart_axis.h"
 #include "chart/chart_canvas.h"
+#include "chart/chart_parent.h"
 #include "chart/chart_series.h"
 #include "chart/chart_types.h"
 
@@ -177,7 +178,7 @@ struct TAxisScale
     double Maximum = 0.0;
 };
 
-class TChart : public QWidget
+class TChart : public QWidget, public TChartParent
 {
     Q_OBJECT
 
@@ -186,18 +187,18 @@ public:
     ~TChart() override;
 
     // Axes, in the order of every loop over them.
-    TChartAxis* BottomAxis() const { return AxisList[0].get(); }
-    TChartAxis* TopAxis() const { return AxisList[1].get(); }
-    TChartAxis* LeftAxis() const { return AxisList[2].get(); }
-    TChartAxis* RightAxis() const { return AxisList[3].get(); }
+    TChartAxis* BottomAxis() const override { return AxisList[0].get(); }
+    TChartAxis* TopAxis() const override { return AxisList[1].get(); }
+    TChartAxis* LeftAxis() const override { return AxisList[2].get(); }
+    TChartAxis* RightAxis() const override { return AxisList[3].get(); }
     TChartAxis* DepthAxis() const { return AxisList[4].get(); }
     std::vector<TChartAxis*> Axes() const;
-    bool AxisShown(const TChartAxis* axis) const;
+    bool AxisShown(const TChartAxis* axis) const override;
 
     // Series. A series joins through AddSeries (or its SetParentChart); OwnSeries also hands it over.
-    const std::vector<TChartSeries*>& SeriesList() const { return FSeriesList; }
-    void AddSeries(TChartSeries* series);
-    void RemoveSeries(TChartSeries* series);
+    const std::vector<TChartSeries*>& SeriesList() const override { return FSeriesList; }
+    void AddSeries(TChartSeries* series) override;
+    void RemoveSeries(TChartSeries* series) override;
     template <class T>
     T* OwnSeries(std::unique_ptr<T> series)
     {
@@ -232,7 +233,7 @@ public:
     void SetChart3DPercent(int value);
     bool AxisVisible() const { return FAxisVisible; }
     void SetAxisVisible(bool value) { Store(FAxisVisible, value); }
-    bool ClipPoints() const { return FClipPoints; }
+    bool ClipPoints() const override { return FClipPoints; }
     void SetClipPoints(bool value) { Store(FClipPoints, value); }
     bool View3DWalls() const { return FView3DWalls; }
     void SetView3DWalls(bool value) { Store(FView3DWalls, value); }
@@ -250,14 +251,14 @@ public:
     void SetBevelWidth(int value) { Store(FBevelWidth, value < 0 ? 0 : value); }
     int BorderWidth() const { return FBorderWidth; }
     void SetBorderWidth(int value) { Store(FBorderWidth, value < 0 ? 0 : value); }
-    TColor Color() const { return FColor; }
+    TColor Color() const override { return FColor; }
     void SetColor(TColor value) { Store(FColor, value); }
 
     // While the window layout is being loaded, axis ends are stored without their range checks.
-    bool Loading() const { return FLoading; }
+    bool Loading() const override { return FLoading; }
     void SetLoading(bool value) { FLoading = value; }
-    bool Destroying() const { return FDestroying; }
-    bool Printing() const { return false; }
+    bool Destroying() const override { return FDestroying; }
+    bool Printing() const override { return false; }
 
     // Mouse zoom and panning.
     bool AllowZoom() const { return FAllowZoom; }
@@ -322,7 +323,7 @@ public:
     std::function<void(TChartAxis*, TChartSeries*, int, QString&)> OnGetAxisLabel;
 
     // Marks the image dirty and asks the window system for a repaint (several calls, one paint).
-    void Invalidate();
+    void Invalidate() override;
     bool Dirty() const { return FDirty; }
     bool RepaintEnabled() const { return FRepaintEnabled; }
 
@@ -337,16 +338,16 @@ public:
     // Layout of the last draw.
     QRect PanelBounds() const { return FPanelBounds; }
     // Plot area as left, top, right, bottom edges (QRect's right() is the edge, not edge - 1).
-    int PlotLeft() const { return Plot.Left; }
-    int PlotTop() const { return Plot.Top; }
-    int PlotRight() const { return Plot.Right; }
-    int PlotBottom() const { return Plot.Bottom; }
+    int PlotLeft() const override { return Plot.Left; }
+    int PlotTop() const override { return Plot.Top; }
+    int PlotRight() const override { return Plot.Right; }
+    int PlotBottom() const override { return Plot.Bottom; }
     int PlotWidth() const { return Plot.Width; }
     int PlotHeight() const { return Plot.Height; }
     // As a QRect holding the same edges: x = left, y = top, width, height.
-    QRect PlotRect() const { return QRect(Plot.Left, Plot.Top, Plot.Width, Plot.Height); }
+    QRect PlotRect() const override { return QRect(Plot.Left, Plot.Top, Plot.Width, Plot.Height); }
 
-    TChartCanvas& Canvas() { return FCanvas; }
+    TChartCanvas& Canvas() override { return FCanvas; }
     // Brush for a fill in a colour and style over a background (pattern brushes never vanish
     // into a background of their own colour).
     void SetBrushForFill(TColor color, TBrushStyle style, TColor background);
@@ -361,6 +362,13 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    // TChartParent: what the axes and series reach of their chart beside its public face.
+    TChart* AsChart() override { return this; }
+    int AxisPixel(const TChartAxis* axis, double value) const override { return axis->ValueToPixel(value); }
+    double AxisValue(const TChartAxis* axis, int pixel) const override { return axis->PixelToValue(pixel); }
+    bool AxisInverted(const TChartAxis* axis) const override { return axis->Inverted(); }
+    void GetAxisLabel(TChartAxis* axis, TChartSeries* series, int index, QString& text) override;
+
     struct TPlotArea
     {
         int Left = 0, Top = 0, Right = 0, Bottom = 0, Width = 0, Height = 0, CenterX = 0, CenterY = 0;

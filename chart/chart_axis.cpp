@@ -1,7 +1,9 @@
 #include "chart/chart_axis.h"
 
-#include "chart/chart.h"
+#include "chart/chart_canvas.h"
 #include "chart/chart_math.h"
+#include "chart/chart_parent.h"
+#include "chart/chart_series.h"
 
 #include <QDateTime>
 #include <algorithm>
@@ -34,7 +36,7 @@ bool VerticalAngle(int angle)
 
 } // namespace
 
-TChartAxis::TChartAxis(TChart* chart, bool horizontal, bool otherSide, bool depth)
+TChartAxis::TChartAxis(TChartParent* chart, bool horizontal, bool otherSide, bool depth)
     : Chart(chart)
     , FHorizontal(horizontal)
     , FOtherSide(otherSide)
@@ -45,6 +47,11 @@ TChartAxis::TChartAxis(TChart* chart, bool horizontal, bool otherSide, bool dept
         part->OnChange = [this] { InvalidateChart(); };
     if (depth)
         FVisible = false;
+}
+
+TChart* TChartAxis::ParentChart() const
+{
+    return Chart ? Chart->AsChart() : nullptr;
 }
 
 void TChartAxis::InvalidateChart()
@@ -415,8 +422,8 @@ QString TChartAxis::LabelText(double value) const
     } else {
         text = FormatFloat(FAxisValuesFormat, value);
     }
-    if (Chart && Chart->OnGetAxisLabel && !SuppressLabelEvent)
-        Chart->OnGetAxisLabel(const_cast<TChartAxis*>(this), nullptr, -1, text);
+    if (Chart && !SuppressLabelEvent)
+        Chart->GetAxisLabel(const_cast<TChartAxis*>(this), nullptr, -1, text);
     if (FLabelsMultiLine)
         text.replace(QLatin1Char(' '), QChar(13));
     return text;

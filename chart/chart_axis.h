@@ -10,6 +10,7 @@
 #include <vector>
 
 class TChart;
+class TChartParent;
 class TChartSeries;
 
 enum class TAxisLabelStyle { talAuto, talNone, talValue, talMark, talText };
@@ -34,11 +35,11 @@ class TChartAxis
 public:
     static constexpr int MaxTickPositions = 2000;
 
-    TChartAxis(TChart* chart, bool horizontal, bool otherSide, bool depth = false);
+    TChartAxis(TChartParent* chart, bool horizontal, bool otherSide, bool depth = false);
     TChartAxis(const TChartAxis&) = delete;
     TChartAxis& operator=(const TChartAxis&) = delete;
 
-    TChart* ParentChart() const { return Chart; }
+    TChart* ParentChart() const;
     bool IsHorizontal() const { return FHorizontal; }
     bool IsOtherSide() const { return FOtherSide; }
     bool IsDepthAxis() const { return FDepth; }
@@ -198,7 +199,7 @@ private:
     int OuterEdge(const TChartRect& rect) const;
     bool SuppressLabelEvent = false;
 
-    TChart* Chart;
+    TChartParent* Chart;
     bool FHorizontal;
     bool FOtherSide;
     bool FDepth;

@@ -1,8 +1,10 @@
 #include "chart/chart_series.h"
 
-#include "chart/chart.h"
+#include "chart/chart_canvas.h"
+#include "chart/chart_parent.h"
 
 #include <algorithm>
+#include <cmath>
 
 const TColor TChartSeries::DefaultPalette[16] = {clRed,     clGreen,  clYellow, clBlue,   clWhite, clGray,
                                                  clFuchsia, clTeal,   clNavy,   clMaroon, clLime,  clOlive,
@@ -159,7 +161,12 @@ void TChartSeries::RequestRepaint()
         FParentChart->Invalidate();
 }
 
-void TChartSeries::SetParentChart(TChart* chart)
+TChart* TChartSeries::ParentChart() const
+{
+    return FParentChart ? FParentChart->AsChart() : nullptr;
+}
+
+void TChartSeries::SetParentChart(TChartParent* chart)
 {
     if (chart == FParentChart)
         return;
@@ -306,13 +313,13 @@ double TChartSeries::LowestY() const
 int TChartSeries::XPixel(int index) const
 {
     TChartAxis* axis = GetHorizAxis();
-    return axis ? axis->ValueToPixel(XValue(index)) : 0;
+    return axis ? FParentChart->AxisPixel(axis, XValue(index)) : 0;
 }
 
 int TChartSeries::YPixel(int index) const
 {
     TChartAxis* axis = GetVertAxis();
-    return axis ? axis->ValueToPixel(YValue(index)) : 0;
+    return axis ? FParentChart->AxisPixel(axis, YValue(index)) : 0;
 }
 
 double TChartSeries::BaseValue(int /*index*/) const
@@ -429,8 +436,9 @@ void TChartSeries::CalcFirstLastVisibleIndex()
     }
     const int leftEdge = FParentChart->PlotLeft();
     const int rightEdge = FParentChart->PlotRight();
-    const double lo = axis->PixelToValue(axis->Inverted() ? rightEdge : leftEdge);
-    const double hi = axis->PixelToValue(axis->Inverted() ? leftEdge : rightEdge);
+    const bool inverted = FParentChart->AxisInverted(axis);
+    const double lo = FParentChart->AxisValue(axis, inverted ? rightEdge : leftEdge);
+    const double hi = FParentChart->AxisValue(axis, inverted ? leftEdge : rightEdge);
     int first = 0;
     while (first < count && XValue(first) < lo)
         ++first;
@@ -479,4 +487,175 @@ void TChartSeries::DrawValues()
 int TChartSeries::Clicked(int, int) const
 {
     return -1;
+}
+
+TChartValueList::TChartValueList(TChartSeries* owner, const QString& name)
+    : FOwner(owner)
+    , FName(name)
+{
+    if (FOwner)
+        FOwner->RegisterValueList(this);
+}
+
+TChartValueList::~TChartValueList() = default;
+
+void TChartValueList::Assign(const TChartValueList& source)
+{
+    FOrder = source.FOrder;
+    FDateTime = source.FDateTime;
+    FMultiplier = source.FMultiplier;
+    FValueSource = source.FValueSource;
+    FStatsStale = true;
+}
+
+void TChartValueList::CheckIndex(int index) const
+{
+    if (index < 0 || index >= static_cast<int>(Values.size()))
+        throw EListError(index);
+}
+
+double TChartValueList::StoredValue(int index) const
+{
+    CheckIndex(index);
+    return Values[static_cast<std::size_t>(index)];
+}
+
+double TChartValueList::ValueAt(int index) const
+{
+    CheckIndex(index);
+    return Values[static_cast<std::size_t>(index)] * FMultiplier;
+}
+
+void TChartValueList::SetValueAt(int index, double value)
+{
+    CheckIndex(index);
+    Values[static_cast<std::size_t>(index)] = value;
+    FStatsStale = true;
+    if (FOwner)
+        FOwner->NotifyDependents(TSeriesNotify::Modify, index);
+}
+
+void TChartValueList::RemoveAll()
+{
+    std::vector<double>().swap(Values);
+    FStatsStale = true;
+}
+
+int TChartValueList::AddOrdered(double value)
+{
+    int index = static_cast<int>(Values.size());
+    if (FOrder != TChartListOrder::loNone && !Values.empty()) {
+        const bool ascending = FOrder == TChartListOrder::loAscending;
+        auto after = [&](double existing) { return ascending ? existing > value : existing < value; };
+        // Walk back over the values that must come after the new one; equal values stay before it.
+        while (index > 0 && after(Values[static_cast<std::size_t>(index - 1)]))
+            --index;
+    }
+    Values.insert(Values.begin() + index, value);
+    FStatsStale = true;
+    return index;
+}
+
+void TChartValueList::InsertAt(int index, double value)
+{
+    if (index < 0 || index > static_cast<int>(Values.size()))
+        throw EListError(index);
+    Values.insert(Values.begin() + index, value);
+    FStatsStale = true;
+}
+
+int TChartValueList::ItemCount() const
+{
+    return static_cast<int>(Values.size());
+}
+
+void TChartValueList::RemoveAt(int index)
+{
+    CheckIndex(index);
+    Values.erase(Values.begin() + index);
+    FStatsStale = true;
+}
+
+void TChartValueList::RotateFirstToLast()
+{
+    if (Values.size() < 2)
+        return;
+    const double first = Values.front();
+    Values.erase(Values.begin());
+    Values.push_back(first);
+    FStatsStale = true;
+}
+
+void TChartValueList::SetMultiplier(double value)
+{
+    if (value == FMultiplier)
+        return;
+    FMultiplier = value;
+    FStatsStale = true;
+    if (FOwner) {
+        FOwner->NotifyDependents(TSeriesNotify::Refresh, -1);
+        FOwner->RequestRepaint();
+    }
+}
+
+void TChartValueList::SetDateTime(bool value)
+{
+    if (value == FDateTime)
+        return;
+    FDateTime = value;
+    if (FOwner)
+        FOwner->RequestRepaint();
+}
+
+void TChartValueList::SetValueSource(const QString& value)
+{
+    if (value == FValueSource)
+        return;
+    FValueSource = value;
+    if (FOwner)
+        FOwner->CheckDataSource();
+}
+
+void TChartValueList::RecalcStats() const
+{
+    if (!FStatsStale)
+        return;
+    if (Values.empty()) {
+        FMax = FMin = FSum = FSumAbs = 0.0;
+    } else {
+        const double first = ValueAt(0);
+        FMax = FMin = FSum = first;
+        FSumAbs = std::fabs(first);
+        for (int i = 1; i < static_cast<int>(Values.size()); ++i) {
+            const double v = ValueAt(i);
+            if (v < FMin)
+                FMin = v;
+            else if (v > FMax)
+                FMax = v;
+            FSum += v;
+            FSumAbs += std::fabs(v);
+        }
+    }
+    FStatsStale = false;
+}
+
+double TChartValueList::MaxOfValues() const
+{
+    RecalcStats();
+    return FMax;
+}
+double TChartValueList::MinOfValues() const
+{
+    RecalcStats();
+    return FMin;
+}
+double TChartValueList::SumOfValues() const
+{
+    RecalcStats();
+    return FSum;
+}
+double TChartValueList::SumOfAbsValues() const
+{
+    RecalcStats();
+    return FSumAbs;
 }

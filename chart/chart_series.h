@@ -1,9 +1,8 @@
-// A series: the points a chart draws (X, Y, colour, optional label per point), the colour rules,
-// and the hooks through which the chart lays out and draws it.
+// A series: the points a chart draws (X, Y, colour, optional label per point), the lists that hold
+// their values, the colour rules, and the hooks through which the chart lays out and draws it.
 #pragma once
 
 #include "chart/chart_types.h"
-#include "chart/chart_value_list.h"
 
 #include <QRect>
 #include <QString>
@@ -16,6 +15,8 @@
 class TChart;
 class TChartAxis;
 class TChartCanvas;
+class TChartParent;
+class TChartSeries;
 
 enum class THorizAxis { aTopAxis, aBottomAxis, aBothHorizAxis };
 enum class TVertAxis { aLeftAxis, aRightAxis, aBothVertAxis };
@@ -66,6 +67,75 @@ struct TRecalcOptions
     bool OnModify = true;
 };
 
+enum class TChartListOrder { loNone, loAscending, loDescending };
+
+// One list of values of a series (its X values, its Y values...): stored as given, read times a
+// multiplier, inserted in order when the list is ordered, with statistics kept until the next change.
+class TChartValueList
+{
+public:
+    // Appends the new list to the owner's value lists.
+    TChartValueList(TChartSeries* owner, const QString& name);
+    virtual ~TChartValueList();
+    TChartValueList(const TChartValueList&) = delete;
+    TChartValueList& operator=(const TChartValueList&) = delete;
+
+    // Copies the settings (order, date-time flag, multiplier, value source), not the values.
+    void Assign(const TChartValueList& source);
+
+    // Indices run 0..count-1; others raise EListError "List index out of bounds (<index>)".
+    virtual double ValueAt(int index) const;
+    virtual void SetValueAt(int index, double value);
+    virtual void RemoveAll();
+    virtual int AddOrdered(double value);
+    virtual void InsertAt(int index, double value); // 0..count (count appends)
+    virtual int ItemCount() const;
+    virtual void RemoveAt(int index);
+    virtual void RotateFirstToLast();
+
+    double operator[](int index) const { return ValueAt(index); }
+    int Count() const { return ItemCount(); }
+    double StoredValue(int index) const; // without the multiplier
+    std::size_t Capacity() const { return Values.capacity(); }
+
+    TChartSeries* Owner() const { return FOwner; }
+    QString Name() const { return FName; }
+    void SetName(const QString& value) { FName = value; }
+    double Multiplier() const { return FMultiplier; }
+    void SetMultiplier(double value);
+    TChartListOrder Order() const { return FOrder; }
+    void SetOrder(TChartListOrder value) { FOrder = value; }
+    bool DateTime() const { return FDateTime; }
+    void SetDateTime(bool value);
+    QString ValueSource() const { return FValueSource; }
+    void SetValueSource(const QString& value);
+
+    double MaxOfValues() const;
+    double MinOfValues() const;
+    double SumOfValues() const;
+    double SumOfAbsValues() const;
+    bool StatsStale() const { return FStatsStale; }
+
+    double PendingValue = 0.0; // the value AddPoint is about to add
+
+private:
+    void CheckIndex(int index) const;
+    void RecalcStats() const;
+
+    TChartSeries* FOwner;
+    QString FName;
+    std::vector<double> Values;
+    double FMultiplier = 1.0;
+    TChartListOrder FOrder = TChartListOrder::loNone;
+    bool FDateTime = false;
+    QString FValueSource;
+    mutable bool FStatsStale = true;
+    mutable double FMax = 0.0;
+    mutable double FMin = 0.0;
+    mutable double FSum = 0.0;
+    mutable double FSumAbs = 0.0;
+};
+
 class TChartSeries
 {
 public:
@@ -100,8 +170,8 @@ public:
     void RequestRepaint();
 
     // Properties.
-    TChart* ParentChart() const { return FParentChart; }
-    virtual void SetParentChart(TChart* chart);
+    TChart* ParentChart() const;
+    virtual void SetParentChart(TChartParent* chart);
     bool Active() const { return FActive; }
     virtual void SetActive(bool value);
     bool ColorEachPoint() const { return FColorEachPoint; }
@@ -205,7 +275,7 @@ protected:
     std::vector<std::optional<QString>> PointLabels;
 
 private:
-    TChart* FParentChart = nullptr;
+    TChartParent* FParentChart = nullptr;
     bool FActive = true;
     bool FColorEachPoint = false;
     TColor FSeriesColor = clDefault;

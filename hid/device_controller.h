@@ -8,6 +8,7 @@
 #pragma once
 
 #include "hid/controller_error.h"
+#include "hid/device_parent.h"
 #include "hid/hid_device.h"
 #include "hid/hid_event_types.h"
 #include "hid/platform/hid_platform.h"
@@ -17,7 +18,7 @@
 #include <string>
 #include <vector>
 
-class THidDeviceController : public QObject
+class THidDeviceController : public QObject, public THidDeviceParent
 {
     Q_OBJECT
 public:
@@ -58,11 +59,11 @@ public:
     const TNotifyEvent& OnDeviceChange() const { return OnDeviceChange_; }
     void SetOnDeviceChange(const TNotifyEvent& handler);
     // Devices that still have the controller's current handler (same function) follow it.
-    const THidDataEvent& OnDeviceData() const { return OnDeviceData_; }
+    const THidDataEvent& OnDeviceData() const override { return OnDeviceData_; }
     void SetOnDeviceData(const THidDataEvent& handler);
-    const THidDataErrorEvent& OnDeviceDataError() const { return OnDeviceDataError_; }
+    const THidDataErrorEvent& OnDeviceDataError() const override { return OnDeviceDataError_; }
     void SetOnDeviceDataError(const THidDataErrorEvent& handler);
-    const THidPlugEvent& OnDeviceUnplug() const { return OnDeviceUnplug_; }
+    const THidPlugEvent& OnDeviceUnplug() const override { return OnDeviceUnplug_; }
     void SetOnDeviceUnplug(const THidPlugEvent& handler);
     const THidPlugEvent& OnRemoval() const { return OnRemoval_; }
     void SetOnRemoval(const THidPlugEvent& handler) { OnRemoval_ = handler; }
@@ -70,8 +71,6 @@ public:
     hidplatform::Platform& Platform() const { return Platform_; }
 
 private:
-    friend class THidDevice;
-
     struct WatchedDevice
     {
         THidDevice* Device;
@@ -91,8 +90,9 @@ private:
     template <class Event>
     void PassHandlerToFollowers(Event& current, const Event& handler, const Event& (THidDevice::*get)() const,
                                 void (THidDevice::*set)(const Event&));
-    // From the device's destructor: replace it by a fresh free object or take it off the list.
-    void CheckIn(THidDevice* device, const THidDataEvent& dataHandler, const THidPlugEvent& unplugHandler);
+    // THidDeviceParent: what the devices reach of their controller.
+    THidDeviceController* AsController() override { return this; }
+    void CheckIn(THidDevice* device, const THidDataEvent& dataHandler, const THidPlugEvent& unplugHandler) override;
 
     hidplatform::Platform& Platform_;
     bool LibraryLoaded = false;

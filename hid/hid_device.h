@@ -1,20 +1,26 @@
 // One HID interface that the controller found present. The controller owns it while it is free;
 // after CheckOut it belongs to the application, and destroying it is the check-in. A checked-out
-// device with a data handler runs a read thread that hands every input report to the main thread.
+// device with a data handler runs a read thread (THidDeviceReadThread, below) that hands every
+// input report to the main thread.
 //
-// Everything here runs on the main thread, except the read thread's calls of BeginRead,
-// CompletedReadSize and CancelPendingRead.
+// Everything here runs on the main thread, except the read thread's body and its calls of
+// BeginRead, CompletedReadSize and CancelPendingRead.
 #pragma once
 
 #include "hid/controller_error.h"
+#include "hid/device_parent.h"
 #include "hid/hid_event_types.h"
 #include "hid/hid_pnp_info.h"
 #include "hid/platform/hid_platform.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 class THidDeviceController;
 class THidDeviceReadThread;
@@ -28,7 +34,7 @@ public:
     // Opens and identifies the device (then closes it again, so an idle device holds no handle).
     // Raises EControllerError "device cannot be opened" / "device cannot be identified".
     // The platform must outlive the device. Called by the controller's scan and by check-in.
-    THidDevice(hidplatform::Platform& platform, THidPnPInfo pnpInfo, THidDeviceController* controller);
+    THidDevice(hidplatform::Platform& platform, THidPnPInfo pnpInfo, THidDeviceParent* controller);
     // Check-in (application) or disposal (controller): stops the read thread (a report it is
     // handing over still reaches the data handler, which must not destroy the device again),
     // closes the handles; a device still listed by its controller is replaced there by a fresh
@@ -66,7 +72,7 @@ public:
     int ReadWaitSlice() const { return ReadWaitSlice_.load(); }
 
     const THidPnPInfo& PnPInfo() const { return PnPInfo_; }
-    THidDeviceController* Controller() const { return Controller_; }
+    THidDeviceController* Controller() const { return Controller_ != nullptr ? Controller_->AsController() : nullptr; }
     bool PluggedIn() const { return PluggedIn_.load(); }
     bool CheckedOut() const { return CheckedOut_.load(); }
     bool InNotification() const { return InNotification_.load(); }
@@ -99,7 +105,7 @@ private:
     std::weak_ptr<void> LifeWatch() const { return LifeToken; }
 
     hidplatform::Platform& Platform;
-    THidDeviceController* Controller_;
+    THidDeviceParent* Controller_;
     std::atomic<bool> PluggedIn_{true};
     std::atomic<bool> CheckedOut_{false};
     std::atomic<bool> InNotification_{false};
@@ -118,4 +124,60 @@ private:
     THidPlugEvent UnplugHandler_;
     THidDeviceReadThread* ReadThread_ = nullptr;
     std::shared_ptr<void> LifeToken = std::make_shared<char>(0);
+};
+
+// The read thread of a checked-out device: one read at a time, each report (and each read that
+// could not be started) handed to the main thread, the next read only after the handler returned.
+// A plain std::thread rather than a QThread: its end is a join that every thread checker sees, where
+// QThread signals its end under Qt's own futex lock.
+class THidDeviceReadThread
+{
+public:
+    // Main thread: sizes the report buffer from the device's capabilities. Not started here.
+    explicit THidDeviceReadThread(THidDevice& device);
+    // Joins the thread unless it was left to free itself.
+    ~THidDeviceReadThread();
+    THidDeviceReadThread(const THidDeviceReadThread&) = delete;
+    THidDeviceReadThread& operator=(const THidDeviceReadThread&) = delete;
+
+    void Start();
+    // Main thread, after BodyEnded: waits until the thread has returned.
+    void Join();
+
+    std::uint32_t ErrorCode() const { return ErrorCode_; }
+    std::uint32_t BytesRead() const { return BytesRead_; }
+    // The body has ended (stop request, or a handler's exception ended it).
+    bool BodyEnded() const { return BodyEnded_.load(); }
+
+private:
+    friend class THidDevice;
+
+    void Run();
+    // Main thread, from inside one of this thread's deliveries: the thread deletes itself once its
+    // body has ended, so nobody has to wait for it.
+    void FreeWhenEnded();
+    // Any thread: noticed at once by a waiting read (through WakeRead) or a failed-start pause.
+    void RequestStop();
+    bool StopRequested() const { return StopRequested_.load(); }
+    // After a read start failed: pause one slice, or less when a stop is requested.
+    void PauseAfterFailedStart(int sliceMs);
+    void HandOver(void (THidDeviceReadThread::*deliver)());
+    void DeliverReport();
+    void DeliverError();
+
+    THidDevice* Device;
+    hidplatform::Platform& Platform;
+    std::uint32_t ErrorCode_ = 0;
+    std::uint32_t BytesRead_ = 0;
+    std::vector<std::uint8_t> ReportBuffer;
+    std::size_t ReportLength = 0;
+    std::atomic<bool> StopRequested_{false};
+    std::atomic<bool> BodyEnded_{false};
+    // Main thread only: a delivery of this thread is running its handler right now.
+    bool InHandOver = false;
+    std::mutex PauseLock;
+    std::condition_variable PauseWake;
+    // Set only while the thread is blocked in a delivery, so the thread reads it after that.
+    bool FreesItself = false;
+    std::thread Worker;
 };

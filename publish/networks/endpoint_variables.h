@@ -1,9 +1,9 @@
 // The environment variables that point a weather network at another server than its own (a
-// stand-in on this computer, for tests and trials; see service_endpoint.h), with what the programs'
+// stand-in on this computer, for tests and trials; see service_settings.h), with what the programs'
 // --help says of each. Header only: the programs list them without linking the uploads.
 #pragma once
 
-#include "publish/networks/service_catalog.h"
+#include "publish/networks/service_kind.h"
 
 namespace publish {
 

@@ -23,6 +23,9 @@ enum class TExchangeFailure {
     Network,         // anything else on the way
 };
 
+// The most of a reply that is kept, checked as it arrives; a longer one cannot be a service's answer.
+constexpr int ReplyLimitBytes = 64 * 1024;
+
 struct TExchangeResult
 {
     TExchangeFailure Failure = TExchangeFailure::None;

@@ -1,7 +1,6 @@
 // One HTTP(S) GET to a service; see http_dialogue.h.
 #include "publish/networks/http_dialogue.h"
 
-#include "publish/networks/network_exchange.h"
 #include "publish/networks/socket_failure.h"
 #include "publish/networks/software_identity.h"
 

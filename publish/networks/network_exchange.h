@@ -14,10 +14,6 @@ namespace publish {
 
 // How long a request may take from the start to the whole reply.
 constexpr int DefaultExchangeTimeoutMs = 30000;
-// The most of a reply that is kept, checked as it arrives; a longer one cannot be a service's answer.
-constexpr int ReplyLimitBytes = 64 * 1024;
-// The line with which an APRS-IS server answers the login; the packet goes after it.
-inline constexpr char AprsLoginReplyPrefix[] = "# logresp";
 
 class TNetworkExchange : public QObject, public TExchange
 {

@@ -1,8 +1,6 @@
 // What a service's reply means; see reply_verdict.h.
 #include "publish/networks/reply_verdict.h"
 
-#include "publish/networks/network_exchange.h"
-
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QUrl>

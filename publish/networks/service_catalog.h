@@ -4,14 +4,13 @@
 // in one place.
 #pragma once
 
+#include "publish/networks/service_kind.h"
+
 #include <QString>
 #include <chrono>
 #include <vector>
 
 namespace publish {
-
-// Narodmon has two ways in; both keep one queue position, so the owner may switch between them.
-enum class TServiceKind { NarodmonTcp, NarodmonHttp, WeatherUnderground, Windy, Wow, PwsWeather, Cwop, OwnAddress };
 
 enum class TTransport {
     HttpGet,     // one request per call, the reply decides
@@ -26,7 +25,7 @@ struct TServiceFacts
     const char* PositionKey = "";
     QString Title{};
     TTransport Transport = TTransport::HttpGet;
-    // METEO_<SERVICE>_URL: points the service elsewhere (tests, a stand-in); see service_endpoint.h.
+    // METEO_<SERVICE>_URL: points the service elsewhere (tests, a stand-in); see service_settings.h.
     const char* EnvironmentVariable = "";
     const char* DefaultEndpoint = ""; // none for «свой адрес», whose address is the owner's template
     int MinimumIntervalMinutes = 1;

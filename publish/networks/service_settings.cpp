@@ -1,7 +1,6 @@
-// One service's settings and their checks; see service_settings.h.
+// One service's settings, their checks and what follows from them; see service_settings.h.
 #include "publish/networks/service_settings.h"
 
-#include "publish/networks/service_endpoint.h"
 #include "publish/networks/url_template.h"
 
 #include <QRegularExpression>
@@ -67,6 +66,15 @@ QString PlaceProblem(const TServiceSettings& settings, const TPublishSettings& c
     return {};
 }
 
+bool Usable(const QUrl& url, TTransport transport)
+{
+    if (!url.isValid() || url.host().isEmpty())
+        return false;
+    if (transport == TTransport::HttpGet)
+        return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+    return url.scheme() == QLatin1String("tcp") && url.port() > 0;
+}
+
 } // namespace
 
 int EffectiveIntervalMinutes(const TServiceSettings& settings)
@@ -102,6 +110,29 @@ QString SettingsProblem(const TServiceSettings& settings, const TPublishSettings
     if (settings.Kind == TServiceKind::OwnAddress)
         return TemplateProblem(settings.UrlTemplate);
     return ResolveEndpoint(settings).Problem;
+}
+
+TEndpoint ResolveEndpoint(const TServiceSettings& settings)
+{
+    const TServiceFacts& facts = Facts(settings.Kind);
+    if (settings.Kind == TServiceKind::OwnAddress)
+        return {};
+    const QString fromEnvironment = qEnvironmentVariable(facts.EnvironmentVariable).trimmed();
+    QString text = QString::fromLatin1(facts.DefaultEndpoint);
+    QString origin;
+    if (!fromEnvironment.isEmpty()) {
+        text = fromEnvironment;
+        origin = QStringLiteral(" (из переменной %1)").arg(QLatin1String(facts.EnvironmentVariable));
+    } else if (!settings.EndpointOverride.trimmed().isEmpty()) {
+        text = settings.EndpointOverride.trimmed();
+        origin = QStringLiteral(" (из настроек)");
+    }
+    const QUrl url(text, QUrl::StrictMode);
+    if (Usable(url, facts.Transport))
+        return {url, {}};
+    const QString form = facts.Transport == TTransport::HttpGet ? QStringLiteral("http://сервер/путь или https://…")
+                                                                : QStringLiteral("tcp://сервер:порт");
+    return {{}, QStringLiteral("Адрес сервиса «%1»%2 не подходит: нужен адрес вида %3.").arg(text, origin, form)};
 }
 
 } // namespace publish

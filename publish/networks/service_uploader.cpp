@@ -5,7 +5,6 @@
 #include "publish/networks/query_text.h"
 #include "publish/networks/reply_verdict.h"
 #include "publish/networks/request_builder.h"
-#include "publish/networks/service_endpoint.h"
 
 #include <QPointer>
 #include <algorithm>

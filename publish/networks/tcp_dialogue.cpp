@@ -1,7 +1,6 @@
 // One TCP conversation with narodmon or an APRS-IS server; see tcp_dialogue.h.
 #include "publish/networks/tcp_dialogue.h"
 
-#include "publish/networks/network_exchange.h"
 #include "publish/networks/socket_failure.h"
 
 #include <QTcpSocket>

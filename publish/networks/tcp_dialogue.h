@@ -15,6 +15,9 @@ class QTcpSocket;
 
 namespace publish {
 
+// The line with which an APRS-IS server answers the login; the packet goes after it.
+inline constexpr char AprsLoginReplyPrefix[] = "# logresp";
+
 class TTcpDialogue : public QObject
 {
     Q_OBJECT

@@ -1,4 +1,4 @@
-#include "hid/device_read_thread.h"
+#include "hid/hid_device.h"
 #include "hid_test_support.h"
 
 #include <atomic>

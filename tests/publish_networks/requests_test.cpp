@@ -6,7 +6,7 @@
 #include "publish/networks/cwop_packet.h"
 #include "publish/networks/networks_file.h"
 #include "publish/networks/query_text.h"
-#include "publish/networks/service_endpoint.h"
+#include "publish/networks/service_settings.h"
 #include "publish/networks/url_template.h"
 #include "publish/publish_file.h"
 #include "tests/support/test_support.h"
