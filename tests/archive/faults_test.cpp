@@ -58,7 +58,7 @@ protected:
 TEST_F(ArchiveFault, AFullDiskKeepsWhatWasArchivedAndTheNextMergeWorksOnceThereIsRoom)
 {
     // Hours 2000 merges later: none of them is there yet, so the merge has to grow the file.
-    ASSERT_TRUE(Folder->Fill(8 * 1024));
+    ASSERT_TRUE(Folder->Fill(qint64{8} * 1024));
     const TMergeResult full = Store->Merge(Hours(2000));
     EXPECT_FALSE(full.Ok);
     EXPECT_EQ(full.Message, Message(QStringLiteral("на диске нет свободного места")));

@@ -104,7 +104,7 @@ const QString CloseQuestion =
 TEST_F(FileSystemFault, FullDiskStopsTheSaveMidwayAndKeepsTheOldFile)
 {
     // Room for a part of the new file only, so the write itself fails.
-    ASSERT_TRUE(Folder->Fill(16 * 1024));
+    ASSERT_TRUE(Folder->Fill(qint64{16} * 1024));
     EXPECT_EQ(SaveError(NewState, Folder->File(HistoryFileName)),
               SaveMessage(Folder->Path(), QStringLiteral("на диске нет свободного места")));
     ExpectOldFileWhole({QStringLiteral("filler"), HistoryFileName});
@@ -119,7 +119,7 @@ TEST_F(FileSystemFault, FullDiskAtCloseShowsTheErrorAsksAndSavesOnceThereIsRoom)
 {
     OpenWindow();
     EXPECT_EQ(Form->LabeledEdit10->Text(), ScanHistory(OldImage, QDate::currentDate()).RecordCountText);
-    ASSERT_TRUE(Folder->Fill(16 * 1024));
+    ASSERT_TRUE(Folder->Fill(qint64{16} * 1024));
 
     Answer = false;
     EXPECT_FALSE(Form->close());
@@ -143,7 +143,7 @@ TEST_F(FileSystemFault, RoomTakenByTheTemporaryOfAKilledSaveIsWonBack)
     // A save killed after its write left a whole temporary; with it the disk has no room for another.
     const QString stale = Folder->File(QStringLiteral(".met.mtb.4242-1.tmp"));
     ASSERT_TRUE(WriteFileBytes(stale, HistoryFileBytes(NewState.HistoryImage, 0)));
-    ASSERT_TRUE(Folder->Fill(16 * 1024));
+    ASSERT_TRUE(Folder->Fill(qint64{16} * 1024));
 
     EXPECT_EQ(SaveError(NewState, Folder->File(HistoryFileName)), QString());
     EXPECT_EQ(ReadFileBytes(Folder->File(HistoryFileName)), HistoryFileBytes(NewState.HistoryImage, 0));

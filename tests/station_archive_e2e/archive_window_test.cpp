@@ -132,7 +132,7 @@ TEST_F(ArchiveWindow, ReadingsOfTheReadingsAndArchivePagesBecomeFiveMinuteSample
             readings.push_back({clock, ReadingOfReport(Form->Station.ReportImage, clock)});
     };
     auto report = [&](int minutes) {
-        clock = clock.addSecs(60 * minutes);
+        clock = clock.addSecs(qint64{60} * minutes);
         Station->Advance(1000ms);
         take();
     };
@@ -203,7 +203,7 @@ TEST_F(ArchiveWindow, TheCopyInMetMtbIsImportedAtTheFirstStartOnly)
     // Another copy in "met.mtb" at the next start (put there by hand) is not imported.
     THistoryImage other = copy;
     for (int r = 0; r < HistoryRecordCount; ++r)
-        other[static_cast<std::size_t>(8 * r)] = 30;
+        other[std::size_t{8} * static_cast<std::size_t>(r)] = 30;
     ASSERT_TRUE(testsupport::WriteFileBytes(HistoryFileName, HistoryFileBytes(other, 2)));
     CreateForm();
     EXPECT_EQ(StationHours(Form->Core.Archive()->Connection()), Merged({copy}));

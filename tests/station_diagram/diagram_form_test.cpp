@@ -37,7 +37,8 @@ protected:
     // One record: indoor, outdoor, pressure and humidity bytes at an hour of a day.
     void Put(int index, std::array<std::uint8_t, 4> values, int hour, TSelectedDate date)
     {
-        std::uint8_t* record = Form->History.HistoryImage.data() + index * HistoryRecordSize;
+        std::uint8_t* record =
+            Form->History.HistoryImage.data() + static_cast<std::ptrdiff_t>(index) * HistoryRecordSize;
         std::copy(values.begin(), values.end(), record);
         record[4] = static_cast<std::uint8_t>(hour);
         record[5] = date.Day;
