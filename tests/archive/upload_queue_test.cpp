@@ -300,7 +300,7 @@ TEST(ArchiveUploadTimes, MinutesMapToMomentsInOrderAcrossTheClockChanges)
     for (const QDate date : {QDate(2026, 3, 29), QDate(2026, 10, 25)}) {
         const TMinuteKey first = HourKey(date, 0) * 60;
         QDateTime previous = UtcOfMinute(first - 1);
-        for (TMinuteKey key = first; key < first + TMinuteKey{6 * 60}; ++key) {
+        for (TMinuteKey key = first; key < first + TMinuteKey{60} * 6; ++key) {
             const QDateTime moment = UtcOfMinute(key);
             ASSERT_TRUE(moment.isValid()) << key;
             EXPECT_GE(moment, previous) << date.toString(Qt::ISODate).toStdString() << " " << key - first;

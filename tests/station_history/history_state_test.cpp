@@ -75,7 +75,7 @@ TEST(HistoryProgress, BlocksLandAtTheirPlaceAndOnlyThere)
     std::array<std::uint8_t, 64> block;
     block.fill(7);
     EXPECT_TRUE(StoreHistoryBlock(image, 511, block.data()));
-    EXPECT_EQ(image[64 * 511], 7);
+    EXPECT_EQ(image[std::size_t{64} * 511], 7);
     EXPECT_EQ(image[64 * 511 - 1], 255);
     EXPECT_FALSE(StoreHistoryBlock(image, 512, block.data()));
     EXPECT_FALSE(StoreHistoryBlock(image, -1, block.data()));

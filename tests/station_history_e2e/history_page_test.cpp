@@ -433,7 +433,7 @@ TEST_F(HistoryPage, DamagedFilesAreToldKeptAsTheyAreAndTheWindowWorksOnWhatWasRe
     THistoryImage twoRecords = empty;
     std::copy(small.begin(), small.begin() + 16, twoRecords.begin());
     QByteArray badPair = HistoryFileBytes(SmallHistoryImage(), 1);
-    badPair.replace(2 * 18, 2, "Z9"); // first pair of line 3
+    badPair.replace(qsizetype{2} * 18, 2, "Z9"); // first pair of line 3
 
     struct TCase
     {

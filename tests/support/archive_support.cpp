@@ -19,7 +19,7 @@ THistoryImage VersionImage(int version)
 {
     THistoryImage image;
     for (int r = 0; r < HistoryRecordCount; ++r) {
-        const archive::THourKey hour = CrashBase() + 8 * version + r;
+        const archive::THourKey hour = CrashBase() + archive::THourKey{8} * version + r;
         const QDate date = archive::DateOfHour(hour);
         PutRecord(image, r,
                   {static_cast<std::uint8_t>(version % 200), static_cast<std::uint8_t>(version / 200 % 100),
@@ -47,7 +47,7 @@ archive::TMinuteKey SampleBase()
 archive::TSample NumberedSample(int n)
 {
     archive::TSample sample;
-    sample.Start = SampleBase() + archive::SampleMinutes * n;
+    sample.Start = SampleBase() + archive::TMinuteKey{archive::SampleMinutes} * n;
     sample.Reports = 300;
     for (int q = 0; q < base::QuantityCount; ++q) {
         sample.Count[static_cast<std::size_t>(q)] = 290 + q;
