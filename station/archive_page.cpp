@@ -30,7 +30,7 @@ const QString LastFolderSetting = QStringLiteral("last export folder");
 const QString ReplaceQuestion = QStringLiteral("%1 уже существует.\nЗаменить его?");
 const QDate EarliestDate(2000, 1, 1);
 const QDate LatestDate(2099, 12, 31);
-constexpr int UpDownCentre = 50;
+constexpr int PeriodUpDownCentre = 50;
 constexpr int HoldingsWidth = 596;
 const TColor RangeColor = RGBColor(120, 160, 235);
 
@@ -131,11 +131,11 @@ TArchivePage::TArchivePage(QWidget* parent)
     stepLabel->setFont(PageFont(11, false));
     PeriodUpDown = Place(new gui::TUpDown(this), "PeriodUpDown", {490, 142, 110, 17});
     PeriodUpDown->SetMin(0);
-    PeriodUpDown->SetMax(2 * UpDownCentre);
-    PeriodUpDown->SetPosition(UpDownCentre);
+    PeriodUpDown->SetMax(2 * PeriodUpDownCentre);
+    PeriodUpDown->SetPosition(PeriodUpDownCentre);
     connect(PeriodUpDown, &gui::TUpDown::Click, this, [this](gui::TUDBtnType button) {
         // Re-centred after every press, so that a press is never refused at an end.
-        PeriodUpDown->SetPosition(UpDownCentre);
+        PeriodUpDown->SetPosition(PeriodUpDownCentre);
         Step(button == gui::TUDBtnType::btNext ? 1 : -1);
     });
 

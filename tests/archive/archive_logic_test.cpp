@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 
 using namespace archive;
+using archivetest::Absent;
 using archivetest::EmptyImage;
-using archivetest::None;
 using archivetest::PutRecord;
 using archivetest::V;
 
@@ -60,8 +60,8 @@ TEST(ArchiveRecords, ValuesInDegreesMillimetresAndPercent)
     const THourKey day = HourKey(QDate(2016, 12, 5), 0);
     EXPECT_EQ(hours.Hours[0], (THourRecord{day + 14, {V(23), V(-5), V(745), V(45)}}));
     EXPECT_EQ(hours.Hours[1], (THourRecord{day + 15, {V(0), V(0), V(885), V(100)}}));
-    EXPECT_EQ(hours.Hours[2], (THourRecord{day + 16, {None, V(10), None, None}}));
-    EXPECT_EQ(hours.Hours[3], (THourRecord{day + 17, {None, None, None, None}}));
+    EXPECT_EQ(hours.Hours[2], (THourRecord{day + 16, {Absent, V(10), Absent, Absent}}));
+    EXPECT_EQ(hours.Hours[3], (THourRecord{day + 17, {Absent, Absent, Absent, Absent}}));
 }
 
 TEST(ArchiveRecords, ReadingsCountOnlyPresentValues)
@@ -75,9 +75,9 @@ TEST(ArchiveRecords, ReadingsCountOnlyPresentValues)
         {16, 22, 16, 7, 0, 1, 130, 1, 45, {{V(22), V(-7), V(755), V(45)}}},
         {16, 22, 16, 7, 3, 1, 130, 1, 45, {{V(22), V(7), V(755), V(45)}}},
         {16, 0, 16, 0, 0, 1, 0, 1, 0, {{V(0), V(0), V(885), V(0)}}},
-        {17, 22, 15, 7, 1, 2, 130, 0, 45, {{None, None, None, None}}},             // markers say absent
-        {16, 255, 16, 255, 1, 1, 255, 1, 255, {{None, None, None, None}}},         // 255 is no value
-        {255, 255, 255, 255, 255, 255, 255, 255, 255, {{None, None, None, None}}}, // before any report
+        {17, 22, 15, 7, 1, 2, 130, 0, 45, {{Absent, Absent, Absent, Absent}}},             // markers say absent
+        {16, 255, 16, 255, 1, 1, 255, 1, 255, {{Absent, Absent, Absent, Absent}}},         // 255 is no value
+        {255, 255, 255, 255, 255, 255, 255, 255, 255, {{Absent, Absent, Absent, Absent}}}, // before any report
     };
     for (const TCase& c : cases) {
         TReportImage report;
@@ -102,7 +102,7 @@ TEST(LiveSampler, OneSamplePerFiveMinutesWithTheMeansOfWhatWasThere)
     auto at = [&day](int hour, int minute, int second) { return QDateTime(day, QTime(hour, minute, second)); };
     using TValues = std::array<std::optional<int>, base::QuantityCount>;
     const TValues full{V(20), V(-3), V(750), V(40)};
-    const TValues noPressure{V(21), V(-4), None, V(41)};
+    const TValues noPressure{V(21), V(-4), Absent, V(41)};
     const TValues none{};
     auto take = [&sampler](const QDateTime& time, const TValues& values) { return sampler.Add({time, values}); };
 

@@ -14,7 +14,7 @@
 #include <memory>
 
 using namespace archive;
-using archivetest::None;
+using archivetest::Absent;
 using archivetest::V;
 
 namespace {
@@ -75,7 +75,7 @@ protected:
                 continue;
             const int hour = HourOfDay(h);
             hours.push_back({h,
-                             {18 + hour % 5, day % 5 == 0 ? None : V(hour - 10 - day % 9), 740 + day % 17,
+                             {18 + hour % 5, day % 5 == 0 ? Absent : V(hour - 10 - day % 9), 740 + day % 17,
                               V(30 + (hour * 7 + day) % 60)}});
         }
         ASSERT_TRUE(Store->Merge(hours).Ok);

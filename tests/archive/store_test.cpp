@@ -14,9 +14,9 @@
 #include <sqlite3.h>
 
 using namespace archive;
+using archivetest::Absent;
 using archivetest::EmptyImage;
 using archivetest::IntegrityCheck;
-using archivetest::None;
 using archivetest::PutRecord;
 using archivetest::StationHours;
 using archivetest::V;
@@ -80,7 +80,7 @@ TEST_F(ArchiveStore, DownloadsMergeByTheHourAndCountWhatTheyFound)
     }
     // Nothing a later download lacked is lost.
     const std::vector<THourRecord> expected = {
-        {day + 0, {V(19), None, V(745), V(50)}},
+        {day + 0, {V(19), Absent, V(745), V(50)}},
         {day + 1, {V(21), V(-3), V(744), V(51)}},
         {day + 2, {V(23), V(5), V(742), V(53)}},
         {day + 3, {V(24), V(6), V(741), V(54)}},
@@ -173,7 +173,7 @@ TEST_F(ArchiveStore, LiveSamplesFillTheHoursTheStationHasNotLogged)
     sqlite3_finalize(s);
 
     // The station logged hour 11 without pressure: its values win, the samples fill the gap.
-    THourRecord stationHour{ten + 1, {V(19), V(-9), None, V(60)}};
+    THourRecord stationHour{ten + 1, {V(19), V(-9), Absent, V(60)}};
     ASSERT_TRUE(store.Merge({stationHour}).Ok);
     const std::vector<TArchiveHour> hours = store.Hours(ten - 5, ten + 5);
     ASSERT_EQ(hours.size(), 2u);
@@ -382,7 +382,7 @@ TEST_F(ArchiveStore, NoArchiveWhereNoneCanBeCreatedAndTheProgramGoesOn)
     EXPECT_EQ(store.Notice(),
               QStringLiteral("Архив «%1» не открывается: папка не найдена. Программа работает без архива")
                   .arg(QDir::toNativeSeparators(QDir(folder).filePath(ArchiveFileName))));
-    EXPECT_FALSE(store.Merge({{1, {V(1), None, None, None}}}).Ok);
+    EXPECT_FALSE(store.Merge({{1, {V(1), Absent, Absent, Absent}}}).Ok);
     EXPECT_EQ(store.Merge({}).Message, QString());
     EXPECT_TRUE(store.Hours(0, 100).empty());
     EXPECT_EQ(store.Holdings().Hours, 0);

@@ -17,7 +17,7 @@ namespace {
 
 using namespace publish;
 
-QJsonObject Json(const QByteArray& payload)
+QJsonObject MessageJson(const QByteArray& payload)
 {
     return QJsonDocument::fromJson(payload).object();
 }
@@ -52,10 +52,11 @@ TEST(MqttMessages, StateCarriesWhatTheStationReportedAndLeavesOutTheRest)
          R"({"humidity":100,"indoor_temperature":21.5,"outdoor_temperature":0})"},
     };
     for (const TCase& c : cases)
-        EXPECT_EQ(Json(MqttStatePayload(c.Reading)), Json(c.Json))
+        EXPECT_EQ(MessageJson(MqttStatePayload(c.Reading)), MessageJson(c.Json))
             << c.Name << ": " << MqttStatePayload(c.Reading).toStdString();
     // A local time carries its offset too.
-    const QString local = Json(MqttStatePayload({QDateTime::currentDateTime(), 1, {}, {}, {}}))["time"].toString();
+    const QString local =
+        MessageJson(MqttStatePayload({QDateTime::currentDateTime(), 1, {}, {}, {}}))["time"].toString();
     EXPECT_TRUE(local.endsWith(QLatin1Char('Z')) ||
                 local.contains(QRegularExpression(QStringLiteral("[+-]\\d\\d:\\d\\d$"))))
         << local.toStdString();
@@ -100,7 +101,7 @@ TEST(MqttMessages, DiscoveryConfigsCarryTheKeysHomeAssistantNeeds)
     std::set<QString> uniqueIds;
     for (std::size_t i = 0; i < configs.size(); ++i) {
         const TEntity& entity = expected[i];
-        const QJsonObject config = Json(configs[i].Payload);
+        const QJsonObject config = MessageJson(configs[i].Payload);
         SCOPED_TRACE(entity.Object);
         EXPECT_EQ(configs[i].Topic, QByteArray("ha/sensor/0a1b2c3d4e5f/") + entity.Object + "/config");
         EXPECT_TRUE(configs[i].Retain);
@@ -121,7 +122,7 @@ TEST(MqttMessages, DiscoveryConfigsCarryTheKeysHomeAssistantNeeds)
         EXPECT_EQ(device["name"].toString(), identity.DeviceName);
         EXPECT_EQ(device["sw_version"].toString(), "1.2.0");
         // Every value the template reads is a key of the state.
-        EXPECT_TRUE(Json(MqttStatePayload({{}, 1, 2, 3, 4})).contains(QString::fromUtf8(entity.Object)));
+        EXPECT_TRUE(MessageJson(MqttStatePayload({{}, 1, 2, 3, 4})).contains(QString::fromUtf8(entity.Object)));
         // The removal is the same topic, retained and empty.
         EXPECT_EQ(removals[i].Topic, configs[i].Topic);
         EXPECT_TRUE(removals[i].Retain && removals[i].Payload.isEmpty());

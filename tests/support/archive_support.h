@@ -23,7 +23,7 @@ inline std::optional<int> V(int value)
 {
     return value;
 }
-inline constexpr std::nullopt_t None = std::nullopt;
+inline constexpr std::nullopt_t Absent = std::nullopt;
 
 using testsupport::EmptyImage;
 using testsupport::PutRecord;
